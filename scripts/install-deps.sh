@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs every Debian package needed to build, run and test velto_desktop.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build ccache pkg-config clang lld
+  qtbase5-dev qtbase5-dev-tools qtmultimedia5-dev libqt5multimedia5-plugins
+  libqt5sql5-sqlite libqt5opengl5-dev qttools5-dev qttools5-dev-tools libqt5svg5-dev
+  libgl-dev libgl1-mesa-dri libglu1-mesa-dev mesa-utils
+  libcurl4-openssl-dev libjsoncpp-dev libgoogle-glog-dev libgflags-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev libssl-dev openssl
+  fonts-font-awesome xvfb xauth x11-utils
+  sox imagemagick
+)
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if [ "${#missing[@]}" -eq 0 ]; then
+  echo "install-deps: all packages present"
+  exit 0
+fi
+
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
