@@ -1,0 +1,105 @@
+// Type-checked reading of answer members and masking of secrets for the log.
+#include "VeltoHttpAnswer.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+using namespace velto_http;
+
+Json::Value valueOf(const std::string& json) { return parseAnswer(R"({"v":)" + json + "}").root["v"]; }
+
+TEST(HttpAnswerRead, MembersConvertOrFallBackToEmpty) {
+    struct Case {
+        const char* json;
+        std::string text;
+        int integer;
+        unsigned int uinteger;
+        bool flag;
+    };
+    const Case cases[] = {
+        {R"("abc")", "abc", 0, 0, false},
+        {R"("7")", "7", 0, 0, false},
+        {"null", "", 0, 0, false},
+        {"true", "true", 1, 1, true},
+        {"false", "false", 0, 0, false},
+        {"42", "42", 42, 42, true},
+        {"0", "0", 0, 0, false},
+        {"-7", "-7", -7, 0, true},
+        {"3.75", "3.75", 3, 3, true},
+        {"2147483647", "2147483647", 2147483647, 2147483647u, true},
+        {"2147483648", "2147483648", 0, 2147483648u, true},
+        {"-2147483648", "-2147483648", -2147483647 - 1, 0, true},
+        {"4294967296", "4294967296", 0, 0, true},
+        {"-1.5", "-1.5", -1, 0, true},
+        {"{}", "", 0, 0, false},
+        {R"({"a":1})", "", 0, 0, false},
+        {"[1,2]", "", 0, 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.json);
+        const Json::Value v = valueOf(c.json);
+        EXPECT_EQ(readText(v), c.text);
+        EXPECT_EQ(readInt(v), c.integer);
+        EXPECT_EQ(readUInt(v), c.uinteger);
+        EXPECT_EQ(readBool(v), c.flag);
+    }
+}
+
+TEST(HttpAnswerRead, MemberOfNonObjectIsNull) {
+    for (const char* json : {"[1]", R"("obj")", "12", "null"}) {
+        SCOPED_TRACE(json);
+        EXPECT_TRUE(member(valueOf(json), "obj").isNull());
+    }
+    EXPECT_EQ(readText(member(valueOf(R"({"obj":"x"})"), "obj")), "x");
+}
+
+TEST(HttpAnswerRead, LeadingIntegerReadsLikeStoi) {
+    struct Case {
+        const char* text;
+        bool ok;
+        int value;
+    };
+    const Case cases[] = {
+        {"1280", true, 1280},        {" 1024", true, 1024},  {"\t\n-5", true, -5},
+        {"+7", true, 7},             {"1920px", true, 1920}, {"12 34", true, 12},
+        {"", false, 0},              {"px", false, 0},       {"-", false, 0},
+        {"- 5", false, 0},           {"0x10", true, 0},      {"2147483647", true, 2147483647},
+        {"2147483648", false, 0},    {"-99999999999999999999", false, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        int value = -1;
+        EXPECT_EQ(leadingInt(c.text, value), c.ok);
+        if (c.ok) {
+            EXPECT_EQ(value, c.value);
+        }
+    }
+}
+
+TEST(HttpAnswerMask, SecretValuesAreHidden) {
+    struct Case {
+        const char* in;
+        const char* out;
+    };
+    const Case cases[] = {
+        {R"({"credential":"t0p","url":"turn:x"})", R"({"credential":"***","url":"turn:x"})"},
+        {R"({"loginPassword" : "a\"b", "accessToken":12345})", R"({"loginPassword" : "***", "accessToken":***})"},
+        {R"({"meetPassword":"1","ownerPassword":"2","md5MeetPass":"3","op":"4","p":"5"})",
+         R"({"meetPassword":"***","ownerPassword":"***","md5MeetPass":"***","op":"***","p":"***"})"},
+        {R"({"password":{"nested":1}})", R"({"password":{"nested":1}})"},
+        {R"(["password","x"])", R"(["password","x"])"},
+        {R"({"userName":"password"})", R"({"userName":"password"})"},
+        {R"({"password":"cut)", R"({"password":"***")"},
+        {"<html>password: x</html>", "<html>password: x</html>"},
+        {"", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.in);
+        EXPECT_EQ(maskSecrets(c.in), c.out);
+    }
+}
+
+}  // namespace

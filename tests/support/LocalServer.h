@@ -1,0 +1,138 @@
+#pragma once
+// Test fixture: runs the local conference server (velto_server) as a child
+// process on an ephemeral loopback port and drives its test-control side.
+//
+//   velto::test::LocalServer server;                 // started, ready to serve
+//   server.setCaBundleEnv();                         // VELTO_CA_BUNDLE = caFile()
+//   client.Login(server.host(), server.demoAccount().userName, ...);
+//   server.forceNext("/clientApi/loginClient", 200, R"({"mcode":401,"code":200})");
+//   auto reqs = server.requests("/clientApi/loginClient");
+//
+// Routes: a route is a decoded request path ("/clientApi/users/ABC"); a route
+// ending in "*" matches every path with that prefix ("/clientApi/friends/*"),
+// and "*" alone matches every REST path. Forced answers apply to any method and
+// are consumed in the order they were queued. Test-control traffic is never
+// recorded and never forced.
+//
+// Every method throws std::runtime_error when the server cannot be started or a
+// control call fails; a test that gets one should simply fail.
+//
+// Create it on the thread that lives as long as it (the test's main thread, or
+// SetUpTestSuite): the child is told to end when the creating thread ends, so
+// that a crashed test leaves no server behind holding ctest's output open.
+
+#include <chrono>
+#include <cstddef>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace velto::test {
+
+// One request as the server received it.
+struct RecordedRequest {
+    std::string method;                                       // "GET", "POST", ...
+    std::string target;                                       // raw request target, still percent-encoded
+    std::string path;                                         // percent-decoded path
+    std::vector<std::pair<std::string, std::string>> query;   // decoded items, in the order sent
+    std::vector<std::pair<std::string, std::string>> headers; // names keep their case; ordered by name
+    std::string body;                                         // raw body bytes
+    int connection = 0;  // client-side port of the TCP connection; equal values = one reused connection
+
+    // First value of a query item; "" when absent.
+    std::string param(const std::string& key) const;
+    bool hasParam(const std::string& key) const;
+    // Header value by case-insensitive name; "" when absent.
+    std::string header(const std::string& name) const;
+    bool hasHeader(const std::string& name) const;
+};
+
+// An account seeded into the server.
+struct Account {
+    std::string userName;     // login name
+    std::string password;     // login password
+    std::string userId;       // "mUserId"
+    std::string displayName;  // "mUserName"
+    std::string room;         // personal meeting room number ("cNumber")
+    std::string meetPassword; // personal meeting password
+    std::string ownerPassword;// personal moderator password
+};
+
+class LocalServer {
+public:
+    struct Options {
+        // Serve a self-signed certificate that caFile() does not vouch for.
+        bool untrustedCertificate = false;
+        // JSON seed file replacing the built-in accounts, friends and meetings
+        // (format in tools/velto_server/README.md); empty = built-in seed.
+        std::string seedFile;
+    };
+
+    LocalServer();
+    explicit LocalServer(const Options& options);
+    ~LocalServer();  // kills and reaps the child, removes its temp dir
+    LocalServer(const LocalServer&) = delete;
+    LocalServer& operator=(const LocalServer&) = delete;
+
+    // --- where it is -------------------------------------------------------
+    int port() const;
+    std::string host() const;       // "127.0.0.1:PORT"
+    std::string localhost() const;  // "localhost:PORT" (the certificate names both)
+    std::string caFile() const;     // PEM file of the run's CA
+    void setCaBundleEnv() const;    // setenv("VELTO_CA_BUNDLE", caFile())
+    // Message server named in every login answer; the pair is unique per
+    // server instance ("127.0.0.1" and this server's port by default).
+    std::string messageServer() const;
+    std::string messageServerPort() const;
+
+    // --- seeded data -------------------------------------------------------
+    std::vector<Account> accounts() const;  // seeded accounts, demo account first
+    Account demoAccount() const;
+    Account account(const std::string& userName) const;  // throws when unknown
+
+    // --- forcing answers -----------------------------------------------------
+    // The next `times` requests matching `route` get exactly this answer
+    // (any status, any body: an "mcode" object, HTML, truncated JSON, "[1]").
+    void forceNext(const std::string& route, int status, const std::string& body, int times = 1,
+                   const std::string& contentType = "application/json;charset=UTF-8");
+    // The next `times` matching requests wait `ms` before being handled normally
+    // (reset() and the server's shutdown end the wait early).
+    void forceStall(const std::string& route, int ms, int times = 1);
+    // The next `times` matching requests get no answer: the connection is closed.
+    void forceClose(const std::string& route, int times = 1);
+
+    // --- reading back --------------------------------------------------------
+    std::vector<RecordedRequest> requests() const;                          // all, in arrival order
+    std::vector<RecordedRequest> requests(const std::string& route) const;  // matching `route`
+    RecordedRequest lastRequest() const;                                    // throws when none
+    void clearRequests();
+    int keepAliveCount() const;  // "/clientApi/keepAlive/..." requests since start or reset()
+    // Polls until at least `count` requests matched `route`; false on time-out.
+    bool waitForRequests(const std::string& route, std::size_t count,
+                         std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
+
+    // --- switches and documents ----------------------------------------------
+    void setNoCredit(bool noCredit);           // phone call-out answers {"code":301}
+    void setManifest(const std::string& json); // body of "/download/bm/version_mac_bm.json", served as is
+    // Back to the seeded state: accounts, meetings, friends, switches and the
+    // manifest; forced answers and recorded requests dropped; stalls ended.
+    void reset();
+
+    // Stops the server with SIGTERM and returns its exit status (0 = clean).
+    // Afterwards only the address accessors may be used.
+    int stop();
+
+private:
+    std::string control(const std::string& method, const std::string& path,
+                        const std::string& body = std::string()) const;
+
+    Options options_;
+    std::string dir_;
+    std::string caFile_;
+    std::string messageServer_;
+    std::string messageServerPort_;
+    int port_ = 0;
+    int pid_ = -1;
+};
+
+}  // namespace velto::test

@@ -1,0 +1,32 @@
+#pragma once
+#include <openssl/evp.h>
+#include <openssl/x509.h>
+
+#include <memory>
+#include <string>
+
+namespace velto::server {
+
+struct X509Free {
+    void operator()(X509* cert) const { X509_free(cert); }
+};
+struct PkeyFree {
+    void operator()(EVP_PKEY* key) const { EVP_PKEY_free(key); }
+};
+using X509Ptr = std::unique_ptr<X509, X509Free>;
+using PkeyPtr = std::unique_ptr<EVP_PKEY, PkeyFree>;
+
+// What the server presents, and where clients find the CA to trust.
+struct ServerIdentity {
+    X509Ptr certificate;
+    PkeyPtr key;
+    std::string caFile;
+};
+
+// Makes a throwaway CA (written to `dir`/ca.pem) and a certificate for
+// "localhost" and 127.0.0.1. With `untrusted` the served certificate is
+// self-signed instead, so a client trusting only the CA must refuse it.
+// Throws std::runtime_error on failure.
+ServerIdentity makeServerIdentity(const std::string& dir, bool untrusted);
+
+}  // namespace velto::server

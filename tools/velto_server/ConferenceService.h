@@ -1,0 +1,212 @@
+#pragma once
+#include "Call.h"
+
+#include <json/value.h>
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace velto::server {
+
+// One answer of the REST side: {"code":code,"msg":msg,"obj":obj}.
+struct Reply {
+    int code = 200;
+    std::string msg = "success";
+    Json::Value obj;      // null when the answer carries none
+    int httpStatus = 200; // 404/405 only for paths or methods nobody serves
+};
+
+// The conference server's REST side, stateful in memory: accounts and their
+// logins, personal rooms, reservations, running meetings and their in-meeting
+// state, contacts and recordings. Thread-safe; every call is short.
+class ConferenceService {
+public:
+    struct Config {
+        std::string publicHost;        // "127.0.0.1:PORT", for the links the answers carry
+        std::string messageServer;     // named in every login answer
+        std::string messageServerPort;
+    };
+
+    // Throws std::runtime_error when `seed` is malformed.
+    ConferenceService(Config config, Json::Value seed);
+
+    Reply handle(const Call& call);
+
+    // Seeded accounts in seed order, each with its login password and personal room.
+    Json::Value accounts() const;
+    // Back to the seeded state (seed times count from now), switches off,
+    // manifest back to its default.
+    void reset();
+    void setNoCredit(bool noCredit);
+    std::string manifest() const;
+    void setManifest(std::string manifest);
+
+private:
+    struct User {
+        std::string id;
+        std::string loginName;
+        std::string password;
+        std::string displayName;
+        std::string email;
+        std::string phone;
+        std::string photo;
+        std::string accessToken;
+        std::string personalMeetingId;  // empty for anonymous users
+        std::vector<std::pair<std::string, std::string>> friends;  // user key, nickname
+        std::string clientType;
+        std::int64_t createMs = 0;
+        std::int64_t lastSeenMs = 0;
+        bool anonymous = false;
+        bool alwaysOnline = false;
+    };
+
+    struct Hand {
+        std::string jid;
+        std::string nickname;
+    };
+
+    struct Meeting {
+        std::string id;
+        std::string cNumber;  // room number
+        std::string type;  // "CTF1" personal room, "CTA0" reservation, "CTOT" other
+        std::string title;
+        std::string ownerKey;
+        std::vector<std::string> memberKeys;  // owner first
+        std::string meetPassword;
+        std::string ownerPassword;
+        std::string autoRecord = "CRAC";
+        std::int64_t startMs = 0;
+        std::int64_t cycleEndDayMs = 0;
+        std::int64_t createMs = 0;
+        std::int64_t updateMs = 0;
+        unsigned lengthSec = 0;
+        unsigned number = 1;  // "number" of the reservation body
+        unsigned cycle = 0;
+        unsigned cycleDmy = 0;
+        unsigned cycleStart = 0;
+        int videoNum = 0;
+
+        // While it runs:
+        bool live = false;
+        std::int64_t liveEndMs = 0;
+        std::string moderatorJid;
+        std::string stageJid;
+        bool stageScreen = false;
+        bool locked = false;
+        std::string splitScreen = "0";
+        std::string participants;
+        std::vector<std::string> jids;
+        std::vector<Hand> hands;
+        std::string recordingId;  // empty when not recording
+    };
+
+    struct Recording {
+        std::string id;
+        std::string userKey;
+        std::string meetingId;
+        std::string conferenceNum;
+        std::string conferenceTitle;
+        std::string rule;
+        std::int64_t startSec = 0;
+        std::int64_t endSec = 0;
+    };
+
+    struct Session {
+        std::string currentTimeMillis;
+    };
+
+    struct State {
+        std::map<std::string, User> users;  // by upper-cased id
+        std::vector<std::string> seededUsers;
+        std::map<std::string, Meeting> meetings;  // by id
+        std::map<std::string, std::string> rooms;  // number -> meeting id
+        std::map<std::string, Session> sessions;   // "USERKEY/endpoint"
+        std::vector<Recording> recordings;
+        std::string manifest;
+        bool noCredit = false;
+        unsigned serial = 0;
+        unsigned nextRoom = 30000001;
+    };
+
+    using Args = std::vector<std::string>;
+    using Handler = Reply (ConferenceService::*)(const Call&, const Args&);
+    struct Route {
+        std::string method;
+        std::vector<std::string> pattern;  // "{}" captures one segment
+        Handler handler;
+    };
+    static const std::vector<Route>& routes();
+
+    void load();
+    void seedUser(const Json::Value& entry);
+    void seedMeeting(const Json::Value& entry);
+    std::string defaultManifest() const;
+
+    // Look-ups that refuse the request (with the fitting code) when they fail.
+    User& requireUser(const std::string& id, int nullCode = 101);
+    User& requireJidUser(const std::string& jid, int nullCode = 102, int illegalCode = 103);
+    Meeting& requireRoom(const std::string& number);
+    Meeting& requireLiveRoom(const std::string& number, int notRunningCode = 420);
+    Meeting& requireMeeting(const std::string& id);
+    void requireModerator(const Meeting& meeting, const std::string& userId) const;
+
+    User* findUser(const std::string& id);
+    User* findByLoginName(const std::string& loginName);
+    bool isOnline(const User& user) const;
+    bool isLive(const Meeting& meeting) const;
+    std::string status(const Meeting& meeting) const;
+    std::vector<std::int64_t> occurrences(const Meeting& meeting) const;
+    void startLive(Meeting& meeting, std::int64_t endMs);
+    std::string newId();
+    std::string newRoomNumber();
+    Meeting& addMeeting(Meeting meeting);
+
+    std::string gatewayJid() const;   // SIP and telephone gateway of every room
+    std::string recorderJid() const;  // the recorder of every room
+    Json::Value loginObj(const User& user, const std::string& endpoint, const std::string& millis) const;
+    Json::Value joinObj(const Meeting& meeting, const std::string& jid) const;
+    Json::Value meetingObj(const Meeting& meeting, const std::string& viewerKey) const;
+    Json::Value contactObj(const User& user, const std::string& nickname) const;
+    Json::Value recordingObj(const Recording& recording) const;
+
+    Reply openSession(User& user, const std::string& clientType);
+    Reply login(const Call&, const Args&);
+    Reply loginAnonymous(const Call&, const Args&);
+    Reply keepAlive(const Call&, const Args&);
+    Reply createOrJoin(const Call&, const Args&);
+    Reply grantAdmin(const Call&, const Args&);
+    Reply getModerator(const Call&, const Args&);
+    Reply extendConference(const Call&, const Args&);
+    Reply listConferences(const Call&, const Args&);
+    Reply bookConference(const Call&, const Args&);
+    Reply conferenceDetail(const Call&, const Args&);
+    Reply deleteConference(const Call&, const Args&);
+    Reply selectFriends(const Call&, const Args&);
+    Reply listFriends(const Call&, const Args&);
+    Reply addFriend(const Call&, const Args&);
+    Reply deleteFriend(const Call&, const Args&);
+    Reply queryUser(const Call&, const Args&);
+    Reply modifyUser(const Call&, const Args&);
+    Reply lockConference(const Call&, const Args&);
+    Reply startRecord(const Call&, const Args&);
+    Reply stopRecord(const Call&, const Args&);
+    Reply myRecords(const Call&, const Args&);
+    Reply recordDetails(const Call&, const Args&);
+    Reply setStage(const Call&, const Args&);
+    Reply splitScreen(const Call&, const Args&);
+    Reply selectParticipants(const Call&, const Args&);
+    Reply conferenceResources(const Call&, const Args&);
+    Reply handsUp(const Call&, const Args&);
+    Reply callPhone(const Call&, const Args&);
+
+    const Config config_;
+    const Json::Value seed_;
+    const std::string turnCredential_;  // handed out with the ICE servers
+    mutable std::mutex mutex_;
+    State state_;
+};
+
+}  // namespace velto::server

@@ -1,0 +1,163 @@
+// velto_server: the local conference server. HTTPS on 127.0.0.1 with a
+// certificate made for the run; see README.md for routes and test control.
+
+#include "Certificates.h"
+#include "ConferenceService.h"
+#include "HttpFront.h"
+#include "Seed.h"
+#include "TestControl.h"
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <iostream>
+#include <string>
+#include <thread>
+
+namespace {
+
+struct Options {
+    int port = 0;
+    std::string certDir;
+    std::string seedFile;
+    std::string messageServer = "127.0.0.1";
+    std::string messageServerPort;  // empty = the server's own port
+    bool untrusted = false;
+    bool verbose = false;
+};
+
+const char* const kUsage =
+    "usage: velto_server [--port N] [--cert-dir DIR] [--seed FILE] [--untrusted-cert]\n"
+    "                    [--message-server HOST] [--message-server-port PORT] [--verbose]\n"
+    "  --port N                 port on 127.0.0.1; 0 (default) picks a free one\n"
+    "  --cert-dir DIR           where ca.pem is written (default: a new temp dir)\n"
+    "  --seed FILE              JSON accounts, contacts and meetings (default: built-in demo data)\n"
+    "  --untrusted-cert         serve a self-signed certificate that ca.pem does not vouch for\n"
+    "  --message-server HOST    message server named in login answers (default 127.0.0.1)\n"
+    "  --message-server-port P  its port (default: this server's port)\n"
+    "  --verbose                log each REST request's method and path to stderr\n"
+    "The first line on stdout is \"listening 127.0.0.1:PORT\".\n";
+
+[[noreturn]] void usage(int status)
+{
+    (status == 0 ? std::cout : std::cerr) << kUsage;
+    std::exit(status);
+}
+
+Options parseOptions(int argc, char** argv)
+{
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const auto value = [&]() -> std::string {
+            if (i + 1 >= argc)
+                usage(2);
+            return argv[++i];
+        };
+        if (arg == "--port") {
+            const std::string text = value();
+            char* end = nullptr;
+            const long port = std::strtol(text.c_str(), &end, 10);
+            if (text.empty() || *end != '\0' || port < 0 || port > 65535)
+                usage(2);
+            options.port = static_cast<int>(port);
+        } else if (arg == "--cert-dir") {
+            options.certDir = value();
+        } else if (arg == "--seed") {
+            options.seedFile = value();
+        } else if (arg == "--message-server") {
+            options.messageServer = value();
+        } else if (arg == "--message-server-port") {
+            options.messageServerPort = value();
+        } else if (arg == "--untrusted-cert") {
+            options.untrusted = true;
+        } else if (arg == "--verbose") {
+            options.verbose = true;
+        } else if (arg == "--help" || arg == "-h") {
+            usage(0);
+        } else {
+            usage(2);
+        }
+    }
+    return options;
+}
+
+std::string makeTempDir()
+{
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/velto_server.XXXXXX";
+    if (!mkdtemp(pattern.data()))
+        throw std::runtime_error(std::string("cannot create a temp dir: ") + std::strerror(errno));
+    return pattern;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    using namespace velto::server;
+    const Options options = parseOptions(argc, argv);
+
+    // Writes to a peer that went away must fail, not kill us; SIGINT/SIGTERM
+    // are taken by one thread so the server stops cleanly.
+    signal(SIGPIPE, SIG_IGN);
+    signal(SIGINT, SIG_DFL);  // an ignored signal never becomes pending for sigwait
+    signal(SIGTERM, SIG_DFL);
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    try {
+        const std::string certDir = options.certDir.empty() ? makeTempDir() : options.certDir;
+        const ServerIdentity identity = makeServerIdentity(certDir, options.untrusted);
+        const Json::Value seed = loadSeed(options.seedFile);
+
+        HttpFront front(identity, options.verbose);
+        const int port = front.bind(options.port);
+        if (port <= 0) {
+            std::cerr << "velto_server: cannot listen on 127.0.0.1:" << options.port << std::endl;
+            return 1;
+        }
+
+        ConferenceService::Config config;
+        config.publicHost = "127.0.0.1:" + std::to_string(port);
+        config.messageServer = options.messageServer;
+        config.messageServerPort =
+            options.messageServerPort.empty() ? std::to_string(port) : options.messageServerPort;
+        ConferenceService service(config, seed);
+        TestControl control;
+        front.attach(service, control, {identity.caFile, config.messageServer, config.messageServerPort});
+
+        std::atomic<bool> stopping{false};
+        std::thread stopper([&] {
+            int signal = 0;
+            sigwait(&stopSignals, &signal);
+            stopping = true;
+            control.shutdown();
+            front.stop();
+        });
+
+        const Json::Value demo = service.accounts()[0];
+        std::printf("listening 127.0.0.1:%d\n", port);
+        std::printf("ca-file %s\n", identity.caFile.c_str());
+        std::printf("demo-account %s %s\n", demo["userName"].asCString(), demo["password"].asCString());
+        std::fflush(stdout);
+
+        const bool served = front.run();
+        if (!stopping)
+            pthread_kill(stopper.native_handle(), SIGTERM);
+        stopper.join();
+        return served || stopping ? 0 : 1;
+    } catch (const std::exception& e) {
+        std::cerr << "velto_server: " << e.what() << std::endl;
+        return 1;
+    }
+}

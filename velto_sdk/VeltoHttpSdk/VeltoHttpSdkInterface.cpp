@@ -1,0 +1,5 @@
+#include "VeltoHttpSdkInterface.h"
+
+#include "VeltoHttpSignal.h"
+
+VeltoHttpSdkInterface* VeltoHttpSdkInterface::CreateNew() { return new VeltoHttpSignal(); }

@@ -1,0 +1,454 @@
+#include "VeltoHttpSignal.h"
+
+#include <curl/curl.h>
+#include <glog/logging.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string_view>
+#include <utility>
+
+namespace velto_http {
+
+// Builds a request URL and, beside it, the form that may be logged: secret query
+// values are masked there. Path segments and query values are percent-encoded, so
+// every text reaches the server as it was given.
+class Url {
+public:
+    Url(std::string_view server, std::string_view path) {
+        append("https://");
+        append(server);
+        append(path);
+    }
+
+    Url& segment(std::string_view value) {
+        append("/");
+        // Dot segments would be folded away on the way; encoded they stay data.
+        if (value == "." || value == "..") {
+            append(value.size() == 1 ? "%2E" : "%2E%2E");
+        } else {
+            append(escape(value));
+        }
+        return *this;
+    }
+
+    Url& query(std::string_view key, std::string_view value) {
+        startItem(key);
+        append(escape(value));
+        return *this;
+    }
+
+    Url& secret(std::string_view key, std::string_view value) {
+        startItem(key);
+        text_ += escape(value);
+        log_ += "***";
+        return *this;
+    }
+
+    const std::string& text() const { return text_; }
+    const std::string& logText() const { return log_; }
+
+private:
+    static std::string escape(std::string_view value) {
+        static constexpr char kHex[] = "0123456789ABCDEF";
+        std::string out;
+        out.reserve(value.size());
+        for (const char c : value) {
+            const auto byte = static_cast<unsigned char>(c);
+            const bool unreserved = (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
+                                    (byte >= '0' && byte <= '9') || byte == '-' || byte == '.' ||
+                                    byte == '_' || byte == '~';
+            if (unreserved) {
+                out += c;
+            } else {
+                out += '%';
+                out += kHex[byte >> 4];
+                out += kHex[byte & 0xF];
+            }
+        }
+        return out;
+    }
+
+    void startItem(std::string_view key) {
+        append(hasQuery_ ? "&" : "?");
+        hasQuery_ = true;
+        append(key);
+        append("=");
+    }
+
+    void append(std::string_view part) {
+        text_ += part;
+        log_ += part;
+    }
+
+    std::string text_;
+    std::string log_;
+    bool hasQuery_ = false;
+};
+
+}  // namespace velto_http
+
+using velto_http::Answer;
+using velto_http::Url;
+
+namespace {
+
+constexpr const char* kJsonContentType = "Content-Type:application/json;charset=UTF-8";
+constexpr std::size_t kMaxLoggedAnswer = 8192;
+
+int resultOf(int code) { return code == 200 ? 0 : -1; }
+
+const char* literal(bool value) { return value ? "true" : "false"; }
+
+// libcurl's global state is set up once per process, whichever thread gets here
+// first. It is never torn down: another client or thread may still use it.
+void initCurlOnce() {
+    static const bool ready = [] {
+        const CURLcode rc = curl_global_init(CURL_GLOBAL_ALL);
+        LOG_IF(ERROR, rc != CURLE_OK) << "curl_global_init failed: " << rc;
+        return rc == CURLE_OK;
+    }();
+    static_cast<void>(ready);
+}
+
+std::string answerForLog(const std::string& answer) {
+    std::string shown = velto_http::maskSecrets(std::string_view(answer).substr(0, kMaxLoggedAnswer));
+    if (answer.size() > kMaxLoggedAnswer) shown += "...(" + std::to_string(answer.size()) + " bytes)";
+    return shown;
+}
+
+}  // namespace
+
+VeltoHttpSignal::VeltoHttpSignal() { initCurlOnce(); }
+
+VeltoHttpSignal::~VeltoHttpSignal() = default;
+
+void VeltoHttpSignal::SetTransferLimits(const TransferLimits& newLimits) {
+    std::lock_guard<std::mutex> lock(targetMutex);
+    limits = newLimits;
+}
+
+void VeltoHttpSignal::SetCallback(VeltoHttpCallback* newCallback) { callback = newCallback; }
+
+Url VeltoHttpSignal::url(const char* path) const {
+    std::lock_guard<std::mutex> lock(targetMutex);
+    return Url(server, path);
+}
+
+Answer VeltoHttpSignal::exchange(const Url& target, HTTP_CMD verb, const std::string& body, Trace trace) {
+    std::string response;
+    http_request(target.text().c_str(), response, verb, body);
+    if (trace == Trace::UrlAndBody) {
+        LOG(INFO) << target.logText() << "=params=" << velto_http::maskSecrets(body);
+    } else if (trace == Trace::Url) {
+        LOG(INFO) << target.logText();
+    }
+    if (trace != Trace::None) LOG(INFO) << "recv==" << answerForLog(response);
+    return velto_http::parseAnswer(response);
+}
+
+size_t VeltoHttpSignal::curl_recv_data(char* data, size_t size, size_t count, void* userdata) {
+    auto* sink = static_cast<AnswerSink*>(userdata);
+    const size_t bytes = size * count;
+    // Returning less than was offered ends the transfer as a failure.
+    if (bytes > sink->maxBytes - sink->text.size()) return 0;
+    sink->text.append(data, bytes);
+    return bytes;
+}
+
+int VeltoHttpSignal::http_request(const char* target, std::string& response, HTTP_CMD verb,
+                                  const std::string& body) const {
+    TransferLimits bounds;
+    {
+        std::lock_guard<std::mutex> lock(targetMutex);
+        bounds = limits;
+    }
+    const std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> handle(curl_easy_init(), curl_easy_cleanup);
+    if (!handle) {
+        LOG(ERROR) << "curl_easy_init failed";
+        return CURLE_FAILED_INIT;
+    }
+    std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headers(nullptr, curl_slist_free_all);
+    CURL* curl = handle.get();
+
+    curl_easy_setopt(curl, CURLOPT_URL, target);
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(bounds.connect.count()));
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(bounds.total.count()));
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(bounds.lowSpeed.count()));
+
+    const auto attachBody = [&] {
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.data());
+    };
+    const auto jsonHeader = [&] {
+        headers.reset(curl_slist_append(nullptr, kJsonContentType));
+        curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
+    };
+    switch (verb) {
+    case HTTP_POST:
+        jsonHeader();
+        curl_easy_setopt(curl, CURLOPT_POST, 1L);
+        attachBody();  // also when empty: a POST always carries a body
+        break;
+    case HTTP_PUT:
+        jsonHeader();
+        curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, "PUT");
+        // An empty body still goes out as "Content-Length: 0": without a length a
+        // server may wait for a body that never comes.
+        attachBody();
+        break;
+    case HTTP_DELETE:
+        curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, "DELETE");
+        if (!body.empty()) attachBody();
+        break;
+    case HTTP_GET:
+        break;
+    }
+
+    AnswerSink sink{response, bounds.maxAnswerBytes};
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &VeltoHttpSignal::curl_recv_data);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
+
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    // An extra trusted CA for private servers; the system store stays in use.
+    if (const char* caFile = std::getenv("VELTO_CA_BUNDLE"); caFile && *caFile) {
+        curl_easy_setopt(curl, CURLOPT_CAINFO, caFile);
+    }
+
+    const CURLcode rc = curl_easy_perform(curl);
+    LOG(INFO) << "cur_easy_perform==" << rc;
+    // A broken or cut-off transfer is no answer, whatever part of it arrived.
+    if (rc != CURLE_OK) response.clear();
+    return rc;
+}
+
+// ---- Login, conferences, contacts and users ----
+
+int VeltoHttpSignal::Login(std::string newServer, std::string username, std::string password,
+                           std::string clientType, std::string domain, bool anonymous) {
+    {
+        std::lock_guard<std::mutex> lock(targetMutex);
+        server = std::move(newServer);
+    }
+    Url target = url(anonymous ? "/clientApi/loginClientAnonymous" : "/clientApi/loginClient");
+    target.query(anonymous ? "nickname" : "username", username)
+        .secret("password", password)
+        .query("clientType", clientType);
+    if (!anonymous) target.query("domain", domain);
+
+    const Answer answer = exchange(target);
+    if (answer.ok()) velto_http::fillLoginInfo(answer.obj(), loginInfo);
+    if (callback) callback->onLogin(answer.code, loginInfo);
+    return resultOf(answer.code);
+}
+
+int VeltoHttpSignal::KeepAlive(std::string userId, std::string endpoint, std::string currentTimeMillis) {
+    exchange(url("/clientApi/keepAlive").segment(userId).segment(endpoint).segment(currentTimeMillis));
+    return 0;
+}
+
+int VeltoHttpSignal::CreateOrJoinConference(std::string room, std::string password,
+                                            std::string ownerPassword, std::string jid) {
+    Url target = url("/clientApi/createOrJoinConference");
+    target.query("j", jid);
+    if (!room.empty()) target.query("r", room);
+    if (!password.empty()) target.secret("p", password);
+    if (!ownerPassword.empty()) target.secret("op", ownerPassword);
+
+    const Answer answer = exchange(target);
+    if (answer.ok()) velto_http::fillJoinInfo(answer.obj(), joinInfo);
+    if (callback) callback->onCreateOrJoinConference(answer.code, joinInfo);
+    return resultOf(answer.code);
+}
+
+int VeltoHttpSignal::GrantAdmin(std::string room, std::string jid, std::string userId) {
+    const Answer answer = exchange(url("/user/grantAdmin").query("r", room).query("j", jid).query("i", userId));
+    if (callback) callback->onGrantAdmin(answer.code, jid);
+    return resultOf(answer.code);
+}
+
+int VeltoHttpSignal::GetModerator(std::string room, std::string jid, std::string password) {
+    const Answer answer = exchange(url("/user/getModerator").query("r", room).query("j", jid).secret("p", password));
+    if (callback) callback->onGetModerator(answer.code);
+    return resultOf(answer.code);
+}
+
+int VeltoHttpSignal::GetMyConferences(int count, std::string userId, std::string date, int page,
+                                      std::string type, std::string status, std::string search) {
+    Url target = url("/clientApi/conferences");
+    target.segment(userId).query("count", std::to_string(count)).query("page", std::to_string(page));
+    if (!type.empty()) target.query("type", type);
+    if (!date.empty()) target.query("date", date);
+    if (!status.empty()) target.query("status", status);
+    if (!search.empty()) target.query("search", search);
+
+    const Answer answer = exchange(target);
+    const conferences data = answer.ok() ? velto_http::readConferences(answer) : conferences{};
+    if (callback) callback->onGetMyConferences(answer.code, data);
+    return resultOf(answer.code);
+}
+
+int VeltoHttpSignal::BookConferences(std::string userId, std::string body) {
+    const Answer answer = exchange(url("/clientApi/conferences").segment(userId), HTTP_POST, body, Trace::UrlAndBody);
+    if (callback) callback->onBookConferences(answer.code);
+    return resultOf(answer.code);
+}
+
+int VeltoHttpSignal::DeleteConference(std::string userId, std::string conferenceId) {
+    return resultOf(exchange(url("/clientApi/conferences").segment(conferenceId).segment(userId), HTTP_DELETE).code);
+}
+
+int VeltoHttpSignal::SelectFriends(std::string userId, std::string search) {
+    const Answer answer = exchange(url("/clientApi/selectFriends").segment(userId).query("search", search),
+                                   HTTP_GET, {}, Trace::None);
+    conference_contacts contacts = answer.ok() ? velto_http::readContacts(answer) : conference_contacts{};
+    if (callback) callback->onGetSearchContacts(answer.code, contacts);
+    return resultOf(answer.code);
+}
+
+int VeltoHttpSignal::GetContacts(std::string userId) {
+    const Answer answer = exchange(url("/clientApi/friends").segment(userId));
+    conference_contacts contacts = answer.ok() ? velto_http::readContacts(answer) : conference_contacts{};
+    if (callback) callback->onGetContacts(answer.code, contacts);
+    return resultOf(answer.code);
+}
+
+int VeltoHttpSignal::AddFriends(std::string userId, std::string friendId, std::string body) {
+    return resultOf(exchange(url("/clientApi/friends").segment(userId).segment(friendId), HTTP_POST, body).code);
+}
+
+int VeltoHttpSignal::DeleteFriends(std::string userId, std::string friendId) {
+    return resultOf(
+        exchange(url("/clientApi/friends").segment(userId).segment(friendId), HTTP_DELETE, {}, Trace::None).code);
+}
+
+int VeltoHttpSignal::QueryUsers(std::string userId, std::string& meetPassword, std::string& ownerPassword) {
+    const Answer answer = exchange(url("/clientApi/users").segment(userId));
+    if (!answer.ok()) return -1;
+    velto_http::fillUserInfo(answer.obj(), userInfo);
+    meetPassword = userInfo.meetPassword;
+    ownerPassword = userInfo.ownerPassword;
+    if (callback) callback->onQueryUser(answer.code, userInfo);
+    return 0;
+}
+
+int VeltoHttpSignal::ModifyUsers(std::string body) {
+    return resultOf(exchange(url("/clientApi/users"), HTTP_PUT, body).code);
+}
+
+int VeltoHttpSignal::GetConferenceDetail(std::string userId, std::string conferenceId, conferences_info& info) {
+    const Answer answer = exchange(url("/clientApi/conferences").segment(conferenceId).segment(userId));
+    if (!answer.ok()) return -1;
+    velto_http::fillConferenceInfo(answer.obj(), info);
+    return 0;
+}
+
+// ---- In-meeting control and recording ----
+
+int VeltoHttpSignal::LockConference(std::string userId, std::string room, bool lock) {
+    return resultOf(exchange(url("/conference/lock").query("i", userId).query("r", room).query("l", literal(lock))).code);
+}
+
+int VeltoHttpSignal::StartRecord(std::string userId, std::string room, std::string record, std::string userJid,
+                                 std::string roomPassword, std::string rule) {
+    const Answer answer = exchange(url("/clientApi/record/call")
+                                       .segment(userId)
+                                       .segment(room)
+                                       .query("userId", userId)
+                                       .query("rule", rule)
+                                       .secret("roomPassword", roomPassword)
+                                       .query("userJid", userJid)
+                                       .query("record", record));
+    if (callback) callback->onStartRecord(answer.code);
+    return resultOf(answer.code);
+}
+
+int VeltoHttpSignal::StopRecord(std::string userId, std::string userJid, std::string room, std::string recordJid) {
+    const Answer answer = exchange(
+        url("/clientApi/record/close").segment(userId).segment(room).query("recordJid", recordJid).query("userJid", userJid));
+    if (callback) callback->onStopRecord(answer.code);
+    return resultOf(answer.code);
+}
+
+int VeltoHttpSignal::readRecordDetails(const Url& target) {
+    const Answer answer = exchange(target);
+    if (!answer.ok()) return -1;
+    velto_http::fillRecordDetails(answer.obj(), recordDetails);
+    return 0;
+}
+
+int VeltoHttpSignal::MyRecords(std::string userId) {
+    return readRecordDetails(url("/clientApi/records").segment(userId));
+}
+
+int VeltoHttpSignal::GetRecordDetails(std::string userId, std::string recordId) {
+    return readRecordDetails(url("/clientApi/records").segment(userId).segment(recordId));
+}
+
+int VeltoHttpSignal::SetStage(std::string room, std::string userJid, std::string stageJid, bool screen) {
+    return resultOf(exchange(url("/clientApi/stage")
+                                 .segment(room)
+                                 .query("userJid", userJid)
+                                 .query("stageJid", stageJid)
+                                 .query("screen", literal(screen)))
+                        .code);
+}
+
+int VeltoHttpSignal::SplitScreen(std::string room, std::string userJid, std::string splitScreen) {
+    return resultOf(
+        exchange(url("/clientApi/splitScreen").segment(room).query("userJid", userJid).query("splitScreen", splitScreen))
+            .code);
+}
+
+int VeltoHttpSignal::SelectParticipants(std::string room, std::string userJid, std::string participants) {
+    return resultOf(exchange(url("/clientApi/selectParticipants")
+                                 .segment(room)
+                                 .query("userJid", userJid)
+                                 .query("participants", participants))
+                        .code);
+}
+
+int VeltoHttpSignal::GetConferenceResource(std::string roomNumber, std::string userJid, std::string& gw,
+                                           std::string& record) {
+    const Answer answer =
+        exchange(url("/clientApi/conference/resources").query("roomNumber", roomNumber).query("userJid", userJid));
+    if (!answer.ok()) return -1;
+    gw = velto_http::readText(velto_http::member(answer.obj(), "gw"));
+    record = velto_http::readText(velto_http::member(answer.obj(), "record"));
+    return 0;
+}
+
+int VeltoHttpSignal::HandsUp(std::string action, std::string room, std::string userJid, std::string nickname) {
+    const bool apply = action.find("apply") != std::string::npos;
+    if (!apply && action.find("agree") == std::string::npos && action.find("refuse") == std::string::npos) {
+        LOG(WARNING) << "HandsUp: unknown action \"" << action << "\", nothing sent";
+        return -1;
+    }
+    Url target = url("/clientApi/handsUp");
+    target.segment(action).segment(room).query("userJid", userJid);
+    if (apply) target.query("nickname", nickname);
+    return resultOf(exchange(target).code);
+}
+
+int VeltoHttpSignal::ExtendConferenceTime(std::string room, std::string userId, int lengthTime) {
+    return resultOf(exchange(url("/clientApi/conferences/extend")
+                                 .segment(room)
+                                 .query("userId", userId)
+                                 .query("lengthTime", std::to_string(lengthTime)))
+                        .code);
+}
+
+int VeltoHttpSignal::CallPhone(std::string roomNumber, std::string userJid, std::string phone,
+                               std::string& sipTarget, int& code) {
+    const Answer answer =
+        exchange(url("/clientApi/phone").segment(phone).query("roomNumber", roomNumber).query("userJid", userJid));
+    code = answer.code;
+    // An object or array is no dialable target, whatever the code said.
+    const Json::Value& obj = answer.obj();
+    if (!answer.ok() || obj.isObject() || obj.isArray()) return -1;
+    sipTarget = velto_http::readText(obj);
+    return 0;
+}
