@@ -1,0 +1,40 @@
+// The process-wide state behind velto_webrtc_test_hooks.h, as the engines see it.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "velto_webrtc_test_hooks.h"
+
+namespace velto_media {
+
+class MediaEngine;
+
+velto_webrtc_test::Devices currentDevices();
+bool cameraBusy();
+std::optional<int> forcedResult(const std::string& operation);
+void recordCall(const std::string& operation, std::vector<std::string> args, int result);
+void registerEngine(MediaEngine* engine);
+void unregisterEngine(MediaEngine* engine);
+
+// Journal texts of arguments.
+inline std::string arg(const std::string& text) { return text; }
+inline std::string arg(const char* text) { return text; }
+inline std::string arg(bool flag) { return flag ? "true" : "false"; }
+inline std::string arg(int number) { return std::to_string(number); }
+inline std::string arg(unsigned int number) { return std::to_string(number); }
+
+// Runs `body` (returning the result as int) unless a test forced the
+// operation's result, and journals the call with its result.
+template <typename Body>
+int journaled(const char* operation, std::vector<std::string> args, Body&& body)
+{
+    const std::optional<int> forced = forcedResult(operation);
+    const int result = forced ? *forced : static_cast<int>(body());
+    recordCall(operation, std::move(args), result);
+    return result;
+}
+
+}  // namespace velto_media

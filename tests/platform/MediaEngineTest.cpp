@@ -1,0 +1,377 @@
+// The media engine stand-in: devices, rendering into a render target,
+// asynchronous negotiation, microphone levels and teardown.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <atomic>
+#include <map>
+#include <memory>
+
+#include "PlatformTestSupport.h"
+#include "QGLRenderInterface.h"
+#include "velto_webrtc_test_hooks.h"
+
+using platform_test::EventLog;
+using platform_test::kPatience;
+using platform_test::RecordingMediaObserver;
+
+namespace {
+
+template <typename Predicate>
+bool eventually(Predicate done)
+{
+    const auto deadline = std::chrono::steady_clock::now() + kPatience;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+// A render target without Qt that checks the producer's hand-over: the
+// buffer only under the lock, frames announced after it, nothing once closed.
+class FakeRender : public QGLRenderInterface {
+public:
+    void SetCB(Callback, void*) override {}
+    void ReSize(int, int, int, int) override {}
+    void Clean() override {}
+    QWidget* getParent() override { return nullptr; }
+    QWidget* getSelfWidget() override { return nullptr; }
+    void Hide() override {}
+    void Show() override {}
+    void setWinTitle(std::string&) override {}
+    void setPriority(int) override {}
+    void getWinSize(int*, int*) override {}
+
+    void lockBuffer() override
+    {
+        mutex_.lock();
+        touch();
+        locked_ = true;
+        producer_ = std::this_thread::get_id();
+    }
+    unsigned char* getDataBuffer(int w, int h) override
+    {
+        touch();
+        faults_ += locked_ ? 0 : 1;
+        width_ = w;
+        height_ = h;
+        buffer_.resize(static_cast<size_t>(w) * h * 4);
+        return buffer_.data();
+    }
+    void unlockBuffer() override
+    {
+        locked_ = false;
+        mutex_.unlock();
+    }
+    void PlayOneFrame(const unsigned char*, int, int) override
+    {
+        touch();
+        ++frames_;
+    }
+    void PlayOneFrame(const unsigned char*, const unsigned char*, const unsigned char*, int, int) override
+    {
+        ++faults_;  // the engine draws packed frames only
+    }
+
+    // From now on the target counts as destroyed.
+    void close() { closed_ = true; }
+    int frames() const { return frames_; }
+    int faults() const { return faults_; }
+    std::thread::id producer() const
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return producer_;
+    }
+    // Size of the last frame and its most frequent pixel (A, R, G, B).
+    struct Frame {
+        int width = 0;
+        int height = 0;
+        std::vector<unsigned char> pixels;
+        std::array<unsigned char, 4> main{};
+    };
+    Frame lastFrame() const
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        Frame frame{width_, height_, buffer_, {}};
+        std::map<std::array<unsigned char, 4>, int> counts;
+        for (size_t i = 0; i + 3 < buffer_.size(); i += 4)
+            ++counts[{buffer_[i], buffer_[i + 1], buffer_[i + 2], buffer_[i + 3]}];
+        int best = 0;
+        for (const auto& [pixel, count] : counts) {
+            if (count > best) {
+                best = count;
+                frame.main = pixel;
+            }
+        }
+        return frame;
+    }
+
+private:
+    void touch() { faults_ += closed_ ? 1 : 0; }
+
+    mutable std::mutex mutex_;
+    bool locked_ = false;
+    std::atomic<bool> closed_{false};
+    std::atomic<int> frames_{0};
+    std::atomic<int> faults_{0};
+    std::thread::id producer_;
+    int width_ = 0;
+    int height_ = 0;
+    std::vector<unsigned char> buffer_;
+};
+
+class LevelLog : public velto_audio_capture_data_db_observer, public EventLog {
+public:
+    // When set, the next call unregisters the observer from inside itself.
+    std::atomic<velto_webrtc_interface*> leaveFrom{nullptr};
+    std::atomic<bool> left{false};
+
+    void OnCaptureDataDB(int db) override
+    {
+        add("level " + std::to_string(db));
+        if (velto_webrtc_interface* engine = leaveFrom.exchange(nullptr)) {
+            engine->SetAudioCaptureDataDBObserver(nullptr);
+            left = true;
+        }
+    }
+};
+
+class MediaEngineTest : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        engine_->DeInit();  // no engine thread runs into the fixture any more
+        engine_.reset();
+        velto_webrtc_test::Reset();
+    }
+
+    // A stream with the default camera (and microphone when asked).
+    void addCameraStream(const std::string& label, int width, int height, bool withAudio = false)
+    {
+        ASSERT_EQ(0, engine_->CreateLocalStream(label));
+        ASSERT_EQ(0, engine_->AddVideoToLocalStream(label, label + "_video", camera(), width, height, 30, 512));
+        if (withAudio) {
+            ASSERT_EQ(0, engine_->AddAudioToLocalStream(label, label + "_audio"));
+        }
+    }
+
+    static velto_webrtc::rtc_device_ camera() { return velto_webrtc_test::DefaultDevices().cameras.front(); }
+
+    // What the engine calls into outlives it.
+    RecordingMediaObserver observer_;
+    LevelLog levels_;
+    LevelLog otherLevels_;
+    FakeRender view_;
+    FakeRender otherView_;
+    std::unique_ptr<velto_webrtc_interface> engine_{velto_webrtc_interface::createNew()};
+};
+
+TEST_F(MediaEngineTest, DeviceListsAndTheCameraTrackResults)
+{
+    std::vector<velto_webrtc::rtc_device_> devices;
+    EXPECT_EQ(1, engine_->getVideoCaptureDevices(devices));
+    EXPECT_EQ(1, engine_->getAudioRecordingDevices(devices));
+    EXPECT_EQ(1, engine_->getAudioPlayoutDevices(devices));
+
+    velto_webrtc_test::Devices twoCameras = velto_webrtc_test::DefaultDevices();
+    twoCameras.cameras.push_back({1, "Second Camera", "cam-1"});
+    twoCameras.microphones.clear();
+    velto_webrtc_test::SetDevices(twoCameras);
+    EXPECT_EQ(2, engine_->getVideoCaptureDevices(devices));
+    EXPECT_EQ("cam-1", devices.at(1).id);
+    EXPECT_EQ(0, engine_->getAudioRecordingDevices(devices));
+    EXPECT_TRUE(devices.empty());
+    EXPECT_EQ(-1, engine_->StartAudioRecording());
+    velto_webrtc_test::Reset();
+
+    struct Case {
+        const char* name;
+        bool busy;
+        velto_webrtc::rtc_device_ camera;
+        std::string stream;
+        int width;
+        int expected;
+    };
+    const velto_webrtc::rtc_device_ unknownCamera{7, "Elsewhere", "cam-7"};
+    const Case cases[] = {
+        {"free camera", false, camera(), "s1", 640, 0},
+        {"busy camera", true, camera(), "s2", 640, -3},
+        {"camera not found", false, unknownCamera, "s3", 640, -1},
+        {"no such stream", false, camera(), "", 640, -1},
+        {"no frame size", false, camera(), "s4", 0, -1},
+        {"second camera track", false, camera(), "s1", 640, -1},
+    };
+    for (const Case& c : cases) {
+        velto_webrtc_test::SetCameraBusy(c.busy);
+        if (!c.stream.empty())
+            engine_->CreateLocalStream(c.stream);
+        const std::string label = c.stream.empty() ? "missing" : c.stream;
+        EXPECT_EQ(c.expected, engine_->AddVideoToLocalStream(label, label + "_video", c.camera, c.width, 480, 30, 512))
+            << c.name;
+    }
+
+    velto_webrtc_test::ForceResult("AddAudioToLocalStream", -4);
+    EXPECT_EQ(-4, engine_->AddAudioToLocalStream("s1", "s1_audio"));
+    const std::vector<velto_webrtc_test::EngineCall> calls = velto_webrtc_test::Calls();
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ("AddAudioToLocalStream", calls.back().operation);
+    EXPECT_EQ((std::vector<std::string>{"s1", "s1_audio"}), calls.back().args);
+    EXPECT_EQ(-4, calls.back().result);
+}
+
+TEST_F(MediaEngineTest, RendersMovingLabelColouredFramesUntilStopped)
+{
+    addCameraStream("1234", 640, 480);
+    FakeRender& local = view_;
+    FakeRender& remote = otherView_;
+    unsigned int localId = 0;
+    unsigned int remoteId = 0;
+    ASSERT_TRUE(engine_->StartRender(&local, localId, "1234", false, 0));
+    ASSERT_TRUE(engine_->StartRender(&remote, remoteId, "5678", false, 0));
+    EXPECT_NE(0u, localId);
+    EXPECT_NE(localId, remoteId);
+    EXPECT_FALSE(engine_->StartRender(nullptr, localId, "1234", false, 0));
+
+    ASSERT_TRUE(eventually([&] { return local.frames() >= 2 && remote.frames() >= 2; }));
+    const FakeRender::Frame first = local.lastFrame();
+    const int seen = local.frames();
+    ASSERT_TRUE(eventually([&] { return local.frames() >= seen + 2; }));
+    const FakeRender::Frame later = local.lastFrame();
+    const FakeRender::Frame other = remote.lastFrame();
+
+    EXPECT_EQ(320, first.width);  // the camera's 4:3, a few hundred pixels wide
+    EXPECT_EQ(240, first.height);
+    EXPECT_EQ(320, other.width);
+    EXPECT_EQ(180, other.height);
+    EXPECT_EQ(0xff, first.main[0]);  // alpha first
+    EXPECT_NE(first.main, other.main);  // each stream has its colour
+    EXPECT_EQ(first.main, later.main);
+    EXPECT_NE(first.pixels, later.pixels);  // and the picture moves
+    EXPECT_NE(std::this_thread::get_id(), local.producer());
+
+    int width = 0;
+    int height = 0;
+    ASSERT_TRUE(engine_->GetStreamAspect(localId, &width, &height));
+    EXPECT_EQ(240, height);
+    ASSERT_TRUE(engine_->ChangeResolution("1234", 1280, 720, 30));
+    ASSERT_TRUE(eventually([&] { return local.lastFrame().height == 180; }));
+
+    EXPECT_FALSE(engine_->StopRender(localId, "5678"));
+    ASSERT_TRUE(engine_->StopRender(localId, "1234"));
+    local.close();  // any call from now on would reach a destroyed target
+    EXPECT_FALSE(engine_->StopRender(localId, "1234"));
+    EXPECT_FALSE(engine_->GetStreamAspect(localId, &width, &height));
+
+    // A new render into the same window takes it over.
+    unsigned int takeoverId = 0;
+    ASSERT_TRUE(engine_->StartRender(&remote, takeoverId, "9999", false, 0));
+    EXPECT_FALSE(engine_->StopRender(remoteId, "5678"));
+    const int before = remote.frames();
+    ASSERT_TRUE(eventually([&] { return remote.frames() >= before + 3; }));
+    EXPECT_EQ(0, local.faults());
+    EXPECT_EQ(0, remote.faults());
+}
+
+// Drives the answer side of the negotiation as its user does: the answer is
+// created when the remote offer is set and set locally once it exists.
+TEST_F(MediaEngineTest, NegotiationStepsFollowEachOtherOnTheEnginesThread)
+{
+    RecordingMediaObserver& observer = observer_;
+    observer.react = [this](const std::string& line, const std::string& sdp) {
+        if (line == "setRemote well")
+            engine_->CreateAnswer();
+        else if (line == "answer well")
+            engine_->SetLocalDescription(sdp, "answer");
+    };
+    EXPECT_EQ(-1, engine_->CreateAnswer());  // nothing to answer yet
+    ASSERT_EQ(0, engine_->Init(&observer, {}));
+    addCameraStream("1234", 640, 480, true);
+
+    const std::string offer = "v=0\r\nm=audio 9 UDP/TLS/RTP/SAVPF 111\r\nm=video 9 UDP/TLS/RTP/SAVPF 100\r\n";
+    EXPECT_FALSE(engine_->SetRemoteDescription("", "offer"));
+    ASSERT_TRUE(engine_->SetRemoteDescription(offer, "offer"));
+    ASSERT_TRUE(observer.waitFor("candidate audio"));
+    EXPECT_EQ(offer, engine_->GetRemoteOffer());
+    EXPECT_EQ((std::vector<std::string>{"setRemote well", "answer well", "setLocal well", "candidate audio"}),
+              observer.lines());
+    const std::string localDescription = observer.lastSdp("setLocal well");
+    EXPECT_NE(std::string::npos, localDescription.find("msid:1234 1234_video"));
+    EXPECT_NE(std::string::npos, localDescription.find("msid:1234 1234_audio"));
+
+    ASSERT_EQ(0, engine_->GetStats());
+    EXPECT_TRUE(observer.waitFor("stats video:1234_video audio:1234_audio"));
+
+    // Remote streams are reported once each, for audio and video alike.
+    const velto_webrtc::rtc_ssrc voice{"21", "c", "4321", "4321_audio", "audio", "bob"};
+    const velto_webrtc::rtc_ssrc picture{"22", "c", "4321", "4321_video", "video", "bob"};
+    ASSERT_EQ(0, engine_->AddRemoteSources({voice, picture}));
+    ASSERT_EQ(0, engine_->AddRemoteSources({picture}));
+    ASSERT_EQ(0, engine_->RemoveRemoteSources({picture}));
+    ASSERT_TRUE(observer.waitFor("removeStream video 4321"));
+    EXPECT_EQ(1u, observer.count("addStream video 4321"));
+    EXPECT_EQ(1u, observer.count("addStream audio 4321"));
+
+    const std::set<std::thread::id> threads = observer.threads();
+    EXPECT_EQ(1u, threads.size());
+    EXPECT_EQ(0u, threads.count(std::this_thread::get_id()));
+}
+
+TEST_F(MediaEngineTest, AReplacedLevelObserverHearsNothingMore)
+{
+    LevelLog& first = levels_;
+    LevelLog& second = otherLevels_;
+    ASSERT_EQ(0, engine_->SetAudioCaptureDataDBObserver(&first));
+    ASSERT_EQ(0, engine_->StartAudioRecording());
+    ASSERT_TRUE(first.waitForCount("level", 2));
+    ASSERT_EQ(0, engine_->SetAudioCaptureDataDBObserver(&second));
+    const size_t heard = first.count("level");
+    ASSERT_TRUE(second.waitForCount("level", 3));
+    EXPECT_EQ(heard, first.count("level"));
+    EXPECT_EQ(0u, second.threads().count(std::this_thread::get_id()));
+
+    // An observer may leave from inside its own call.
+    second.leaveFrom = engine_.get();
+    ASSERT_TRUE(eventually([&] { return second.left.load(); }));
+    const size_t last = second.count("level");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // several level periods
+    EXPECT_EQ(last, second.count("level"));
+
+    ASSERT_EQ(0, engine_->StopAudioRecording());
+    bool recording = true;
+    ASSERT_EQ(0, engine_->AudioRecording(&recording));
+    EXPECT_FALSE(recording);
+}
+
+TEST_F(MediaEngineTest, DeInitJoinsEveryThreadAndSilencesTheObservers)
+{
+    RecordingMediaObserver& observer = observer_;
+    LevelLog& levels = levels_;
+    FakeRender& view = view_;
+    unsigned int id = 0;
+    ASSERT_EQ(0, engine_->Init(&observer, {}));
+    ASSERT_EQ(0, engine_->SetAudioCaptureDataDBObserver(&levels));
+    ASSERT_EQ(0, engine_->StartAudioRecording());
+    ASSERT_TRUE(engine_->StartRender(&view, id, "1234", false, 0));
+    ASSERT_TRUE(levels.waitForCount("level", 1));
+    ASSERT_TRUE(eventually([&] { return view.frames() >= 1; }));
+    for (int i = 0; i < 50; ++i)
+        engine_->GetStats();  // some of them still queued at the teardown
+
+    ASSERT_EQ(0, engine_->DeInit());
+    view.close();
+    const size_t stats = observer.count("stats");
+    const size_t heard = levels.count("level");
+    EXPECT_EQ(0, velto_webrtc_test::InjectEvent([](velto_webrtc::velto_media_observer& o) { o.OnDataChannel("x"); }));
+    EXPECT_TRUE(velto_webrtc_test::Flush());
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // several frame and level periods
+
+    EXPECT_EQ(stats, observer.count("stats"));
+    EXPECT_EQ(heard, levels.count("level"));
+    EXPECT_EQ(0u, observer.count("dataChannel"));
+    EXPECT_EQ(0, view.faults());
+    EXPECT_FALSE(engine_->StopRender(id, "1234"));
+}
+
+}  // namespace

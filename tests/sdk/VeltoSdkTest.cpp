@@ -1,0 +1,454 @@
+// The SDK object against the local conference server and the in-process
+// signalling and media stand-ins.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "LocalServer.h"
+#include "RecordingCallback.h"
+#include "VeltoHttpCallback.h"
+#include "VeltoRtcSdkTestHooks.h"
+#include "VeltoSdk.h"
+#include "velto_webrtc_test_hooks.h"
+
+using namespace std::chrono_literals;
+using velto::test::Event;
+using velto::test::LocalServer;
+using velto::test::RecordingCallback;
+
+namespace {
+
+const char* const kKeepAliveRoute = "/clientApi/keepAlive/*";
+
+// Long enough for many worker periods to pass, short enough to keep the suite quick.
+constexpr auto kQuietPeriod = 300ms;
+
+class SdkTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        server_ = new LocalServer();
+        server_->setCaBundleEnv();
+    }
+    static void TearDownTestSuite()
+    {
+        delete server_;
+        server_ = nullptr;
+    }
+
+    void SetUp() override { resetWorld(); }
+
+    static void resetWorld()
+    {
+        server_->reset();
+        velto_rtc_test::Reset();
+        velto_webrtc_test::Reset();
+    }
+
+    static LocalServer& server() { return *server_; }
+
+    // An SDK with short worker periods and `callback` registered (when given).
+    static std::unique_ptr<VeltoSdk> makeSdk(RecordingCallback* callback)
+    {
+        std::unique_ptr<VeltoSdk> sdk(static_cast<VeltoSdk*>(getVeltoInterface()));
+        VeltoSdk::WorkerIntervals fast;
+        fast.keepAlive = 30ms;
+        fast.ping = 30ms;
+        fast.statistics = 30ms;
+        sdk->setWorkerIntervals(fast);
+        sdk->setCallback(callback);
+        return sdk;
+    }
+
+    static int loginDemo(VeltoSdk& sdk)
+    {
+        const velto::test::Account demo = server().demoAccount();
+        return sdk.Login(server().host(), demo.userName, demo.password, "");
+    }
+
+    static std::vector<std::string> connectedClients()
+    {
+        return velto_rtc_test::ConnectedClients(server().messageServer(), server().messageServerPort());
+    }
+
+    static std::string roomJid(const std::string& room) { return room + "@conference." + server().messageServer(); }
+
+    static std::vector<std::string> roomMemberJids(const std::string& room)
+    {
+        std::vector<std::string> jids;
+        for (const user_info& u :
+             velto_rtc_test::RoomMembers(server().messageServer(), server().messageServerPort(), roomJid(room)))
+            jids.push_back(u.jid);
+        return jids;
+    }
+
+    static std::size_t sentCount(const std::string& operation)
+    {
+        const auto sent = velto_rtc_test::SentMessages(server().messageServer(), server().messageServerPort());
+        return std::count_if(sent.begin(), sent.end(),
+                             [&](const velto_rtc_test::SentMessage& m) { return m.operation == operation; });
+    }
+
+    static std::size_t engineCallCount(const std::string& operation)
+    {
+        const auto calls = velto_webrtc_test::Calls();
+        return std::count_if(calls.begin(), calls.end(),
+                             [&](const velto_webrtc_test::EngineCall& c) { return c.operation == operation; });
+    }
+
+    static LocalServer* server_;
+};
+
+LocalServer* SdkTest::server_ = nullptr;
+
+bool contains(const std::vector<std::string>& list, const std::string& item)
+{
+    return std::find(list.begin(), list.end(), item) != list.end();
+}
+
+// --- login ---------------------------------------------------------------------
+
+TEST_F(SdkTest, LoginOutcomes)
+{
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;
+        int result;
+        int loginCode;
+        int nestedQuery;  // the program asks for the meeting passwords inside onLogin
+        bool connected;
+    };
+    const Case cases[] = {
+        {"server refuses the login",
+         [] { server().forceNext("/clientApi/loginClient", 200, R"({"code":100002,"obj":{}})"); }, -1, 100002, -1,
+         false},
+        {"signalling connection fails",
+         [] {
+             velto_rtc_test::ServerFaults faults;
+             faults.connectResult = -7;
+             velto_rtc_test::SetServerFaults(server().messageServer(), server().messageServerPort(), faults);
+         },
+         -7, 200, 0, false},
+        {"success", [] {}, 0, 200, 0, true},
+    };
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        resetWorld();
+        c.arrange();
+        RecordingCallback callback;
+        auto sdk = makeSdk(&callback);
+        bool connectedBeforeOnLogin = false;
+        int nestedQuery = 1;
+        callback.onEvent("onLogin", [&](const Event&) {
+            connectedBeforeOnLogin = !connectedClients().empty();
+            std::string meetPassword, ownerPassword;
+            nestedQuery = sdk->QueryUsers(meetPassword, ownerPassword);
+        });
+
+        EXPECT_EQ(loginDemo(*sdk), c.result);
+        ASSERT_EQ(callback.names(), std::vector<std::string>{"onLogin"});
+        EXPECT_EQ(callback.events("onLogin")[0].args[0], std::to_string(c.loginCode));
+        EXPECT_FALSE(connectedBeforeOnLogin) << "onLogin must come before the signalling connection";
+        EXPECT_EQ(nestedQuery, c.nestedQuery);
+
+        const std::string myJid = callback.events("onLogin")[0].args[1];
+        EXPECT_EQ(contains(connectedClients(), myJid), c.connected);
+
+        if (c.connected) {
+            // Every keep-alive carries the values of the login answer unchanged.
+            ASSERT_TRUE(server().waitForRequests(kKeepAliveRoute, 3));
+            const conference_login_info login = sdk->getHttpCallback()->getLoginInfo();
+            const std::string expected =
+                "/clientApi/keepAlive/" + login.mUserId + "/" + login.endpoint + "/" + login.currentTimeMillis;
+            for (const auto& request : server().requests(kKeepAliveRoute))
+                EXPECT_EQ(request.path, expected);
+            EXPECT_TRUE(velto_rtc_test::WaitForSent(
+                server().messageServer(), server().messageServerPort(),
+                [](const std::vector<velto_rtc_test::SentMessage>& sent) {
+                    return std::count_if(sent.begin(), sent.end(),
+                                         [](const auto& m) { return m.operation == "SendPing"; }) >= 2;
+                }));
+        } else {
+            std::this_thread::sleep_for(kQuietPeriod);
+            EXPECT_EQ(server().keepAliveCount(), 0);
+            EXPECT_EQ(sentCount("SendPing"), 0u);
+        }
+    }
+}
+
+TEST_F(SdkTest, EveryWayOfEndingALoginEndsItsWorkers)
+{
+    struct Case {
+        const char* name;
+        std::function<void()> beforeLogin;
+        std::function<void(VeltoSdk&, RecordingCallback&)> end;
+        bool joinedOnReturn;  // the workers have ended when `end` returns
+    };
+    const Case cases[] = {
+        {"logout", [] {}, [](VeltoSdk& sdk, RecordingCallback&) { EXPECT_EQ(sdk.Logout(), 0); }, true},
+        {"logout after a second login", [] {},
+         [](VeltoSdk& sdk, RecordingCallback&) {
+             // The second login must replace the first one's workers, not add to them.
+             ASSERT_EQ(loginDemo(sdk), 0);
+             EXPECT_EQ(sdk.Logout(), 0);
+         },
+         true},
+        {"logout while the server holds a keep-alive",
+         [] { server().forceStall(kKeepAliveRoute, 1500); },
+         [](VeltoSdk& sdk, RecordingCallback&) { EXPECT_EQ(sdk.Logout(), 0); }, true},
+        {"network error", [] {},
+         [](VeltoSdk&, RecordingCallback& callback) {
+             const std::string myJid = callback.events("onLogin")[0].args[1];
+             ASSERT_TRUE(
+                 velto_rtc_test::DropConnection(server().messageServer(), server().messageServerPort(), myJid));
+             EXPECT_TRUE(callback.waitForEvent("onNetworkError"));
+         },
+         false},
+    };
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        resetWorld();
+        c.beforeLogin();
+        RecordingCallback callback;
+        auto sdk = makeSdk(&callback);
+        testing::internal::CaptureStdout();
+        ASSERT_EQ(loginDemo(*sdk), 0);
+        ASSERT_TRUE(server().waitForRequests(kKeepAliveRoute, 1, 5s));
+
+        c.end(*sdk, callback);
+
+        const std::string workerLines = testing::internal::GetCapturedStdout();
+        if (c.joinedOnReturn) {
+            EXPECT_NE(workerLines.find("===========keepAlive over============="), std::string::npos);
+            EXPECT_NE(workerLines.find("===========sendPing over============="), std::string::npos);
+        }
+        // A request that was already on its way may still land; after that, silence.
+        std::this_thread::sleep_for(100ms);
+        const int keepAlives = server().keepAliveCount();
+        const std::size_t pings = sentCount("SendPing");
+        std::this_thread::sleep_for(kQuietPeriod);
+        EXPECT_EQ(server().keepAliveCount(), keepAlives);
+        EXPECT_EQ(sentCount("SendPing"), pings);
+        // Destroyed at once: no worker may still use the object.
+        sdk.reset();
+    }
+}
+
+TEST_F(SdkTest, FailedPingEndsOnlyThePingWorker)
+{
+    velto_rtc_test::ServerFaults faults;
+    faults.pingResult = -1;
+    velto_rtc_test::SetServerFaults(server().messageServer(), server().messageServerPort(), faults);
+    RecordingCallback callback;
+    auto sdk = makeSdk(&callback);
+    ASSERT_EQ(loginDemo(*sdk), 0);
+
+    ASSERT_TRUE(server().waitForRequests(kKeepAliveRoute, 4));
+    const std::size_t keepAlives = server().requests(kKeepAliveRoute).size();
+    ASSERT_TRUE(server().waitForRequests(kKeepAliveRoute, keepAlives + 3));
+    EXPECT_EQ(sentCount("SendPing"), 1u);
+    EXPECT_TRUE(callback.events("onNetworkError").empty());
+}
+
+// --- preconditions ---------------------------------------------------------------
+
+TEST_F(SdkTest, OperationsWithoutCallbackOrLoginFailWithoutRequest)
+{
+    const velto::test::Account demo = server().demoAccount();
+    struct Case {
+        const char* name;
+        bool withCallback;
+        std::function<int(VeltoSdk&)> call;
+    };
+    const Case cases[] = {
+        {"join before login", true, [](VeltoSdk& sdk) { return sdk.JoinConference("1234", ""); }},
+        {"create before login", true, [](VeltoSdk& sdk) { return sdk.CreateConference(); }},
+        {"login without callback", false,
+         [&](VeltoSdk& sdk) { return sdk.Login(server().host(), demo.userName, demo.password, ""); }},
+        {"anonymous join without callback", false,
+         [&](VeltoSdk& sdk) { return sdk.AnonymousJoinConference(server().host(), demo.room, "", "Guest"); }},
+    };
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        resetWorld();
+        RecordingCallback callback;
+        auto sdk = makeSdk(c.withCallback ? &callback : nullptr);
+
+        EXPECT_EQ(c.call(*sdk), -1);
+        EXPECT_TRUE(server().requests().empty());
+        EXPECT_EQ(sdk->getWebrtc(), nullptr);
+        EXPECT_TRUE(connectedClients().empty());
+        EXPECT_TRUE(callback.events().empty());
+    }
+}
+
+// --- conference entry and exit ------------------------------------------------------
+
+TEST_F(SdkTest, JoinAndLeaveRunInOrder)
+{
+    RecordingCallback callback;
+    auto sdk = makeSdk(&callback);
+    ASSERT_EQ(loginDemo(*sdk), 0);
+    const std::string myJid = callback.events("onLogin")[0].args[1];
+
+    std::vector<std::string> membersAtAnswer{"not called"};
+    bool engineAtAnswer = false;
+    callback.onEvent("onCreateOrJoinConference", [&](const Event& e) {
+        membersAtAnswer = roomMemberJids(e.args[1]);
+        engineAtAnswer = sdk->getWebrtc() != nullptr;
+    });
+    std::vector<std::string> membersAtLeave{"not called"};
+    bool engineAtLeave = false;
+    callback.onEvent("onLeaveConference", [&](const Event&) {
+        engineAtLeave = sdk->getWebrtc() != nullptr && velto_webrtc_test::LiveEngines() == 1;
+        membersAtLeave = roomMemberJids(server().demoAccount().room);
+    });
+
+    ASSERT_EQ(sdk->CreateConference(), 0);
+    const Event answer = callback.events("onCreateOrJoinConference").at(0);
+    EXPECT_EQ(answer.args[0], "200");
+    const std::string room = answer.args[1];
+    EXPECT_TRUE(engineAtAnswer) << "the engine is made ready before the request";
+    EXPECT_TRUE(membersAtAnswer.empty()) << "the room is joined only after the answer was reported";
+    EXPECT_EQ(roomMemberJids(room), std::vector<std::string>{myJid});
+    EXPECT_EQ(engineCallCount("SetAudioDeviceWorkMode"), 1u);
+
+    // The statistics worker asks the engine, and the answer goes out as presence.
+    EXPECT_TRUE(velto_rtc_test::WaitForSent(server().messageServer(), server().messageServerPort(),
+                                            [](const std::vector<velto_rtc_test::SentMessage>& sent) {
+                                                return std::count_if(sent.begin(), sent.end(), [](const auto& m) {
+                                                           return m.operation == "SendPresence";
+                                                       }) >= 2;
+                                            }));
+    EXPECT_GE(engineCallCount("GetStats"), 1u);
+
+    ASSERT_EQ(room, server().demoAccount().room);
+    EXPECT_EQ(sdk->LeaveConference(), 0);
+    EXPECT_TRUE(engineAtLeave) << "onLeaveConference must come while the engine exists";
+    EXPECT_TRUE(membersAtLeave.empty()) << "the room is left before onLeaveConference";
+    EXPECT_EQ(sdk->getWebrtc(), nullptr);
+    EXPECT_EQ(velto_webrtc_test::LiveEngines(), 0);
+
+    // Without an engine there is nothing to leave.
+    EXPECT_EQ(sdk->LeaveConference(), -1);
+    EXPECT_EQ(callback.events("onLeaveConference").size(), 1u);
+
+    // Destruction without an engine skips the leave step but still logs out.
+    sdk.reset();
+    EXPECT_EQ(callback.events("onLeaveConference").size(), 1u);
+    EXPECT_TRUE(connectedClients().empty());
+}
+
+TEST_F(SdkTest, TwoSdkObjectsMeetInOneRoom)
+{
+    RecordingCallback hostCallback;
+    RecordingCallback guestCallback;
+    auto host = makeSdk(&hostCallback);
+    auto guest = makeSdk(&guestCallback);
+
+    ASSERT_EQ(loginDemo(*host), 0);
+    ASSERT_EQ(host->CreateConference(), 0);
+    const std::string hostJid = hostCallback.events("onLogin")[0].args[1];
+    const std::string room = hostCallback.events("onCreateOrJoinConference")[0].args[1];
+
+    ASSERT_EQ(guest->AnonymousJoinConference(server().host(), room, server().demoAccount().meetPassword, "Guest"), 0);
+    const std::string guestJid = guestCallback.events("onLogin")[0].args[1];
+    ASSERT_NE(guestJid, hostJid);
+
+    auto sees = [](const RecordingCallback& callback, const std::string& jid) {
+        return callback.waitFor([&](const std::vector<Event>& events) {
+            return std::any_of(events.begin(), events.end(), [&](const Event& e) {
+                return e.name == "onUpdateUserList" && e.args[0] == jid;
+            });
+        });
+    };
+    EXPECT_TRUE(sees(hostCallback, guestJid));
+    EXPECT_TRUE(sees(guestCallback, hostJid));
+    EXPECT_TRUE(host->isModerator());
+    EXPECT_FALSE(guest->isModerator());
+
+    EXPECT_EQ(guest->LeaveConference(), 0);
+    EXPECT_TRUE(hostCallback.waitFor([&](const std::vector<Event>& events) {
+        return std::any_of(events.begin(), events.end(), [&](const Event& e) {
+            return e.name == "onRemoveUserList" && e.args[0] == guestJid;
+        });
+    }));
+}
+
+// --- REST callback: moderator, width and bandwidth -----------------------------------
+
+TEST_F(SdkTest, JoinAnswerDecidesModeratorWidthAndBandwidth)
+{
+    const std::string myJid = "alice@ms.example/pc1";
+    struct Case {
+        const char* name;
+        std::string moderatorJid;
+        std::string resolution;
+        std::vector<resolution_bandwidth> steps;
+        std::string width;
+        std::string bandwidth;
+        bool moderator;
+    };
+    const Case cases[] = {
+        {"no steps", myJid, "720", {}, "1920", "2048", true},
+        {"height matches", myJid, "720", {{1920, 1080, 2048}, {1280, 720, 1024}}, "1280", "1024", true},
+        {"no height matches", "bob@ms.example/pc2", "480", {{1920, 1080, 2048}, {1280, 720, 1024}}, "1920", "2048",
+         false},
+        {"first of equal heights wins", myJid, "720", {{1280, 720, 1024}, {960, 720, 512}}, "1280", "1024", true},
+        {"resolution must match the height's text exactly", myJid, "720p", {{1280, 720, 1024}}, "1920", "2048", true},
+        {"address differs only in case", "Alice@ms.example/pc1", "720", {}, "1920", "2048", false},
+        {"no moderator", "", "720", {}, "1920", "2048", false},
+    };
+
+    RecordingCallback callback;
+    auto sdk = makeSdk(&callback);
+    conference_login_info login;
+    login.mUserId = "alice";
+    login.messageServer = "ms.example";
+    login.endpoint = "pc1";
+    sdk->getHttpCallback()->onLogin(200, login);
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        conference_join_info join;
+        join.r = "8001";
+        join.moderatorJid = c.moderatorJid;
+        join.resolution = c.resolution;
+        join.rbwc = c.steps;
+        sdk->getHttpCallback()->onCreateOrJoinConference(200, join);
+
+        const Event answer = callback.events("onCreateOrJoinConference").back();
+        EXPECT_EQ(answer.args[2], c.bandwidth);
+        EXPECT_EQ(answer.args[3], c.resolution);
+        EXPECT_EQ(answer.args[4], c.width);
+        EXPECT_EQ(sdk->isModerator(), c.moderator);
+    }
+}
+
+TEST_F(SdkTest, FailedLoginAnswerUpdatesTheAddressButKeepsTheRecord)
+{
+    RecordingCallback callback;
+    auto sdk = makeSdk(&callback);
+    CVeltoHttpCallback& records = *sdk->getHttpCallback();
+    conference_login_info first;
+    first.mUserId = "alice";
+    first.messageServer = "ms.example";
+    first.endpoint = "pc1";
+    records.onLogin(200, first);
+    conference_login_info failed = first;
+    failed.mUserId = "mallory";
+    records.onLogin(401, failed);
+
+    EXPECT_EQ(records.getLoginInfo().mUserId, "alice");
+    EXPECT_EQ(records.getRoomStatus().myJid, "mallory@ms.example/pc1");
+    ASSERT_EQ(callback.events("onLogin").size(), 2u);
+    EXPECT_EQ(callback.events("onLogin")[1].args[0], "401");
+}
+
+}  // namespace

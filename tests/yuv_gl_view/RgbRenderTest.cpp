@@ -1,0 +1,234 @@
+#include "RenderTestSupport.h"
+
+#include <QEvent>
+#include <QtTest/QTest>
+#include <QPointer>
+
+#include <algorithm>
+#include <atomic>
+#include <climits>
+#include <thread>
+#include <vector>
+
+using namespace render_test;
+
+namespace {
+
+const QColor kRed(255, 0, 0);
+const QColor kGreen(0, 255, 0);
+const QColor kBlue(0, 0, 255);
+const QColor kWhite(255, 255, 255);
+const QColor kBlack(0, 0, 0);
+
+constexpr Argb kOpaqueRed{0xFF, 0xFF, 0x00, 0x00};
+constexpr Argb kOpaqueGreen{0xFF, 0x00, 0xFF, 0x00};
+constexpr Argb kOpaqueBlue{0xFF, 0x00, 0x00, 0xFF};
+
+struct Sample {
+    double fx, fy;
+    QColor colour;
+};
+
+// Near the corners (a viewport short of the widget shows there) and at the
+// centres of the quadrants.
+const std::vector<Sample> kQuadrantSamples = {
+    {0.03, 0.03, kRed},   {0.25, 0.25, kRed},   {0.97, 0.03, kGreen}, {0.75, 0.25, kGreen},
+    {0.03, 0.97, kBlue},  {0.25, 0.75, kBlue},  {0.97, 0.97, kWhite}, {0.75, 0.75, kWhite},
+};
+
+std::vector<Sample> everywhere(const QColor& colour)
+{
+    return {{0.03, 0.03, colour}, {0.97, 0.03, colour}, {0.5, 0.5, colour}, {0.03, 0.97, colour}, {0.97, 0.97, colour}};
+}
+
+struct PictureCase {
+    const char* name;
+    int w, h;
+    FramePattern pattern;
+    std::vector<Sample> samples;
+
+    friend void PrintTo(const PictureCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class RgbPicture : public ::testing::TestWithParam<PictureCase> {};
+
+TEST_P(RgbPicture, ShowsTheFrameStretchedOverTheWidgetFirstRowOnTop)
+{
+    const PictureCase& c = GetParam();
+    auto holder = shownHolder(320, 180);
+    QGLRenderInterface* render = QGLRenderInterface::CreateRender(holder.get());
+    drainEvents();
+
+    ASSERT_TRUE(deliverFrameFromThread(*render, c.w, c.h, c.pattern));
+    drainEvents();
+    const QImage picture = grab(*render);
+    for (const Sample& s : c.samples)
+        EXPECT_TRUE(colourNear(colourAt(picture, s.fx, s.fy), s.colour)) << "at " << s.fx << "," << s.fy;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    , RgbPicture,
+    ::testing::Values(
+        // Bytes in memory: alpha, red, green, blue; alpha is not shown.
+        PictureCase{"OpaqueBluePixel", 1, 1, solid({0xFF, 0x00, 0x00, 0xFF}), everywhere(kBlue)},
+        PictureCase{"RedPixelWithZeroAlpha", 1, 1, solid({0x00, 0xFF, 0x00, 0x00}), everywhere(kRed)},
+        PictureCase{"Quadrants2x2", 2, 2, quadrants, kQuadrantSamples},
+        PictureCase{"Quadrants640x360", 640, 360, quadrants, kQuadrantSamples},
+        PictureCase{"Quadrants1920x1080", 1920, 1080, quadrants, kQuadrantSamples}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(RgbRender, FrameBufferIsReusedForTheSameSizeAndReplacedForAnother)
+{
+    auto holder = shownHolder(160, 90);
+    QGLRenderInterface* render = QGLRenderInterface::CreateRender(holder.get());
+    const auto allZero = [](const unsigned char* p, std::size_t n) {
+        return std::all_of(p, p + n, [](unsigned char b) { return b == 0; });
+    };
+
+    render->lockBuffer();
+    unsigned char* first = render->getDataBuffer(64, 36);
+    ASSERT_NE(nullptr, first);
+    std::fill_n(first, 64 * 36 * 4, 0xAB);
+    EXPECT_EQ(first, render->getDataBuffer(64, 36));
+    EXPECT_TRUE(allZero(first, 64 * 36 * 4));
+
+    unsigned char* larger = render->getDataBuffer(128, 72);
+    ASSERT_NE(nullptr, larger);
+    EXPECT_NE(first, larger);
+    EXPECT_TRUE(allZero(larger, 128 * 72 * 4));
+    std::fill_n(larger, 128 * 72 * 4, 0xCD);
+
+    const std::pair<int, int> refused[] = {{0, 10}, {10, 0}, {-1, 10}, {10, -4}, {16385, 1}, {1, 16385}, {INT_MAX, INT_MAX}, {INT_MIN, INT_MIN}};
+    for (const auto& [w, h] : refused)
+        EXPECT_EQ(nullptr, render->getDataBuffer(w, h)) << w << "x" << h;
+    EXPECT_EQ(larger, render->getDataBuffer(128, 72)) << "a refused size leaves the buffer alone";
+    render->unlockBuffer();
+
+    // A refused frame leaves the picture as it was.
+    ASSERT_TRUE(deliverFrameFromThread(*render, 4, 4, solid(kOpaqueGreen)));
+    EXPECT_FALSE(deliverFrameFromThread(*render, 0, 4, solid(kOpaqueRed)));
+    drainEvents();
+    EXPECT_TRUE(colourNear(colourAt(grab(*render), 0.5, 0.5), kGreen));
+}
+
+TEST(RgbRender, CleanAndReSizeNeedNoContextAndCleanBlanksOnePaint)
+{
+    auto holder = std::make_unique<QWidget>();
+    holder->resize(160, 90);
+    QGLRenderInterface* render = QGLRenderInterface::CreateRender(holder.get());
+    render->Clean();  // not shown yet: there is no GL context
+    render->ReSize(10, 20, 320, 180);
+    int w = 0;
+    int h = 0;
+    render->getWinSize(&w, &h);
+    EXPECT_EQ(320, w);
+    EXPECT_EQ(180, h);
+
+    holder->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(holder.get()));
+    drainEvents();
+    ASSERT_TRUE(deliverFrameFromThread(*render, 4, 4, solid(kOpaqueRed)));
+    drainEvents();
+    render->Clean();
+    EXPECT_TRUE(colourNear(colourAt(grab(*render), 0.5, 0.5), kBlack));
+    EXPECT_TRUE(colourNear(colourAt(grab(*render), 0.5, 0.5), kRed)) << "the next paint shows the frame again";
+}
+
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+TEST(RgbRender, FramesArrivingFasterThanPaintsCoalesceIntoOneRepaintOfTheNewest)
+{
+    auto holder = shownHolder(160, 90);
+    QGLRenderInterface* render = QGLRenderInterface::CreateRender(holder.get());
+    QWidget* widget = render->getSelfWidget();
+    drainEvents();
+    PaintCounter counter(widget);
+
+    std::thread producer([&] {
+        for (int i = 0; i < 200; ++i)
+            deliverFrame(*render, 32, 18, solid(i < 199 ? kOpaqueRed : kOpaqueBlue));
+    });
+    producer.join();
+    drainEvents();
+    EXPECT_EQ(1, counter.paints);
+    EXPECT_TRUE(colourNear(colourAt(grab(*render), 0.5, 0.5), kBlue));
+
+    // A frame that arrives while the widget is hidden must not block later repaints.
+    widget->hide();
+    deliverFrameFromThread(*render, 32, 18, solid(kOpaqueRed));
+    drainEvents();
+    widget->show();
+    drainEvents();
+    counter.paints = 0;
+    deliverFrameFromThread(*render, 32, 18, solid(kOpaqueGreen));
+    drainEvents();
+    EXPECT_EQ(1, counter.paints);
+}
+
+TEST(RgbRenderStress, ProducerChangingSizesWhileTheWidgetIsShownResizedMovedAndDestroyed)
+{
+    auto holder = shownHolder(320, 180);
+    auto otherWindow = shownHolder(400, 300);
+    QGLRenderInterface* render = QGLRenderInterface::CreateRender(holder.get());
+    QPointer<QWidget> widget = render->getSelfWidget();
+    PaintCounter counter(widget);
+
+    struct Sized {
+        int w, h;
+        std::vector<unsigned char> bytes;
+    };
+    std::vector<Sized> frames;
+    for (const auto& [w, h] : {std::pair{640, 360}, {2, 2}, {1280, 720}, {320, 180}, {1, 1}, {7, 3}})
+        frames.push_back({w, h, makeFrame(w, h, quadrants)});
+
+    std::atomic_bool stop{false};
+    std::thread producer([&] {
+        for (std::size_t i = 0; !stop.load(); ++i) {
+            const Sized& frame = frames[i % frames.size()];
+            deliverFrame(*render, frame.w, frame.h, frame.bytes);
+        }
+    });
+    for (int i = 0; i < 60; ++i) {
+        holder->resize(120 + (i * 37) % 300, 60 + (i * 53) % 200);
+        if (i % 10 == 4) {
+            // Another top-level window means another GL context for the renderer.
+            holder->setParent(otherWindow.get());
+            holder->show();
+        } else if (i % 10 == 9) {
+            holder->setParent(nullptr);
+            holder->show();
+        }
+        if (i % 7 == 3)
+            render->Clean();
+        if (i % 11 == 5)
+            render->ReSize(0, 0, 150, 90);
+        drainEvents();
+    }
+    stop = true;
+    producer.join();
+    EXPECT_GT(counter.paints, 0);
+
+    // Once the producer is done, its last frame is what the widget shows.
+    counter.paints = 0;
+    ASSERT_TRUE(deliverFrameFromThread(*render, 8, 8, solid(kOpaqueBlue)));
+    drainEvents();
+    EXPECT_EQ(1, counter.paints);
+    EXPECT_TRUE(colourNear(colourAt(grab(*render), 0.5, 0.5), kBlue));
+
+    holder.reset();
+    EXPECT_TRUE(widget.isNull());
+}
+
+}  // namespace

@@ -1,0 +1,47 @@
+#include "PeriodicWorker.h"
+
+PeriodicWorker::~PeriodicWorker() { stop(); }
+
+void PeriodicWorker::start(std::chrono::milliseconds interval, Task task, std::function<void()> onEnd)
+{
+    stop();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopRequested_ = false;
+    }
+    thread_ = std::thread([this, interval, task = std::move(task), onEnd = std::move(onEnd)] {
+        run(interval, task, onEnd);
+    });
+}
+
+void PeriodicWorker::requestStop()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopRequested_ = true;
+    }
+    wake_.notify_all();
+}
+
+void PeriodicWorker::stop()
+{
+    requestStop();
+    if (thread_.joinable())
+        thread_.join();
+}
+
+void PeriodicWorker::run(std::chrono::milliseconds interval, const Task& task, const std::function<void()>& onEnd)
+{
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            // The predicate keeps a spurious wake-up from ending the worker.
+            if (wake_.wait_for(lock, interval, [this] { return stopRequested_; }))
+                break;
+        }
+        if (!task())
+            break;
+    }
+    if (onEnd)
+        onEnd();
+}

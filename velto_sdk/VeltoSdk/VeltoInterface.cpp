@@ -1,0 +1,5 @@
+#include "VeltoInterface.h"
+
+#include "VeltoSdk.h"
+
+VeltoInterface* getVeltoInterface() { return new VeltoSdk(); }

@@ -1,0 +1,254 @@
+#include "QOpenGLRGBRender.h"
+
+#include "PRINTF_FUNCTION.h"
+#include "RendererSupport.h"
+
+#include <QDebug>
+#include <QOpenGLContext>
+
+#include <GL/gl.h>
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+namespace {
+
+// Frame shown (black) from the first paint until a producer delivers one.
+constexpr int kInitialFrameWidth = 1920;
+constexpr int kInitialFrameHeight = 1080;
+
+constexpr std::size_t frameBytes(int width, int height)
+{
+    return static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4;
+}
+
+}  // namespace
+
+QOpenGLRGBRender::QOpenGLRGBRender(QWidget* parent)
+    : QOpenGLWidget(parent)
+    // Each pixel is one 32-bit word packing blue, green, red, alpha from the most
+    // significant byte down, i.e. the bytes A, R, G, B in little-endian memory:
+    // the GPU takes the frame as it is, without a conversion on the CPU.
+    , m_texture(GL_RGB, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8)
+{
+    PRINTF_FUNCTION("QOpenGLRGBRender");
+    m_bkColor = renderer_support::attachToHolder(this, parent, renderer_support::HolderContent::Delete);
+    connect(this, &QOpenGLRGBRender::sigUpdate, this, &QOpenGLRGBRender::slotUpdate);
+    std::printf("%s out\n", "QOpenGLRGBRender");
+}
+
+QOpenGLRGBRender::~QOpenGLRGBRender()
+{
+    PRINTF_FUNCTION("~QOpenGLRGBRender");
+    // The base destructor destroys the context; this object must not hear of it.
+    if (QOpenGLContext* ctx = context())
+        disconnect(ctx, nullptr, this, nullptr);
+    releaseGL();
+}
+
+void QOpenGLRGBRender::releaseGL()
+{
+    makeCurrent();
+    m_texture.destroy(*this);
+    doneCurrent();
+}
+
+void QOpenGLRGBRender::SetCB(Callback cb, void* userData)
+{
+    PRINTF_FUNCTION("SetCB");
+    m_cb = cb;
+    m_cbUserData = userData;
+}
+
+void QOpenGLRGBRender::ReSize(int x, int y, int w, int h)
+{
+    PRINTF_FUNCTION("ReSize");
+    setGeometry(x, y, w, h);
+    m_winX = x;
+    m_winY = y;
+    m_winWidth = w;
+    m_winHeight = h;
+    update();
+}
+
+void QOpenGLRGBRender::Clean()
+{
+    PRINTF_FUNCTION("Clean");
+    // GL work belongs to paintGL, where the widget's context is current.
+    m_clearPending = true;
+    update();
+}
+
+QWidget* QOpenGLRGBRender::getParent()
+{
+    PRINTF_FUNCTION("getParent");
+    return parentWidget();
+}
+
+QWidget* QOpenGLRGBRender::getSelfWidget()
+{
+    return this;
+}
+
+void QOpenGLRGBRender::Hide()
+{
+    PRINTF_FUNCTION("Hide");
+    m_hidden = true;
+}
+
+void QOpenGLRGBRender::Show()
+{
+    PRINTF_FUNCTION("Show");
+    m_hidden = false;
+}
+
+void QOpenGLRGBRender::setWinTitle(std::string& title)
+{
+    PRINTF_FUNCTION("setWinTitle");
+    m_title = title;
+}
+
+void QOpenGLRGBRender::setPriority(int priority)
+{
+    PRINTF_FUNCTION("setPriority");
+    m_priority = priority;
+}
+
+void QOpenGLRGBRender::getWinSize(int* w, int* h)
+{
+    if (w)
+        *w = static_cast<int>(m_winWidth);
+    if (h)
+        *h = static_cast<int>(m_winHeight);
+}
+
+void QOpenGLRGBRender::lockBuffer()
+{
+    m_frameMutex.lock();
+}
+
+unsigned char* QOpenGLRGBRender::getDataBuffer(int w, int h)
+{
+    if (!renderer_support::isAcceptedFrameSize(w, h)) {
+        renderer_support::traceInvalidFrame(w, h);
+        return nullptr;
+    }
+    const std::size_t bytes = frameBytes(w, h);
+    if (w != m_frameWidth || h != m_frameHeight) {
+        // Allocated before the old buffer goes, so a new size always means a new
+        // address: a producer that kept the old pointer is caught, not fed stale memory.
+        std::unique_ptr<unsigned char[]> frame(new (std::nothrow) unsigned char[bytes]);
+        if (!frame) {
+            qWarning() << "kpz," << "Error,no memory for frame, width:" << w << ",height:" << h;
+            return nullptr;
+        }
+        m_frame = std::move(frame);
+        m_frameWidth = w;
+        m_frameHeight = h;
+        m_bufferSize = bytes;
+    }
+    std::memset(m_frame.get(), 0, m_bufferSize);
+    m_frameDirty = true;
+    return m_frame.get();
+}
+
+void QOpenGLRGBRender::unlockBuffer()
+{
+    m_frameMutex.unlock();
+}
+
+void QOpenGLRGBRender::PlayOneFrame(const unsigned char*, int, int)
+{
+    // Frames arriving while a repaint is queued are shown by that repaint.
+    if (!m_repaintPending.exchange(true))
+        emit sigUpdate();
+}
+
+void QOpenGLRGBRender::PlayOneFrame(const unsigned char* y, const unsigned char* u, const unsigned char* v, int w, int h)
+{
+    if (y && u && v && w >= 1 && h >= 1)
+        PlayOneFrame(y, w, h);
+    else
+        renderer_support::traceInvalidFrame(w, h);
+}
+
+bool QOpenGLRGBRender::eventFilter(QObject*, QEvent*)
+{
+    return false;
+}
+
+void QOpenGLRGBRender::slotUpdate()
+{
+    // Cleared before the paint reads the buffer: a frame completed from now on
+    // queues the next repaint, so the newest frame is always shown.
+    m_repaintPending.store(false);
+    update();
+}
+
+void QOpenGLRGBRender::initializeGL()
+{
+    PRINTF_FUNCTION("initializeGL");
+    initializeOpenGLFunctions();
+    setUpdateBehavior(QOpenGLWidget::NoPartialUpdate);
+    // Moving the widget to another window replaces its context; the texture goes with the old one.
+    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &QOpenGLRGBRender::releaseGL);
+    m_texture.create(*this);
+
+    // (0, 0) is the top-left corner of the widget and (1, 1) the bottom-right one.
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(0, 1, 1, 0, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+
+    FrameMutex::PaintLock lock(m_frameMutex);
+    m_bufferSize = frameBytes(kInitialFrameWidth, kInitialFrameHeight);
+    m_frame.reset();
+    m_frame.reset(new unsigned char[m_bufferSize]());
+    m_frameWidth = kInitialFrameWidth;
+    m_frameHeight = kInitialFrameHeight;
+    m_frameDirty = true;
+}
+
+void QOpenGLRGBRender::resizeGL(int w, int h)
+{
+    PRINTF_FUNCTION("resizeGL");
+    qDebug() << "kpz," << "resizeGL" << ",w:" << w << ",h:" << h;
+    m_winWidth = w;
+    m_winHeight = h > 0 ? h : 1;
+}
+
+void QOpenGLRGBRender::paintGL()
+{
+    if (m_clearPending) {
+        m_clearPending = false;
+        glClearColor(0, 0, 0, 0);
+        glClear(GL_COLOR_BUFFER_BIT);
+        return;
+    }
+    renderer_support::setViewport(*this, m_winWidth, m_winHeight, devicePixelRatioF());
+    {
+        // The producer waits only while the pixels are handed to GL.
+        FrameMutex::PaintLock lock(m_frameMutex);
+        if (m_frameDirty) {
+            m_texture.upload(*this, m_frameWidth, m_frameHeight, m_frame.get());
+            m_frameDirty = false;
+        } else {
+            m_texture.bind(*this);
+        }
+    }
+    glEnable(GL_TEXTURE_2D);
+    glLoadIdentity();
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 0);
+    glVertex3f(0, 0, 0);
+    glTexCoord2f(0, 1);
+    glVertex3f(0, 1, 0);
+    glTexCoord2f(1, 1);
+    glVertex3f(1, 1, 0);
+    glTexCoord2f(1, 0);
+    glVertex3f(1, 0, 0);
+    glEnd();
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glFlush();
+}
