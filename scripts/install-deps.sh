@@ -10,7 +10,7 @@ packages=(
   libcurl4-openssl-dev libjsoncpp-dev libgoogle-glog-dev libgflags-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev libssl-dev openssl
   fonts-font-awesome xvfb xauth x11-utils
-  sox imagemagick
+  sox imagemagick fonts-wqy-microhei
 )
 
 sudo=""

@@ -1,0 +1,45 @@
+// Test entry for the program's classes: a headless QApplication whose data and
+// configuration folders are a fresh temporary directory for every process.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#if defined(__SANITIZE_ADDRESS__)
+// Qt's offscreen platform plugin keeps its screen objects past QApplication's
+// end; every allocation of that cycle is named here by its allocating frame.
+extern "C" const char* __lsan_default_suppressions()
+{
+    return "leak:libqoffscreen.so\n"
+           "leak:QScreen::QScreen\n"
+           "leak:QPlatformScreen::QPlatformScreen\n"
+           "leak:QWindowSystemInterface::handleScreenAdded\n"
+           "leak:QtSharedPointer::ExternalRefCountData::getAndRef\n"
+           "leak:QObject::QObject\n";
+}
+#endif
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    if (::testing::GTEST_FLAG(list_tests))
+        return RUN_ALL_TESTS();
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    QTemporaryDir home;
+    if (!home.isValid())
+        return 1;
+    qputenv("XDG_DATA_HOME", (home.path() + "/data").toUtf8());
+    qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toUtf8());
+    const QString runtime = home.path() + "/runtime";
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", runtime.toUtf8());
+
+    QApplication::setApplicationName("velto_desktop");
+    QApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}

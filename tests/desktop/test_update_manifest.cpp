@@ -1,0 +1,112 @@
+// The update manifest, fetched from the local conference server over verified TLS.
+#include "DesktopTestUtil.h"
+#include "LocalServer.h"
+#include "commonhelper.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+
+using velto::test::LocalServer;
+
+namespace {
+
+const char* const kManifest = "/download/bm/version_mac_bm.json";
+
+struct Outputs {
+    QString version = "v", fileName = "f", downPath = "d", md5 = "m";
+    bool fetch() { return CommonHelper::getUpdateInfo(version, fileName, downPath, md5); }
+    QStringList all() const { return {version, fileName, downPath, md5}; }
+};
+
+const QStringList kUntouched{"v", "f", "d", "m"};
+
+void pointAt(const LocalServer& server)
+{
+    server.setCaBundleEnv();
+    qputenv("VELTO_UPDATE_HOST", QByteArray::fromStdString(server.localhost()));
+}
+
+TEST(UpdateManifest, Answers)
+{
+    LocalServer server;
+    pointAt(server);
+    struct Case {
+        const char* name;
+        int status;
+        const char* body;
+        const char* contentType;
+        bool result;
+        QStringList outputs;
+    };
+    const Case cases[] = {
+        {"complete", 200,
+         R"({"version":"1.1.0","fileName":"velto.pkg","downPath":"https://h/velto.pkg","md5":"0123456789abcdef0123456789abcdef","extra":1})",
+         "application/json", true,
+         {"1.1.0", "velto.pkg", "https://h/velto.pkg", "0123456789abcdef0123456789abcdef"}},
+        {"members missing", 200, R"({"version":"2.0"})", "application/json", true, {"2.0", "f", "d", "m"}},
+        {"member not a string", 200, R"({"version":5,"md5":null})", "application/json", true, {"", "f", "d", ""}},
+        {"not an object", 200, "[]", "application/json", true, kUntouched},
+        {"not JSON", 200, "version=2", "text/plain", false, kUntouched},
+        {"empty body", 200, "", "application/json", false, kUntouched},
+        {"HTML error page", 404, "<html><body>Not Found</body></html>", "text/html", false, kUntouched},
+        {"server error with JSON", 500, R"({"version":"9.9"})", "application/json", false, kUntouched},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        server.forceNext(kManifest, c.status, c.body, 1, c.contentType);
+        Outputs out;
+        EXPECT_EQ(out.fetch(), c.result);
+        EXPECT_EQ(out.all(), c.outputs);
+    }
+}
+
+TEST(UpdateManifest, ServedManifest)
+{
+    LocalServer server;
+    pointAt(server);
+    server.setManifest(R"({"version":"1.0.9","fileName":"a.pkg","downPath":"https://h/a.pkg","md5":"x"})");
+    Outputs out;
+    EXPECT_TRUE(out.fetch());
+    EXPECT_EQ(out.all(), (QStringList{"1.0.9", "a.pkg", "https://h/a.pkg", "x"}));
+    ASSERT_EQ(server.requests(kManifest).size(), 1u);
+    EXPECT_EQ(server.requests(kManifest)[0].method, "GET");
+}
+
+TEST(UpdateManifest, StalledServerEndsWithinTheBound)
+{
+    LocalServer server;
+    pointAt(server);
+    server.forceStall(kManifest, 60000);
+    QElapsedTimer clock;
+    clock.start();
+    Outputs out;
+    EXPECT_FALSE(out.fetch());
+    EXPECT_LT(clock.elapsed(), 15000) << "start-up must not wait for a silent server";
+    EXPECT_EQ(out.all(), kUntouched);
+}
+
+TEST(UpdateManifest, UntrustedCertificateIsRefused)
+{
+    LocalServer::Options options;
+    options.untrustedCertificate = true;
+    LocalServer server(options);
+    pointAt(server);
+    server.setManifest(R"({"version":"6.6.6"})");
+    Outputs out;
+    EXPECT_FALSE(out.fetch());
+    EXPECT_EQ(out.all(), kUntouched);
+}
+
+TEST(UpdateManifest, NoServer)
+{
+    {
+        LocalServer server;  // leaves VELTO_UPDATE_HOST naming a port nobody listens on
+        pointAt(server);
+    }
+    Outputs out;
+    EXPECT_FALSE(out.fetch());
+    EXPECT_EQ(out.all(), kUntouched);
+}
+
+}  // namespace

@@ -1,0 +1,1057 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="zh_CN">
+<context>
+    <name>AVCheckWidget</name>
+    <message>
+        <source>Settings</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Back</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>OK</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Micphone</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Playout</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Camera</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>JoinMeetWidget</name>
+    <message>
+        <source>Join Conference</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Join</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Please input meet number</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Please input meet password(Optional)</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>LoginWidget</name>
+    <message>
+        <source>BRENMORAL</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Join</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Login</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Version:</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>1.0.9</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Back</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Use the current name at a later meeting</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Automatic logon</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Please enter the room number</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Please enter the password</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Please enter your name</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Please enter the username</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>MainWindow</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>X</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>-</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Meeting</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Personal Meeting ID :</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Start</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Set</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Copy</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Reservation Meetings</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Recents</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Instant Meeting</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Join Meeting</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Reservation Meeting</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Home</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Meet</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Reservation</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Contacts</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Window</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Min</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Ctrl+M</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Close</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Help</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Website</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Profile</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Preference</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Update</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Logout</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Velto</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>MessageBox</name>
+    <message>
+        <source>Form</source>
+        <translation>窗体</translation>
+    </message>
+    <message>
+        <source>TextLabel</source>
+        <translation>文本</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Information</source>
+        <translation>提示</translation>
+    </message>
+</context>
+<context>
+    <name>PreferencesWidget</name>
+    <message>
+        <source>Start at log-in</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Automatic logon</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Full screen in meetings</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Join with the microphone off</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Join with the camera off</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Show offline contacts</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Preference</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Camera</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Micphone</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Playout</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>ProfileWidget</name>
+    <message>
+        <source>UserName:</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Email:</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Name:</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Phone:</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Profile</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>QBaseSearchLineEdit</name>
+    <message>
+        <source>contacts search</source>
+        <translation>搜索联系人</translation>
+    </message>
+</context>
+<context>
+    <name>QConferenceDelayWidget</name>
+    <message>
+        <source>Cancel</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Delay</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Conference Delay</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The conference room will be closed in 15 minutes</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The conference room will be closed in 10 minutes</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>The conference room will be closed in 5 minutes</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>whether to delay conference time(minute)</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>QNoticeWidget</name>
+    <message>
+        <source>Form</source>
+        <translation>窗体</translation>
+    </message>
+    <message>
+        <source>new participant comes into conference</source>
+        <translation>有参会者进入会议室</translation>
+    </message>
+    <message>
+        <source>participant leaves from conference</source>
+        <translation>有参会者离开会议室</translation>
+    </message>
+    <message>
+        <source>update master screen success</source>
+        <translation>更新主屏成功</translation>
+    </message>
+    <message>
+        <source>You are moderator now</source>
+        <translation>您已被设置为主持人</translation>
+    </message>
+    <message>
+        <source>grant moderator success</source>
+        <translation>授权主持人成功</translation>
+    </message>
+    <message>
+        <source>lock conference success</source>
+        <translation>锁定会议室成功</translation>
+    </message>
+    <message>
+        <source>unlock conference success</source>
+        <translation>取消锁定会议室成功</translation>
+    </message>
+    <message>
+        <source>kick out participant success</source>
+        <translation>踢出会议室成功</translation>
+    </message>
+    <message>
+        <source>Lost morderator,conference will be close in 5 mins</source>
+        <translation>主持人离开会议室，会议室将在5分钟后关闭</translation>
+    </message>
+    <message>
+        <source>mute conference audio</source>
+        <translation>会议室禁音</translation>
+    </message>
+    <message>
+        <source>unmute conference audio</source>
+        <translation>取消会议室禁音</translation>
+    </message>
+    <message>
+        <source>mute conference video</source>
+        <translation>会议室禁视频</translation>
+    </message>
+    <message>
+        <source>unmute conference video</source>
+        <translation>取消会议室禁视频</translation>
+    </message>
+    <message>
+        <source>Information</source>
+        <translation>提示</translation>
+    </message>
+</context>
+<context>
+    <name>QObject</name>
+    <message>
+        <source>admin</source>
+        <translation>管理员</translation>
+    </message>
+    <message>
+        <source>Request timeout</source>
+        <translation>请求超时，请检查网络或参数设置</translation>
+    </message>
+    <message>
+        <source>ID is null</source>
+        <translation>ID为空</translation>
+    </message>
+    <message>
+        <source>JID is null</source>
+        <translation>JID为空</translation>
+    </message>
+    <message>
+        <source>JID is illegal</source>
+        <translation>JID不合法</translation>
+    </message>
+    <message>
+        <source>Authorized user JID is null</source>
+        <translation>授权用户JID为空</translation>
+    </message>
+    <message>
+        <source>Authorized user JID is illegal</source>
+        <translation>授权用户JID不合法</translation>
+    </message>
+    <message>
+        <source>Username is null</source>
+        <translation>用户名为空</translation>
+    </message>
+    <message>
+        <source>Passeord is null</source>
+        <translation>密码为空</translation>
+    </message>
+    <message>
+        <source>Nickname is null</source>
+        <translation>昵称为空</translation>
+    </message>
+    <message>
+        <source>Endpoint is null</source>
+        <translation>终端标识为空</translation>
+    </message>
+    <message>
+        <source>Client type is null</source>
+        <translation>客户端类型为空</translation>
+    </message>
+    <message>
+        <source>Domain is null</source>
+        <translation>域名为空</translation>
+    </message>
+    <message>
+        <source>Conference ID is null</source>
+        <translation>会议ID为空</translation>
+    </message>
+    <message>
+        <source>Conference number is null</source>
+        <translation>会议号为空</translation>
+    </message>
+    <message>
+        <source>Moderator password is null</source>
+        <translation>主持人密码为空</translation>
+    </message>
+    <message>
+        <source>Conference password is null</source>
+        <translation>会议密码为空</translation>
+    </message>
+    <message>
+        <source>Lock type is null</source>
+        <translation>锁定类型为空</translation>
+    </message>
+    <message>
+        <source>Lock type is illegal</source>
+        <translation>锁定类型不合法</translation>
+    </message>
+    <message>
+        <source>timestamp is illegal</source>
+        <translation>时间戳不合法</translation>
+    </message>
+    <message>
+        <source>Recorder server is null</source>
+        <translation>录制服务器为空</translation>
+    </message>
+    <message>
+        <source>Recorder rule is null</source>
+        <translation>录制规则为空</translation>
+    </message>
+    <message>
+        <source>Recorder JID is null</source>
+        <translation>录制JID为空</translation>
+    </message>
+    <message>
+        <source>Recorder resource ID is null</source>
+        <translation>录制资源ID为空</translation>
+    </message>
+    <message>
+        <source>Extend time is illegal,less than 60 minutes</source>
+        <translation>延长时间不合法，应少于60分钟</translation>
+    </message>
+    <message>
+        <source>Count is null</source>
+        <translation>数量为空</translation>
+    </message>
+    <message>
+        <source>Count must be a number</source>
+        <translation>数量必须为数字</translation>
+    </message>
+    <message>
+        <source>Page must be a number</source>
+        <translation>页码必须为数字</translation>
+    </message>
+    <message>
+        <source>Page must be less than count</source>
+        <translation>页码必须小于数量</translation>
+    </message>
+    <message>
+        <source>Date format is illegal</source>
+        <translation>日期格式不合法</translation>
+    </message>
+    <message>
+        <source>Friend ID is null</source>
+        <translation>联系人ID为空</translation>
+    </message>
+    <message>
+        <source>Friend nickname is null</source>
+        <translation>联系人昵称为空</translation>
+    </message>
+    <message>
+        <source>Max video number is 9</source>
+        <translation>视频路数最多为9</translation>
+    </message>
+    <message>
+        <source>video number out of resource</source>
+        <translation>视频路数超出资源限制</translation>
+    </message>
+    <message>
+        <source>Conference is not exist</source>
+        <translation>会议室不存在</translation>
+    </message>
+    <message>
+        <source>Conference is Locked</source>
+        <translation>会议室已锁定</translation>
+    </message>
+    <message>
+        <source>Focus is not found</source>
+        <translation>未找到会议控制服务</translation>
+    </message>
+    <message>
+        <source>Videobridget is not found</source>
+        <translation>未找到视频桥服务</translation>
+    </message>
+    <message>
+        <source>Conference password error</source>
+        <translation>会议密码错误</translation>
+    </message>
+    <message>
+        <source>No available Conference</source>
+        <translation>没有可用的会议室</translation>
+    </message>
+    <message>
+        <source>Conference number is illegal</source>
+        <translation>会议号不合法</translation>
+    </message>
+    <message>
+        <source>Conference is unopened</source>
+        <translation>会议室未开启</translation>
+    </message>
+    <message>
+        <source>User has already in Conference</source>
+        <translation>用户已在会议中</translation>
+    </message>
+    <message>
+        <source>The Conference has ended</source>
+        <translation>会议已结束</translation>
+    </message>
+    <message>
+        <source>Create or join Conference failure</source>
+        <translation>创建或加入会议失败</translation>
+    </message>
+    <message>
+        <source>No available Conference in the reservation time range</source>
+        <translation>预约时间段内没有可用的会议室</translation>
+    </message>
+    <message>
+        <source>Conference endtime should be less than current time </source>
+        <translation>会议结束时间应早于当前时间</translation>
+    </message>
+    <message>
+        <source>Conference lock status error</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source> Participants are required</source>
+        <translation>需要参会者</translation>
+    </message>
+    <message>
+        <source>Joining conference failed</source>
+        <translation>加入会议失败</translation>
+    </message>
+    <message>
+        <source>Not receiving messages of joining conference</source>
+        <translation>未收到加入会议的消息</translation>
+    </message>
+    <message>
+        <source>Conference is not in progress</source>
+        <translation>会议未在进行中</translation>
+    </message>
+    <message>
+        <source>Conference room attendance limit or concurrent user number upper limit</source>
+        <translation>会议室人数已满或并发用户数已达上限</translation>
+    </message>
+    <message>
+        <source>You can enter the meeting 15 minutes before the meeting starts</source>
+        <translation>会议开始前15分钟才可进入会议</translation>
+    </message>
+    <message>
+        <source>The conference room is being closed, please wait later</source>
+        <translation>会议室正在关闭，请稍后再试</translation>
+    </message>
+    <message>
+        <source>The conference began immediately, can not be modified</source>
+        <translation>会议即将开始，不能修改</translation>
+    </message>
+    <message>
+        <source>The conference is not reserved, cannot be modified</source>
+        <translation>会议不是预约会议，不能修改</translation>
+    </message>
+    <message>
+        <source>Resource error in conference room</source>
+        <translation>会议室资源错误</translation>
+    </message>
+    <message>
+        <source>Request failed</source>
+        <translation>请求失败</translation>
+    </message>
+    <message>
+        <source>Recorder is not exist</source>
+        <translation>录制不存在</translation>
+    </message>
+    <message>
+        <source>Too less partipants in conferece,record failed</source>
+        <translation>会议中参会者太少，录制失败</translation>
+    </message>
+    <message>
+        <source>The upper limit of recorder</source>
+        <translation>录制数已达上限</translation>
+    </message>
+    <message>
+        <source>The recorder storage is full</source>
+        <translation>录制存储空间已满</translation>
+    </message>
+    <message>
+        <source>Current user is not moderator</source>
+        <translation>当前用户不是主持人</translation>
+    </message>
+    <message>
+        <source>Conference has no moderator</source>
+        <translation>会议没有主持人</translation>
+    </message>
+    <message>
+        <source>Recorder is closing,please waiting</source>
+        <translation>录制正在关闭，请稍候</translation>
+    </message>
+    <message>
+        <source>Recoder rule error</source>
+        <translation>录制规则错误</translation>
+    </message>
+    <message>
+        <source>SIP number error</source>
+        <translation>SIP号码错误</translation>
+    </message>
+    <message>
+        <source>Recorder has existed</source>
+        <translation>录制已存在</translation>
+    </message>
+    <message>
+        <source>Recorder params error</source>
+        <translation>录制参数错误</translation>
+    </message>
+    <message>
+        <source>Recorder server is not exist</source>
+        <translation>录制服务器不存在</translation>
+    </message>
+    <message>
+        <source>Username or password error</source>
+        <translation>用户名或密码错误</translation>
+    </message>
+    <message>
+        <source>User status error</source>
+        <translation>用户状态错误</translation>
+    </message>
+    <message>
+        <source>User is not exist</source>
+        <translation>用户不存在</translation>
+    </message>
+    <message>
+        <source>Login failed</source>
+        <translation>登录失败</translation>
+    </message>
+    <message>
+        <source>User has logout</source>
+        <translation>用户已退出登录</translation>
+    </message>
+    <message>
+        <source>User has no authority</source>
+        <translation>用户没有权限</translation>
+    </message>
+    <message>
+        <source>User origin password error</source>
+        <translation>用户原密码错误</translation>
+    </message>
+    <message>
+        <source>Photo format is not supported</source>
+        <translation>不支持该图片格式</translation>
+    </message>
+    <message>
+        <source>Photo is too big</source>
+        <translation>图片太大</translation>
+    </message>
+    <message>
+        <source>Initialization of user information failure</source>
+        <translation>初始化用户信息失败</translation>
+    </message>
+    <message>
+        <source>Users do not have second stream</source>
+        <translation>用户没有辅流</translation>
+    </message>
+    <message>
+        <source>Authorized moderator failed</source>
+        <translation>授权主持人失败</translation>
+    </message>
+    <message>
+        <source>Moderator has already exist</source>
+        <translation>主持人已存在</translation>
+    </message>
+    <message>
+        <source>Moderator password error</source>
+        <translation>主持人密码错误</translation>
+    </message>
+    <message>
+        <source>Moderator is sharing screen</source>
+        <translation>主持人正在共享屏幕</translation>
+    </message>
+    <message>
+        <source>Moderator is sharing whiteboard</source>
+        <translation>主持人正在共享白板</translation>
+    </message>
+    <message>
+        <source>Conference resource is full</source>
+        <translation>会议资源已满</translation>
+    </message>
+    <message>
+        <source>Conference is unavailable</source>
+        <translation>会议不可用</translation>
+    </message>
+    <message>
+        <source>Conference is closing,please waiting</source>
+        <translation>会议正在关闭，请稍候</translation>
+    </message>
+    <message>
+        <source>This operation will modify the participant's main audio switch, whether to continue</source>
+        <translation>此操作将修改参会者的音频开关，是否继续</translation>
+    </message>
+    <message>
+        <source>This operation will modify the attendees video switch, whether to continue</source>
+        <translation>此操作将修改参会者的视频开关，是否继续</translation>
+    </message>
+    <message>
+        <source>This operation will grant the host moderator permission, whether to continue</source>
+        <translation>此操作将授予该参会者主持人权限，是否继续</translation>
+    </message>
+    <message>
+        <source>This operation will kick the participant out of the room, whether to continue</source>
+        <translation>此操作将把该参会者踢出会议室，是否继续</translation>
+    </message>
+    <message>
+        <source>No permission to cancel after host mute</source>
+        <translation>主持人禁音后无权取消</translation>
+    </message>
+    <message>
+        <source>Screen sharing, you can not perform permission transfer operations</source>
+        <translation>正在共享屏幕，不能移交主持人权限</translation>
+    </message>
+    <message>
+        <source>Whether to close whiteboard</source>
+        <translation>是否关闭白板</translation>
+    </message>
+    <message>
+        <source>Whether to close screen sharing</source>
+        <translation>是否关闭屏幕共享</translation>
+    </message>
+    <message>
+        <source>Whether to close record</source>
+        <translation>是否关闭录制</translation>
+    </message>
+    <message>
+        <source>Current display mode does not support screen sharing</source>
+        <translation>当前显示模式不支持屏幕共享</translation>
+    </message>
+    <message>
+        <source>Can not change display mode when screen sharing</source>
+        <translation>屏幕共享时不能切换显示模式</translation>
+    </message>
+    <message>
+        <source>Can not transfer moderator to sip</source>
+        <translation>不能将主持人移交给SIP终端</translation>
+    </message>
+    <message>
+        <source>Can not screen share when video muted</source>
+        <translation>视频关闭时不能共享屏幕</translation>
+    </message>
+    <message>
+        <source>Can not screen share when share whitebord</source>
+        <translation>共享白板时不能共享屏幕</translation>
+    </message>
+    <message>
+        <source>Can not share whitebord when screen sharing</source>
+        <translation>共享屏幕时不能共享白板</translation>
+    </message>
+    <message>
+        <source>Network error</source>
+        <translation>检测到您的网络异常，请检查后重试</translation>
+    </message>
+    <message>
+        <source>Lost morderator,conference will be close in 5 mins</source>
+        <translation>主持人离开会议室，会议室将在5分钟后关闭</translation>
+    </message>
+    <message>
+        <source>Video input device not detected</source>
+        <translation>未检测到视频输入设备</translation>
+    </message>
+    <message>
+        <source>Audio input device not detected</source>
+        <translation>未检测到音频输入设备</translation>
+    </message>
+    <message>
+        <source>Audio output device not detected</source>
+        <translation>未检测到音频输出设备</translation>
+    </message>
+    <message>
+        <source>Video output device not detected,whether to join using single voice</source>
+        <translation>未检测到视频输入设备，是否单语音进会</translation>
+    </message>
+    <message>
+        <source>Video output device not detected,whether to join conference</source>
+        <translation>未检测到视频输入设备，是否进入会议</translation>
+    </message>
+    <message>
+        <source>Video and audio device not detected</source>
+        <translation>未检测到视频和音频设备</translation>
+    </message>
+    <message>
+        <source>Audio device not detected</source>
+        <translation>未检测到音频设备</translation>
+    </message>
+    <message>
+        <source>Video input device is occupied</source>
+        <translation>视频输入设备已被占用</translation>
+    </message>
+    <message>
+        <source>Call sip error</source>
+        <translation>呼叫SIP失败</translation>
+    </message>
+    <message>
+        <source>Call phone number error</source>
+        <translation>呼叫电话号码失败</translation>
+    </message>
+    <message>
+        <source>Update failed, Pleace check the network</source>
+        <translation>更新失败，请检查网络</translation>
+    </message>
+    <message>
+        <source>Your charge has been used up, please contact the operator. Thank you.</source>
+        <translation>您的话费已用完，请联系运营商。谢谢。</translation>
+    </message>
+    <message>
+        <source>Set up successfully, restart and take effect.</source>
+        <translation>切换语言成功，重启应用后生效。</translation>
+    </message>
+    <message>
+        <source>Server address is null</source>
+        <translation>服务器地址为空</translation>
+    </message>
+    <message>
+        <source>Password is null</source>
+        <translation>密码为空</translation>
+    </message>
+    <message>
+        <source>Get contact list error</source>
+        <translation>获取联系人列表失败</translation>
+    </message>
+    <message>
+        <source>Moderator kicks you out from conference</source>
+        <translation>主持人已将您踢出会议室</translation>
+    </message>
+    <message>
+        <source>No available input devices are found</source>
+        <translation>未找到可用的输入设备</translation>
+    </message>
+    <message>
+        <source>The other refused to invite</source>
+        <translation>对方拒绝了邀请</translation>
+    </message>
+    <message>
+        <source>The caller has hung up</source>
+        <translation>对方已挂断</translation>
+    </message>
+    <message>
+        <source>The call has been processed on other devices</source>
+        <translation>该呼叫已在其他设备上处理</translation>
+    </message>
+    <message>
+        <source>The call failed and the other was busy</source>
+        <translation>呼叫失败，对方忙</translation>
+    </message>
+    <message>
+        <source>The other side has no response</source>
+        <translation>对方无应答</translation>
+    </message>
+    <message>
+        <source>Too less partipants in conferece,share failed</source>
+        <translation>会议中参会者太少，共享失败</translation>
+    </message>
+    <message>
+        <source>,Error code:</source>
+        <translation>，错误码：</translation>
+    </message>
+    <message>
+        <source>Unkown Error</source>
+        <translation>未知错误</translation>
+    </message>
+</context>
+<context>
+    <name>ReservationMeetWidget</name>
+    <message>
+        <source>Subject:</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Start:</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Length(minutes):</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Meeting password:</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Moderator password:</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source> Reservation Meeting</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Reservation Meeting</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Reservation</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>SystemTray</name>
+    <message>
+        <source>Open Velto</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Switch Languages</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Chinese(Simplified)</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>English</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Velto Desktop</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>VeltoUpdate</name>
+    <message>
+        <source>Upgraged</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Update</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>OK</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Now it's the latest version</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Version:</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Current Version:</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Latest Version:</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Upgrade to the latest version?</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>VideoWidget</name>
+    <message>
+        <source>Conference Room</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+</TS>

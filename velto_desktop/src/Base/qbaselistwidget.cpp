@@ -1,0 +1,7 @@
+#include "qbaselistwidget.h"
+
+QBaseListWidget::QBaseListWidget(QWidget* parent)
+    : QListWidget(parent)
+{
+    setAttribute(Qt::WA_MouseTracking);
+}
