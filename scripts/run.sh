@@ -1,7 +1,12 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds and runs velto_desktop on this machine.
-# The program itself comes later: for now this starts the local conference
-# server that it will log in to (its built-in default server, localhost:8443).
+# Installs what is missing, builds velto_desktop and the local conference
+# server, starts the server with its demo account and runs the program against
+# it (the program's built-in default server is this one, localhost:8443).
+#
+# With a display the program runs until it is left (tray menu: Exit); the
+# server stops with it. Without a display the program runs under Xvfb, a
+# screenshot of its login window is saved, and both stop again:
+#   VELTO_SCREENSHOT=path.png   where the screenshot goes (default build/run/login-window.png)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/install-deps.sh"
@@ -9,20 +14,62 @@ bash "$root/scripts/install-deps.sh"
 build=$root/build/run
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DVELTO_BUILD_TESTS=OFF -DVELTO_BUILD_BENCH=OFF
-cmake --build "$build" --target velto_server -j"$(nproc)"
+cmake --build "$build" --target velto_server velto_desktop -j"$(nproc)"
 
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+}
+trap cleanup EXIT
+
+# --- the local conference server ------------------------------------------------
 certs=$build/certs
+server_out=$build/server.out
 mkdir -p "$certs"
-echo "velto_desktop is not built yet; starting the local conference server it will use."
-"$build/bin/velto_server" --port 8443 --cert-dir "$certs" --verbose | while IFS= read -r line; do
-  case $line in
-    listening\ *) echo "Server:       localhost:${line##*:}" ;;
-    ca-file\ *)   echo "CA file:      ${line#ca-file } (clients trust it through VELTO_CA_BUNDLE)" ;;
-    demo-account\ *)
-      read -r _ user password <<<"$line"
-      echo "User name:    $user"
-      echo "Password:     $password"
-      echo "Running until Ctrl-C." ;;
-    *) echo "$line" ;;
-  esac
+"$build/bin/velto_server" --port 8443 --cert-dir "$certs" >"$server_out" &
+pids+=($!)
+for _ in $(seq 100); do
+  grep -q '^demo-account ' "$server_out" && break
+  if ! kill -0 "${pids[0]}" 2>/dev/null; then
+    echo "The local conference server did not start (is port 8443 taken?):" >&2
+    cat "$server_out" >&2
+    exit 1
+  fi
+  sleep 0.2
 done
+read -r _ user password < <(grep '^demo-account ' "$server_out")
+echo "Server:       localhost:8443 (leave the login page's server field empty)"
+echo "User name:    $user"
+echo "Password:     $password"
+
+# The program trusts the server's certificate through its CA file.
+export VELTO_CA_BUNDLE=$certs/ca.pem
+
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  "$build/bin/velto_desktop"
+  exit
+fi
+
+# --- no display: Xvfb and a screenshot of the login window -------------------------
+screenshot=${VELTO_SCREENSHOT:-$build/login-window.png}
+display=99
+while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
+Xvfb ":$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+pids+=($!)
+export DISPLAY=:$display
+for _ in $(seq 50); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.2; done
+
+"$build/bin/velto_desktop" &
+pids+=($!)
+for _ in $(seq 100); do
+  xwininfo -name BRENMORAL 2>/dev/null | grep -q IsViewable && break
+  sleep 0.2
+done
+if ! xwininfo -name BRENMORAL 2>/dev/null | grep -q IsViewable; then
+  echo "The login window did not appear." >&2
+  exit 1
+fi
+sleep 1  # let it paint
+import -window root "$screenshot"
+echo "No display: velto_desktop ran under Xvfb; its login window is in $screenshot"

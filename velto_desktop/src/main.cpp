@@ -1,8 +1,43 @@
-// Placeholder start-up: builds the application object and leaves at once.
-#include <QApplication>
+#include <QDebug>
+#include <QTranslator>
+
+#include "Tools/commonhelper.h"
+#include "cglobalinstance.h"
+#include "mainwindow.h"
+#include "singleapplication.h"
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
-    return 0;
+    qInstallMessageHandler(myMessageOutput);
+    // The log folder is named after the application: name it before the
+    // first line, so that line lands beside all the others.
+    QCoreApplication::setApplicationName("velto_desktop");
+    qDebug() << "===============Main===============";
+
+    SingleApplication app(argc, argv, "velto_desktop_system");
+    if (app.isRunning()) {
+        app.sendMessage("message from other instance.");
+        return 0;
+    }
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+    CommonHelper::setStyle(":/qss/style_mac.qss");
+    CGlobalInstance::getDefaultPreferences();
+    CGlobalInstance::getVeltoInterface();
+
+    QTranslator translator;
+    if (translator.load(CGlobalInstance::eLanguage == eENGLISH ? ":/i18n/en" : ":/i18n/cn")) {
+        qDebug() << "load language success";
+        app.installTranslator(&translator);
+    } else {
+        qDebug() << "load language failed";
+    }
+
+    MainWindow window;
+    QObject::connect(&app, &SingleApplication::messageAvailable, &window, &MainWindow::slotReceiveMessage);
+    QObject::connect(&app, &SingleApplication::sigQuit, &window, &MainWindow::slotQuit);
+    CGlobalInstance::setMainWindow(&window);
+    if (CGlobalInstance::mainPos.x() != -1000 && CGlobalInstance::mainPos.y() != -1000)
+        window.move(CGlobalInstance::mainPos);
+    window.hide();
+    return app.exec();
 }

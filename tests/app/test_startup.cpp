@@ -1,0 +1,173 @@
+// Start-up services: the daily log and the single-instance guard.
+#include <gtest/gtest.h>
+
+#include <QDate>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSharedMemory>
+#include <QTest>
+
+#include <csignal>
+#include <thread>
+#include <vector>
+
+#include "cglobalinstance.h"
+#include "singleapplication.h"
+
+namespace {
+
+const QRegularExpression kLine(R"(^\d\d:\d\d:\d\d \(([^:]*):(\d+)\) (.*)$)",
+                               QRegularExpression::DotMatchesEverythingOption);
+
+// The entries of today's log file, split at the line ends the handler writes.
+QStringList logEntries()
+{
+    QFile file(CGlobalInstance::getLogPath() + QDate::currentDate().toString("yyyy-MM-dd") + "_log.txt");
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList entries = QString::fromUtf8(file.readAll()).split("\r\n");
+    EXPECT_EQ(entries.takeLast(), "");  // every entry ends with a line end
+    return entries;
+}
+
+class LogTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QFile::remove(CGlobalInstance::getLogPath() + QDate::currentDate().toString("yyyy-MM-dd") + "_log.txt");
+        previous = qInstallMessageHandler(myMessageOutput);
+    }
+    void TearDown() override { qInstallMessageHandler(previous); }
+    QtMessageHandler previous = nullptr;
+};
+
+}  // namespace
+
+TEST_F(LogTest, EachMessageIsOneEntryWithTimeSourceAndLine)
+{
+    const int line = __LINE__ + 1;
+    qDebug().noquote() << "plain";
+    qWarning().noquote() << "two\nlines with %1 and %2";
+    myMessageOutput(QtInfoMsg, QMessageLogContext(), "from Qt itself");
+
+    const QStringList entries = logEntries();
+    ASSERT_EQ(entries.size(), 3) << entries.join("|").toStdString();
+    const struct {
+        QString file, line, text;
+    } expected[] = {
+        {__FILE__, QString::number(line), "plain"},
+        {__FILE__, QString::number(line + 1), "two\nlines with %1 and %2"},
+        {"", "0", "from Qt itself"},
+    };
+    for (int i = 0; i < 3; ++i) {
+        const QRegularExpressionMatch match = kLine.match(entries[i]);
+        ASSERT_TRUE(match.hasMatch()) << entries[i].toStdString();
+        EXPECT_EQ(match.captured(1), expected[i].file);
+        EXPECT_EQ(match.captured(2), expected[i].line);
+        EXPECT_EQ(match.captured(3), expected[i].text);
+    }
+}
+
+TEST_F(LogTest, LinesFromManyThreadsStayWhole)
+{
+    constexpr int kThreads = 8;
+    constexpr int kMessages = 150;
+    const QString padding(200, QChar('x'));
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([t, &padding] {
+            for (int m = 0; m < kMessages; ++m)
+                qDebug().noquote() << QString("t%1 m%2 %3 end").arg(t).arg(m).arg(padding);
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+
+    const QStringList entries = logEntries();
+    ASSERT_EQ(entries.size(), kThreads * kMessages);
+    const QRegularExpression message("^t(\\d) m(\\d+) x{200} end$");
+    std::vector<int> perThread(kThreads);
+    for (const QString& entry : entries) {
+        const QRegularExpressionMatch line = kLine.match(entry);
+        ASSERT_TRUE(line.hasMatch()) << entry.toStdString();
+        const QRegularExpressionMatch body = message.match(line.captured(3));
+        ASSERT_TRUE(body.hasMatch()) << entry.toStdString();
+        ++perThread[size_t(body.captured(1).toInt())];
+    }
+    EXPECT_EQ(perThread, std::vector<int>(kThreads, kMessages));
+}
+
+namespace {
+
+class InstanceTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        key = QString("velto_test_%1_%2").arg(QCoreApplication::applicationPid()).arg(
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    }
+
+    // Starts the probe program; the returned process is running.
+    std::unique_ptr<QProcess> start()
+    {
+        auto process = std::make_unique<QProcess>();
+        process->setProgram(VELTO_INSTANCE_PROBE);
+        process->setArguments({key});
+        process->start();
+        EXPECT_TRUE(process->waitForStarted(5000));
+        return process;
+    }
+
+    static QString readLine(QProcess& process)
+    {
+        while (!process.canReadLine())
+            if (!process.waitForReadyRead(10000))
+                return QString();
+        return QString::fromUtf8(process.readLine()).trimmed();
+    }
+
+    // A second start: delivers its text and ends with code 0.
+    void expectSecondStartDelivers(QProcess& first)
+    {
+        auto second = start();
+        ASSERT_TRUE(second->waitForFinished(10000));
+        EXPECT_EQ(second->exitCode(), 0);
+        EXPECT_EQ(QString::fromUtf8(second->readAllStandardOutput()).trimmed(), "sent:1");
+        EXPECT_EQ(readLine(first), "message:message from other instance.");
+    }
+
+    void expectQuitOnSigterm(QProcess& first)
+    {
+        ::kill(pid_t(first.processId()), SIGTERM);
+        EXPECT_EQ(readLine(first), "quit");
+        ASSERT_TRUE(first.waitForFinished(10000));
+        EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(first.exitCode(), 0);
+        // Exactly one message arrived per second start.
+        EXPECT_EQ(QString::fromUtf8(first.readAllStandardOutput()).trimmed(), "");
+    }
+
+    QString key;
+};
+
+}  // namespace
+
+TEST_F(InstanceTest, SecondStartHandsItsMessageToTheFirstOnce)
+{
+    auto first = start();
+    ASSERT_EQ(readLine(*first), "first");
+    expectSecondStartDelivers(*first);
+    expectSecondStartDelivers(*first);
+    expectQuitOnSigterm(*first);
+}
+
+TEST_F(InstanceTest, GuardLeftByACrashedProcessDoesNotBlockTheStart)
+{
+    QSharedMemory leftBehind(key);
+    ASSERT_TRUE(leftBehind.create(1));  // held, but nobody serves under the key
+
+    auto first = start();
+    ASSERT_EQ(readLine(*first), "first");
+    expectSecondStartDelivers(*first);
+    expectQuitOnSigterm(*first);
+}

@@ -1,0 +1,801 @@
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDebug>
+#include <QDesktopServices>
+#include <QKeySequence>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QTcpSocket>
+#include <QTimer>
+#include <QUrl>
+
+#include "Base/qbaselabel.h"
+#include "Dialogs/calendarwidget.h"
+#include "Dialogs/joinmeetwidget.h"
+#include "Dialogs/messagebox.h"
+#include "Dialogs/preferenceswidget.h"
+#include "Dialogs/profilewidget.h"
+#include "Dialogs/qconferencedelaywidget.h"
+#include "Dialogs/reservationmeetwidget.h"
+#include "Dialogs/veltoupdate.h"
+#include "Dialogs/videowidget.h"
+#include "Tools/commonhelper.h"
+#include "Tools/iconhelper.h"
+#include "Tools/settings.h"
+#include "cveltocallback.h"
+#include "loginwidget.h"
+#include "systemtray.h"
+
+#ifdef Q_OS_MACOS
+#include <objc/message.h>
+#include <objc/runtime.h>
+#endif
+
+namespace {
+
+int networkCheckInterval = 5000;
+// A probe that has not connected by then counts as a failure.
+constexpr int kProbeTimeoutMs = 3000;
+// The position is written once the window has rested this long.
+constexpr int kPositionSettleMs = 400;
+
+struct Tab {
+    QBaseLabel* Ui::MainWindow::*label;
+    QWidget* Ui::MainWindow::*page;
+    const char* icon;
+    const char* selectedIcon;
+    const char* text;
+};
+
+// Indexed by ePAGE.
+const Tab kTabs[] = {
+    {&Ui::MainWindow::lblHome, &Ui::MainWindow::homePage, ":/icons/home_1", ":/icons/home", QT_TRANSLATE_NOOP("MainWindow", "Home")},
+    {&Ui::MainWindow::lblMeet, &Ui::MainWindow::meetPage, ":/icons/Calendar_1", ":/icons/Calendar", QT_TRANSLATE_NOOP("MainWindow", "Meet")},
+    {&Ui::MainWindow::lblReservation, &Ui::MainWindow::reservationPage, ":/icons/book_1", ":/icons/book", QT_TRANSLATE_NOOP("MainWindow", "Reservation")},
+    {&Ui::MainWindow::lblRecents, &Ui::MainWindow::recentsPage, ":/icons/TimeMachine_1", ":/icons/TimeMachine", QT_TRANSLATE_NOOP("MainWindow", "Recents")},
+    {&Ui::MainWindow::lblContacts, &Ui::MainWindow::contactsPage, ":/icons/Address_1", ":/icons/Address", QT_TRANSLATE_NOOP("MainWindow", "Contacts")},
+};
+
+bool validPage(ePAGE page) { return page >= HOME_PAGE && page <= CONTACTS_PAGE; }
+
+// A minimised window comes back at its normal size, a hidden one is shown;
+// either way it ends up in front.
+void bringToFront(QWidget* window)
+{
+    if (window->isMinimized()) {
+        window->showNormal();
+    } else {
+        if (window->isHidden())
+            window->show();
+        window->activateWindow();
+    }
+    window->raise();
+}
+
+}  // namespace
+
+MessageBox* MainWindow::showMessageBox(int code, PromptKind kind)
+{
+    auto* box = new MessageBox(code, true, nullptr);
+    if (kind != PromptKind::Default)
+        box->setPromptText(kind == PromptKind::Question);
+    box->showWidget();
+    return box;
+}
+
+void MainWindow::runAfterDeviceCheck(QObject* context, const std::function<void()>& next)
+{
+    switch (CGlobalInstance::checkDevices()) {
+    case -1: {
+        MessageBox* box = showMessageBox(100020, PromptKind::Question);
+        connect(box, &MessageBox::sigOk, context, next);
+        return;
+    }
+    case -2:
+    case -3:
+        showMessageBox(100022, PromptKind::Notice);
+        return;
+    case 1:
+    case 2:
+        showMessageBox(100023, PromptKind::Notice);
+        return;
+    default:
+        next();
+    }
+}
+
+MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWindow)
+{
+    ui->setupUi(this);
+    setMouseTracking(true);
+    setWindowTitle(tr("Meeting"));
+    setWindowIcon(QPixmap(":/images/logo"));
+    ui->topBar->hide();
+    setFixedHeight(690);
+    addMenuBar();
+    ui->btnMore->hide();
+
+    m_positionTimer = new QTimer(this);
+    m_positionTimer->setSingleShot(true);
+    m_positionTimer->setInterval(kPositionSettleMs);
+    connect(m_positionTimer, &QTimer::timeout, this, &MainWindow::savePosition);
+
+    m_loginWidget = new LoginWidget(nullptr);
+    m_loginWidget->hide();
+    showStartPage();
+
+    m_tray = new SystemTray(nullptr);
+    connect(m_tray, &SystemTray::sigTranslatorLanguage, this, &MainWindow::slotTranslatorLanguage);
+    connect(m_tray, &SystemTray::sigTranslatorLanguage, m_loginWidget, &LoginWidget::slotTranslatorLanguage);
+    connect(m_tray, &SystemTray::sigShowMainWindow, this, &MainWindow::slotActiveWidget);
+    connect(m_tray, &SystemTray::sigExitApplication, this, &MainWindow::exitApplication);
+
+    m_calendar = new CalendarWidget(this);
+    m_calendar->hide();
+
+    for (const Tab& tab : kTabs)
+        (ui->*tab.label)->setText(tab.icon, tr(tab.text));
+    selectedPage(HOME_PAGE);
+
+    IconHelper::Instance()->SetIcon(ui->lblImage, QChar(0xf2be), 40);
+    ui->lblImage->setStyleSheet("color:rgb(113,223,195);");
+
+    createMenu();
+    showMenuText();
+
+    for (int page = HOME_PAGE; page <= CONTACTS_PAGE; ++page)
+        connect(ui->*kTabs[page].label, &QBaseLabel::clicked, this, [this, page] { switchPage(ePAGE(page)); });
+
+    initHomePage();
+
+    // Every record that travels in the window's signals, registered once.
+    qRegisterMetaType<std::string>("std::string");
+    qRegisterMetaType<user_info>("user_info");
+    connect(this, &MainWindow::sigStartConference, this, &MainWindow::slotStartConference);
+    connect(this, &MainWindow::sigSetConferenceInfo, this, &MainWindow::slotSetConferenceInfo);
+    qRegisterMetaType<conferences>("conferences");
+    qRegisterMetaType<conference_contacts>("conference_contacts");
+    qRegisterMetaType<RECENTITEM>("RECENTITEM");
+    connect(this, &MainWindow::sigMessageBox, this, &MainWindow::slotMessageBox);
+    connect(this, &MainWindow::sigDelayConference, this, &MainWindow::slotDelayConference);
+    connect(this, qOverload<bool>(&MainWindow::sigMuteVideo), this, &MainWindow::slotMuteVideo);
+    connect(this, &MainWindow::sigKickout, this, &MainWindow::slotKickout);
+    connect(this, &MainWindow::sigAddUser, this, &MainWindow::slotAddUser);
+    connect(this, &MainWindow::sigRemoveUser, this, &MainWindow::slotRemoveUser);
+    connect(this, &MainWindow::sigLeaveConference, this, &MainWindow::slotLeaveConference);
+    connect(this, &MainWindow::sigNetworkError, this, &MainWindow::slotNetworkError);
+    connect(this, &MainWindow::sigActiveWidget, this, &MainWindow::slotActiveWidget);
+
+#ifdef Q_OS_MACOS
+    setupDockClickHandler();
+#endif
+}
+
+MainWindow::~MainWindow()
+{
+    // Events still in flight must find no window to emit on.
+    if (CGlobalInstance::mainWindow == this)
+        CGlobalInstance::setMainWindow(nullptr);
+    if (m_positionTimer->isActive())
+        savePosition();
+    stopNetworkCheck();
+    delete ui;
+    delete m_tray;
+    delete m_popupMenu;
+    delete m_loginWidget;
+#ifdef Q_OS_MACOS
+    delete m_menuBar;
+#endif
+}
+
+void MainWindow::showStartPage()
+{
+    QString version, fileName, downPath, md5;
+    CommonHelper::getUpdateInfo(version, fileName, downPath, md5);
+    if (!offersUpdate(version)) {
+        m_loginWidget->show();
+        return;
+    }
+    auto* dialog = new VeltoUpdate(kAppVersion, version, fileName, downPath, md5, true, nullptr);
+    connect(dialog, &VeltoUpdate::sigCancel, m_loginWidget, &QWidget::show);
+    dialog->show();
+}
+
+bool MainWindow::offersUpdate(const QString& latestVersion)
+{
+    return !latestVersion.isEmpty() && latestVersion != kAppVersion && !latestVersion.contains("test_");
+}
+
+void MainWindow::selectedPage(ePAGE page)
+{
+    m_currentPage = page;
+    if (!validPage(page))
+        return;
+    const Tab& tab = kTabs[page];
+    (ui->*tab.label)->select(tab.icon, tab.selectedIcon, true);
+    ui->mainStackedWidget->setCurrentWidget(ui->*tab.page);
+}
+
+void MainWindow::unselectedPage(ePAGE page)
+{
+    if (!validPage(page))
+        return;
+    const Tab& tab = kTabs[page];
+    (ui->*tab.label)->select(tab.icon, tab.selectedIcon, false);
+}
+
+void MainWindow::switchPage(ePAGE page)
+{
+    if (page == m_currentPage)
+        return;
+    unselectedPage(m_currentPage);
+    selectedPage(page);
+}
+
+void MainWindow::addMenuBar()
+{
+#ifdef Q_OS_MACOS
+    // A parentless menu bar is the application's menu bar there.
+    m_menuBar = new QMenuBar(nullptr);
+#else
+    // Elsewhere only a window's own menu bar is reachable; Qt still hands it
+    // to a global menu where the desktop offers one.
+    m_menuBar = menuBar();
+#endif
+    QMenu* windowMenu = m_menuBar->addMenu(tr("Window"));
+    QAction* minAction = windowMenu->addAction(tr("Min"));
+    minAction->setShortcut(QKeySequence(tr("Ctrl+M")));
+    connect(minAction, &QAction::triggered, this, [this] {
+        if (!CGlobalInstance::isLogin)
+            m_loginWidget->showMinimized();
+        else if (CGlobalInstance::isJoinConference)
+            emit sigMinOrHideVideoWidget(false);
+        else
+            showMinimized();
+    });
+    QAction* closeAction = windowMenu->addAction(tr("Close"));
+    connect(closeAction, &QAction::triggered, this, [this] {
+        if (!CGlobalInstance::isLogin)
+            m_loginWidget->close();
+        else if (CGlobalInstance::isJoinConference)
+            emit sigMinOrHideVideoWidget(true);
+        else
+            hide();
+    });
+    QMenu* helpMenu = m_menuBar->addMenu(tr("Help"));
+    QAction* websiteAction = helpMenu->addAction(tr("Website"));
+    connect(websiteAction, &QAction::triggered, this, [] {
+        std::string server = CGlobalInstance::userInfo.server;
+        if (server.empty())
+            server = kDefaultServer;
+        QDesktopServices::openUrl(QUrl("https://" + QString::fromStdString(server) + "/index.html"));
+    });
+}
+
+void MainWindow::createMenu()
+{
+    m_popupMenu = new QMenu(nullptr);
+    m_actProfile = m_popupMenu->addAction(QString());
+    m_popupMenu->addSeparator();
+    m_actPreference = m_popupMenu->addAction(QString());
+    m_actUpdate = m_popupMenu->addAction(QString());
+    m_popupMenu->addSeparator();
+    m_actLogout = m_popupMenu->addAction(QString());
+    m_actExit = m_popupMenu->addAction(QString());
+    ui->btnName->setMenu(m_popupMenu);
+
+    connect(m_actProfile, &QAction::triggered, this, &MainWindow::showProfile);
+    connect(m_actPreference, &QAction::triggered, this, &MainWindow::showPreferences);
+    connect(m_actUpdate, &QAction::triggered, this, &MainWindow::showUpdate);
+    connect(m_actLogout, &QAction::triggered, this, &MainWindow::logout);
+    // Leaving the program from here must not leave a meeting or a login open
+    // on the server, so it ends like the tray's Exit.
+    connect(m_actExit, &QAction::triggered, this, &MainWindow::exitApplication);
+}
+
+void MainWindow::showMenuText()
+{
+    m_actProfile->setText(tr("Profile"));
+    m_actPreference->setText(tr("Preference"));
+    m_actUpdate->setText(tr("Update"));
+    m_actLogout->setText(tr("Logout"));
+    m_actExit->setText(tr("Exit"));
+}
+
+void MainWindow::showProfile()
+{
+    const UserInfo& user = CGlobalInstance::userInfo;
+    auto* profile = new ProfileWidget(user.username, user.email, user.mUserName, user.phone, nullptr);
+    connect(m_tray, &SystemTray::sigTranslatorLanguage, profile, &ProfileWidget::slotTranslatorLanguage);
+    connect(this, &MainWindow::sigNetworkError, profile, &QWidget::close);
+    profile->show();
+}
+
+void MainWindow::showPreferences()
+{
+    auto* preferences = new PreferencesWidget(nullptr);
+    preferences->setAttribute(Qt::WA_DeleteOnClose);
+    connect(this, &MainWindow::sigNetworkError, preferences, &QWidget::close);
+    connect(m_tray, &SystemTray::sigTranslatorLanguage, preferences, &PreferencesWidget::slotTranslatorLanguage);
+    preferences->show();
+}
+
+void MainWindow::showUpdate()
+{
+    QString version, fileName, downPath, md5;
+    CommonHelper::getUpdateInfo(version, fileName, downPath, md5);
+    auto* dialog = new VeltoUpdate(kAppVersion, version, fileName, downPath, md5, false, nullptr);
+    connect(this, &MainWindow::sigNetworkError, dialog, &QWidget::close);
+    dialog->show();
+}
+
+void MainWindow::initHomePage()
+{
+    ui->btnInstantMeet->setIcon(QIcon(":/icons/Conference_big"));
+    ui->btnJoinMeet->setIcon(QIcon(":/icons/JoinConference_big"));
+    ui->btnReservationMeet->setIcon(QIcon(":/icons/Calender_big"));
+    connect(ui->btnInstantMeet, &QToolButton::clicked, this,
+            [this] { runAfterDeviceCheck(this, [this] { slotCreateConference(); }); });
+    connect(ui->btnStart, &QPushButton::clicked, this,
+            [this] { runAfterDeviceCheck(this, [this] { slotCreateConference(); }); });
+    connect(ui->btnJoinMeet, &QToolButton::clicked, this,
+            [this] { runAfterDeviceCheck(this, [this] { slotJoinConference(); }); });
+    connect(ui->btnReservationMeet, &QToolButton::clicked, this, [this] {
+        auto* form = new ReservationMeetWidget(QString::fromStdString(CGlobalInstance::userInfo.mUserName), nullptr);
+        form->setAttribute(Qt::WA_DeleteOnClose);
+        connect(this, &MainWindow::sigNetworkError, form, &QWidget::close);
+        connect(m_tray, &SystemTray::sigTranslatorLanguage, form, &ReservationMeetWidget::slotTranslatorLanguage);
+        form->show();
+    });
+}
+
+void MainWindow::slotTranslatorLanguage()
+{
+    setWindowTitle(tr("Velto"));
+    showMenuText();
+    for (const Tab& tab : kTabs)
+        (ui->*tab.label)->setText(tr(tab.text));
+    // Form texts one by one: retranslating the whole form would also empty
+    // the name and the meeting number that a login filled in.
+    ui->lblMeetIdText->setText(tr("Personal Meeting ID :"));
+    ui->btnStart->setText(tr("Start"));
+    ui->btnSet->setText(tr("Set"));
+    ui->btnCopy->setText(tr("Copy"));
+    ui->lblReservationTitle->setText(tr("Reservation Meetings"));
+    ui->btnClear->setText(tr("Clear"));
+    ui->lblRecentsTitle->setText(tr("Recents"));
+    ui->lblInstantMeet->setText(tr("Instant Meeting"));
+    ui->lblJoinMeet->setText(tr("Join Meeting"));
+    ui->lblReservationMeet->setText(tr("Reservation Meeting"));
+}
+
+void MainWindow::slotReceiveMessage(QString message)
+{
+    qDebug() << "slotReceiveMessage == " << message;
+    slotActiveWidget();
+}
+
+void MainWindow::slotActiveWidget()
+{
+    if (!CGlobalInstance::isLogin) {
+        bringToFront(m_loginWidget);
+        return;
+    }
+    if (CGlobalInstance::isJoinConference) {
+        emit sigMacVideoWidget();
+        return;
+    }
+    bringToFront(this);
+}
+
+void MainWindow::slotQuit()
+{
+    emit sigLeaveConference();
+    QCoreApplication::exit(0);
+}
+
+void MainWindow::exitApplication()
+{
+    emit sigLeaveConference();
+    CGlobalInstance::veltoSdk->Logout();
+    QCoreApplication::exit(0);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    hide();
+    event->ignore();
+}
+
+void MainWindow::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton) {
+        m_pressPoint = event->pos();
+        m_dragging = ui->topBar->geometry().contains(m_pressPoint);
+    }
+    QMainWindow::mousePressEvent(event);
+}
+
+void MainWindow::mouseMoveEvent(QMouseEvent* event)
+{
+    if (m_dragging)
+        move(event->globalPos() - m_pressPoint);
+    QMainWindow::mouseMoveEvent(event);
+}
+
+void MainWindow::mouseReleaseEvent(QMouseEvent* event)
+{
+    m_dragging = false;
+    QMainWindow::mouseReleaseEvent(event);
+}
+
+void MainWindow::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    m_positionTimer->start();
+}
+
+void MainWindow::savePosition()
+{
+    m_positionTimer->stop();
+    Settings settings;
+    settings.setValue("/Geometry/x", geometry().x());
+    settings.setValue("/Geometry/y", geometry().y());
+}
+
+// ---------------------------------------------------------------------------
+// Logout and network loss
+
+void MainWindow::clearRecentsList()
+{
+    QListWidget* list = ui->recentsListWidget;
+    while (list->count() > 0) {
+        QListWidgetItem* item = list->takeItem(0);
+        delete list->itemWidget(item);
+        delete item;
+    }
+    list->clear();
+}
+
+void MainWindow::dropSession()
+{
+    hide();
+    ringCallList.clear();
+    CGlobalInstance::veltoSdk->LeaveConference();
+    clearRecentsList();
+    CGlobalInstance::preferences.autoLogin = false;
+}
+
+void MainWindow::logout()
+{
+    dropSession();
+    stopNetworkCheck();
+    CGlobalInstance::veltoSdk->Logout();
+    CGlobalInstance::isLogin = false;
+    m_loginWidget->show();
+}
+
+void MainWindow::slotNetworkError()
+{
+    if (!CGlobalInstance::isJoinConference) {
+        // Only an account can be logged in again; an anonymous join's
+        // nickname and meeting password are no account.
+        if (!CGlobalInstance::isAnonymousLogin)
+            checkNetwork();
+        return;
+    }
+    dropSession();
+    CGlobalInstance::isLogin = false;
+    MessageBox* box = showMessageBox(100015, PromptKind::Question);
+    connect(box, &MessageBox::sigOk, m_loginWidget, &QWidget::show);
+    connect(box, &MessageBox::sigCancel, qApp, [] { QCoreApplication::exit(0); });
+}
+
+void MainWindow::setNetworkCheckInterval(int milliseconds) { networkCheckInterval = milliseconds; }
+
+void MainWindow::stopNetworkCheck()
+{
+    delete m_networkTimer;
+    m_networkTimer = nullptr;
+    if (m_probe) {
+        m_probe->disconnect(this);
+        m_probe->abort();
+        m_probe->deleteLater();
+        m_probe = nullptr;
+    }
+}
+
+void MainWindow::checkNetwork()
+{
+    stopNetworkCheck();
+    m_networkTimer = new QTimer(this);
+    m_networkTimer->setInterval(networkCheckInterval);
+    connect(m_networkTimer, &QTimer::timeout, this, &MainWindow::slotCheckNetwork);
+    m_networkTimer->start();
+}
+
+void MainWindow::slotCheckNetwork()
+{
+    if (m_networkTimer)
+        m_networkTimer->stop();
+    // The network counts as back once the conference server's HTTPS port
+    // accepts a connection again.
+    std::string server = CGlobalInstance::userInfo.server;
+    if (server.empty())
+        server = kDefaultServer;
+    const QUrl url("https://" + QString::fromStdString(server));
+    m_probe = new QTcpSocket(this);
+    QTcpSocket* probe = m_probe;
+    connect(probe, &QTcpSocket::connected, this, [this, probe] {
+        if (m_probe == probe)
+            finishProbe(true);
+    });
+    connect(probe, &QTcpSocket::errorOccurred, this, [this, probe] {
+        if (m_probe == probe)
+            finishProbe(false);
+    });
+    QTimer::singleShot(kProbeTimeoutMs, probe, [this, probe] {
+        if (m_probe == probe)
+            finishProbe(false);
+    });
+    probe->connectToHost(url.host(), quint16(url.port(443)));
+}
+
+void MainWindow::finishProbe(bool reachable)
+{
+    m_probe->disconnect(this);
+    m_probe->abort();
+    m_probe->deleteLater();
+    m_probe = nullptr;
+    qDebug() << "slotCheckNetwork == " << (reachable ? "reachable" : "unreachable");
+    if (!reachable) {
+        checkNetwork();
+        return;
+    }
+    delete m_networkTimer;
+    m_networkTimer = nullptr;
+    setHomePageBtnStatus(true);
+    const UserInfo& user = CGlobalInstance::userInfo;
+    const int result = CGlobalInstance::veltoCallback->loginAccount(user.server, user.username, user.password);
+    qDebug() << "network reconnect = " << result;
+}
+
+// ---------------------------------------------------------------------------
+// Meetings
+
+bool MainWindow::cameraBusy()
+{
+    if (!CGlobalInstance::CheckVideoOccupied(-1))
+        return false;
+    showMessageBox(100024, PromptKind::Notice);
+    return true;
+}
+
+void MainWindow::slotCreateConference()
+{
+    if (cameraBusy())
+        return;
+    setHomePageBtnStatus(false);
+    if (CGlobalInstance::isJoinConference)
+        return;
+    const auto result = CGlobalInstance::veltoCallback->enterConference(
+        [] { return CGlobalInstance::veltoSdk->CreateConference(); });
+    switch (result) {
+    case CVeltoCallback::EntryResult::Entered:
+        break;
+    case CVeltoCallback::EntryResult::Refused:
+        // The server's answer is already on screen; the network is fine.
+        setHomePageBtnStatus(true);
+        break;
+    case CVeltoCallback::EntryResult::Failed:
+        qDebug() << "===CreateConference failed====";
+        slotNetworkError();
+        break;
+    }
+}
+
+void MainWindow::slotJoinConference()
+{
+    if (cameraBusy())
+        return;
+    auto* dialog = new JoinMeetWidget(nullptr);
+    // A new dialog per request: it goes when it closes.
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(this, &MainWindow::sigNetworkError, dialog, &QWidget::close);
+    connect(dialog, &JoinMeetWidget::sigMessageBox, this, &MainWindow::slotMessageBox);
+    connect(dialog, &JoinMeetWidget::sigNetworkError, this, &MainWindow::slotNetworkError);
+    connect(m_tray, &SystemTray::sigTranslatorLanguage, dialog, &JoinMeetWidget::slotTranslatorLanguage);
+    dialog->show();
+}
+
+void MainWindow::slotStartConference()
+{
+    hide();
+    setHomePageBtnStatus(false);
+    initVideoWidget();
+}
+
+void MainWindow::initVideoWidget()
+{
+    auto* video = new VideoWidget(nullptr);
+    // Every connection below has the meeting window as receiver or context, so
+    // it ends with that window: the next meeting's window starts clean.
+    connect(m_tray, &SystemTray::sigTranslatorLanguage, video, &VideoWidget::sigTranslatorLanguage);
+    connect(video, &VideoWidget::sigMessageBox, this, &MainWindow::slotMessageBox);
+    connect(this, &MainWindow::sigUpdateMasterScreen, video, &VideoWidget::slotUpdateMasterScreen);
+    connect(this, &MainWindow::sigLeaveConference, video, &VideoWidget::slotLeaveConference);
+    connect(this, &MainWindow::sigChangeNickname, video, &VideoWidget::slotChangeNickname);
+    connect(this, &MainWindow::sigChat, video, &VideoWidget::slotChatMessage);
+    connect(this, &MainWindow::sigActiveVideoWidget, video, [video] {
+        video->activateWindow();
+        video->raise();
+    });
+    connect(this, &MainWindow::sigNotifyRecord, video, &VideoWidget::sigNotifyRecord);
+    connect(this, &MainWindow::sigAddUser, video, &VideoWidget::sigAddUser);
+    connect(this, &MainWindow::sigRemoveUser, video, &VideoWidget::slotRemoveUser);
+    connect(this, &MainWindow::sigGrantAdmin, video, &VideoWidget::sigGrantAdmin);
+    connect(this, &MainWindow::sigKickout, video, &VideoWidget::slotLeaveConference);
+    connect(this, &MainWindow::sigMuteAudio, video, &VideoWidget::sigMuteAudio);
+    connect(this, qOverload<std::string, bool>(&MainWindow::sigMuteVideo), video, &VideoWidget::sigMuteVideo);
+    connect(this, &MainWindow::sigLockConference, video, &VideoWidget::sigLockConference);
+    connect(this, &MainWindow::sigNotice, video, &VideoWidget::slotNotice);
+    connect(this, &MainWindow::sigShowSubWidget, video, &VideoWidget::slotShowSubWidget);
+    connect(this, &MainWindow::sigGetInit, video, &VideoWidget::sigGetInit);
+    connect(this, &MainWindow::sigShowVideoWidget, video, &VideoWidget::slotShowWidget);
+    connect(this, &MainWindow::sigUpdateLayout, video, &VideoWidget::sigUpdateLayout);
+    connect(this, &MainWindow::sigHandsUp, video, &VideoWidget::sigHandsUp);
+    connect(this, &MainWindow::sigSip, video, &VideoWidget::sigSip);
+    connect(this, &MainWindow::sigTransferModerator, video, &VideoWidget::slotTranferModerator);
+    connect(this, &MainWindow::sigAnnotate, video,
+            qOverload<std::string, std::string, std::string>(&VideoWidget::slotAnnotate));
+    connect(this, &MainWindow::sigLostModerator, video, &VideoWidget::sigLostModerator);
+    connect(this, &MainWindow::sigMacVideoWidget, video, &VideoWidget::slotMacVideoWidget);
+    connect(this, &MainWindow::sigMinOrHideVideoWidget, video, [video](bool isHide) {
+        if (isHide)
+            video->hide();
+        else
+            video->showMinimized();
+    });
+    video->showWidget();
+}
+
+void MainWindow::setHomePageBtnStatus(bool enable)
+{
+    if (enable == m_homeButtonsEnabled)
+        return;
+    m_homeButtonsEnabled = enable;
+    ui->btnStart->setEnabled(enable);
+    ui->btnInstantMeet->setEnabled(enable);
+    ui->btnJoinMeet->setEnabled(enable);
+    const char* style = enable ? "border:1px solid rgb(113,223,195);border-radius:16px;color:rgb(113,223,195);"
+                               : "border:1px solid grey;border-radius:16px;color:grey;";
+    ui->btnInstantMeet->setStyleSheet(style);
+    ui->btnJoinMeet->setStyleSheet(style);
+    ui->btnInstantMeet->setIcon(QIcon(":/icons/Conference_big"));
+    ui->btnJoinMeet->setIcon(QIcon(":/icons/JoinConference_big"));
+}
+
+void MainWindow::slotSetConferenceInfo(std::string conferenceId)
+{
+    ui->btnName->setText(QString::fromStdString(CGlobalInstance::userInfo.mUserName));
+    ui->lblMeetId->setText(QString::fromStdString(conferenceId));
+}
+
+void MainWindow::endAnsweredCall()
+{
+    if (CGlobalInstance::answerUserId.empty())
+        return;
+    removeRingCallList(CGlobalInstance::answerUserId, true);
+    CGlobalInstance::answerUserId.clear();
+}
+
+void MainWindow::slotLeaveConference()
+{
+    setHomePageBtnStatus(true);
+    endAnsweredCall();
+}
+
+void MainWindow::slotKickout() { endAnsweredCall(); }
+
+void MainWindow::slotAddUser(user_info user)
+{
+    emit sigRingClose("accept", CGlobalInstance::getUserId(user.jid));
+}
+
+void MainWindow::slotRemoveUser(std::string userJid)
+{
+    removeRingCallList(CGlobalInstance::getUserId(userJid), true);
+}
+
+void MainWindow::slotMuteVideo(bool isMute) { emit sigMuteVideo(CGlobalInstance::userInfo.videoLabel, isMute); }
+
+void MainWindow::slotDelayConference(std::string msg)
+{
+    auto* warning = new QConferenceDelayWidget(nullptr);
+    warning->setAttribute(Qt::WA_DeleteOnClose);
+    warning->setLabelText(msg);
+    warning->show();
+}
+
+void MainWindow::slotMessageBox(int code)
+{
+    qDebug() << "message code == " << code;
+    showMessageBox(code, PromptKind::Default);
+}
+
+// ---------------------------------------------------------------------------
+// Call book
+
+void MainWindow::insertRingCallList(std::string userId, std::string nickName, int callType)
+{
+    if (ringCallList.count(userId))
+        return;
+    RINGCALLITEM entry;
+    entry.nickname = std::move(nickName);
+    entry.starttime = QDateTime::currentSecsSinceEpoch();
+    entry.calltype = callType;
+    ringCallList.emplace(std::move(userId), std::move(entry));
+}
+
+void MainWindow::removeRingCallList(std::string userId, bool answered)
+{
+    const auto found = ringCallList.find(userId);
+    if (found == ringCallList.end())
+        return;
+    RINGCALLITEM& entry = found->second;
+    entry.endtime = QDateTime::currentSecsSinceEpoch();
+    RECENTITEM item;
+    item.room = ui->lblMeetId->text();
+    item.userid = QString::fromStdString(userId);
+    item.username = QString::fromStdString(entry.nickname);
+    item.duration = answered ? int(entry.endtime - entry.starttime) : 0;
+    item.starttime = entry.starttime;
+    item.calltype = entry.calltype;
+    Sqlite3::instance()->insertRecentsTable(item);
+    emit sigUpdateRecentItem(item);
+    ringCallList.erase(found);
+}
+
+// ---------------------------------------------------------------------------
+// Dock icon
+
+#ifdef Q_OS_MACOS
+namespace {
+
+BOOL dockClickHandler(id, SEL, ...)
+{
+    if (CGlobalInstance::mainWindow)
+        emit CGlobalInstance::mainWindow->sigActiveWidget();
+    return NO;
+}
+
+}  // namespace
+
+void MainWindow::setupDockClickHandler()
+{
+    Class appClass = objc_getClass("NSApplication");
+    id app = reinterpret_cast<id (*)(id, SEL)>(objc_msgSend)(reinterpret_cast<id>(appClass),
+                                                              sel_registerName("sharedApplication"));
+    if (!app)
+        return;
+    id delegate = reinterpret_cast<id (*)(id, SEL)>(objc_msgSend)(app, sel_registerName("delegate"));
+    Class delegateClass = reinterpret_cast<Class (*)(id, SEL)>(objc_msgSend)(delegate, sel_registerName("class"));
+    SEL selector = sel_registerName("applicationShouldHandleReopen:hasVisibleWindows:");
+    const auto handler = reinterpret_cast<IMP>(dockClickHandler);
+    if (class_getInstanceMethod(delegateClass, selector)) {
+        if (class_replaceMethod(delegateClass, selector, handler, "B@:"))
+            qDebug() << "Registered dock click handler (replaced original method)";
+        else
+            qDebug() << "Failed to replace method for dock click handler";
+    } else if (class_addMethod(delegateClass, selector, handler, "B@:")) {
+        qDebug() << "Registered dock click handler";
+    } else {
+        qDebug() << "Failed to register dock click handler";
+    }
+}
+#endif

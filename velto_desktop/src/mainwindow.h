@@ -1,0 +1,215 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QPoint>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+
+#include "VeltoInterface.h"
+#include "cglobalinstance.h"
+#include "Tools/sqlite3.h"
+
+namespace Ui {
+class MainWindow;
+}
+class CalendarWidget;
+class LoginWidget;
+class MessageBox;
+class QAction;
+class QMenu;
+class QMenuBar;
+class QTcpSocket;
+class QTimer;
+class SystemTray;
+
+// The running version, compared with the update manifest's.
+inline constexpr char kAppVersion[] = "1.0.9";
+// The conference server used when the user names none: the local conference
+// server that the run script starts.
+inline constexpr char kDefaultServer[] = "localhost:8443";
+
+// The five home pages.
+enum ePAGE { HOME_PAGE = 0, MEET_PAGE = 1, RESERVATION_PAGE = 2, RECENTS_PAGE = 3, CONTACTS_PAGE = 4 };
+
+// One pending one-to-one call of the call book.
+struct RINGCALLITEM {
+    std::string nickname;
+    int64_t starttime = 0;  // seconds since the epoch
+    int64_t endtime = 0;    // 0 until the call ends
+    int calltype = 0;       // 0 incoming, 1 outgoing
+};
+
+// The home window after a login, and the hub of the program's events: the
+// callback bridge turns every SDK event into one of its signals, which it
+// handles itself or passes on to the meeting window it creates.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    void selectedPage(ePAGE page);
+    void unselectedPage(ePAGE page);
+    void setHomePageBtnStatus(bool enable);
+
+    // The call book: one entry per user id from ringing to the end of a call.
+    void insertRingCallList(std::string userId, std::string nickName, int callType);
+    void removeRingCallList(std::string userId, bool answered);
+
+    // Stops the periodic network check; a login that succeeded needs none.
+    void stopNetworkCheck();
+    // Interval of the network check; 5000 ms unless a test shortens it.
+    static void setNetworkCheckInterval(int milliseconds);
+
+    // True when the update manifest's version calls for the update dialog.
+    static bool offersUpdate(const QString& latestVersion);
+
+    // Message boxes of the shell: modal, parentless, deleting themselves.
+    // Default keeps the box's own look; Notice has OK only, Question OK and Cancel.
+    enum class PromptKind { Default, Notice, Question };
+    static MessageBox* showMessageBox(int code, PromptKind kind);
+    // Device gate before a meeting: a missing camera asks whether to go on
+    // without video, any other missing device stops with a message; next runs
+    // (within context's lifetime) when the meeting may start.
+    static void runAfterDeviceCheck(QObject* context, const std::function<void()>& next);
+
+#ifdef Q_OS_MACOS
+    static void setupDockClickHandler();
+#endif
+
+    LoginWidget* loginWidget() const { return m_loginWidget; }
+    SystemTray* systemTray() const { return m_tray; }
+    ePAGE currentPage() const { return m_currentPage; }
+
+signals:
+    void sigStartConference();
+    void sigSetConferenceInfo(std::string conferenceId);
+    void sigAddStream(std::string label, bool screen);
+    void sigRemoveStream(std::string label);
+    void sigUpdateMyConferences(conferences data);
+    void sigGetContacts(conference_contacts& data);
+    void sigGetSearchContacts(conference_contacts& data);
+    void sigRingCall(std::string userJid, std::string type, std::string roomId, std::string nickname,
+                     int callType, int isCaller, std::string meetPassword);
+    void sigUpdateMasterScreen(std::string label, std::string username, bool screen);
+    void sigLeaveConference();
+    void sigNotifyRecord(bool isRecord);
+    void sigAddUser(user_info user);
+    void sigRemoveUser(std::string userJid);
+    void sigGrantAdmin();
+    void sigTransferModerator(std::string userJid);
+    void sigKickout();
+    void sigMuteAudio(bool isMute);
+    void sigMuteVideo(bool isMute);
+    void sigMuteVideo(std::string label, bool isMute);
+    void sigLockConference(bool isLock);
+    void sigCloseRingCallWidget(std::string userJid);
+    void sigRingClose(std::string type, std::string userJid);
+    void sigRingingStatus(std::string userId);
+    void sigPresence(std::string userId, bool onLine);
+    void sigUpdateRecentItem(RECENTITEM item);
+    void sigUpdateRecentItemStatus(std::string userId, bool onLine);
+    void sigMessageBox(int code);
+    void sigNotice(int notice);
+    void sigChangeNickname(std::string nickname);
+    void sigActiveVideoWidget();
+    void sigDownloadImage(QString url);
+    void sigSplitScreen(int splitScreen);
+    void sigShowSubWidget(std::string stageJid, bool screen, std::string ssrc, int splitScreen,
+                          std::string partipants);
+    void sigCloseSubWidget(int count);
+    void sigWhiteBoard(std::string action, std::string data);
+    void sigAnnotate(std::string action, std::string data, std::string userjid);
+    void sigDrawWhiteboard(QPoint start, QPoint end, QString penType, QString penColor, int penSize);
+    void sigTextWhiteboard(QPoint point, QString text);
+    void sigClearWhiteboard();
+    void sigGetInit();
+    void sigShowVideoWidget(bool isVisible);
+    void sigStat(std::string userJid, int download, int upload);
+    void sigUpdateLayout();
+    void sigHandsUp(std::string action, std::string userjid, std::string nickname);
+    void sigChat(std::string nickname, std::string msg);
+    void sigDelayConference(std::string msg);
+    void sigNetworkError();
+    void sigSip(std::string sip);
+    void sigActiveWidget();
+    void sigMinOrHideVideoWidget(bool isHide);
+    void sigLostModerator(bool isLost);
+    void sigMacVideoWidget();
+
+public slots:
+    void slotTranslatorLanguage();
+    void slotReceiveMessage(QString message);
+    void slotActiveWidget();
+    void slotQuit();
+
+    void slotStartConference();
+    void slotSetConferenceInfo(std::string conferenceId);
+    void slotMessageBox(int code);
+    void slotDelayConference(std::string msg);
+    void slotMuteVideo(bool isMute);
+    void slotKickout();
+    void slotAddUser(user_info user);
+    void slotRemoveUser(std::string userJid);
+    void slotLeaveConference();
+    void slotCreateConference();
+    void slotJoinConference();
+
+    void slotNetworkError();
+    void slotCheckNetwork();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void addMenuBar();
+    void createMenu();
+    void showMenuText();
+    void initHomePage();
+    void showStartPage();
+    void switchPage(ePAGE page);
+    bool cameraBusy();
+    void endAnsweredCall();
+    void initVideoWidget();
+    void logout();
+    void exitApplication();
+    // What a logout and a lost meeting share: the call book, the meeting and
+    // the recents rows go, the login flags drop.
+    void dropSession();
+    void clearRecentsList();
+    void checkNetwork();
+    void finishProbe(bool reachable);
+    void savePosition();
+    void showProfile();
+    void showPreferences();
+    void showUpdate();
+
+    Ui::MainWindow* ui;
+    SystemTray* m_tray = nullptr;
+    LoginWidget* m_loginWidget = nullptr;
+    CalendarWidget* m_calendar = nullptr;
+    QMenuBar* m_menuBar = nullptr;
+    QMenu* m_popupMenu = nullptr;
+    QAction* m_actProfile = nullptr;
+    QAction* m_actPreference = nullptr;
+    QAction* m_actUpdate = nullptr;
+    QAction* m_actLogout = nullptr;
+    QAction* m_actExit = nullptr;
+    ePAGE m_currentPage = ePAGE(0);
+    bool m_dragging = false;
+    QPoint m_pressPoint;
+    bool m_homeButtonsEnabled = true;
+    std::map<std::string, RINGCALLITEM> ringCallList;
+    QTimer* m_networkTimer = nullptr;
+    QTcpSocket* m_probe = nullptr;
+    // Writes the window position once the window has stopped moving.
+    QTimer* m_positionTimer = nullptr;
+};
