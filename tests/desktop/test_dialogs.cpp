@@ -181,22 +181,35 @@ TEST(QNoticeWidget, Texts)
     EXPECT_EQ(text(&notice, "m_lblContent"), "lock conference success");
     EXPECT_EQ(text(&notice, "m_lblTitle"), "Information");
     EXPECT_EQ(notice.findChild<QToolButton*>("m_btnClose")->text(), QString(QChar(0xF00D)));
-    const std::pair<int, const char*> english[] = {{0, "new participant comes into conference"},
-                                                   {11, "mute conference video"},
-                                                   {12, "unmute conference video"},
-                                                   {13, ""},
-                                                   {-1, ""}};
-    for (const auto& [code, content] : english)
-        EXPECT_EQ(notice.getContentByCode(code), content) << code;
 
-    QTranslator chinese;
-    ASSERT_TRUE(chinese.load(":/i18n/cn"));
-    QCoreApplication::installTranslator(&chinese);
-    EXPECT_EQ(notice.getContentByCode(5), QString::fromUtf8("锁定会议室成功"));
-    EXPECT_EQ(notice.getContentByCode(8), QString::fromUtf8("主持人离开会议室，会议室将在5分钟后关闭"));
+    const std::tuple<int, const char*, const char*> cases[] = {
+        {0, "new participant comes into conference", "有参会者进入会议室"},
+        {1, "participant leaves from conference", "有参会者离开会议室"},
+        {2, "update master screen success", "更新主屏成功"},
+        {3, "You are moderator now", "您已被设置为主持人"},
+        {4, "grant moderator success", "授权主持人成功"},
+        {5, "lock conference success", "锁定会议室成功"},
+        {6, "unlock conference success", "取消锁定会议室成功"},
+        {7, "kick out participant success", "踢出会议室成功"},
+        {8, "Lost morderator,conference will be close in 5 mins", "主持人离开会议室，会议室将在5分钟后关闭"},
+        {9, "mute conference audio", "会议室禁音"},
+        {10, "unmute conference audio", "取消会议室禁音"},
+        {11, "mute conference video", "会议室禁视频"},
+        {12, "unmute conference video", "取消会议室禁视频"},
+        {13, "", ""},
+        {-1, "", ""},
+    };
+    for (const auto& [code, english, chinese] : cases)
+        EXPECT_EQ(notice.getContentByCode(code), english) << code;
+
+    QTranslator translator;
+    ASSERT_TRUE(translator.load(":/i18n/cn"));
+    QCoreApplication::installTranslator(&translator);
+    for (const auto& [code, english, chinese] : cases)
+        EXPECT_EQ(notice.getContentByCode(code), QString::fromUtf8(chinese)) << code;
     QNoticeWidget translated(0, 6, QRect(0, 0, 800, 600));
     EXPECT_EQ(text(&translated, "m_lblTitle"), QString::fromUtf8("提示"));
-    QCoreApplication::removeTranslator(&chinese);
+    QCoreApplication::removeTranslator(&translator);
 }
 
 TEST(QNoticeWidget, ClosesAfterTwoSecondsAndReportsOnce)

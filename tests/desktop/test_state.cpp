@@ -78,11 +78,16 @@ TEST_F(StateTest, PreferencesFromSettingsFile)
 TEST_F(StateTest, SavedPositionIsPulledBackOntoTheScreen)
 {
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-    const QPoint outside[] = {{area.right() + 4000, area.bottom() + 4000}, {-3000, 50}, {50, -3000}};
+    const QPoint outside[] = {{area.right() + 4000, area.bottom() + 4000},
+                              {-3000, 50},
+                              {50, -3000},
+                              {area.right() - 5, area.top() + 10},
+                              {area.left() + 10, area.bottom() - 5}};
     for (const QPoint& saved : outside) {
         writeIni(QString("[Geometry]\nx=%1\ny=%2\n").arg(saved.x()).arg(saved.y()));
         CGlobalInstance::getDefaultPreferences();
-        EXPECT_TRUE(area.contains(CGlobalInstance::mainPos)) << saved.x() << "," << saved.y();
+        // Enough of the window's top-left stays on the screen to grab it.
+        EXPECT_TRUE(area.contains(QRect(CGlobalInstance::mainPos, QSize(50, 50)))) << saved.x() << "," << saved.y();
     }
 }
 
@@ -135,6 +140,9 @@ TEST_F(StateTest, DataFolderLayoutAndPrivacy)
     const QString data = CGlobalInstance::getDocumentPath();
     EXPECT_EQ(data, QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation));
     EXPECT_EQ(QFileInfo(data).permissions() & 0x0077, 0) << "data folder readable by others";
+    QFile::setPermissions(data, QFileInfo(data).permissions() | QFileDevice::ReadOther | QFileDevice::ExeOther);
+    CGlobalInstance::getDocumentPath();
+    EXPECT_EQ(QFileInfo(data).permissions() & 0x0077, 0) << "a folder left open is narrowed";
     EXPECT_EQ(CGlobalInstance::getIniPath(), data + "/velto_desktop.ini");
     EXPECT_EQ(CGlobalInstance::getLogPath(), data + "/logs/");
     EXPECT_TRUE(QFileInfo(CGlobalInstance::getLogPath()).isDir());

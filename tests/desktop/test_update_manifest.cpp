@@ -51,6 +51,7 @@ TEST(UpdateManifest, Answers)
         {"empty body", 200, "", "application/json", false, kUntouched},
         {"HTML error page", 404, "<html><body>Not Found</body></html>", "text/html", false, kUntouched},
         {"server error with JSON", 500, R"({"version":"9.9"})", "application/json", false, kUntouched},
+        {"redirect with JSON", 302, R"({"version":"9.9"})", "application/json", false, kUntouched},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -59,6 +60,13 @@ TEST(UpdateManifest, Answers)
         EXPECT_EQ(out.fetch(), c.result);
         EXPECT_EQ(out.all(), c.outputs);
     }
+
+    // Qt's HTTP client retries a closed connection on its own: close them all.
+    SCOPED_TRACE("connection closed without an answer");
+    server.forceClose(kManifest, 10);
+    Outputs out;
+    EXPECT_FALSE(out.fetch());
+    EXPECT_EQ(out.all(), kUntouched);
 }
 
 TEST(UpdateManifest, ServedManifest)

@@ -64,22 +64,32 @@ void assertGuiThread()
                "CGlobalInstance", "global state written off the GUI thread");
 }
 
-QString makePath(const QString& path, QFileDevice::Permissions permissions = {})
+enum class Access { Default, OwnerOnly };
+
+// Creates the folder when missing. An owner-only folder is also narrowed when
+// it was left open to others.
+QString makePath(const QString& path, Access access = Access::Default)
 {
-    if (!QFileInfo::exists(path) && QDir().mkpath(path) && permissions)
-        QFile::setPermissions(path, permissions);
+    if (!QFileInfo::exists(path))
+        QDir().mkpath(path);
+    const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup
+                                            | QFileDevice::ExeGroup | QFileDevice::ReadOther
+                                            | QFileDevice::WriteOther | QFileDevice::ExeOther;
+    if (access == Access::OwnerOnly && (QFileInfo(path).permissions() & others))
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     return path;
 }
 
-// A saved top-left corner that no screen shows any more is pulled back onto the
-// primary screen.
+// A saved top-left corner whose grab area no screen shows any more is pulled
+// back onto the primary screen.
 QPoint onScreen(const QPoint& saved)
 {
     const QList<QScreen*> screens = QGuiApplication::screens();
     if (screens.isEmpty())
         return saved;
+    const QRect grabArea(saved, QSize(kVisibleMargin, kVisibleMargin));
     for (const QScreen* screen : screens)
-        if (screen->availableGeometry().contains(saved))
+        if (screen->availableGeometry().contains(grabArea))
             return saved;
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
     return QPoint(qBound(area.left(), saved.x(), std::max(area.left(), area.right() - kVisibleMargin)),
@@ -87,18 +97,29 @@ QPoint onScreen(const QPoint& saved)
 }
 
 #ifndef Q_OS_WIN
-// Quotes a path for the Exec key of a desktop entry.
+// Quotes a path for the Exec key of a desktop entry: first as a quoted
+// argument (with "%" doubled, as it starts field codes), then as a string value.
 QString desktopExec(const QString& program)
 {
-    QString quoted;
+    QString argument;
     for (const QChar c : program) {
         if (c == '"' || c == '`' || c == '$' || c == '\\')
-            quoted += '\\';
-        quoted += c;
+            argument += '\\';
+        else if (c == '%')
+            argument += '%';
+        argument += c;
     }
-    // Desktop-entry string values escape their backslashes once more.
-    quoted.replace("\\", "\\\\");
-    return "\"" + quoted + "\"";
+    QString value;
+    for (const QChar c : "\"" + argument + "\"") {
+        switch (c.unicode()) {
+        case '\\': value += "\\\\"; break;
+        case '\n': value += "\\n"; break;
+        case '\t': value += "\\t"; break;
+        case '\r': value += "\\r"; break;
+        default: value += c;
+        }
+    }
+    return value;
 }
 
 QString autostartEntryPath()
@@ -134,8 +155,7 @@ bool flag(const QSettings& settings, const char* key)
 
 QString CGlobalInstance::getDocumentPath()
 {
-    return makePath(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation),
-                    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    return makePath(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation), Access::OwnerOnly);
 }
 
 QString CGlobalInstance::getLogPath()
@@ -204,12 +224,15 @@ void CGlobalInstance::getDefaultPreferences()
 
     QPoint saved(settings.value("/Geometry/x", kNoPosition).toInt(),
                  settings.value("/Geometry/y", kNoPosition).toInt());
+    if (saved.x() == kNoPosition || saved.y() == kNoPosition) {
+        mainPos = saved;
+        return;
+    }
 #ifdef Q_OS_MACOS
     // The stored y is the client area's top; the window's frame starts a title bar higher.
     saved.ry() -= 22;
 #endif
-    const bool hasPosition = saved.x() != kNoPosition && saved.y() != kNoPosition;
-    mainPos = hasPosition ? onScreen(saved) : saved;
+    mainPos = onScreen(saved);
 }
 
 void CGlobalInstance::setDefaultPreferences()

@@ -603,7 +603,7 @@
     </message>
     <message>
         <source>Conference lock status error</source>
-        <translation type="unfinished" />
+        <translation>会议室锁定状态错误</translation>
     </message>
     <message>
         <source> Participants are required</source>

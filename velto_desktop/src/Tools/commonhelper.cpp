@@ -120,8 +120,10 @@ bool CommonHelper::getUpdateInfo(QString& version, QString& fileName, QString& d
 
     const QByteArray body = reply->readAll();
     const QNetworkReply::NetworkError error = reply->error();
-    if (error != QNetworkReply::NoError) {
-        qDebug() << "update manifest not available:" << error;
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    // Redirects are not followed: only a 2xx answer carries the manifest.
+    if (error != QNetworkReply::NoError || status < 200 || status > 299) {
+        qDebug() << "update manifest not available:" << error << status;
         return false;
     }
     qDebug() << "update manifest:" << body;

@@ -23,10 +23,10 @@ public:
     static QStringList getTimeList(int hour, int minute, bool today);
     // Base64 of the text's UTF-8 bytes.
     static QString getBase64(QString text);
-    // Fetches the update manifest. Returns true when an answer arrived and parsed
-    // as JSON; members that are present overwrite their output, the others keep
-    // the caller's values. A network error, an HTTP error status or no answer
-    // within a few seconds returns false with the outputs untouched.
+    // Fetches the update manifest. Returns true when a 2xx answer arrived and
+    // parsed as JSON; members that are present overwrite their output, the others
+    // keep the caller's values. A network error, any other HTTP status or no
+    // answer within a few seconds returns false with the outputs untouched.
     static bool getUpdateInfo(QString& version, QString& fileName, QString& downPath, QString& md5);
 
     // TLS settings for the program's own requests: the system's CAs plus the
