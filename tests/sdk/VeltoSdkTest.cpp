@@ -1,113 +1,17 @@
 // The SDK object against the local conference server and the in-process
 // signalling and media stand-ins.
-#include <gtest/gtest.h>
-
-#include <algorithm>
 #include <functional>
-#include <memory>
 #include <thread>
 
-#include "LocalServer.h"
-#include "RecordingCallback.h"
-#include "VeltoHttpCallback.h"
-#include "VeltoRtcSdkTestHooks.h"
-#include "VeltoSdk.h"
-#include "velto_webrtc_test_hooks.h"
+#include "SdkTestFixture.h"
 
-using namespace std::chrono_literals;
-using velto::test::Event;
-using velto::test::LocalServer;
-using velto::test::RecordingCallback;
-
+namespace velto::test {
 namespace {
 
 const char* const kKeepAliveRoute = "/clientApi/keepAlive/*";
 
 // Long enough for many worker periods to pass, short enough to keep the suite quick.
 constexpr auto kQuietPeriod = 300ms;
-
-class SdkTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite()
-    {
-        server_ = new LocalServer();
-        server_->setCaBundleEnv();
-    }
-    static void TearDownTestSuite()
-    {
-        delete server_;
-        server_ = nullptr;
-    }
-
-    void SetUp() override { resetWorld(); }
-
-    static void resetWorld()
-    {
-        server_->reset();
-        velto_rtc_test::Reset();
-        velto_webrtc_test::Reset();
-    }
-
-    static LocalServer& server() { return *server_; }
-
-    // An SDK with short worker periods and `callback` registered (when given).
-    static std::unique_ptr<VeltoSdk> makeSdk(RecordingCallback* callback)
-    {
-        std::unique_ptr<VeltoSdk> sdk(static_cast<VeltoSdk*>(getVeltoInterface()));
-        VeltoSdk::WorkerIntervals fast;
-        fast.keepAlive = 30ms;
-        fast.ping = 30ms;
-        fast.statistics = 30ms;
-        sdk->setWorkerIntervals(fast);
-        sdk->setCallback(callback);
-        return sdk;
-    }
-
-    static int loginDemo(VeltoSdk& sdk)
-    {
-        const velto::test::Account demo = server().demoAccount();
-        return sdk.Login(server().host(), demo.userName, demo.password, "");
-    }
-
-    static std::vector<std::string> connectedClients()
-    {
-        return velto_rtc_test::ConnectedClients(server().messageServer(), server().messageServerPort());
-    }
-
-    static std::string roomJid(const std::string& room) { return room + "@conference." + server().messageServer(); }
-
-    static std::vector<std::string> roomMemberJids(const std::string& room)
-    {
-        std::vector<std::string> jids;
-        for (const user_info& u :
-             velto_rtc_test::RoomMembers(server().messageServer(), server().messageServerPort(), roomJid(room)))
-            jids.push_back(u.jid);
-        return jids;
-    }
-
-    static std::size_t sentCount(const std::string& operation)
-    {
-        const auto sent = velto_rtc_test::SentMessages(server().messageServer(), server().messageServerPort());
-        return std::count_if(sent.begin(), sent.end(),
-                             [&](const velto_rtc_test::SentMessage& m) { return m.operation == operation; });
-    }
-
-    static std::size_t engineCallCount(const std::string& operation)
-    {
-        const auto calls = velto_webrtc_test::Calls();
-        return std::count_if(calls.begin(), calls.end(),
-                             [&](const velto_webrtc_test::EngineCall& c) { return c.operation == operation; });
-    }
-
-    static LocalServer* server_;
-};
-
-LocalServer* SdkTest::server_ = nullptr;
-
-bool contains(const std::vector<std::string>& list, const std::string& item)
-{
-    return std::find(list.begin(), list.end(), item) != list.end();
-}
 
 // --- login ---------------------------------------------------------------------
 
@@ -452,3 +356,4 @@ TEST_F(SdkTest, FailedLoginAnswerUpdatesTheAddressButKeepsTheRecord)
 }
 
 }  // namespace
+}  // namespace velto::test

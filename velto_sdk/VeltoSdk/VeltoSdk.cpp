@@ -1,9 +1,14 @@
 #include "VeltoSdk.h"
 
 #include <glog/logging.h>
+#include <json/json.h>
 
+#include <algorithm>
+#include <cctype>
+#include <functional>
 #include <iostream>
 #include <mutex>
+#include <random>
 
 #include "VeltoHttpCallback.h"
 #include "VeltoHttpSdkInterface.h"
@@ -32,7 +37,60 @@ std::string jidOf(const conference_login_info& login)
     return login.mUserId + "@" + login.messageServer + "/" + login.endpoint;
 }
 
+// One generator for the whole process, seeded once: a generator seeded anew
+// with the clock would repeat its label within the same second.
+int drawLabelNumber()
+{
+    static std::mutex mutex;
+    static std::mt19937 generator{std::random_device{}()};
+    std::lock_guard<std::mutex> lock(mutex);
+    return std::uniform_int_distribution<int>(0, 9999)(generator);
+}
+
+// Byte by byte through unsigned char: UTF-8 bytes above 0x7f stay as they are.
+std::string upperCased(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return text;
+}
+
+// Request bodies go out as styled JSON text.
+std::string styled(const Json::Value& body) { return Json::StyledWriter().write(body); }
+
+Json::Value reservationBody(const reservation_conference& c, const std::string& userId, const std::string& domain)
+{
+    Json::Value body(Json::objectValue);
+    body["title"] = c.title;
+    body["startTime"] = Json::Int64(c.startTime);
+    body["lengthTime"] = Json::UInt(c.lengthTime);
+    body["number"] = 1;
+    body["meetPassword"] = c.meetPassword;
+    body["ownerPassword"] = c.ownerPassword;
+    body["cycle"] = Json::UInt(c.cycle);
+    body["cycleDmy"] = Json::UInt(c.cycleDmy);
+    body["cycleStart"] = Json::UInt(c.cycleStart);
+    body["cycleEndDay"] = Json::Int64(c.cycleEndDay);
+    body["domain"] = domain;
+    body["autoRecord"] = c.autoRecord;
+    body["mConferenceId"] = c.mConferenceId;
+    if (c.videoNum != 0)
+        body["videoNum"] = c.videoNum;
+    Json::Value user(Json::objectValue);
+    user["mUserId"] = userId;
+    body["mConferenceUsers"].append(user);
+    return body;
+}
+
+constexpr int kDefaultBandwidth = 256;
+
 }  // namespace
+
+template <typename Send>
+int VeltoSdk::withRtc(Send&& send)
+{
+    return rtc_ ? send(*rtc_) : -1;
+}
 
 VeltoSdk::VeltoSdk()
 {
@@ -117,7 +175,7 @@ int VeltoSdk::Logout()
 {
     stopLoginWorkers();
     LOG(INFO) << "====Logout====";
-    return rtc_ ? rtc_->Disconnect() : -1;
+    return withRtc([](VeltoRtcSdkInterface& rtc) { return rtc.Disconnect(); });
 }
 
 void VeltoSdk::stopLoginWorkers()
@@ -242,8 +300,8 @@ int VeltoSdk::LeaveConference()
 
     {
         std::lock_guard<std::mutex> lock(stateMutex_);
-        secondStream_ = false;
         secondStreamCount_ = 0;
+        liveLabels_.clear();  // the engine takes its streams with it
     }
 
     {
@@ -293,10 +351,18 @@ void VeltoSdk::updateConfig(const conference_login_info& login)
     withEngine(0, [&](velto_webrtc_interface& engine) { return engine.SetIceServers(servers); });
 }
 
-bool VeltoSdk::isDoubleStream() const
+bool VeltoSdk::isDoubleStream() const { return getSecondStreamCount() > 0; }
+
+int VeltoSdk::getSecondStreamCount() const
 {
     std::lock_guard<std::mutex> lock(stateMutex_);
-    return secondStream_;
+    return secondStreamCount_;
+}
+
+void VeltoSdk::changeSecondStreamCount(int delta)
+{
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    secondStreamCount_ = std::max(0, secondStreamCount_ + delta);
 }
 
 std::string VeltoSdk::getSecondStream() const
@@ -455,69 +521,507 @@ int VeltoSdk::SpeakerVolume(unsigned int* volume)
     return withEngine(-1, [&](velto_webrtc_interface& e) { return e.SpeakerVolume(volume); });
 }
 
+// --- stream labels -------------------------------------------------------------
+
+void VeltoSdk::setStreamLabel(std::string& label)
+{
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    // Drawn again while the number names a live stream: a repeated label would
+    // make the new stream's removal remove the old one.
+    std::string drawn;
+    do
+        drawn = std::to_string(drawLabelNumber());
+    while (liveLabels_.count(drawn) != 0);
+    label = std::move(drawn);
+}
+
+int VeltoSdk::createLocalStream(velto_webrtc_interface& engine, const std::string& label)
+{
+    const int result = engine.CreateLocalStream(label);
+    if (result == 0) {
+        std::lock_guard<std::mutex> lock(stateMutex_);
+        liveLabels_.insert(label);
+    }
+    return result;
+}
+
+int VeltoSdk::removeLocalStream(velto_webrtc_interface& engine, const std::string& label)
+{
+    const int result = engine.RemoveLocalStream(label);
+    if (result == 0) {
+        std::lock_guard<std::mutex> lock(stateMutex_);
+        liveLabels_.erase(label);
+    }
+    return result;
+}
+
+std::string VeltoSdk::localLabel() const
+{
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    return localLabel_;
+}
+
+void VeltoSdk::setLocalLabel(const std::string& label)
+{
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    localLabel_ = label;
+}
+
+void VeltoSdk::setSecondLabel(const std::string& label)
+{
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    secondLabel_ = label;
+}
+
+// --- local streams -------------------------------------------------------------
+
+bool VeltoSdk::IsVideoDeviceOccupied(const velto_webrtc::rtc_device_& camera)
+{
+    InitWebrtc();
+    return withEngine(false, [&](velto_webrtc_interface& engine) {
+        std::string label;
+        setStreamLabel(label);
+        createLocalStream(engine, label);
+        const int result = engine.AddVideoToLocalStream(label, label + "_video", camera, 640, 480, 30, 2048);
+        removeLocalStream(engine, label);
+        // Only "held by another application" means busy; any other failure
+        // says nothing about the camera.
+        return result == -3;
+    });
+}
+
+int VeltoSdk::ShowLocalPreview(rtc_render& render, const velto_webrtc::rtc_device_& camera,
+                               const velto_webrtc::rtc_device_& microphone, const velto_webrtc::rtc_device_& speaker,
+                               int width, int height, int fps, int bitrate)
+{
+    InitWebrtc();
+    return withEngine(-1, [&](velto_webrtc_interface& engine) {
+        setStreamLabel(render.label);
+        const std::string label = render.label;
+        setLocalLabel(label);
+        if (const int created = createLocalStream(engine, label); created != 0)
+            return created;
+        const int video = engine.AddVideoToLocalStream(label, label + "_video", camera, width, height, fps, bitrate);
+        LOG(INFO) << "AddVideoToLocalStream == " << video;
+        engine.AddAudioToLocalStream(label, label + "_audio");
+        engine.SetAudioRecordDevice(microphone.index);
+        engine.SetAudioPlayoutDevice(speaker.index);
+        const int channel = engine.CreateDataChannel("local_channel_label");
+        return engine.StartRender(render.window, render.id, label, false, 0) ? channel : -1;
+    });
+}
+
+int VeltoSdk::ShowLocalPreview(rtc_render& render, const velto_webrtc::rtc_device_& camera, int width, int height,
+                               int fps, int bitrate)
+{
+    InitWebrtc();
+    return withEngine(-1, [&](velto_webrtc_interface& engine) {
+        setStreamLabel(render.label);
+        const std::string label = render.label;
+        setSecondLabel(label);
+        if (const int created = createLocalStream(engine, label); created != 0)
+            return created;
+        engine.AddVideoToLocalStream(label, label + "_video", camera, width, height, fps, bitrate);
+        engine.StartRender(render.window, render.id, label, false, 0);
+        return 0;
+    });
+}
+
+int VeltoSdk::CloseLocalPreview(rtc_render render)
+{
+    return withEngine(-1, [&](velto_webrtc_interface& engine) {
+        return engine.StopRender(render.id, render.label) ? removeLocalStream(engine, render.label) : -1;
+    });
+}
+
+int VeltoSdk::CreateSingleAudioStream(rtc_render& render, const velto_webrtc::rtc_device_& microphone,
+                                      const velto_webrtc::rtc_device_& speaker)
+{
+    InitWebrtc();
+    return withEngine(-1, [&](velto_webrtc_interface& engine) {
+        setStreamLabel(render.label);
+        const std::string label = render.label;
+        setLocalLabel(label);
+        int result = createLocalStream(engine, label);
+        if (result == 0) {
+            result = engine.AddAudioToLocalStream(label, label + "_audio");
+            result += engine.SetAudioRecordDevice(microphone.index);
+            result += engine.SetAudioPlayoutDevice(speaker.index);
+        }
+        return std::max(result, -1);
+    });
+}
+
+int VeltoSdk::CloseSingleAudioStream(rtc_render render)
+{
+    return withEngine(-1, [&](velto_webrtc_interface& engine) { return removeLocalStream(engine, render.label); });
+}
+
+int VeltoSdk::ChangeCameraResolution(const std::string& label, int width, int height, int fps)
+{
+    if (label.empty())
+        return -1;
+    if (!withEngine(false, [&](velto_webrtc_interface& e) { return e.ChangeResolution(label, width, height, fps); }))
+        return -1;
+    const int bandwidth = getBandWidth(width, height);
+    LOG(INFO) << "VeltoSdk ChangeCameraResolution == " << width << "," << height << "," << bandwidth;
+    if (!ResetMediaBitrates(bandwidth))
+        return -1;
+    LOG(INFO) << "VeltoSdk ChangeCameraResolution success ";
+    return 0;
+}
+
+int VeltoSdk::getBandWidth(int width, int height) const
+{
+    const std::vector<resolution_bandwidth> steps = httpCallback_->getJoinInfo().rbwc;
+    // Each rule searches the whole list before the next, weaker one is tried.
+    const std::function<bool(const resolution_bandwidth&)> rules[] = {
+        [&](const resolution_bandwidth& s) { return s.width == width && s.height == height; },
+        [&](const resolution_bandwidth& s) { return s.height == height; },
+        [&](const resolution_bandwidth& s) { return s.width == width; },
+    };
+    for (const auto& rule : rules) {
+        const auto step = std::find_if(steps.begin(), steps.end(), rule);
+        if (step != steps.end())
+            return step->bandwidth;
+    }
+    return kDefaultBandwidth;
+}
+
+bool VeltoSdk::ResetMediaBitrates(int bandwidth)
+{
+    return withEngine(false, [&](velto_webrtc_interface& e) { return e.SetMediaBitrate("video", bandwidth); });
+}
+
+bool VeltoSdk::enableLocalTrack(bool (velto_webrtc_interface::*enableTrack)(const std::string&, bool),
+                                void (CVeltoHttpCallback::*setMute)(bool), bool enable)
+{
+    const std::string label = localLabel();
+    return withEngine(false, [&](velto_webrtc_interface& engine) {
+        if (!(engine.*enableTrack)(label, enable))
+            return false;
+        (httpCallback_.get()->*setMute)(!enable);
+        engine.GetStats();  // the presence report carries the new state
+        return true;
+    });
+}
+
+bool VeltoSdk::EnableStreamAudio(bool enable)
+{
+    return enableLocalTrack(&velto_webrtc_interface::EnableAudio, &CVeltoHttpCallback::setAudioMute, enable);
+}
+
+bool VeltoSdk::EnableStreamVideo(bool enable)
+{
+    return enableLocalTrack(&velto_webrtc_interface::EnableVideo, &CVeltoHttpCallback::setVideoMute, enable);
+}
+
+// --- second stream and screen share --------------------------------------------------
+
+int VeltoSdk::AddScreenShareStream(const std::string& label, bool flag, int value1, int value2, int value3)
+{
+    InitWebrtc();
+    const int added = withEngine(-1, [&](velto_webrtc_interface& engine) {
+        setSecondLabel(label);
+        createLocalStream(engine, label);
+        return engine.AddScreenToLocalStream(label, label + "_video", flag, value1, value2, value3);
+    });
+    return added != 0 ? added : AddSecondStream();
+}
+
+int VeltoSdk::RemoveScreenShareStream(const std::string& label)
+{
+    const int removed = withEngine(-1, [&](velto_webrtc_interface& engine) {
+        engine.RemoveScreenFromLocalStream(label, label + "_video");
+        return removeLocalStream(engine, label);
+    });
+    return removed != 0 ? removed : RemoveSecondStream(label);
+}
+
+int VeltoSdk::AddSecondStream()
+{
+    if (!isModerator())
+        return -1;
+    return withEngine(-1, [&](velto_webrtc_interface& engine) {
+        const std::string offer = engine.GetRemoteOffer();
+        if (offer.empty())
+            return -1;
+        // Counted before the offer is applied again: the answer it brings must
+        // already go out as the second stream's. Taken back when it fails.
+        changeSecondStreamCount(+1);
+        if (engine.SetRemoteDescription(offer, "offer"))
+            return 0;
+        changeSecondStreamCount(-1);
+        return -1;
+    });
+}
+
+int VeltoSdk::RemoveSecondStream(std::string label)
+{
+    return withRtc([&](VeltoRtcSdkInterface& rtc) {
+        if (const int withdrawn = rtc.RemoveSecondStreamSource(label); withdrawn != 0)
+            return withdrawn;
+        // The stream is no longer announced, whatever the session's end says.
+        changeSecondStreamCount(-1);
+        return rtc.RemoveSecondStreamSession(label);
+    });
+}
+
 // --- REST wrappers -------------------------------------------------------------
+
+std::optional<VeltoSdk::SessionValues> VeltoSdk::loginValues() const
+{
+    if (!http_ || !httpCallback_->hasLoginInfo())
+        return std::nullopt;
+    const conference_login_info login = httpCallback_->getLoginInfo();
+    const conference_join_info join = httpCallback_->getJoinInfo();
+    return SessionValues{login.mUserId, login.mUserName, ownAddress(), join.r, join.record, roomPassword_};
+}
+
+std::optional<VeltoSdk::SessionValues> VeltoSdk::meetingValues() const
+{
+    return httpCallback_->hasJoinInfo() ? loginValues() : std::nullopt;
+}
 
 int VeltoSdk::QueryUsers(std::string& meetPassword, std::string& ownerPassword)
 {
     // The program asks for the passwords from inside onLogin, when the login
     // answer is already stored.
-    if (!http_ || !httpCallback_->hasLoginInfo())
+    const auto session = loginValues();
+    return session ? http_->QueryUsers(session->userId, meetPassword, ownerPassword) : -1;
+}
+
+int VeltoSdk::LockConference(bool lock)
+{
+    const auto session = meetingValues();
+    return session ? http_->LockConference(session->userId, session->room, lock) : -1;
+}
+
+int VeltoSdk::GetMyConferences(int count, std::string date, int page, std::string type, std::string status,
+                               std::string search)
+{
+    const auto session = loginValues();
+    return session ? http_->GetMyConferences(count, session->userId, std::move(date), page, std::move(type),
+                                             std::move(status), std::move(search))
+                   : -1;
+}
+
+int VeltoSdk::ReserveConference(reservation_conference conference)
+{
+    const auto session = loginValues();
+    if (!session)
         return -1;
-    return http_->QueryUsers(httpCallback_->getLoginInfo().mUserId, meetPassword, ownerPassword);
+    const std::string userId = upperCased(session->userId);
+    return http_->BookConferences(userId, styled(reservationBody(conference, userId, server_)));
 }
 
-// --- not available yet: local streams, second streams and the meeting
-// operations report failure until they are built --------------------------------
+int VeltoSdk::GetConferenceDetail(std::string conferenceId, conferences_info& detail)
+{
+    const auto session = loginValues();
+    return session ? http_->GetConferenceDetail(session->userId, std::move(conferenceId), detail) : -1;
+}
 
-int VeltoSdk::LockConference(bool) { return -1; }
-int VeltoSdk::GetMyConferences(int, std::string, int, std::string, std::string, std::string) { return -1; }
-int VeltoSdk::ReserveConference(reservation_conference) { return -1; }
-int VeltoSdk::GetConferenceDetail(std::string, conferences_info&) { return -1; }
-int VeltoSdk::DeleteConference(std::string) { return -1; }
-int VeltoSdk::GetContacts() { return -1; }
-int VeltoSdk::GetSearchContacts(std::string) { return -1; }
-int VeltoSdk::AddContact(std::string, std::string) { return -1; }
-int VeltoSdk::ModifyConferences(std::string, std::string) { return -1; }
-int VeltoSdk::StartRecord(std::string) { return -1; }
-int VeltoSdk::StopRecord() { return -1; }
-int VeltoSdk::SetStage(std::string, bool) { return -1; }
-int VeltoSdk::SplitScreen(int) { return -1; }
-int VeltoSdk::SelectParticipants(std::string) { return -1; }
-int VeltoSdk::HandsUp(std::string, std::string, std::string) { return -1; }
-int VeltoSdk::ExtendConferenceTime(std::string, int) { return -1; }
-int VeltoSdk::GetModerator(std::string, std::string) { return -1; }
-int VeltoSdk::CallSip(std::string) { return -1; }
-int VeltoSdk::CallPhone(std::string, int&) { return -1; }
-int VeltoSdk::HangUp(std::string) { return -1; }
-int VeltoSdk::SendAudioMute(std::string, bool) { return -1; }
-int VeltoSdk::SendVideoMute(std::string, bool) { return -1; }
-int VeltoSdk::SendModerator(std::string) { return -1; }
-int VeltoSdk::SendKickout(std::string) { return -1; }
-int VeltoSdk::SendRingCall(std::string, std::string, std::string, std::string, int, int, std::string, std::string)
+int VeltoSdk::DeleteConference(std::string conferenceId)
 {
-    return -1;
+    const auto session = loginValues();
+    return session ? http_->DeleteConference(session->userId, std::move(conferenceId)) : -1;
 }
-int VeltoSdk::SendWhiteboard(std::string, std::string, std::string) { return -1; }
-int VeltoSdk::SendAnnotate(std::string, std::string, std::string, std::string) { return -1; }
-int VeltoSdk::SendChatMessage(std::string) { return -1; }
-int VeltoSdk::AddSecondStream() { return -1; }
-int VeltoSdk::RemoveSecondStream(std::string) { return -1; }
-// "Not known to be busy": the trial stream that would tell comes with the local streams.
-bool VeltoSdk::IsVideoDeviceOccupied(const velto_webrtc::rtc_device_&) { return false; }
-int VeltoSdk::ShowLocalPreview(rtc_render&, const velto_webrtc::rtc_device_&, const velto_webrtc::rtc_device_&,
-                               const velto_webrtc::rtc_device_&, int, int, int, int)
+
+int VeltoSdk::GetContacts()
 {
-    return -1;
+    const auto session = loginValues();
+    return session ? http_->GetContacts(session->userId) : -1;
 }
-int VeltoSdk::ShowLocalPreview(rtc_render&, const velto_webrtc::rtc_device_&, int, int, int, int) { return -1; }
-int VeltoSdk::CloseLocalPreview(rtc_render) { return -1; }
-int VeltoSdk::ChangeCameraResolution(const std::string&, int, int, int) { return -1; }
-int VeltoSdk::CreateSingleAudioStream(rtc_render&, const velto_webrtc::rtc_device_&, const velto_webrtc::rtc_device_&)
+
+int VeltoSdk::GetSearchContacts(std::string search)
 {
-    return -1;
+    const auto session = loginValues();
+    return session ? http_->SelectFriends(session->userId, std::move(search)) : -1;
 }
-int VeltoSdk::CloseSingleAudioStream(rtc_render) { return -1; }
-int VeltoSdk::AddScreenShareStream(const std::string&, bool, int, int, int) { return -1; }
-int VeltoSdk::RemoveScreenShareStream(const std::string&) { return -1; }
-bool VeltoSdk::EnableStreamAudio(bool) { return false; }
-bool VeltoSdk::EnableStreamVideo(bool) { return false; }
+
+int VeltoSdk::AddContact(std::string userId, std::string nickname)
+{
+    const auto session = loginValues();
+    if (!session)
+        return -1;
+    Json::Value body(Json::objectValue);
+    body["nickname"] = nickname;
+    return http_->AddFriends(session->userId, std::move(userId), styled(body));
+}
+
+int VeltoSdk::ModifyConferences(std::string meetPassword, std::string ownerPassword)
+{
+    const auto session = loginValues();
+    if (!session)
+        return -1;
+    Json::Value body(Json::objectValue);
+    body["mUserId"] = upperCased(session->userId);
+    body["meetPassword"] = meetPassword;
+    body["ownerPassword"] = ownerPassword;
+    Json::Value logged = body;
+    logged["meetPassword"] = logged["ownerPassword"] = "***";
+    LOG(INFO) << "VeltoSdk ModifyConferences body== " << styled(logged);
+    return http_->ModifyUsers(styled(body));
+}
+
+int VeltoSdk::StartRecord(std::string rule)
+{
+    const auto session = meetingValues();
+    if (!session)
+        return -1;
+    // Asked first although its answer is not used: the server prepares the recorder.
+    std::string gateway;
+    std::string recorder;
+    http_->GetConferenceResource(session->room, session->ownAddress, gateway, recorder);
+    return http_->StartRecord(session->userId, session->room, session->record, session->ownAddress,
+                              session->roomPassword, std::move(rule));
+}
+
+int VeltoSdk::StopRecord()
+{
+    const auto session = meetingValues();
+    if (!session)
+        return -1;
+    std::string recordJid;
+    {
+        std::lock_guard<std::mutex> lock(stateMutex_);
+        recordJid = recordJid_;
+    }
+    return http_->StopRecord(session->userId, session->ownAddress, session->room, recordJid);
+}
+
+int VeltoSdk::SetStage(std::string stageJid, bool screen)
+{
+    const auto session = meetingValues();
+    return session ? http_->SetStage(session->room, session->ownAddress, std::move(stageJid), screen) : -1;
+}
+
+int VeltoSdk::SplitScreen(int splitScreen)
+{
+    const auto session = meetingValues();
+    return session ? http_->SplitScreen(session->room, session->ownAddress, std::to_string(splitScreen)) : -1;
+}
+
+int VeltoSdk::SelectParticipants(std::string participants)
+{
+    const auto session = meetingValues();
+    return session ? http_->SelectParticipants(session->room, session->ownAddress, std::move(participants)) : -1;
+}
+
+int VeltoSdk::HandsUp(std::string action, std::string userJid, std::string nickname)
+{
+    const auto session = meetingValues();
+    return session ? http_->HandsUp(std::move(action), session->room, std::move(userJid), std::move(nickname)) : -1;
+}
+
+int VeltoSdk::ExtendConferenceTime(std::string roomNumber, int lengthTime)
+{
+    const auto session = loginValues();
+    return session ? http_->ExtendConferenceTime(std::move(roomNumber), session->userId, lengthTime) : -1;
+}
+
+int VeltoSdk::GetModerator(std::string roomNumber, std::string password)
+{
+    const auto session = loginValues();
+    return session ? http_->GetModerator(std::move(roomNumber), session->ownAddress, std::move(password)) : -1;
+}
+
+int VeltoSdk::SendModerator(std::string jid)
+{
+    const auto session = meetingValues();
+    return session ? http_->GrantAdmin(session->room, std::move(jid), session->userId) : -1;
+}
+
+// --- call-out ------------------------------------------------------------------
+
+int VeltoSdk::conferenceGateway(const SessionValues& session, std::string& gateway)
+{
+    std::string recorder;
+    return http_->GetConferenceResource(session.room, session.ownAddress, gateway, recorder);
+}
+
+int VeltoSdk::CallSip(std::string number)
+{
+    const auto session = meetingValues();
+    if (!session || !rtc_)
+        return -1;
+    std::string gateway;
+    if (const int found = conferenceGateway(*session, gateway); found != 0)
+        return found;
+    return rtc_->SipCall(gateway, number, session->roomPassword);
+}
+
+int VeltoSdk::CallPhone(std::string number, int& code)
+{
+    const auto session = meetingValues();
+    if (!session) {
+        code = 0;  // no request, no answer
+        return -1;
+    }
+    std::string target;
+    if (http_->CallPhone(session->room, session->ownAddress, std::move(number), target, code) == -1)
+        return -1;
+    callOutTarget_ = target;
+    return CallSip(std::move(target));
+}
+
+int VeltoSdk::HangUp(std::string number)
+{
+    const auto session = meetingValues();
+    if (!session || !rtc_)
+        return -1;
+    std::string gateway;
+    if (const int found = conferenceGateway(*session, gateway); found != 0)
+        return found;
+    // A phone call-out is known by its SIP target; the program names it by
+    // the number it dialled, or not at all.
+    const bool phoneCall = number.empty() || callOutTarget_.find(number) != std::string::npos;
+    return rtc_->SipHangUp(gateway, phoneCall ? callOutTarget_ : number);
+}
+
+// --- signalling wrappers ---------------------------------------------------------
+
+int VeltoSdk::SendAudioMute(std::string jid, bool mute)
+{
+    return withRtc([&](VeltoRtcSdkInterface& rtc) { return rtc.SendAudioMuteTo(jid, mute); });
+}
+
+int VeltoSdk::SendVideoMute(std::string jid, bool mute)
+{
+    return withRtc([&](VeltoRtcSdkInterface& rtc) { return rtc.SendVideoMuteTo(jid, mute); });
+}
+
+int VeltoSdk::SendKickout(std::string jid)
+{
+    return withRtc([&](VeltoRtcSdkInterface& rtc) { return rtc.SendKick(jid); });
+}
+
+int VeltoSdk::SendRingCall(std::string userJid, std::string type, std::string roomId, std::string nickname,
+                           int callType, int isCaller, std::string time, std::string meetPassword)
+{
+    return withRtc([&](VeltoRtcSdkInterface& rtc) {
+        return rtc.SendRing(userJid, type, roomId, nickname, callType, isCaller, time, meetPassword);
+    });
+}
+
+int VeltoSdk::SendWhiteboard(std::string action, std::string second, std::string third)
+{
+    if (!isModerator())
+        return -1;
+    return withRtc([&](VeltoRtcSdkInterface& rtc) { return rtc.SendWhiteboardData(action, second, third); });
+}
+
+int VeltoSdk::SendAnnotate(std::string action, std::string second, std::string third, std::string target)
+{
+    if (!isModerator())
+        return -1;
+    return withRtc([&](VeltoRtcSdkInterface& rtc) { return rtc.SendAnnotateData(action, second, third, target); });
+}
+
+int VeltoSdk::SendChatMessage(std::string message)
+{
+    const auto session = loginValues();
+    if (!session)
+        return -1;
+    return withRtc([&](VeltoRtcSdkInterface& rtc) { return rtc.SendGroupMessage(session->userName, message); });
+}

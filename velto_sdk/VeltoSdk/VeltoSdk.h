@@ -4,6 +4,8 @@
 #include <chrono>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <set>
 #include <string>
 
 #include "PeriodicWorker.h"
@@ -159,9 +161,23 @@ public:
         return engine ? use(*engine) : absent;
     }
 
+    // A second (screen-share) stream is announced: the answers of the media
+    // connection then go out as the second stream's answers.
     bool isDoubleStream() const;
+    int getSecondStreamCount() const;
     std::string getSecondStream() const;
     void setRecordJid(const std::string& jid);
+
+    // Writes a fresh stream label into `label`: a decimal number from 0 to
+    // 9999 that no local stream of this object uses.
+    void setStreamLabel(std::string& label);
+
+    // The video bandwidth of a capture size: the join answer's resolution step
+    // of this width and height, else of this height, else of this width; 256
+    // without a match.
+    int getBandWidth(int width, int height) const;
+    // Sets the video bitrate of the local streams; false without an engine.
+    bool ResetMediaBitrates(int bandwidth);
 
     // Stop request to the keep-alive and ping workers; they are joined later
     // by the owner's thread (the caller may be the signalling client's thread,
@@ -172,11 +188,43 @@ public:
     void setWorkerIntervals(const WorkerIntervals& intervals);
 
 private:
+    // What the meeting operations add to the caller's arguments.
+    struct SessionValues {
+        std::string userId;
+        std::string userName;
+        std::string ownAddress;
+        std::string room;          // of the last create-or-join; empty before one
+        std::string record;        // the join answer's recorder
+        std::string roomPassword;  // of the last create-or-join
+    };
+    // Empty without a REST client or a login record.
+    std::optional<SessionValues> loginValues() const;
+    // Empty also without a join record.
+    std::optional<SessionValues> meetingValues() const;
+
     void KeepAlive(const conference_login_info& login);
     void sendPing();
     void getStatPresence();
     void stopLoginWorkers();
     std::string ownAddress() const;
+
+    // Local streams made and removed through these keep the labels in use.
+    int createLocalStream(velto_webrtc_interface& engine, const std::string& label);
+    int removeLocalStream(velto_webrtc_interface& engine, const std::string& label);
+    std::string localLabel() const;
+    void setLocalLabel(const std::string& label);
+    void setSecondLabel(const std::string& label);
+    // Adds `delta` to the second-stream count, which never goes below 0.
+    void changeSecondStreamCount(int delta);
+    // Switches a track of the local stream; on success the own mute flag
+    // follows and a presence report is requested.
+    bool enableLocalTrack(bool (velto_webrtc_interface::*enableTrack)(const std::string&, bool),
+                          void (CVeltoHttpCallback::*setMute)(bool), bool enable);
+    // The resource lookup shared by the call-out operations: fills the gateway.
+    int conferenceGateway(const SessionValues& session, std::string& gateway);
+    // Runs a signalling operation; -1 without a signalling client.
+    template <typename Send>
+    int withRtc(Send&& send);
 
     std::atomic<VeltoCallback*> callback_{nullptr};
     std::atomic<velto_webrtc_interface*> webrtc_{nullptr};  // owned; written under mutex_
@@ -188,17 +236,20 @@ private:
 
     std::mutex mutex_;  // the SDK mutex
 
-    // Read on signalling and engine threads too.
+    // Read on signalling and engine threads too. Taken after the SDK mutex
+    // where both are held.
     mutable std::mutex stateMutex_;
-    bool secondStream_ = false;
-    int secondStreamCount_ = 0;
+    int secondStreamCount_ = 0;  // the second-stream flag is "more than 0"
     std::string ownAddress_;
+    std::string localLabel_;     // the stream whose tracks the mute switches act on
     std::string secondLabel_;
+    std::set<std::string> liveLabels_;  // labels of this object's local streams
     std::string recordJid_;
 
     // The caller's thread only.
     std::string server_;
     std::string roomPassword_;
+    std::string callOutTarget_;  // SIP target of the last successful phone call-out
     WorkerIntervals intervals_;
 
     PeriodicWorker keepAliveWorker_;

@@ -1,0 +1,195 @@
+#pragma once
+// The fixture of the SDK tests: one local conference server per test suite,
+// the signalling and media stand-ins reset before every test, and SDK objects
+// with short worker periods.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "LocalServer.h"
+#include "QGLRenderInterface.h"
+#include "RecordingCallback.h"
+#include "VeltoHttpCallback.h"
+#include "VeltoRtcSdkTestHooks.h"
+#include "VeltoSdk.h"
+#include "velto_webrtc_test_hooks.h"
+
+namespace velto::test {
+
+using namespace std::chrono_literals;
+
+class SdkTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        server_ = new LocalServer();
+        server_->setCaBundleEnv();
+    }
+    static void TearDownTestSuite()
+    {
+        delete server_;
+        server_ = nullptr;
+    }
+
+    void SetUp() override { resetWorld(); }
+
+    static void resetWorld()
+    {
+        server_->reset();
+        velto_rtc_test::Reset();
+        velto_webrtc_test::Reset();
+    }
+
+    static LocalServer& server() { return *server_; }
+
+    // An SDK with short worker periods and `callback` registered (when given).
+    static std::unique_ptr<VeltoSdk> makeSdk(RecordingCallback* callback)
+    {
+        std::unique_ptr<VeltoSdk> sdk(static_cast<VeltoSdk*>(getVeltoInterface()));
+        VeltoSdk::WorkerIntervals fast;
+        fast.keepAlive = 30ms;
+        fast.ping = 30ms;
+        fast.statistics = 30ms;
+        sdk->setWorkerIntervals(fast);
+        sdk->setCallback(callback);
+        return sdk;
+    }
+
+    static int login(VeltoSdk& sdk, const std::string& userName)
+    {
+        const Account account = server().account(userName);
+        return sdk.Login(server().host(), account.userName, account.password, "");
+    }
+    static int loginDemo(VeltoSdk& sdk) { return login(sdk, server().demoAccount().userName); }
+
+    // Logs the demo user in and opens the personal meeting room; returns the
+    // own address. The room's offer has been answered when it returns.
+    static std::string startDemoMeeting(VeltoSdk& sdk, RecordingCallback& callback)
+    {
+        EXPECT_EQ(loginDemo(sdk), 0);
+        EXPECT_EQ(sdk.CreateConference(), 0);
+        const std::string myJid = callback.events("onLogin").at(0).args[1];
+        EXPECT_TRUE(waitForSent([&](const velto_rtc_test::SentMessage& m) {
+            return m.from == myJid && m.operation == "SendAnswer";
+        }));
+        return myJid;
+    }
+
+    // The REST requests so far, without the keep-alives of the login workers.
+    static std::vector<RecordedRequest> restRequests()
+    {
+        auto all = server().requests();
+        all.erase(std::remove_if(all.begin(), all.end(),
+                                 [](const RecordedRequest& r) { return r.path.rfind("/clientApi/keepAlive/", 0) == 0; }),
+                  all.end());
+        return all;
+    }
+
+    static std::vector<std::string> connectedClients()
+    {
+        return velto_rtc_test::ConnectedClients(server().messageServer(), server().messageServerPort());
+    }
+
+    static std::string roomJid(const std::string& room) { return room + "@conference." + server().messageServer(); }
+
+    static std::vector<user_info> roomMembers(const std::string& room)
+    {
+        return velto_rtc_test::RoomMembers(server().messageServer(), server().messageServerPort(), roomJid(room));
+    }
+
+    static std::vector<std::string> roomMemberJids(const std::string& room)
+    {
+        std::vector<std::string> jids;
+        for (const user_info& u : roomMembers(room))
+            jids.push_back(u.jid);
+        return jids;
+    }
+
+    // What the signalling clients sent, optionally only `operation`.
+    static std::vector<velto_rtc_test::SentMessage> sent(const std::string& operation = "")
+    {
+        auto all = velto_rtc_test::SentMessages(server().messageServer(), server().messageServerPort());
+        all.erase(std::remove_if(all.begin(), all.end(),
+                                 [&](const auto& m) { return !operation.empty() && m.operation != operation; }),
+                  all.end());
+        return all;
+    }
+    static std::size_t sentCount(const std::string& operation) { return sent(operation).size(); }
+
+    // Waits until a message matching `match` was sent.
+    template <typename Match>
+    static bool waitForSent(Match match, std::size_t count = 1)
+    {
+        return velto_rtc_test::WaitForSent(
+            server().messageServer(), server().messageServerPort(),
+            [&](const std::vector<velto_rtc_test::SentMessage>& all) {
+                return static_cast<std::size_t>(std::count_if(all.begin(), all.end(), match)) >= count;
+            });
+    }
+
+    // The engine calls of `operation` so far.
+    static std::vector<velto_webrtc_test::EngineCall> engineCalls(const std::string& operation)
+    {
+        auto calls = velto_webrtc_test::Calls();
+        calls.erase(std::remove_if(calls.begin(), calls.end(),
+                                   [&](const auto& c) { return c.operation != operation; }),
+                    calls.end());
+        return calls;
+    }
+    static std::size_t engineCallCount(const std::string& operation) { return engineCalls(operation).size(); }
+
+    // A login record as the REST client would store it, without a server.
+    static conference_login_info aliceLogin()
+    {
+        conference_login_info login;
+        login.mUserId = "alice";
+        login.mUserName = "Alice";
+        login.messageServer = "ms.example";
+        login.endpoint = "pc1";
+        return login;
+    }
+    static constexpr const char* kAliceJid = "alice@ms.example/pc1";
+
+    inline static LocalServer* server_ = nullptr;
+};
+
+inline bool contains(const std::vector<std::string>& list, const std::string& item)
+{
+    return std::find(list.begin(), list.end(), item) != list.end();
+}
+
+// A render target that only takes the frames the engine hands over.
+class FrameSink : public QGLRenderInterface {
+public:
+    void SetCB(Callback, void*) override {}
+    void ReSize(int, int, int, int) override {}
+    void Clean() override {}
+    QWidget* getParent() override { return nullptr; }
+    QWidget* getSelfWidget() override { return nullptr; }
+    void Hide() override {}
+    void Show() override {}
+    void setWinTitle(std::string&) override {}
+    void setPriority(int) override {}
+    void getWinSize(int*, int*) override {}
+    void lockBuffer() override { mutex_.lock(); }
+    unsigned char* getDataBuffer(int w, int h) override
+    {
+        buffer_.resize(static_cast<std::size_t>(w) * h * 4);
+        return buffer_.data();
+    }
+    void unlockBuffer() override { mutex_.unlock(); }
+    void PlayOneFrame(const unsigned char*, int, int) override {}
+    void PlayOneFrame(const unsigned char*, const unsigned char*, const unsigned char*, int, int) override {}
+
+private:
+    std::mutex mutex_;
+    std::vector<unsigned char> buffer_;
+};
+
+}  // namespace velto::test
