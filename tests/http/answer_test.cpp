@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -77,6 +78,23 @@ TEST(HttpAnswerRead, LeadingIntegerReadsLikeStoi) {
             EXPECT_EQ(value, c.value);
         }
     }
+}
+
+// No operation hands the recording record on, so its fill is read here.
+TEST(HttpAnswerFill, RecordDetailsTakeEveryMember) {
+    const Answer answer = parseAnswer(R"({"code":200,"obj":{"id":"i","resourceId":"rs","userId":"u",
+        "conferenceId":"c","conferenceNum":"8001","conferenceTitle":"T","rule":"recording","fileDir":"/d",
+        "fileUrl":"f","pngUrl":"p","liveUrl":"l","publicLiveUrl":"pl","status":"done","startAt":5,"endAt":"6"}})");
+    record_details d;
+    d.endAt = 9;
+    fillRecordDetails(answer.obj(), d);
+    EXPECT_EQ((std::vector<std::string>{d.id, d.resourceId, d.userId, d.conferenceId, d.conferenceNum,
+                                        d.conferenceTitle, d.rule, d.fileDir, d.fileUrl, d.pngUrl, d.liveUrl,
+                                        d.publicLiveUrl, d.status}),
+              (std::vector<std::string>{"i", "rs", "u", "c", "8001", "T", "recording", "/d", "f", "p", "l", "pl",
+                                        "done"}));
+    EXPECT_EQ(d.startAt, 5u);
+    EXPECT_EQ(d.endAt, 0u);  // a text has no unsigned reading
 }
 
 TEST(HttpAnswerMask, SecretValuesAreHidden) {

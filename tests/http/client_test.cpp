@@ -6,10 +6,12 @@
 #include <arpa/inet.h>
 #include <glog/logging.h>
 #include <gtest/gtest.h>
+#include <json/writer.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
@@ -25,6 +27,7 @@ namespace {
 using velto::test::LocalServer;
 using velto::test::RecordedRequest;
 using namespace std::chrono_literals;
+using Texts = std::vector<std::string>;
 
 // Generous bounds: a healthy loopback exchange takes milliseconds.
 const TransferLimits kTestLimits{5s, 10s, 10s};
@@ -346,28 +349,16 @@ TEST_F(HttpClientTest, LoginFillsEveryMember) {
         "turn":{"iceServers":[{"url":"turn:a","username":"ua","credential":"ca"},{"url":"stun:b"},{}]}}})");
     ASSERT_EQ(client.Login(server().host(), "demo", "pw", "pc-win", "", false), 0);
     const conference_login_info& l = calls.login;
-    EXPECT_EQ(l.currentTimeMillis, "1700000000123");
-    EXPECT_EQ(l.mUserId, "u1");
-    EXPECT_EQ(l.mUserName, "Demo");
-    EXPECT_EQ(l.messageServer, "127.0.0.1");
-    EXPECT_EQ(l.messageServerPort, "5222");
-    EXPECT_EQ(l.phone, "1380");
-    EXPECT_EQ(l.email, "d@x");
-    EXPECT_EQ(l.endpoint, "ep1");
+    EXPECT_EQ((Texts{l.currentTimeMillis, l.mUserId, l.mUserName, l.messageServer, l.messageServerPort, l.phone,
+                     l.email, l.endpoint, l.cNumber, l.photo, l.logo, l.mainLogo, l.meetLogo, l.copyright}),
+              (Texts{"1700000000123", "u1", "Demo", "127.0.0.1", "5222", "1380", "d@x", "ep1", "8001", "p.png",
+                     "l.png", "m.png", "ml.png", "c 2024"}));
     EXPECT_TRUE(l.hasRecord);
-    EXPECT_EQ(l.cNumber, "8001");
-    EXPECT_EQ(l.photo, "p.png");
-    EXPECT_EQ(l.logo, "l.png");
-    EXPECT_EQ(l.mainLogo, "m.png");
-    EXPECT_EQ(l.meetLogo, "ml.png");
-    EXPECT_EQ(l.copyright, "c 2024");
     EXPECT_EQ(l.videoNum, 9);
     ASSERT_EQ(l.iceServers.size(), 3u);
-    EXPECT_EQ(l.iceServers[0].url, "turn:a");
-    EXPECT_EQ(l.iceServers[0].username, "ua");
-    EXPECT_EQ(l.iceServers[0].credential, "ca");
-    EXPECT_EQ(l.iceServers[1].url, "stun:b");
-    EXPECT_EQ(l.iceServers[2].url, "");
+    EXPECT_EQ((Texts{l.iceServers[0].url, l.iceServers[0].username, l.iceServers[0].credential,
+                     l.iceServers[1].url, l.iceServers[2].url}),
+              (Texts{"turn:a", "ua", "ca", "stun:b", ""}));
 
     // Lists are replaced, not appended to.
     const std::pair<const char*, std::size_t> later[] = {
@@ -391,29 +382,16 @@ TEST_F(HttpClientTest, JoinFillsEveryMember) {
         "record":"rec@x","rules":{"autoRecord":"CRAO"},"rbwc":[{"width":"1280","height":720,"bandwidth":" 1024"}]}})");
     ASSERT_EQ(client.CreateOrJoinConference("8001", "", "", "me"), 0);
     const conference_join_info& j = calls.join;
-    EXPECT_EQ(j.videoBandwidth, "2048");
-    EXPECT_EQ(j.op, "o");
-    EXPECT_EQ(j.moderatorJid, "m@x");
-    EXPECT_EQ(j.vb, "v");
-    EXPECT_EQ(j.focusJid, "f@x");
-    EXPECT_EQ(j.title, "T");
-    EXPECT_EQ(j.resolution, "720");
-    EXPECT_EQ(j.gw, "gw1");
+    EXPECT_EQ((Texts{j.videoBandwidth, j.op, j.moderatorJid, j.vb, j.focusJid, j.title, j.resolution, j.gw, j.r,
+                     j.videoEncoding, j.audioEncoding, j.md5MeetPass, j.stageJid, j.maxViewNum, j.conferenceType,
+                     j.record, j.autoRecord}),
+              (Texts{"2048", "o", "m@x", "v", "f@x", "T", "720", "gw1", "8001", "VP8", "opus", "h", "s@x", "9",
+                     "CTA0", "rec@x", "CRAO"}));
     EXPECT_FALSE(j.withAudio);
-    EXPECT_EQ(j.r, "8001");
     EXPECT_TRUE(j.withVideo);
-    EXPECT_EQ(j.videoEncoding, "VP8");
-    EXPECT_EQ(j.audioEncoding, "opus");
-    EXPECT_EQ(j.md5MeetPass, "h");
-    EXPECT_EQ(j.stageJid, "s@x");
-    EXPECT_EQ(j.maxViewNum, "9");
-    EXPECT_EQ(j.conferenceType, "CTA0");
-    EXPECT_EQ(j.record, "rec@x");
-    EXPECT_EQ(j.autoRecord, "CRAO");
     ASSERT_EQ(j.rbwc.size(), 1u);
-    EXPECT_EQ(j.rbwc[0].width, 1280);
-    EXPECT_EQ(j.rbwc[0].height, 720);
-    EXPECT_EQ(j.rbwc[0].bandwidth, 1024);
+    EXPECT_EQ((std::vector<int>{j.rbwc[0].width, j.rbwc[0].height, j.rbwc[0].bandwidth}),
+              (std::vector<int>{1280, 720, 1024}));
 }
 
 TEST_F(HttpClientTest, MediaFlagsAreFalseOnlyForFalse) {
@@ -496,31 +474,15 @@ TEST_F(HttpClientTest, MeetingFillsEveryMember) {
     ASSERT_EQ(client.GetMyConferences(10, "u1", "", 1, "", "", ""), 0);
     ASSERT_EQ(calls.meetings.list.size(), 1u);
     const conferences_info& m = calls.meetings.list[0];
-    EXPECT_EQ(m.mConferenceId, "c1");
-    EXPECT_EQ(m.cNumber, "8001");
-    EXPECT_EQ(m.status, "MSA0");
-    EXPECT_EQ(m.title, "T");
-    EXPECT_EQ(m.startTime, "2024-01-02 10:00");
-    EXPECT_EQ(m.lengthTime, 60u);
-    EXPECT_EQ(m.number, 5u);
-    EXPECT_EQ(m.meetPassword, "mp");
-    EXPECT_EQ(m.ownerPassword, "op");
-    EXPECT_EQ(m.cycle, 1u);
-    EXPECT_EQ(m.cycleDmy, 2u);
-    EXPECT_EQ(m.cycleStartPre, "a");
-    EXPECT_EQ(m.cycleEndDay, "b");
-    EXPECT_EQ(m.layout, 3u);
-    EXPECT_EQ(m.createTime, "ct");
-    EXPECT_EQ(m.updateTime, "ut");
-    EXPECT_EQ(m.type, "CTOT");
-    EXPECT_EQ(m.notice, 4u);
-    EXPECT_EQ(m.ownerUserId, "u1");
+    EXPECT_EQ((Texts{m.mConferenceId, m.cNumber, m.status, m.title, m.startTime, m.meetPassword, m.ownerPassword,
+                     m.cycleStartPre, m.cycleEndDay, m.createTime, m.updateTime, m.type, m.ownerUserId}),
+              (Texts{"c1", "8001", "MSA0", "T", "2024-01-02 10:00", "mp", "op", "a", "b", "ct", "ut", "CTOT", "u1"}));
+    EXPECT_EQ((std::vector<unsigned>{m.lengthTime, m.number, m.cycle, m.cycleDmy, m.layout, m.notice}),
+              (std::vector<unsigned>{60, 5, 1, 2, 3, 4}));
     ASSERT_EQ(m.mConferenceUsers.size(), 2u);
-    EXPECT_EQ(m.mConferenceUsers[0].mUserId, "u1");
-    EXPECT_EQ(m.mConferenceUsers[0].mConferenceId, "c1");
-    EXPECT_EQ(m.mConferenceUsers[0].owner, "CRUO");
-    EXPECT_EQ(m.mConferenceUsers[0].userName, "Demo");
-    EXPECT_EQ(m.mConferenceUsers[1].mUserId, "u2");
+    const conference_user_info& u = m.mConferenceUsers[0];
+    EXPECT_EQ((Texts{u.mUserId, u.mConferenceId, u.owner, u.userName, m.mConferenceUsers[1].mUserId}),
+              (Texts{"u1", "c1", "CRUO", "Demo", "u2"}));
 }
 
 TEST_F(HttpClientTest, DetailReplacesTheCallersRecord) {
@@ -555,15 +517,9 @@ TEST_F(HttpClientTest, ContactsFillEveryMemberAndFailEmpty) {
         ASSERT_EQ(operation(), 0);
         ASSERT_EQ(calls.contacts.list.size(), 2u);
         const conference_contact& c = calls.contacts.list[0];
-        EXPECT_EQ(c.mUserId, "f1");
-        EXPECT_EQ(c.userName, "F");
-        EXPECT_EQ(c.nickName, "n");
-        EXPECT_EQ(c.extra, "");
+        EXPECT_EQ((Texts{c.mUserId, c.userName, c.nickName, c.extra, c.tel, c.photo, c.email, c.clientType}),
+                  (Texts{"f1", "F", "n", "", "1", "p", "e", "pc-win"}));
         EXPECT_TRUE(c.onLine);
-        EXPECT_EQ(c.tel, "1");
-        EXPECT_EQ(c.photo, "p");
-        EXPECT_EQ(c.email, "e");
-        EXPECT_EQ(c.clientType, "pc-win");
         EXPECT_FALSE(calls.contacts.list[1].onLine);
 
         answerNext(R"({"code":401,"obj":[{"mUserId":"f1"}]})");
@@ -591,12 +547,11 @@ TEST_F(HttpClientTest, QueryUsersFillsRecordAndOutArguments) {
     EXPECT_EQ(meet, "111");
     EXPECT_EQ(owner, "222");
     const query_user_info& u = calls.user;
-    const std::vector<std::string> got = {u.mUserId, u.userName, u.loginName, u.loginPassword, u.status,
-                                          u.accessToken, u.createTime, u.lastTime, u.email, u.phone, u.tel,
-                                          u.level, u.attribution, u.type, u.ipSip, u.protocol, u.creator, u.info,
-                                          u.meetPassword, u.ownerPassword};
-    EXPECT_EQ(got, (std::vector<std::string>{"u1", "D", "demo", "lp", "s", "t", "c", "l", "e", "p", "t2", "1", "a",
-                                             "ty", "i", "pr", "cr", "in", "111", "222"}));
+    EXPECT_EQ((Texts{u.mUserId, u.userName, u.loginName, u.loginPassword, u.status, u.accessToken, u.createTime,
+                     u.lastTime, u.email, u.phone, u.tel, u.level, u.attribution, u.type, u.ipSip, u.protocol,
+                     u.creator, u.info, u.meetPassword, u.ownerPassword}),
+              (Texts{"u1", "D", "demo", "lp", "s", "t", "c", "l", "e", "p", "t2", "1", "a", "ty", "i", "pr", "cr",
+                     "in", "111", "222"}));
     EXPECT_EQ(calls.calls, std::vector<std::string>{"onQueryUser:200"});
 }
 
@@ -721,6 +676,11 @@ TEST_F(HttpClientTest, TransportFailuresGiveCodeZeroInTime) {
              ::unsetenv("VELTO_CA_BUNDLE");
              return server().host();
          }},
+        {"unreadable CA bundle", kTestLimits,
+         [&] {
+             ::setenv("VELTO_CA_BUNDLE", "/nonexistent/ca.pem", 1);
+             return server().host();
+         }},
         {"stall beyond the total limit", {5s, 1s, 30s},
          [&] {
              server().forceStall("*", 20000);
@@ -814,38 +774,128 @@ TEST_F(HttpClientTest, SecretsNeverReachTheLog) {
 
 // ---- The real server and threads ----------------------------------------------------
 
-TEST_F(HttpClientTest, DemoAccountSession) {
+// Every operation against the server's own handlers, nothing forced: what the
+// client sends is what the server understands, texts with blanks and "&" included.
+TEST_F(HttpClientTest, WholeSessionAgainstTheServer) {
     const velto::test::Account demo = server().demoAccount();
+    const velto::test::Account bob = server().account("bob");
+    const velto::test::Account wang = server().account("wang");
     std::string meet, owner;
     int nestedResult = -2;
     calls.afterLogin = [&] { nestedResult = client.QueryUsers(calls.login.mUserId, meet, owner); };
 
     ASSERT_EQ(client.Login(server().host(), demo.userName, demo.password, "pc-win", "", false), 0);
-    EXPECT_EQ(calls.login.mUserId, demo.userId);
-    EXPECT_EQ(calls.login.messageServer, server().messageServer());
-    EXPECT_EQ(calls.login.messageServerPort, server().messageServerPort());
+    calls.afterLogin = nullptr;
+    const conference_login_info me = calls.login;
+    EXPECT_EQ(me.mUserId, demo.userId);
+    EXPECT_EQ(me.messageServer, server().messageServer());
+    EXPECT_EQ(me.messageServerPort, server().messageServerPort());
     EXPECT_EQ(nestedResult, 0);
     EXPECT_EQ(meet, demo.meetPassword);
     EXPECT_EQ(owner, demo.ownerPassword);
-    calls.afterLogin = nullptr;
-
-    const std::string jid = calls.login.mUserId + "@" + calls.login.messageServer + "/" + calls.login.endpoint;
+    const std::string jid = me.mUserId + "@" + me.messageServer + "/" + me.endpoint;
     ASSERT_EQ(client.CreateOrJoinConference("", meet, owner, jid), 0);
-    EXPECT_EQ(calls.join.r, demo.room);
+    const conference_join_info room = calls.join;
+    EXPECT_EQ(room.r, demo.room);
 
-    std::string target = "kept";
+    VeltoHttpSignal guest;
+    Recorder guestCalls;
+    guest.SetTransferLimits(kTestLimits);
+    guest.SetCallback(&guestCalls);
+    ASSERT_EQ(guest.Login(server().host(), "John Smith & Co", "", "pc-win", "", true), 0);
+    ASSERT_FALSE(guestCalls.login.mUserId.empty());
+    const std::string guestJid =
+        guestCalls.login.mUserId + "@" + guestCalls.login.messageServer + "/" + guestCalls.login.endpoint;
+    ASSERT_EQ(guest.CreateOrJoinConference(room.r, meet, "", guestJid), 0);
+
+    std::string upperId = me.mUserId;
+    for (char& c : upperId) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const auto jsonText = [](const Json::Value& value) { return Json::writeString(Json::StreamWriterBuilder(), value); };
+    Json::Value reservation;
+    reservation["title"] = "Plan & review #2";
+    reservation["startTime"] = Json::Int64(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                               std::chrono::system_clock::now().time_since_epoch() + 24h)
+                                               .count());
+    reservation["lengthTime"] = 1800u;
+    reservation["number"] = 1;
+    reservation["meetPassword"] = "m p";
+    reservation["ownerPassword"] = "o&p";
+    reservation["cycle"] = reservation["cycleDmy"] = reservation["cycleStart"] = 0u;
+    reservation["cycleEndDay"] = Json::Int64(0);
+    reservation["domain"] = server().host();
+    reservation["autoRecord"] = "CRAC";
+    reservation["mConferenceId"] = "";
+    reservation["mConferenceUsers"][0]["mUserId"] = upperId;
+    Json::Value passwords;
+    passwords["mUserId"] = upperId;
+    passwords["meetPassword"] = "a&b #1";
+    passwords["ownerPassword"] = "o/p?";
+
+    std::string gw, record, target;
     int code = 0;
-    EXPECT_EQ(client.CallPhone(calls.join.r, jid, "13800000000", target, code), 0);
+    const std::pair<const char*, std::function<int()>> steps[] = {
+        {"BookConferences", [&] { return client.BookConferences(upperId, jsonText(reservation)); }},
+        {"GetMyConferences", [&] { return client.GetMyConferences(0, me.mUserId, "", 1, "CTA0", "MSA0", "&"); }},
+        {"AddFriends", [&] { return client.AddFriends(me.mUserId, bob.userId, R"({"nickname":"Bob & Co"})"); }},
+        {"DeleteFriends", [&] { return client.DeleteFriends(me.mUserId, wang.userId); }},
+        {"GetContacts", [&] { return client.GetContacts(me.mUserId); }},
+        {"LockConference on", [&] { return client.LockConference(me.mUserId, room.r, true); }},
+        {"LockConference off", [&] { return client.LockConference(me.mUserId, room.r, false); }},
+        {"SetStage", [&] { return client.SetStage(room.r, jid, guestJid, true); }},
+        {"SplitScreen", [&] { return client.SplitScreen(room.r, jid, "5"); }},
+        {"SelectParticipants", [&] { return client.SelectParticipants(room.r, jid, guestJid + "," + jid); }},
+        {"GetConferenceResource", [&] { return client.GetConferenceResource(room.r, jid, gw, record); }},
+        {"StartRecord", [&] { return client.StartRecord(me.mUserId, room.r, room.record, jid, meet, "recording"); }},
+        {"MyRecords", [&] { return client.MyRecords(me.mUserId); }},
+        {"StopRecord", [&] { return client.StopRecord(me.mUserId, jid, room.r, record); }},
+        {"HandsUp apply", [&] { return guest.HandsUp("apply", room.r, guestJid, "John Smith & Co"); }},
+        {"HandsUp agree", [&] { return client.HandsUp("agree", room.r, guestJid, ""); }},
+        {"ExtendConferenceTime", [&] { return client.ExtendConferenceTime(room.r, me.mUserId, 30); }},
+        {"CallPhone", [&] { return client.CallPhone(room.r, jid, "+8613800000000", target, code); }},
+        {"GetModerator", [&] { return guest.GetModerator(room.r, guestJid, owner); }},
+        {"GrantAdmin", [&] { return guest.GrantAdmin(room.r, jid, guestCalls.login.mUserId); }},
+        {"KeepAlive", [&] { return client.KeepAlive(me.mUserId, me.endpoint, me.currentTimeMillis); }},
+        // Last: the room's passwords change with it.
+        {"ModifyUsers", [&] { return client.ModifyUsers(jsonText(passwords)); }},
+    };
+    for (const auto& [name, step] : steps) EXPECT_EQ(step(), 0) << name;
+
+    EXPECT_EQ(guestCalls.calls, (Texts{"onLogin:200", "onCreateOrJoinConference:200", "onGetModerator:200",
+                                       "onGrantAdmin:200"}));
+    EXPECT_FALSE(gw.empty() || record.empty());
     EXPECT_EQ(code, 200);
-    EXPECT_NE(target.find("13800000000"), std::string::npos);
+    EXPECT_NE(target.find("+8613800000000"), std::string::npos);
+    // The keep-alive named the login the server handed out.
+    const std::vector<RecordedRequest> keepAlives = server().requests("/clientApi/keepAlive/*");
+    ASSERT_EQ(keepAlives.size(), 1u);
+    EXPECT_EQ(keepAlives[0].path, "/clientApi/keepAlive/" + me.mUserId + "/" + me.endpoint + "/" + me.currentTimeMillis);
+
+    // What the server kept of the changes.
+    Texts contacts;
+    for (const conference_contact& contact : calls.contacts.list) contacts.push_back(contact.nickName);
+    EXPECT_EQ(contacts, (Texts{"Alice", "Bob & Co"}));
+    ASSERT_EQ(client.SelectFriends(me.mUserId, "Bob M"), 0);
+    ASSERT_EQ(calls.contacts.list.size(), 1u);
+    EXPECT_EQ(calls.contacts.list[0].userName, "Bob Martin");
+    ASSERT_EQ(client.QueryUsers(me.mUserId, meet, owner), 0);
+    EXPECT_EQ((Texts{meet, owner}), (Texts{"a&b #1", "o/p?"}));
+    ASSERT_EQ(calls.meetings.list.size(), 1u);
+    const std::string booked = calls.meetings.list[0].mConferenceId;
+    conferences_info detail;
+    ASSERT_EQ(client.GetConferenceDetail(me.mUserId, booked, detail), 0);
+    EXPECT_EQ((Texts{detail.title, detail.meetPassword, detail.ownerPassword}),
+              (Texts{"Plan & review #2", "m p", "o&p"}));
+    EXPECT_EQ(client.DeleteConference(me.mUserId, booked), 0);
+    EXPECT_EQ(client.GetConferenceDetail(me.mUserId, booked, detail), -1);
+
     server().setNoCredit(true);
     target = "kept";
-    EXPECT_EQ(client.CallPhone(calls.join.r, jid, "13800000000", target, code), -1);
+    EXPECT_EQ(client.CallPhone(room.r, jid, "13800000000", target, code), -1);
     EXPECT_EQ(code, 301);
     EXPECT_EQ(target, "kept");
 
     EXPECT_EQ(client.Login(server().host(), demo.userName, demo.password + "-wrong", "pc-win", "", false), -1);
-    EXPECT_NE(calls.calls.back(), "onLogin:200");
+    EXPECT_EQ(calls.calls.back(), "onLogin:601");
 }
 
 TEST_F(HttpClientTest, KeepAliveRunsBesideLogins) {

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <ctime>
+#include <limits>
 #include <memory>
 #include <sstream>
 
@@ -258,6 +259,8 @@ TEST(ServerRoutes, ReservationsAreBookedListedChangedAndDeleted)
     noUsers.removeMember("mConferenceUsers");
     rest.expect({
         {"POST", book, reservation(nowMs() - 3600 * 1000, upperId), 414},
+        {"POST", book, reservation(std::numeric_limits<std::int64_t>::max(), upperId), 129},
+        {"POST", book, reservation(-1, upperId), 129},
         {"POST", book, Json::writeString(Json::StreamWriterBuilder(), tooMany), 139},
         {"POST", book, Json::writeString(Json::StreamWriterBuilder(), noUsers), 417},
         {"POST", book, "{not json", 500},

@@ -248,12 +248,31 @@ std::string bodyText(const Json::Value& body, const char* key)
     return value.asString();
 }
 
-std::int64_t bodyInt64(const Json::Value& body, const char* key, int failCode)
+// A point in time in milliseconds since the epoch, from 1970 to the year 9999,
+// so that the time arithmetic on it cannot overflow.
+std::int64_t bodyTimeMs(const Json::Value& body, const char* key)
 {
+    constexpr std::int64_t kLastMs = 253402300799999;  // 9999-12-31 23:59:59.999 UTC
     const Json::Value& value = body[key];
-    if (!value.isIntegral() || !value.isInt64())
-        refuse(failCode, std::string("\"") + key + "\" must be an integer");
+    if (!value.isIntegral() || !value.isInt64() || value.asInt64() < 0 || value.asInt64() > kLastMs)
+        refuse(code::DateIllegal, std::string("\"") + key + "\" must be a time in milliseconds");
     return value.asInt64();
+}
+
+// A user's contact entry by the contact's user key; end() when it is none.
+template <typename Friends>
+auto findFriend(Friends& friends, const std::string& key)
+{
+    return std::find_if(friends.begin(), friends.end(), [&](const auto& entry) { return entry.first == key; });
+}
+
+// The request body as a JSON object.
+Json::Value bodyObject(const Call& call)
+{
+    Json::Value body;
+    if (!parseJson(call.body, body) || !body.isObject())
+        refuse(code::RequestFailed, "body must be a JSON object");
+    return body;
 }
 
 unsigned bodyUInt(const Json::Value& body, const char* key, unsigned max)
@@ -1082,9 +1101,7 @@ Reply ConferenceService::bookConference(const Call& call, const Args& args)
 {
     const User& user = requireUser(args[0]);
     const std::string key = upper(user.id);
-    Json::Value body;
-    if (!parseJson(call.body, body) || !body.isObject())
-        refuse(code::RequestFailed, "body must be a JSON object");
+    const Json::Value body = bodyObject(call);
 
     const Json::Value& users = body["mConferenceUsers"];
     if (!users.isArray() || users.empty())
@@ -1102,7 +1119,7 @@ Reply ConferenceService::bookConference(const Call& call, const Args& args)
     draft.title = bodyText(body, "title");
     if (draft.title.empty())
         refuse(code::RequestFailed, "title is empty");
-    draft.startMs = bodyInt64(body, "startTime", code::DateIllegal);
+    draft.startMs = bodyTimeMs(body, "startTime");
     draft.lengthSec = bodyUInt(body, "lengthTime", 7 * 24 * 3600);
     if (draft.lengthSec == 0)
         refuse(code::RequestFailed, "lengthTime must be positive");
@@ -1113,7 +1130,7 @@ Reply ConferenceService::bookConference(const Call& call, const Args& args)
     draft.cycleDmy = bodyUInt(body, "cycleDmy", 2);
     draft.cycleStart = bodyUInt(body, "cycleStart", 24 * 3600 - 1);
     if (draft.cycle)
-        draft.cycleEndDayMs = bodyInt64(body, "cycleEndDay", code::DateIllegal);
+        draft.cycleEndDayMs = bodyTimeMs(body, "cycleEndDay");
     const std::string autoRecord = bodyText(body, "autoRecord");
     if (!autoRecord.empty() && autoRecord != "CRAO" && autoRecord != "CRAC")
         refuse(code::RequestFailed, "autoRecord must be CRAO or CRAC");
@@ -1190,8 +1207,7 @@ Reply ConferenceService::selectFriends(const Call& call, const Args& args)
         if (!search.empty() && !containsNoCase(other.displayName, search) &&
             !containsNoCase(other.loginName, search) && other.phone.find(search) == std::string::npos)
             continue;
-        const auto known = std::find_if(user.friends.begin(), user.friends.end(),
-                                        [&](const auto& f) { return f.first == key; });
+        const auto known = findFriend(user.friends, key);
         reply.obj.append(contactObj(other, known == user.friends.end() ? std::string() : known->second));
     }
     return reply;
@@ -1213,15 +1229,12 @@ Reply ConferenceService::addFriend(const Call& call, const Args& args)
     const User& other = requireUser(args[1], code::FriendIdNull);
     if (&other == &user)
         refuse(code::RequestFailed, "a user cannot add himself");
-    Json::Value body;
-    if (!parseJson(call.body, body) || !body.isObject())
-        refuse(code::RequestFailed, "body must be a JSON object");
+    const Json::Value body = bodyObject(call);
     if (!body["nickname"].isString())
         refuse(code::FriendNicknameNull, "nickname is missing");
     const std::string nickname = body["nickname"].asString();
     const std::string key = upper(other.id);
-    const auto known = std::find_if(user.friends.begin(), user.friends.end(),
-                                    [&](const auto& f) { return f.first == key; });
+    const auto known = findFriend(user.friends, key);
     if (known == user.friends.end())
         user.friends.emplace_back(key, nickname);
     else
@@ -1235,8 +1248,7 @@ Reply ConferenceService::deleteFriend(const Call&, const Args& args)
     if (args[1].empty())
         refuse(code::FriendIdNull, "friend id is empty");
     const std::string key = upper(args[1]);
-    const auto known = std::find_if(user.friends.begin(), user.friends.end(),
-                                    [&](const auto& f) { return f.first == key; });
+    const auto known = findFriend(user.friends, key);
     if (known == user.friends.end())
         refuse(code::UserNotExist, "not a contact");
     user.friends.erase(known);
@@ -1273,9 +1285,7 @@ Reply ConferenceService::queryUser(const Call&, const Args& args)
 
 Reply ConferenceService::modifyUser(const Call& call, const Args&)
 {
-    Json::Value body;
-    if (!parseJson(call.body, body) || !body.isObject())
-        refuse(code::RequestFailed, "body must be a JSON object");
+    const Json::Value body = bodyObject(call);
     const User& user = requireUser(bodyText(body, "mUserId"));
     if (user.personalMeetingId.empty())
         refuse(code::NoAuthority, "anonymous users have no room of their own");

@@ -83,6 +83,9 @@ HttpFront::HttpFront(const ServerIdentity& identity, bool verbose)
 {
     server_.new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
     server_.set_payload_max_length(kMaxBody);
+    // An answer goes out in several small writes; without this each exchange
+    // waits for the client's delayed acknowledgement.
+    server_.set_tcp_nodelay(true);
 }
 
 int HttpFront::bind(int port)

@@ -8,16 +8,36 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
+#include <variant>
 
 namespace velto_http {
 
 namespace {
 
 std::string text(const Json::Value& object, const char* key) { return readText(member(object, key)); }
-int integer(const Json::Value& object, const char* key) { return readInt(member(object, key)); }
-unsigned int uinteger(const Json::Value& object, const char* key) { return readUInt(member(object, key)); }
-bool flag(const Json::Value& object, const char* key) { return readBool(member(object, key)); }
+
+void assign(std::string& out, const Json::Value& value) { out = readText(value); }
+void assign(int& out, const Json::Value& value) { out = readInt(value); }
+void assign(unsigned int& out, const Json::Value& value) { out = readUInt(value); }
+void assign(bool& out, const Json::Value& value) { out = readBool(value); }
+
+// One member of a record and the answer key that fills it, converted by the
+// member's type.
+template <typename Record>
+struct Field {
+    const char* key;
+    std::variant<std::string Record::*, int Record::*, unsigned int Record::*, bool Record::*> target;
+};
+
+template <typename Record>
+void fillFields(const Json::Value& object, Record& record, std::initializer_list<Field<Record>> fields) {
+    for (const Field<Record>& field : fields) {
+        const Json::Value& value = member(object, field.key);
+        std::visit([&](auto target) { assign(record.*target, value); }, field.target);
+    }
+}
 
 // The media flags of the join answer are false only for false or "false".
 bool mediaFlag(const Json::Value& object, const char* key) { return text(object, key) != "false"; }
@@ -35,28 +55,24 @@ std::vector<Entry> readList(const Json::Value& array, Fill fill) {
 }
 
 void fillIceServer(const Json::Value& element, ice_server& server) {
-    server.url = text(element, "url");
-    server.username = text(element, "username");
-    server.credential = text(element, "credential");
+    using R = ice_server;
+    fillFields<R>(element, server, {{"url", &R::url}, {"username", &R::username}, {"credential", &R::credential}});
 }
 
 void fillConferenceUser(const Json::Value& element, conference_user_info& user) {
-    user.mUserId = text(element, "mUserId");
-    user.mConferenceId = text(element, "mConferenceId");
-    user.owner = text(element, "owner");
-    user.userName = text(element, "userName");
+    using R = conference_user_info;
+    fillFields<R>(element, user,
+                  {{"mUserId", &R::mUserId}, {"mConferenceId", &R::mConferenceId}, {"owner", &R::owner},
+                   {"userName", &R::userName}});
 }
 
 void fillContact(const Json::Value& element, conference_contact& contact) {
-    contact.mUserId = text(element, "mUserId");
-    contact.userName = text(element, "userName");
-    contact.nickName = text(element, "nickName");
-    contact.extra.clear();
-    contact.onLine = flag(element, "onLine");
-    contact.tel = text(element, "tel");
-    contact.photo = text(element, "photo");
-    contact.email = text(element, "email");
-    contact.clientType = text(element, "clientType");
+    using R = conference_contact;
+    fillFields<R>(element, contact,
+                  {{"mUserId", &R::mUserId}, {"userName", &R::userName}, {"nickName", &R::nickName},
+                   {"onLine", &R::onLine}, {"tel", &R::tel}, {"photo", &R::photo}, {"email", &R::email},
+                   {"clientType", &R::clientType}});
+    contact.extra.clear();  // the server names no key for it
 }
 
 // A resolution step whose numbers cannot be read would mislead the choice of the
@@ -172,111 +188,65 @@ bool leadingInt(const std::string& text, int& out) {
 }
 
 void fillLoginInfo(const Json::Value& obj, conference_login_info& info) {
-    info.currentTimeMillis = text(obj, "currentTimeMillis");
-    info.mUserId = text(obj, "mUserId");
-    info.mUserName = text(obj, "mUserName");
-    info.messageServer = text(obj, "messageServer");
-    info.messageServerPort = text(obj, "messageServerPort");
-    info.phone = text(obj, "phone");
-    info.email = text(obj, "email");
-    info.endpoint = text(obj, "endpoint");
-    info.hasRecord = flag(obj, "hasRecord");
-    info.cNumber = text(obj, "cNumber");
-    info.photo = text(obj, "photo");
-    info.logo = text(obj, "logo");
-    info.mainLogo = text(obj, "mainLogo");
-    info.meetLogo = text(obj, "meetLogo");
-    info.copyright = text(obj, "copyright");
-    info.videoNum = integer(obj, "videoNum");
+    using R = conference_login_info;
+    fillFields<R>(obj, info,
+                  {{"currentTimeMillis", &R::currentTimeMillis}, {"mUserId", &R::mUserId},
+                   {"mUserName", &R::mUserName}, {"messageServer", &R::messageServer},
+                   {"messageServerPort", &R::messageServerPort}, {"phone", &R::phone}, {"email", &R::email},
+                   {"endpoint", &R::endpoint}, {"hasRecord", &R::hasRecord}, {"cNumber", &R::cNumber},
+                   {"photo", &R::photo}, {"logo", &R::logo}, {"mainLogo", &R::mainLogo}, {"meetLogo", &R::meetLogo},
+                   {"copyright", &R::copyright}, {"videoNum", &R::videoNum}});
     info.iceServers = readList<ice_server>(member(member(obj, "turn"), "iceServers"), fillIceServer);
 }
 
 void fillJoinInfo(const Json::Value& obj, conference_join_info& info) {
-    info.videoBandwidth = text(obj, "videoBandwidth");
-    info.op = text(obj, "op");
-    info.moderatorJid = text(obj, "moderatorJid");
-    info.vb = text(obj, "vb");
-    info.focusJid = text(obj, "focusJid");
-    info.title = text(obj, "title");
-    info.resolution = text(obj, "resolution");
-    info.gw = text(obj, "gw");
+    using R = conference_join_info;
+    fillFields<R>(obj, info,
+                  {{"videoBandwidth", &R::videoBandwidth}, {"op", &R::op}, {"moderatorJid", &R::moderatorJid},
+                   {"vb", &R::vb}, {"focusJid", &R::focusJid}, {"title", &R::title}, {"resolution", &R::resolution},
+                   {"gw", &R::gw}, {"r", &R::r}, {"videoEncoding", &R::videoEncoding},
+                   {"audioEncoding", &R::audioEncoding}, {"md5MeetPass", &R::md5MeetPass}, {"stageJid", &R::stageJid},
+                   {"maxViewNum", &R::maxViewNum}, {"conferenceType", &R::conferenceType}, {"record", &R::record}});
     info.withAudio = mediaFlag(obj, "withAudio");
-    info.r = text(obj, "r");
     info.withVideo = mediaFlag(obj, "withVideo");
-    info.videoEncoding = text(obj, "videoEncoding");
-    info.audioEncoding = text(obj, "audioEncoding");
-    info.md5MeetPass = text(obj, "md5MeetPass");
-    info.stageJid = text(obj, "stageJid");
-    info.maxViewNum = text(obj, "maxViewNum");
-    info.conferenceType = text(obj, "conferenceType");
-    info.record = text(obj, "record");
     info.autoRecord = text(member(obj, "rules"), "autoRecord");
     info.rbwc = readResolutionSteps(member(obj, "rbwc"));
 }
 
 void fillConferenceInfo(const Json::Value& obj, conferences_info& info) {
-    info.mConferenceId = text(obj, "mConferenceId");
-    info.cNumber = text(obj, "cNumber");
-    info.status = text(obj, "status");
-    info.title = text(obj, "title");
-    info.startTime = text(obj, "startTime");
-    info.lengthTime = uinteger(obj, "lengthTime");
-    info.number = uinteger(obj, "number");
-    info.meetPassword = text(obj, "meetPassword");
-    info.ownerPassword = text(obj, "ownerPassword");
-    info.cycle = uinteger(obj, "cycle");
-    info.cycleDmy = uinteger(obj, "cycleDmy");
-    info.cycleStartPre = text(obj, "cycleStartPre");
-    info.cycleEndDay = text(obj, "cycleEndDay");
-    info.layout = uinteger(obj, "layout");
-    info.createTime = text(obj, "createTime");
-    info.updateTime = text(obj, "updateTime");
-    info.type = text(obj, "type");
-    info.notice = uinteger(obj, "notice");
-    info.ownerUserId = text(obj, "ownerUserId");
+    using R = conferences_info;
+    fillFields<R>(obj, info,
+                  {{"mConferenceId", &R::mConferenceId}, {"cNumber", &R::cNumber}, {"status", &R::status},
+                   {"title", &R::title}, {"startTime", &R::startTime}, {"lengthTime", &R::lengthTime},
+                   {"number", &R::number}, {"meetPassword", &R::meetPassword}, {"ownerPassword", &R::ownerPassword},
+                   {"cycle", &R::cycle}, {"cycleDmy", &R::cycleDmy}, {"cycleStartPre", &R::cycleStartPre},
+                   {"cycleEndDay", &R::cycleEndDay}, {"layout", &R::layout}, {"createTime", &R::createTime},
+                   {"updateTime", &R::updateTime}, {"type", &R::type}, {"notice", &R::notice},
+                   {"ownerUserId", &R::ownerUserId}});
     info.mConferenceUsers =
         readList<conference_user_info>(member(obj, "mConferenceUsers"), fillConferenceUser);
 }
 
 void fillUserInfo(const Json::Value& obj, query_user_info& info) {
-    info.mUserId = text(obj, "mUserId");
-    info.userName = text(obj, "userName");
-    info.loginName = text(obj, "loginName");
-    info.loginPassword = text(obj, "loginPassword");
-    info.status = text(obj, "status");
-    info.accessToken = text(obj, "accessToken");
-    info.createTime = text(obj, "createTime");
-    info.lastTime = text(obj, "lastTime");
-    info.email = text(obj, "email");
-    info.phone = text(obj, "phone");
-    info.tel = text(obj, "tel");
-    info.level = text(obj, "level");
-    info.attribution = text(obj, "attribution");
-    info.type = text(obj, "type");
-    info.ipSip = text(obj, "ipSip");
-    info.protocol = text(obj, "protocol");
-    info.creator = text(obj, "creator");
-    info.info = text(obj, "info");
-    info.meetPassword = text(obj, "meetPassword");
-    info.ownerPassword = text(obj, "ownerPassword");
+    using R = query_user_info;
+    fillFields<R>(obj, info,
+                  {{"mUserId", &R::mUserId}, {"userName", &R::userName}, {"loginName", &R::loginName},
+                   {"loginPassword", &R::loginPassword}, {"status", &R::status}, {"accessToken", &R::accessToken},
+                   {"createTime", &R::createTime}, {"lastTime", &R::lastTime}, {"email", &R::email},
+                   {"phone", &R::phone}, {"tel", &R::tel}, {"level", &R::level}, {"attribution", &R::attribution},
+                   {"type", &R::type}, {"ipSip", &R::ipSip}, {"protocol", &R::protocol}, {"creator", &R::creator},
+                   {"info", &R::info}, {"meetPassword", &R::meetPassword}, {"ownerPassword", &R::ownerPassword}});
 }
 
 void fillRecordDetails(const Json::Value& obj, record_details& details) {
-    details.id = text(obj, "id");
-    details.resourceId = text(obj, "resourceId");
-    details.userId = text(obj, "userId");
-    details.conferenceId = text(obj, "conferenceId");
-    details.conferenceNum = text(obj, "conferenceNum");
-    details.conferenceTitle = text(obj, "conferenceTitle");
-    details.rule = text(obj, "rule");
-    details.fileDir = text(obj, "fileDir");
-    details.fileUrl = text(obj, "fileUrl");
-    details.pngUrl = text(obj, "pngUrl");
-    details.liveUrl = text(obj, "liveUrl");
-    details.publicLiveUrl = text(obj, "publicLiveUrl");
-    details.status = text(obj, "status");
-    details.startAt = uinteger(obj, "startAt");
-    details.endAt = uinteger(obj, "endAt");
+    using R = record_details;
+    fillFields<R>(obj, details,
+                  {{"id", &R::id}, {"resourceId", &R::resourceId}, {"userId", &R::userId},
+                   {"conferenceId", &R::conferenceId}, {"conferenceNum", &R::conferenceNum},
+                   {"conferenceTitle", &R::conferenceTitle}, {"rule", &R::rule}, {"fileDir", &R::fileDir},
+                   {"fileUrl", &R::fileUrl}, {"pngUrl", &R::pngUrl}, {"liveUrl", &R::liveUrl},
+                   {"publicLiveUrl", &R::publicLiveUrl}, {"status", &R::status}, {"startAt", &R::startAt},
+                   {"endAt", &R::endAt}});
 }
 
 conferences readConferences(const Answer& answer) {

@@ -213,7 +213,9 @@ int VeltoHttpSignal::http_request(const char* target, std::string& response, HTT
 
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
-    // An extra trusted CA for private servers; the system store stays in use.
+    // An extra trusted CA for private servers. It takes the place of the CA
+    // bundle file only: the system's hashed certificate folder (libcurl's CA
+    // path) is still consulted, so public servers keep verifying.
     if (const char* caFile = std::getenv("VELTO_CA_BUNDLE"); caFile && *caFile) {
         curl_easy_setopt(curl, CURLOPT_CAINFO, caFile);
     }
