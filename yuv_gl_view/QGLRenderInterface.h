@@ -8,8 +8,10 @@
 // Frame hand-over, on any thread, in this order:
 //   1. lockBuffer();
 //   2. unsigned char* buf = getDataBuffer(w, h);   // w x h pixels, 4 bytes each
-//   3. if buf is not null, write the frame into it: rows from the top row down,
-//      each pixel as the bytes alpha, red, green, blue in memory order;
+//   3. if buf is not null, write the whole frame into it: rows from the top row
+//      down, each pixel as the bytes alpha, red, green, blue in memory order
+//      (a buffer of a new size starts black; one of the same size still holds
+//      the previous frame);
 //   4. unlockBuffer();
 //   5. PlayOneFrame(buf, w, h);                     // schedules one repaint
 // getDataBuffer returns null when w or h is not positive or the frame is

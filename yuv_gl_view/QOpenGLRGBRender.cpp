@@ -9,7 +9,6 @@
 #include <GL/gl.h>
 
 #include <cstdio>
-#include <cstring>
 #include <new>
 
 namespace {
@@ -23,17 +22,27 @@ constexpr std::size_t frameBytes(int width, int height)
     return static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4;
 }
 
+// The texture takes the frame's bytes (A, R, G, B in memory) as they are, with
+// no conversion on the CPU. Where texture swizzling exists the bytes go in as
+// plain RGBA, which drivers copy straight through, and the sampler picks the
+// colour channels out of them; elsewhere each pixel is read as one 32-bit word
+// packing blue, green, red, alpha from the most significant byte down, which
+// is the same memory order on a little-endian machine. Alpha is not shown.
+TextureFormat argbFormat(const QOpenGLContext& context)
+{
+    if (context.format().version() >= qMakePair(3, 3) || context.hasExtension("GL_ARB_texture_swizzle")
+        || context.hasExtension("GL_EXT_texture_swizzle"))
+        return {GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, true, {GL_GREEN, GL_BLUE, GL_ALPHA, GL_ONE}};
+    return {GL_RGB, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8, false, {}};
+}
+
 }  // namespace
 
 QOpenGLRGBRender::QOpenGLRGBRender(QWidget* parent)
     : QOpenGLWidget(parent)
-    // Each pixel is one 32-bit word packing blue, green, red, alpha from the most
-    // significant byte down, i.e. the bytes A, R, G, B in little-endian memory:
-    // the GPU takes the frame as it is, without a conversion on the CPU.
-    , m_texture(GL_RGB, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8)
 {
     PRINTF_FUNCTION("QOpenGLRGBRender");
-    m_bkColor = renderer_support::attachToHolder(this, parent, renderer_support::HolderContent::Delete);
+    renderer_support::attachToHolder(this, parent, renderer_support::HolderContent::Delete);
     connect(this, &QOpenGLRGBRender::sigUpdate, this, &QOpenGLRGBRender::slotUpdate);
     std::printf("%s out\n", "QOpenGLRGBRender");
 }
@@ -134,11 +143,10 @@ unsigned char* QOpenGLRGBRender::getDataBuffer(int w, int h)
         renderer_support::traceInvalidFrame(w, h);
         return nullptr;
     }
-    const std::size_t bytes = frameBytes(w, h);
     if (w != m_frameWidth || h != m_frameHeight) {
-        // Allocated before the old buffer goes, so a new size always means a new
-        // address: a producer that kept the old pointer is caught, not fed stale memory.
-        std::unique_ptr<unsigned char[]> frame(new (std::nothrow) unsigned char[bytes]);
+        // A new buffer starts black. It is allocated before the old one is
+        // released, so a new size always gets a new address.
+        std::unique_ptr<unsigned char[]> frame(new (std::nothrow) unsigned char[frameBytes(w, h)]());
         if (!frame) {
             qWarning() << "kpz," << "Error,no memory for frame, width:" << w << ",height:" << h;
             return nullptr;
@@ -146,9 +154,9 @@ unsigned char* QOpenGLRGBRender::getDataBuffer(int w, int h)
         m_frame = std::move(frame);
         m_frameWidth = w;
         m_frameHeight = h;
-        m_bufferSize = bytes;
     }
-    std::memset(m_frame.get(), 0, m_bufferSize);
+    // A frame of the same size overwrites the last one in place: clearing it first
+    // would only double the time the producer holds the lock.
     m_frameDirty = true;
     return m_frame.get();
 }
@@ -193,7 +201,7 @@ void QOpenGLRGBRender::initializeGL()
     setUpdateBehavior(QOpenGLWidget::NoPartialUpdate);
     // Moving the widget to another window replaces its context; the texture goes with the old one.
     connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &QOpenGLRGBRender::releaseGL);
-    m_texture.create(*this);
+    m_texture.create(*this, argbFormat(*context()));
 
     // (0, 0) is the top-left corner of the widget and (1, 1) the bottom-right one.
     glMatrixMode(GL_PROJECTION);
@@ -202,9 +210,7 @@ void QOpenGLRGBRender::initializeGL()
     glMatrixMode(GL_MODELVIEW);
 
     FrameMutex::PaintLock lock(m_frameMutex);
-    m_bufferSize = frameBytes(kInitialFrameWidth, kInitialFrameHeight);
-    m_frame.reset();
-    m_frame.reset(new unsigned char[m_bufferSize]());
+    m_frame.reset(new unsigned char[frameBytes(kInitialFrameWidth, kInitialFrameHeight)]());
     m_frameWidth = kInitialFrameWidth;
     m_frameHeight = kInitialFrameHeight;
     m_frameDirty = true;

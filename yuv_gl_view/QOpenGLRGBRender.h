@@ -4,12 +4,10 @@
 #include "FrameTexture.h"
 #include "QGLRenderInterface.h"
 
-#include <QColor>
 #include <QOpenGLFunctions>
 #include <QOpenGLWidget>
 
 #include <atomic>
-#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -56,13 +54,10 @@ protected:
 private:
     void releaseGL();
 
-    QColor m_bkColor;
-
     // Guarded by m_frameMutex: the producer writes between lockBuffer and unlockBuffer.
     std::unique_ptr<unsigned char[]> m_frame;
     int m_frameWidth = 0;
     int m_frameHeight = 0;
-    std::size_t m_bufferSize = 0;
     bool m_frameDirty = false;  // the buffer holds pixels the texture has not received yet
 
     FrameTexture m_texture;

@@ -65,19 +65,15 @@ struct PlaneSizes {
     std::size_t chroma;
 };
 
-FrameTexture planeTexture()
-{
-    return FrameTexture(GL_RED, GL_RED, GL_UNSIGNED_BYTE);
-}
+constexpr TextureFormat kPlaneFormat{GL_RED, GL_RED, GL_UNSIGNED_BYTE, false, {}};
 
 }  // namespace
 
 QOpenGLRender::QOpenGLRender(QWidget* parent)
     : QOpenGLWidget(parent)
-    , m_textures{planeTexture(), planeTexture(), planeTexture()}
 {
     PRINTF_FUNCTION("QOpenGLRender");
-    m_bkColor = renderer_support::attachToHolder(this, parent, renderer_support::HolderContent::Keep);
+    renderer_support::attachToHolder(this, parent, renderer_support::HolderContent::Keep);
 }
 
 QOpenGLRender::~QOpenGLRender()
@@ -189,15 +185,16 @@ void QOpenGLRender::PlayOneFrame(const unsigned char* frame, int w, int h)
     bool accepted = true;
     {
         std::lock_guard<FrameMutex> lock(m_frameMutex);
-        if (frame == m_frame.data()) {
-            ++m_frameCount;  // written in place between lockBuffer and unlockBuffer
-        } else if (renderer_support::isAcceptedFrameSize(w, h)) {
-            const PlaneSizes sizes(w, h);
-            const unsigned char* u = frame + sizes.luma;
-            accepted = copyFrame(frame, u, u + sizes.chroma, w, h);
-        } else {
-            renderer_support::traceInvalidFrame(w, h);
-            accepted = false;
+        // A frame written into the buffer of getDataBuffer is in place already;
+        // one of the producer's own is copied in.
+        if (frame != m_frame.data()) {
+            accepted = renderer_support::isAcceptedFrameSize(w, h);
+            if (accepted) {
+                const PlaneSizes sizes(w, h);
+                accepted = copyFrame(frame, frame + sizes.luma, frame + sizes.luma + sizes.chroma, w, h);
+            } else {
+                renderer_support::traceInvalidFrame(w, h);
+            }
         }
     }
     if (accepted)
@@ -247,7 +244,6 @@ bool QOpenGLRender::copyFrame(const unsigned char* y, const unsigned char* u, co
     std::memcpy(dst, y, sizes.luma);
     std::memcpy(dst + sizes.luma, u, sizes.chroma);
     std::memcpy(dst + sizes.luma + sizes.chroma, v, sizes.chroma);
-    ++m_frameCount;
     return true;
 }
 
@@ -298,7 +294,7 @@ void QOpenGLRender::initializeGL()
     m_program = std::move(program);
 
     for (FrameTexture& texture : m_textures)
-        texture.create(*this);
+        texture.create(*this, kPlaneFormat);
     glClearColor(0, 0, 0, 1);
     {
         FrameMutex::PaintLock lock(m_frameMutex);

@@ -4,7 +4,6 @@
 #include "FrameTexture.h"
 #include "QGLRenderInterface.h"
 
-#include <QColor>
 #include <QOpenGLFunctions>
 #include <QOpenGLWidget>
 
@@ -59,7 +58,6 @@ private:
     void releaseGL();
 
     bool m_initialized = false;
-    QColor m_bkColor;
     int m_uniformY = -1;
     int m_uniformU = -1;
     int m_uniformV = -1;
@@ -71,7 +69,6 @@ private:
     int m_videoHeight = 0;
     std::vector<unsigned char> m_frame;  // the Y, U and V planes, one after the other
     bool m_frameDirty = false;           // the planes hold pixels the textures have not received yet
-    int m_frameCount = 0;
 
     std::string m_title = "unknow";
     Callback m_cb = nullptr;

@@ -21,7 +21,7 @@ void traceInvalidFrame(int width, int height)
     qDebug() << "kpz," << "Error,invalid frame, widht:" << width << ",height:" << height;
 }
 
-QColor attachToHolder(QWidget* renderer, QWidget* holder, HolderContent content)
+void attachToHolder(QWidget* renderer, QWidget* holder, HolderContent content)
 {
     renderer->setWindowFlags(Qt::SubWindow | Qt::FramelessWindowHint | Qt::CustomizeWindowHint);
     renderer->setWindowOpacity(1.0);
@@ -31,7 +31,7 @@ QColor attachToHolder(QWidget* renderer, QWidget* holder, HolderContent content)
     std::cout << "kpz," << "parent bk color,red:" << background.red() << ",green:" << background.green()
               << ",blue:" << background.blue() << ",alpha:" << background.alpha() << std::endl;
     if (!holder)
-        return background;
+        return;
 
     if (holder->isVisible())
         renderer->show();
@@ -46,7 +46,6 @@ QColor attachToHolder(QWidget* renderer, QWidget* holder, HolderContent content)
     auto* layout = new QHBoxLayout(holder);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(renderer);
-    return background;
 }
 
 void setViewport(QOpenGLFunctions& gl, float width, float height, qreal devicePixelRatio)

@@ -2,7 +2,6 @@
 
 #include <QtGlobal>
 
-class QColor;
 class QOpenGLFunctions;
 class QWidget;
 
@@ -20,12 +19,12 @@ void traceInvalidFrame(int width, int height);
 
 enum class HolderContent { Delete, Keep };
 
-// Prepares renderer as a frameless sub-window of holder, shows it when the
-// holder is visible, and gives holder a new margin-free horizontal box layout
-// that holds renderer. The holder's previous layout is deleted; the widgets it
-// managed are deleted too or stay as unmanaged children, as content says.
-// Returns the holder's background colour (the renderer's without a holder).
-QColor attachToHolder(QWidget* renderer, QWidget* holder, HolderContent content);
+// Prepares renderer as a frameless sub-window of holder, traces the holder's
+// background colour, shows renderer when the holder is visible, and gives
+// holder a new margin-free horizontal box layout that holds renderer. The
+// holder's previous layout is deleted; the widgets it managed are deleted too
+// or stay as unmanaged children, as content says.
+void attachToHolder(QWidget* renderer, QWidget* holder, HolderContent content);
 
 // Viewport over a widget of the given logical size, in device pixels, so that
 // fractional scaling fills the widget.

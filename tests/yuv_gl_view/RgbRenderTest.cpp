@@ -81,21 +81,18 @@ TEST(RgbRender, FrameBufferIsReusedForTheSameSizeAndReplacedForAnother)
 {
     auto holder = shownHolder(160, 90);
     QGLRenderInterface* render = QGLRenderInterface::CreateRender(holder.get());
-    const auto allZero = [](const unsigned char* p, std::size_t n) {
-        return std::all_of(p, p + n, [](unsigned char b) { return b == 0; });
-    };
 
     render->lockBuffer();
     unsigned char* first = render->getDataBuffer(64, 36);
     ASSERT_NE(nullptr, first);
     std::fill_n(first, 64 * 36 * 4, 0xAB);
     EXPECT_EQ(first, render->getDataBuffer(64, 36));
-    EXPECT_TRUE(allZero(first, 64 * 36 * 4));
 
     unsigned char* larger = render->getDataBuffer(128, 72);
     ASSERT_NE(nullptr, larger);
     EXPECT_NE(first, larger);
-    EXPECT_TRUE(allZero(larger, 128 * 72 * 4));
+    EXPECT_TRUE(std::all_of(larger, larger + 128 * 72 * 4, [](unsigned char b) { return b == 0; }))
+        << "a new buffer starts black";
     std::fill_n(larger, 128 * 72 * 4, 0xCD);
 
     const std::pair<int, int> refused[] = {{0, 10}, {10, 0}, {-1, 10}, {10, -4}, {16385, 1}, {1, 16385}, {INT_MAX, INT_MAX}, {INT_MIN, INT_MIN}};
@@ -134,27 +131,32 @@ TEST(RgbRender, CleanAndReSizeNeedNoContextAndCleanBlanksOnePaint)
     EXPECT_TRUE(colourNear(colourAt(grab(*render), 0.5, 0.5), kRed)) << "the next paint shows the frame again";
 }
 
-class PaintCounter : public QObject {
+class EventCounter : public QObject {
 public:
-    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
-    int paints = 0;
+    EventCounter(QWidget* widget, QEvent::Type type) : m_type(type) { widget->installEventFilter(this); }
+    int count = 0;
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override
     {
-        if (event->type() == QEvent::Paint)
-            ++paints;
+        if (event->type() == m_type)
+            ++count;
         return false;
     }
+
+private:
+    const QEvent::Type m_type;
 };
 
-TEST(RgbRender, FramesArrivingFasterThanPaintsCoalesceIntoOneRepaintOfTheNewest)
+TEST(RgbRender, FramesArrivingFasterThanPaintsShareOneRepaintRequest)
 {
     auto holder = shownHolder(160, 90);
     QGLRenderInterface* render = QGLRenderInterface::CreateRender(holder.get());
     QWidget* widget = render->getSelfWidget();
     drainEvents();
-    PaintCounter counter(widget);
+    // Repaint requests from producer threads arrive as queued calls.
+    EventCounter requests(widget, QEvent::MetaCall);
+    EventCounter paints(widget, QEvent::Paint);
 
     std::thread producer([&] {
         for (int i = 0; i < 200; ++i)
@@ -162,7 +164,8 @@ TEST(RgbRender, FramesArrivingFasterThanPaintsCoalesceIntoOneRepaintOfTheNewest)
     });
     producer.join();
     drainEvents();
-    EXPECT_EQ(1, counter.paints);
+    EXPECT_EQ(1, requests.count);
+    EXPECT_GE(paints.count, 1);
     EXPECT_TRUE(colourNear(colourAt(grab(*render), 0.5, 0.5), kBlue));
 
     // A frame that arrives while the widget is hidden must not block later repaints.
@@ -171,10 +174,12 @@ TEST(RgbRender, FramesArrivingFasterThanPaintsCoalesceIntoOneRepaintOfTheNewest)
     drainEvents();
     widget->show();
     drainEvents();
-    counter.paints = 0;
+    requests.count = 0;
+    paints.count = 0;
     deliverFrameFromThread(*render, 32, 18, solid(kOpaqueGreen));
     drainEvents();
-    EXPECT_EQ(1, counter.paints);
+    EXPECT_EQ(1, requests.count);
+    EXPECT_GE(paints.count, 1);
 }
 
 TEST(RgbRenderStress, ProducerChangingSizesWhileTheWidgetIsShownResizedMovedAndDestroyed)
@@ -183,7 +188,7 @@ TEST(RgbRenderStress, ProducerChangingSizesWhileTheWidgetIsShownResizedMovedAndD
     auto otherWindow = shownHolder(400, 300);
     QGLRenderInterface* render = QGLRenderInterface::CreateRender(holder.get());
     QPointer<QWidget> widget = render->getSelfWidget();
-    PaintCounter counter(widget);
+    EventCounter paints(widget, QEvent::Paint);
 
     struct Sized {
         int w, h;
@@ -218,13 +223,13 @@ TEST(RgbRenderStress, ProducerChangingSizesWhileTheWidgetIsShownResizedMovedAndD
     }
     stop = true;
     producer.join();
-    EXPECT_GT(counter.paints, 0);
+    EXPECT_GT(paints.count, 0);
 
-    // Once the producer is done, its last frame is what the widget shows.
-    counter.paints = 0;
+    // Once the producer is done, its last frame is painted and shown.
+    paints.count = 0;
     ASSERT_TRUE(deliverFrameFromThread(*render, 8, 8, solid(kOpaqueBlue)));
     drainEvents();
-    EXPECT_EQ(1, counter.paints);
+    EXPECT_GE(paints.count, 1);
     EXPECT_TRUE(colourNear(colourAt(grab(*render), 0.5, 0.5), kBlue));
 
     holder.reset();
