@@ -60,16 +60,31 @@ pids+=($!)
 export DISPLAY=:$display
 for _ in $(seq 50); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.2; done
 
+# The program's first window on screen: the login window (its title follows
+# the translation, its class does not).
+shown_window() {
+  local id
+  for id in $(xwininfo -root -tree 2>/dev/null | awk '/\("velto_desktop" "velto_desktop"\)/ {print $1}'); do
+    if xwininfo -id "$id" 2>/dev/null | grep -q IsViewable; then
+      echo "$id"
+      return
+    fi
+  done
+}
+
 "$build/bin/velto_desktop" &
 pids+=($!)
+window=
 for _ in $(seq 100); do
-  xwininfo -name BRENMORAL 2>/dev/null | grep -q IsViewable && break
+  window=$(shown_window)
+  [ -n "$window" ] && break
   sleep 0.2
 done
-if ! xwininfo -name BRENMORAL 2>/dev/null | grep -q IsViewable; then
+if [ -z "$window" ]; then
   echo "The login window did not appear." >&2
   exit 1
 fi
 sleep 1  # let it paint
-import -window root "$screenshot"
+mkdir -p "$(dirname "$screenshot")"
+import -window "$window" "$screenshot"
 echo "No display: velto_desktop ran under Xvfb; its login window is in $screenshot"

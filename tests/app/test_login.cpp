@@ -6,6 +6,8 @@
 #include <QStackedWidget>
 
 #include "Base/qbaselineedit.h"
+#include "Dialogs/avcheckwidget.h"
+#include "Dialogs/videowidget.h"
 #include "Tools/settings.h"
 #include "Tools/sqlite3.h"
 #include "loginwidget.h"
@@ -198,4 +200,68 @@ TEST_F(LoginTest, RememberedNicknameComesBackAtTheNextStart)
     LoginWidget next;
     EXPECT_EQ(next.findChild<QBaseLineEdit*>("edtNickname")->text(), "Bob");
     EXPECT_TRUE(next.findChild<QCheckBox*>("chkNickName")->isChecked());
+}
+
+TEST_F(LoginTest, AnonymousJoinKeepsTheNameOnlyWhenItGotIn)
+{
+    struct Case {
+        const char* what;
+        int joinAnswer;  // code of the create-or-join answer; 0: the check window is closed instead
+        int result;      // what AnonymousJoinConference returns
+        bool entered;
+    };
+    const Case cases[] = {
+        {"joined", 200, 0, true},
+        {"refused after the login", 404, -1, false},
+        {"check window closed", 0, 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        sdk.clear();
+        Settings().setValue("/Login/nickname", "Old");
+        sdk.setResult("AnonymousJoinConference", c.result);
+        sdk.onCall = [this, answer = c.joinAnswer](const SdkCall& call) {
+            if (call.name == "AnonymousJoinConference") {
+                sdk.callback()->onLogin(200, demoLogin());
+                sdk.callback()->onCreateOrJoinConference(answer, demoJoin("42"));
+            } else if (call.name == "LeaveConference") {
+                sdk.callback()->onLeaveConference();
+            }
+        };
+        login->show();
+        child<QStackedWidget>("stackedWidget")->setCurrentWidget(child<QWidget>("pageJoin"));
+        edit("edtDomain")->setText("");
+        edit("edtRoom")->setText("42");
+        edit("edtNickname")->setText("  Bob  ");
+        child<QCheckBox>("chkNickName")->setChecked(true);
+        child<QPushButton>("btnJoin_2")->click();
+
+        const QList<AVCheckWidget*> checks = shownWindows<AVCheckWidget>();
+        ASSERT_EQ(checks.size(), 1);
+        EXPECT_FALSE(login->isVisible());
+        EXPECT_FALSE(child<QPushButton>("btnJoin_2")->isEnabled());
+        if (c.joinAnswer)
+            checks.first()->findChild<QPushButton*>("ok")->click();
+        else
+            checks.first()->close();  // through its title bar: as Back
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+        EXPECT_TRUE(child<QPushButton>("btnJoin_2")->isEnabled());
+        EXPECT_EQ(login->isVisible(), !c.entered);
+        EXPECT_EQ(page(), c.entered ? "pageMain" : "pageJoin");
+        EXPECT_EQ(Settings().value("/Login/nickname"), c.entered ? "Bob" : "Old");
+        EXPECT_FALSE(window->isVisible());
+        if (c.joinAnswer) {
+            EXPECT_EQ(sdk.last("AnonymousJoinConference").args, (Args{"localhost:8443", "42", "", "Bob"}));
+        }
+        // A login the refused join had opened is taken back.
+        EXPECT_EQ(sdk.count("Logout"), c.joinAnswer && !c.entered ? 1 : 0);
+        EXPECT_EQ(CGlobalInstance::isLogin, c.entered);
+        EXPECT_EQ(shownWindows<VideoWidget>().size(), c.entered ? 1 : 0);
+        if (c.entered)
+            CGlobalInstance::veltoSdk->LeaveConference();
+        for (MessageBox* box : shownWindows<MessageBox>())
+            delete box;
+        CGlobalInstance::isLogin = false;
+    }
 }

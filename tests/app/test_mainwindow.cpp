@@ -3,6 +3,7 @@
 
 #include <QFile>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTcpServer>
@@ -15,6 +16,7 @@
 #include "Dialogs/joinmeetwidget.h"
 #include "Dialogs/veltoupdate.h"
 #include "Dialogs/videowidget.h"
+#include "Tools/commonhelper.h"
 #include "Tools/settings.h"
 #include "loginwidget.h"
 #include "systemtray.h"
@@ -28,13 +30,16 @@ protected:
     void SetUp() override
     {
         AppTest::SetUp();
+        // Probes follow only where a test asks for them, and reach no further
+        // than this machine.
+        MainWindow::setNetworkCheckInterval(60000);
         makeWindow();
     }
 
     void loggedIn()
     {
         CGlobalInstance::isLogin = true;
-        CGlobalInstance::userInfo.server = "example.org";
+        CGlobalInstance::userInfo.server = "127.0.0.1:1";
         CGlobalInstance::userInfo.username = "alice";
         CGlobalInstance::userInfo.password = "secret";
         window->show();
@@ -178,7 +183,6 @@ TEST_F(MainWindowTest, MeetingWhoseRoomJoinFailsIsLeft)
     loggedIn();
     sdk.setResult("CreateConference", -2);
     acceptMeetings();
-    MainWindow::setNetworkCheckInterval(60000);
     window->slotCreateConference();
     EXPECT_EQ(sdk.count("LeaveConference"), 1);
     EXPECT_FALSE(CGlobalInstance::isJoinConference);
@@ -269,11 +273,50 @@ TEST_F(MainWindowTest, NoProbeAfterLogoutOrForAnAnonymousJoin)
 
     emit window->sigNetworkError();
     popupAction("Logout");
+    emit window->sigNetworkError();  // reported late, for the session just ended
+    CGlobalInstance::isLogin = true;
     CGlobalInstance::isAnonymousLogin = true;
     emit window->sigNetworkError();
     QTest::qWait(400);
     EXPECT_FALSE(conferenceServer.hasPendingConnections());
     EXPECT_EQ(sdk.count("Login"), 0);
+}
+
+TEST_F(MainWindowTest, FailedReloginKeepsTheSessionUnlessItWasTakenBack)
+{
+    struct Case {
+        const char* what;
+        int answer;  // code the server answers the login with; 0: no answer
+        int result;  // what Login returns
+        bool loggedIn;
+    };
+    const Case cases[] = {
+        {"no answer", 0, -1, true},
+        {"refused", 401, -1, true},
+        {"accepted, connection failed", 200, -7, false},
+    };
+    QTcpServer conferenceServer;
+    ASSERT_TRUE(conferenceServer.listen(QHostAddress::LocalHost));
+    MainWindow::setNetworkCheckInterval(20);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        loggedIn();
+        window->loginWidget()->hide();
+        CGlobalInstance::userInfo.server = "127.0.0.1:" + std::to_string(conferenceServer.serverPort());
+        sdk.clear();
+        sdk.setResult("Login", c.result);
+        sdk.onCall = [this, answer = c.answer](const SdkCall& call) {
+            if (call.name == "Login" && answer)
+                sdk.callback()->onLogin(answer, demoLogin());
+        };
+        emit window->sigNetworkError();
+        ASSERT_TRUE(waitUntil([&] { return sdk.count("Login") == 1; }));
+        EXPECT_EQ(CGlobalInstance::isLogin, c.loggedIn);
+        EXPECT_EQ(sdk.count("Logout"), c.loggedIn ? 0 : 1);
+        // The user is left with a way on: the main window, or the login page.
+        EXPECT_EQ(window->isVisible(), c.loggedIn);
+        EXPECT_EQ(window->loginWidget()->isVisible(), !c.loggedIn);
+    }
 }
 
 TEST_F(MainWindowTest, UnreachableServerIsProbedAgain)
@@ -323,4 +366,178 @@ TEST_F(MainWindowTest, TrayLanguageChoiceIsStoredForTheNextStart)
         for (MessageBox* box : shownWindows<MessageBox>())
             delete box;
     }
+}
+
+TEST_F(MainWindowTest, DeviceGateBeforeAMeeting)
+{
+    using Devices = std::vector<velto_webrtc::rtc_device_>;
+    const Devices one{{0, "Device", "device-0"}};
+    struct Case {
+        const char* what;
+        bool camera, microphone, speaker, cameraBusy;
+        int message;     // code shown, or 0
+        bool confirm;    // the message asks, and the user answers OK
+        bool created;    // CreateConference was called
+    };
+    const Case cases[] = {
+        {"all present", true, true, true, false, 0, false, true},
+        {"no camera, go on with voice", false, true, true, false, 100020, true, true},
+        {"no camera, cancelled", false, true, true, false, 100020, false, false},
+        {"no camera, no microphone", false, false, true, false, 100022, false, false},
+        {"no camera, no speaker", false, true, false, false, 100022, false, false},
+        {"no microphone", true, false, true, false, 100023, false, false},
+        {"no speaker", true, true, false, false, 100023, false, false},
+        {"camera busy", true, true, true, true, 100024, false, false},
+    };
+    loggedIn();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        sdk.cameras = c.camera ? one : Devices{};
+        sdk.microphones = c.microphone ? one : Devices{};
+        sdk.speakers = c.speaker ? one : Devices{};
+        sdk.occupiedCameras = c.cameraBusy ? std::set<int>{0} : std::set<int>{};
+        sdk.clear();
+        startMeeting();
+        EXPECT_EQ(shownMessages().size(), c.message ? 1 : 0);
+        if (c.message) {
+            EXPECT_EQ(shownMessageCount(c.message), 1);
+        }
+        if (c.confirm)
+            emit shownWindows<MessageBox>().first()->sigOk();
+        EXPECT_EQ(sdk.count("CreateConference"), c.created ? 1 : 0);
+        for (MessageBox* box : shownWindows<MessageBox>())
+            delete box;
+        window->setHomePageBtnStatus(true);  // a create without an answer leaves them off
+    }
+    // The join button passes the same gate before it opens its dialog.
+    sdk.cameras = one;
+    sdk.microphones.clear();
+    homeButton("btnJoinMeet")->click();
+    EXPECT_EQ(shownMessageCount(100023), 1);
+    EXPECT_TRUE(shownWindows<JoinMeetWidget>().isEmpty());
+}
+
+TEST_F(MainWindowTest, AnsweredCallEndsOnceWhicheverWayTheMeetingEnds)
+{
+    loggedIn();
+    acceptMeetings();
+    int recents = 0;
+    QObject::connect(window.get(), &MainWindow::sigUpdateRecentItem, [&](RECENTITEM) { ++recents; });
+    for (const bool kickedOut : {false, true}) {
+        SCOPED_TRACE(kickedOut ? "kick-out" : "leave");
+        recents = 0;
+        window->insertRingCallList("bob", "Bob", 0);
+        CGlobalInstance::answerUserId = "bob";
+        startMeeting();
+        ASSERT_EQ(meetingWindows().size(), 1);
+        if (kickedOut)
+            callback.onKickout();
+        else
+            CGlobalInstance::veltoSdk->LeaveConference();
+        EXPECT_TRUE(meetingWindows().isEmpty());
+        EXPECT_EQ(recents, 1);
+        EXPECT_TRUE(CGlobalInstance::answerUserId.empty());
+        EXPECT_EQ(shownMessageCount(300417), kickedOut ? 1 : 0);
+    }
+}
+
+TEST_F(MainWindowTest, MeetingWithoutAudioDevicesIsLeftAfterTheSdkCall)
+{
+    loggedIn();
+    acceptMeetings();
+    int leavesDuringCreate = -1;
+    sdk.onCall = [this, &leavesDuringCreate](const SdkCall& call) {
+        if (call.name == "CreateConference") {
+            sdk.callback()->onCreateOrJoinConference(200, demoJoin());
+            leavesDuringCreate = sdk.count("LeaveConference");
+        } else if (call.name == "LeaveConference") {
+            sdk.callback()->onLeaveConference();
+        }
+    };
+    CGlobalInstance::audio_record_devices.clear();
+    window->slotCreateConference();
+    EXPECT_EQ(leavesDuringCreate, 0);
+    ASSERT_TRUE(waitUntil([&] { return meetingWindows().isEmpty(); }));
+    EXPECT_EQ(sdk.count("LeaveConference"), 1);
+    EXPECT_FALSE(CGlobalInstance::isJoinConference);
+    EXPECT_EQ(shownMessageCount(100023), 1);
+}
+
+TEST_F(MainWindowTest, MenuBarAndActivationActOnTheCurrentWindow)
+{
+    struct Case {
+        const char* what;
+        bool loggedIn, inMeeting;
+        QWidget* (*front)(MainWindow&);  // the window brought forward; null: the meeting window
+    };
+    const Case cases[] = {
+        {"nobody logged in", false, false, [](MainWindow& w) -> QWidget* { return w.loginWidget(); }},
+        {"logged in", true, false, [](MainWindow& w) -> QWidget* { return &w; }},
+        {"in a meeting", true, true, nullptr},
+    };
+    auto menuAction = [this](const QString& text) {
+        for (QAction* menu : window->menuBar()->actions())
+            for (QAction* action : menu->menu()->actions())
+                if (action->text() == text)
+                    return action;
+        ADD_FAILURE() << "no menu entry " << text.toStdString();
+        return new QAction(window.get());
+    };
+    std::vector<bool> meetingWindowCalls;  // sigMinOrHideVideoWidget's argument; true: hide
+    int meetingWindowFronts = 0;
+    QObject::connect(window.get(), &MainWindow::sigMinOrHideVideoWidget, [&](bool hide) {
+        meetingWindowCalls.push_back(hide);
+    });
+    QObject::connect(window.get(), &MainWindow::sigMacVideoWidget, [&] { ++meetingWindowFronts; });
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CGlobalInstance::isLogin = c.loggedIn;
+        CGlobalInstance::isJoinConference = c.inMeeting;
+        meetingWindowCalls.clear();
+        meetingWindowFronts = 0;
+        window->hide();
+        window->loginWidget()->hide();
+
+        emit window->systemTray()->sigShowMainWindow();  // the tray's "Open Velto"
+        if (c.front) {
+            QWidget* front = c.front(*window);
+            EXPECT_TRUE(front->isVisible());
+            menuAction("Min")->trigger();
+            EXPECT_TRUE(front->isMinimized());
+            window->slotReceiveMessage("message from other instance.");
+            EXPECT_FALSE(front->isMinimized());
+            menuAction("Close")->trigger();
+            EXPECT_FALSE(front->isVisible());
+        } else {
+            window->slotReceiveMessage("message from other instance.");
+            menuAction("Min")->trigger();
+            menuAction("Close")->trigger();
+            EXPECT_EQ(meetingWindowFronts, 2);
+            EXPECT_EQ(meetingWindowCalls, (std::vector<bool>{false, true}));
+            EXPECT_FALSE(window->isVisible());
+            EXPECT_FALSE(window->loginWidget()->isVisible());
+        }
+    }
+}
+
+TEST_F(MainWindowTest, PositionIsSavedWhereTheNextStartPutsTheWindow)
+{
+    window->show();
+    for (const QPoint& to : {QPoint(40, 30), QPoint(50, 35), QPoint(61, 42)})
+        window->move(to);
+    EXPECT_TRUE(Settings().value("/Geometry/x").isEmpty());  // still moving
+    ASSERT_TRUE(waitUntil([] { return !Settings().value("/Geometry/x").isEmpty(); }));
+    CGlobalInstance::getDefaultPreferences();
+    EXPECT_EQ(CGlobalInstance::mainPos, window->pos());
+    EXPECT_EQ(window->pos(), QPoint(61, 42));
+}
+
+TEST_F(MainWindowTest, AvatarGlyphKeepsItsIconFontSizeUnderTheStyleSheet)
+{
+    CommonHelper::setStyle(":/qss/style_mac.qss");  // as the program starts
+    {
+        MainWindow styled;
+        EXPECT_EQ(styled.findChild<QLabel*>("lblImage")->font().pointSize(), 40);
+    }
+    qApp->setStyleSheet(QString());
 }

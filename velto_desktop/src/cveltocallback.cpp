@@ -63,8 +63,11 @@ void CVeltoCallback::deliverFailureCode(int code)
 int CVeltoCallback::loginAccount(const std::string& server, const std::string& userName,
                                  const std::string& password)
 {
+    m_loginAccepted = false;
     const int result = CGlobalInstance::veltoSdk->Login(server, userName, password, server);
-    if (result != 0)
+    // Only a login that this call's answer opened is taken back: a failed
+    // re-login leaves the session it meant to renew as it was.
+    if (result != 0 && m_loginAccepted)
         abandonLogin();
     return result;
 }
@@ -100,7 +103,8 @@ void CVeltoCallback::onLogin(int code, login_callback_data data)
         deliverFailureCode(code);
         return;
     }
-    deliver(Gate::None, [data = std::move(data)](MainWindow& window) {
+    deliver(Gate::None, [this, data = std::move(data)](MainWindow& window) {
+        m_loginAccepted = true;
         CGlobalInstance::isLogin = true;
         auto& user = CGlobalInstance::userInfo;
         user.myJid = data.myJid;

@@ -108,4 +108,6 @@ private:
     QPointer<MainWindow> m_mainWindow;
     // Code of the last create-or-join answer; 0 while none arrived.
     int m_entryAnswer = 0;
+    // Whether the server accepted the account login that loginAccount runs.
+    bool m_loginAccepted = false;
 };

@@ -14,6 +14,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <type_traits>
+
 #include "Base/qbaselabel.h"
 #include "Dialogs/calendarwidget.h"
 #include "Dialogs/joinmeetwidget.h"
@@ -142,8 +144,10 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
         (ui->*tab.label)->setText(tab.icon, tr(tab.text));
     selectedPage(HOME_PAGE);
 
-    IconHelper::Instance()->SetIcon(ui->lblImage, QChar(0xf2be), 40);
+    // The style sheet first: setting one re-resolves the label's font, which
+    // would drop the icon font's size.
     ui->lblImage->setStyleSheet("color:rgb(113,223,195);");
+    IconHelper::Instance()->SetIcon(ui->lblImage, QChar(0xf2be), 40);
 
     createMenu();
     showMenuText();
@@ -250,23 +254,9 @@ void MainWindow::addMenuBar()
     QMenu* windowMenu = m_menuBar->addMenu(tr("Window"));
     QAction* minAction = windowMenu->addAction(tr("Min"));
     minAction->setShortcut(QKeySequence(tr("Ctrl+M")));
-    connect(minAction, &QAction::triggered, this, [this] {
-        if (!CGlobalInstance::isLogin)
-            m_loginWidget->showMinimized();
-        else if (CGlobalInstance::isJoinConference)
-            emit sigMinOrHideVideoWidget(false);
-        else
-            showMinimized();
-    });
+    connect(minAction, &QAction::triggered, this, [this] { minimiseOrHideCurrentWindow(false); });
     QAction* closeAction = windowMenu->addAction(tr("Close"));
-    connect(closeAction, &QAction::triggered, this, [this] {
-        if (!CGlobalInstance::isLogin)
-            m_loginWidget->close();
-        else if (CGlobalInstance::isJoinConference)
-            emit sigMinOrHideVideoWidget(true);
-        else
-            hide();
-    });
+    connect(closeAction, &QAction::triggered, this, [this] { minimiseOrHideCurrentWindow(true); });
     QMenu* helpMenu = m_menuBar->addMenu(tr("Help"));
     QAction* websiteAction = helpMenu->addAction(tr("Website"));
     connect(websiteAction, &QAction::triggered, this, [] {
@@ -275,6 +265,19 @@ void MainWindow::addMenuBar()
             server = kDefaultServer;
         QDesktopServices::openUrl(QUrl("https://" + QString::fromStdString(server) + "/index.html"));
     });
+}
+
+void MainWindow::minimiseOrHideCurrentWindow(bool hideIt)
+{
+    if (CGlobalInstance::isLogin && CGlobalInstance::isJoinConference) {
+        emit sigMinOrHideVideoWidget(hideIt);
+        return;
+    }
+    QWidget* current = CGlobalInstance::isLogin ? static_cast<QWidget*>(this) : m_loginWidget;
+    if (hideIt)
+        current->close();
+    else
+        current->showMinimized();
 }
 
 void MainWindow::createMenu()
@@ -307,31 +310,30 @@ void MainWindow::showMenuText()
     m_actExit->setText(tr("Exit"));
 }
 
+template <typename Window>
+Window* MainWindow::openWindow(Window* window)
+{
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    connect(this, &MainWindow::sigNetworkError, window, &QWidget::close);
+    if constexpr (!std::is_same_v<Window, VeltoUpdate>)
+        connect(m_tray, &SystemTray::sigTranslatorLanguage, window, &Window::slotTranslatorLanguage);
+    window->show();
+    return window;
+}
+
 void MainWindow::showProfile()
 {
     const UserInfo& user = CGlobalInstance::userInfo;
-    auto* profile = new ProfileWidget(user.username, user.email, user.mUserName, user.phone, nullptr);
-    connect(m_tray, &SystemTray::sigTranslatorLanguage, profile, &ProfileWidget::slotTranslatorLanguage);
-    connect(this, &MainWindow::sigNetworkError, profile, &QWidget::close);
-    profile->show();
+    openWindow(new ProfileWidget(user.username, user.email, user.mUserName, user.phone, nullptr));
 }
 
-void MainWindow::showPreferences()
-{
-    auto* preferences = new PreferencesWidget(nullptr);
-    preferences->setAttribute(Qt::WA_DeleteOnClose);
-    connect(this, &MainWindow::sigNetworkError, preferences, &QWidget::close);
-    connect(m_tray, &SystemTray::sigTranslatorLanguage, preferences, &PreferencesWidget::slotTranslatorLanguage);
-    preferences->show();
-}
+void MainWindow::showPreferences() { openWindow(new PreferencesWidget(nullptr)); }
 
 void MainWindow::showUpdate()
 {
     QString version, fileName, downPath, md5;
     CommonHelper::getUpdateInfo(version, fileName, downPath, md5);
-    auto* dialog = new VeltoUpdate(kAppVersion, version, fileName, downPath, md5, false, nullptr);
-    connect(this, &MainWindow::sigNetworkError, dialog, &QWidget::close);
-    dialog->show();
+    openWindow(new VeltoUpdate(kAppVersion, version, fileName, downPath, md5, false, nullptr));
 }
 
 void MainWindow::initHomePage()
@@ -346,11 +348,7 @@ void MainWindow::initHomePage()
     connect(ui->btnJoinMeet, &QToolButton::clicked, this,
             [this] { runAfterDeviceCheck(this, [this] { slotJoinConference(); }); });
     connect(ui->btnReservationMeet, &QToolButton::clicked, this, [this] {
-        auto* form = new ReservationMeetWidget(QString::fromStdString(CGlobalInstance::userInfo.mUserName), nullptr);
-        form->setAttribute(Qt::WA_DeleteOnClose);
-        connect(this, &MainWindow::sigNetworkError, form, &QWidget::close);
-        connect(m_tray, &SystemTray::sigTranslatorLanguage, form, &ReservationMeetWidget::slotTranslatorLanguage);
-        form->show();
+        openWindow(new ReservationMeetWidget(QString::fromStdString(CGlobalInstance::userInfo.mUserName), nullptr));
     });
 }
 
@@ -443,9 +441,11 @@ void MainWindow::moveEvent(QMoveEvent* event)
 void MainWindow::savePosition()
 {
     m_positionTimer->stop();
+    // The frame's position, which is what move() at the next start takes: the
+    // client area's would shift the window down by its title bar every start.
     Settings settings;
-    settings.setValue("/Geometry/x", geometry().x());
-    settings.setValue("/Geometry/y", geometry().y());
+    settings.setValue("/Geometry/x", pos().x());
+    settings.setValue("/Geometry/y", pos().y());
 }
 
 // ---------------------------------------------------------------------------
@@ -483,9 +483,10 @@ void MainWindow::logout()
 void MainWindow::slotNetworkError()
 {
     if (!CGlobalInstance::isJoinConference) {
-        // Only an account can be logged in again; an anonymous join's
-        // nickname and meeting password are no account.
-        if (!CGlobalInstance::isAnonymousLogin)
+        // Only a running account login is logged in again: not one the user
+        // ended meanwhile, and not an anonymous join, whose nickname and
+        // meeting password are no account.
+        if (CGlobalInstance::isLogin && !CGlobalInstance::isAnonymousLogin)
             checkNetwork();
         return;
     }
@@ -563,6 +564,10 @@ void MainWindow::finishProbe(bool reachable)
     const UserInfo& user = CGlobalInstance::userInfo;
     const int result = CGlobalInstance::veltoCallback->loginAccount(user.server, user.username, user.password);
     qDebug() << "network reconnect = " << result;
+    // A login the server accepted but that could not connect was taken back:
+    // without it the user needs the login page.
+    if (!CGlobalInstance::isLogin)
+        m_loginWidget->show();
 }
 
 // ---------------------------------------------------------------------------
@@ -604,13 +609,9 @@ void MainWindow::slotJoinConference()
     if (cameraBusy())
         return;
     auto* dialog = new JoinMeetWidget(nullptr);
-    // A new dialog per request: it goes when it closes.
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(this, &MainWindow::sigNetworkError, dialog, &QWidget::close);
     connect(dialog, &JoinMeetWidget::sigMessageBox, this, &MainWindow::slotMessageBox);
     connect(dialog, &JoinMeetWidget::sigNetworkError, this, &MainWindow::slotNetworkError);
-    connect(m_tray, &SystemTray::sigTranslatorLanguage, dialog, &JoinMeetWidget::slotTranslatorLanguage);
-    dialog->show();
+    openWindow(dialog);
 }
 
 void MainWindow::slotStartConference()

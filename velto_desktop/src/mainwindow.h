@@ -171,6 +171,13 @@ protected:
 
 private:
     void addMenuBar();
+    // The menu bar's Min and Close: they act on the login page, the meeting
+    // window or this window, whichever is the user's current window.
+    void minimiseOrHideCurrentWindow(bool hideIt);
+    // A window opened from here: a new one per request, deleted when it
+    // closes, closed when the network is lost, following the tray's language.
+    template <typename Window>
+    Window* openWindow(Window* window);
     void createMenu();
     void showMenuText();
     void initHomePage();

@@ -68,7 +68,8 @@ void SystemTray::retranslate()
 
 void SystemTray::activeTray(QSystemTrayIcon::ActivationReason reason)
 {
-    if (reason == QSystemTrayIcon::Context)
+    // Some trays open the context menu themselves before they report the click.
+    if (reason == QSystemTrayIcon::Context && !m_trayMenu->isVisible())
         m_trayMenu->popup(QCursor::pos());
 }
 

@@ -49,6 +49,7 @@ VideoWidget::~VideoWidget()
 {
     // The engine must stop drawing into the main view before it goes.
     closeOwnStream();
+    qDeleteAll(m_notices);
     CGlobalInstance::user_subwidgets.clear();
     CGlobalInstance::polling.clear();
     CGlobalInstance::isSecondStreamModel = false;
@@ -73,8 +74,11 @@ void VideoWidget::showWidget()
     const auto& microphones = CGlobalInstance::audio_record_devices;
     const auto& speakers = CGlobalInstance::audio_playout_devices;
     if (microphones.empty() || speakers.empty()) {
-        // Nothing to hear or speak with: the meeting cannot go on.
-        CGlobalInstance::veltoSdk->LeaveConference();
+        // Nothing to hear or speak with: the meeting cannot go on. This runs
+        // inside the SDK call that is entering the meeting, so the leave
+        // waits until that call has returned.
+        emit sigMessageBox(100023);
+        QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
         return;
     }
     Settings settings;
