@@ -9,12 +9,10 @@ EventLoop::~EventLoop()
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stopping_ = true;
-        finished_ += tasks_.size();
-        tasks_.clear();
     }
     wake_.notify_all();
-    progress_.notify_all();
     thread_.join();
+    clear();  // their captured state goes on this thread, after the last task ran
 }
 
 void EventLoop::post(std::function<void()> task)
@@ -24,28 +22,15 @@ void EventLoop::post(std::function<void()> task)
         if (stopping_)
             return;
         tasks_.push_back(std::move(task));
-        ++posted_;
     }
     wake_.notify_one();
 }
 
 void EventLoop::clear()
 {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        finished_ += tasks_.size();
-        tasks_.clear();
-    }
-    progress_.notify_all();
-}
-
-bool EventLoop::flush(std::chrono::milliseconds timeout)
-{
-    if (isLoopThread())
-        return false;
-    std::unique_lock<std::mutex> lock(mutex_);
-    const std::uint64_t target = posted_;
-    return progress_.wait_for(lock, timeout, [&] { return finished_ >= target; });
+    std::deque<std::function<void()>> dropped;
+    std::lock_guard<std::mutex> lock(mutex_);
+    dropped.swap(tasks_);
 }
 
 void EventLoop::run()
@@ -59,10 +44,8 @@ void EventLoop::run()
         tasks_.pop_front();
         lock.unlock();
         task();
-        task = nullptr;  // captured state goes before the task counts as finished
+        task = nullptr;  // captured state goes before the next task starts
         lock.lock();
-        ++finished_;
-        progress_.notify_all();
     }
 }
 

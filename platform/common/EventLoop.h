@@ -3,9 +3,7 @@
 // that caused it.
 #pragma once
 
-#include <chrono>
 #include <condition_variable>
-#include <cstdint>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -16,7 +14,8 @@ namespace velto_platform {
 class EventLoop {
 public:
     EventLoop();
-    // Drops what is still pending and joins the thread.
+    // Drops what is still pending and joins the thread; not to be called from
+    // a task, which the join would wait for.
     ~EventLoop();
     EventLoop(const EventLoop&) = delete;
     EventLoop& operator=(const EventLoop&) = delete;
@@ -24,10 +23,6 @@ public:
     void post(std::function<void()> task);
     // Drops every task that has not started yet.
     void clear();
-    // Waits until every task posted before the call has run or was dropped.
-    // False on time-out, and at once on the loop's own thread, which would
-    // wait for itself.
-    bool flush(std::chrono::milliseconds timeout);
     bool isLoopThread() const { return std::this_thread::get_id() == thread_.get_id(); }
 
 private:
@@ -35,10 +30,7 @@ private:
 
     std::mutex mutex_;
     std::condition_variable wake_;
-    std::condition_variable progress_;
     std::deque<std::function<void()>> tasks_;
-    std::uint64_t posted_ = 0;    // tasks ever posted
-    std::uint64_t finished_ = 0;  // tasks that ran or were dropped
     bool stopping_ = false;
     std::thread thread_;  // last: starts once the members above exist
 };

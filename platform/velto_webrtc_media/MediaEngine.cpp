@@ -617,6 +617,12 @@ int MediaEngine::StartAudioRecording()
         std::lock_guard<std::mutex> lock(levelMutex_);
         if (recording_)
             return 0;
+        // Stopped and started again from inside the level observer: the
+        // level thread that runs it simply goes on.
+        if (levelThread_.get_id() == std::this_thread::get_id()) {
+            recording_ = true;
+            return 0;
+        }
         // A level thread that stopped itself from inside its observer is
         // joined here, before the next one starts.
         if (levelThread_.joinable())
@@ -668,7 +674,8 @@ void MediaEngine::runLevels()
     }
 }
 
-int MediaEngine::reportFlag(const char* operation, bool* out, bool value)
+template <typename T>
+int MediaEngine::report(const char* operation, T* out, T value)
 {
     return journaled(operation, {}, [&] {
         if (!out)
@@ -678,14 +685,11 @@ int MediaEngine::reportFlag(const char* operation, bool* out, bool value)
     });
 }
 
-int MediaEngine::reportNumber(const char* operation, unsigned int* out, unsigned int value)
+template <typename T>
+T MediaEngine::locked(std::mutex& mutex, const T& field)
 {
-    return journaled(operation, {}, [&] {
-        if (!out)
-            return -1;
-        *out = value;
-        return 0;
-    });
+    std::lock_guard<std::mutex> lock(mutex);
+    return field;
 }
 
 int MediaEngine::setVolume(const char* operation, unsigned int volume, unsigned int& store)
@@ -701,33 +705,27 @@ int MediaEngine::setVolume(const char* operation, unsigned int volume, unsigned 
 
 int MediaEngine::AudioPlaying(bool* playing)
 {
-    std::unique_lock<std::mutex> lock(mutex_);
-    const bool value = playing_;
-    lock.unlock();
-    return reportFlag("AudioPlaying", playing, value);
+    return report("AudioPlaying", playing, locked(mutex_, playing_));
 }
 
 int MediaEngine::AudioRecording(bool* recording)
 {
-    std::unique_lock<std::mutex> lock(levelMutex_);
-    const bool value = recording_;
-    lock.unlock();
-    return reportFlag("AudioRecording", recording, value);
+    return report("AudioRecording", recording, locked(levelMutex_, recording_));
 }
 
 int MediaEngine::MicrophoneVolumeIsAvailable(bool* available)
 {
-    return reportFlag("MicrophoneVolumeIsAvailable", available, true);
+    return report("MicrophoneVolumeIsAvailable", available, true);
 }
 
 int MediaEngine::MinMicrophoneVolume(unsigned int* volume)
 {
-    return reportNumber("MinMicrophoneVolume", volume, 0);
+    return report("MinMicrophoneVolume", volume, 0u);
 }
 
 int MediaEngine::MaxMicrophoneVolume(unsigned int* volume)
 {
-    return reportNumber("MaxMicrophoneVolume", volume, kMaxVolume);
+    return report("MaxMicrophoneVolume", volume, kMaxVolume);
 }
 
 int MediaEngine::SetMicrophoneVolume(unsigned int volume)
@@ -737,25 +735,22 @@ int MediaEngine::SetMicrophoneVolume(unsigned int volume)
 
 int MediaEngine::MicrophoneVolume(unsigned int* volume)
 {
-    std::unique_lock<std::mutex> lock(mutex_);
-    const unsigned int value = microphoneVolume_;
-    lock.unlock();
-    return reportNumber("MicrophoneVolume", volume, value);
+    return report("MicrophoneVolume", volume, locked(mutex_, microphoneVolume_));
 }
 
 int MediaEngine::SpeakerVolumeIsAvailable(bool* available)
 {
-    return reportFlag("SpeakerVolumeIsAvailable", available, true);
+    return report("SpeakerVolumeIsAvailable", available, true);
 }
 
 int MediaEngine::MinSpeakerVolume(unsigned int* volume)
 {
-    return reportNumber("MinSpeakerVolume", volume, 0);
+    return report("MinSpeakerVolume", volume, 0u);
 }
 
 int MediaEngine::MaxSpeakerVolume(unsigned int* volume)
 {
-    return reportNumber("MaxSpeakerVolume", volume, kMaxVolume);
+    return report("MaxSpeakerVolume", volume, kMaxVolume);
 }
 
 int MediaEngine::SetSpeakerVolume(unsigned int volume)
@@ -765,10 +760,7 @@ int MediaEngine::SetSpeakerVolume(unsigned int volume)
 
 int MediaEngine::SpeakerVolume(unsigned int* volume)
 {
-    std::unique_lock<std::mutex> lock(mutex_);
-    const unsigned int value = speakerVolume_;
-    lock.unlock();
-    return reportNumber("SpeakerVolume", volume, value);
+    return report("SpeakerVolume", volume, locked(mutex_, speakerVolume_));
 }
 
 }  // namespace velto_media

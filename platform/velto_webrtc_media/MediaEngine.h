@@ -116,8 +116,12 @@ private:
     void stopLevelThread();
     void runLevels();
     int selectDevice(const char* operation, int index, const std::vector<velto_webrtc::rtc_device_>& devices);
-    int reportFlag(const char* operation, bool* out, bool value);
-    int reportNumber(const char* operation, unsigned int* out, unsigned int value);
+    // Writes `value` to `out` (-1 when null) and journals the call.
+    template <typename T>
+    int report(const char* operation, T* out, T value);
+    // A copy of `field`, read under `mutex`.
+    template <typename T>
+    static T locked(std::mutex& mutex, const T& field);
     int setVolume(const char* operation, unsigned int volume, unsigned int& store);
 
     const std::string cname_;

@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "PlatformTestSupport.h"
-#include "QGLRenderInterface.h"
+#include "RenderTargetStub.h"
 #include "velto_webrtc_test_hooks.h"
 
 using platform_test::EventLog;
@@ -31,19 +31,8 @@ bool eventually(Predicate done)
 
 // A render target without Qt that checks the producer's hand-over: the
 // buffer only under the lock, frames announced after it, nothing once closed.
-class FakeRender : public QGLRenderInterface {
+class FakeRender : public RenderTargetStub {
 public:
-    void SetCB(Callback, void*) override {}
-    void ReSize(int, int, int, int) override {}
-    void Clean() override {}
-    QWidget* getParent() override { return nullptr; }
-    QWidget* getSelfWidget() override { return nullptr; }
-    void Hide() override {}
-    void Show() override {}
-    void setWinTitle(std::string&) override {}
-    void setPriority(int) override {}
-    void getWinSize(int*, int*) override {}
-
     void lockBuffer() override
     {
         mutex_.lock();
@@ -127,6 +116,9 @@ public:
     // When set, the next call unregisters the observer from inside itself.
     std::atomic<velto_webrtc_interface*> leaveFrom{nullptr};
     std::atomic<bool> left{false};
+    // When set, the next call stops the recording and starts it again.
+    std::atomic<velto_webrtc_interface*> restartFrom{nullptr};
+    std::atomic<int> restartResults{1};  // stop's result plus start's
 
     void OnCaptureDataDB(int db) override
     {
@@ -135,6 +127,8 @@ public:
             engine->SetAudioCaptureDataDBObserver(nullptr);
             left = true;
         }
+        if (velto_webrtc_interface* engine = restartFrom.exchange(nullptr))
+            restartResults = engine->StopAudioRecording() + engine->StartAudioRecording();
     }
 };
 
@@ -318,7 +312,7 @@ TEST_F(MediaEngineTest, NegotiationStepsFollowEachOtherOnTheEnginesThread)
     EXPECT_EQ(0u, threads.count(std::this_thread::get_id()));
 }
 
-TEST_F(MediaEngineTest, AReplacedLevelObserverHearsNothingMore)
+TEST_F(MediaEngineTest, LevelObserversAreReplacedAndMayActFromInsideTheirCall)
 {
     LevelLog& first = levels_;
     LevelLog& second = otherLevels_;
@@ -330,6 +324,12 @@ TEST_F(MediaEngineTest, AReplacedLevelObserverHearsNothingMore)
     ASSERT_TRUE(second.waitForCount("level", 3));
     EXPECT_EQ(heard, first.count("level"));
     EXPECT_EQ(0u, second.threads().count(std::this_thread::get_id()));
+
+    // The recording may be stopped and started again from inside the call.
+    second.restartFrom = engine_.get();
+    ASSERT_TRUE(eventually([&] { return second.restartResults == 0; }));
+    const size_t restarted = second.count("level");
+    ASSERT_TRUE(second.waitForCount("level", restarted + 2));
 
     // An observer may leave from inside its own call.
     second.leaveFrom = engine_.get();

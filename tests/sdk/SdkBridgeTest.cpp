@@ -10,9 +10,15 @@
 namespace velto::test {
 namespace {
 
-// A bridge of its own, so that a test can hand it events on its own thread.
+// A bridge of its own, so that a test can hand it events on its own thread;
+// its observer drives the SDK's engine, if there is one yet.
 struct Bridge {
-    explicit Bridge(VeltoSdk& sdk) { rtc.setVeltoSdk(&sdk); observer.setVeltoSdk(&sdk); }
+    explicit Bridge(VeltoSdk& sdk)
+    {
+        rtc.setVeltoSdk(&sdk);
+        observer.setVeltoSdk(&sdk);
+        observer.setEngine(sdk.getWebrtc());
+    }
     CVeltoRtcCallback rtc;
     VeltoObserver observer;
 };

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "LocalServer.h"
-#include "QGLRenderInterface.h"
 #include "RecordingCallback.h"
+#include "RenderTargetStub.h"
 #include "VeltoHttpCallback.h"
 #include "VeltoRtcSdkTestHooks.h"
 #include "VeltoSdk.h"
@@ -165,18 +165,8 @@ inline bool contains(const std::vector<std::string>& list, const std::string& it
 }
 
 // A render target that only takes the frames the engine hands over.
-class FrameSink : public QGLRenderInterface {
+class FrameSink : public RenderTargetStub {
 public:
-    void SetCB(Callback, void*) override {}
-    void ReSize(int, int, int, int) override {}
-    void Clean() override {}
-    QWidget* getParent() override { return nullptr; }
-    QWidget* getSelfWidget() override { return nullptr; }
-    void Hide() override {}
-    void Show() override {}
-    void setWinTitle(std::string&) override {}
-    void setPriority(int) override {}
-    void getWinSize(int*, int*) override {}
     void lockBuffer() override { mutex_.lock(); }
     unsigned char* getDataBuffer(int w, int h) override
     {
@@ -184,8 +174,6 @@ public:
         return buffer_.data();
     }
     void unlockBuffer() override { mutex_.unlock(); }
-    void PlayOneFrame(const unsigned char*, int, int) override {}
-    void PlayOneFrame(const unsigned char*, const unsigned char*, const unsigned char*, int, int) override {}
 
 private:
     std::mutex mutex_;

@@ -192,6 +192,41 @@ TEST_F(SdkTest, OperationsWithoutCallbackOrLoginFailWithoutRequest)
     }
 }
 
+TEST_F(SdkTest, AnonymousJoinLogsInUnderTheNicknameAndJoinsOnlyAfterThat)
+{
+    struct Case {
+        const char* name;
+        bool refused;
+    };
+    const Case cases[] = {{"login accepted", false}, {"login refused", true}};
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        resetWorld();
+        if (c.refused)
+            server().forceNext("/clientApi/loginClientAnonymous", 200, R"({"code":100002,"obj":{}})");
+        RecordingCallback callback;
+        auto sdk = makeSdk(&callback);
+        const Account demo = server().demoAccount();
+
+        EXPECT_EQ(sdk->AnonymousJoinConference(server().host(), demo.room, demo.meetPassword, "Guest"),
+                  c.refused ? -1 : 0);
+
+        const auto logins = server().requests("/clientApi/loginClientAnonymous");
+        ASSERT_EQ(logins.size(), 1u);
+        EXPECT_EQ(logins[0].param("nickname"), "Guest");
+        EXPECT_EQ(logins[0].param("password"), "");
+        EXPECT_EQ(logins[0].param("clientType"), "pc-win");
+        const auto joins = server().requests("/clientApi/createOrJoinConference");
+        ASSERT_EQ(joins.size(), c.refused ? 0u : 1u);
+        if (!c.refused) {
+            EXPECT_EQ(joins[0].param("r"), demo.room);
+            EXPECT_FALSE(joins[0].hasParam("op")) << "no moderator password";
+        }
+        EXPECT_EQ(callback.events("onCreateOrJoinConference").size(), c.refused ? 0u : 1u);
+    }
+}
+
 // --- conference entry and exit ------------------------------------------------------
 
 TEST_F(SdkTest, JoinAndLeaveRunInOrder)
@@ -221,7 +256,9 @@ TEST_F(SdkTest, JoinAndLeaveRunInOrder)
     EXPECT_TRUE(engineAtAnswer) << "the engine is made ready before the request";
     EXPECT_TRUE(membersAtAnswer.empty()) << "the room is joined only after the answer was reported";
     EXPECT_EQ(roomMemberJids(room), std::vector<std::string>{myJid});
-    EXPECT_EQ(engineCallCount("SetAudioDeviceWorkMode"), 1u);
+    const auto workModes = engineCalls("SetAudioDeviceWorkMode");
+    ASSERT_EQ(workModes.size(), 1u);
+    EXPECT_EQ(workModes[0].args, std::vector<std::string>{"3"});
 
     // The statistics worker asks the engine, and the answer goes out as presence.
     EXPECT_TRUE(velto_rtc_test::WaitForSent(server().messageServer(), server().messageServerPort(),
@@ -247,6 +284,25 @@ TEST_F(SdkTest, JoinAndLeaveRunInOrder)
     sdk.reset();
     EXPECT_EQ(callback.events("onLeaveConference").size(), 1u);
     EXPECT_TRUE(connectedClients().empty());
+}
+
+TEST_F(SdkTest, FailedRoomJoinIsReturnedAndStartsNoStatistics)
+{
+    RecordingCallback callback;
+    auto sdk = makeSdk(&callback);
+    ASSERT_EQ(loginDemo(*sdk), 0);
+    const std::string myJid = callback.events("onLogin")[0].args[1];
+    ASSERT_TRUE(velto_rtc_test::DropConnection(server().messageServer(), server().messageServerPort(), myJid));
+    ASSERT_TRUE(callback.waitForEvent("onNetworkError"));
+
+    EXPECT_EQ(sdk->CreateConference(), -1) << "the signalling client's result";
+    EXPECT_EQ(callback.events("onCreateOrJoinConference").at(0).args[0], "200");
+    std::this_thread::sleep_for(kQuietPeriod);  // many statistics periods
+    EXPECT_EQ(engineCallCount("GetStats"), 0u);
+    // The answer is kept: the meeting operations address its room.
+    server().clearRequests();
+    EXPECT_EQ(sdk->LockConference(true), 0);
+    EXPECT_EQ(restRequests().at(0).param("r"), server().demoAccount().room);
 }
 
 TEST_F(SdkTest, TwoSdkObjectsMeetInOneRoom)

@@ -4,7 +4,10 @@ PeriodicWorker::~PeriodicWorker() { stop(); }
 
 void PeriodicWorker::start(std::chrono::milliseconds interval, Task task, std::function<void()> onEnd)
 {
-    stop();
+    std::lock_guard<std::mutex> control(controlMutex_);
+    requestStop();
+    if (thread_.joinable())
+        thread_.join();
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stopRequested_ = false;
@@ -25,8 +28,11 @@ void PeriodicWorker::requestStop()
 
 void PeriodicWorker::stop()
 {
+    std::lock_guard<std::mutex> control(controlMutex_);
     requestStop();
-    if (thread_.joinable())
+    // A thread that stops itself ends on its own; the next start() or stop()
+    // from elsewhere joins it.
+    if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id())
         thread_.join();
 }
 

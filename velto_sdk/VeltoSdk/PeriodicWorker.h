@@ -9,9 +9,11 @@
 // One owned thread that runs a task at a fixed interval until it is told to
 // stop or the task asks to end. The first run comes one interval after start.
 //
-// start() and stop() belong to the owner's thread; requestStop() may come from
-// any thread (a network error is reported on the signalling client's thread,
-// which must not wait for a worker that may be calling into that client).
+// Any thread may call these operations, except that the task must not start
+// its own worker again. requestStop() never waits, so a thread that the task
+// may be waiting on (a network error is reported on the signalling client's
+// thread, which a ping may be calling into) can use it; stop() waits for the
+// thread unless it is that thread itself.
 class PeriodicWorker {
 public:
     // Returns false to end the worker.
@@ -35,8 +37,10 @@ public:
 private:
     void run(std::chrono::milliseconds interval, const Task& task, const std::function<void()>& onEnd);
 
+    std::mutex controlMutex_;  // serialises start() and stop(); never taken by the thread
+    std::thread thread_;       // under controlMutex_
+
     std::mutex mutex_;
     std::condition_variable wake_;
     bool stopRequested_ = false;
-    std::thread thread_;
 };

@@ -46,8 +46,7 @@ void CVeltoHttpCallback::onLogin(int code, conference_login_info& answer)
     data.email = answer.email;
     data.photo = answer.photo;
     data.videoNum = answer.videoNum;
-    if (VeltoCallback* callback = sdk_->getVeltoCallback())
-        callback->onLogin(code, data);
+    sdk_->notify([&](VeltoCallback& callback) { callback.onLogin(code, data); });
 }
 
 void CVeltoHttpCallback::onCreateOrJoinConference(int code, const conference_join_info& answer)
@@ -80,8 +79,7 @@ void CVeltoHttpCallback::onCreateOrJoinConference(int code, const conference_joi
     data.recordFlag = !answer.record.empty();
     data.withAudio = answer.withAudio;
     data.withVideo = answer.withVideo;
-    if (VeltoCallback* callback = sdk_->getVeltoCallback())
-        callback->onCreateOrJoinConference(code, data);
+    sdk_->notify([&](VeltoCallback& callback) { callback.onCreateOrJoinConference(code, data); });
 }
 
 void CVeltoHttpCallback::onGrantAdmin(int code, std::string jid)
@@ -95,20 +93,17 @@ void CVeltoHttpCallback::onGrantAdmin(int code, std::string jid)
 
 void CVeltoHttpCallback::onGetModerator(int code)
 {
-    if (VeltoCallback* callback = sdk_->getVeltoCallback())
-        callback->onGetModerator(code);
+    sdk_->notify([&](VeltoCallback& callback) { callback.onGetModerator(code); });
 }
 
 void CVeltoHttpCallback::onGetMyConferences(int code, const conferences& list)
 {
-    if (VeltoCallback* callback = sdk_->getVeltoCallback())
-        callback->onGetMyConferences(code, list);
+    sdk_->notify([&](VeltoCallback& callback) { callback.onGetMyConferences(code, list); });
 }
 
 void CVeltoHttpCallback::onBookConferences(int code)
 {
-    if (VeltoCallback* callback = sdk_->getVeltoCallback())
-        callback->onReserveConference(code);
+    sdk_->notify([&](VeltoCallback& callback) { callback.onReserveConference(code); });
 }
 
 void CVeltoHttpCallback::onDeleteConferece(int) {}
@@ -123,26 +118,22 @@ void CVeltoHttpCallback::onQueryUser(int code, const query_user_info& record)
 
 void CVeltoHttpCallback::onStartRecord(int code)
 {
-    if (VeltoCallback* callback = sdk_->getVeltoCallback())
-        callback->onStartRecord(code);
+    sdk_->notify([&](VeltoCallback& callback) { callback.onStartRecord(code); });
 }
 
 void CVeltoHttpCallback::onStopRecord(int code)
 {
-    if (VeltoCallback* callback = sdk_->getVeltoCallback())
-        callback->onStopRecord(code);
+    sdk_->notify([&](VeltoCallback& callback) { callback.onStopRecord(code); });
 }
 
 void CVeltoHttpCallback::onGetContacts(int code, conference_contacts& contacts)
 {
-    if (VeltoCallback* callback = sdk_->getVeltoCallback())
-        callback->onGetContacts(code, contacts);
+    sdk_->notify([&](VeltoCallback& callback) { callback.onGetContacts(code, contacts); });
 }
 
 void CVeltoHttpCallback::onGetSearchContacts(int code, conference_contacts& contacts)
 {
-    if (VeltoCallback* callback = sdk_->getVeltoCallback())
-        callback->onGetSearchContacts(code, contacts);
+    sdk_->notify([&](VeltoCallback& callback) { callback.onGetSearchContacts(code, contacts); });
 }
 
 bool CVeltoHttpCallback::hasLoginInfo() const

@@ -127,6 +127,8 @@ public:
     virtual int JoinConference(std::string roomNumber, std::string password) = 0;
     virtual int AnonymousJoinConference(std::string server, std::string roomNumber, std::string password,
                                         std::string nickname) = 0;
+    // -1 without a media engine, while another leave runs, and from inside
+    // onAddStream or onRemoveStream, whose thread the engine's teardown joins.
     virtual int LeaveConference() = 0;
     virtual int LockConference(bool lock) = 0;
     virtual int GetMyConferences(int count, std::string date, int page, std::string type, std::string status,
@@ -184,6 +186,8 @@ public:
     virtual int RenderPictureShot(int renderId, std::string& path) = 0;  // does nothing, returns 0
     virtual bool EnableStreamAudio(bool enable) = 0;
     virtual bool EnableStreamVideo(bool enable) = 0;
+    // The observer is called on an engine thread and must not call into the
+    // SDK: replacing it, stopping the recording and leaving wait for it.
     virtual int SetAudioCaptureDataDBObserver(velto_audio_capture_data_db_observer* observer) = 0;
     virtual int SetAudioDeviceWorkMode(AudioDeviceMode mode) = 0;
     virtual int SetTryAudioSpeekerFileFoldPath(std::string path) = 0;

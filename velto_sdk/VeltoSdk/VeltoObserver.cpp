@@ -7,22 +7,30 @@ namespace {
 
 bool isWell(const std::string& status) { return status == "well"; }
 
+thread_local const VeltoSdk* reportingFor = nullptr;
+
 }  // namespace
 
-void VeltoObserver::onAddStream(const std::string& kind, std::string& label)
+bool VeltoObserver::isReportingOnThisThread(const VeltoSdk& sdk) { return reportingFor == &sdk; }
+
+template <typename Report>
+void VeltoObserver::reportVideo(const std::string& kind, Report&& report)
 {
     if (kind != "video")
         return;
-    if (VeltoCallback* callback = sdk_->getVeltoCallback())
-        callback->onAddStream(label);
+    reportingFor = sdk_;
+    sdk_->notify(report);
+    reportingFor = nullptr;
+}
+
+void VeltoObserver::onAddStream(const std::string& kind, std::string& label)
+{
+    reportVideo(kind, [&](VeltoCallback& callback) { callback.onAddStream(label); });
 }
 
 void VeltoObserver::onRemoveStream(const std::string& kind, const std::string& label)
 {
-    if (kind != "video")
-        return;
-    if (VeltoCallback* callback = sdk_->getVeltoCallback())
-        callback->onRemoveStream(label);
+    reportVideo(kind, [&](VeltoCallback& callback) { callback.onRemoveStream(label); });
 }
 
 void VeltoObserver::OnDataChannel(const std::string&) {}
@@ -32,7 +40,7 @@ void VeltoObserver::onOffer(const std::string&, std::string&) {}
 void VeltoObserver::onAnswer(const std::string& status, std::string& sdp)
 {
     if (isWell(status))
-        sdk_->getWebrtc()->SetLocalDescription(sdp, "answer");
+        engine_->SetLocalDescription(sdp, "answer");
 }
 
 void VeltoObserver::onSetLocalSDP(const std::string& status, std::string& sdp)
@@ -45,13 +53,13 @@ void VeltoObserver::onSetLocalSDP(const std::string& status, std::string& sdp)
         else
             rtc->SendAnswer(sdp);
     }
-    sdk_->getWebrtc()->GetStats();
+    engine_->GetStats();
 }
 
 void VeltoObserver::onSetRemoteSDP(const std::string& status, std::string&)
 {
     if (isWell(status))
-        sdk_->getWebrtc()->CreateAnswer();
+        engine_->CreateAnswer();
 }
 
 void VeltoObserver::OnIceCandidate(const std::string& a, const std::string& b, int c, const std::string& d,

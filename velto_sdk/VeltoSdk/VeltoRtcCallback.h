@@ -45,9 +45,5 @@ public:
     void onNetworkError() override;
 
 private:
-    // Calls the program's callback when one is registered.
-    template <typename Call>
-    void notify(Call&& call);
-
     VeltoSdk* sdk_ = nullptr;
 };

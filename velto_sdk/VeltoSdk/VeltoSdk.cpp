@@ -28,7 +28,10 @@ void initLoggingOnce()
         if (!google::IsGoogleLoggingInitialized())
             google::InitGoogleLogging("VeltoSdk");
         FLAGS_logtostderr = false;
-        google::SetLogDestination(google::GLOG_INFO, "");  // INFO lines are not kept
+        // The lines are not kept: no severity writes a log file.
+        for (const google::LogSeverity severity : {google::GLOG_INFO, google::GLOG_WARNING, google::GLOG_ERROR,
+                                                   google::GLOG_FATAL})
+            google::SetLogDestination(severity, "");
     });
 }
 
@@ -132,11 +135,11 @@ int VeltoSdk::Login(std::string server, std::string userName, std::string passwo
 int VeltoSdk::Login(std::string server, std::string userName, std::string password, std::string clientType,
                     std::string domain, bool anonymous)
 {
+    if (!getVeltoCallback() || !http_)
+        return -1;
     // The REST client must not log in while a keep-alive of the old login is
     // in flight, and a new login brings its own workers.
     stopLoginWorkers();
-    if (!getVeltoCallback() || !http_)
-        return -1;
 
     server_ = server;
     const int result = http_->Login(std::move(server), std::move(userName), std::move(password),
@@ -286,16 +289,28 @@ int VeltoSdk::SendIqConference()
 
 int VeltoSdk::LeaveConference()
 {
+    // The engine joins its threads on the way down: from inside one of its
+    // events it would wait for itself.
+    if (VeltoObserver::isReportingOnThisThread(*this))
+        return -1;
+    // One leave at a time: the program may leave again from inside
+    // onLeaveConference, or from another thread meanwhile.
+    if (leaving_.exchange(true))
+        return -1;
+    struct Done {
+        std::atomic<bool>& leaving;
+        ~Done() { leaving = false; }
+    } done{leaving_};
     if (!getWebrtc())
         return -1;
+
     if (rtc_)
         rtc_->LeaveConferenceRoom();
     statisticsWorker_.stop();
     LOG(INFO) << "====LeaveConference====";
 
     // The program stops its renderers here, while the engine still exists.
-    if (VeltoCallback* callback = getVeltoCallback())
-        callback->onLeaveConference();
+    notify([](VeltoCallback& callback) { callback.onLeaveConference(); });
     LOG(INFO) << "====onLeaveConference====";
 
     {
@@ -304,17 +319,21 @@ int VeltoSdk::LeaveConference()
         liveLabels_.clear();  // the engine takes its streams with it
     }
 
+    // Detached under the SDK mutex: no offer, candidate, statistics request
+    // or program call reaches the engine from now on.
+    std::unique_ptr<velto_webrtc_interface> engine;
+    std::unique_ptr<VeltoObserver> observer;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        LOG(INFO) << "====DeInit====";
-        velto_webrtc_interface* engine = webrtc_.load();
-        engine->DeInit();
-        LOG(INFO) << "====DeInit==over====";
-        // Cleared only now: the observer reads it on engine threads until DeInit joined them.
-        webrtc_.store(nullptr);
-        delete engine;
-        observer_.reset();
+        engine.reset(webrtc_.exchange(nullptr));
+        observer = std::move(observer_);
     }
+    // Without the SDK mutex: an event still running on an engine thread may
+    // call the program, and the program the SDK.
+    LOG(INFO) << "====DeInit====";
+    engine->DeInit();
+    LOG(INFO) << "====DeInit==over====";
+    engine.reset();  // before its observer, which it no longer calls
     LOG(INFO) << "====LeaveConference==over====";
     return 0;
 }
@@ -325,16 +344,17 @@ bool VeltoSdk::isModerator() { return httpCallback_->isModerator(); }
 
 void VeltoSdk::InitWebrtc()
 {
-    // Only the caller's thread creates or destroys the engine, so the test
-    // needs no lock.
     if (getWebrtc())
         return;
     std::lock_guard<std::mutex> lock(mutex_);
+    if (webrtc_.load())  // made meanwhile by a call on another thread
+        return;
     velto_webrtc_interface* engine = velto_webrtc_interface::createNew();
     if (!engine)
         return;
     observer_ = std::make_unique<VeltoObserver>();
     observer_->setVeltoSdk(this);
+    observer_->setEngine(engine);
     // Published before Init: the observer may be called as soon as Init runs.
     webrtc_.store(engine);
     if (const int result = engine->Init(observer_.get(), {}); result != 0)
@@ -348,7 +368,7 @@ void VeltoSdk::updateConfig(const conference_login_info& login)
     servers.reserve(login.iceServers.size());
     for (const ice_server& server : login.iceServers)
         servers.push_back({server.url, server.username, server.credential});
-    withEngine(0, [&](velto_webrtc_interface& engine) { return engine.SetIceServers(servers); });
+    onEngine(0, &velto_webrtc_interface::SetIceServers, servers);
 }
 
 bool VeltoSdk::isDoubleStream() const { return getSecondStreamCount() > 0; }
@@ -382,34 +402,34 @@ void VeltoSdk::setRecordJid(const std::string& jid)
 int VeltoSdk::getVideoCaptureDevices(std::vector<velto_webrtc::rtc_device_>& devices)
 {
     InitWebrtc();
-    return withEngine(-1, [&](velto_webrtc_interface& e) { return e.getVideoCaptureDevices(devices); });
+    return onEngine(-1, &velto_webrtc_interface::getVideoCaptureDevices, devices);
 }
 
 int VeltoSdk::getAudioRecordingDevices(std::vector<velto_webrtc::rtc_device_>& devices)
 {
     InitWebrtc();
-    return withEngine(-1, [&](velto_webrtc_interface& e) { return e.getAudioRecordingDevices(devices); });
+    return onEngine(-1, &velto_webrtc_interface::getAudioRecordingDevices, devices);
 }
 
 int VeltoSdk::getAudioPlayoutDevices(std::vector<velto_webrtc::rtc_device_>& devices)
 {
     InitWebrtc();
-    return withEngine(-1, [&](velto_webrtc_interface& e) { return e.getAudioPlayoutDevices(devices); });
+    return onEngine(-1, &velto_webrtc_interface::getAudioPlayoutDevices, devices);
 }
 
 bool VeltoSdk::StartRenderStream(void* window, unsigned int& renderId, const std::string& label, bool flag)
 {
-    return withEngine(false, [&](velto_webrtc_interface& e) { return e.StartRender(window, renderId, label, flag, 0); });
+    return onEngine(false, &velto_webrtc_interface::StartRender, window, renderId, label, flag, 0);
 }
 
 bool VeltoSdk::StopRenderStream(int renderId, const std::string& label)
 {
-    return withEngine(false, [&](velto_webrtc_interface& e) { return e.StopRender(renderId, label); });
+    return onEngine(false, &velto_webrtc_interface::StopRender, renderId, label);
 }
 
 bool VeltoSdk::GetStreamAspect(unsigned int renderId, int* width, int* height)
 {
-    return withEngine(false, [&](velto_webrtc_interface& e) { return e.GetStreamAspect(renderId, width, height); });
+    return onEngine(false, &velto_webrtc_interface::GetStreamAspect, renderId, width, height);
 }
 
 int VeltoSdk::RenderPictureShot(int, std::string&) { return 0; }
@@ -418,107 +438,107 @@ int VeltoSdk::RenderPictureShot(int, std::string&) { return 0; }
 
 int VeltoSdk::SetAudioCaptureDataDBObserver(velto_audio_capture_data_db_observer* observer)
 {
-    return withEngine(-1, [&](velto_webrtc_interface& e) { return e.SetAudioCaptureDataDBObserver(observer); });
+    return onEngine(-1, &velto_webrtc_interface::SetAudioCaptureDataDBObserver, observer);
 }
 
 int VeltoSdk::SetAudioDeviceWorkMode(AudioDeviceMode mode)
 {
-    return withEngine(-1, [&](velto_webrtc_interface& e) { return e.SetAudioDeviceWorkMode(mode); });
+    return onEngine(-1, &velto_webrtc_interface::SetAudioDeviceWorkMode, mode);
 }
 
 int VeltoSdk::SetTryAudioSpeekerFileFoldPath(std::string path)
 {
-    return withEngine(-1, [&](velto_webrtc_interface& e) { return e.SetTryAudioSpeekerFileFoldPath(path); });
+    return onEngine(-1, &velto_webrtc_interface::SetTryAudioSpeekerFileFoldPath, path);
 }
 
 int VeltoSdk::SetAudioPlayoutDevice(int index)
 {
-    return withEngine(-1, [&](velto_webrtc_interface& e) { return e.SetAudioPlayoutDevice(index); });
+    return onEngine(-1, &velto_webrtc_interface::SetAudioPlayoutDevice, index);
 }
 
 int VeltoSdk::SetAudioRecordDevice(int index)
 {
-    return withEngine(-1, [&](velto_webrtc_interface& e) { return e.SetAudioRecordDevice(index); });
+    return onEngine(-1, &velto_webrtc_interface::SetAudioRecordDevice, index);
 }
 
 int VeltoSdk::StartAudioPlayout()
 {
-    return withEngine(-1, [&](velto_webrtc_interface& e) { return e.StartAudioPlayout(); });
+    return onEngine(-1, &velto_webrtc_interface::StartAudioPlayout);
 }
 
 int VeltoSdk::StopAudioPlayout()
 {
-    return withEngine(-1, [&](velto_webrtc_interface& e) { return e.StopAudioPlayout(); });
+    return onEngine(-1, &velto_webrtc_interface::StopAudioPlayout);
 }
 
 int VeltoSdk::StartAudioRecording()
 {
-    return withEngine(-1, [&](velto_webrtc_interface& e) { return e.StartAudioRecording(); });
+    return onEngine(-1, &velto_webrtc_interface::StartAudioRecording);
 }
 
 int VeltoSdk::StopAudioRecording()
 {
-    return withEngine(-1, [&](velto_webrtc_interface& e) { return e.StopAudioRecording(); });
+    return onEngine(-1, &velto_webrtc_interface::StopAudioRecording);
 }
 
 int VeltoSdk::AudioPlaying(bool* state)
 {
-    return withEngine(-1, [&](velto_webrtc_interface& e) { return e.AudioPlaying(state); });
+    return onEngine(-1, &velto_webrtc_interface::AudioPlaying, state);
 }
 
 int VeltoSdk::AudioRecording(bool* state)
 {
-    return withEngine(-1, [&](velto_webrtc_interface& e) { return e.AudioRecording(state); });
+    return onEngine(-1, &velto_webrtc_interface::AudioRecording, state);
 }
 
 int VeltoSdk::MicrophoneVolumeIsAvailable(bool* available)
 {
-    return withEngine(-1, [&](velto_webrtc_interface& e) { return e.MicrophoneVolumeIsAvailable(available); });
+    return onEngine(-1, &velto_webrtc_interface::MicrophoneVolumeIsAvailable, available);
 }
 
 int VeltoSdk::MinMicrophoneVolume(unsigned int* volume)
 {
-    return withEngine(-1, [&](velto_webrtc_interface& e) { return e.MinMicrophoneVolume(volume); });
+    return onEngine(-1, &velto_webrtc_interface::MinMicrophoneVolume, volume);
 }
 
 int VeltoSdk::MaxMicrophoneVolume(unsigned int* volume)
 {
-    return withEngine(-1, [&](velto_webrtc_interface& e) { return e.MaxMicrophoneVolume(volume); });
+    return onEngine(-1, &velto_webrtc_interface::MaxMicrophoneVolume, volume);
 }
 
 int VeltoSdk::SetMicrophoneVolume(unsigned int volume)
 {
-    return withEngine(-1, [&](velto_webrtc_interface& e) { return e.SetMicrophoneVolume(volume); });
+    return onEngine(-1, &velto_webrtc_interface::SetMicrophoneVolume, volume);
 }
 
 int VeltoSdk::MicrophoneVolume(unsigned int* volume)
 {
-    return withEngine(-1, [&](velto_webrtc_interface& e) { return e.MicrophoneVolume(volume); });
+    return onEngine(-1, &velto_webrtc_interface::MicrophoneVolume, volume);
 }
 
 int VeltoSdk::SpeakerVolumeIsAvailable(bool* available)
 {
-    return withEngine(-1, [&](velto_webrtc_interface& e) { return e.SpeakerVolumeIsAvailable(available); });
+    return onEngine(-1, &velto_webrtc_interface::SpeakerVolumeIsAvailable, available);
 }
 
 int VeltoSdk::MinSpeakerVolume(unsigned int* volume)
 {
-    return withEngine(-1, [&](velto_webrtc_interface& e) { return e.MinSpeakerVolume(volume); });
+    return onEngine(-1, &velto_webrtc_interface::MinSpeakerVolume, volume);
 }
 
 int VeltoSdk::MaxSpeakerVolume(unsigned int* volume)
 {
-    return withEngine(-1, [&](velto_webrtc_interface& e) { return e.MaxSpeakerVolume(volume); });
+    return onEngine(-1, &velto_webrtc_interface::MaxSpeakerVolume, volume);
 }
 
 int VeltoSdk::SetSpeakerVolume(unsigned int volume)
 {
-    return withEngine(-1, [&](velto_webrtc_interface& e) { return e.SetSpeakerVolume(volume); });
+    return onEngine(-1, &velto_webrtc_interface::SetSpeakerVolume, volume);
 }
 
 int VeltoSdk::SpeakerVolume(unsigned int* volume)
 {
-    return withEngine(-1, [&](velto_webrtc_interface& e) { return e.SpeakerVolume(volume); });
+    return onEngine(-1, &velto_webrtc_interface::SpeakerVolume, volume);
 }
 
 // --- stream labels -------------------------------------------------------------
@@ -661,7 +681,7 @@ int VeltoSdk::ChangeCameraResolution(const std::string& label, int width, int he
 {
     if (label.empty())
         return -1;
-    if (!withEngine(false, [&](velto_webrtc_interface& e) { return e.ChangeResolution(label, width, height, fps); }))
+    if (!onEngine(false, &velto_webrtc_interface::ChangeResolution, label, width, height, fps))
         return -1;
     const int bandwidth = getBandWidth(width, height);
     LOG(INFO) << "VeltoSdk ChangeCameraResolution == " << width << "," << height << "," << bandwidth;
@@ -690,7 +710,7 @@ int VeltoSdk::getBandWidth(int width, int height) const
 
 bool VeltoSdk::ResetMediaBitrates(int bandwidth)
 {
-    return withEngine(false, [&](velto_webrtc_interface& e) { return e.SetMediaBitrate("video", bandwidth); });
+    return onEngine(false, &velto_webrtc_interface::SetMediaBitrate, "video", bandwidth);
 }
 
 bool VeltoSdk::enableLocalTrack(bool (velto_webrtc_interface::*enableTrack)(const std::string&, bool),

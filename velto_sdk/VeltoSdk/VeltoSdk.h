@@ -7,6 +7,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 
 #include "PeriodicWorker.h"
 #include "VeltoInterface.h"
@@ -24,10 +25,12 @@ class VeltoObserver;
 // owned and joined here; signalling and engine events come in through the
 // callback classes on those libraries' threads.
 //
-// The SDK mutex guards the media engine: its creation, its teardown and every
-// use of it. The engine's own observer callbacks never take it (the teardown
-// holds it while the engine joins its threads). No lock is held while the
-// program's callback runs.
+// The SDK mutex guards the media engine: its creation, its detachment at
+// teardown and every use of it from outside the engine's own threads. The
+// engine's observer never takes it and uses the engine directly: the engine
+// joins those threads before it is deleted. No lock is held while the
+// program's callback runs, nor while the engine joins its threads (an event
+// still running there may call the program, and the program the SDK).
 class VeltoSdk : public VeltoInterface {
 public:
     // Worker periods; tests shorten them.
@@ -144,13 +147,19 @@ public:
     // InitWebrtc, then hands the engine the login record's ICE servers.
     void updateConfig(const conference_login_info& login);
 
-    // The engine may only be touched through withEngine from any thread but
-    // its own; the engine's observer, running on an engine thread, may use
-    // getWebrtc() directly because the teardown joins those threads first.
+    // The engine may only be used through withEngine or onEngine; this is
+    // for tests and for telling whether one exists.
     velto_webrtc_interface* getWebrtc() const { return webrtc_.load(); }
     VeltoRtcSdkInterface* getRtcSdk() const { return rtc_.get(); }
     CVeltoHttpCallback* getHttpCallback() const { return httpCallback_.get(); }
     VeltoCallback* getVeltoCallback() const { return callback_.load(); }
+    // Hands `call` the program's callback when one is registered.
+    template <typename Call>
+    void notify(Call&& call) const
+    {
+        if (VeltoCallback* callback = getVeltoCallback())
+            call(*callback);
+    }
 
     // Runs use(engine) under the SDK mutex; `absent` when there is no engine.
     template <typename R, typename Use>
@@ -159,6 +168,15 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         velto_webrtc_interface* engine = webrtc_.load();
         return engine ? use(*engine) : absent;
+    }
+    // Calls the engine operation `operation` under the SDK mutex; `absent`
+    // when there is no engine.
+    template <typename R, typename... Params, typename... Args>
+    R onEngine(R absent, R (velto_webrtc_interface::*operation)(Params...), Args&&... args)
+    {
+        return withEngine(absent, [&](velto_webrtc_interface& engine) {
+            return (engine.*operation)(std::forward<Args>(args)...);
+        });
     }
 
     // A second (screen-share) stream is announced: the answers of the media
@@ -235,6 +253,7 @@ private:
     std::unique_ptr<VeltoObserver> observer_;  // exists exactly while the engine does; under mutex_
 
     std::mutex mutex_;  // the SDK mutex
+    std::atomic<bool> leaving_{false};  // a LeaveConference is running
 
     // Read on signalling and engine threads too. Taken after the SDK mutex
     // where both are held.
