@@ -1,10 +1,13 @@
-// Error texts and their translations.
+// Error texts and the program's translations.
 #include "cglobalinstance.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QStringList>
 #include <QTranslator>
+#include <QXmlStreamReader>
 
 namespace {
 
@@ -110,6 +113,36 @@ TEST(ErrorTexts, EnglishTranslationShowsTheSourceTexts)
     Translation english(":/i18n/en");
     for (const auto& [code, text] : source)
         EXPECT_EQ(CGlobalInstance::getErrorByCode(code), text) << code;
+}
+
+// Every text the program shows must have a Chinese translation: a text added
+// in the code and merged by lupdate arrives unfinished and empty.
+TEST(Translations, EveryChineseEntryIsFinished)
+{
+    QFile file(QStringLiteral(VELTO_ZH_CN_TS));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << VELTO_ZH_CN_TS;
+
+    QXmlStreamReader xml(&file);
+    QString context, source;
+    QStringList untranslated;
+    int entries = 0;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (xml.name() == QLatin1String("name")) {
+            context = xml.readElementText();
+        } else if (xml.name() == QLatin1String("source")) {
+            source = xml.readElementText();
+        } else if (xml.name() == QLatin1String("translation")) {
+            ++entries;
+            const bool unfinished = xml.attributes().value("type") == QLatin1String("unfinished");
+            if (unfinished || xml.readElementText().trimmed().isEmpty())
+                untranslated << context + ": \"" + source + '"';
+        }
+    }
+    ASSERT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+    EXPECT_GT(entries, 0);
+    EXPECT_TRUE(untranslated.isEmpty()) << untranslated.join('\n').toStdString();
 }
 
 }  // namespace

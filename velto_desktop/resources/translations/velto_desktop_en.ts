@@ -66,10 +66,6 @@
         <translation>Version:</translation>
     </message>
     <message>
-        <source>1.0.9</source>
-        <translation>1.0.9</translation>
-    </message>
-    <message>
         <source>Back</source>
         <translation>Back</translation>
     </message>
@@ -103,14 +99,6 @@
     <message>
         <source>MainWindow</source>
         <translation>MainWindow</translation>
-    </message>
-    <message>
-        <source>X</source>
-        <translation>X</translation>
-    </message>
-    <message>
-        <source>-</source>
-        <translation>-</translation>
     </message>
     <message>
         <source>Meeting</source>
@@ -774,8 +762,8 @@
         <translation>Conference is closing,please waiting</translation>
     </message>
     <message>
-        <source>This operation will modify the participant's main audio switch, whether to continue</source>
-        <translation>This operation will modify the participant's main audio switch, whether to continue</translation>
+        <source>This operation will modify the participant&apos;s main audio switch, whether to continue</source>
+        <translation>This operation will modify the participant&apos;s main audio switch, whether to continue</translation>
     </message>
     <message>
         <source>This operation will modify the attendees video switch, whether to continue</source>
@@ -1023,8 +1011,8 @@
         <translation>OK</translation>
     </message>
     <message>
-        <source>Now it's the latest version</source>
-        <translation>Now it's the latest version</translation>
+        <source>Now it&apos;s the latest version</source>
+        <translation>Now it&apos;s the latest version</translation>
     </message>
     <message>
         <source>Version:</source>

@@ -5,220 +5,208 @@
     <name>AVCheckWidget</name>
     <message>
         <source>Settings</source>
-        <translation type="unfinished" />
+        <translation>设置</translation>
     </message>
     <message>
         <source>Back</source>
-        <translation type="unfinished" />
+        <translation>返回</translation>
     </message>
     <message>
         <source>OK</source>
-        <translation type="unfinished" />
+        <translation>确定</translation>
     </message>
     <message>
         <source>Micphone</source>
-        <translation type="unfinished" />
+        <translation>麦克风</translation>
     </message>
     <message>
         <source>Playout</source>
-        <translation type="unfinished" />
+        <translation>扬声器</translation>
     </message>
     <message>
         <source>Camera</source>
-        <translation type="unfinished" />
+        <translation>摄像头</translation>
     </message>
 </context>
 <context>
     <name>JoinMeetWidget</name>
     <message>
         <source>Join Conference</source>
-        <translation type="unfinished" />
+        <translation>加入会议</translation>
     </message>
     <message>
         <source>Join</source>
-        <translation type="unfinished" />
+        <translation>加入会议</translation>
     </message>
     <message>
         <source>Please input meet number</source>
-        <translation type="unfinished" />
+        <translation>请输入会议号</translation>
     </message>
     <message>
         <source>Please input meet password(Optional)</source>
-        <translation type="unfinished" />
+        <translation>请输入会议密码（选填）</translation>
     </message>
 </context>
 <context>
     <name>LoginWidget</name>
     <message>
         <source>BRENMORAL</source>
-        <translation type="unfinished" />
+        <translation>BRENMORAL</translation>
     </message>
     <message>
         <source>Join</source>
-        <translation type="unfinished" />
+        <translation>加入会议</translation>
     </message>
     <message>
         <source>Login</source>
-        <translation type="unfinished" />
+        <translation>登录</translation>
     </message>
     <message>
         <source>Version:</source>
-        <translation type="unfinished" />
-    </message>
-    <message>
-        <source>1.0.9</source>
-        <translation type="unfinished" />
+        <translation>版本：</translation>
     </message>
     <message>
         <source>Back</source>
-        <translation type="unfinished" />
+        <translation>返回</translation>
     </message>
     <message>
         <source>Use the current name at a later meeting</source>
-        <translation type="unfinished" />
+        <translation>在以后的会议中使用当前名字</translation>
     </message>
     <message>
         <source>Automatic logon</source>
-        <translation type="unfinished" />
+        <translation>自动登录</translation>
     </message>
     <message>
         <source>Please enter the room number</source>
-        <translation type="unfinished" />
+        <translation>请输入会议号</translation>
     </message>
     <message>
         <source>Please enter the password</source>
-        <translation type="unfinished" />
+        <translation>请输入密码</translation>
     </message>
     <message>
         <source>Please enter your name</source>
-        <translation type="unfinished" />
+        <translation>请输入您的姓名</translation>
     </message>
     <message>
         <source>Please enter the username</source>
-        <translation type="unfinished" />
+        <translation>请输入用户名</translation>
     </message>
 </context>
 <context>
     <name>MainWindow</name>
     <message>
         <source>MainWindow</source>
-        <translation type="unfinished" />
-    </message>
-    <message>
-        <source>X</source>
-        <translation type="unfinished" />
-    </message>
-    <message>
-        <source>-</source>
-        <translation type="unfinished" />
+        <translation>主窗口</translation>
     </message>
     <message>
         <source>Meeting</source>
-        <translation type="unfinished" />
+        <translation>会议</translation>
     </message>
     <message>
         <source>Personal Meeting ID :</source>
-        <translation type="unfinished" />
+        <translation>个人会议号：</translation>
     </message>
     <message>
         <source>Start</source>
-        <translation type="unfinished" />
+        <translation>开始</translation>
     </message>
     <message>
         <source>Set</source>
-        <translation type="unfinished" />
+        <translation>设置</translation>
     </message>
     <message>
         <source>Copy</source>
-        <translation type="unfinished" />
+        <translation>复制</translation>
     </message>
     <message>
         <source>Reservation Meetings</source>
-        <translation type="unfinished" />
+        <translation>预约的会议</translation>
     </message>
     <message>
         <source>Recents</source>
-        <translation type="unfinished" />
+        <translation>最近通话</translation>
     </message>
     <message>
         <source>Clear</source>
-        <translation type="unfinished" />
+        <translation>清空</translation>
     </message>
     <message>
         <source>Instant Meeting</source>
-        <translation type="unfinished" />
+        <translation>即时会议</translation>
     </message>
     <message>
         <source>Join Meeting</source>
-        <translation type="unfinished" />
+        <translation>加入会议</translation>
     </message>
     <message>
         <source>Reservation Meeting</source>
-        <translation type="unfinished" />
+        <translation>预约会议</translation>
     </message>
     <message>
         <source>Home</source>
-        <translation type="unfinished" />
+        <translation>首页</translation>
     </message>
     <message>
         <source>Meet</source>
-        <translation type="unfinished" />
+        <translation>会议</translation>
     </message>
     <message>
         <source>Reservation</source>
-        <translation type="unfinished" />
+        <translation>预约</translation>
     </message>
     <message>
         <source>Contacts</source>
-        <translation type="unfinished" />
+        <translation>联系人</translation>
     </message>
     <message>
         <source>Window</source>
-        <translation type="unfinished" />
+        <translation>窗口</translation>
     </message>
     <message>
         <source>Min</source>
-        <translation type="unfinished" />
+        <translation>最小化</translation>
     </message>
     <message>
         <source>Ctrl+M</source>
-        <translation type="unfinished" />
+        <translation>Ctrl+M</translation>
     </message>
     <message>
         <source>Close</source>
-        <translation type="unfinished" />
+        <translation>关闭</translation>
     </message>
     <message>
         <source>Help</source>
-        <translation type="unfinished" />
+        <translation>帮助</translation>
     </message>
     <message>
         <source>Website</source>
-        <translation type="unfinished" />
+        <translation>访问官网</translation>
     </message>
     <message>
         <source>Profile</source>
-        <translation type="unfinished" />
+        <translation>个人信息</translation>
     </message>
     <message>
         <source>Preference</source>
-        <translation type="unfinished" />
+        <translation>偏好设置</translation>
     </message>
     <message>
         <source>Update</source>
-        <translation type="unfinished" />
+        <translation>检查更新</translation>
     </message>
     <message>
         <source>Logout</source>
-        <translation type="unfinished" />
+        <translation>退出登录</translation>
     </message>
     <message>
         <source>Exit</source>
-        <translation type="unfinished" />
+        <translation>退出</translation>
     </message>
     <message>
         <source>Velto</source>
-        <translation type="unfinished" />
+        <translation>Velto</translation>
     </message>
 </context>
 <context>
@@ -248,66 +236,66 @@
     <name>PreferencesWidget</name>
     <message>
         <source>Start at log-in</source>
-        <translation type="unfinished" />
+        <translation>开机自动启动</translation>
     </message>
     <message>
         <source>Automatic logon</source>
-        <translation type="unfinished" />
+        <translation>自动登录</translation>
     </message>
     <message>
         <source>Full screen in meetings</source>
-        <translation type="unfinished" />
+        <translation>会议中全屏显示</translation>
     </message>
     <message>
         <source>Join with the microphone off</source>
-        <translation type="unfinished" />
+        <translation>入会时关闭麦克风</translation>
     </message>
     <message>
         <source>Join with the camera off</source>
-        <translation type="unfinished" />
+        <translation>入会时关闭摄像头</translation>
     </message>
     <message>
         <source>Show offline contacts</source>
-        <translation type="unfinished" />
+        <translation>显示离线联系人</translation>
     </message>
     <message>
         <source>Preference</source>
-        <translation type="unfinished" />
+        <translation>偏好设置</translation>
     </message>
     <message>
         <source>Camera</source>
-        <translation type="unfinished" />
+        <translation>摄像头</translation>
     </message>
     <message>
         <source>Micphone</source>
-        <translation type="unfinished" />
+        <translation>麦克风</translation>
     </message>
     <message>
         <source>Playout</source>
-        <translation type="unfinished" />
+        <translation>扬声器</translation>
     </message>
 </context>
 <context>
     <name>ProfileWidget</name>
     <message>
         <source>UserName:</source>
-        <translation type="unfinished" />
+        <translation>用户名：</translation>
     </message>
     <message>
         <source>Email:</source>
-        <translation type="unfinished" />
+        <translation>邮箱：</translation>
     </message>
     <message>
         <source>Name:</source>
-        <translation type="unfinished" />
+        <translation>姓名：</translation>
     </message>
     <message>
         <source>Phone:</source>
-        <translation type="unfinished" />
+        <translation>电话：</translation>
     </message>
     <message>
         <source>Profile</source>
-        <translation type="unfinished" />
+        <translation>个人信息</translation>
     </message>
 </context>
 <context>
@@ -321,31 +309,31 @@
     <name>QConferenceDelayWidget</name>
     <message>
         <source>Cancel</source>
-        <translation type="unfinished" />
+        <translation>取消</translation>
     </message>
     <message>
         <source>Delay</source>
-        <translation type="unfinished" />
+        <translation>延长</translation>
     </message>
     <message>
         <source>Conference Delay</source>
-        <translation type="unfinished" />
+        <translation>会议延时</translation>
     </message>
     <message>
         <source>The conference room will be closed in 15 minutes</source>
-        <translation type="unfinished" />
+        <translation>会议室将在15分钟后关闭</translation>
     </message>
     <message>
         <source>The conference room will be closed in 10 minutes</source>
-        <translation type="unfinished" />
+        <translation>会议室将在10分钟后关闭</translation>
     </message>
     <message>
         <source>The conference room will be closed in 5 minutes</source>
-        <translation type="unfinished" />
+        <translation>会议室将在5分钟后关闭</translation>
     </message>
     <message>
         <source>whether to delay conference time(minute)</source>
-        <translation type="unfinished" />
+        <translation>是否延长会议时间（分钟）</translation>
     </message>
 </context>
 <context>
@@ -774,7 +762,7 @@
         <translation>会议正在关闭，请稍候</translation>
     </message>
     <message>
-        <source>This operation will modify the participant's main audio switch, whether to continue</source>
+        <source>This operation will modify the participant&apos;s main audio switch, whether to continue</source>
         <translation>此操作将修改参会者的音频开关，是否继续</translation>
     </message>
     <message>
@@ -950,108 +938,108 @@
     <name>ReservationMeetWidget</name>
     <message>
         <source>Subject:</source>
-        <translation type="unfinished" />
+        <translation>会议主题：</translation>
     </message>
     <message>
         <source>Start:</source>
-        <translation type="unfinished" />
+        <translation>开始时间：</translation>
     </message>
     <message>
         <source>Length(minutes):</source>
-        <translation type="unfinished" />
+        <translation>时长（分钟）：</translation>
     </message>
     <message>
         <source>Meeting password:</source>
-        <translation type="unfinished" />
+        <translation>会议密码：</translation>
     </message>
     <message>
         <source>Moderator password:</source>
-        <translation type="unfinished" />
+        <translation>主持人密码：</translation>
     </message>
     <message>
         <source> Reservation Meeting</source>
-        <translation type="unfinished" />
+        <translation> 的预约会议</translation>
     </message>
     <message>
         <source>Reservation Meeting</source>
-        <translation type="unfinished" />
+        <translation>预约会议</translation>
     </message>
     <message>
         <source>Reservation</source>
-        <translation type="unfinished" />
+        <translation>预约</translation>
     </message>
 </context>
 <context>
     <name>SystemTray</name>
     <message>
         <source>Open Velto</source>
-        <translation type="unfinished" />
+        <translation>打开Velto</translation>
     </message>
     <message>
         <source>Switch Languages</source>
-        <translation type="unfinished" />
+        <translation>切换语言</translation>
     </message>
     <message>
         <source>Chinese(Simplified)</source>
-        <translation type="unfinished" />
+        <translation>中文（简体）</translation>
     </message>
     <message>
         <source>English</source>
-        <translation type="unfinished" />
+        <translation>英文</translation>
     </message>
     <message>
         <source>Exit</source>
-        <translation type="unfinished" />
+        <translation>退出</translation>
     </message>
     <message>
         <source>Velto Desktop</source>
-        <translation type="unfinished" />
+        <translation>Velto桌面应用</translation>
     </message>
 </context>
 <context>
     <name>VeltoUpdate</name>
     <message>
         <source>Upgraged</source>
-        <translation type="unfinished" />
+        <translation>升级</translation>
     </message>
     <message>
         <source>Update</source>
-        <translation type="unfinished" />
+        <translation>软件更新</translation>
     </message>
     <message>
         <source>OK</source>
-        <translation type="unfinished" />
+        <translation>确定</translation>
     </message>
     <message>
-        <source>Now it's the latest version</source>
-        <translation type="unfinished" />
+        <source>Now it&apos;s the latest version</source>
+        <translation>当前已是最新版本</translation>
     </message>
     <message>
         <source>Version:</source>
-        <translation type="unfinished" />
+        <translation>版本：</translation>
     </message>
     <message>
         <source>Cancel</source>
-        <translation type="unfinished" />
+        <translation>取消</translation>
     </message>
     <message>
         <source>Current Version:</source>
-        <translation type="unfinished" />
+        <translation>当前版本：</translation>
     </message>
     <message>
         <source>Latest Version:</source>
-        <translation type="unfinished" />
+        <translation>最新版本：</translation>
     </message>
     <message>
         <source>Upgrade to the latest version?</source>
-        <translation type="unfinished" />
+        <translation>是否升级到最新版本？</translation>
     </message>
 </context>
 <context>
     <name>VideoWidget</name>
     <message>
         <source>Conference Room</source>
-        <translation type="unfinished" />
+        <translation>会议室</translation>
     </message>
 </context>
 </TS>
