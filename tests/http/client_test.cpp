@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -714,6 +715,31 @@ TEST_F(HttpClientTest, TransportFailuresGiveCodeZeroInTime) {
         ::setenv("VELTO_CA_BUNDLE", caBundle.c_str(), 1);
         server().reset();
     }
+}
+
+TEST_F(HttpClientTest, CancelEndsTransfersInFlightAtOnce) {
+    connect();
+    // Limits far beyond the test: only the cancel can end the stalled requests.
+    client.SetTransferLimits({5s, 120s, 120s});
+    server().forceStall("*", 60000, 2);
+    auto contacts = std::async(std::launch::async, [&] { return client.GetContacts("u1"); });
+    auto keepAlive = std::async(std::launch::async, [&] { return client.KeepAlive("u1", "ep", "1"); });
+    ASSERT_TRUE(server().waitForRequests("*", 2));
+
+    const auto start = std::chrono::steady_clock::now();
+    client.CancelTransfers();
+    const bool ended = contacts.wait_for(5s) == std::future_status::ready &&
+                       keepAlive.wait_for(5s) == std::future_status::ready;
+    const auto took = std::chrono::steady_clock::now() - start;
+    server().reset();  // ends the stalls, so that a failure here still finishes
+    ASSERT_TRUE(ended);
+    EXPECT_LT(took, 1s);
+    EXPECT_EQ(contacts.get(), -1);
+    EXPECT_EQ(calls.calls, std::vector<std::string>{"onGetContacts:0"});
+
+    // A cancel reaches only what was in flight.
+    ASSERT_EQ(client.GetContacts(server().demoAccount().userId), 0);
+    EXPECT_EQ(calls.calls.back(), "onGetContacts:200");
 }
 
 TEST_F(HttpClientTest, NoServerBeforeLoginGivesCodeZero) {

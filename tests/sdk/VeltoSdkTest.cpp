@@ -101,10 +101,14 @@ TEST_F(SdkTest, EveryWayOfEndingALoginEndsItsWorkers)
              EXPECT_EQ(sdk.Logout(), 0);
          },
          true},
+        // Held far beyond the REST client's transfer limit: the logout must
+        // end the request, not wait for it.
         {"logout while the server holds a keep-alive",
-         [] { server().forceStall(kKeepAliveRoute, 1500); },
+         [] { server().forceStall(kKeepAliveRoute, 120000); },
          [](VeltoSdk& sdk, RecordingCallback&) { EXPECT_EQ(sdk.Logout(), 0); }, true},
-        {"network error", [] {},
+        // The stop request comes first, the cancel only with the final join.
+        {"network error while the server holds a keep-alive",
+         [] { server().forceStall(kKeepAliveRoute, 120000); },
          [](VeltoSdk&, RecordingCallback& callback) {
              const std::string myJid = callback.events("onLogin")[0].args[1];
              ASSERT_TRUE(
@@ -124,9 +128,12 @@ TEST_F(SdkTest, EveryWayOfEndingALoginEndsItsWorkers)
         ASSERT_EQ(loginDemo(*sdk), 0);
         ASSERT_TRUE(server().waitForRequests(kKeepAliveRoute, 1, 5s));
 
+        const auto start = std::chrono::steady_clock::now();
         c.end(*sdk, callback);
+        const auto took = std::chrono::steady_clock::now() - start;
 
         const std::string workerLines = testing::internal::GetCapturedStdout();
+        EXPECT_LT(took, 2s);
         if (c.joinedOnReturn) {
             EXPECT_NE(workerLines.find("===========keepAlive over============="), std::string::npos);
             EXPECT_NE(workerLines.find("===========sendPing over============="), std::string::npos);
@@ -138,8 +145,10 @@ TEST_F(SdkTest, EveryWayOfEndingALoginEndsItsWorkers)
         std::this_thread::sleep_for(kQuietPeriod);
         EXPECT_EQ(server().keepAliveCount(), keepAlives);
         EXPECT_EQ(sentCount("SendPing"), pings);
-        // Destroyed at once: no worker may still use the object.
+        // Destroyed at once: no worker may still use the object, nor hold up its end.
+        const auto destroyed = std::chrono::steady_clock::now();
         sdk.reset();
+        EXPECT_LT(std::chrono::steady_clock::now() - destroyed, 2s);
     }
 }
 

@@ -91,4 +91,11 @@ public:
     virtual int ExtendConferenceTime(std::string room, std::string userId, int lengthTime) = 0;
     virtual int CallPhone(std::string roomNumber, std::string userJid, std::string phone,
                           std::string& sipTarget, int& code) = 0;
+
+    // Ends every transfer of this client that is in flight now, on whatever
+    // thread, as a failed transfer (code 0, -1 returned); transfers started
+    // afterwards run normally. Any thread may call it. Stopping a thread that
+    // waits on a stalled server must not wait for the transfer limit.
+    // Appended after the REST operations so that their slots keep their order.
+    virtual void CancelTransfers() = 0;
 };

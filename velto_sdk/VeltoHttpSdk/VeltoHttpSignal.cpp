@@ -3,10 +3,13 @@
 #include <curl/curl.h>
 #include <glog/logging.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <memory>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace velto_http {
 
@@ -86,6 +89,78 @@ private:
     bool hasQuery_ = false;
 };
 
+// The transfers in flight. Each runs on a multi handle of its own, so that
+// cancelAll() can wake it from its wait on the network at once.
+class Transfers {
+public:
+    // Runs `easy` to its end and returns its result, CURLE_ABORTED_BY_CALLBACK
+    // when cancelAll() ended it first.
+    CURLcode perform(CURL* easy) {
+        const std::unique_ptr<CURLM, decltype(&curl_multi_cleanup)> multi(curl_multi_init(), curl_multi_cleanup);
+        if (!multi || curl_multi_add_handle(multi.get(), easy) != CURLM_OK) return CURLE_FAILED_INIT;
+        Flight flight{multi.get()};
+        enter(flight);
+        const CURLcode result = run(flight);
+        leave(flight);
+        curl_multi_remove_handle(multi.get(), easy);
+        return result;
+    }
+
+    void cancelAll() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (Flight* flight : flights_) {
+            flight->cancelled = true;
+            curl_multi_wakeup(flight->multi);
+        }
+    }
+
+private:
+    struct Flight {
+        CURLM* multi;
+        std::atomic<bool> cancelled{false};
+    };
+
+    // The longest wait without a look at the cancel flag; libcurl wakes
+    // earlier for its own time limits, and cancelAll() wakes it at once.
+    static constexpr int kMaxWaitMs = 1000;
+
+    static CURLcode run(const Flight& flight) {
+        for (;;) {
+            if (flight.cancelled) return CURLE_ABORTED_BY_CALLBACK;
+            int running = 0;
+            CURLMcode rc = curl_multi_perform(flight.multi, &running);
+            if (rc == CURLM_OK && running == 0) return outcome(flight.multi);
+            if (rc == CURLM_OK) rc = curl_multi_poll(flight.multi, nullptr, 0, kMaxWaitMs, nullptr);
+            if (rc != CURLM_OK) {
+                LOG(ERROR) << "transfer loop failed: " << curl_multi_strerror(rc);
+                return CURLE_UNRECOVERABLE_POLL;
+            }
+        }
+    }
+
+    static CURLcode outcome(CURLM* multi) {
+        int queued = 0;
+        while (const CURLMsg* message = curl_multi_info_read(multi, &queued)) {
+            if (message->msg == CURLMSG_DONE) return message->data.result;
+        }
+        return CURLE_GOT_NOTHING;
+    }
+
+    void enter(Flight& flight) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        flights_.push_back(&flight);
+    }
+
+    // Before its multi handle goes: cancelAll() must not wake a freed one.
+    void leave(Flight& flight) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        flights_.erase(std::find(flights_.begin(), flights_.end(), &flight));
+    }
+
+    std::mutex mutex_;
+    std::vector<Flight*> flights_;  // guarded by mutex_
+};
+
 }  // namespace velto_http
 
 using velto_http::Answer;
@@ -119,9 +194,11 @@ std::string answerForLog(const std::string& answer) {
 
 }  // namespace
 
-VeltoHttpSignal::VeltoHttpSignal() { initCurlOnce(); }
+VeltoHttpSignal::VeltoHttpSignal() : transfers(std::make_unique<velto_http::Transfers>()) { initCurlOnce(); }
 
 VeltoHttpSignal::~VeltoHttpSignal() = default;
+
+void VeltoHttpSignal::CancelTransfers() { transfers->cancelAll(); }
 
 void VeltoHttpSignal::SetTransferLimits(const TransferLimits& newLimits) {
     std::lock_guard<std::mutex> lock(targetMutex);
@@ -220,7 +297,7 @@ int VeltoHttpSignal::http_request(const char* target, std::string& response, HTT
         curl_easy_setopt(curl, CURLOPT_CAINFO, caFile);
     }
 
-    const CURLcode rc = curl_easy_perform(curl);
+    const CURLcode rc = transfers->perform(curl);
     LOG(INFO) << "cur_easy_perform==" << rc;
     // A broken or cut-off transfer is no answer, whatever part of it arrived.
     if (rc != CURLE_OK) response.clear();

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -20,6 +21,7 @@ struct TransferLimits {
 
 namespace velto_http {
 class Url;
+class Transfers;
 }
 
 class VeltoHttpSignal : public VeltoHttpSdkInterface {
@@ -73,6 +75,8 @@ public:
     int CallPhone(std::string roomNumber, std::string userJid, std::string phone,
                   std::string& sipTarget, int& code) override;
 
+    void CancelTransfers() override;
+
 private:
     enum class Trace { Url, UrlAndBody, None };
 
@@ -104,4 +108,6 @@ private:
 
     mutable std::mutex targetMutex;
     TransferLimits limits;  // guarded by targetMutex
+
+    const std::unique_ptr<velto_http::Transfers> transfers;  // those in flight
 };

@@ -189,6 +189,9 @@ void VeltoSdk::stopLoginWorkers()
 
 void VeltoSdk::exitThreadWhenNetworkError()
 {
+    // A keep-alive in flight is left to end on its own (or to the join's
+    // cancel): a cancel from here would also end a request of the program's
+    // that runs meanwhile on the main thread.
     keepAliveWorker_.requestStop();
     pingWorker_.requestStop();
 }
@@ -206,7 +209,11 @@ void VeltoSdk::KeepAlive(const conference_login_info& login)
             http_->KeepAlive(userId, endpoint, millis);
             return true;
         },
-        [] { std::cout << "===========keepAlive over=============" << std::endl; });
+        [] { std::cout << "===========keepAlive over=============" << std::endl; },
+        // Stopping must not wait for a stalled server. Logout, a new login and
+        // destruction stop it on the caller's thread, whose own requests
+        // cannot be in flight then; one on another thread ends with the login.
+        [this] { http_->CancelTransfers(); });
 }
 
 void VeltoSdk::sendPing()
