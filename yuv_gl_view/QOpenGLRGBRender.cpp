@@ -2,11 +2,10 @@
 
 #include "PRINTF_FUNCTION.h"
 #include "RendererSupport.h"
+#include "UnitSquare.h"
 
 #include <QDebug>
 #include <QOpenGLContext>
-
-#include <GL/gl.h>
 
 #include <cstdio>
 #include <new>
@@ -39,7 +38,7 @@ TextureFormat argbFormat(const QOpenGLContext& context)
 }  // namespace
 
 QOpenGLRGBRender::QOpenGLRGBRender(QWidget* parent)
-    : QOpenGLWidget(parent)
+    : GLRenderWidget(parent, SettingsTrace::On)
 {
     PRINTF_FUNCTION("QOpenGLRGBRender");
     renderer_support::attachToHolder(this, parent, renderer_support::HolderContent::Delete);
@@ -50,35 +49,12 @@ QOpenGLRGBRender::QOpenGLRGBRender(QWidget* parent)
 QOpenGLRGBRender::~QOpenGLRGBRender()
 {
     PRINTF_FUNCTION("~QOpenGLRGBRender");
-    // The base destructor destroys the context; this object must not hear of it.
-    if (QOpenGLContext* ctx = context())
-        disconnect(ctx, nullptr, this, nullptr);
-    releaseGL();
+    releaseGLBeforeDestruction();
 }
 
-void QOpenGLRGBRender::releaseGL()
+void QOpenGLRGBRender::destroyGLObjects()
 {
-    makeCurrent();
     m_texture.destroy(*this);
-    doneCurrent();
-}
-
-void QOpenGLRGBRender::SetCB(Callback cb, void* userData)
-{
-    PRINTF_FUNCTION("SetCB");
-    m_cb = cb;
-    m_cbUserData = userData;
-}
-
-void QOpenGLRGBRender::ReSize(int x, int y, int w, int h)
-{
-    PRINTF_FUNCTION("ReSize");
-    setGeometry(x, y, w, h);
-    m_winX = x;
-    m_winY = y;
-    m_winWidth = w;
-    m_winHeight = h;
-    update();
 }
 
 void QOpenGLRGBRender::Clean()
@@ -87,54 +63,6 @@ void QOpenGLRGBRender::Clean()
     // GL work belongs to paintGL, where the widget's context is current.
     m_clearPending = true;
     update();
-}
-
-QWidget* QOpenGLRGBRender::getParent()
-{
-    PRINTF_FUNCTION("getParent");
-    return parentWidget();
-}
-
-QWidget* QOpenGLRGBRender::getSelfWidget()
-{
-    return this;
-}
-
-void QOpenGLRGBRender::Hide()
-{
-    PRINTF_FUNCTION("Hide");
-    m_hidden = true;
-}
-
-void QOpenGLRGBRender::Show()
-{
-    PRINTF_FUNCTION("Show");
-    m_hidden = false;
-}
-
-void QOpenGLRGBRender::setWinTitle(std::string& title)
-{
-    PRINTF_FUNCTION("setWinTitle");
-    m_title = title;
-}
-
-void QOpenGLRGBRender::setPriority(int priority)
-{
-    PRINTF_FUNCTION("setPriority");
-    m_priority = priority;
-}
-
-void QOpenGLRGBRender::getWinSize(int* w, int* h)
-{
-    if (w)
-        *w = static_cast<int>(m_winWidth);
-    if (h)
-        *h = static_cast<int>(m_winHeight);
-}
-
-void QOpenGLRGBRender::lockBuffer()
-{
-    m_frameMutex.lock();
 }
 
 unsigned char* QOpenGLRGBRender::getDataBuffer(int w, int h)
@@ -161,15 +89,9 @@ unsigned char* QOpenGLRGBRender::getDataBuffer(int w, int h)
     return m_frame.get();
 }
 
-void QOpenGLRGBRender::unlockBuffer()
-{
-    m_frameMutex.unlock();
-}
-
 void QOpenGLRGBRender::PlayOneFrame(const unsigned char*, int, int)
 {
-    // Frames arriving while a repaint is queued are shown by that repaint.
-    if (!m_repaintPending.exchange(true))
+    if (repaintRequestNeeded())
         emit sigUpdate();
 }
 
@@ -188,40 +110,21 @@ bool QOpenGLRGBRender::eventFilter(QObject*, QEvent*)
 
 void QOpenGLRGBRender::slotUpdate()
 {
-    // Cleared before the paint reads the buffer: a frame completed from now on
-    // queues the next repaint, so the newest frame is always shown.
-    m_repaintPending.store(false);
-    update();
+    serveRepaintRequest();
 }
 
 void QOpenGLRGBRender::initializeGL()
 {
-    PRINTF_FUNCTION("initializeGL");
-    initializeOpenGLFunctions();
+    GLRenderWidget::initializeGL();
     setUpdateBehavior(QOpenGLWidget::NoPartialUpdate);
-    // Moving the widget to another window replaces its context; the texture goes with the old one.
-    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &QOpenGLRGBRender::releaseGL);
     m_texture.create(*this, argbFormat(*context()));
-
-    // (0, 0) is the top-left corner of the widget and (1, 1) the bottom-right one.
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(0, 1, 1, 0, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
+    setUnitSquareProjection();
 
     FrameMutex::PaintLock lock(m_frameMutex);
     m_frame.reset(new unsigned char[frameBytes(kInitialFrameWidth, kInitialFrameHeight)]());
     m_frameWidth = kInitialFrameWidth;
     m_frameHeight = kInitialFrameHeight;
     m_frameDirty = true;
-}
-
-void QOpenGLRGBRender::resizeGL(int w, int h)
-{
-    PRINTF_FUNCTION("resizeGL");
-    qDebug() << "kpz," << "resizeGL" << ",w:" << w << ",h:" << h;
-    m_winWidth = w;
-    m_winHeight = h > 0 ? h : 1;
 }
 
 void QOpenGLRGBRender::paintGL()
@@ -232,7 +135,7 @@ void QOpenGLRGBRender::paintGL()
         glClear(GL_COLOR_BUFFER_BIT);
         return;
     }
-    renderer_support::setViewport(*this, m_winWidth, m_winHeight, devicePixelRatioF());
+    setWidgetViewport();
     {
         // The producer waits only while the pixels are handed to GL.
         FrameMutex::PaintLock lock(m_frameMutex);
@@ -245,16 +148,7 @@ void QOpenGLRGBRender::paintGL()
     }
     glEnable(GL_TEXTURE_2D);
     glLoadIdentity();
-    glBegin(GL_QUADS);
-    glTexCoord2f(0, 0);
-    glVertex3f(0, 0, 0);
-    glTexCoord2f(0, 1);
-    glVertex3f(0, 1, 0);
-    glTexCoord2f(1, 1);
-    glVertex3f(1, 1, 0);
-    glTexCoord2f(1, 0);
-    glVertex3f(1, 0, 0);
-    glEnd();
+    drawTexturedUnitSquare();
     glBindTexture(GL_TEXTURE_2D, 0);
     glFlush();
 }

@@ -4,7 +4,6 @@
 #include "RendererSupport.h"
 
 #include <QDebug>
-#include <QOpenGLContext>
 #include <QOpenGLShaderProgram>
 
 #include <cstdio>
@@ -70,7 +69,7 @@ constexpr TextureFormat kPlaneFormat{GL_RED, GL_RED, GL_UNSIGNED_BYTE, false, {}
 }  // namespace
 
 QOpenGLRender::QOpenGLRender(QWidget* parent)
-    : QOpenGLWidget(parent)
+    : GLRenderWidget(parent, SettingsTrace::Off)
 {
     PRINTF_FUNCTION("QOpenGLRender");
     renderer_support::attachToHolder(this, parent, renderer_support::HolderContent::Keep);
@@ -79,37 +78,15 @@ QOpenGLRender::QOpenGLRender(QWidget* parent)
 QOpenGLRender::~QOpenGLRender()
 {
     PRINTF_FUNCTION("~QOpenGLRender");
-    // The base destructor destroys the context; this object must not hear of it.
-    if (QOpenGLContext* ctx = context())
-        disconnect(ctx, nullptr, this, nullptr);
-    releaseGL();
+    releaseGLBeforeDestruction();
 }
 
-void QOpenGLRender::releaseGL()
+void QOpenGLRender::destroyGLObjects()
 {
-    makeCurrent();
     m_program.reset();
     for (FrameTexture& texture : m_textures)
         texture.destroy(*this);
     m_initialized = false;
-    doneCurrent();
-}
-
-void QOpenGLRender::SetCB(Callback cb, void* userData)
-{
-    m_cb = cb;
-    m_cbUserData = userData;
-}
-
-void QOpenGLRender::ReSize(int x, int y, int w, int h)
-{
-    PRINTF_FUNCTION("ReSize");
-    setGeometry(x, y, w, h);
-    m_winX = x;
-    m_winY = y;
-    m_winWidth = w;
-    m_winHeight = h;
-    update();
 }
 
 void QOpenGLRender::Clean()
@@ -123,59 +100,15 @@ void QOpenGLRender::Clean()
     update();
 }
 
-QWidget* QOpenGLRender::getParent()
-{
-    PRINTF_FUNCTION("getParent");
-    return parentWidget();
-}
-
-QWidget* QOpenGLRender::getSelfWidget()
-{
-    return this;
-}
-
 void QOpenGLRender::Hide()
 {
-    m_hidden = true;
+    GLRenderWidget::Hide();
     update();
-}
-
-void QOpenGLRender::Show()
-{
-    m_hidden = false;
-}
-
-void QOpenGLRender::setWinTitle(std::string& title)
-{
-    m_title = title;
-}
-
-void QOpenGLRender::setPriority(int priority)
-{
-    m_priority = priority;
-}
-
-void QOpenGLRender::getWinSize(int* w, int* h)
-{
-    if (w)
-        *w = static_cast<int>(m_winWidth);
-    if (h)
-        *h = static_cast<int>(m_winHeight);
-}
-
-void QOpenGLRender::lockBuffer()
-{
-    m_frameMutex.lock();
 }
 
 unsigned char* QOpenGLRender::getDataBuffer(int w, int h)
 {
     return setFrameSize(w, h) ? m_frame.data() : nullptr;
-}
-
-void QOpenGLRender::unlockBuffer()
-{
-    m_frameMutex.unlock();
 }
 
 void QOpenGLRender::PlayOneFrame(const unsigned char* frame, int w, int h)
@@ -249,24 +182,13 @@ bool QOpenGLRender::copyFrame(const unsigned char* y, const unsigned char* u, co
 
 void QOpenGLRender::scheduleRepaint()
 {
-    // Frames arriving while a repaint is queued are shown by that repaint.
-    if (m_repaintPending.exchange(true))
-        return;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            m_repaintPending.store(false);
-            update();
-        },
-        Qt::QueuedConnection);
+    if (repaintRequestNeeded())
+        QMetaObject::invokeMethod(this, [this] { serveRepaintRequest(); }, Qt::QueuedConnection);
 }
 
 void QOpenGLRender::initializeGL()
 {
-    PRINTF_FUNCTION("initializeGL");
-    initializeOpenGLFunctions();
-    // Moving the widget to another window replaces its context; textures and program go with the old one.
-    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &QOpenGLRender::releaseGL);
+    GLRenderWidget::initializeGL();
 
     std::printf("OpenGL实现厂商的名字：%s\n", reinterpret_cast<const char*>(glGetString(GL_VENDOR)));
     std::printf("渲染器标识符：%s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
@@ -303,14 +225,6 @@ void QOpenGLRender::initializeGL()
     m_initialized = true;
 }
 
-void QOpenGLRender::resizeGL(int w, int h)
-{
-    PRINTF_FUNCTION("resizeGL");
-    qDebug() << "kpz," << "resizeGL" << ",w:" << w << ",h:" << h;
-    m_winWidth = w;
-    m_winHeight = h > 0 ? h : 1;
-}
-
 void QOpenGLRender::paintGL()
 {
     if (!m_initialized) {
@@ -318,7 +232,7 @@ void QOpenGLRender::paintGL()
         qDebug() << "kpz," << "is_initialized:" << "false";
         return;
     }
-    renderer_support::setViewport(*this, m_winWidth, m_winHeight, devicePixelRatioF());
+    setWidgetViewport();
     glClear(GL_COLOR_BUFFER_BIT);
 
     int videoWidth = 0;
@@ -345,7 +259,7 @@ void QOpenGLRender::paintGL()
         }
     }
     if (videoWidth <= 0 || videoHeight <= 0) {
-        qDebug() << "kpz," << m_title.c_str() << ",paintGL,m_nVideoW:" << videoWidth << ",m_nVideoH:" << videoHeight;
+        qDebug() << "kpz," << title().c_str() << ",paintGL,m_nVideoW:" << videoWidth << ",m_nVideoH:" << videoHeight;
         return;
     }
 

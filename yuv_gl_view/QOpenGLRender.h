@@ -1,16 +1,10 @@
 #pragma once
 
-#include "FrameMutex.h"
 #include "FrameTexture.h"
-#include "QGLRenderInterface.h"
-
-#include <QOpenGLFunctions>
-#include <QOpenGLWidget>
+#include "GLRenderWidget.h"
 
 #include <array>
-#include <atomic>
 #include <memory>
-#include <string>
 #include <vector>
 
 class QOpenGLShaderProgram;
@@ -23,39 +17,28 @@ class QOpenGLShaderProgram;
 // written into the buffer that getDataBuffer returns (Y, then U, then V) and
 // announced with the packed PlayOneFrame, or passed to the packed PlayOneFrame
 // directly, which copies it.
-class YUV_GL_VIEW_EXPORT QOpenGLRender : public QOpenGLWidget, protected QOpenGLFunctions, public QGLRenderInterface {
+class YUV_GL_VIEW_EXPORT QOpenGLRender : public GLRenderWidget {
     Q_OBJECT
 
 public:
     explicit QOpenGLRender(QWidget* parent);
     ~QOpenGLRender() override;
 
-    void SetCB(Callback cb, void* userData) override;
-    void ReSize(int x, int y, int w, int h) override;
     void Clean() override;
-    QWidget* getParent() override;
-    QWidget* getSelfWidget() override;
     void Hide() override;
-    void Show() override;
-    void setWinTitle(std::string& title) override;
-    void setPriority(int priority) override;
-    void getWinSize(int* w, int* h) override;
-    void lockBuffer() override;
     unsigned char* getDataBuffer(int w, int h) override;
-    void unlockBuffer() override;
     void PlayOneFrame(const unsigned char* frame, int w, int h) override;
     void PlayOneFrame(const unsigned char* y, const unsigned char* u, const unsigned char* v, int w, int h) override;
 
 protected:
     void initializeGL() override;
-    void resizeGL(int w, int h) override;
     void paintGL() override;
 
 private:
+    void destroyGLObjects() override;
     bool setFrameSize(int w, int h);
     bool copyFrame(const unsigned char* y, const unsigned char* u, const unsigned char* v, int w, int h);
     void scheduleRepaint();
-    void releaseGL();
 
     bool m_initialized = false;
     int m_uniformY = -1;
@@ -69,16 +52,4 @@ private:
     int m_videoHeight = 0;
     std::vector<unsigned char> m_frame;  // the Y, U and V planes, one after the other
     bool m_frameDirty = false;           // the planes hold pixels the textures have not received yet
-
-    std::string m_title = "unknow";
-    Callback m_cb = nullptr;
-    void* m_cbUserData = nullptr;
-    bool m_hidden = false;
-    float m_winX = 0;
-    float m_winY = 0;
-    float m_winWidth = 0;
-    float m_winHeight = 0;
-    int m_priority = 1;
-    std::atomic_bool m_repaintPending{false};  // one queued repaint at most, however many frames arrive
-    FrameMutex m_frameMutex;
 };

@@ -3,7 +3,6 @@
 #include <QColor>
 #include <QDebug>
 #include <QHBoxLayout>
-#include <QOpenGLFunctions>
 #include <QPalette>
 #include <QWidget>
 
@@ -46,11 +45,6 @@ void attachToHolder(QWidget* renderer, QWidget* holder, HolderContent content)
     auto* layout = new QHBoxLayout(holder);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(renderer);
-}
-
-void setViewport(QOpenGLFunctions& gl, float width, float height, qreal devicePixelRatio)
-{
-    gl.glViewport(0, 0, qRound(width * devicePixelRatio), qRound(height * devicePixelRatio));
 }
 
 }  // namespace renderer_support

@@ -1,8 +1,5 @@
 #pragma once
 
-#include <QtGlobal>
-
-class QOpenGLFunctions;
 class QWidget;
 
 // Helpers shared by the renderer widgets.
@@ -25,9 +22,5 @@ enum class HolderContent { Delete, Keep };
 // holder's previous layout is deleted; the widgets it managed are deleted too
 // or stay as unmanaged children, as content says.
 void attachToHolder(QWidget* renderer, QWidget* holder, HolderContent content);
-
-// Viewport over a widget of the given logical size, in device pixels, so that
-// fractional scaling fills the widget.
-void setViewport(QOpenGLFunctions& gl, float width, float height, qreal devicePixelRatio);
 
 }  // namespace renderer_support

@@ -20,6 +20,7 @@
 // the window.
 
 #include "QGLRenderInterface.h"
+#include "UnitSquare.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -31,7 +32,6 @@
 #include <QTimer>
 #include <QtTest/QTest>
 
-#include <GL/gl.h>
 #include <benchmark/benchmark.h>
 
 #include <atomic>
@@ -153,26 +153,14 @@ protected:
         const GLint argb[] = {GL_GREEN, GL_BLUE, GL_ALPHA, GL_ONE};
         glTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_RGBA, argb);
         glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, m_frames.w, m_frames.h, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        glOrtho(0, 1, 1, 0, -1, 1);
-        glMatrixMode(GL_MODELVIEW);
+        setUnitSquareProjection();
     }
     void paintGL() override
     {
         glBindTexture(GL_TEXTURE_2D, m_texture);
         glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, m_frames.w, m_frames.h, GL_RGBA, GL_UNSIGNED_BYTE, m_frames[m_paints++]);
         glEnable(GL_TEXTURE_2D);
-        glBegin(GL_QUADS);
-        glTexCoord2f(0, 0);
-        glVertex3f(0, 0, 0);
-        glTexCoord2f(0, 1);
-        glVertex3f(0, 1, 0);
-        glTexCoord2f(1, 1);
-        glVertex3f(1, 1, 0);
-        glTexCoord2f(1, 0);
-        glVertex3f(1, 0, 0);
-        glEnd();
+        drawTexturedUnitSquare();
         if (m_running)
             update();
     }

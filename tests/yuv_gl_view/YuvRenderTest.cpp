@@ -111,6 +111,24 @@ TEST(YuvRender, ShowsEachOfConsecutivePlanarFramesInItsColours)
     EXPECT_TRUE(colourNear(colourAt(grab(*render), 0.5, 0.5), QColor(0, 0, 0)));
 }
 
+TEST(YuvRender, ShowsItsFrameAgainInAnotherWindow)
+{
+    auto otherWindow = shownHolder(200, 200);  // outlives holder, which becomes its child
+    auto holder = shownHolder(96, 96);
+    auto* render = new QOpenGLRender(holder.get());
+    drainEvents();
+    deliver(*render, Path::Planar, I420Frame(8, 8, kYuvGreen, kYuvBlue));
+    drainEvents();
+
+    // Another top-level window means another GL context: program and textures are made anew.
+    holder->setParent(otherWindow.get());
+    holder->show();
+    drainEvents();
+    const QImage picture = grab(*render);
+    EXPECT_TRUE(colourNear(colourAt(picture, 0.5, 0.12), kGreen, 6));
+    EXPECT_TRUE(colourNear(colourAt(picture, 0.5, 0.88), kBlue, 6));
+}
+
 TEST(YuvRender, RefusesFramesItCannotHold)
 {
     auto holder = shownHolder(64, 64);
