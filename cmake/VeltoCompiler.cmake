@@ -7,6 +7,8 @@ if(CCACHE_PROGRAM)
 endif()
 
 add_compile_options(-Wall -Wextra -Wno-unused-parameter)
+# Log lines name source files relative to the tree, in every library alike.
+add_compile_options(-fmacro-prefix-map=${PROJECT_SOURCE_DIR}/=)
 
 if(VELTO_SANITIZE STREQUAL "address")
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)

@@ -183,15 +183,15 @@ ICONS = {
     "icons/android": '<path d="M12 22 a12 11 0 0 1 24 0 Z" fill="rgb(113,223,195)"/>'
                      '<rect x="12" y="24" width="24" height="14" rx="3" fill="rgb(113,223,195)"/>'
                      '<circle cx="19" cy="17" r="1.8" fill="white"/><circle cx="29" cy="17" r="1.8" fill="white"/>',
-    # home page tiles and tabs
+    # home page tiles; tab icons: plain name when selected (teal), _1 when not (grey)
     "icons/Conference_big": disc(TEAL, camera(WHITE)),
     "icons/JoinConference_big": disc(BLUE, '<path d="M24 14 V34 M14 24 H34" stroke="white" stroke-width="4.5" stroke-linecap="round"/>'),
     "icons/Calender_big": disc("rgb(250,170,60)", calendar(WHITE)),
-    "icons/home": house(GREY), "icons/home_1": house(TEAL),
-    "icons/book": book(GREY), "icons/book_1": book(TEAL),
-    "icons/Calendar": calendar(GREY), "icons/Calendar_1": calendar(TEAL),
-    "icons/TimeMachine": clock(GREY), "icons/TimeMachine_1": clock(TEAL),
-    "icons/Address": address(GREY), "icons/Address_1": address(TEAL),
+    "icons/home": house(TEAL), "icons/home_1": house(GREY),
+    "icons/book": book(TEAL), "icons/book_1": book(GREY),
+    "icons/Calendar": calendar(TEAL), "icons/Calendar_1": calendar(GREY),
+    "icons/TimeMachine": clock(TEAL), "icons/TimeMachine_1": clock(GREY),
+    "icons/Address": address(TEAL), "icons/Address_1": address(GREY),
 }
 
 IMAGES = {

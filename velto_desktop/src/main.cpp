@@ -36,8 +36,7 @@ int main(int argc, char* argv[])
     QObject::connect(&app, &SingleApplication::messageAvailable, &window, &MainWindow::slotReceiveMessage);
     QObject::connect(&app, &SingleApplication::sigQuit, &window, &MainWindow::slotQuit);
     CGlobalInstance::setMainWindow(&window);
-    if (CGlobalInstance::mainPos.x() != -1000 && CGlobalInstance::mainPos.y() != -1000)
-        window.move(CGlobalInstance::mainPos);
+    window.restorePosition();
     window.hide();
     return app.exec();
 }

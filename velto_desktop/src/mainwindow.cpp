@@ -45,6 +45,8 @@ int networkCheckInterval = 5000;
 constexpr int kProbeTimeoutMs = 3000;
 // The position is written once the window has rested this long.
 constexpr int kPositionSettleMs = 400;
+// A saved coordinate of this value means that no position is saved.
+constexpr int kNoPosition = -1000;
 
 struct Tab {
     QBaseLabel* Ui::MainWindow::*label;
@@ -441,11 +443,26 @@ void MainWindow::moveEvent(QMoveEvent* event)
 void MainWindow::savePosition()
 {
     m_positionTimer->stop();
-    // The frame's position, which is what move() at the next start takes: the
-    // client area's would shift the window down by its title bar every start.
+    // The client area's position: unlike the frame's, it can be restored
+    // before the window manager has framed the window (restorePosition).
     Settings settings;
-    settings.setValue("/Geometry/x", pos().x());
-    settings.setValue("/Geometry/y", pos().y());
+    settings.setValue("/Geometry/x", geometry().x());
+    settings.setValue("/Geometry/y", geometry().y());
+}
+
+void MainWindow::restorePosition()
+{
+    const QPoint saved = CGlobalInstance::mainPos;
+    if (saved.x() == kNoPosition || saved.y() == kNoPosition)
+        return;
+#ifdef Q_OS_MACOS
+    move(saved);  // the stored point already stands a title bar higher there
+#else
+    // Not move(): on X11 the frame of a window not yet shown is unknown, so a
+    // frame position would land the client area there, and the window would
+    // climb by its title bar at every start.
+    setGeometry(QRect(saved, size()));
+#endif
 }
 
 // ---------------------------------------------------------------------------

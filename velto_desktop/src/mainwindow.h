@@ -81,6 +81,10 @@ public:
     static void setupDockClickHandler();
 #endif
 
+    // Puts the window, before it is first shown, where it was when its
+    // position was last saved; without a saved position Qt places it.
+    void restorePosition();
+
     LoginWidget* loginWidget() const { return m_loginWidget; }
     SystemTray* systemTray() const { return m_tray; }
     ePAGE currentPage() const { return m_currentPage; }
