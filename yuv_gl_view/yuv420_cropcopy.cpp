@@ -5,9 +5,10 @@
 
 namespace {
 
+// Half of a non-negative size or position, rounded up, without overflow.
 constexpr int half(int value)
 {
-    return (value + 1) / 2;
+    return value / 2 + value % 2;
 }
 
 void copyRows(const unsigned char* src, int width, int rows, unsigned char* dst, std::size_t dstOrigin, int dstStride)
@@ -26,7 +27,7 @@ int yuv420_cropcopy(const unsigned char* srcPlaneY, const unsigned char* srcPlan
     if (srcWidth < 1 || srcHeight < 1)
         return 0;
     if (!srcPlaneY || !srcPlaneU || !srcPlaneV || !dstPlaneY || !dstPlaneU || !dstPlaneV || x < 0 || y < 0
-        || srcWidth > dstStride - x || half(x) + half(srcWidth) > half(dstStride))
+        || dstStride < x || srcWidth > dstStride - x || half(x) + half(srcWidth) > half(dstStride))
         return -1;
 
     copyRows(srcPlaneY, srcWidth, srcHeight, dstPlaneY,

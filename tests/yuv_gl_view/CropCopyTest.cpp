@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <numeric>
 #include <vector>
 
@@ -92,6 +93,7 @@ TEST(CropCopy, RefusesUnsafeArgumentsAndTouchesNothing)
         {"negative y", src.data(), 4, 2, 0, -2, 8, -1},
         {"row too short", src.data(), 4, 2, 6, 0, 8, -1},
         {"chroma row too short", src.data(), 3, 2, 5, 0, 8, -1},
+        {"negative row length", src.data(), 4, 2, 1, 0, INT_MIN, -1},
         {"empty source", src.data(), 4, 0, 0, 0, 8, 0},
         {"negative width", src.data(), -4, 2, 0, 0, 8, 0},
     };
@@ -102,6 +104,16 @@ TEST(CropCopy, RefusesUnsafeArgumentsAndTouchesNothing)
             << c.name;
         EXPECT_EQ(std::vector<unsigned char>(64, kUntouched), dst) << c.name;
     }
+}
+
+TEST(CropCopy, AcceptsTheLongestRowLength)
+{
+    const unsigned char y = 1, u = 2, v = 3;
+    unsigned char dstY = 0, dstU = 0, dstV = 0;
+    EXPECT_EQ(0, yuv420_cropcopy(&y, &u, &v, 1, 1, 0, 0, 0, 0, &dstY, &dstU, &dstV, 0, 0, INT_MAX, 0));
+    EXPECT_EQ(1, dstY);
+    EXPECT_EQ(2, dstU);
+    EXPECT_EQ(3, dstV);
 }
 
 }  // namespace

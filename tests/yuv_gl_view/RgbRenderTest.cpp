@@ -232,8 +232,11 @@ TEST(RgbRenderStress, ProducerChangingSizesWhileTheWidgetIsShownResizedMovedAndD
     EXPECT_GE(paints.count, 1);
     EXPECT_TRUE(colourNear(colourAt(grab(*render), 0.5, 0.5), kBlue));
 
+    // The renderer may go with a repaint request still queued for it.
+    ASSERT_TRUE(deliverFrameFromThread(*render, 8, 8, solid(kOpaqueRed)));
     holder.reset();
     EXPECT_TRUE(widget.isNull());
+    drainEvents();
 }
 
 }  // namespace
