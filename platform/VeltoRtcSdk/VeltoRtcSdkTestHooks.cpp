@@ -44,19 +44,6 @@ bool InjectEvent(const std::string& messageServer, const std::string& port, cons
     return client != nullptr;
 }
 
-int InjectEventToAll(const std::string& messageServer, const std::string& port,
-                     const std::function<void(VeltoRtcCallback&)>& event)
-{
-    RtcNetwork& network = RtcNetwork::instance();
-    std::lock_guard<std::mutex> lock(network.mutex);
-    MessageServer* server = network.find(RtcNetwork::address(messageServer, port));
-    if (!server)
-        return 0;
-    for (RtcClient* client : server->clients)
-        client->deliver(event);
-    return static_cast<int>(server->clients.size());
-}
-
 bool DropConnection(const std::string& messageServer, const std::string& port, const std::string& jid)
 {
     std::lock_guard<std::mutex> lock(RtcNetwork::instance().mutex);

@@ -40,10 +40,6 @@ void SetServerFaults(const std::string& messageServer, const std::string& port, 
 bool InjectEvent(const std::string& messageServer, const std::string& port, const std::string& jid,
                  std::function<void(VeltoRtcCallback&)> event);
 
-// The same for every client connected to the server; returns how many.
-int InjectEventToAll(const std::string& messageServer, const std::string& port,
-                     const std::function<void(VeltoRtcCallback&)>& event);
-
 // Ends the connection of `jid` as a lost network does: the client leaves its
 // room (the others see it go), its pings fail from now on and it receives
 // onNetworkError. False when no client is connected under that address.

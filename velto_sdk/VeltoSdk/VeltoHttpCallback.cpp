@@ -22,9 +22,19 @@ video_size_choice chooseVideoSize(const conference_join_info& join)
 
 }  // namespace
 
+std::string jidOf(const conference_login_info& login)
+{
+    return login.mUserId + "@" + login.messageServer + "/" + login.endpoint;
+}
+
+std::string roomJidOf(const std::string& room, const std::string& messageServer)
+{
+    return room + "@conference." + messageServer;
+}
+
 void CVeltoHttpCallback::onLogin(int code, conference_login_info& answer)
 {
-    const std::string myJid = answer.mUserId + "@" + answer.messageServer + "/" + answer.endpoint;
+    const std::string myJid = jidOf(answer);
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (code == 200) {
@@ -62,7 +72,7 @@ void CVeltoHttpCallback::onCreateOrJoinConference(int code, const conference_joi
         status_.gw = answer.gw;
         status_.moderatorJid = answer.moderatorJid;
         status_.focusJid = answer.focusJid;
-        status_.roomJid = answer.r + "@conference." + status_.messageServer;
+        status_.roomJid = roomJidOf(answer.r, status_.messageServer);
     }
 
     sdk_->SetAudioDeviceWorkMode(kAudioDeviceConference);

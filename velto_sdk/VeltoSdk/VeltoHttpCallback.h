@@ -7,6 +7,12 @@
 
 class VeltoSdk;
 
+// The user's own address in the signalling network: user id "@" message
+// server "/" endpoint.
+std::string jidOf(const conference_login_info& login);
+// A meeting room's address in the signalling network.
+std::string roomJidOf(const std::string& room, const std::string& messageServer);
+
 // The own participant's state in the current meeting.
 struct conference_room_status {
     std::string myJid;          // user id "@" message server "/" endpoint of the last login answer

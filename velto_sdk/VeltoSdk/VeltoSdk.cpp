@@ -35,11 +35,6 @@ void initLoggingOnce()
     });
 }
 
-std::string jidOf(const conference_login_info& login)
-{
-    return login.mUserId + "@" + login.messageServer + "/" + login.endpoint;
-}
-
 // One generator for the whole process, seeded once: a generator seeded anew
 // with the clock would repeat its label within the same second.
 int drawLabelNumber()
@@ -148,11 +143,6 @@ int VeltoSdk::Login(std::string server, std::string userName, std::string passwo
         return result;
 
     const conference_login_info login = httpCallback_->getLoginInfo();
-    {
-        std::lock_guard<std::mutex> lock(stateMutex_);
-        ownAddress_ = jidOf(login);
-    }
-
     const int connected =
         rtc_ ? rtc_->ConnectToServer(login.messageServer, login.messageServerPort, login.mUserId,
                                      login.messageServer, login.endpoint, login)
@@ -239,12 +229,6 @@ void VeltoSdk::getStatPresence()
     });
 }
 
-std::string VeltoSdk::ownAddress() const
-{
-    std::lock_guard<std::mutex> lock(stateMutex_);
-    return ownAddress_;
-}
-
 // --- conference entry and exit ----------------------------------------------
 
 int VeltoSdk::CreateConference()
@@ -271,7 +255,7 @@ int VeltoSdk::CreateOrJoinConference(std::string roomNumber, std::string passwor
 
     updateConfig(login);
     // The answer reaches the program inside this call, before the room join.
-    if (http_->CreateOrJoinConference(std::move(roomNumber), password, std::move(ownerPassword), ownAddress()) != 0)
+    if (http_->CreateOrJoinConference(std::move(roomNumber), password, std::move(ownerPassword), jidOf(login)) != 0)
         return -1;
     roomPassword_ = std::move(password);
 
@@ -290,8 +274,7 @@ int VeltoSdk::SendIqConference()
         return -1;
     const conference_login_info login = httpCallback_->getLoginInfo();
     const conference_join_info join = httpCallback_->getJoinInfo();
-    return rtc_->JoinConferenceRoom(jidOf(login), join.r + "@conference." + login.messageServer, login.mUserName,
-                                    join);
+    return rtc_->JoinConferenceRoom(jidOf(login), roomJidOf(join.r, login.messageServer), login.mUserName, join);
 }
 
 int VeltoSdk::LeaveConference()
@@ -802,7 +785,7 @@ std::optional<VeltoSdk::SessionValues> VeltoSdk::loginValues() const
         return std::nullopt;
     const conference_login_info login = httpCallback_->getLoginInfo();
     const conference_join_info join = httpCallback_->getJoinInfo();
-    return SessionValues{login.mUserId, login.mUserName, ownAddress(), join.r, join.record, roomPassword_};
+    return SessionValues{login.mUserId, login.mUserName, jidOf(login), join.r, join.record, roomPassword_};
 }
 
 std::optional<VeltoSdk::SessionValues> VeltoSdk::meetingValues() const
@@ -898,8 +881,7 @@ int VeltoSdk::StartRecord(std::string rule)
         return -1;
     // Asked first although its answer is not used: the server prepares the recorder.
     std::string gateway;
-    std::string recorder;
-    http_->GetConferenceResource(session->room, session->ownAddress, gateway, recorder);
+    conferenceGateway(*session, gateway);
     return http_->StartRecord(session->userId, session->room, session->record, session->ownAddress,
                               session->roomPassword, std::move(rule));
 }

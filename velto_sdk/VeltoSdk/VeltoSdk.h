@@ -224,7 +224,6 @@ private:
     void sendPing();
     void getStatPresence();
     void stopLoginWorkers();
-    std::string ownAddress() const;
 
     // Local streams made and removed through these keep the labels in use.
     int createLocalStream(velto_webrtc_interface& engine, const std::string& label);
@@ -238,7 +237,7 @@ private:
     // follows and a presence report is requested.
     bool enableLocalTrack(bool (velto_webrtc_interface::*enableTrack)(const std::string&, bool),
                           void (CVeltoHttpCallback::*setMute)(bool), bool enable);
-    // The resource lookup shared by the call-out operations: fills the gateway.
+    // The conference resource lookup of recording and call-out: fills the gateway.
     int conferenceGateway(const SessionValues& session, std::string& gateway);
     // Runs a signalling operation; -1 without a signalling client.
     template <typename Send>
@@ -259,7 +258,6 @@ private:
     // where both are held.
     mutable std::mutex stateMutex_;
     int secondStreamCount_ = 0;  // the second-stream flag is "more than 0"
-    std::string ownAddress_;
     std::string localLabel_;     // the stream whose tracks the mute switches act on
     std::string secondLabel_;
     std::set<std::string> liveLabels_;  // labels of this object's local streams
