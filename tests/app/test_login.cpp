@@ -2,6 +2,7 @@
 #include "AppTestSupport.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QPushButton>
 #include <QStackedWidget>
 
@@ -264,4 +265,34 @@ TEST_F(LoginTest, AnonymousJoinKeepsTheNameOnlyWhenItGotIn)
             delete box;
         CGlobalInstance::isLogin = false;
     }
+}
+
+TEST_F(LoginTest, AnonymousJoinUsesTheDevicesChosenInTheCheckWindow)
+{
+    sdk.cameras = {{0, "Camera", "camera-0"}, {1, "Camera 2", "camera-1"}};
+    sdk.microphones = {{0, "Microphone", "microphone-0"}, {1, "Microphone 2", "microphone-1"}};
+    sdk.onCall = [this](const SdkCall& call) {
+        if (call.name == "AnonymousJoinConference") {
+            sdk.callback()->onLogin(200, demoLogin());
+            sdk.callback()->onCreateOrJoinConference(200, demoJoin("42"));
+        }
+    };
+    login->show();
+    child<QStackedWidget>("stackedWidget")->setCurrentWidget(child<QWidget>("pageJoin"));
+    edit("edtRoom")->setText("42");
+    edit("edtNickname")->setText("Bob");
+    child<QPushButton>("btnJoin_2")->click();
+
+    const QList<AVCheckWidget*> checks = shownWindows<AVCheckWidget>();
+    ASSERT_EQ(checks.size(), 1);
+    for (QComboBox* box : checks.first()->findChildren<QComboBox*>())
+        box->setCurrentIndex(box->count() - 1);
+    checks.first()->findChild<QPushButton*>("ok")->click();
+
+    // The meeting that this join opened already runs on the chosen devices.
+    ASSERT_EQ(sdk.count("ShowLocalPreview"), 1);
+    const Args preview = sdk.last("ShowLocalPreview").args;
+    EXPECT_EQ(preview[0], "Camera 2");
+    EXPECT_EQ(preview[1], "Microphone 2");
+    CGlobalInstance::veltoSdk->LeaveConference();
 }

@@ -51,7 +51,6 @@ MainWindow* CGlobalInstance::mainWindow = nullptr;
 namespace {
 
 const char* const kProgramName = "velto_desktop";
-const int kNoPosition = -1000;
 // Part of a restored window that must stay on a screen so that it can be grabbed.
 const int kVisibleMargin = 100;
 const int kCameraFps = 30;
@@ -209,7 +208,7 @@ void CGlobalInstance::getDefaultPreferences()
         preferences.videoMute = false;
         preferences.showOffline = true;
         eLanguage = eCHINESE;
-        mainPos = QPoint(kNoPosition, kNoPosition);
+        mainPos = QPoint(NO_POSITION, NO_POSITION);
         return;
     }
 
@@ -222,9 +221,9 @@ void CGlobalInstance::getDefaultPreferences()
     preferences.showOffline = flag(settings, "/General/showOffline");
     eLanguage = settings.value("/Language/language", 0).toInt();
 
-    QPoint saved(settings.value("/Geometry/x", kNoPosition).toInt(),
-                 settings.value("/Geometry/y", kNoPosition).toInt());
-    if (saved.x() == kNoPosition || saved.y() == kNoPosition) {
+    QPoint saved(settings.value("/Geometry/x", NO_POSITION).toInt(),
+                 settings.value("/Geometry/y", NO_POSITION).toInt());
+    if (saved.x() == NO_POSITION || saved.y() == NO_POSITION) {
         mainPos = saved;
         return;
     }

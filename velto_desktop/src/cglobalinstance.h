@@ -94,7 +94,8 @@ public:
     static bool isWhiteboard;
     static bool isShareWhiteboard;
     static std::string answerUserId;
-    static QPoint mainPos;  // (-1000, -1000): no saved position
+    static constexpr int NO_POSITION = -1000;  // a saved coordinate that means "none saved"
+    static QPoint mainPos;  // (NO_POSITION, NO_POSITION): no saved position
     static VideoResolution resolution;
     static UserInfo userInfo;
     static ConferenceInfo conferenceInfo;

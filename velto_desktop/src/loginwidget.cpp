@@ -13,12 +13,6 @@
 
 namespace {
 
-// The text of a server field, or the built-in default server when it is empty.
-std::string serverOf(const QString& field)
-{
-    return field.isEmpty() ? std::string(kDefaultServer) : field.toStdString();
-}
-
 void showError(int code) { MainWindow::showMessageBox(code, MainWindow::PromptKind::Default); }
 
 }  // namespace
@@ -87,7 +81,7 @@ void LoginWidget::showPage(QWidget* page) { ui->stackedWidget->setCurrentWidget(
 bool LoginWidget::takeAccountFields()
 {
     UserInfo& user = CGlobalInstance::userInfo;
-    user.server = serverOf(ui->edtDomain_2->text());
+    user.server = serverOrDefault(ui->edtDomain_2->text().toStdString());
     user.username = ui->edtUsername->text().toStdString();
     if (user.username.empty()) {
         showError(300103);
@@ -153,7 +147,7 @@ void LoginWidget::slotJoin()
 {
     ui->btnJoin_2->setEnabled(false);
     CGlobalInstance::isAnonymousLogin = true;
-    CGlobalInstance::userInfo.server = serverOf(ui->edtDomain->text());
+    CGlobalInstance::userInfo.server = serverOrDefault(ui->edtDomain->text().toStdString());
     CGlobalInstance::conferenceInfo.room = ui->edtRoom->text().toStdString();
     if (CGlobalInstance::conferenceInfo.room.empty()) {
         showError(300315);

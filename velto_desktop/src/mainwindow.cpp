@@ -45,8 +45,6 @@ int networkCheckInterval = 5000;
 constexpr int kProbeTimeoutMs = 3000;
 // The position is written once the window has rested this long.
 constexpr int kPositionSettleMs = 400;
-// A saved coordinate of this value means that no position is saved.
-constexpr int kNoPosition = -1000;
 
 struct Tab {
     QBaseLabel* Ui::MainWindow::*label;
@@ -129,6 +127,11 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     m_positionTimer->setInterval(kPositionSettleMs);
     connect(m_positionTimer, &QTimer::timeout, this, &MainWindow::savePosition);
 
+    // One probe per round: the next round is armed only when a probe failed.
+    m_networkTimer = new QTimer(this);
+    m_networkTimer->setSingleShot(true);
+    connect(m_networkTimer, &QTimer::timeout, this, &MainWindow::slotCheckNetwork);
+
     m_loginWidget = new LoginWidget(nullptr);
     m_loginWidget->hide();
     showStartPage();
@@ -162,11 +165,11 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     // Every record that travels in the window's signals, registered once.
     qRegisterMetaType<std::string>("std::string");
     qRegisterMetaType<user_info>("user_info");
-    connect(this, &MainWindow::sigStartConference, this, &MainWindow::slotStartConference);
-    connect(this, &MainWindow::sigSetConferenceInfo, this, &MainWindow::slotSetConferenceInfo);
     qRegisterMetaType<conferences>("conferences");
     qRegisterMetaType<conference_contacts>("conference_contacts");
     qRegisterMetaType<RECENTITEM>("RECENTITEM");
+    connect(this, &MainWindow::sigStartConference, this, &MainWindow::slotStartConference);
+    connect(this, &MainWindow::sigSetConferenceInfo, this, &MainWindow::slotSetConferenceInfo);
     connect(this, &MainWindow::sigMessageBox, this, &MainWindow::slotMessageBox);
     connect(this, &MainWindow::sigDelayConference, this, &MainWindow::slotDelayConference);
     connect(this, qOverload<bool>(&MainWindow::sigMuteVideo), this, &MainWindow::slotMuteVideo);
@@ -262,9 +265,7 @@ void MainWindow::addMenuBar()
     QMenu* helpMenu = m_menuBar->addMenu(tr("Help"));
     QAction* websiteAction = helpMenu->addAction(tr("Website"));
     connect(websiteAction, &QAction::triggered, this, [] {
-        std::string server = CGlobalInstance::userInfo.server;
-        if (server.empty())
-            server = kDefaultServer;
+        const std::string server = serverOrDefault(CGlobalInstance::userInfo.server);
         QDesktopServices::openUrl(QUrl("https://" + QString::fromStdString(server) + "/index.html"));
     });
 }
@@ -453,7 +454,7 @@ void MainWindow::savePosition()
 void MainWindow::restorePosition()
 {
     const QPoint saved = CGlobalInstance::mainPos;
-    if (saved.x() == kNoPosition || saved.y() == kNoPosition)
+    if (saved.x() == CGlobalInstance::NO_POSITION || saved.y() == CGlobalInstance::NO_POSITION)
         return;
 #ifdef Q_OS_MACOS
     move(saved);  // the stored point already stands a title bar higher there
@@ -468,23 +469,13 @@ void MainWindow::restorePosition()
 // ---------------------------------------------------------------------------
 // Logout and network loss
 
-void MainWindow::clearRecentsList()
-{
-    QListWidget* list = ui->recentsListWidget;
-    while (list->count() > 0) {
-        QListWidgetItem* item = list->takeItem(0);
-        delete list->itemWidget(item);
-        delete item;
-    }
-    list->clear();
-}
-
 void MainWindow::dropSession()
 {
     hide();
     ringCallList.clear();
     CGlobalInstance::veltoSdk->LeaveConference();
-    clearRecentsList();
+    // Also deletes the rows' widgets.
+    ui->recentsListWidget->clear();
     CGlobalInstance::preferences.autoLogin = false;
 }
 
@@ -518,8 +509,7 @@ void MainWindow::setNetworkCheckInterval(int milliseconds) { networkCheckInterva
 
 void MainWindow::stopNetworkCheck()
 {
-    delete m_networkTimer;
-    m_networkTimer = nullptr;
+    m_networkTimer->stop();
     if (m_probe) {
         m_probe->disconnect(this);
         m_probe->abort();
@@ -531,22 +521,15 @@ void MainWindow::stopNetworkCheck()
 void MainWindow::checkNetwork()
 {
     stopNetworkCheck();
-    m_networkTimer = new QTimer(this);
-    m_networkTimer->setInterval(networkCheckInterval);
-    connect(m_networkTimer, &QTimer::timeout, this, &MainWindow::slotCheckNetwork);
-    m_networkTimer->start();
+    m_networkTimer->start(networkCheckInterval);
 }
 
 void MainWindow::slotCheckNetwork()
 {
-    if (m_networkTimer)
-        m_networkTimer->stop();
+    stopNetworkCheck();
     // The network counts as back once the conference server's HTTPS port
     // accepts a connection again.
-    std::string server = CGlobalInstance::userInfo.server;
-    if (server.empty())
-        server = kDefaultServer;
-    const QUrl url("https://" + QString::fromStdString(server));
+    const QUrl url("https://" + QString::fromStdString(serverOrDefault(CGlobalInstance::userInfo.server)));
     m_probe = new QTcpSocket(this);
     QTcpSocket* probe = m_probe;
     connect(probe, &QTcpSocket::connected, this, [this, probe] {
@@ -566,17 +549,12 @@ void MainWindow::slotCheckNetwork()
 
 void MainWindow::finishProbe(bool reachable)
 {
-    m_probe->disconnect(this);
-    m_probe->abort();
-    m_probe->deleteLater();
-    m_probe = nullptr;
+    stopNetworkCheck();
     qDebug() << "slotCheckNetwork == " << (reachable ? "reachable" : "unreachable");
     if (!reachable) {
         checkNetwork();
         return;
     }
-    delete m_networkTimer;
-    m_networkTimer = nullptr;
     setHomePageBtnStatus(true);
     const UserInfo& user = CGlobalInstance::userInfo;
     const int result = CGlobalInstance::veltoCallback->loginAccount(user.server, user.username, user.password);

@@ -31,6 +31,8 @@ inline constexpr char kAppVersion[] = "1.0.9";
 // The conference server used when the user names none: the local conference
 // server that the run script starts.
 inline constexpr char kDefaultServer[] = "localhost:8443";
+// The server the user named, or the default one when the field was left empty.
+inline std::string serverOrDefault(const std::string& server) { return server.empty() ? kDefaultServer : server; }
 
 // The five home pages.
 enum ePAGE { HOME_PAGE = 0, MEET_PAGE = 1, RESERVATION_PAGE = 2, RECENTS_PAGE = 3, CONTACTS_PAGE = 4 };
@@ -195,7 +197,6 @@ private:
     // What a logout and a lost meeting share: the call book, the meeting and
     // the recents rows go, the login flags drop.
     void dropSession();
-    void clearRecentsList();
     void checkNetwork();
     void finishProbe(bool reachable);
     void savePosition();
@@ -219,6 +220,7 @@ private:
     QPoint m_pressPoint;
     bool m_homeButtonsEnabled = true;
     std::map<std::string, RINGCALLITEM> ringCallList;
+    // Arms the next network probe after a loss.
     QTimer* m_networkTimer = nullptr;
     QTcpSocket* m_probe = nullptr;
     // Writes the window position once the window has stopped moving.

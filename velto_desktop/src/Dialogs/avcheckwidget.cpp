@@ -17,9 +17,9 @@ namespace {
 using Devices = std::vector<velto_webrtc::rtc_device_>;
 
 // Fills the box with the devices' names and selects the one stored under nameKey.
-void fillDevices(QComboBox* box, const Devices& devices, const QString& nameKey)
+void fillDevices(QComboBox* box, const Devices& devices, Settings& settings, const QString& nameKey)
 {
-    const QString stored = Settings().value(nameKey);
+    const QString stored = settings.value(nameKey);
     for (const auto& device : devices)
         box->addItem(QString::fromStdString(device.name));
     const int row = box->findText(stored);
@@ -49,9 +49,10 @@ AVCheckWidget::AVCheckWidget(QWidget* parent)
     setWindowTitle(tr("Settings"));
     setWindowFlags(windowFlags() & ~Qt::WindowMaximizeButtonHint);
 
-    fillDevices(m_micphoneComboBox, CGlobalInstance::audio_record_devices, "/Micphone/name");
-    fillDevices(m_playoutComboBox, CGlobalInstance::audio_playout_devices, "/Speaker/name");
-    fillDevices(m_cameraComboBox, CGlobalInstance::video_devices, "/Video/name");
+    Settings settings;
+    fillDevices(m_micphoneComboBox, CGlobalInstance::audio_record_devices, settings, "/Micphone/name");
+    fillDevices(m_playoutComboBox, CGlobalInstance::audio_playout_devices, settings, "/Speaker/name");
+    fillDevices(m_cameraComboBox, CGlobalInstance::video_devices, settings, "/Video/name");
 
     auto* back = new QPushButton(tr("Back"), this);
     back->setObjectName("back");
@@ -81,8 +82,10 @@ AVCheckWidget::AVCheckWidget(QWidget* parent)
         close();
     });
     connect(ok, &QPushButton::clicked, this, [this] {
-        emit sigJoin();
+        // Stored first: the join starts the meeting window, which reads these
+        // keys, before sigJoin returns.
         updateProfile();
+        emit sigJoin();
         close();
     });
 }
