@@ -768,11 +768,13 @@ int VeltoSdk::AddSecondStream()
 
 int VeltoSdk::RemoveSecondStream(std::string label)
 {
+    // Counted down whatever the signalling client answers: a share stopped
+    // before its answer went out has no source there to withdraw, and a count
+    // left raised would send every later answer as a second stream's.
+    changeSecondStreamCount(-1);
     return withRtc([&](VeltoRtcSdkInterface& rtc) {
         if (const int withdrawn = rtc.RemoveSecondStreamSource(label); withdrawn != 0)
             return withdrawn;
-        // The stream is no longer announced, whatever the session's end says.
-        changeSecondStreamCount(-1);
         return rtc.RemoveSecondStreamSession(label);
     });
 }
