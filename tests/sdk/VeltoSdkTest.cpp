@@ -152,6 +152,47 @@ TEST_F(SdkTest, EveryWayOfEndingALoginEndsItsWorkers)
     }
 }
 
+TEST_F(SdkTest, FailedSecondLoginLeavesTheLiveSessionsWorkersRunning)
+{
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;
+        int result;
+        bool pingsGoOn;  // a failed connection attempt replaces the old connection
+    };
+    const Case cases[] = {
+        {"server refuses", [] { server().forceNext("/clientApi/loginClient", 200, R"({"code":100002,"obj":{}})"); },
+         -1, true},
+        {"transfer fails", [] { server().forceClose("/clientApi/loginClient"); }, -1, true},
+        {"signalling connection fails",
+         [] {
+             velto_rtc_test::ServerFaults faults;
+             faults.connectResult = -7;
+             velto_rtc_test::SetServerFaults(server().messageServer(), server().messageServerPort(), faults);
+         },
+         -7, false},
+    };
+    const auto isPing = [](const velto_rtc_test::SentMessage& m) { return m.operation == "SendPing"; };
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        resetWorld();
+        RecordingCallback callback;
+        auto sdk = makeSdk(&callback);
+        ASSERT_EQ(loginDemo(*sdk), 0);
+        ASSERT_TRUE(server().waitForRequests(kKeepAliveRoute, 1, 5s));
+
+        c.arrange();
+        EXPECT_EQ(loginDemo(*sdk), c.result);
+
+        const std::size_t keepAlives = server().requests(kKeepAliveRoute).size();
+        EXPECT_TRUE(server().waitForRequests(kKeepAliveRoute, keepAlives + 2, 5s));
+        if (c.pingsGoOn) {
+            EXPECT_TRUE(waitForSent(isPing, sentCount("SendPing") + 2));
+        }
+    }
+}
+
 TEST_F(SdkTest, FailedPingEndsOnlyThePingWorker)
 {
     velto_rtc_test::ServerFaults faults;

@@ -132,10 +132,9 @@ int VeltoSdk::Login(std::string server, std::string userName, std::string passwo
 {
     if (!getVeltoCallback() || !http_)
         return -1;
-    // The REST client must not log in while a keep-alive of the old login is
-    // in flight, and a new login brings its own workers.
-    stopLoginWorkers();
-
+    // A live session keeps its workers until the new login stands: a login
+    // that fails must not silently end the one the user still has. The REST
+    // client guards its server address, so a keep-alive may run meanwhile.
     server_ = server;
     const int result = http_->Login(std::move(server), std::move(userName), std::move(password),
                                     std::move(clientType), std::move(domain), anonymous);
@@ -151,6 +150,7 @@ int VeltoSdk::Login(std::string server, std::string userName, std::string passwo
     if (connected != 0)
         return connected;
 
+    stopLoginWorkers();
     KeepAlive(login);
     sendPing();
     return 0;
