@@ -779,6 +779,16 @@ TEST_F(HttpClientTest, TransportFailuresGiveCodeZeroInTime) {
     }
 }
 
+// A stalled server must not hold the program's thread for long: these bound
+// every transfer of a client that was given no limits of its own.
+TEST(HttpClientLimits, DefaultsBoundEveryTransfer) {
+    const VeltoHttpSignal fresh;
+    const TransferLimits limits = fresh.GetTransferLimits();
+    EXPECT_EQ(limits.connect, 10s);
+    EXPECT_EQ(limits.lowSpeed, 10s);
+    EXPECT_EQ(limits.total, 20s);
+}
+
 TEST_F(HttpClientTest, CancelEndsTransfersInFlightAtOnce) {
     connect();
     // Limits far beyond the test: only the cancel can end the stalled requests.

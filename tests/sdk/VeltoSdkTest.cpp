@@ -152,6 +152,33 @@ TEST_F(SdkTest, EveryWayOfEndingALoginEndsItsWorkers)
     }
 }
 
+// Every other test shortens the periods: these are the ones a real login and
+// meeting run with.
+TEST_F(SdkTest, WorkersRunAtTheirDefaultPeriods)
+{
+    std::unique_ptr<VeltoSdk> sdk(static_cast<VeltoSdk*>(getVeltoInterface()));
+    const VeltoSdk::WorkerIntervals& periods = sdk->workerIntervals();
+    EXPECT_EQ(periods.keepAlive, 600s);
+    EXPECT_EQ(periods.ping, 10s);
+    EXPECT_EQ(periods.statistics, 10s);
+}
+
+// A stalled server holds the program's thread only up to the REST client's
+// limit, also inside a login.
+TEST_F(SdkTest, StalledServerHoldsALoginOnlyUpToTheTransferLimit)
+{
+    server().forceStall("/clientApi/loginClient", 30000);
+    RecordingCallback callback;
+    auto sdk = makeSdk(&callback);
+    sdk->setTransferLimits({5s, 1s, 1s});
+
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(loginDemo(*sdk), -1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    ASSERT_EQ(callback.names(), std::vector<std::string>{"onLogin"});
+    EXPECT_EQ(callback.events("onLogin")[0].args[0], "0");
+}
+
 TEST_F(SdkTest, FailedSecondLoginLeavesTheLiveSessionsWorkersRunning)
 {
     struct Case {

@@ -225,6 +225,11 @@ void VeltoHttpSignal::SetTransferLimits(const TransferLimits& newLimits) {
     limits = newLimits;
 }
 
+TransferLimits VeltoHttpSignal::GetTransferLimits() const {
+    std::lock_guard<std::mutex> lock(targetMutex);
+    return limits;
+}
+
 void VeltoHttpSignal::SetCallback(VeltoHttpCallback* newCallback) { callback = newCallback; }
 
 Url VeltoHttpSignal::url(const char* path) const {
@@ -255,11 +260,7 @@ size_t VeltoHttpSignal::curl_recv_data(char* data, size_t size, size_t count, vo
 
 int VeltoHttpSignal::http_request(const char* target, std::string& response, HTTP_CMD verb,
                                   const std::string& body) const {
-    TransferLimits bounds;
-    {
-        std::lock_guard<std::mutex> lock(targetMutex);
-        bounds = limits;
-    }
+    const TransferLimits bounds = GetTransferLimits();
     const std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> handle(curl_easy_init(), curl_easy_cleanup);
     if (!handle) {
         LOG(ERROR) << "curl_easy_init failed";

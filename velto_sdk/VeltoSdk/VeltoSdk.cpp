@@ -188,6 +188,12 @@ void VeltoSdk::exitThreadWhenNetworkError()
 
 void VeltoSdk::setWorkerIntervals(const WorkerIntervals& intervals) { intervals_ = intervals; }
 
+void VeltoSdk::setTransferLimits(const TransferLimits& limits)
+{
+    if (http_)
+        http_->SetTransferLimits(limits);
+}
+
 void VeltoSdk::KeepAlive(const conference_login_info& login)
 {
     LOG(INFO) << "==keepAlive thread==";
