@@ -6,6 +6,7 @@
 #include "cglobalinstance.h"
 
 #include "messagebox.h"
+#include "qconferenceinfowidget.h"
 #include "qnicknamewidget.h"
 #include "qnoticewidget.h"
 #include "qstaticswidget.h"
@@ -550,6 +551,31 @@ TEST_F(MeetingRoom, OwnVideoMuteAppliesWhileHidden)
     sdk.clear();
     video->slotVideoMute(video->ownRender().label, true);
     EXPECT_EQ(sdk.last("EnableStreamVideo").args, (Args{"false"}));
+}
+
+TEST_F(MeetingRoom, InformationPanel)
+{
+    CGlobalInstance::conferenceInfo.conferenceType = 3;
+    QPointer<QConferenceInfoWidget> panel = new QConferenceInfoWidget();
+    panel->resize(1000, 200);  // lower than the card's fixed parts
+    panel->showInfoWidget();
+    settle();
+    EXPECT_TRUE(panel->findChild<QLabel*>("m_lblType")->text().isEmpty());
+    EXPECT_EQ(panel->findChild<QWidget*>("m_listUser")->height(), 0);
+    ASSERT_EQ(panel->rows().size(), 4u);
+    // A known address only updates its row.
+    panel->slotAddUser(participant("a@127.0.0.1/pc-a", "Renamed", "2", "La"));
+    EXPECT_EQ(panel->rows().size(), 4u);
+    EXPECT_EQ(panel->rows()[2]->getNickName(), "Alice");
+    panel->hide();
+    panel->slotRemoveUser("a@127.0.0.1/pc-a");
+    EXPECT_EQ(panel->rows().size(), 4u);
+    panel->show();
+    panel->slotRemoveUser("x@y/pc-a");
+    EXPECT_EQ(panel->rows().size(), 3u);
+    panel->close();
+    settle();
+    EXPECT_FALSE(panel);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "loginwidget.h"
 #include "messagebox.h"
 #include "qconferencedelaywidget.h"
+#include "qconferenceinfowidget.h"
 #include "qnicknamewidget.h"
 #include "qnoticewidget.h"
 #include "qstaticswidget.h"
@@ -66,6 +67,13 @@ std::vector<WindowCase> windows()
         {"QStaticsWidget", [] { return new QStaticsWidget(); }, {"m_btnShowscreen"}},
         {"QTopWidget", [] { return new QTopWidget(); }, {}},
         {"QNicknameWidget", [] { return new QNicknameWidget(); }, {}},
+        {"QConferenceInfoWidget",
+         [] {
+             auto* panel = new QConferenceInfoWidget();
+             panel->showInfoWidget();
+             return panel;
+         },
+         {"m_btnClose"}},
         // --- meeting tools
         {"QConferenceDelayWidget", [] { return new QConferenceDelayWidget(); }, {}},
         // --- home pages and calls
