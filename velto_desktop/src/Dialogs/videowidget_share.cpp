@@ -12,7 +12,13 @@ void VideoWidget::slotShareStream(bool isShare)
         removeSecondStream();
         return;
     }
-    // Opening the screen-share picker: built with the meeting tools.
+    openSharePicker();
+}
+
+void VideoWidget::openSharePicker()
+{
+    // The screen-share picker comes with the meeting tools: it starts the
+    // share and reports it back through slotAddSecondStream.
 }
 
 void VideoWidget::removeSecondStream()
