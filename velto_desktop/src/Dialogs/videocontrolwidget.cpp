@@ -9,6 +9,7 @@
 
 #include "cglobalinstance.h"
 #include "meetingprompt.h"
+#include "messagebox.h"
 #include "tipwidget.h"
 
 namespace {

@@ -51,6 +51,9 @@ public:
     // Starts the own media with the stored devices and shows the window.
     void showWidget();
     void setConferenceInfo();
+    // Texts of the meeting-data panel (also the information panel's).
+    static QString meetingTypeText(int type);
+    static QString roleText(bool moderator);
 
     // Video wall
     void createSubVideoWidget(int);

@@ -127,7 +127,7 @@ void VideoWidget::slotRemoveUser(std::string userJid)
 
 void VideoWidget::slotTranferModerator(std::string userJid)
 {
-    ui->lblInfoRole->setText(tr("Common user"));
+    ui->lblInfoRole->setText(roleText(false));
     m_toolbar->slotTransferModerator();
     for (QUserInfoWidget* row : participantRows()) {
         if (!row)
@@ -143,7 +143,7 @@ void VideoWidget::slotTranferModerator(std::string userJid)
 void VideoWidget::onGrantAdmin()
 {
     m_toolbar->slotGrantAdmin();
-    ui->lblInfoRole->setText(tr("Moderator"));
+    ui->lblInfoRole->setText(roleText(true));
     for (QUserInfoWidget* row : participantRows()) {
         if (!row)
             continue;
