@@ -256,8 +256,14 @@ TEST_F(MeetingRoom, ParticipantList)
     // The user first, then the list in its key order (the endpoints).
     EXPECT_EQ(names(), (std::vector<std::string>{kMe, "gw@127.0.0.1/gateway-1", "a@127.0.0.1/pc-a",
                                                   "b@127.0.0.1/web-b"}));
-    // The own entry echoed by the server: no second row.
-    emit video->sigAddUser(participant(kMe, "Me", "1", "local-preview"));
+    // The own entry echoed by the server (with an older camera state): no
+    // second row, and the own camera stays as the user set it.
+    user_info echo = participant(kMe, "Me", "1", "local-preview");
+    echo.videoMute = true;
+    sdk.clear();
+    emit video->sigAddUser(echo);
+    EXPECT_EQ(sdk.count("EnableStreamVideo"), 0);
+    EXPECT_FALSE(CGlobalInstance::isVideoMute);
     emit video->sigAddUser(participant("c@127.0.0.1/android-c", "Carol", "5", "Lc"));
     EXPECT_EQ(names().size(), 5u);
     EXPECT_EQ(names().back(), "c@127.0.0.1/android-c");
