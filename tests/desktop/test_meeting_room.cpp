@@ -559,6 +559,36 @@ TEST_F(MeetingRoom, OwnVideoMuteAppliesWhileHidden)
     EXPECT_EQ(sdk.last("EnableStreamVideo").args, (Args{"false"}));
 }
 
+TEST_F(MeetingRoom, StatisticsPanelOverATile)
+{
+    open();
+    video->slotShowSubWidget("me", false, "1", 0, "pc-me_1,pc-a_2");
+    SubVideoWidget* tile = nullptr;
+    for (SubVideoWidget* candidate : video->tiles())
+        if (candidate->isVisible())
+            tile = candidate;
+    ASSERT_NE(tile, nullptr);
+    ASSERT_EQ(tile->getUserJid(), "a@127.0.0.1/pc-a");
+    QStaticsWidget* panel = video->staticsWidget();
+    for (const bool moderator : {false, true}) {
+        SCOPED_TRACE(moderator);
+        sdk.moderator = moderator;
+        tile->enterWidget();
+        ASSERT_TRUE(panel->isVisible());
+        const QPoint corner = tile->mapToGlobal(QPoint(0, 0));
+        // Just above the tile, as wide as it (or as its content needs); a
+        // participant gets the figures only.
+        EXPECT_EQ(panel->geometry().bottom(), corner.y() - 11);
+        EXPECT_EQ(panel->geometry().left(), corner.x());
+        EXPECT_EQ(panel->width(), std::max(tile->width(), panel->minimumSizeHint().width()));
+        EXPECT_EQ(panel->findChild<QWidget*>("m_controlBarWidget")->isVisible(), moderator);
+        EXPECT_EQ(panel->findChild<QLabel*>("m_lblResolution")->text(), "640 x 480");
+        EXPECT_EQ(panel->getUserJid(), "a@127.0.0.1/pc-a");
+        tile->leaveWidget();
+        panel->hide();
+    }
+}
+
 TEST_F(MeetingRoom, InformationPanel)
 {
     CGlobalInstance::conferenceInfo.conferenceType = 3;

@@ -4,6 +4,7 @@
 #include <QPoint>
 #include <QWidget>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -163,6 +164,8 @@ private:
     void hideControlBarTimeout();
     void onTileEnter(int x, int y, int width);
     void onNicknameEnter(int x, int y);
+    void showStatistics(const std::string& jid, unsigned renderId,
+                        const std::function<QRect(bool moderator, int height)>& place);
     void armStatsHide();
     void onTileStat(std::string userJid, int download, int upload);
     void removeSecondStream();
