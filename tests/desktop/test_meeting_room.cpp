@@ -389,6 +389,15 @@ TEST_F(MeetingRoom, ToolbarRecordingStates)
     QToolButton* record = button("m_btnRecord");
     ASSERT_TRUE(record->isVisible());
 
+    // An accepted start that no notification confirms returns to idle.
+    record->click();
+    EXPECT_FALSE(record->isEnabled());
+    bar->findChild<QTimer*>("recordRequestTimer")->setInterval(5);  // instead of a minute
+    QTest::qWait(50);
+    EXPECT_TRUE(record->isEnabled());
+    EXPECT_FALSE(bar->isRecording());
+    EXPECT_FALSE(bar->findChild<QTimer*>("recordRequestTimer")->isActive());
+
     // A refused start leaves the button idle and usable.
     sdk.setResult("StartRecord", -1);
     record->click();
@@ -401,6 +410,8 @@ TEST_F(MeetingRoom, ToolbarRecordingStates)
     bar->slotNotifyRecord(true);
     EXPECT_TRUE(record->isEnabled());
     EXPECT_TRUE(bar->isRecording());
+    EXPECT_TRUE(bar->findChild<QTimer*>("recordBlinkTimer")->isActive());
+    EXPECT_FALSE(bar->findChild<QTimer*>("recordRequestTimer")->isActive());
     // Stop after the confirmation: idle at once; the late notification changes nothing.
     record->click();
     ASSERT_EQ(openBoxes(), QStringList{CGlobalInstance::getErrorByCode(100008)});
