@@ -1,0 +1,257 @@
+// The preferences' audio page: speaker and microphone choice, volumes, the
+// speaker test through Qt Multimedia and the engine's microphone loopback test
+// with its level meter.
+#include "preferenceswidget.h"
+#include "ui_preferenceswidget.h"
+
+#include <QAudioOutput>
+#include <QDebug>
+
+#include "cglobalinstance.h"
+#include "Tools/settings.h"
+
+namespace {
+
+const char* const kTestSound = ":/music/audio_pcm";
+
+QAudioFormat testSoundFormat()
+{
+    QAudioFormat format;
+    format.setSampleRate(44100);
+    format.setChannelCount(2);
+    format.setSampleSize(16);
+    format.setCodec("audio/pcm");
+    format.setByteOrder(QAudioFormat::LittleEndian);
+    format.setSampleType(QAudioFormat::SignedInt);
+    return format;
+}
+
+void storeAudioDevice(const QString& group, const velto_webrtc::rtc_device_& device)
+{
+    Settings settings;
+    settings.setValue(group + "/index", device.index);
+    settings.setValue(group + "/name", QString::fromStdString(device.name));
+}
+
+// Fills the box with the engine's devices (row = engine index, item data =
+// list position) and returns the position of the stored device, or -1.
+int fillEngineDevices(QComboBox* box, const std::vector<velto_webrtc::rtc_device_>& devices, const QString& group)
+{
+    Settings settings;
+    const std::string storedName = settings.value(group + "/name").toStdString();
+    const int storedIndex = settings.intValue(group + "/index");
+    int matched = -1;
+    for (size_t i = 0; i < devices.size(); ++i) {
+        if (matched < 0 && devices[i].name == storedName) {
+            matched = int(i);
+            if (devices[i].index != storedIndex)
+                settings.setValue(group + "/index", devices[i].index);
+        }
+        box->insertItem(devices[i].index, QString::fromStdString(devices[i].name), int(i));
+    }
+    return matched;
+}
+
+}  // namespace
+
+void AudioDbObserver::OnCaptureDataDB(int db)
+{
+    if (m_widget)
+        emit m_widget->sigCaptureDataDB(db);
+}
+
+void PreferencesWidget::fillMicphoneList()
+{
+    const auto& microphones = CGlobalInstance::audio_record_devices;
+    int matched = fillEngineDevices(ui->micphoneComboBox, microphones, "/Micphone");
+    if (microphones.empty()) {
+        ui->btnTestMicphone->setEnabled(false);
+        return;
+    }
+    if (matched < 0) {
+        matched = 0;
+        storeAudioDevice("/Micphone", microphones.front());
+    }
+    setAudioMicphoneVolume(microphones[size_t(matched)].index);
+    ui->micphoneComboBox->setCurrentIndex(ui->micphoneComboBox->findData(matched));
+}
+
+void PreferencesWidget::fillSpeakerList()
+{
+    const auto& speakers = CGlobalInstance::audio_playout_devices;
+    int matched = fillEngineDevices(ui->speakerComboBox, speakers, "/Speaker");
+    if (speakers.empty()) {
+        ui->btnTestSpeaker->setEnabled(false);
+        return;
+    }
+    if (matched < 0) {
+        matched = 0;
+        storeAudioDevice("/Speaker", speakers.front());
+    }
+    chooseTestOutput(speakers[size_t(matched)]);
+    setAudioSpeakerVolume(speakers[size_t(matched)].index);
+    ui->speakerComboBox->setCurrentIndex(ui->speakerComboBox->findData(matched));
+}
+
+void PreferencesWidget::chooseTestOutput(const velto_webrtc::rtc_device_& speaker)
+{
+    QStringList names;
+    for (const QAudioDeviceInfo& output : m_outputDevices)
+        names << output.deviceName();
+    const int found = devicechoice::findSystemDevice(names, speaker.name);
+    if (found >= 0)
+        initOutDevice(m_outputDevices[found]);
+}
+
+void PreferencesWidget::initOutDevice(const QAudioDeviceInfo& device)
+{
+    if (m_testOutput) {
+        m_testOutput->stop();
+        ui->btnTestSpeaker->setEnabled(true);
+        delete m_testOutput;
+        m_testOutput = nullptr;
+        if (m_soundFile.isOpen())
+            m_soundFile.close();
+    }
+    m_testOutput = new QAudioOutput(device, testSoundFormat(), this);
+    connect(m_testOutput, &QAudioOutput::stateChanged, this, &PreferencesWidget::onTestOutputStateChanged);
+    const int volume = int(m_testOutput->volume() * 100);
+    ui->speakerVolumeHorizontalSlider->setValue(volume == 0 ? 100 : volume);
+}
+
+void PreferencesWidget::setAudioMicphoneVolume(int index)
+{
+    VeltoInterface* sdk = CGlobalInstance::veltoSdk;
+    // The meeting's own recording is not touched; the choice applies from the
+    // next meeting on.
+    if (!sdk || CGlobalInstance::isJoinConference)
+        return;
+    bool recording = false;
+    if (sdk->AudioRecording(&recording) >= 0 && recording)
+        sdk->StopAudioRecording();
+    sdk->SetAudioRecordDevice(index);
+    bool available = false;
+    if (sdk->MicrophoneVolumeIsAvailable(&available) < 0 || !available)
+        return;
+    unsigned minimum = 0, maximum = 255, value = 0;
+    sdk->MinMicrophoneVolume(&minimum);
+    sdk->MaxMicrophoneVolume(&maximum);
+    const QSignalBlocker quiet(ui->micphoneVolumeHorizontalSlider);  // showing the volume is not a change
+    ui->micphoneVolumeHorizontalSlider->setRange(int(minimum), int(maximum));
+    sdk->MicrophoneVolume(&value);
+    ui->micphoneVolumeHorizontalSlider->setValue(int(value));
+    qDebug() << "setAudioMicphoneVolume==" << minimum << "," << maximum << "," << value;
+}
+
+void PreferencesWidget::setAudioSpeakerVolume(int index)
+{
+    VeltoInterface* sdk = CGlobalInstance::veltoSdk;
+    if (!sdk || CGlobalInstance::isJoinConference)
+        return;
+    bool playing = false;
+    if (sdk->AudioPlaying(&playing) >= 0 && playing)
+        sdk->StopAudioPlayout();
+    sdk->SetAudioPlayoutDevice(index);
+    bool available = false;
+    if (sdk->SpeakerVolumeIsAvailable(&available) < 0 || !available)
+        return;
+    unsigned minimum = 0, maximum = 255, value = 0;
+    sdk->MinSpeakerVolume(&minimum);
+    sdk->MaxSpeakerVolume(&maximum);
+    sdk->SpeakerVolume(&value);
+    const QSignalBlocker quiet(ui->speakerVolumeHorizontalSlider);
+    ui->speakerVolumeHorizontalSlider->setRange(int(minimum), int(maximum));
+    ui->speakerVolumeHorizontalSlider->setValue(int(value));
+    qDebug() << "setAudioSpeakerVolume== " << minimum << "," << maximum << "," << value;
+}
+
+void PreferencesWidget::speakerChosen(int row)
+{
+    const auto& speakers = CGlobalInstance::audio_playout_devices;
+    const int position = devicechoice::positionFromItemData(ui->speakerComboBox->itemData(row), speakers.size());
+    if (position < 0)
+        return;
+    const velto_webrtc::rtc_device_& speaker = speakers[size_t(position)];
+    chooseTestOutput(speaker);
+    setAudioSpeakerVolume(speaker.index);
+    storeAudioDevice("/Speaker", speaker);
+}
+
+void PreferencesWidget::micphoneChosen(int row)
+{
+    const auto& microphones = CGlobalInstance::audio_record_devices;
+    const int position = devicechoice::positionFromItemData(ui->micphoneComboBox->itemData(row), microphones.size());
+    if (position < 0)
+        return;
+    stopMicphoneTest();
+    setAudioMicphoneVolume(microphones[size_t(position)].index);
+    storeAudioDevice("/Micphone", microphones[size_t(position)]);
+}
+
+void PreferencesWidget::testSpeaker()
+{
+    if (!m_testOutput)
+        return;
+    ui->btnTestSpeaker->setEnabled(false);
+    m_soundFile.setFileName(kTestSound);
+    m_soundFile.open(QIODevice::ReadOnly);
+    m_testOutput->start(&m_soundFile);
+}
+
+void PreferencesWidget::onTestOutputStateChanged(QAudio::State state)
+{
+    if (state != QAudio::IdleState)
+        return;
+    m_testOutput->stop();
+    ui->btnTestSpeaker->setEnabled(true);
+    m_soundFile.close();
+}
+
+void PreferencesWidget::toggleMicphoneTest()
+{
+    if (m_micphoneTestRunning) {
+        stopMicphoneTest();
+        return;
+    }
+    VeltoInterface* sdk = CGlobalInstance::veltoSdk;
+    // A running meeting owns the engine's microphone and speaker.
+    if (!sdk || CGlobalInstance::isJoinConference)
+        return;
+    ui->micphoneLevelProgressBar->setValue(0);
+    if (!m_observer) {
+        m_observer = std::make_unique<AudioDbObserver>();
+        m_observer->setPreferenceWidget(this);
+    }
+    sdk->SetAudioCaptureDataDBObserver(m_observer.get());
+    sdk->SetAudioDeviceWorkMode(kAudioDeviceLoopback);
+    sdk->StartAudioRecording();
+    sdk->StartAudioPlayout();
+    m_micphoneTestRunning = true;
+    ui->btnTestMicphone->setText(tr("Stop Test"));
+}
+
+void PreferencesWidget::stopMicphoneTest()
+{
+    if (!m_micphoneTestRunning)
+        return;
+    m_micphoneTestRunning = false;
+    VeltoInterface* sdk = CGlobalInstance::veltoSdk;
+    if (sdk && !CGlobalInstance::isJoinConference) {
+        bool running = false;
+        if (sdk->AudioRecording(&running) >= 0 && running)
+            sdk->StopAudioRecording();
+        running = false;
+        if (sdk->AudioPlaying(&running) >= 0 && running)
+            sdk->StopAudioPlayout();
+        sdk->SetAudioDeviceWorkMode(kAudioDeviceNormal);
+    }
+    ui->btnTestMicphone->setText(tr("Test Micphone"));
+    ui->micphoneLevelProgressBar->setValue(0);
+}
+
+void PreferencesWidget::slotCaptureDataDB(int db)
+{
+    const int value = m_levelMeter.add(db);
+    if (value >= 0)
+        ui->micphoneLevelProgressBar->setValue(value);
+}
