@@ -64,6 +64,7 @@ AVCheckWidget::AVCheckWidget(QWidget* parent) : QWidget(parent), ui(new Ui::AVCh
 {
     ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
+    setAttribute(Qt::WA_StyledBackground);
     setWindowTitle(tr("Settings"));
     setWindowFlags(windowFlags() & ~Qt::WindowMaximizeButtonHint);
 

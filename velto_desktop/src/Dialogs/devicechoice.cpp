@@ -32,14 +32,6 @@ int positionFromItemData(const QVariant& data, size_t count)
     return ok && position >= 0 && size_t(position) < count ? position : -1;
 }
 
-int positionOfIndex(const std::vector<velto_webrtc::rtc_device_>& devices, int index)
-{
-    for (size_t i = 0; i < devices.size(); ++i)
-        if (devices[i].index == index)
-            return int(i);
-    return -1;
-}
-
 int MicLevelMeter::add(int db)
 {
     ++m_count;

@@ -26,9 +26,6 @@ int findSystemDevice(const QStringList& systemNames, const std::string& engineNa
 // is missing or lies outside a list of `count` elements.
 int positionFromItemData(const QVariant& data, size_t count);
 
-// Position of the device with that index in the engine's list; -1 when none.
-int positionOfIndex(const std::vector<velto_webrtc::rtc_device_>& devices, int index);
-
 // The preferences' input level bar (range 0..kMaximum): averages every ten
 // levels and maps 55..90 onto the bar.
 class MicLevelMeter {

@@ -8,6 +8,7 @@ DumpWidget::DumpWidget(QString dumpPath, QString errorCode, QString errorAddr, Q
     setWindowFlags((windowFlags() & ~Qt::WindowMinimizeButtonHint & ~Qt::WindowMaximizeButtonHint) |
                    Qt::WindowStaysOnTopHint);
     setAttribute(Qt::WA_DeleteOnClose);
+    setAttribute(Qt::WA_StyledBackground);
     slotTranslatorLanguage();
     connect(ui->btnOk, &QPushButton::clicked, this, &QWidget::close);
 }

@@ -27,6 +27,7 @@ PreferencesWidget::PreferencesWidget(QWidget* parent) : QWidget(parent), ui(new 
 {
     ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
+    setAttribute(Qt::WA_StyledBackground);
     setWindowIcon(QIcon(":/images/logo"));
     setWindowFlags(windowFlags() & ~Qt::WindowMinimizeButtonHint & ~Qt::WindowMaximizeButtonHint);
     ui->preferencesStackedWidget->setCurrentIndex(0);

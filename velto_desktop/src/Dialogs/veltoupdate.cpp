@@ -52,6 +52,7 @@ VeltoUpdate::VeltoUpdate(QString curVersion, QString& latestVersion, QString& fi
     if (modal)
         setWindowModality(Qt::ApplicationModal);
     setAttribute(Qt::WA_DeleteOnClose);
+    setAttribute(Qt::WA_StyledBackground);
 
     ui->lblCurVersion->setText(curVersion);
     ui->lblCurVersion_2->setText(curVersion);
