@@ -130,10 +130,18 @@ TEST_F(UpdateDownload, OnlyAVerifiedPackageIsKept)
         EXPECT_EQ(messageBoxes().size(), c.messageBox ? 1u : 0u);
         EXPECT_EQ(downloaded(), c.outcome == Outcome::Ready ? QStringList{"velto-2.0.0.pkg"} : QStringList{});
         if (c.outcome == Outcome::Ready) {
+            // A system that cannot open the package leaves the program running and says so.
+            VeltoUpdate::setOpener([](const QUrl&) { return false; });
             dialog->findChild<QAbstractButton*>("btnUpgrade")->click();  // Install
+            EXPECT_TRUE(dialog->findChild<QLabel*>("lblTextPromt")->text().contains("velto-2.0.0.pkg"));
+            VeltoUpdate::setOpener([this](const QUrl& url) {
+                opened.push_back(url);
+                return true;
+            });
+            dialog->findChild<QAbstractButton*>("btnUpgrade")->click();
             const QString path = downloads() + "/velto-2.0.0.pkg";
             ASSERT_EQ(opened.size(), 1u);
-            EXPECT_EQ(QDir::cleanPath(opened.front().toLocalFile()), path);
+            EXPECT_EQ(opened.front().toLocalFile(), path);
             QFile file(path);
             ASSERT_TRUE(file.open(QIODevice::ReadOnly));
             EXPECT_EQ(file.readAll().toStdString(), package);

@@ -1135,6 +1135,10 @@
         <source>Download failed!Please try again</source>
         <translation>Download failed!Please try again</translation>
     </message>
+    <message>
+        <source>The package could not be opened: %1</source>
+        <translation>The package could not be opened: %1</translation>
+    </message>
 </context>
 <context>
     <name>VideoWidget</name>

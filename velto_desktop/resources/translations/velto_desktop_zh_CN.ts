@@ -1135,6 +1135,10 @@
         <source>Download failed!Please try again</source>
         <translation>下载失败！请重试</translation>
     </message>
+    <message>
+        <source>The package could not be opened: %1</source>
+        <translation>无法打开安装包：%1</translation>
+    </message>
 </context>
 <context>
     <name>VideoWidget</name>

@@ -14,3 +14,17 @@ qint64 AudioIODevice::writeData(const char* data, qint64 size)
     }
     return size;
 }
+
+QAudioFormat pcmFormat(int rate, int channels, int bits, QAudioFormat::SampleType type)
+{
+    QAudioFormat format;
+    format.setSampleRate(rate);
+    format.setChannelCount(channels);
+    format.setSampleSize(bits);
+    format.setCodec("audio/pcm");
+    format.setByteOrder(QAudioFormat::LittleEndian);
+    format.setSampleType(type);
+    return format;
+}
+
+QAudioFormat testSoundFormat() { return pcmFormat(44100, 2, 16, QAudioFormat::SignedInt); }

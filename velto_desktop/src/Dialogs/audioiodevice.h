@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAudioFormat>
 #include <QIODevice>
 
 // Write-only sink of the device check's microphone capture (8-bit unsigned
@@ -18,3 +19,10 @@ protected:
     qint64 readData(char* data, qint64 maxSize) override;
     qint64 writeData(const char* data, qint64 size) override;
 };
+
+// The built-in test sound that the speaker tests play: raw PCM, no header.
+inline const char* const kTestSoundResource = ":/music/audio_pcm";
+// Its format: 44100 Hz, stereo, 16-bit signed little endian.
+QAudioFormat testSoundFormat();
+// A linear PCM format.
+QAudioFormat pcmFormat(int rate, int channels, int bits, QAudioFormat::SampleType type);

@@ -18,30 +18,15 @@
 
 namespace {
 
-const char* const kTestSound = ":/music/audio_pcm";
 constexpr int kTickMs = 90;
 constexpr int kLevelPaintMs = 33;
-
-QAudioFormat pcmFormat(int rate, int channels, int bits, QAudioFormat::SampleType type)
-{
-    QAudioFormat format;
-    format.setSampleRate(rate);
-    format.setChannelCount(channels);
-    format.setSampleSize(bits);
-    format.setCodec("audio/pcm");
-    format.setByteOrder(QAudioFormat::LittleEndian);
-    format.setSampleType(type);
-    return format;
-}
-
-QAudioFormat testSoundFormat() { return pcmFormat(44100, 2, 16, QAudioFormat::SignedInt); }
 
 // Progress ticks the test sound lasts, so that the slider ends with the sound.
 int soundTicks()
 {
     const QAudioFormat format = testSoundFormat();
     const qint64 bytesPerSecond = qint64(format.sampleRate()) * format.channelCount() * format.sampleSize() / 8;
-    const qint64 ms = QFile(kTestSound).size() * 1000 / bytesPerSecond;
+    const qint64 ms = QFile(kTestSoundResource).size() * 1000 / bytesPerSecond;
     return int(std::max<qint64>(1, (ms + kTickMs - 1) / kTickMs));
 }
 
@@ -313,7 +298,7 @@ void AVCheckWidget::onPlayClicked()
         switch (m_audioOutput->state()) {
         case QAudio::StoppedState:
             setPlayIcon(true);
-            m_soundFile.setFileName(kTestSound);
+            m_soundFile.setFileName(kTestSoundResource);
             m_soundFile.open(QIODevice::ReadOnly);
             m_audioOutput->start(&m_soundFile);
             break;

@@ -7,24 +7,11 @@
 #include <QAudioOutput>
 #include <QDebug>
 
+#include "audioiodevice.h"
 #include "cglobalinstance.h"
 #include "Tools/settings.h"
 
 namespace {
-
-const char* const kTestSound = ":/music/audio_pcm";
-
-QAudioFormat testSoundFormat()
-{
-    QAudioFormat format;
-    format.setSampleRate(44100);
-    format.setChannelCount(2);
-    format.setSampleSize(16);
-    format.setCodec("audio/pcm");
-    format.setByteOrder(QAudioFormat::LittleEndian);
-    format.setSampleType(QAudioFormat::SignedInt);
-    return format;
-}
 
 void storeAudioDevice(const QString& group, const velto_webrtc::rtc_device_& device)
 {
@@ -119,50 +106,65 @@ void PreferencesWidget::initOutDevice(const QAudioDeviceInfo& device)
     ui->speakerVolumeHorizontalSlider->setValue(volume == 0 ? 100 : volume);
 }
 
-void PreferencesWidget::setAudioMicphoneVolume(int index)
+namespace {
+
+// One of the engine's two audio directions, as the volume sliders use it.
+struct EngineDirection {
+    int (VeltoInterface::*running)(bool*);
+    int (VeltoInterface::*stop)();
+    int (VeltoInterface::*select)(int);
+    int (VeltoInterface::*available)(bool*);
+    int (VeltoInterface::*minimum)(unsigned int*);
+    int (VeltoInterface::*maximum)(unsigned int*);
+    int (VeltoInterface::*volume)(unsigned int*);
+    const char* log;
+};
+
+const EngineDirection kRecording{&VeltoInterface::AudioRecording,       &VeltoInterface::StopAudioRecording,
+                                 &VeltoInterface::SetAudioRecordDevice, &VeltoInterface::MicrophoneVolumeIsAvailable,
+                                 &VeltoInterface::MinMicrophoneVolume,  &VeltoInterface::MaxMicrophoneVolume,
+                                 &VeltoInterface::MicrophoneVolume,     "setAudioMicphoneVolume=="};
+const EngineDirection kPlayout{&VeltoInterface::AudioPlaying,          &VeltoInterface::StopAudioPlayout,
+                               &VeltoInterface::SetAudioPlayoutDevice, &VeltoInterface::SpeakerVolumeIsAvailable,
+                               &VeltoInterface::MinSpeakerVolume,      &VeltoInterface::MaxSpeakerVolume,
+                               &VeltoInterface::SpeakerVolume,         "setAudioSpeakerVolume== "};
+
+// Stops the direction if it runs, selects the engine device `index` and shows
+// the engine's volume range and value on the slider (without sending it back).
+// The meeting's own devices are not touched: the choice applies from the next
+// meeting on.
+void selectEngineDevice(const EngineDirection& direction, int index, QSlider* slider)
 {
     VeltoInterface* sdk = CGlobalInstance::veltoSdk;
-    // The meeting's own recording is not touched; the choice applies from the
-    // next meeting on.
     if (!sdk || CGlobalInstance::isJoinConference)
         return;
-    bool recording = false;
-    if (sdk->AudioRecording(&recording) >= 0 && recording)
-        sdk->StopAudioRecording();
-    sdk->SetAudioRecordDevice(index);
+    bool running = false;
+    if ((sdk->*direction.running)(&running) >= 0 && running)
+        (sdk->*direction.stop)();
+    (sdk->*direction.select)(index);
     bool available = false;
-    if (sdk->MicrophoneVolumeIsAvailable(&available) < 0 || !available)
+    if ((sdk->*direction.available)(&available) < 0 || !available)
         return;
     unsigned minimum = 0, maximum = 255, value = 0;
-    sdk->MinMicrophoneVolume(&minimum);
-    sdk->MaxMicrophoneVolume(&maximum);
-    const QSignalBlocker quiet(ui->micphoneVolumeHorizontalSlider);  // showing the volume is not a change
-    ui->micphoneVolumeHorizontalSlider->setRange(int(minimum), int(maximum));
-    sdk->MicrophoneVolume(&value);
-    ui->micphoneVolumeHorizontalSlider->setValue(int(value));
-    qDebug() << "setAudioMicphoneVolume==" << minimum << "," << maximum << "," << value;
+    (sdk->*direction.minimum)(&minimum);
+    (sdk->*direction.maximum)(&maximum);
+    (sdk->*direction.volume)(&value);
+    const QSignalBlocker quiet(slider);
+    slider->setRange(int(minimum), int(maximum));
+    slider->setValue(int(value));
+    qDebug() << direction.log << minimum << "," << maximum << "," << value;
+}
+
+}  // namespace
+
+void PreferencesWidget::setAudioMicphoneVolume(int index)
+{
+    selectEngineDevice(kRecording, index, ui->micphoneVolumeHorizontalSlider);
 }
 
 void PreferencesWidget::setAudioSpeakerVolume(int index)
 {
-    VeltoInterface* sdk = CGlobalInstance::veltoSdk;
-    if (!sdk || CGlobalInstance::isJoinConference)
-        return;
-    bool playing = false;
-    if (sdk->AudioPlaying(&playing) >= 0 && playing)
-        sdk->StopAudioPlayout();
-    sdk->SetAudioPlayoutDevice(index);
-    bool available = false;
-    if (sdk->SpeakerVolumeIsAvailable(&available) < 0 || !available)
-        return;
-    unsigned minimum = 0, maximum = 255, value = 0;
-    sdk->MinSpeakerVolume(&minimum);
-    sdk->MaxSpeakerVolume(&maximum);
-    sdk->SpeakerVolume(&value);
-    const QSignalBlocker quiet(ui->speakerVolumeHorizontalSlider);
-    ui->speakerVolumeHorizontalSlider->setRange(int(minimum), int(maximum));
-    ui->speakerVolumeHorizontalSlider->setValue(int(value));
-    qDebug() << "setAudioSpeakerVolume== " << minimum << "," << maximum << "," << value;
+    selectEngineDevice(kPlayout, index, ui->speakerVolumeHorizontalSlider);
 }
 
 void PreferencesWidget::speakerChosen(int row)
@@ -193,7 +195,7 @@ void PreferencesWidget::testSpeaker()
     if (!m_testOutput)
         return;
     ui->btnTestSpeaker->setEnabled(false);
-    m_soundFile.setFileName(kTestSound);
+    m_soundFile.setFileName(kTestSoundResource);
     m_soundFile.open(QIODevice::ReadOnly);
     m_testOutput->start(&m_soundFile);
 }

@@ -132,7 +132,7 @@ bool VeltoUpdate::checkFileExist()
     return false;
 }
 
-bool VeltoUpdate::startUpdate() { return g_opener(QUrl::fromLocalFile(m_packagePath)); }
+bool VeltoUpdate::startUpdate() { return g_opener(QUrl::fromLocalFile(QDir::cleanPath(m_packagePath))); }
 
 void VeltoUpdate::onUpdateError(QProcess::ProcessError error)
 {
@@ -160,10 +160,14 @@ void VeltoUpdate::upgrade()
             return;
         }
         // Leave only once the system has taken the package.
-        if (startUpdate())
+        if (startUpdate()) {
             QCoreApplication::exit(0);
-        else
+        } else {
             qWarning() << "the update package could not be opened";
+            ui->lblTextPromt->setText(tr("The package could not be opened: %1").arg(QDir::toNativeSeparators(
+                QDir::cleanPath(m_packagePath))));
+            ui->lblTextPromt->setWordWrap(true);
+        }
         return;
     }
     if (checkFileExist()) {
