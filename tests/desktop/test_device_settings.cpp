@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAudioDeviceInfo>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QPointer>
@@ -200,6 +201,23 @@ TEST_F(DeviceWindowTest, DeviceCheckStoresTheEngineDeviceThatNamesTheChoice)
         Settings settings;
         const QString index = settings.intValue("/Micphone/index") == -1 ? QString() : settings.value("/Micphone/index");
         EXPECT_EQ((QStringList{index, settings.value("/Micphone/id"), settings.value("/Micphone/name")}), c.expected);
+    }
+}
+
+// Needs the null sink that the test command starts.
+TEST_F(DeviceWindowTest, DeviceCheckPreselectsTheSystemDeviceOfTheStoredChoice)
+{
+    QStringList inputs;
+    for (const QAudioDeviceInfo& device : QAudioDeviceInfo::availableDevices(QAudio::AudioInput))
+        inputs << device.deviceName();
+    if (!inputs.contains("vsink.monitor"))
+        GTEST_SKIP() << "no PulseAudio null sink";
+    for (const char* stored : {"vsink.monitor", "Stand-in Microphone (vsink.monitor)"}) {
+        SCOPED_TRACE(stored);
+        writeIni(QString("[Micphone]\nname=%1\n").arg(stored));
+        auto* check = new AVCheckWidget();
+        EXPECT_EQ(child<QComboBox>(check, "micphoneComboBox")->currentText(), "vsink.monitor");
+        delete check;
     }
 }
 

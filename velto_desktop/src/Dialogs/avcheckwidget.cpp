@@ -30,17 +30,22 @@ int soundTicks()
     return int(std::max<qint64>(1, (ms + kTickMs - 1) / kTickMs));
 }
 
-// Fills the box with the devices' names and selects the stored one.
+// Fills the box with the system devices' names and selects the stored one:
+// the same name, or else the name that the stored engine device contains.
 void fillAudioBox(QComboBox* box, QList<QAudioDeviceInfo>& list, QAudio::Mode mode, const QString& nameKey)
 {
     const QString stored = Settings().value(nameKey);
     box->clear();
     list = QAudioDeviceInfo::availableDevices(mode);
-    for (const QAudioDeviceInfo& device : list) {
-        box->addItem(device.deviceName());
-        if (device.deviceName() == stored)
-            box->setCurrentText(stored);
-    }
+    QStringList names;
+    for (const QAudioDeviceInfo& device : list)
+        names << device.deviceName();
+    box->addItems(names);
+    int row = names.indexOf(stored);
+    if (row < 0)
+        row = devicechoice::findSystemDevice(names, stored.toUtf8().toStdString());
+    if (row >= 0)
+        box->setCurrentIndex(row);
 }
 
 }  // namespace
