@@ -185,12 +185,14 @@ void VeltoUpdate::upgrade()
 void VeltoUpdate::slotHttpDownload()
 {
     const QUrl url(m_downPath);
-    if (!updaterules::isPlainFileName(m_fileName) || url.scheme() != QLatin1String("https") || !url.isValid()) {
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+    if (folder.isEmpty() || !updaterules::isPlainFileName(m_fileName) || url.scheme() != QLatin1String("https") ||
+        !url.isValid()) {
         qWarning() << "update package refused: name" << m_fileName << "address" << url.toDisplayString();
         showFailed();
         return;
     }
-    QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::DownloadLocation));
+    QDir().mkpath(folder);
     m_file = new QSaveFile(m_packagePath, this);
     if (!m_file->open(QIODevice::WriteOnly)) {
         qWarning() << "update package cannot be written:" << m_file->errorString();
