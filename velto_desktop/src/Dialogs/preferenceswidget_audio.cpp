@@ -21,8 +21,11 @@ void storeAudioDevice(const QString& group, const velto_webrtc::rtc_device_& dev
 }
 
 // Fills the box with the engine's devices (row = engine index, item data =
-// list position) and returns the position of the stored device, or -1.
-int fillEngineDevices(QComboBox* box, const std::vector<velto_webrtc::rtc_device_>& devices, const QString& group)
+// list position) and returns the position of the stored device, or of the
+// first one (stored now) when the stored one is gone; -1 for an empty list,
+// which disables the test button.
+int fillEngineDevices(QComboBox* box, const std::vector<velto_webrtc::rtc_device_>& devices, const QString& group,
+                      QAbstractButton* test)
 {
     Settings settings;
     const std::string storedName = settings.value(group + "/name").toStdString();
@@ -35,6 +38,15 @@ int fillEngineDevices(QComboBox* box, const std::vector<velto_webrtc::rtc_device
                 settings.setValue(group + "/index", devices[i].index);
         }
         box->insertItem(devices[i].index, QString::fromStdString(devices[i].name), int(i));
+    }
+    if (devices.empty()) {
+        test->setEnabled(false);
+        return -1;
+    }
+    if (matched < 0) {
+        settings.setValue(group + "/index", devices.front().index);
+        settings.setValue(group + "/name", QString::fromStdString(devices.front().name));
+        matched = 0;
     }
     return matched;
 }
@@ -50,34 +62,22 @@ void AudioDbObserver::OnCaptureDataDB(int db)
 void PreferencesWidget::fillMicphoneList()
 {
     const auto& microphones = CGlobalInstance::audio_record_devices;
-    int matched = fillEngineDevices(ui->micphoneComboBox, microphones, "/Micphone");
-    if (microphones.empty()) {
-        ui->btnTestMicphone->setEnabled(false);
+    const int chosen = fillEngineDevices(ui->micphoneComboBox, microphones, "/Micphone", ui->btnTestMicphone);
+    if (chosen < 0)
         return;
-    }
-    if (matched < 0) {
-        matched = 0;
-        storeAudioDevice("/Micphone", microphones.front());
-    }
-    setAudioMicphoneVolume(microphones[size_t(matched)].index);
-    ui->micphoneComboBox->setCurrentIndex(ui->micphoneComboBox->findData(matched));
+    setAudioMicphoneVolume(microphones[size_t(chosen)].index);
+    ui->micphoneComboBox->setCurrentIndex(ui->micphoneComboBox->findData(chosen));
 }
 
 void PreferencesWidget::fillSpeakerList()
 {
     const auto& speakers = CGlobalInstance::audio_playout_devices;
-    int matched = fillEngineDevices(ui->speakerComboBox, speakers, "/Speaker");
-    if (speakers.empty()) {
-        ui->btnTestSpeaker->setEnabled(false);
+    const int chosen = fillEngineDevices(ui->speakerComboBox, speakers, "/Speaker", ui->btnTestSpeaker);
+    if (chosen < 0)
         return;
-    }
-    if (matched < 0) {
-        matched = 0;
-        storeAudioDevice("/Speaker", speakers.front());
-    }
-    chooseTestOutput(speakers[size_t(matched)]);
-    setAudioSpeakerVolume(speakers[size_t(matched)].index);
-    ui->speakerComboBox->setCurrentIndex(ui->speakerComboBox->findData(matched));
+    chooseTestOutput(speakers[size_t(chosen)]);
+    setAudioSpeakerVolume(speakers[size_t(chosen)].index);
+    ui->speakerComboBox->setCurrentIndex(ui->speakerComboBox->findData(chosen));
 }
 
 void PreferencesWidget::chooseTestOutput(const velto_webrtc::rtc_device_& speaker)
