@@ -58,7 +58,7 @@ std::vector<WindowCase> windows()
         {"CalendarWidget", [] { return new CalendarWidget(); }, {}},
         // --- whiteboard and annotation
         // --- device settings and updates
-        {"AVCheckWidget", [] { CGlobalInstance::getVideoAudioDevices(); return new AVCheckWidget(); }, {"refreshMicphone", "refreshPlayout", "refreshCamera", "audioPlay"}},
+        {"AVCheckWidget", [] { CGlobalInstance::getVideoAudioDevices(); return new AVCheckWidget(); }, {"refreshCamera", "audioPlay"}},
         {"PreferencesWidget", [] { return new PreferencesWidget(); },
          {"btnPreferencesAudio", "btnTestSpeaker", "btnTestMicphone", "btnPreferencesVideo", "btnPreferencesGerenal"}},
         {"VeltoUpdate up to date", [] {
