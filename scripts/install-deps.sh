@@ -11,6 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev libssl-dev openssl
   fonts-font-awesome xvfb xauth x11-utils
   sox imagemagick fonts-wqy-microhei
+  pulseaudio pulseaudio-utils
 )
 
 sudo=""

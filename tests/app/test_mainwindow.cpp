@@ -115,11 +115,11 @@ TEST_F(MainWindowTest, ExitFromThePopupLeavesTheMeetingAndLogsOut)
     EXPECT_TRUE(meetingWindows().isEmpty());
 }
 
-TEST_F(MainWindowTest, UpdateIsOfferedOnlyForAnotherRealVersion)
+TEST_F(MainWindowTest, UpdateIsOfferedOnlyForANewerRealVersion)
 {
     const std::pair<const char*, bool> versions[] = {
         {"1.0.9", false}, {"", false}, {"test_2.0.0", false}, {"2.0.0-test_", false},
-        {"2.0.0", true}, {"1.0.8", true}, {"1.0.9.1", true},
+        {"2.0.0", true}, {"1.0.8", false}, {"1.0.10", true}, {"1.0.9.1", true},
     };
     for (const auto& [version, offered] : versions)
         EXPECT_EQ(MainWindow::offersUpdate(version), offered) << version;

@@ -5,10 +5,13 @@
 #include "FakeVeltoInterface.h"
 #include "cglobalinstance.h"
 
+#include "avcheckwidget.h"
 #include "calendarwidget.h"
+#include "dumpwidget.h"
 #include "joinmeetwidget.h"
 #include "loginwidget.h"
 #include "messagebox.h"
+#include "preferenceswidget.h"
 #include "qconferencedelaywidget.h"
 #include "qconferenceinfowidget.h"
 #include "qnicknamewidget.h"
@@ -19,6 +22,7 @@
 #include "subvideowidget.h"
 #include "videocontrolwidget.h"
 #include "videowidget.h"
+#include "veltoupdate.h"
 
 #include <gtest/gtest.h>
 
@@ -81,6 +85,18 @@ std::vector<WindowCase> windows()
         {"CalendarWidget", [] { return new CalendarWidget(); }, {}},
         // --- whiteboard and annotation
         // --- device settings and updates
+        {"AVCheckWidget", [] { CGlobalInstance::getVideoAudioDevices(); return new AVCheckWidget(); }, {"refreshCamera", "audioPlay"}},
+        {"PreferencesWidget", [] { return new PreferencesWidget(); },
+         {"btnPreferencesAudio", "btnTestSpeaker", "btnTestMicphone", "btnPreferencesVideo", "btnPreferencesGerenal"}},
+        {"VeltoUpdate up to date", [] {
+             QString latest = "1.0.9", name, address, md5;
+             return new VeltoUpdate("1.0.9", latest, name, address, md5, false, nullptr);
+         }, {}},
+        {"VeltoUpdate offering", [] {
+             QString latest = "2.0.0", name = "../x", address = "https://localhost:1/x", md5;
+             return new VeltoUpdate("1.0.9", latest, name, address, md5, true, nullptr);
+         }, {"btnUpgrade"}},
+        {"DumpWidget", [] { return new DumpWidget("/nonexistent/velto.dmp", "0xC0000005", "0x00401000"); }, {}},
     };
     return cases;
 }

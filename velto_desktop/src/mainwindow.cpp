@@ -25,6 +25,7 @@
 #include "Dialogs/profilewidget.h"
 #include "Dialogs/qconferencedelaywidget.h"
 #include "Dialogs/reservationmeetwidget.h"
+#include "Dialogs/updaterules.h"
 #include "Dialogs/veltoupdate.h"
 #include "Dialogs/videowidget.h"
 #include "Tools/commonhelper.h"
@@ -218,7 +219,7 @@ void MainWindow::showStartPage()
 
 bool MainWindow::offersUpdate(const QString& latestVersion)
 {
-    return !latestVersion.isEmpty() && latestVersion != kAppVersion && !latestVersion.contains("test_");
+    return updaterules::isNewerVersion(kAppVersion, latestVersion);
 }
 
 void MainWindow::selectedPage(ePAGE page)
@@ -335,6 +336,11 @@ void MainWindow::showPreferences() { openWindow(new PreferencesWidget(nullptr));
 
 void MainWindow::showUpdate()
 {
+    if (VeltoUpdate* open = VeltoUpdate::current()) {
+        open->raise();
+        open->activateWindow();
+        return;
+    }
     QString version, fileName, downPath, md5;
     CommonHelper::getUpdateInfo(version, fileName, downPath, md5);
     openWindow(new VeltoUpdate(kAppVersion, version, fileName, downPath, md5, false, nullptr));
