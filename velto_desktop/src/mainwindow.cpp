@@ -29,6 +29,7 @@
 #include "Tools/commonhelper.h"
 #include "Tools/iconhelper.h"
 #include "Tools/settings.h"
+#include "Tools/updatecheck.h"
 #include "cveltocallback.h"
 #include "loginwidget.h"
 #include "systemtray.h"
@@ -134,7 +135,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
 
     m_loginWidget = new LoginWidget(nullptr);
     m_loginWidget->hide();
-    showStartPage();
+    waitForUpdateCheck();
 
     m_tray = new SystemTray(nullptr);
     connect(m_tray, &SystemTray::sigTranslatorLanguage, this, &MainWindow::slotTranslatorLanguage);
@@ -202,15 +203,31 @@ MainWindow::~MainWindow()
 #endif
 }
 
-void MainWindow::showStartPage()
+void MainWindow::waitForUpdateCheck()
 {
-    QString version, fileName, downPath, md5;
-    CommonHelper::getUpdateInfo(version, fileName, downPath, md5);
-    if (!offersUpdate(version)) {
+    // Start-up sent the check early; the first window waits for its answer
+    // (or its short deadline) without holding the GUI thread.
+    UpdateCheck* check = UpdateCheck::takeStartupCheck(this);
+    const auto decide = [this, check] {
+        UpdateInfo info;
+        check->read(info);
+        check->deleteLater();
+        showStartPage(info);
+    };
+    if (check->isFinished())
+        decide();
+    else
+        connect(check, &UpdateCheck::finished, this, decide);
+}
+
+void MainWindow::showStartPage(UpdateInfo info)
+{
+    m_startPageShown = true;
+    if (!offersUpdate(info.version)) {
         m_loginWidget->show();
         return;
     }
-    auto* dialog = new VeltoUpdate(kAppVersion, version, fileName, downPath, md5, true, nullptr);
+    auto* dialog = new VeltoUpdate(kAppVersion, info.version, info.fileName, info.downPath, info.md5, true, nullptr);
     connect(dialog, &VeltoUpdate::sigCancel, m_loginWidget, &QWidget::show);
     dialog->show();
 }
