@@ -48,6 +48,9 @@ UpdateCheck::UpdateCheck(int timeoutMs, QObject* parent) : QObject(parent)
             finish();
     });
     m_deadline->start(timeoutMs);
+    // Made now: its first use loads Qt's network plugins, which can happen
+    // while the trust store is still being built.
+    m_manager = new QNetworkAccessManager(this);
     sendWhenTrusted();
 }
 
@@ -73,7 +76,6 @@ void UpdateCheck::sendWhenTrusted()
     qDebug() << "update manifest:" << url;
     QNetworkRequest request{QUrl(url)};
     request.setSslConfiguration(CommonHelper::sslConfiguration());
-    m_manager = new QNetworkAccessManager(this);
     m_reply = m_manager->get(request);
     connect(m_reply, &QNetworkReply::finished, this, &UpdateCheck::replyFinished);
 }
