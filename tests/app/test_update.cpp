@@ -7,6 +7,8 @@
 
 #include "Dialogs/veltoupdate.h"
 #include "LocalServer.h"
+#include "Tools/commonhelper.h"
+#include "Tools/updatecheck.h"
 #include "loginwidget.h"
 
 using namespace velto::test;
@@ -22,6 +24,9 @@ protected:
         AppTest::SetUp();
         server.setCaBundleEnv();
         qputenv("VELTO_UPDATE_HOST", QByteArray::fromStdString(server.localhost()));
+        // Built ahead, as a long-running program has it: the deadlines below
+        // are about the request, not about decoding CAs on a loaded machine.
+        CommonHelper::sslConfiguration();
     }
     LocalServer server;
 };
@@ -70,4 +75,14 @@ TEST_F(StartPageTest, FirstWindowFollowsTheManifestWithoutHoldingTheGuiThread)
         }
         window.reset();
     }
+}
+
+TEST_F(StartPageTest, WindowWaitsForTheCheckSentBeforeIt)
+{
+    server.setManifest(R"({"version":"2.0.0","fileName":"v.dmg","downPath":"https://example.org/v.dmg","md5":"00"})");
+    UpdateCheck::sendAtStartup();  // as start-up does, before any window
+    ASSERT_TRUE(waitUntil([&] { return server.requests(kManifest).size() == 1u; }));
+    makeWindow();
+    EXPECT_EQ(server.requests(kManifest).size(), 1u);
+    EXPECT_EQ(shownWindows<VeltoUpdate>().size(), 1);
 }
