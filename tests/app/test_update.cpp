@@ -2,6 +2,8 @@
 #include "AppTestSupport.h"
 
 #include <QElapsedTimer>
+#include <QMenu>
+#include <QPushButton>
 
 #include <functional>
 
@@ -85,4 +87,31 @@ TEST_F(StartPageTest, WindowWaitsForTheCheckSentBeforeIt)
     makeWindow();
     EXPECT_EQ(server.requests(kManifest).size(), 1u);
     EXPECT_EQ(shownWindows<VeltoUpdate>().size(), 1);
+}
+
+TEST_F(StartPageTest, UpdateFromTheMenuWaitsForTheAnswerWithoutHoldingTheGuiThread)
+{
+    makeWindow();
+    server.forceStall(kManifest, 60000);
+    QAction* update = nullptr;
+    for (QAction* action : window->findChild<QPushButton*>("btnName")->menu()->actions())
+        if (action->text() == "Update")
+            update = action;
+    ASSERT_NE(update, nullptr);
+    QElapsedTimer clock;
+    clock.start();
+    update->trigger();
+    update->trigger();  // clicked again while waiting
+    EXPECT_LT(clock.elapsed(), 500);
+    EXPECT_TRUE(shownWindows<VeltoUpdate>().isEmpty());
+
+    ASSERT_TRUE(waitUntil([&] { return server.requests(kManifest).size() == 1u; }));
+    server.reset();  // the stalled request is answered: the current version
+    ASSERT_TRUE(waitUntil([] { return !shownWindows<VeltoUpdate>().isEmpty(); }));
+    QTest::qWait(100);
+    const QList<VeltoUpdate*> dialogs = shownWindows<VeltoUpdate>();
+    ASSERT_EQ(dialogs.size(), 1);
+    EXPECT_FALSE(dialogs.first()->isModal());
+    EXPECT_FALSE(dialogs.first()->offersUpdate());
+    EXPECT_EQ(server.requests(kManifest).size(), 1u);
 }

@@ -351,9 +351,18 @@ void MainWindow::showPreferences() { openWindow(new PreferencesWidget(nullptr));
 
 void MainWindow::showUpdate()
 {
-    QString version, fileName, downPath, md5;
-    CommonHelper::getUpdateInfo(version, fileName, downPath, md5);
-    openWindow(new VeltoUpdate(kAppVersion, version, fileName, downPath, md5, false, nullptr));
+    // The dialog opens once the manifest is in; the windows stay responsive
+    // meanwhile, and a second click during the wait adds nothing.
+    if (m_menuUpdateCheck)
+        return;
+    auto* check = new UpdateCheck(UpdateCheck::kMenuTimeoutMs, this);
+    m_menuUpdateCheck = check;
+    connect(check, &UpdateCheck::finished, this, [this, check] {
+        UpdateInfo info;
+        check->read(info);
+        check->deleteLater();
+        openWindow(new VeltoUpdate(kAppVersion, info.version, info.fileName, info.downPath, info.md5, false, nullptr));
+    });
 }
 
 void MainWindow::initHomePage()

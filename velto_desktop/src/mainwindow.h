@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QPoint>
+#include <QPointer>
 #include <QString>
 
 #include <cstdint>
@@ -25,6 +26,7 @@ class QMenuBar;
 class QTcpSocket;
 class QTimer;
 class SystemTray;
+class UpdateCheck;
 struct UpdateInfo;
 
 // The running version, compared with the update manifest's.
@@ -213,6 +215,7 @@ private:
     SystemTray* m_tray = nullptr;
     LoginWidget* m_loginWidget = nullptr;
     bool m_startPageShown = false;
+    QPointer<UpdateCheck> m_menuUpdateCheck;
     CalendarWidget* m_calendar = nullptr;
     QMenuBar* m_menuBar = nullptr;
     QMenu* m_popupMenu = nullptr;

@@ -17,9 +17,6 @@
 
 namespace {
 
-// The menu's check may wait a little longer than start-up's.
-const int kManifestTimeoutMs = 5000;
-
 QSslConfiguration buildSslConfiguration(const QString& bundle)
 {
     QSslConfiguration config = QSslConfiguration::defaultConfiguration();
@@ -144,7 +141,7 @@ QString CommonHelper::getBase64(QString text)
 
 bool CommonHelper::getUpdateInfo(QString& version, QString& fileName, QString& downPath, QString& md5)
 {
-    UpdateCheck check(kManifestTimeoutMs);
+    UpdateCheck check(UpdateCheck::kMenuTimeoutMs);
     QEventLoop loop;
     QObject::connect(&check, &UpdateCheck::finished, &loop, &QEventLoop::quit);
     if (!check.isFinished())

@@ -40,6 +40,8 @@ public:
     static UpdateCheck* takeStartupCheck(QObject* parent);
     // The start-up decision waits this long at most.
     static constexpr int kStartupTimeoutMs = 1500;
+    // A check the user asked for may wait a little longer.
+    static constexpr int kMenuTimeoutMs = 5000;
 
 signals:
     void finished();
