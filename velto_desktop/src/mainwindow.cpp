@@ -209,10 +209,8 @@ void MainWindow::waitForUpdateCheck()
     // (or its short deadline) without holding the GUI thread.
     UpdateCheck* check = UpdateCheck::takeStartupCheck(this);
     const auto decide = [this, check] {
-        UpdateInfo info;
-        check->read(info);
         check->deleteLater();
-        showStartPage(info);
+        showStartPage(check->info());
     };
     if (check->isFinished())
         decide();
@@ -358,9 +356,8 @@ void MainWindow::showUpdate()
     auto* check = new UpdateCheck(UpdateCheck::kMenuTimeoutMs, this);
     m_menuUpdateCheck = check;
     connect(check, &UpdateCheck::finished, this, [this, check] {
-        UpdateInfo info;
-        check->read(info);
         check->deleteLater();
+        UpdateInfo info = check->info();
         openWindow(new VeltoUpdate(kAppVersion, info.version, info.fileName, info.downPath, info.md5, false, nullptr));
     });
 }

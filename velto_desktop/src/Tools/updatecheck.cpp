@@ -129,6 +129,13 @@ bool UpdateCheck::read(UpdateInfo& info) const
     return true;
 }
 
+UpdateInfo UpdateCheck::info() const
+{
+    UpdateInfo info;
+    read(info);
+    return info;
+}
+
 void UpdateCheck::sendAtStartup()
 {
     if (!startupCheck())

@@ -31,6 +31,8 @@ public:
     // Writes the members the answer carries over `info` and returns true when
     // a 2xx answer parsed as JSON; otherwise returns false and leaves `info`.
     bool read(UpdateInfo& info) const;
+    // The answer's members, empty where it says nothing or did not come.
+    UpdateInfo info() const;
 
     // Start-up sends its check this early, before any window exists, so that
     // the answer is on its way while the windows are built.
