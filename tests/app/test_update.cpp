@@ -58,12 +58,13 @@ TEST_F(StartPageTest, FirstWindowFollowsTheManifestWithoutHoldingTheGuiThread)
         SCOPED_TRACE(c.what);
         server.reset();
         c.serve();
+        window = std::make_unique<MainWindow>();
+        // Nothing has been decided yet: the constructor did not wait for the answer.
+        EXPECT_FALSE(window->startPageShown());
         QElapsedTimer clock;
         clock.start();
-        window = std::make_unique<MainWindow>();
-        EXPECT_LT(clock.elapsed(), 1000) << "the window is built without waiting for the answer";
-        ASSERT_TRUE(waitUntil([&] { return window->startPageShown(); }, 5000));
-        EXPECT_LT(clock.elapsed(), 2500);
+        ASSERT_TRUE(waitUntil([&] { return window->startPageShown(); }, 10000));
+        EXPECT_LT(clock.elapsed(), UpdateCheck::kStartupTimeoutMs + 1000);
         EXPECT_EQ(server.requests(kManifest).size(), 1u);
 
         const QList<VeltoUpdate*> dialogs = shownWindows<VeltoUpdate>();
@@ -102,7 +103,7 @@ TEST_F(StartPageTest, UpdateFromTheMenuWaitsForTheAnswerWithoutHoldingTheGuiThre
     clock.start();
     update->trigger();
     update->trigger();  // clicked again while waiting
-    EXPECT_LT(clock.elapsed(), 500);
+    EXPECT_LT(clock.elapsed(), 1000);
     EXPECT_TRUE(shownWindows<VeltoUpdate>().isEmpty());
 
     ASSERT_TRUE(waitUntil([&] { return server.requests(kManifest).size() == 1u; }));

@@ -28,6 +28,9 @@ void pointAt(const LocalServer& server)
 {
     server.setCaBundleEnv();
     qputenv("VELTO_UPDATE_HOST", QByteArray::fromStdString(server.localhost()));
+    // Built ahead, as a long-running program has it, so that each fetch's
+    // deadline is about the request alone, even on a slow (sanitizer) build.
+    CommonHelper::sslConfiguration();
 }
 
 TEST(UpdateManifest, Answers)
@@ -142,15 +145,15 @@ TEST(UpdateManifest, FailuresLeaveTheOutputsInTime)
 TEST(UpdateManifest, TrustStoreIsBuiltOncePerBundle)
 {
     LocalServer server;
-    pointAt(server);
     server.setManifest(R"({"version":"2.0"})");
     const int before = CommonHelper::sslConfigurationBuilds();
+    pointAt(server);
     for (int request = 0; request < 2; ++request) {
         Outputs out;
         EXPECT_TRUE(out.fetch());
         EXPECT_EQ(out.version, "2.0");
     }
-    EXPECT_LE(CommonHelper::sslConfigurationBuilds(), before + 1);
+    EXPECT_EQ(CommonHelper::sslConfigurationBuilds(), before + 1);
 
     LocalServer next;  // a new CA, named by a new bundle, is read in
     pointAt(next);
@@ -158,6 +161,7 @@ TEST(UpdateManifest, TrustStoreIsBuiltOncePerBundle)
     Outputs out;
     EXPECT_TRUE(out.fetch());
     EXPECT_EQ(out.version, "3.0");
+    EXPECT_EQ(CommonHelper::sslConfigurationBuilds(), before + 2);
 }
 
 }  // namespace
