@@ -19,6 +19,7 @@ const char* const kDefaultUpdateHost = "localhost:8443";
 const char* const kManifestPath = "/download/bm/version_mac_bm.json";
 // How often a check looks whether the trust store is built yet.
 const int kTrustPollMs = 2;
+int startupTimeoutMs = UpdateCheck::kStartupTimeoutMs;
 
 QString manifestUrl()
 {
@@ -139,15 +140,17 @@ UpdateInfo UpdateCheck::info() const
 void UpdateCheck::sendAtStartup()
 {
     if (!startupCheck())
-        startupCheck() = new UpdateCheck(kStartupTimeoutMs, QCoreApplication::instance());
+        startupCheck() = new UpdateCheck(startupTimeoutMs, QCoreApplication::instance());
 }
+
+void UpdateCheck::setStartupTimeout(int milliseconds) { startupTimeoutMs = milliseconds; }
 
 UpdateCheck* UpdateCheck::takeStartupCheck(QObject* parent)
 {
     UpdateCheck* check = startupCheck();
     startupCheck() = nullptr;
     if (!check)
-        return new UpdateCheck(kStartupTimeoutMs, parent);
+        return new UpdateCheck(startupTimeoutMs, parent);
     check->setParent(parent);
     return check;
 }

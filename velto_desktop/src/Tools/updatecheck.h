@@ -40,8 +40,10 @@ public:
     // The check sendAtStartup sent, handed over once (the caller becomes its
     // parent); a new one when none is waiting.
     static UpdateCheck* takeStartupCheck(QObject* parent);
-    // The start-up decision waits this long at most.
+    // The start-up decision waits this long at most, unless a test that is
+    // not about the deadline lengthens it.
     static constexpr int kStartupTimeoutMs = 1500;
+    static void setStartupTimeout(int milliseconds);
     // A check the user asked for may wait a little longer.
     static constexpr int kMenuTimeoutMs = 5000;
 
