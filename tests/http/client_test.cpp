@@ -720,6 +720,7 @@ private:
 TEST_F(HttpClientTest, TransportFailuresGiveCodeZeroInTime) {
     RefusingPort refusing;
     std::unique_ptr<LocalServer> untrusted;
+    std::unique_ptr<LocalServer> otherHost;
     const std::string caBundle = std::getenv("VELTO_CA_BUNDLE");
 
     struct Case {
@@ -733,6 +734,14 @@ TEST_F(HttpClientTest, TransportFailuresGiveCodeZeroInTime) {
          [&] {
              untrusted = std::make_unique<LocalServer>(LocalServer::Options{true, ""});
              return untrusted->host();
+         }},
+        {"trusted certificate issued to another host", kTestLimits,
+         [&] {
+             LocalServer::Options options;
+             options.certificateHost = "other.host.invalid";
+             otherHost = std::make_unique<LocalServer>(options);
+             otherHost->setCaBundleEnv();
+             return otherHost->host();
          }},
         {"CA not trusted by the system store", kTestLimits,
          [&] {

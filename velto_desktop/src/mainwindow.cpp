@@ -31,6 +31,7 @@
 #include "Tools/commonhelper.h"
 #include "Tools/iconhelper.h"
 #include "Tools/settings.h"
+#include "Tools/updatecheck.h"
 #include "cveltocallback.h"
 #include "loginwidget.h"
 #include "systemtray.h"
@@ -136,7 +137,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
 
     m_loginWidget = new LoginWidget(nullptr);
     m_loginWidget->hide();
-    showStartPage();
+    waitForUpdateCheck();
 
     m_tray = new SystemTray(nullptr);
     connect(m_tray, &SystemTray::sigTranslatorLanguage, this, &MainWindow::slotTranslatorLanguage);
@@ -204,15 +205,29 @@ MainWindow::~MainWindow()
 #endif
 }
 
-void MainWindow::showStartPage()
+void MainWindow::waitForUpdateCheck()
 {
-    QString version, fileName, downPath, md5;
-    CommonHelper::getUpdateInfo(version, fileName, downPath, md5);
-    if (!offersUpdate(version)) {
+    // Start-up sent the check early; the first window waits for its answer
+    // (or its short deadline) without holding the GUI thread.
+    UpdateCheck* check = UpdateCheck::takeStartupCheck(this);
+    const auto decide = [this, check] {
+        check->deleteLater();
+        showStartPage(check->info());
+    };
+    if (check->isFinished())
+        decide();
+    else
+        connect(check, &UpdateCheck::finished, this, decide);
+}
+
+void MainWindow::showStartPage(UpdateInfo info)
+{
+    m_startPageShown = true;
+    if (!offersUpdate(info.version)) {
         m_loginWidget->show();
         return;
     }
-    auto* dialog = new VeltoUpdate(kAppVersion, version, fileName, downPath, md5, true, nullptr);
+    auto* dialog = new VeltoUpdate(kAppVersion, info.version, info.fileName, info.downPath, info.md5, true, nullptr);
     connect(dialog, &VeltoUpdate::sigCancel, m_loginWidget, &QWidget::show);
     dialog->show();
 }
@@ -341,9 +356,17 @@ void MainWindow::showUpdate()
         open->activateWindow();
         return;
     }
-    QString version, fileName, downPath, md5;
-    CommonHelper::getUpdateInfo(version, fileName, downPath, md5);
-    openWindow(new VeltoUpdate(kAppVersion, version, fileName, downPath, md5, false, nullptr));
+    // The dialog opens once the manifest is in; the windows stay responsive
+    // meanwhile, and a second click during the wait adds nothing.
+    if (m_menuUpdateCheck)
+        return;
+    auto* check = new UpdateCheck(UpdateCheck::kMenuTimeoutMs, this);
+    m_menuUpdateCheck = check;
+    connect(check, &UpdateCheck::finished, this, [this, check] {
+        check->deleteLater();
+        UpdateInfo info = check->info();
+        openWindow(new VeltoUpdate(kAppVersion, info.version, info.fileName, info.downPath, info.md5, false, nullptr));
+    });
 }
 
 void MainWindow::initHomePage()
