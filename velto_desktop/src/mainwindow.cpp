@@ -179,6 +179,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     connect(this, &MainWindow::sigLeaveConference, this, &MainWindow::slotLeaveConference);
     connect(this, &MainWindow::sigNetworkError, this, &MainWindow::slotNetworkError);
     connect(this, &MainWindow::sigActiveWidget, this, &MainWindow::slotActiveWidget);
+    connect(this, &MainWindow::sigWhiteBoard, this, &MainWindow::slotWhiteBoard);
 
 #ifdef Q_OS_MACOS
     setupDockClickHandler();
@@ -193,6 +194,7 @@ MainWindow::~MainWindow()
     if (m_positionTimer->isActive())
         savePosition();
     stopNetworkCheck();
+    clearWhiteboard();
     delete ui;
     delete m_tray;
     delete m_popupMenu;
@@ -692,6 +694,7 @@ void MainWindow::endAnsweredCall()
 
 void MainWindow::slotLeaveConference()
 {
+    clearWhiteboard();
     setHomePageBtnStatus(true);
     endAnsweredCall();
 }
