@@ -5,6 +5,7 @@
 
 #include <QPen>
 #include <QPoint>
+#include <QPointer>
 #include <QRect>
 #include <QString>
 #include <QWidget>
@@ -50,6 +51,15 @@ public:
     // library); without one the primary screen is covered.
     using WindowLocator = std::function<QRect(int appId)>;
     static void setWindowLocator(WindowLocator locator);
+
+    // The receiving end of the annotation channel, for the meeting window that
+    // owns `overlay` and lies under it: opens or reuses the viewer overlay on
+    // "create", feeds it strokes, texts and clears, closes it on "destroy".
+    // Only the current moderator's drawing counts; a replay request (from
+    // anyone) reaches the sharer's own overlay. True when an overlay was
+    // placed, so that the caller raises its toolbar above it.
+    static bool relay(QPointer<QScreenshareWhiteboard>& overlay, const QWidget* meetingWindow,
+                      const std::string& action, const std::string& data, const std::string& from);
 
     // For tests and the smoke test.
     QGraphicsScene* drawingScene() const { return scene; }
