@@ -373,6 +373,21 @@ TEST_F(Drawing, ViewerOverlayMapsWhatArrives)
     EXPECT_EQ(sdk.count("SendAnnotate"), 0);
 }
 
+TEST_F(Drawing, ViewerOverlayLetsThePictureThroughAroundItsDrawing)
+{
+    QScreenshareWhiteboard overlay;
+    overlay.showWidget(QRect(0, 0, 800, 600), 800, 600, 0);
+    QApplication::processEvents();
+    EXPECT_FALSE(overlay.mask().contains(QPoint(400, 300)));
+    overlay.slotDrawLine({100, 300}, {700, 300}, "source-over", "#ff0000", 8);
+    QApplication::processEvents();
+    EXPECT_TRUE(overlay.mask().contains(QPoint(400, 300)));
+    EXPECT_FALSE(overlay.mask().contains(QPoint(400, 200)));
+    overlay.slotClear();
+    QApplication::processEvents();
+    EXPECT_FALSE(overlay.mask().contains(QPoint(400, 300)));
+}
+
 TEST_F(Drawing, ViewerOverlayWithoutAUsableSenderSizeDrawsNothing)
 {
     QScreenshareWhiteboard overlay;

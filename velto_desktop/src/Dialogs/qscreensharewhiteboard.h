@@ -91,6 +91,10 @@ private:
     void send(const char* type, const std::string& body, const std::string& target = std::string());
     void setSceneToOverlay();
     void eraseAt(QPoint p);
+    // A viewer's overlay lets through everything but its drawing: without a
+    // compositor a translucent window would hide the picture below it.
+    void scheduleViewerMask();
+    void updateViewerMask();
     // Appends a replay record and returns the tag that names it.
     quint64 record(const WhiteboardItem& item);
 
@@ -111,5 +115,7 @@ private:
     int senderWidth = 0;
     int senderHeight = 0;
     AnnotationMapping mapping;
+    bool viewer = false;
+    bool maskPending = false;
     drawing::ReplayLimiter replayLimiter;
 };
