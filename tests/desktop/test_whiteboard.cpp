@@ -567,6 +567,21 @@ TEST_F(Sharer, ReplayRequestsFromAnyoneReachTheSharersOverlay)
     QScreenshareWhiteboard::relay(held, nullptr, "message", R"({"type":"getInit"})", "other@ms/ep8");
     EXPECT_EQ(sdk.names(), (std::vector<std::string>{"SendAnnotate"}));
     EXPECT_EQ(sdk.last("SendAnnotate").args.at(3), "late@ms/ep9");
+
+    // Whatever else arrives leaves the sharer's overlay as it is.
+    user_info moderator;
+    moderator.jid = "boss@ms/ep1";
+    moderator.isModerator = true;
+    CGlobalInstance::updateUserList(moderator);
+    CGlobalInstance::isShareWhiteboard = true;
+    QWidget meeting;
+    const QRect before = overlay->geometry();
+    for (const char* action : {"create", "message", "destroy"})
+        QScreenshareWhiteboard::relay(held, &meeting, action, R"({"type":"Clear Annotate"})", moderator.jid);
+    EXPECT_EQ(held.data(), overlay.get());
+    EXPECT_EQ(overlay->geometry(), before);
+    EXPECT_EQ(overlay->drawingScene()->items().size(), 1);
+    CGlobalInstance::user_list.clear();
 }
 
 }  // namespace

@@ -27,7 +27,8 @@ bool QScreenshareWhiteboard::relay(QPointer<QScreenshareWhiteboard>& overlay, co
                 overlay->slotAnnotateGetInit(from);
             return false;
         }
-        if (!overlay || !fromModerator(from))
+        // The sharer's own overlay shows only its own drawing.
+        if (!overlay || CGlobalInstance::isShareWhiteboard || !fromModerator(from))
             return false;
         switch (in.kind) {
         case drawing::Incoming::DrawStroke:
@@ -45,8 +46,9 @@ bool QScreenshareWhiteboard::relay(QPointer<QScreenshareWhiteboard>& overlay, co
         }
         return false;
     }
-    // Only the moderator opens or closes a drawing over this client's screen.
-    if (!fromModerator(from))
+    // Only the moderator opens or closes a drawing over this client's screen,
+    // and never over the sharer's own.
+    if (CGlobalInstance::isShareWhiteboard || !fromModerator(from))
         return false;
     if (kind == drawing::Action::Destroy) {
         if (overlay) {
