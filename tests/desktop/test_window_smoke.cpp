@@ -16,6 +16,7 @@
 #include "qconferenceinfowidget.h"
 #include "qnicknamewidget.h"
 #include "qnoticewidget.h"
+#include "qscreensharewhiteboard.h"
 #include "qstaticswidget.h"
 #include "qtopwidget.h"
 #include "quserinfowidget.h"
@@ -23,6 +24,8 @@
 #include "videocontrolwidget.h"
 #include "videowidget.h"
 #include "veltoupdate.h"
+#include "whiteboardmenuwidget.h"
+#include "whiteboardwidget.h"
 
 #include <gtest/gtest.h>
 
@@ -84,6 +87,17 @@ std::vector<WindowCase> windows()
         {"JoinMeetWidget", [] { return new JoinMeetWidget(); }, {}},
         {"CalendarWidget", [] { return new CalendarWidget(); }, {}},
         // --- whiteboard and annotation
+        {"WhiteboardWidget", [] { return new WhiteboardWidget(true); },
+         {"btnText", "btnLine", "btnErase", "btnRed", "btnX", "btnXXXL", "btnClear"}},
+        {"WhiteboardMenuWidget", [] { return new WhiteboardMenuWidget(); },
+         {"btnClear", "btnText", "btnLine", "btnErase", "btnBlue", "btnXL", "btnExit"}},
+        {"QScreenshareWhiteboard",
+         [] {
+             auto* overlay = new QScreenshareWhiteboard();
+             overlay->setParentAndShow(0, true);
+             return overlay;
+         },
+         {}},
         // --- device settings and updates
         {"AVCheckWidget", [] { CGlobalInstance::getVideoAudioDevices(); return new AVCheckWidget(); }, {"refreshCamera", "audioPlay"}},
         {"PreferencesWidget", [] { return new PreferencesWidget(); },

@@ -182,6 +182,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     connect(this, &MainWindow::sigLeaveConference, this, &MainWindow::slotLeaveConference);
     connect(this, &MainWindow::sigNetworkError, this, &MainWindow::slotNetworkError);
     connect(this, &MainWindow::sigActiveWidget, this, &MainWindow::slotActiveWidget);
+    connect(this, &MainWindow::sigWhiteBoard, this, &MainWindow::slotWhiteBoard);
 
 #ifdef Q_OS_MACOS
     setupDockClickHandler();
@@ -196,6 +197,7 @@ MainWindow::~MainWindow()
     if (m_positionTimer->isActive())
         savePosition();
     stopNetworkCheck();
+    deleteWhiteboards();
     delete ui;
     delete m_tray;
     delete m_popupMenu;
@@ -654,6 +656,7 @@ void MainWindow::slotStartConference()
 void MainWindow::initVideoWidget()
 {
     auto* video = new VideoWidget(nullptr);
+    connectDrawerWhiteboard(video);
     // Every connection below has the meeting window as receiver or context, so
     // it ends with that window: the next meeting's window starts clean.
     connect(m_tray, &SystemTray::sigTranslatorLanguage, video, &VideoWidget::sigTranslatorLanguage);
@@ -746,6 +749,7 @@ void MainWindow::endAnsweredCall()
 
 void MainWindow::slotLeaveConference()
 {
+    clearWhiteboard();
     setHomePageBtnStatus(true);
     endAnsweredCall();
 }

@@ -28,6 +28,8 @@ class QTimer;
 class SystemTray;
 class UpdateCheck;
 struct UpdateInfo;
+class VideoWidget;
+class WhiteboardWidget;
 
 // The running version, compared with the update manifest's.
 inline constexpr char kAppVersion[] = "1.0.9";
@@ -177,6 +179,15 @@ public slots:
     void slotNetworkError();
     void slotCheckNetwork();
 
+    // The whiteboard relay: opens, feeds and closes the read-only whiteboard.
+    void slotWhiteBoard(std::string action, std::string data);
+
+public:
+    // Closes the read-only whiteboard, if one is open, without a signal.
+    void clearWhiteboard();
+    WhiteboardWidget* viewerWhiteboard() const { return whiteboardWidget; }
+    WhiteboardWidget* drawerWhiteboard() const;
+
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -202,6 +213,9 @@ private:
     bool cameraBusy();
     void endAnsweredCall();
     void initVideoWidget();
+    // Opens and closes the drawer's whiteboard as the meeting's toolbar asks.
+    void connectDrawerWhiteboard(VideoWidget* video);
+    void deleteWhiteboards();
     void logout();
     void exitApplication();
     // What a logout and a lost meeting share: the call book, the meeting and
@@ -237,4 +251,9 @@ private:
     QTcpSocket* m_probe = nullptr;
     // Writes the window position once the window has stopped moving.
     QTimer* m_positionTimer = nullptr;
+    // The read-only whiteboard while another participant draws; owned here.
+    WhiteboardWidget* whiteboardWidget = nullptr;
+    // The drawer's whiteboard while the meeting toolbar has one open; owned
+    // here, opened and closed by the toolbar's whiteboard signal.
+    QPointer<WhiteboardWidget> m_drawerWhiteboard;
 };

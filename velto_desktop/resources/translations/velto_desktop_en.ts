@@ -1062,6 +1062,13 @@
     </message>
 </context>
 <context>
+    <name>QWhiteboardLineEdit</name>
+    <message>
+        <source>Type here:</source>
+        <translation>Type here:</translation>
+    </message>
+</context>
+<context>
     <name>ReservationMeetWidget</name>
     <message>
         <source>Subject:</source>
@@ -1322,6 +1329,21 @@
     <message>
         <source>Common user</source>
         <translation>Common user</translation>
+    </message>
+</context>
+<context>
+    <name>WhiteboardWidget</name>
+    <message>
+        <source>Whiteboard</source>
+        <translation>Whiteboard</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>The whiteboard could not be saved as %1</source>
+        <translation>The whiteboard could not be saved as %1</translation>
     </message>
 </context>
 </TS>

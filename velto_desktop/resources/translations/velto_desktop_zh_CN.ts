@@ -1062,6 +1062,13 @@
     </message>
 </context>
 <context>
+    <name>QWhiteboardLineEdit</name>
+    <message>
+        <source>Type here:</source>
+        <translation>在此输入：</translation>
+    </message>
+</context>
+<context>
     <name>ReservationMeetWidget</name>
     <message>
         <source>Subject:</source>
@@ -1322,6 +1329,21 @@
     <message>
         <source>Common user</source>
         <translation>普通用户</translation>
+    </message>
+</context>
+<context>
+    <name>WhiteboardWidget</name>
+    <message>
+        <source>Whiteboard</source>
+        <translation>白板</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>保存</translation>
+    </message>
+    <message>
+        <source>The whiteboard could not be saved as %1</source>
+        <translation>白板无法保存为 %1</translation>
     </message>
 </context>
 </TS>
