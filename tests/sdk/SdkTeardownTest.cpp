@@ -3,6 +3,7 @@
 // own callbacks and on the libraries' threads.
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <future>
 #include <thread>
 
@@ -36,9 +37,13 @@ TEST_F(SdkTest, LeaveConferenceIsSafeWhereverTheProgramCallsIt)
          }},
         {"from a signalling thread",
          [](VeltoSdk& sdk, RecordingCallback& callback, const std::string& myJid) {
-             callback.onEvent("onChatMessage", [&sdk](const Event&) { EXPECT_EQ(sdk.LeaveConference(), 0); });
+             auto left = std::make_shared<std::promise<void>>();
+             callback.onEvent("onChatMessage", [&sdk, left](const Event&) {
+                 EXPECT_EQ(sdk.LeaveConference(), 0);
+                 left->set_value();
+             });
              EXPECT_TRUE(flush(myJid, callback));
-             EXPECT_TRUE(callback.waitForEvent("onLeaveConference"));
+             EXPECT_EQ(left->get_future().wait_for(10s), std::future_status::ready);
              return std::function<int()>();
          }},
         {"from inside a stream report, which the teardown would wait for",

@@ -97,6 +97,7 @@ public:
 
     // --- where it is -------------------------------------------------------
     int port() const;
+    int pid() const { return pid_; }  // of the running server process, -1 when stopped
     std::string host() const;       // "127.0.0.1:PORT"
     std::string localhost() const;  // "localhost:PORT" (the certificate names both)
     std::string caFile() const;     // PEM file of the run's CA
