@@ -10,11 +10,13 @@
 #include <sstream>
 #include <future>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 #include "LocalServer.h"
 #include "PlatformTestSupport.h"
 #include "StandInSdp.h"
+#include "WsLink.h"
 
 using platform_test::RecordingRtcCallback;
 using velto::test::LocalServer;
@@ -232,6 +234,92 @@ TEST_F(RtcHubTest, HostileMessagesToTheClientAreDroppedAndItKeepsRunning)
     flush(alice);
     EXPECT_EQ(1u, alice.events.lines().size()) << "only the marker";
     EXPECT_EQ(0, alice.rtc->SendPing());
+}
+
+TEST_F(RtcHubTest, HostileMessagesToTheServerAreDroppedAndItKeepsRunning)
+{
+    auto [alice, bob] = aliceAndBob();
+    Client& demo = connect("demo");
+    ASSERT_EQ(0, demo.rtc->Disconnect());  // its login stays; a raw connection takes its place
+
+    std::mutex mutex;
+    std::vector<std::string> answers;
+    std::atomic<bool> closed{false};
+    velto_rtc::WsLink raw(
+        [&](std::string text) {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (text.find(R"("type":"ack")") != std::string::npos)
+                answers.push_back(text);
+        },
+        [&] { closed = true; });
+    ASSERT_EQ("", raw.open("127.0.0.1", server_->messageServerPort(), std::chrono::seconds(10)));
+    const auto answered = [&](std::size_t count) {
+        for (int i = 0; i < 500; ++i) {
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                if (answers.size() >= count)
+                    return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    };
+    // Before it says who it is, nothing is done.
+    raw.send(R"({"type":"chat","id":1,"nickname":"X","message":"before connect"})");
+    ASSERT_TRUE(answered(1));
+    const conference_login_info& l = demo.login;
+    raw.send(R"({"type":"connect","id":2,"user":")" + l.mUserId + R"(","domain":")" + l.messageServer +
+             R"(","endpoint":")" + l.endpoint + R"(","secret":")" + l.iceServers.back().credential + "\"}");
+    ASSERT_TRUE(answered(2));
+    ASSERT_EQ(200, rest("/clientApi/createOrJoinConference?j=" + demo.jid + "&r=" + server_->account("alice").room +
+                        "&p=")["code"].asInt());
+    raw.send(R"({"type":"join","id":3,"jid":")" + demo.jid + R"(","room":")" +
+             roomJid(server_->account("alice").room) + R"(","nick":"Demo","focus":""})");
+    ASSERT_TRUE(answered(3));
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        EXPECT_NE(std::string::npos, answers[0].find("\"ok\":false"));
+        EXPECT_NE(std::string::npos, answers[1].find("\"ok\":true"));
+        EXPECT_NE(std::string::npos, answers[2].find("\"ok\":true"));
+    }
+
+    const std::vector<std::string> refused = {
+        R"({"type":"chat","id":4,"nickname":5,"message":"wrong type"})",
+        R"({"type":"chat","id":5,"message":"member missing"})",
+        R"({"type":"selfDestruct","id":6})",
+        R"({"type":"ring","id":7,"to":"","ringType":"invite","room":"1","nickname":"N","callType":1,"isCaller":1,"time":"0","meetPassword":""})",
+        R"({"type":"kick","id":8,"jid":")" + alice->jid + "\"}",
+    };
+    for (const std::string& text : refused)
+        raw.send(text);
+    raw.send("not json");
+    raw.send(R"({"type":"chat","nickname":"no id","message":"x"})");
+    ASSERT_TRUE(answered(3 + refused.size()));
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        for (std::size_t i = 3; i < answers.size(); ++i)
+            EXPECT_NE(std::string::npos, answers[i].find("\"ok\":false")) << answers[i];
+    }
+    // A forged sender: the others learn the connection's address, not the claim.
+    raw.send(R"({"type":"ring","id":9,"from":"boss@elsewhere/x","to":")" + bob->jid +
+             R"(","ringType":"invite","room":"1","nickname":"N","callType":1,"isCaller":1,"time":"0","meetPassword":""})");
+    EXPECT_TRUE(bob->events.waitFor("ring " + demo.jid + " invite 1 N 1 1 "));
+
+    // Over-size: the connection ends, nobody hears of it but the room.
+    raw.send(R"({"type":"chat","id":10,"nickname":"big","message":")" + std::string(70 * 1024, 'x') + "\"}");
+    for (int i = 0; i < 500 && !closed; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(closed);
+    EXPECT_TRUE(alice->events.waitFor("remove " + demo.jid));
+
+    flush(*alice);
+    flush(*bob);
+    for (const Client* c : {alice, bob})
+        for (const std::string& line : c->events.lines())
+            if (line.rfind("chat ", 0) == 0)
+                EXPECT_NE(std::string::npos, line.find("marker")) << "delivered: " << line;
+    EXPECT_FALSE(alice->events.contains("kickout"));
+    EXPECT_EQ(0, alice->rtc->SendPing()) << "the server keeps running";
 }
 
 TEST_F(RtcHubTest, ConnectionsNeedTheLoginsSecret)
