@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "LocalServer.h"
+#include "NullRtcCallback.h"
 #include "VeltoRtcSdkInterface.h"
 
 namespace {
@@ -28,7 +29,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // Counts chat messages "sender:seq:sentNs" and their relay times.
-class ChatCounter final : public VeltoRtcCallback {
+class ChatCounter final : public velto::test::NullRtcCallback {
 public:
     void onChatMessage(std::string, std::string message) override
     {
@@ -42,27 +43,6 @@ public:
         ++received[sender + ":" + seq];
         latenciesNs.push_back(now - std::stoll(sent));
     }
-    void onOffer(std::string&, std::string&, std::string&) override {}
-    void onICE(std::string&, std::string&, std::string&) override {}
-    void onSourceAdd(std::string&, std::string&, std::vector<ssrc_t>&) override {}
-    void onSourceRemove(std::string&, std::string&, std::vector<ssrc_t>&) override {}
-    void onGetStat(std::string, int, int, int, int, int) override {}
-    void onSip(int) override {}
-    void onGrantAdmin() override {}
-    void onKickout() override {}
-    void onAudioMute(bool) override {}
-    void onVideoMute(bool) override {}
-    void onConferenceControl(std::string, std::string) override {}
-    void onUpdateUserList(user_info) override {}
-    void onRemoveUserList(std::string) override {}
-    void onWhiteBoard(std::string, std::string) override {}
-    void onAnnotate(std::string, std::string, std::string) override {}
-    void onNotifyRecord(std::string, bool) override {}
-    void onChangeNickname(std::string) override {}
-    void onRingCall(std::string, std::string, std::string, std::string, int, int, std::string) override {}
-    void onPresence(std::string, bool) override {}
-    void onConferencePartipants(std::string, bool, std::string, int, std::string) override {}
-    void onHandsUp(std::string, std::string, std::string) override {}
     void onNetworkError() override { lost = true; }
 
     std::mutex mutex;

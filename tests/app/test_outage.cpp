@@ -4,12 +4,9 @@
 
 #include <QElapsedTimer>
 #include <QMenu>
-#include <QPushButton>
 #include <QSignalSpy>
 
-#include "Base/qbaselineedit.h"
 #include "LocalServer.h"
-#include "loginwidget.h"
 
 using namespace velto::test;
 
@@ -26,11 +23,7 @@ TEST(Outage, TheProgramNoticesAStoppedServerAndLogsInAgainWhenItIsBack)
         CGlobalInstance::setMainWindow(&window);
         window.setNetworkCheckInterval(200);
         LoginWidget* login = window.loginWidget();
-        login->findChild<QPushButton*>("btnLogin")->click();
-        login->findChild<QBaseLineEdit*>("edtDomain_2")->setText(QString::fromStdString(server.localhost()));
-        login->findChild<QBaseLineEdit*>("edtUsername")->setText(QString::fromStdString(account.userName));
-        login->findChild<QBaseLineEdit*>("edtPassword_2")->setText(QString::fromStdString(account.password));
-        login->findChild<QPushButton*>("btnLogin_2")->click();
+        logInThroughLoginPage(window, server.localhost(), account.userName, account.password);
         ASSERT_TRUE(CGlobalInstance::isLogin) << shownMessages().join("|").toStdString();
         ASSERT_EQ(server.signalClients().size(), 1u);
 

@@ -202,6 +202,62 @@ TEST_F(RtcHubTest, ModeratorOnlyMessagesFromOthersAreDroppedByTheServer)
     }
 }
 
+TEST_F(RtcHubTest, RestActionsAndRoomWideRequestsReachTheRoom)
+{
+    struct Case {
+        const char* name;
+        std::function<void(Client& alice, Client& bob, const std::string& room)> act;
+        std::function<std::string(const Client& alice, const Client& bob)> heard;  // by Bob
+    };
+    const Case cases[] = {
+        {"lock",
+         [](Client& alice, Client&, const std::string& room) {
+             rest("/conference/lock?i=" + alice.login.mUserId + "&r=" + room + "&l=true");
+         },
+         [](const Client&, const Client&) { return "control lock true"; }},
+        {"mute everybody's audio",
+         [](Client& alice, Client&, const std::string&) { EXPECT_EQ(0, alice.rtc->SendAudioMuteTo("", true)); },
+         [](const Client&, const Client&) { return "control allAudio true"; }},
+        {"unmute everybody's video by the room's address",
+         [](Client& alice, Client&, const std::string& room) {
+             EXPECT_EQ(0, alice.rtc->SendVideoMuteTo(roomJid(room), false));
+         },
+         [](const Client&, const Client&) { return "control allVideo false"; }},
+        {"split screen",
+         [](Client& alice, Client&, const std::string& room) {
+             rest("/clientApi/splitScreen/" + room + "?userJid=" + alice.jid + "&splitScreen=4");
+         },
+         [](const Client&, const Client&) { return "participants  false  4 "; }},
+        {"a hand raised and agreed",
+         [](Client&, Client& bob, const std::string& room) {
+             rest("/clientApi/handsUp/apply/" + room + "?userJid=" + bob.jid + "&nickname=Bob");
+             rest("/clientApi/handsUp/agree/" + room + "?userJid=" + bob.jid);
+         },
+         [](const Client&, const Client& bob) { return "handsUp agree " + bob.jid + " Bob"; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        server_->reset();
+        clients_.clear();
+        auto [alice, bob] = aliceAndBob();
+        c.act(*alice, *bob, server_->account("alice").room);
+        EXPECT_TRUE(bob->events.waitFor(c.heard(*alice, *bob)));
+    }
+}
+
+TEST_F(RtcHubTest, ContactsLearnWhoComesAndGoes)
+{
+    Client& demo = connect("demo");  // has alice among the contacts
+    Client& bob = connect("bob");    // has not
+    Client& alice = connect("alice");
+    EXPECT_TRUE(demo.events.waitFor("presence " + alice.login.mUserId + " true"));
+    ASSERT_EQ(0, alice.rtc->Disconnect());
+    EXPECT_TRUE(demo.events.waitFor("presence " + alice.login.mUserId + " false"));
+    flush(bob);
+    for (const std::string& line : bob.events.lines())
+        EXPECT_NE(0u, line.rfind("presence", 0)) << line;
+}
+
 TEST_F(RtcHubTest, RingsReachOnlyTheCalleeWithTheServersSender)
 {
     Client& alice = connect("alice");
