@@ -113,7 +113,9 @@ private:
 int main(int argc, char** argv)
 {
     const Options options = parse(argc, argv);
-    Orders orders;
+    // The stdin and signal threads stay detached until the process ends, so
+    // what they push to must outlive main.
+    Orders& orders = *new Orders;
 
     // SIGINT/SIGTERM end the peer cleanly: a thread waits for them.
     sigset_t stopSignals;
