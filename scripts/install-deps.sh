@@ -8,7 +8,7 @@ packages=(
   libqt5sql5-sqlite libqt5opengl5-dev qttools5-dev qttools5-dev-tools libqt5svg5-dev
   libgl-dev libgl1-mesa-dri libglu1-mesa-dev mesa-utils
   libcurl4-openssl-dev libjsoncpp-dev libgoogle-glog-dev libgflags-dev
-  libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev libssl-dev openssl
+  libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev libssl-dev openssl libboost-dev
   fonts-font-awesome xvfb xauth x11-utils libxcb1-dev
   sox imagemagick fonts-wqy-microhei
   pulseaudio pulseaudio-utils

@@ -7,6 +7,8 @@
 # server stops with it. Without a display the program runs under Xvfb, a
 # screenshot of its login window is saved, and both stop again:
 #   VELTO_SCREENSHOT=path.png   where the screenshot goes (default build/run/login-window.png)
+#   VELTO_PEER=1                also starts a scripted participant (alice) in the demo user's
+#                               meeting room: it echoes the chat and raises its hand
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/install-deps.sh"
@@ -14,7 +16,7 @@ bash "$root/scripts/install-deps.sh"
 build=$root/build/run
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DVELTO_BUILD_TESTS=OFF -DVELTO_BUILD_BENCH=OFF
-cmake --build "$build" --target velto_server velto_desktop -j"$(nproc)"
+cmake --build "$build" --target velto_server velto_peer velto_desktop -j"$(nproc)"
 
 pids=()
 cleanup() {
@@ -45,6 +47,14 @@ echo "Password:     $password"
 
 # The program trusts the server's certificate through its CA file.
 export VELTO_CA_BUNDLE=$certs/ca.pem
+
+# --- a scripted participant, on request ---------------------------------------------
+if [ "${VELTO_PEER:-0}" = 1 ]; then
+  "$build/bin/velto_peer" --server localhost:8443 --user alice --password alice1234 \
+    --room 10000001 --room-password 123456 --echo --raise-hand >"$build/peer.out" 2>&1 &
+  pids+=($!)
+  echo "Peer:         alice is in meeting 10000001 (echoes chat, raised her hand)"
+fi
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   "$build/bin/velto_desktop"

@@ -1,22 +1,32 @@
-// The signalling client of the stand-in: a connection to an in-process message
-// server (RtcNetwork) plus the event thread that delivers what arrives.
+// The signalling client: a WebSocket connection over TLS to the message
+// server (WsLink), requests answered by the server, and the event thread that
+// delivers what the server sends.
 #pragma once
 
 #include <atomic>
-#include <functional>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <memory>
 #include <mutex>
-#include <set>
 #include <string>
-#include <vector>
+
+#include <json/value.h>
 
 #include "EventLoop.h"
-#include "RtcNetwork.h"
+#include "RtcWire.h"
 #include "VeltoRtcSdkInterface.h"
+#include "WsLink.h"
 
 namespace velto_rtc {
 
 class RtcClient final : public VeltoRtcSdkInterface {
 public:
+    // Connecting, and waiting for the server's answer to one request.
+    static constexpr std::chrono::seconds kConnectTimeout{10};
+    static constexpr std::chrono::seconds kAnswerTimeout{5};
+
     RtcClient() = default;
     ~RtcClient() override;
 
@@ -51,57 +61,37 @@ public:
                          const std::string& target) override;
     int SendGroupMessage(const std::string& nickname, const std::string& message) override;
 
-    using Event = std::function<void(VeltoRtcCallback&)>;
-
-    // For the message server and the test hooks; the *Locked members need the
-    // network's mutex.
-    void deliver(Event event);
-    // Posts `marker` behind every event queued so far.
-    void post(std::function<void()> marker) { loop_.post(std::move(marker)); }
-    const std::string& jidLocked() const { return jid_; }
-    const std::string& roomLocked() const { return room_; }
-    const user_info& infoLocked() const { return info_; }
-    // Network loss: out of the room and off the server; pings fail from now on.
-    void loseConnectionLocked();
-
 private:
-    enum class Link { Down, Up, Lost };
+    struct Answer {
+        bool done = false;
+        bool ok = false;
+        std::string jid;
+    };
 
-    // The server when the link is up, after recording the operation there.
-    MessageServer* sendLocked(const std::string& operation, std::vector<std::string> args);
-    // The same, and only while in a room.
-    MessageServer* sendInRoomLocked(const std::string& operation, std::vector<std::string> args);
-    std::vector<RtcClient*> peersLocked() const;
-    RtcClient* peerLocked(const std::string& jid) const;
-    void deliverToPeersLocked(const Event& event) const;
-    void announceLocked() const;  // this participant's record to the others
-    std::vector<ssrc_t> sourcesOf(const std::string& sdp) const;
-    Event sourceEvent(std::vector<ssrc_t> sources, bool added) const;
-    void setSourcesLocked(std::vector<ssrc_t> sources);
-    void leaveRoomLocked();
-    void detachLocked();
+    // Sends `message` as a request and waits for the server's answer: 0 when
+    // the server did it, -1 when it refused, the answer came late or the
+    // connection is gone. `jid` receives the answer's address, if any.
+    int request(Json::Value message, std::chrono::milliseconds timeout = kAnswerTimeout, std::string* jid = nullptr);
+    int request(const char* type, std::initializer_list<std::pair<const char*, Json::Value>> members);
+    void received(std::uint64_t generation, const std::string& text);
+    void lost(std::uint64_t generation);
+    void deliver(Event event);
+    // Says goodbye, closes the link and forgets it; true when there was one.
+    bool dropLink();
     // Returns once no event is running, unless called from inside one.
     void waitForRunningEvent();
-    int sendMute(const char* operation, const std::string& jid, bool mute, void (VeltoRtcCallback::*event)(bool));
 
-    // Connection state, guarded by the network's mutex.
-    Link link_ = Link::Down;
-    MessageServer* server_ = nullptr;
+    // Connection state.
+    std::mutex mutex_;
+    std::condition_variable answered_;
+    std::unique_ptr<WsLink> link_;
+    bool up_ = false;
+    bool accepted_ = false;  // the server took our connect: from now on a loss is news
+    bool leaving_ = false;  // Disconnect or a new connection under way
+    std::uint64_t generation_ = 0;  // of the current link; events of older links are dropped
+    std::uint64_t nextId_ = 0;
+    std::map<std::uint64_t, Answer> answers_;
     std::string jid_;
-    std::string userId_;
-    std::string room_;
-    std::string focus_;    // the room's media focus, sender of its media events
-    std::string session_;  // the media session of this room visit
-    user_info info_;
-    std::vector<ssrc_t> sources_;
-    std::string secondStream_;               // label whose sources form the second stream
-    std::set<std::string> secondSessions_;   // second-stream answers not yet ended
-    std::set<std::string> sipCalls_;         // gateway + " " + number
-    // Statistics of this room visit, summed over the presence reports.
-    int statSamples_ = 0;
-    long long downloadSum_ = 0;              // kbit/s
-    long long uploadSum_ = 0;
-    unsigned sessionCounter_ = 0;
 
     // Event delivery: an event reads the callback when it starts and runs
     // under eventMutex_, so that replacing the callback can wait for it.

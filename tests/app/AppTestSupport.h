@@ -10,16 +10,19 @@
 #include <QFile>
 #include <QLabel>
 #include <QList>
+#include <QPushButton>
 #include <QTest>
 #include <QWidget>
 
 #include <memory>
 
 #include "FakeVeltoInterface.h"
+#include "Base/qbaselineedit.h"
 #include "Dialogs/messagebox.h"
 #include "Tools/sqlite3.h"
 #include "cglobalinstance.h"
 #include "cveltocallback.h"
+#include "loginwidget.h"
 #include "mainwindow.h"
 
 namespace velto::test {
@@ -66,6 +69,18 @@ inline int shownMessageCount(int code)
     for (const QString& text : shownMessages())
         count += text.startsWith(CGlobalInstance::getErrorByCode(code).section(",Error code:", 0, 0));
     return count;
+}
+
+// Logs in through the login page as a user would type it.
+inline void logInThroughLoginPage(MainWindow& window, const std::string& server, const std::string& userName,
+                                  const std::string& password)
+{
+    LoginWidget* login = window.loginWidget();
+    login->findChild<QPushButton*>("btnLogin")->click();  // no automatic login: the login page
+    login->findChild<QBaseLineEdit*>("edtDomain_2")->setText(QString::fromStdString(server));
+    login->findChild<QBaseLineEdit*>("edtUsername")->setText(QString::fromStdString(userName));
+    login->findChild<QBaseLineEdit*>("edtPassword_2")->setText(QString::fromStdString(password));
+    login->findChild<QPushButton*>("btnLogin_2")->click();
 }
 
 inline login_callback_data demoLogin()

@@ -29,11 +29,7 @@ TEST(EndToEnd, LoginInstantMeetingLeaveLogout)
         ASSERT_TRUE(waitUntil([&] { return window.startPageShown(); }));
         ASSERT_TRUE(login->isVisible());
 
-        login->findChild<QPushButton*>("btnLogin")->click();  // no automatic login: the login page
-        login->findChild<QBaseLineEdit*>("edtDomain_2")->setText(QString::fromStdString(server.localhost()));
-        login->findChild<QBaseLineEdit*>("edtUsername")->setText(QString::fromStdString(account.userName));
-        login->findChild<QBaseLineEdit*>("edtPassword_2")->setText(QString::fromStdString(account.password));
-        login->findChild<QPushButton*>("btnLogin_2")->click();
+        logInThroughLoginPage(window, server.localhost(), account.userName, account.password);
 
         ASSERT_TRUE(CGlobalInstance::isLogin) << shownMessages().join("|").toStdString();
         EXPECT_FALSE(login->isVisible());

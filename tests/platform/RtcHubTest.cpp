@@ -1,372 +1,495 @@
-// The signalling client against its in-process message server: several
-// clients in one process meet in one room and exchange messages.
+// The signalling client against the local message server over loopback:
+// clients log in on the REST side, connect, meet in a room and exchange
+// messages; faults come from the server's test control.
 #include <gtest/gtest.h>
+#include <httplib.h>
+#include <json/json.h>
 
 #include <atomic>
+#include <functional>
+#include <sstream>
 #include <future>
 #include <memory>
+#include <mutex>
+#include <thread>
 
+#include "LocalServer.h"
 #include "PlatformTestSupport.h"
 #include "StandInSdp.h"
-#include "VeltoRtcSdkTestHooks.h"
+#include "WsLink.h"
 
 using platform_test::RecordingRtcCallback;
+using velto::test::LocalServer;
 
 namespace {
-
-const char* const kPort = "5222";
 
 struct Client {
     RecordingRtcCallback events;  // declared first: outlives the client that calls it
     std::unique_ptr<VeltoRtcSdkInterface> rtc{VeltoRtcSdkInterface::CreateNew()};
+    conference_login_info login;
     std::string jid;
+    std::string nickname;
 };
 
-// The line a participant record becomes in the recorder.
-std::string userLine(const Client& client, const std::string& nickname, const std::string& label = "",
-                     bool moderator = false)
+std::string userLine(const Client& client, const std::string& label = "", bool moderator = false)
 {
-    return "user " + client.jid + " " + nickname + " label=" + label + " second= moderator=" +
+    return "user " + client.jid + " " + client.nickname + " label=" + label + " second= moderator=" +
            (moderator ? "true" : "false") + " audioMute=false";
 }
 
 class RtcHubTest : public ::testing::Test {
 protected:
-    // Every test has a message server of its own.
-    const std::string server_ =
-        std::string("msg-") + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".test";
-    const std::string room_ = "800100@conference." + server_;
-
-    void TearDown() override
+    static void SetUpTestSuite()
     {
-        clients_.clear();
-        velto_rtc_test::Reset();
+        server_ = new LocalServer();
+        server_->setCaBundleEnv();
+    }
+    static void TearDownTestSuite()
+    {
+        delete server_;
+        server_ = nullptr;
+    }
+    void SetUp() override { server_->reset(); }
+    void TearDown() override { clients_.clear(); }
+
+    static Json::Value rest(const std::string& path)
+    {
+        httplib::SSLClient http("127.0.0.1", server_->port());
+        http.set_ca_cert_path(server_->caFile().c_str());
+        http.enable_server_certificate_verification(true);
+        const auto result = http.Get(path.c_str());
+        Json::Value answer;
+        if (result) {
+            std::istringstream text(result->body);
+            text >> answer;
+        }
+        return answer;
     }
 
-    Client& connect(const std::string& userId, const std::string& endpoint)
+    // Logs `userName` in on the REST side and connects its signalling client.
+    Client& connect(const std::string& userName)
     {
+        const velto::test::Account account = server_->account(userName);
+        const Json::Value obj = rest("/clientApi/loginClient?username=" + account.userName +
+                                     "&password=" + account.password + "&clientType=pc-win")["obj"];
         clients_.push_back(std::make_unique<Client>());
         Client& client = *clients_.back();
+        client.login.mUserId = obj["mUserId"].asString();
+        client.login.endpoint = obj["endpoint"].asString();
+        client.login.messageServer = obj["messageServer"].asString();
+        client.login.messageServerPort = obj["messageServerPort"].asString();
+        for (const Json::Value& ice : obj["turn"]["iceServers"])
+            client.login.iceServers.push_back(
+                {ice["url"].asString(), ice["username"].asString(), ice["credential"].asString()});
+        client.nickname = account.displayName;
         client.rtc->SetCallback(&client.events);
-        EXPECT_EQ(0, client.rtc->ConnectToServer(server_, kPort, userId, server_, endpoint, conference_login_info{}));
-        client.jid = userId + "@" + server_ + "/" + endpoint;
+        EXPECT_EQ(0, connectAgain(client));
+        client.jid = client.login.mUserId + "@" + client.login.messageServer + "/" + client.login.endpoint;
         return client;
     }
 
-    void join(Client& client, const std::string& nickname, const std::string& moderatorJid = "")
+    static int connectAgain(Client& client)
     {
-        conference_join_info answer;
-        answer.moderatorJid = moderatorJid;
-        ASSERT_EQ(0, client.rtc->JoinConferenceRoom(client.jid, room_, nickname, answer));
+        const conference_login_info& l = client.login;
+        return client.rtc->ConnectToServer(l.messageServer, l.messageServerPort, l.mUserId, l.messageServer,
+                                           l.endpoint, l);
     }
 
-    void flushAll()
+    // Creates or joins `room` on the REST side, then joins it by signalling.
+    void join(Client& client, const std::string& room, const std::string& password = "")
     {
-        for (const auto& client : clients_)
-            ASSERT_TRUE(velto_rtc_test::Flush(server_, kPort, client->jid)) << client->jid;
+        ASSERT_EQ(200, rest("/clientApi/createOrJoinConference?j=" + client.jid + "&r=" + room + "&p=" + password)
+                           ["code"]
+                               .asInt());
+        ASSERT_EQ(0, client.rtc->JoinConferenceRoom(client.jid, roomJid(room), client.nickname, {}));
     }
 
+    static std::string roomJid(const std::string& room) { return room + "@conference." + server_->messageServer(); }
+
+    // Everything the server sent `client` before this has been delivered.
+    static void flush(Client& client)
+    {
+        static int markers = 0;
+        const std::string marker = "marker" + std::to_string(++markers);
+        ASSERT_TRUE(server_->pushSignals(client.jid, {R"({"type":"chat","nickname":"","message":")" + marker + "\"}"}));
+        ASSERT_TRUE(client.events.waitFor("chat  " + marker));
+    }
+
+    // Alice in her room as its moderator, Bob with her.
+    std::pair<Client*, Client*> aliceAndBob()
+    {
+        Client& alice = connect("alice");
+        join(alice, server_->account("alice").room);
+        Client& bob = connect("bob");
+        join(bob, server_->account("alice").room);
+        return {&alice, &bob};
+    }
+
+    inline static LocalServer* server_ = nullptr;
     std::vector<std::unique_ptr<Client>> clients_;
 };
 
-TEST_F(RtcHubTest, ClientsInOneRoomAnnounceEachOtherBothWays)
+TEST_F(RtcHubTest, ParticipantsMeetChatAndLeaveBothWays)
 {
-    Client& alice = connect("alice", "ep-a");
-    join(alice, "Alice", alice.jid);
-    Client& bob = connect("bob", "ep-b");
-    join(bob, "Bob", alice.jid);
+    auto [alice, bob] = aliceAndBob();
+    ASSERT_TRUE(alice->events.waitFor(userLine(*bob)));
+    ASSERT_TRUE(bob->events.waitFor(userLine(*alice, "", true)));
+    EXPECT_TRUE(bob->events.contains("offer"));
 
-    ASSERT_TRUE(alice.events.waitFor(userLine(bob, "Bob")));
-    ASSERT_TRUE(bob.events.waitFor(userLine(alice, "Alice", "", true)));
-    flushAll();
-    // The newcomer gets the room's offer first, and nobody hears of itself.
-    EXPECT_EQ((std::vector<std::string>{"offer", "ice", userLine(alice, "Alice", "", true)}), bob.events.lines());
-    EXPECT_EQ((std::vector<std::string>{"offer", "ice", userLine(bob, "Bob")}), alice.events.lines());
-    EXPECT_EQ(2u, velto_rtc_test::RoomMembers(server_, kPort, room_).size());
+    ASSERT_EQ(0, alice->rtc->SendGroupMessage("Alice", "hi bob"));
+    ASSERT_EQ(0, bob->rtc->SendGroupMessage("Bob", "hi alice"));
+    EXPECT_TRUE(bob->events.waitFor("chat Alice hi bob"));
+    EXPECT_TRUE(alice->events.waitFor("chat Bob hi alice"));
+    flush(*alice);
+    EXPECT_FALSE(alice->events.contains("chat Alice hi bob")) << "no echo to the sender";
 
-    ASSERT_EQ(0, bob.rtc->LeaveConferenceRoom());
-    EXPECT_TRUE(alice.events.waitFor("remove " + bob.jid));
-    EXPECT_EQ(-1, bob.rtc->LeaveConferenceRoom());
-    EXPECT_EQ(1u, velto_rtc_test::RoomMembers(server_, kPort, room_).size());
+    ASSERT_EQ(0, bob->rtc->LeaveConferenceRoom());
+    EXPECT_TRUE(alice->events.waitFor("remove " + bob->jid));
+    EXPECT_EQ(-1, bob->rtc->SendGroupMessage("Bob", "gone")) << "no room, no chat";
+    EXPECT_EQ(1u, server_->signalRoom(server_->account("alice").room).size());
 }
 
 TEST_F(RtcHubTest, AnswersPublishTheStreamsOfAParticipant)
 {
-    using velto_platform::SdpSource;
-    Client& alice = connect("alice", "ep-a");
-    join(alice, "Alice");
-    Client& bob = connect("bob", "ep-b");
-    const std::vector<SdpSource> camera{{"audio", "11", "c", "4321", "4321_audio"},
-                                        {"video", "12", "c", "4321", "4321_video"}};
-    // Answering from inside the event, as the media engine's chain does.
-    bob.events.react = [&](const std::string& line) {
-        if (line == "offer")
-            bob.rtc->SendAnswer(velto_platform::WriteSdp("s", camera));
+    auto [alice, bob] = aliceAndBob();
+    const std::vector<velto_platform::SdpSource> camera{{"audio", "11", "c", "bob-cam", "bob-cam_audio"},
+                                                        {"video", "12", "c", "bob-cam", "bob-cam_video"}};
+    ASSERT_EQ(0, bob->rtc->SendAnswer(velto_platform::WriteSdp("s", camera)));
+    EXPECT_TRUE(alice->events.waitFor("sourceAdd audio:bob-cam video:bob-cam"));
+    EXPECT_TRUE(alice->events.waitFor(userLine(*bob, "bob-cam")));
+
+    // A newcomer's offer names the streams already there.
+    Client& demo = connect("demo");
+    join(demo, server_->account("alice").room);
+    EXPECT_TRUE(demo.events.waitFor("sourceAdd audio:bob-cam video:bob-cam"));
+}
+
+TEST_F(RtcHubTest, ModeratorOnlyMessagesFromOthersAreDroppedByTheServer)
+{
+    struct Case {
+        const char* name;
+        std::function<int(VeltoRtcSdkInterface&, const std::string& target)> send;
+        const char* received;
     };
-    join(bob, "Bob");
+    const Case cases[] = {
+        {"kick", [](VeltoRtcSdkInterface& rtc, const std::string& t) { return rtc.SendKick(t); }, "kickout"},
+        {"audio mute", [](VeltoRtcSdkInterface& rtc, const std::string& t) { return rtc.SendAudioMuteTo(t, true); },
+         "audioMute true"},
+        {"video mute", [](VeltoRtcSdkInterface& rtc, const std::string& t) { return rtc.SendVideoMuteTo(t, true); },
+         "videoMute true"},
+        {"whiteboard", [](VeltoRtcSdkInterface& rtc, const std::string&) { return rtc.SendWhiteboardData("open", "1", ""); },
+         "whiteboard open 1"},
+        {"annotation",
+         [](VeltoRtcSdkInterface& rtc, const std::string& t) { return rtc.SendAnnotateData("open", "2", "", t); },
+         "annotate open 2 "},
+        {"grant admin", [](VeltoRtcSdkInterface& rtc, const std::string& t) { return rtc.SendGrantAdmin(t); },
+         "grantAdmin"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        server_->reset();
+        clients_.clear();
+        auto [alice, bob] = aliceAndBob();
+        ASSERT_TRUE(bob->events.waitFor(userLine(*alice, "", true)));
 
-    ASSERT_TRUE(alice.events.waitFor("sourceAdd audio:4321 video:4321"));
-    ASSERT_TRUE(alice.events.waitFor(userLine(bob, "Bob", "4321")));
+        EXPECT_EQ(-1, c.send(*bob->rtc, alice->jid)) << "Bob does not hold the chair";
+        flush(*alice);
+        for (const std::string& line : alice->events.lines())
+            EXPECT_NE(0u, line.rfind(c.received, 0)) << line;
 
-    // A latecomer learns the streams that are there already.
-    Client& carol = connect("carol", "ep-c");
-    join(carol, "Carol");
-    ASSERT_TRUE(carol.events.waitFor("sourceAdd audio:4321 video:4321"));
-    ASSERT_TRUE(carol.events.waitFor(userLine(bob, "Bob", "4321")));
-
-    std::vector<SdpSource> withScreen = camera;
-    withScreen.push_back({"video", "13", "c", "777", "777_video"});
-    ASSERT_EQ(0, bob.rtc->SendSecondStreamAnswer("777", velto_platform::WriteSdp("s", withScreen)));
-    ASSERT_TRUE(alice.events.waitFor("sourceAdd video:777"));
-    ASSERT_TRUE(alice.events.waitFor("user " + bob.jid + " Bob label=4321 second=777 moderator=false audioMute=false"));
-
-    ASSERT_EQ(0, bob.rtc->RemoveSecondStreamSource("777"));
-    ASSERT_TRUE(alice.events.waitFor("sourceRemove video:777"));
-    EXPECT_EQ(0, bob.rtc->RemoveSecondStreamSession("777"));
-    EXPECT_EQ(-1, bob.rtc->RemoveSecondStreamSession("777"));
-    EXPECT_EQ(-1, bob.rtc->RemoveSecondStreamSource("777"));
-
-    bob.rtc.reset();  // gone without leaving: the others still see the streams end
-    EXPECT_TRUE(alice.events.waitFor("sourceRemove audio:4321 video:4321"));
-    EXPECT_TRUE(alice.events.waitFor("remove " + clients_[1]->jid));
-}
-
-// Alice sends; Bob and Carol share her room; Alice's second device is on
-// line but not in the room.
-struct Delivery {
-    const char* name;
-    std::function<int(Client& alice, Client& bob, Client& carol, Client& aliceElsewhere)> send;
-    int result;
-    std::function<std::vector<std::vector<std::string>>(const Client& alice, const Client& bob, const Client& carol)>
-        expected;  // new lines of alice, bob, carol, alice elsewhere
-};
-
-void PrintTo(const Delivery& delivery, std::ostream* out)
-{
-    *out << delivery.name;
-}
-
-class RtcDeliveryTest : public RtcHubTest, public ::testing::WithParamInterface<Delivery> {};
-
-TEST_P(RtcDeliveryTest, ReachesTheAddresseesOnlyAndIsNeverEchoed)
-{
-    Client& alice = connect("alice", "ep-a");
-    Client& bob = connect("bob", "ep-b");
-    Client& carol = connect("carol", "ep-c");
-    Client& aliceElsewhere = connect("alice", "ep-d");
-    join(alice, "Alice", alice.jid);
-    join(bob, "Bob", alice.jid);
-    join(carol, "Carol", alice.jid);
-    flushAll();
-    std::vector<size_t> before;
-    for (const auto& client : clients_)
-        before.push_back(client->events.lines().size());
-
-    EXPECT_EQ(GetParam().result, GetParam().send(alice, bob, carol, aliceElsewhere));
-    flushAll();
-
-    const auto expected = GetParam().expected(alice, bob, carol);
-    for (size_t i = 0; i < clients_.size(); ++i) {
-        const std::vector<std::string> lines = clients_[i]->events.lines();
-        EXPECT_EQ(expected[i], std::vector<std::string>(lines.begin() + before[i], lines.end())) << clients_[i]->jid;
+        EXPECT_EQ(0, c.send(*alice->rtc, bob->jid));
+        EXPECT_TRUE(bob->events.waitForCount(c.received, 1));
     }
 }
 
-using Lines = std::vector<std::vector<std::string>>;
-const std::vector<std::string> kNothing;
+TEST_F(RtcHubTest, RestActionsAndRoomWideRequestsReachTheRoom)
+{
+    struct Case {
+        const char* name;
+        std::function<void(Client& alice, Client& bob, const std::string& room)> act;
+        std::function<std::string(const Client& alice, const Client& bob)> heard;  // by Bob
+    };
+    const Case cases[] = {
+        {"lock",
+         [](Client& alice, Client&, const std::string& room) {
+             rest("/conference/lock?i=" + alice.login.mUserId + "&r=" + room + "&l=true");
+         },
+         [](const Client&, const Client&) { return "control lock true"; }},
+        {"mute everybody's audio",
+         [](Client& alice, Client&, const std::string&) { EXPECT_EQ(0, alice.rtc->SendAudioMuteTo("", true)); },
+         [](const Client&, const Client&) { return "control allAudio true"; }},
+        {"unmute everybody's video by the room's address",
+         [](Client& alice, Client&, const std::string& room) {
+             EXPECT_EQ(0, alice.rtc->SendVideoMuteTo(roomJid(room), false));
+         },
+         [](const Client&, const Client&) { return "control allVideo false"; }},
+        {"split screen",
+         [](Client& alice, Client&, const std::string& room) {
+             rest("/clientApi/splitScreen/" + room + "?userJid=" + alice.jid + "&splitScreen=4");
+         },
+         [](const Client&, const Client&) { return "participants  false  4 "; }},
+        {"a hand raised and agreed",
+         [](Client&, Client& bob, const std::string& room) {
+             rest("/clientApi/handsUp/apply/" + room + "?userJid=" + bob.jid + "&nickname=Bob");
+             rest("/clientApi/handsUp/agree/" + room + "?userJid=" + bob.jid);
+         },
+         [](const Client&, const Client& bob) { return "handsUp agree " + bob.jid + " Bob"; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        server_->reset();
+        clients_.clear();
+        auto [alice, bob] = aliceAndBob();
+        c.act(*alice, *bob, server_->account("alice").room);
+        EXPECT_TRUE(bob->events.waitFor(c.heard(*alice, *bob)));
+    }
+}
 
-INSTANTIATE_TEST_SUITE_P(
-    Messages, RtcDeliveryTest,
-    ::testing::Values(
-        Delivery{"chat", [](Client& a, Client&, Client&, Client&) { return a.rtc->SendGroupMessage("Alice", "hi"); },
-                 0, [](auto&, auto&, auto&) { return Lines{kNothing, {"chat Alice hi"}, {"chat Alice hi"}, kNothing}; }},
-        Delivery{"whiteboard_stroke",
-                 [](Client& a, Client&, Client&, Client&) {
-                     return a.rtc->SendWhiteboardData("message", "Whiteboard", R"({"mouse":[[1,2],[3,4]]})");
-                 },
-                 0,
-                 [](auto&, auto&, auto&) {
-                     const std::string line =
-                         R"(whiteboard message {"message":{"mouse":[[1,2],[3,4]]},"type":"Whiteboard"})";
-                     return Lines{kNothing, {line}, {line}, kNothing};
-                 }},
-        Delivery{"whiteboard_create",
-                 [](Client& a, Client&, Client&, Client&) {
-                     return a.rtc->SendWhiteboardData("create", "static/apps/drawing/index.html", "");
-                 },
-                 0,
-                 [](auto&, auto&, auto&) {
-                     const std::string line = "whiteboard create static/apps/drawing/index.html";
-                     return Lines{kNothing, {line}, {line}, kNothing};
-                 }},
-        Delivery{"annotation_to_one",
-                 [](Client& a, Client&, Client& c, Client&) {
-                     return a.rtc->SendAnnotateData("create", "800x600", "", c.jid);
-                 },
-                 0,
-                 [](const Client& a, auto&, auto&) {
-                     return Lines{kNothing, kNothing, {"annotate create 800x600 " + a.jid}, kNothing};
-                 }},
-        Delivery{"annotation_clear_to_all",
-                 [](Client& a, Client&, Client&, Client&) {
-                     return a.rtc->SendAnnotateData("message", "Clear Annotate", "", "");
-                 },
-                 0,
-                 [](const Client& a, auto&, auto&) {
-                     const std::string line = R"(annotate message {"message":{},"type":"Clear Annotate"} )" + a.jid;
-                     return Lines{kNothing, {line}, {line}, kNothing};
-                 }},
-        Delivery{"audio_mute",
-                 [](Client& a, Client& b, Client&, Client&) { return a.rtc->SendAudioMuteTo(b.jid, true); }, 0,
-                 [](auto&, auto&, auto&) { return Lines{kNothing, {"audioMute true"}, kNothing, kNothing}; }},
-        Delivery{"video_unmute",
-                 [](Client& a, Client&, Client& c, Client&) { return a.rtc->SendVideoMuteTo(c.jid, false); }, 0,
-                 [](auto&, auto&, auto&) { return Lines{kNothing, kNothing, {"videoMute false"}, kNothing}; }},
-        Delivery{"ring_by_user_id_reaches_other_devices",
-                 [](Client& a, Client&, Client&, Client&) {
-                     return a.rtc->SendRing("ALICE", "processed", "", "", 0, 0, "", "");
-                 },
-                 0,
-                 [](const Client& a, auto&, auto&) {
-                     return Lines{kNothing, kNothing, kNothing, {"ring " + a.jid + " processed   0 0 "}};
-                 }},
-        Delivery{"ring_by_full_address",
-                 [](Client& a, Client& b, Client&, Client&) {
-                     return a.rtc->SendRing(b.jid, "join", "800100", "Alice", 0, 0, "", "secret");
-                 },
-                 0,
-                 [](const Client& a, auto&, auto&) {
-                     return Lines{kNothing, {"ring " + a.jid + " join 800100 Alice 0 0 secret"}, kNothing, kNothing};
-                 }},
-        Delivery{"moderator_grant",
-                 [](Client& a, Client& b, Client&, Client&) { return a.rtc->SendGrantAdmin(b.jid); }, 0,
-                 [](const Client& a, const Client& b, auto&) {
-                     const std::string control = "control moderator " + b.jid;
-                     const std::string aliceDemoted = userLine(a, "Alice");
-                     const std::string bobPromoted = userLine(b, "Bob", "", true);
-                     return Lines{{bobPromoted},
-                                  {"grantAdmin", control, aliceDemoted},
-                                  {control, aliceDemoted, bobPromoted},
-                                  kNothing};
-                 }},
-        Delivery{"presence_updates_the_record_and_statistics",
-                 [](Client& a, Client&, Client&, Client&) {
-                     presence_info presence;
-                     presence.mUserName = "Alice";
-                     presence.role = "CRUO";
-                     presence.audioMute = true;
-                     presence.audioSendBitrate = "32";
-                     presence.audioRecvBitrate = "64";
-                     presence.videoSendBitrate = "512";
-                     presence.videoRecvBitrate = "1024";
-                     presence.packetLoss = "2";
-                     return a.rtc->SendPresence(presence, 0);
-                 },
-                 0,
-                 [](const Client& a, auto&, auto&) {
-                     const std::vector<std::string> lines{
-                         "user " + a.jid + " Alice label= second= moderator=true audioMute=true",
-                         "stat " + a.jid + " 2 0 1 1088 544"};
-                     return Lines{kNothing, lines, lines, kNothing};
-                 }},
-        Delivery{"kick",
-                 [](Client& a, Client&, Client& c, Client&) { return a.rtc->SendKick(c.jid); }, 0,
-                 [](auto&, auto&, const Client& c) {
-                     return Lines{{"remove " + c.jid}, {"remove " + c.jid}, {"kickout"}, kNothing};
-                 }},
-        Delivery{"mute_of_a_stranger_is_refused",
-                 [](Client& a, Client&, Client&, Client& elsewhere) {
-                     return a.rtc->SendAudioMuteTo(elsewhere.jid, true);
-                 },
-                 -1, [](auto&, auto&, auto&) { return Lines{kNothing, kNothing, kNothing, kNothing}; }},
-        Delivery{"drawing_body_that_is_no_json_object_is_refused",
-                 [](Client& a, Client&, Client&, Client&) {
-                     return a.rtc->SendWhiteboardData("message", "Whiteboard", "[1,2");
-                 },
-                 -1, [](auto&, auto&, auto&) { return Lines{kNothing, kNothing, kNothing, kNothing}; }},
-        Delivery{"chat_outside_a_room_is_refused",
-                 [](Client&, Client&, Client&, Client& elsewhere) {
-                     return elsewhere.rtc->SendGroupMessage("Alice", "hi");
-                 },
-                 -1, [](auto&, auto&, auto&) { return Lines{kNothing, kNothing, kNothing, kNothing}; }}),
-    [](const ::testing::TestParamInfo<Delivery>& info) { return std::string(info.param.name); });
+TEST_F(RtcHubTest, ContactsLearnWhoComesAndGoes)
+{
+    Client& demo = connect("demo");  // has alice among the contacts
+    Client& bob = connect("bob");    // has not
+    Client& alice = connect("alice");
+    EXPECT_TRUE(demo.events.waitFor("presence " + alice.login.mUserId + " true"));
+    ASSERT_EQ(0, alice.rtc->Disconnect());
+    EXPECT_TRUE(demo.events.waitFor("presence " + alice.login.mUserId + " false"));
+    flush(bob);
+    for (const std::string& line : bob.events.lines())
+        EXPECT_NE(0u, line.rfind("presence", 0)) << line;
+}
+
+TEST_F(RtcHubTest, RingsReachOnlyTheCalleeWithTheServersSender)
+{
+    Client& alice = connect("alice");
+    Client& bob = connect("bob");
+    Client& demo = connect("demo");
+    ASSERT_EQ(0, alice.rtc->SendRing(bob.login.mUserId, "invite", "10000002", "Alice", 1, 1, "0", "pw"));
+    EXPECT_TRUE(bob.events.waitFor("ring " + alice.jid + " invite 10000002 Alice 1 1 pw"));
+    flush(demo);
+    flush(alice);
+    for (const Client* other : {&alice, &demo})
+        for (const std::string& line : other->events.lines())
+            EXPECT_NE(0u, line.rfind("ring", 0)) << line;
+}
+
+TEST_F(RtcHubTest, HostileMessagesToTheClientAreDroppedAndItKeepsRunning)
+{
+    Client& alice = connect("alice");
+    const std::vector<std::string> hostile = {
+        "not json",
+        "[1,2,3]",
+        R"({"type":"unknownThing"})",
+        R"({"type":"chat","nickname":1,"message":"typed wrong"})",
+        R"({"type":"user","user":"not an object"})",
+        R"({"type":"sourceAdd","from":"f","session":"s","sources":[{"ssrc":5}]})",
+        R"({"type":"ack","id":-4,"ok":true})",
+        R"({"type":"stat","jid":"x","packetsLost":1e300,"jitter":0,"samples":0,"download":0,"upload":0})",
+        std::string(100000, '['),
+    };
+    ASSERT_TRUE(server_->pushSignals(alice.jid, hostile));
+    flush(alice);
+    EXPECT_EQ(1u, alice.events.lines().size()) << "only the marker";
+    EXPECT_EQ(0, alice.rtc->SendPing());
+}
+
+TEST_F(RtcHubTest, HostileMessagesToTheServerAreDroppedAndItKeepsRunning)
+{
+    auto [alice, bob] = aliceAndBob();
+    Client& demo = connect("demo");
+    ASSERT_EQ(0, demo.rtc->Disconnect());  // its login stays; a raw connection takes its place
+
+    std::mutex mutex;
+    std::vector<std::string> answers;
+    std::atomic<bool> closed{false};
+    velto_rtc::WsLink raw(
+        [&](std::string text) {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (text.find(R"("type":"ack")") != std::string::npos)
+                answers.push_back(text);
+        },
+        [&] { closed = true; });
+    ASSERT_EQ("", raw.open("127.0.0.1", server_->messageServerPort(), std::chrono::seconds(10)));
+    const auto answered = [&](std::size_t count) {
+        for (int i = 0; i < 500; ++i) {
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                if (answers.size() >= count)
+                    return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    };
+    // Before it says who it is, nothing is done.
+    raw.send(R"({"type":"chat","id":1,"nickname":"X","message":"before connect"})");
+    ASSERT_TRUE(answered(1));
+    const conference_login_info& l = demo.login;
+    raw.send(R"({"type":"connect","id":2,"user":")" + l.mUserId + R"(","domain":")" + l.messageServer +
+             R"(","endpoint":")" + l.endpoint + R"(","secret":")" + l.iceServers.back().credential + "\"}");
+    ASSERT_TRUE(answered(2));
+    ASSERT_EQ(200, rest("/clientApi/createOrJoinConference?j=" + demo.jid + "&r=" + server_->account("alice").room +
+                        "&p=")["code"].asInt());
+    raw.send(R"({"type":"join","id":3,"jid":")" + demo.jid + R"(","room":")" +
+             roomJid(server_->account("alice").room) + R"(","nick":"Demo","focus":""})");
+    ASSERT_TRUE(answered(3));
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        EXPECT_NE(std::string::npos, answers[0].find("\"ok\":false"));
+        EXPECT_NE(std::string::npos, answers[1].find("\"ok\":true"));
+        EXPECT_NE(std::string::npos, answers[2].find("\"ok\":true"));
+    }
+
+    const std::vector<std::string> refused = {
+        R"({"type":"chat","id":4,"nickname":5,"message":"wrong type"})",
+        R"({"type":"chat","id":5,"message":"member missing"})",
+        R"({"type":"selfDestruct","id":6})",
+        R"({"type":"ring","id":7,"to":"","ringType":"invite","room":"1","nickname":"N","callType":1,"isCaller":1,"time":"0","meetPassword":""})",
+        R"({"type":"kick","id":8,"jid":")" + alice->jid + "\"}",
+    };
+    for (const std::string& text : refused)
+        raw.send(text);
+    raw.send("not json");
+    raw.send(R"({"type":"chat","nickname":"no id","message":"x"})");
+    ASSERT_TRUE(answered(3 + refused.size()));
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        for (std::size_t i = 3; i < answers.size(); ++i)
+            EXPECT_NE(std::string::npos, answers[i].find("\"ok\":false")) << answers[i];
+    }
+    // A forged sender: the others learn the connection's address, not the claim.
+    raw.send(R"({"type":"ring","id":9,"from":"boss@elsewhere/x","to":")" + bob->jid +
+             R"(","ringType":"invite","room":"1","nickname":"N","callType":1,"isCaller":1,"time":"0","meetPassword":""})");
+    EXPECT_TRUE(bob->events.waitFor("ring " + demo.jid + " invite 1 N 1 1 "));
+
+    // Over-size: the connection ends, nobody hears of it but the room.
+    raw.send(R"({"type":"chat","id":10,"nickname":"big","message":")" + std::string(70 * 1024, 'x') + "\"}");
+    for (int i = 0; i < 500 && !closed; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(closed);
+    EXPECT_TRUE(alice->events.waitFor("remove " + demo.jid));
+
+    flush(*alice);
+    flush(*bob);
+    for (const Client* c : {alice, bob})
+        for (const std::string& line : c->events.lines())
+            if (line.rfind("chat ", 0) == 0)
+                EXPECT_NE(std::string::npos, line.find("marker")) << "delivered: " << line;
+    EXPECT_FALSE(alice->events.contains("kickout"));
+    EXPECT_EQ(0, alice->rtc->SendPing()) << "the server keeps running";
+}
+
+TEST_F(RtcHubTest, ConnectionsNeedTheLoginsSecret)
+{
+    Client& alice = connect("alice");
+    struct Case {
+        const char* name;
+        std::function<void(conference_login_info&)> spoil;
+    };
+    const Case cases[] = {
+        {"no secret", [](conference_login_info& l) { l.iceServers.clear(); }},
+        {"another login's secret", [](conference_login_info& l) { l.iceServers.back().credential = "00ff"; }},
+        {"a stale endpoint", [](conference_login_info& l) { l.endpoint = "ep999999"; }},
+        {"another user", [](conference_login_info& l) { l.mUserId = "nobody"; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Client forger;
+        forger.login = alice.login;
+        c.spoil(forger.login);
+        EXPECT_EQ(-1, connectAgain(forger));
+        EXPECT_EQ(-1, forger.rtc->SendPing());
+    }
+    EXPECT_EQ(std::vector<std::string>{alice.jid}, server_->signalClients());
+
+    // The same login connecting again replaces its first connection.
+    Client again;
+    again.login = alice.login;
+    again.rtc->SetCallback(&again.events);
+    EXPECT_EQ(0, connectAgain(again));
+    EXPECT_TRUE(alice.events.waitFor("networkError"));
+    EXPECT_EQ(std::vector<std::string>{alice.jid}, server_->signalClients());
+}
 
 TEST_F(RtcHubTest, EventsRunOnTheClientsThreadAndAReplacedCallbackHearsNothingMore)
 {
-    Client& alice = connect("alice", "ep-a");
+    Client& alice = connect("alice");
     RecordingRtcCallback replacement;
     std::promise<void> started;
+    std::promise<void> calling;
     std::promise<void> release;
     std::shared_future<void> released = release.get_future().share();
-    ASSERT_TRUE(velto_rtc_test::InjectEvent(server_, kPort, alice.jid, [&](VeltoRtcCallback& cb) {
+    std::atomic<bool> replaced{false};
+    std::atomic<bool> replacedWhileRunning{false};
+    alice.events.react = [&](const std::string& line) {
+        if (line != "kickout")
+            return;
         started.set_value();
         released.wait();
-        cb.onKickout();
-    }));
+        replacedWhileRunning = replaced.load();
+    };
+    ASSERT_TRUE(server_->pushSignals(alice.jid, {R"({"type":"kickout"})"}));
     started.get_future().wait();
 
     // Replacing the callback waits for the event that is running.
-    std::atomic<bool> replaced{false};
     std::thread replacer([&] {
+        calling.set_value();
         alice.rtc->SetCallback(&replacement);
         replaced = true;
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_FALSE(replaced);
+    calling.get_future().wait();
     release.set_value();
     replacer.join();
+    EXPECT_FALSE(replacedWhileRunning);
 
     // An event that replaces the callback itself: what is queued behind it
     // goes to the new one.
-    ASSERT_TRUE(velto_rtc_test::InjectEvent(server_, kPort, alice.jid, [&](VeltoRtcCallback& cb) {
-        cb.onSip(1);
-        alice.rtc->SetCallback(nullptr);
-    }));
-    ASSERT_TRUE(velto_rtc_test::InjectEvent(server_, kPort, alice.jid, [](VeltoRtcCallback& cb) { cb.onSip(2); }));
-    ASSERT_TRUE(velto_rtc_test::Flush(server_, kPort, alice.jid));
+    replacement.react = [&](const std::string& line) {
+        if (line == "sip 1")
+            alice.rtc->SetCallback(&alice.events);
+    };
+    alice.events.react = nullptr;
+    ASSERT_TRUE(server_->pushSignals(alice.jid, {R"({"type":"sip","value":1})", R"({"type":"sip","value":2})"}));
+    flush(alice);
 
-    EXPECT_EQ(std::vector<std::string>{"kickout"}, alice.events.lines());
     EXPECT_EQ(std::vector<std::string>{"sip 1"}, replacement.lines());
-    const std::set<std::thread::id> threads = alice.events.threads();
-    EXPECT_EQ(replacement.threads(), threads);
-    EXPECT_EQ(0u, threads.count(std::this_thread::get_id()));
+    EXPECT_TRUE(alice.events.contains("sip 2"));
+    EXPECT_EQ(replacement.threads(), alice.events.threads());
+    EXPECT_EQ(0u, alice.events.threads().count(std::this_thread::get_id()));
 }
 
 TEST_F(RtcHubTest, RefusedConnectionsFailingPingsAndNetworkLoss)
 {
-    velto_rtc_test::SetServerFaults(server_, kPort, {-7, 0});
-    std::unique_ptr<VeltoRtcSdkInterface> refused(VeltoRtcSdkInterface::CreateNew());
-    EXPECT_EQ(-7, refused->ConnectToServer(server_, kPort, "zoe", server_, "ep-z", {}));
-    EXPECT_EQ(-1, refused->SendPing());
-    EXPECT_EQ(-1, refused->Disconnect());
-    velto_rtc_test::SetServerFaults(server_, kPort, {});
+    Client& alice = connect("alice");
+    Client& bob = connect("bob");
+    join(alice, server_->account("alice").room);
+    join(bob, server_->account("alice").room);
 
-    Client& alice = connect("alice", "ep-a");
-    Client& bob = connect("bob", "ep-b");
-    join(alice, "Alice");
-    join(bob, "Bob");
-    EXPECT_EQ(-1, refused->ConnectToServer(server_, kPort, "alice", server_, "ep-a", {}));  // address taken
+    server_->setSignalFaults(true, false);
+    Client refused;
+    refused.login = alice.login;
+    EXPECT_EQ(-1, connectAgain(refused));
+    EXPECT_EQ(-1, refused.rtc->Disconnect());
+
+    server_->setSignalFaults(false, true);
+    EXPECT_EQ(-1, alice.rtc->SendPing()) << "an answer that is late";
+    server_->setSignalFaults(false, false);
     EXPECT_EQ(0, alice.rtc->SendPing());
-    velto_rtc_test::SetServerFaults(server_, kPort, {0, -1});
-    EXPECT_EQ(-1, alice.rtc->SendPing());
-    velto_rtc_test::SetServerFaults(server_, kPort, {});
 
-    ASSERT_TRUE(velto_rtc_test::DropConnection(server_, kPort, bob.jid));
+    ASSERT_TRUE(server_->dropSignal(bob.jid));
     EXPECT_TRUE(bob.events.waitFor("networkError"));
     EXPECT_TRUE(alice.events.waitFor("remove " + bob.jid));
     EXPECT_EQ(-1, bob.rtc->SendPing());
-    EXPECT_EQ(std::vector<std::string>{alice.jid}, velto_rtc_test::ConnectedClients(server_, kPort));
+    EXPECT_EQ(std::vector<std::string>{alice.jid}, server_->signalClients());
 
     // A lost client connects again the usual way.
-    EXPECT_EQ(0, bob.rtc->ConnectToServer(server_, kPort, "bob", server_, "ep-b", {}));
+    EXPECT_EQ(0, connectAgain(bob));
     EXPECT_EQ(0, bob.rtc->SendPing());
     EXPECT_EQ(0, bob.rtc->Disconnect());
     EXPECT_EQ(-1, bob.rtc->SendPing());
-
-    size_t alicePings = 0;
-    for (const velto_rtc_test::SentMessage& sent : velto_rtc_test::SentMessages(server_, kPort))
-        alicePings += sent.from == alice.jid && sent.operation == "SendPing";
-    EXPECT_EQ(2u, alicePings);
+    std::size_t errors = 0;
+    for (const std::string& line : bob.events.lines())
+        errors += line == "networkError";
+    EXPECT_EQ(1u, errors);
 }
 
 }  // namespace

@@ -87,8 +87,7 @@ TEST_F(SdkTest, MeetingOperationsAddTheUserAndTheRoom)
     const std::string myJid = startDemoMeeting(*sdk, callback);
     const Account demo = server().demoAccount();
     const std::string recorder = "recorder@" + server().messageServer() + "/rec1";
-    ASSERT_TRUE(velto_rtc_test::InjectEvent(server().messageServer(), server().messageServerPort(), myJid,
-                                            [&](VeltoRtcCallback& cb) { cb.onNotifyRecord(recorder, true); }));
+    push(myJid, {R"({"type":"record","jid":")" + recorder + R"(","on":true})"});
     ASSERT_TRUE(callback.waitForEvent("onNotifyRecord"));
 
     struct Case {
@@ -116,7 +115,15 @@ TEST_F(SdkTest, MeetingOperationsAddTheUserAndTheRoom)
          "/clientApi/conferences/extend/" + room, {{"userId", id}, {"lengthTime", "30"}}, nullptr},
         {"GetModerator", [&](VeltoSdk& s) { return s.GetModerator(room, demo.ownerPassword); }, "/user/getModerator",
          {{"r", room}, {"j", myJid}, {"p", demo.ownerPassword}}, "onGetModerator"},
-        {"StartRecord", [](VeltoSdk& s) { return s.StartRecord("recording"); },
+        // The server announces the recording; a later notice names the recorder to stop.
+        {"StartRecord",
+         [&](VeltoSdk& s) {
+             const int result = s.StartRecord("recording");
+             EXPECT_TRUE(callback.waitForEvent("onNotifyRecord", 2));
+             push(myJid, {R"({"type":"record","jid":")" + recorder + R"(","on":true})"});
+             EXPECT_TRUE(callback.waitForEvent("onNotifyRecord", 3));
+             return result;
+         },
          "/clientApi/record/call/" + id + "/" + room,
          {{"userId", id}, {"rule", "recording"}, {"roomPassword", demo.meetPassword}, {"userJid", myJid},
           {"record", sdk->getHttpCallback()->getJoinInfo().record}},

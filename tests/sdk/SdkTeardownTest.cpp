@@ -3,6 +3,7 @@
 // own callbacks and on the libraries' threads.
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <future>
 #include <thread>
 
@@ -35,10 +36,14 @@ TEST_F(SdkTest, LeaveConferenceIsSafeWhereverTheProgramCallsIt)
              return [&sdk] { return sdk.LeaveConference(); };
          }},
         {"from a signalling thread",
-         [](VeltoSdk& sdk, RecordingCallback&, const std::string& myJid) {
-             EXPECT_TRUE(velto_rtc_test::InjectEvent(server().messageServer(), server().messageServerPort(), myJid,
-                                                     [&sdk](VeltoRtcCallback&) { EXPECT_EQ(sdk.LeaveConference(), 0); }));
-             EXPECT_TRUE(velto_rtc_test::Flush(server().messageServer(), server().messageServerPort(), myJid));
+         [](VeltoSdk& sdk, RecordingCallback& callback, const std::string& myJid) {
+             auto left = std::make_shared<std::promise<void>>();
+             callback.onEvent("onChatMessage", [&sdk, left](const Event&) {
+                 EXPECT_EQ(sdk.LeaveConference(), 0);
+                 left->set_value();
+             });
+             EXPECT_TRUE(flush(myJid, callback));
+             EXPECT_EQ(left->get_future().wait_for(10s), std::future_status::ready);
              return std::function<int()>();
          }},
         {"from inside a stream report, which the teardown would wait for",
@@ -102,8 +107,7 @@ TEST_F(SdkTest, LogoutFromInsideCallbacksEndsTheLogin)
          [](VeltoSdk& sdk, const std::string&) { EXPECT_EQ(sdk.LeaveConference(), 0); }},
         {"on the signalling thread, inside onKickout", "onKickout",
          [](VeltoSdk&, const std::string& myJid) {
-             EXPECT_TRUE(velto_rtc_test::InjectEvent(server().messageServer(), server().messageServerPort(), myJid,
-                                                     [](VeltoRtcCallback& cb) { cb.onKickout(); }));
+             push(myJid, {R"({"type":"kickout"})"});
          }},
     };
 
@@ -156,21 +160,22 @@ TEST_F(SdkTest, TeardownRacesWithIncomingEvents)
 
             std::atomic<bool> flooding{true};
             std::thread flood([&] {
-                const std::string ms = server().messageServer();
-                const std::string port = server().messageServerPort();
                 for (int i = 0; flooding; ++i) {
-                    velto_rtc_test::InjectEvent(ms, port, myJid, [i](VeltoRtcCallback& cb) {
-                        std::string from = "focus", session = "s", text = "v=0";
-                        std::vector<ssrc_t> sources{
-                            {std::to_string(100 + i % 8), "c", "77", "77_video", "video", "bob"}};
-                        cb.onAudioMute(i % 2 == 0);
-                        cb.onVideoMute(i % 2 == 1);
-                        cb.onOffer(from, session, text);
-                        cb.onICE(from, session, text);
-                        i % 2 ? cb.onSourceAdd(from, session, sources) : cb.onSourceRemove(from, session, sources);
-                        cb.onConferenceControl("moderator", "");
-                        cb.onChangeNickname("Nick " + std::to_string(i));
-                    });
+                    const std::string flag = i % 2 == 0 ? "true" : "false";
+                    const std::string other = i % 2 == 1 ? "true" : "false";
+                    const std::string sources = R"(,"from":"focus","session":"s","sources":[{"ssrc":")" +
+                                                std::to_string(100 + i % 8) +
+                                                R"(","cname":"c","streamLabel":"77","trackLabel":"77_video",)"
+                                                R"("kind":"video","owner":"bob"}]})";
+                    // The connection may already be gone: that is part of the race.
+                    server().pushSignals(
+                        myJid, {R"({"type":"audioMute","mute":)" + flag + "}",
+                                R"({"type":"videoMute","mute":)" + other + "}",
+                                R"({"type":"offer","from":"focus","session":"s","sdp":"v=0"})",
+                                R"({"type":"ice","from":"focus","session":"s","candidate":"v=0"})",
+                                std::string(R"({"type":")") + (i % 2 ? "sourceAdd" : "sourceRemove") + "\"" + sources,
+                                R"({"type":"control","control":"moderator","value":""})",
+                                R"({"type":"nickname","nickname":"Nick )" + std::to_string(i) + "\"}"});
                     velto_webrtc_test::InjectEvent([](velto_webrtc::velto_media_observer& observer) {
                         velto_webrtc::rtc_stat_info stats{"1", "2", "3", "4", "0", {}};
                         observer.OnStats(stats);

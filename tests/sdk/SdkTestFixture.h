@@ -1,7 +1,7 @@
 #pragma once
-// The fixture of the SDK tests: one local conference server per test suite,
-// the signalling and media stand-ins reset before every test, and SDK objects
-// with short worker periods.
+// The fixture of the SDK tests: one local conference server (with its message
+// server) per test suite, reset with the media stand-in before every test,
+// and SDK objects with short worker periods.
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,6 @@
 #include "RecordingCallback.h"
 #include "RenderTargetStub.h"
 #include "VeltoHttpCallback.h"
-#include "VeltoRtcSdkTestHooks.h"
 #include "VeltoSdk.h"
 #include "velto_webrtc_test_hooks.h"
 
@@ -42,7 +41,6 @@ protected:
     static void resetWorld()
     {
         server_->reset();
-        velto_rtc_test::Reset();
         velto_webrtc_test::Reset();
     }
 
@@ -75,7 +73,7 @@ protected:
         EXPECT_EQ(loginDemo(sdk), 0);
         EXPECT_EQ(sdk.CreateConference(), 0);
         const std::string myJid = callback.events("onLogin").at(0).args[1];
-        EXPECT_TRUE(waitForSent([&](const velto_rtc_test::SentMessage& m) {
+        EXPECT_TRUE(waitForSent([&](const SentSignal& m) {
             return m.from == myJid && m.operation == "SendAnswer";
         }));
         return myJid;
@@ -91,30 +89,24 @@ protected:
         return all;
     }
 
-    static std::vector<std::string> connectedClients()
-    {
-        return velto_rtc_test::ConnectedClients(server().messageServer(), server().messageServerPort());
-    }
+    static std::vector<std::string> connectedClients() { return server().signalClients(); }
 
     static std::string roomJid(const std::string& room) { return room + "@conference." + server().messageServer(); }
 
-    static std::vector<user_info> roomMembers(const std::string& room)
-    {
-        return velto_rtc_test::RoomMembers(server().messageServer(), server().messageServerPort(), roomJid(room));
-    }
+    static std::vector<SignalMember> roomMembers(const std::string& room) { return server().signalRoom(room); }
 
     static std::vector<std::string> roomMemberJids(const std::string& room)
     {
         std::vector<std::string> jids;
-        for (const user_info& u : roomMembers(room))
+        for (const SignalMember& u : roomMembers(room))
             jids.push_back(u.jid);
         return jids;
     }
 
     // What the signalling clients sent, optionally only `operation`.
-    static std::vector<velto_rtc_test::SentMessage> sent(const std::string& operation = "")
+    static std::vector<SentSignal> sent(const std::string& operation = "")
     {
-        auto all = velto_rtc_test::SentMessages(server().messageServer(), server().messageServerPort());
+        auto all = server().sentSignals();
         all.erase(std::remove_if(all.begin(), all.end(),
                                  [&](const auto& m) { return !operation.empty() && m.operation != operation; }),
                   all.end());
@@ -122,15 +114,32 @@ protected:
     }
     static std::size_t sentCount(const std::string& operation) { return sent(operation).size(); }
 
+    // Sends raw messages to a client as the message server would.
+    static void push(const std::string& jid, const std::vector<std::string>& messages)
+    {
+        ASSERT_TRUE(server().pushSignals(jid, messages));
+    }
+    // A chat message pushed to `jid` and received: everything pushed before
+    // it has been delivered too.
+    static bool flush(const std::string& jid, RecordingCallback& callback)
+    {
+        const std::string marker = "flush-" + std::to_string(++flushes_);
+        if (!server().pushSignals(jid, {R"({"type":"chat","nickname":"","message":")" + marker + R"("})"}))
+            return false;
+        return callback.waitFor([&](const std::vector<Event>& events) {
+            return std::any_of(events.begin(), events.end(), [&](const Event& e) {
+                return e.name == "onChatMessage" && e.args.size() > 1 && e.args[1] == marker;
+            });
+        });
+    }
+
     // Waits until a message matching `match` was sent.
     template <typename Match>
     static bool waitForSent(Match match, std::size_t count = 1)
     {
-        return velto_rtc_test::WaitForSent(
-            server().messageServer(), server().messageServerPort(),
-            [&](const std::vector<velto_rtc_test::SentMessage>& all) {
-                return static_cast<std::size_t>(std::count_if(all.begin(), all.end(), match)) >= count;
-            });
+        return server().waitForSignals([&](const std::vector<SentSignal>& all) {
+            return static_cast<std::size_t>(std::count_if(all.begin(), all.end(), match)) >= count;
+        });
     }
 
     // The engine calls of `operation` so far.
@@ -157,6 +166,7 @@ protected:
     static constexpr const char* kAliceJid = "alice@ms.example/pc1";
 
     inline static LocalServer* server_ = nullptr;
+    inline static int flushes_ = 0;
 };
 
 inline bool contains(const std::vector<std::string>& list, const std::string& item)

@@ -1,5 +1,5 @@
-// The SDK object against the local conference server and the in-process
-// signalling and media stand-ins.
+// The SDK object against the local conference server, its message server and
+// the in-process media stand-in.
 #include <functional>
 #include <thread>
 
@@ -30,12 +30,7 @@ TEST_F(SdkTest, LoginOutcomes)
          [] { server().forceNext("/clientApi/loginClient", 200, R"({"code":100002,"obj":{}})"); }, -1, 100002, -1,
          false},
         {"signalling connection fails",
-         [] {
-             velto_rtc_test::ServerFaults faults;
-             faults.connectResult = -7;
-             velto_rtc_test::SetServerFaults(server().messageServer(), server().messageServerPort(), faults);
-         },
-         -7, 200, 0, false},
+         [] { server().setSignalFaults(true, false); }, -1, 200, 0, false},
         {"success", [] {}, 0, 200, 0, true},
     };
 
@@ -70,12 +65,7 @@ TEST_F(SdkTest, LoginOutcomes)
                 "/clientApi/keepAlive/" + login.mUserId + "/" + login.endpoint + "/" + login.currentTimeMillis;
             for (const auto& request : server().requests(kKeepAliveRoute))
                 EXPECT_EQ(request.path, expected);
-            EXPECT_TRUE(velto_rtc_test::WaitForSent(
-                server().messageServer(), server().messageServerPort(),
-                [](const std::vector<velto_rtc_test::SentMessage>& sent) {
-                    return std::count_if(sent.begin(), sent.end(),
-                                         [](const auto& m) { return m.operation == "SendPing"; }) >= 2;
-                }));
+            EXPECT_TRUE(waitForSent([](const SentSignal& m) { return m.operation == "SendPing"; }, 2));
         } else {
             std::this_thread::sleep_for(kQuietPeriod);
             EXPECT_EQ(server().keepAliveCount(), 0);
@@ -111,8 +101,7 @@ TEST_F(SdkTest, EveryWayOfEndingALoginEndsItsWorkers)
          [] { server().forceStall(kKeepAliveRoute, 120000); },
          [](VeltoSdk&, RecordingCallback& callback) {
              const std::string myJid = callback.events("onLogin")[0].args[1];
-             ASSERT_TRUE(
-                 velto_rtc_test::DropConnection(server().messageServer(), server().messageServerPort(), myJid));
+             ASSERT_TRUE(server().dropSignal(myJid));
              EXPECT_TRUE(callback.waitForEvent("onNetworkError"));
          },
          false},
@@ -222,13 +211,14 @@ TEST_F(SdkTest, FailedSecondLoginLeavesTheLiveSessionsWorkersRunning)
 
 TEST_F(SdkTest, FailedPingEndsOnlyThePingWorker)
 {
-    velto_rtc_test::ServerFaults faults;
-    faults.pingResult = -1;
-    velto_rtc_test::SetServerFaults(server().messageServer(), server().messageServerPort(), faults);
+    server().setSignalFaults(false, true);
     RecordingCallback callback;
     auto sdk = makeSdk(&callback);
     ASSERT_EQ(loginDemo(*sdk), 0);
 
+    // The unanswered ping fails once its answer is late.
+    ASSERT_TRUE(waitForSent([](const SentSignal& m) { return m.operation == "SendPing"; }));
+    std::this_thread::sleep_for(std::chrono::seconds(5) + 500ms);
     ASSERT_TRUE(server().waitForRequests(kKeepAliveRoute, 4));
     const std::size_t keepAlives = server().requests(kKeepAliveRoute).size();
     ASSERT_TRUE(server().waitForRequests(kKeepAliveRoute, keepAlives + 3));
@@ -338,12 +328,7 @@ TEST_F(SdkTest, JoinAndLeaveRunInOrder)
     EXPECT_EQ(workModes[0].args, std::vector<std::string>{"3"});
 
     // The statistics worker asks the engine, and the answer goes out as presence.
-    EXPECT_TRUE(velto_rtc_test::WaitForSent(server().messageServer(), server().messageServerPort(),
-                                            [](const std::vector<velto_rtc_test::SentMessage>& sent) {
-                                                return std::count_if(sent.begin(), sent.end(), [](const auto& m) {
-                                                           return m.operation == "SendPresence";
-                                                       }) >= 2;
-                                            }));
+    EXPECT_TRUE(waitForSent([](const SentSignal& m) { return m.operation == "SendPresence"; }, 2));
     EXPECT_GE(engineCallCount("GetStats"), 1u);
 
     ASSERT_EQ(room, server().demoAccount().room);
@@ -369,7 +354,7 @@ TEST_F(SdkTest, FailedRoomJoinIsReturnedAndStartsNoStatistics)
     auto sdk = makeSdk(&callback);
     ASSERT_EQ(loginDemo(*sdk), 0);
     const std::string myJid = callback.events("onLogin")[0].args[1];
-    ASSERT_TRUE(velto_rtc_test::DropConnection(server().messageServer(), server().messageServerPort(), myJid));
+    ASSERT_TRUE(server().dropSignal(myJid));
     ASSERT_TRUE(callback.waitForEvent("onNetworkError"));
 
     EXPECT_EQ(sdk->CreateConference(), -1) << "the signalling client's result";

@@ -167,8 +167,25 @@ LocalServer::LocalServer(const Options& options) : options_(options)
         fail(std::string("cannot create a temp dir: ") + std::strerror(errno));
     dir_ = dir;
     caFile_ = dir_ + "/ca.pem";
+    try {
+        launch(0, 0);
+    } catch (...) {
+        std::filesystem::remove_all(dir_);
+        throw;
+    }
+}
 
-    std::vector<std::string> args{VELTO_SERVER_BINARY, "--port", "0", "--cert-dir", dir_};
+void LocalServer::restart()
+{
+    if (pid_ > 0)
+        fail("the server is running");
+    launch(port_, std::stoi(messageServerPort_));
+}
+
+void LocalServer::launch(int port, int messagePort)
+{
+    std::vector<std::string> args{VELTO_SERVER_BINARY, "--port", std::to_string(port), "--message-port",
+                                  std::to_string(messagePort), "--cert-dir", dir_};
     if (!options_.seedFile.empty())
         args.insert(args.end(), {"--seed", options_.seedFile});
     if (options_.untrustedCertificate)
@@ -188,7 +205,6 @@ LocalServer::LocalServer(const Options& options) : options_(options)
     if (pid_ < 0) {
         close(out[0]);
         close(out[1]);
-        std::filesystem::remove_all(dir_);
         fail(std::string("fork: ") + std::strerror(errno));
     }
     if (pid_ == 0) {
@@ -219,7 +235,6 @@ LocalServer::LocalServer(const Options& options) : options_(options)
     } catch (...) {
         close(out[0]);
         stop();
-        std::filesystem::remove_all(dir_);
         throw;
     }
 }
@@ -433,6 +448,61 @@ void LocalServer::setNoCredit(bool noCredit)
     Json::Value switches;
     switches["noCredit"] = noCredit;
     control("PUT", "/_test/switches", toText(switches));
+}
+
+std::vector<SentSignal> LocalServer::sentSignals() const
+{
+    std::vector<SentSignal> out;
+    for (const Json::Value& entry : parse(control("GET", "/_test/signals"))) {
+        SentSignal signal{entry["from"].asString(), entry["operation"].asString(), {}};
+        for (const Json::Value& arg : entry["args"])
+            signal.args.push_back(arg.asString());
+        out.push_back(std::move(signal));
+    }
+    return out;
+}
+
+std::vector<std::string> LocalServer::signalClients() const
+{
+    std::vector<std::string> out;
+    for (const Json::Value& jid : parse(control("GET", "/_test/signalClients")))
+        out.push_back(jid.asString());
+    return out;
+}
+
+std::vector<SignalMember> LocalServer::signalRoom(const std::string& room) const
+{
+    std::vector<SignalMember> out;
+    for (const Json::Value& u : parse(control("GET", "/_test/signalRoom?room=" + room)))
+        out.push_back({u["jid"].asString(), u["nickname"].asString(), u["ssrc"].asString(), u["label"].asString(),
+                       u["secondSsrc"].asString(), u["secondLabel"].asString(), u["isModerator"].asBool(),
+                       u["audioMute"].asBool(), u["videoMute"].asBool()});
+    return out;
+}
+
+bool LocalServer::dropSignal(const std::string& jid)
+{
+    Json::Value order;
+    order["jid"] = jid;
+    return parse(control("POST", "/_test/signalDrop", toText(order)))["dropped"].asBool();
+}
+
+bool LocalServer::pushSignals(const std::string& jid, const std::vector<std::string>& messages)
+{
+    Json::Value order;
+    order["jid"] = jid;
+    order["messages"] = Json::Value(Json::arrayValue);
+    for (const std::string& m : messages)
+        order["messages"].append(m);
+    return parse(control("POST", "/_test/signalPush", toText(order)))["pushed"].asBool();
+}
+
+void LocalServer::setSignalFaults(bool refuseConnections, bool silentPings)
+{
+    Json::Value faults;
+    faults["refuseConnections"] = refuseConnections;
+    faults["silentPings"] = silentPings;
+    control("PUT", "/_test/signalFaults", toText(faults));
 }
 
 void LocalServer::setManifest(const std::string& json)

@@ -24,6 +24,7 @@
 #include <chrono>
 #include <cstddef>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -58,6 +59,26 @@ struct Account {
     std::string ownerPassword;// personal moderator password
 };
 
+// One request a signalling client sent to the message server, as it arrived.
+struct SentSignal {
+    std::string from;               // the connection's address ("" before it said who it is)
+    std::string operation;          // the client operation, e.g. "SendPresence"
+    std::vector<std::string> args;  // its values in order: numbers in decimal, flags "true"/"false"
+};
+
+// A participant of a room as the message server knows it.
+struct SignalMember {
+    std::string jid;
+    std::string nickname;
+    std::string ssrc;
+    std::string label;
+    std::string secondSsrc;
+    std::string secondLabel;
+    bool isModerator = false;
+    bool audioMute = false;
+    bool videoMute = false;
+};
+
 class LocalServer {
 public:
     struct Options {
@@ -79,6 +100,7 @@ public:
 
     // --- where it is -------------------------------------------------------
     int port() const;
+    int pid() const { return pid_; }  // of the running server process, -1 when stopped
     std::string host() const;       // "127.0.0.1:PORT"
     std::string localhost() const;  // "localhost:PORT" (the certificate names both)
     std::string caFile() const;     // PEM file of the run's CA
@@ -121,13 +143,40 @@ public:
     // manifest; forced answers and recorded requests dropped; stalls ended.
     void reset();
 
+    // --- the message server ----------------------------------------------------
+    std::vector<SentSignal> sentSignals() const;         // the latest 10000, in arrival order
+    std::vector<std::string> signalClients() const;  // connected addresses, in connection order
+    std::vector<SignalMember> signalRoom(const std::string& room) const;  // by room number
+    // Ends a client's connection as a lost network does; false when not connected.
+    bool dropSignal(const std::string& jid);
+    // Sends these texts to a client as if they were the server's own messages.
+    bool pushSignals(const std::string& jid, const std::vector<std::string>& messages);
+    // Connections refused from now on; pings left unanswered from now on.
+    void setSignalFaults(bool refuseConnections, bool silentPings);
+    // Polls until `done` holds for the signals; false on time-out.
+    template <typename Done>
+    bool waitForSignals(Done done, std::chrono::milliseconds timeout = std::chrono::seconds(10)) const
+    {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        for (;;) {
+            if (done(sentSignals()))
+                return true;
+            if (std::chrono::steady_clock::now() > deadline)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+
     // Stops the server with SIGTERM and returns its exit status (0 = clean).
-    // Afterwards only the address accessors may be used.
+    // Afterwards only the address accessors and restart() may be used.
     int stop();
+    // Starts a stopped server again on the same ports, with fresh state.
+    void restart();
 
 private:
     std::string control(const std::string& method, const std::string& path,
                         const std::string& body = std::string()) const;
+    void launch(int port, int messagePort);
 
     Options options_;
     std::string dir_;

@@ -2,6 +2,7 @@
 
 #include "JsonText.h"
 
+#include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/rand.h>
 
@@ -378,7 +379,7 @@ Reply ConferenceService::handle(const Call& call)
 // --- state -------------------------------------------------------------------
 
 ConferenceService::ConferenceService(Config config, Json::Value seed)
-    : config_(std::move(config)), seed_(std::move(seed)), turnCredential_(randomHex(16))
+    : config_(std::move(config)), seed_(std::move(seed))
 {
     load();
 }
@@ -715,6 +716,8 @@ void ConferenceService::startLive(Meeting& meeting, std::int64_t endMs)
     meeting.participants.clear();
     meeting.jids.clear();
     meeting.hands.clear();
+    meeting.grantFrom.clear();
+    meeting.warnedMinutes = 0;
     meeting.recordingId.clear();
 }
 
@@ -730,8 +733,8 @@ std::string ConferenceService::recorderJid() const
     return "recorder@" + config_.messageServer;
 }
 
-Json::Value ConferenceService::loginObj(const User& user, const std::string& endpoint,
-                                        const std::string& millis) const
+Json::Value ConferenceService::loginObj(const User& user, const std::string& endpoint, const std::string& millis,
+                                        const std::string& secret) const
 {
     Json::Value obj;
     obj["currentTimeMillis"] = millis;
@@ -759,7 +762,7 @@ Json::Value ConferenceService::loginObj(const User& user, const std::string& end
     Json::Value turn;
     turn["url"] = "turn:127.0.0.1:3478?transport=udp";
     turn["username"] = "velto";
-    turn["credential"] = turnCredential_;
+    turn["credential"] = secret;
     obj["turn"]["iceServers"].append(stun);
     obj["turn"]["iceServers"].append(turn);
     return obj;
@@ -919,10 +922,11 @@ Reply ConferenceService::openSession(User& user, const std::string& clientType)
     const std::int64_t now = nowMs();
     const std::string endpoint = "ep" + std::to_string(++state_.serial);
     const std::string millis = std::to_string(now);
-    state_.sessions[upper(user.id) + "/" + endpoint] = Session{millis};
+    const std::string secret = randomHex(16);
+    state_.sessions[upper(user.id) + "/" + endpoint] = Session{millis, secret};
     user.lastSeenMs = now;
     user.clientType = clientType;
-    return ok(loginObj(user, endpoint, millis));
+    return ok(loginObj(user, endpoint, millis, secret));
 }
 
 Reply ConferenceService::keepAlive(const Call&, const Args& args)
@@ -1001,7 +1005,10 @@ Reply ConferenceService::grantAdmin(const Call& call, const Args&)
         refuse(code::GrantJidIllegal, "address of the new moderator is illegal");
     requireUser(call.param("i"));
     requireModerator(meeting, call.param("i"));
+    // The granting client hands the chair over by signalling next, which
+    // tells the room.
     meeting.moderatorJid = target;
+    meeting.grantFrom = upper(call.param("i"));
     return ok();
 }
 
@@ -1016,6 +1023,7 @@ Reply ConferenceService::getModerator(const Call& call, const Args&)
     if (password != meeting.ownerPassword)
         refuse(code::ModeratorPasswordError, "moderator password error");
     meeting.moderatorJid = jid;
+    notify({Notice::Kind::ModeratorChanged, meeting.cNumber, {}, {}, jid});
     return ok();
 }
 
@@ -1030,6 +1038,7 @@ Reply ConferenceService::extendConference(const Call& call, const Args& args)
     requireModerator(meeting, userId);
     meeting.liveEndMs += static_cast<std::int64_t>(minutes) * kMinuteMs;
     meeting.lengthSec += static_cast<unsigned>(minutes * 60);
+    meeting.warnedMinutes = 0;
     return ok();
 }
 
@@ -1313,6 +1322,11 @@ Reply ConferenceService::lockConference(const Call& call, const Args&)
         refuse(code::LockTypeIllegal, "lock type must be true or false");
     requireModerator(meeting, userId);
     meeting.locked = lock == "true";
+    Json::Value message;
+    message["type"] = "control";
+    message["control"] = "lock";
+    message["value"] = lock;
+    notifyRoom(meeting, message);
     return ok();
 }
 
@@ -1346,6 +1360,11 @@ Reply ConferenceService::startRecord(const Call& call, const Args& args)
     recording.startSec = nowMs() / 1000;
     meeting.recordingId = recording.id;
     state_.recordings.push_back(recording);
+    Json::Value message;
+    message["type"] = "record";
+    message["jid"] = recorderJid() + "/" + recording.id;
+    message["on"] = true;
+    notifyRoom(meeting, message);
     return ok(recordingObj(recording));
 }
 
@@ -1363,6 +1382,11 @@ Reply ConferenceService::stopRecord(const Call& call, const Args& args)
         refuse(code::RecorderNotExist, "the conference is not being recorded");
     recording->endSec = nowMs() / 1000;
     meeting.recordingId.clear();
+    Json::Value message;
+    message["type"] = "record";
+    message["jid"] = recorderJid() + "/" + recording->id;
+    message["on"] = false;
+    notifyRoom(meeting, message);
     return ok();
 }
 
@@ -1397,6 +1421,7 @@ Reply ConferenceService::setStage(const Call& call, const Args& args)
     requireModerator(meeting, user.id);
     meeting.stageJid = call.param("stageJid");
     meeting.stageScreen = screen == "true";
+    notifyParticipants(meeting);
     return ok();
 }
 
@@ -1409,6 +1434,7 @@ Reply ConferenceService::splitScreen(const Call& call, const Args& args)
         refuse(code::RequestFailed, "splitScreen must be a layout number");
     requireModerator(meeting, user.id);
     meeting.splitScreen = std::to_string(layout);
+    notifyParticipants(meeting);
     return ok();
 }
 
@@ -1420,6 +1446,7 @@ Reply ConferenceService::selectParticipants(const Call& call, const Args& args)
         refuse(code::ParticipantsRequired, "participants are required");
     requireModerator(meeting, user.id);
     meeting.participants = call.param("participants");
+    notifyParticipants(meeting);
     return ok();
 }
 
@@ -1443,14 +1470,24 @@ Reply ConferenceService::handsUp(const Call& call, const Args& args)
     requireJidUser(jid);
     const auto hand = std::find_if(meeting.hands.begin(), meeting.hands.end(),
                                    [&](const Hand& h) { return h.jid == jid; });
+    std::string nickname = call.param("nickname");
     if (action == "apply") {
         if (hand == meeting.hands.end())
-            meeting.hands.push_back({jid, call.param("nickname")});
+            meeting.hands.push_back({jid, nickname});
         else
-            hand->nickname = call.param("nickname");
+            hand->nickname = nickname;
     } else if (hand != meeting.hands.end()) {
+        if (nickname.empty())
+            nickname = hand->nickname;
         meeting.hands.erase(hand);
     }
+    // The moderator learns of a raised hand; the named user of the answer.
+    Json::Value message;
+    message["type"] = "handsUp";
+    message["action"] = action;
+    message["jid"] = jid;
+    message["nickname"] = nickname;
+    notifyRoom(meeting, message, {meeting.moderatorJid, jid});
     return ok();
 }
 
@@ -1464,6 +1501,131 @@ Reply ConferenceService::callPhone(const Call& call, const Args& args)
     if (state_.noCredit)
         refuse(code::NoCredit, "no credit left for calls");
     return ok(Json::Value(phone + "@gateway." + config_.messageServer));
+}
+
+// --- the message service's view ----------------------------------------------------
+
+void ConferenceService::setNotifier(std::function<void(Notice)> notifier)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    notifier_ = std::move(notifier);
+}
+
+void ConferenceService::setMessageServerPort(std::string port)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    config_.messageServerPort = std::move(port);
+}
+
+void ConferenceService::notify(Notice notice) const
+{
+    if (notifier_)
+        notifier_(std::move(notice));
+}
+
+void ConferenceService::notifyRoom(const Meeting& meeting, Json::Value message, std::vector<std::string> to) const
+{
+    notify({Notice::Kind::Send, meeting.cNumber, std::move(to), std::move(message), {}});
+}
+
+void ConferenceService::notifyParticipants(const Meeting& meeting) const
+{
+    Json::Value message;
+    message["type"] = "participants";
+    message["stage"] = meeting.stageJid;
+    message["screen"] = meeting.stageScreen;
+    message["splitScreen"] = std::atoi(meeting.splitScreen.c_str());
+    message["participants"] = meeting.participants;
+    notifyRoom(meeting, message);
+}
+
+std::optional<LiveLogin> ConferenceService::checkLogin(const std::string& userId, const std::string& endpoint,
+                                                       const std::string& secret) const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    const std::string key = upper(userId);
+    const auto session = state_.sessions.find(key + "/" + endpoint);
+    const auto user = state_.users.find(key);
+    if (secret.empty() || session == state_.sessions.end() || user == state_.users.end())
+        return std::nullopt;
+    const std::string& expected = session->second.secret;
+    if (secret.size() != expected.size() || CRYPTO_memcmp(secret.data(), expected.data(), secret.size()) != 0)
+        return std::nullopt;
+    return LiveLogin{user->second.id, key, user->second.displayName};
+}
+
+bool ConferenceService::mayJoin(const std::string& room, const std::string& jid) const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto id = state_.rooms.find(room);
+    if (id == state_.rooms.end())
+        return false;
+    const Meeting& meeting = state_.meetings.at(id->second);
+    return isLive(meeting) && std::find(meeting.jids.begin(), meeting.jids.end(), jid) != meeting.jids.end();
+}
+
+std::string ConferenceService::moderatorOf(const std::string& room) const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto id = state_.rooms.find(room);
+    return id == state_.rooms.end() ? std::string() : state_.meetings.at(id->second).moderatorJid;
+}
+
+bool ConferenceService::handOver(const std::string& room, const std::string& from, const std::string& to)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto id = state_.rooms.find(room);
+    if (id == state_.rooms.end())
+        return false;
+    Meeting& meeting = state_.meetings.at(id->second);
+    // After a REST grant the chair is already `to`'s: the signalling step only tells the room.
+    const bool granted = meeting.moderatorJid == to && !meeting.grantFrom.empty() &&
+                         upper(jidUser(from)) == meeting.grantFrom;
+    if (!isLive(meeting) || to.empty() || (meeting.moderatorJid != from && !granted))
+        return false;
+    meeting.moderatorJid = to;
+    meeting.grantFrom.clear();
+    return true;
+}
+
+std::vector<std::string> ConferenceService::watchersOf(const std::string& userKey) const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<std::string> keys;
+    for (const auto& [key, user] : state_.users)
+        for (const auto& entry : user.friends)
+            if (upper(entry.first) == userKey) {
+                keys.push_back(key);
+                break;
+            }
+    return keys;
+}
+
+void ConferenceService::tick()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    const std::int64_t now = nowMs();
+    for (auto& [id, meeting] : state_.meetings) {
+        if (!meeting.live)
+            continue;
+        if (now >= meeting.liveEndMs) {
+            meeting.live = false;
+            notify({Notice::Kind::CloseRoom, meeting.cNumber, {}, {}, {}});
+            continue;
+        }
+        const std::int64_t left = meeting.liveEndMs - now;
+        for (const int minutes : {5, 10, 15}) {
+            if (left > minutes * kMinuteMs || (meeting.warnedMinutes && meeting.warnedMinutes <= minutes))
+                continue;
+            meeting.warnedMinutes = minutes;
+            Json::Value message;
+            message["type"] = "control";
+            message["control"] = "toClose";
+            message["value"] = std::to_string(minutes);
+            notifyRoom(meeting, message);
+            break;
+        }
+    }
 }
 
 }  // namespace velto::server

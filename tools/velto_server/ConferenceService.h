@@ -4,7 +4,9 @@
 #include <json/value.h>
 
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <optional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -17,6 +19,25 @@ struct Reply {
     std::string msg = "success";
     Json::Value obj;      // null when the answer carries none
     int httpStatus = 200; // 404/405 only for paths or methods nobody serves
+};
+
+// Something the REST side tells the message service to do: send `message`
+// to the connections of room `room` (every participant when `to` is empty,
+// else only those addresses), hand the chair over, or close the room.
+struct Notice {
+    enum class Kind { Send, ModeratorChanged, CloseRoom };
+    Kind kind = Kind::Send;
+    std::string room;
+    std::vector<std::string> to;
+    Json::Value message;
+    std::string jid;  // ModeratorChanged: the new moderator
+};
+
+// What the message service learns of a login that a connection presents.
+struct LiveLogin {
+    std::string userId;       // as the login answer wrote it
+    std::string userKey;      // upper-cased, for comparisons
+    std::string displayName;
 };
 
 // The conference server's REST side, stateful in memory: accounts and their
@@ -34,6 +55,25 @@ public:
     ConferenceService(Config config, Json::Value seed);
 
     Reply handle(const Call& call);
+
+    // The message service's view. Thread-safe; the notifier is called with
+    // the service's lock held, so it must only hand the notice on.
+    void setNotifier(std::function<void(Notice)> notifier);
+    void setMessageServerPort(std::string port);
+    // The login of user `userId` at `endpoint` whose secret is `secret`.
+    std::optional<LiveLogin> checkLogin(const std::string& userId, const std::string& endpoint,
+                                        const std::string& secret) const;
+    // Whether `jid` created or joined the running meeting of room `room`.
+    bool mayJoin(const std::string& room, const std::string& jid) const;
+    std::string moderatorOf(const std::string& room) const;
+    // The chair moves from `from` (who must hold it, unless a REST grant gave
+    // it to `to` already) to `to`; false otherwise.
+    bool handOver(const std::string& room, const std::string& from, const std::string& to);
+    // Upper-cased keys of the users who have `userKey` among their contacts.
+    std::vector<std::string> watchersOf(const std::string& userKey) const;
+    // Warnings of meetings whose end approaches and the close of those that
+    // ended; called about once a second.
+    void tick();
 
     // Seeded accounts in seed order, each with its login password and personal room.
     Json::Value accounts() const;
@@ -101,6 +141,8 @@ private:
         std::vector<std::string> jids;
         std::vector<Hand> hands;
         std::string recordingId;  // empty when not recording
+        int warnedMinutes = 0;    // the last end warning sent (15, 10, 5), 0 = none
+        std::string grantFrom;    // upper-cased user who granted the chair by REST, until told by signalling
     };
 
     struct Recording {
@@ -116,6 +158,7 @@ private:
 
     struct Session {
         std::string currentTimeMillis;
+        std::string secret;  // the login's TURN credential, also its key to the message service
     };
 
     struct State {
@@ -166,7 +209,11 @@ private:
 
     std::string gatewayJid() const;   // SIP and telephone gateway of every room
     std::string recorderJid() const;  // the recorder of every room
-    Json::Value loginObj(const User& user, const std::string& endpoint, const std::string& millis) const;
+    Json::Value loginObj(const User& user, const std::string& endpoint, const std::string& millis,
+                         const std::string& secret) const;
+    void notify(Notice notice) const;
+    void notifyRoom(const Meeting& meeting, Json::Value message, std::vector<std::string> to = {}) const;
+    void notifyParticipants(const Meeting& meeting) const;
     Json::Value joinObj(const Meeting& meeting, const std::string& jid) const;
     Json::Value meetingObj(const Meeting& meeting, const std::string& viewerKey) const;
     Json::Value contactObj(const User& user, const std::string& nickname) const;
@@ -202,9 +249,9 @@ private:
     Reply handsUp(const Call&, const Args&);
     Reply callPhone(const Call&, const Args&);
 
-    const Config config_;
+    Config config_;  // the message server port is set once before serving
     const Json::Value seed_;
-    const std::string turnCredential_;  // handed out with the ICE servers
+    std::function<void(Notice)> notifier_;
     mutable std::mutex mutex_;
     State state_;
 };

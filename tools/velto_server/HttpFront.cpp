@@ -99,9 +99,10 @@ int HttpFront::bind(int port)
     return port_;
 }
 
-void HttpFront::attach(ConferenceService& service, TestControl& control, Info info)
+void HttpFront::attach(ConferenceService& service, TestControl& control, MessageService& messages, Info info)
 {
     service_ = &service;
+    messages_ = &messages;
     control_ = &control;
     info_ = std::move(info);
     const auto handler = [this](const httplib::Request& request, httplib::Response& response) {
@@ -232,6 +233,30 @@ void HttpFront::serveControl(const Call& call, httplib::Response& response)
     } else if (method == "POST" && path == "/_test/reset") {
         service_->reset();
         control_->reset();
+        messages_->reset();
+        answer(Json::Value(Json::objectValue));
+    } else if (method == "GET" && path == "/_test/signals") {
+        answer(messages_->sent());
+    } else if (method == "GET" && path == "/_test/signalClients") {
+        answer(messages_->clients());
+    } else if (method == "GET" && path == "/_test/signalRoom") {
+        answer(messages_->room(call.param("room")));
+    } else if (method == "POST" && path == "/_test/signalDrop") {
+        if (!jsonBody || !body["jid"].isString())
+            return refuse(400, "drop needs a \"jid\"");
+        Json::Value dropped;
+        dropped["dropped"] = messages_->drop(body["jid"].asString());
+        answer(dropped);
+    } else if (method == "POST" && path == "/_test/signalPush") {
+        if (!jsonBody || !body["jid"].isString() || !body["messages"].isArray())
+            return refuse(400, "push needs a \"jid\" and an array \"messages\"");
+        Json::Value pushed;
+        pushed["pushed"] = messages_->push(body["jid"].asString(), body["messages"]);
+        answer(pushed);
+    } else if (method == "PUT" && path == "/_test/signalFaults") {
+        if (!jsonBody || !body["refuseConnections"].isBool() || !body["silentPings"].isBool())
+            return refuse(400, "faults need booleans \"refuseConnections\" and \"silentPings\"");
+        messages_->setFaults(body["refuseConnections"].asBool(), body["silentPings"].asBool());
         answer(Json::Value(Json::objectValue));
     } else {
         refuse(404, "no such control route");

@@ -1,6 +1,7 @@
 #pragma once
 #include "Certificates.h"
 #include "ConferenceService.h"
+#include "MessageService.h"
 #include "TestControl.h"
 
 #include <httplib.h>
@@ -23,7 +24,7 @@ public:
 
     // Binds 127.0.0.1:`port` (0 = any free port); returns the port, -1 on failure.
     int bind(int port);
-    void attach(ConferenceService& service, TestControl& control, Info info);
+    void attach(ConferenceService& service, TestControl& control, MessageService& messages, Info info);
     // Serves until stop(); false when serving failed.
     bool run();
     void stop();
@@ -37,6 +38,7 @@ private:
     int port_ = -1;
     ConferenceService* service_ = nullptr;
     TestControl* control_ = nullptr;
+    MessageService* messages_ = nullptr;
     Info info_;
 };
 

@@ -4,6 +4,7 @@
 #include "Certificates.h"
 #include "ConferenceService.h"
 #include "HttpFront.h"
+#include "MessageService.h"
 #include "Seed.h"
 #include "TestControl.h"
 
@@ -27,22 +28,25 @@ struct Options {
     std::string certDir;
     std::string seedFile;
     std::string messageServer = "127.0.0.1";
-    std::string messageServerPort;  // empty = the server's own port
-    std::string certHost;  // empty = localhost and 127.0.0.1
+    std::string messageServerPort;  // empty = the message service's own port
+    int messagePort = 0;            // where the message service listens; 0 = any free port
+    std::string certHost;           // empty = localhost and 127.0.0.1
     bool untrusted = false;
     bool verbose = false;
 };
 
 const char* const kUsage =
     "usage: velto_server [--port N] [--cert-dir DIR] [--seed FILE] [--untrusted-cert] [--cert-host NAME]\n"
-    "                    [--message-server HOST] [--message-server-port PORT] [--verbose]\n"
+    "                    [--message-server HOST] [--message-server-port PORT] [--message-port N]\n"
+    "                    [--verbose]\n"
     "  --port N                 port on 127.0.0.1; 0 (default) picks a free one\n"
     "  --cert-dir DIR           where ca.pem is written (default: a new temp dir)\n"
     "  --seed FILE              JSON accounts, contacts and meetings (default: built-in demo data)\n"
     "  --untrusted-cert         serve a self-signed certificate that ca.pem does not vouch for\n"
     "  --cert-host NAME         the served certificate (still from ca.pem's CA) names only NAME\n"
     "  --message-server HOST    message server named in login answers (default 127.0.0.1)\n"
-    "  --message-server-port P  its port (default: this server's port)\n"
+    "  --message-server-port P  its port named in login answers (default: the message service's port)\n"
+    "  --message-port N         port of the message service on 127.0.0.1; 0 (default) picks a free one\n"
     "  --verbose                log each REST request's method and path to stderr\n"
     "The first line on stdout is \"listening 127.0.0.1:PORT\".\n";
 
@@ -62,13 +66,13 @@ Options parseOptions(int argc, char** argv)
                 usage(2);
             return argv[++i];
         };
-        if (arg == "--port") {
+        if (arg == "--port" || arg == "--message-port") {
             const std::string text = value();
             char* end = nullptr;
             const long port = std::strtol(text.c_str(), &end, 10);
             if (text.empty() || *end != '\0' || port < 0 || port > 65535)
                 usage(2);
-            options.port = static_cast<int>(port);
+            (arg == "--port" ? options.port : options.messagePort) = static_cast<int>(port);
         } else if (arg == "--cert-dir") {
             options.certDir = value();
         } else if (arg == "--seed") {
@@ -136,11 +140,23 @@ int main(int argc, char** argv)
         ConferenceService::Config config;
         config.publicHost = "127.0.0.1:" + std::to_string(port);
         config.messageServer = options.messageServer;
-        config.messageServerPort =
-            options.messageServerPort.empty() ? std::to_string(port) : options.messageServerPort;
+        config.messageServerPort = options.messageServerPort;
         ConferenceService service(config, seed);
+        MessageService messages(identity, service, options.messageServer, MessageService::Limits(), options.verbose);
+        const int messagePort = messages.bind(options.messagePort);
+        if (messagePort <= 0) {
+            std::cerr << "velto_server: cannot listen for messages on 127.0.0.1:" << options.messagePort << std::endl;
+            return 1;
+        }
+        // The login answers name the port only now known.
+        if (config.messageServerPort.empty()) {
+            config.messageServerPort = std::to_string(messagePort);
+            service.setMessageServerPort(config.messageServerPort);
+        }
+        service.setNotifier([&messages](Notice notice) { messages.notify(std::move(notice)); });
+        messages.start();
         TestControl control;
-        front.attach(service, control, {identity.caFile, config.messageServer, config.messageServerPort});
+        front.attach(service, control, messages, {identity.caFile, config.messageServer, config.messageServerPort});
 
         std::atomic<bool> stopping{false};
         std::thread stopper([&] {
@@ -153,6 +169,7 @@ int main(int argc, char** argv)
 
         const Json::Value demo = service.accounts()[0];
         std::printf("listening 127.0.0.1:%d\n", port);
+        std::printf("messages 127.0.0.1:%d\n", messagePort);
         std::printf("ca-file %s\n", identity.caFile.c_str());
         std::printf("demo-account %s %s\n", demo["userName"].asCString(), demo["password"].asCString());
         std::fflush(stdout);
@@ -161,6 +178,7 @@ int main(int argc, char** argv)
         if (!stopping)
             pthread_kill(stopper.native_handle(), SIGTERM);
         stopper.join();
+        messages.stop();
         return served || stopping ? 0 : 1;
     } catch (const std::exception& e) {
         std::cerr << "velto_server: " << e.what() << std::endl;

@@ -1,0 +1,210 @@
+// velto_peer: a scripted participant for trying the program and for tests.
+// It logs in through the SDK, joins a meeting by number, can raise its hand
+// and echo the chat, and with --commands takes orders line by line on stdin.
+// Every SDK event is printed as "event NAME ARG..."; every order's result as
+// "result ORDER CODE".
+
+#include <signal.h>
+
+#include <condition_variable>
+#include <cstdlib>
+#include <deque>
+#include <functional>
+#include <iostream>
+#include <memory>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "PeerCallback.h"
+#include "VeltoHttpCallback.h"
+#include "VeltoSdk.h"
+
+namespace {
+
+const char* const kUsage =
+    "usage: velto_peer --server HOST:PORT --user NAME --password PW [--room NUMBER] [--room-password PW]\n"
+    "                  [--echo] [--raise-hand] [--commands]\n"
+    "  Trust comes from the system CAs and VELTO_CA_BUNDLE (the local server's ca.pem).\n"
+    "  --room          meeting to join (default: none)\n"
+    "  --echo          answers every chat message with \"echo: \" and the message\n"
+    "  --raise-hand    raises its hand once in the meeting\n"
+    "  --commands      reads orders on stdin until \"quit\" or end of input:\n"
+    "                  join ROOM [PW] | leave | chat TEXT | hand ACTION [JID] | stage JID | split N |\n"
+    "                  record start|stop | lock on|off | claim PASSWORD | grant JID | kick JID |\n"
+    "                  mute JID | whiteboard ACTION | ring JID | quit\n";
+
+struct Options {
+    std::string server, user, password, room, roomPassword;
+    bool echo = false;
+    bool raiseHand = false;
+    bool commands = false;
+};
+
+Options parse(int argc, char** argv)
+{
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const auto value = [&]() -> std::string {
+            if (i + 1 >= argc) {
+                std::cerr << kUsage;
+                std::exit(2);
+            }
+            return argv[++i];
+        };
+        if (arg == "--server")
+            o.server = value();
+        else if (arg == "--user")
+            o.user = value();
+        else if (arg == "--password")
+            o.password = value();
+        else if (arg == "--room")
+            o.room = value();
+        else if (arg == "--room-password")
+            o.roomPassword = value();
+        else if (arg == "--echo")
+            o.echo = true;
+        else if (arg == "--raise-hand")
+            o.raiseHand = true;
+        else if (arg == "--commands")
+            o.commands = true;
+        else {
+            std::cerr << kUsage;
+            std::exit(arg == "--help" || arg == "-h" ? 0 : 2);
+        }
+    }
+    if (o.server.empty() || o.user.empty() || o.password.empty()) {
+        std::cerr << kUsage;
+        std::exit(2);
+    }
+    return o;
+}
+
+// Orders run one at a time on the main thread, never on an SDK thread.
+class Orders {
+public:
+    void push(std::string order)
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            orders_.push_back(std::move(order));
+        }
+        wake_.notify_one();
+    }
+    std::string take()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        wake_.wait(lock, [&] { return !orders_.empty(); });
+        std::string order = std::move(orders_.front());
+        orders_.pop_front();
+        return order;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<std::string> orders_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const Options options = parse(argc, argv);
+    // The stdin and signal threads stay detached until the process ends, so
+    // what they push to must outlive main.
+    Orders& orders = *new Orders;
+
+    // SIGINT/SIGTERM end the peer cleanly: a thread waits for them.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+    std::thread([&orders, stopSignals] {
+        int sig = 0;
+        sigwait(&stopSignals, &sig);
+        orders.push("quit");
+    }).detach();
+
+    PeerCallback callback;
+    if (options.echo)
+        callback.onChat = [&orders](const std::string&, const std::string& message) {
+            if (message.rfind("echo: ", 0) != 0)
+                orders.push("chat echo: " + message);
+        };
+    std::unique_ptr<VeltoSdk> sdk(static_cast<VeltoSdk*>(getVeltoInterface()));
+    sdk->setCallback(&callback);
+
+    if (sdk->Login(options.server, options.user, options.password, "") != 0) {
+        std::cerr << "velto_peer: the login of " << options.user << " failed" << std::endl;
+        return 1;
+    }
+    std::string meetPassword, ownerPassword;
+    sdk->QueryUsers(meetPassword, ownerPassword);
+    PeerCallback::print("ready " + callback.myJid);
+    if (!options.room.empty())
+        orders.push("join " + options.room + " " + options.roomPassword);
+    if (options.raiseHand)
+        orders.push("hand apply");
+    if (options.commands)
+        std::thread([&orders] {
+            std::string line;
+            while (std::getline(std::cin, line))
+                orders.push(line);
+            orders.push("quit");
+        }).detach();
+
+    for (;;) {
+        const std::string order = orders.take();
+        std::istringstream in(order);
+        std::string verb, a, b;
+        in >> verb >> a;
+        std::getline(in >> std::ws, b);
+        const std::string rest = order.size() > verb.size() + 1 ? order.substr(verb.size() + 1) : std::string();
+        if (verb == "quit")
+            break;
+        int rc = -1;
+        if (verb == "join")
+            rc = sdk->JoinConference(a, b);
+        else if (verb == "leave")
+            rc = sdk->LeaveConference();
+        else if (verb == "chat")
+            rc = sdk->SendChatMessage(rest);
+        else if (verb == "hand")
+            rc = sdk->HandsUp(a, b.empty() ? callback.myJid : b, callback.myName);
+        else if (verb == "stage")
+            rc = sdk->SetStage(a, false);
+        else if (verb == "split")
+            rc = sdk->SplitScreen(std::atoi(a.c_str()));
+        else if (verb == "record")
+            rc = a == "start" ? sdk->StartRecord("recording") : sdk->StopRecord();
+        else if (verb == "lock")
+            rc = sdk->LockConference(a == "on");
+        else if (verb == "claim")
+            rc = sdk->GetModerator(sdk->getHttpCallback()->getJoinInfo().r, a);
+        else if (verb == "grant")
+            rc = sdk->SendModerator(a);
+        else if (verb == "kick")
+            rc = sdk->SendKickout(a);
+        else if (verb == "mute")
+            rc = sdk->SendAudioMute(a, true);
+        else if (verb == "whiteboard")
+            rc = sdk->SendWhiteboard(a, "1", "");
+        else if (verb == "ring")
+            rc = sdk->SendRingCall(a, "invite", sdk->getHttpCallback()->getJoinInfo().r, callback.myName, 1, 1, "0", "");
+        else if (verb == "moderator")
+            rc = sdk->isModerator() ? 1 : 0;
+        else {
+            PeerCallback::print("unknown " + order);
+            continue;
+        }
+        PeerCallback::print("result " + verb + " " + std::to_string(rc));
+    }
+    sdk->LeaveConference();
+    sdk->Logout();
+    return 0;
+}

@@ -1,0 +1,689 @@
+#include "MessageHub.h"
+
+#include "JsonText.h"
+#include "StandInSdp.h"
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <optional>
+
+namespace velto::server {
+namespace {
+
+constexpr std::size_t kSentKept = 10000;
+const char* const kRoomCandidate = "candidate:1 1 udp 2130706431 127.0.0.1 10000 typ host";
+
+}  // namespace
+
+MessageHub::MessageHub(const ServerIdentity& identity, ConferenceService& service, std::string messageServer,
+                       MessageService::Limits limits, bool verbose)
+    : limits(limits), service_(service), messageServer_(std::move(messageServer)), verbose_(verbose)
+{
+    SSL_CTX_use_certificate(tls_.native_handle(), identity.certificate.get());
+    SSL_CTX_use_PrivateKey(tls_.native_handle(), identity.key.get());
+    tls_.set_options(ssl::context::default_workarounds | ssl::context::no_sslv2 | ssl::context::no_sslv3 |
+                     ssl::context::no_tlsv1 | ssl::context::no_tlsv1_1);
+}
+
+int MessageHub::bind(int port)
+{
+    beast::error_code ec;
+    const tcp::endpoint endpoint(net::ip::make_address("127.0.0.1"), static_cast<unsigned short>(port));
+    acceptor_.open(endpoint.protocol(), ec);
+    if (!ec)
+        acceptor_.set_option(net::socket_base::reuse_address(true), ec);
+    if (!ec)
+        acceptor_.bind(endpoint, ec);
+    if (!ec)
+        acceptor_.listen(net::socket_base::max_listen_connections, ec);
+    if (ec)
+        return -1;
+    accept();
+    tick();
+    return acceptor_.local_endpoint().port();
+}
+
+void MessageHub::accept()
+{
+    acceptor_.async_accept([this](beast::error_code ec, tcp::socket socket) {
+        if (ec)
+            return;  // closed by stop()
+        socket.set_option(tcp::no_delay(true), ec);
+        std::make_shared<Connection>(std::move(socket), tls_, *this)->start();
+        accept();
+    });
+}
+
+void MessageHub::tick()
+{
+    service_.tick();
+    ticker_.expires_after(std::chrono::seconds(1));
+    ticker_.async_wait([this](beast::error_code ec) {
+        if (!ec)
+            tick();
+    });
+}
+
+void MessageHub::stop()
+{
+    post([this] {
+        stopped_ = true;
+        beast::error_code ignored;
+        acceptor_.close(ignored);
+        ticker_.cancel();
+        for (const ConnectionPtr& c : std::vector<ConnectionPtr>(connections_))
+            c->abort();
+    });
+}
+
+void MessageHub::opened(const ConnectionPtr& c)
+{
+    if (stopped_)
+        return c->abort();
+    connections_.push_back(c);
+}
+
+void MessageHub::closed(Connection* c)
+{
+    const auto it = std::find_if(connections_.begin(), connections_.end(),
+                                 [c](const ConnectionPtr& p) { return p.get() == c; });
+    if (it == connections_.end())
+        return;
+    const ConnectionPtr keep = *it;  // alive until the leave went out
+    connections_.erase(it);
+    if (!c->authed)
+        return;
+    leaveRoom(*c);
+    c->authed = false;
+    const bool stillThere = std::any_of(connections_.begin(), connections_.end(), [&](const ConnectionPtr& p) {
+        return p->authed && p->userKey == c->userKey;
+    });
+    if (!stillThere)
+        presence(*c, false);
+    if (verbose_)
+        log("gone: " + c->jid);
+}
+
+void MessageHub::received(const ConnectionPtr& c, const std::string& text)
+{
+    Json::Value message;
+    if (!parseJson(text, message) || !message.isObject() || !message["type"].isString() ||
+        !message["id"].isUInt()) {
+        log("dropped a message that is no request");
+        return;
+    }
+    const std::string type = message["type"].asString();
+    const auto shape = std::find_if(shapes().begin(), shapes().end(), [&](const Shape& s) { return type == s.type; });
+    Json::Value ack = typed("ack");
+    ack["id"] = message["id"];
+    ack["ok"] = false;
+    std::vector<std::string> args;
+    if (shape == shapes().end() || !readFields(*shape, message, args)) {
+        log("dropped a malformed or unknown message" + (c->jid.empty() ? std::string() : " from " + c->jid));
+        c->send(ack);
+        return;
+    }
+    if (!c->authed && type != "connect") {
+        c->send(ack);
+        return;
+    }
+    Json::Value record;
+    record["from"] = c->jid;
+    record["operation"] = shape->operation;
+    record["args"] = Json::Value(Json::arrayValue);
+    for (const std::string& arg : args)
+        record["args"].append(arg);
+    if (sent_.size() == kSentKept)
+        sent_.pop_front();
+    sent_.push_back(record);
+
+    if (type == "ping" && silentPings_)
+        return;
+    const bool ok = dispatch(*c, type, message);
+    ack["ok"] = ok;
+    if (ok && type == "connect")
+        ack["jid"] = c->jid;
+    c->send(ack);
+    if (type == "bye" || (type == "connect" && !ok && !c->authed))
+        c->abort();
+}
+
+bool MessageHub::dispatch(Connection& c, const std::string& type, const Json::Value& m)
+{
+    const auto text = [&](const char* name) { return m[name].asString(); };
+    if (type == "connect")
+        return onConnect(c, m);
+    if (type == "join")
+        return onJoin(c, m);
+    if (type == "ping" || type == "bye")
+        return true;
+    if (type == "presence")
+        return onPresence(c, m);
+    if (type == "ring")
+        return onRing(c, m);
+    // The rest happens in a room.
+    if (c.room.empty())
+        return false;
+    if (type == "leave") {
+        leaveRoom(c);
+        return true;
+    }
+    if (type == "answer") {
+        if (text("sdp").empty())
+            return false;
+        setSources(c, sourcesOf(c, text("sdp")));
+        return true;
+    }
+    if (type == "secondAnswer") {
+        if (text("label").empty() || text("sdp").empty())
+            return false;
+        c.secondStream = text("label");
+        c.secondSessions.insert(text("label"));
+        setSources(c, sourcesOf(c, text("sdp")));
+        return true;
+    }
+    if (type == "removeSecondSession")
+        return c.secondSessions.erase(text("label")) == 1;
+    if (type == "removeSecondSource") {
+        if (text("label").empty() || text("label") != c.secondStream)
+            return false;
+        std::vector<Source> remaining;
+        std::copy_if(c.sources.begin(), c.sources.end(), std::back_inserter(remaining),
+                     [&](const Source& s) { return s.streamLabel != c.secondStream; });
+        c.secondStream.clear();
+        setSources(c, std::move(remaining));
+        return true;
+    }
+    if (type == "ice")
+        return !text("candidate").empty();
+    if (type == "grantAdmin")
+        return onGrantAdmin(c, m);
+    if (type == "sipCall") {
+        if (text("gateway").empty() || text("number").empty())
+            return false;
+        c.sipCalls.insert(text("gateway") + " " + text("number"));
+        Json::Value state = typed("sip");
+        state["value"] = 1;
+        c.send(state);
+        return true;
+    }
+    if (type == "sipHangUp") {
+        if (c.sipCalls.erase(text("gateway") + " " + text("target")) != 1)
+            return false;
+        Json::Value state = typed("sip");
+        state["value"] = 0;
+        c.send(state);
+        return true;
+    }
+    if (type == "audioMute" || type == "videoMute")
+        return onMute(c, m, type == "audioMute");
+    if (type == "kick")
+        return onKick(c, m);
+    if (type == "whiteboard" || type == "annotate")
+        return onDrawing(c, m, type == "annotate");
+    if (type == "chat") {
+        if (text("message").empty())
+            return false;
+        Json::Value chat = typed("chat");
+        chat["nickname"] = text("nickname");
+        chat["message"] = text("message");
+        sendToPeers(c, chat);
+        return true;
+    }
+    return false;
+}
+
+bool MessageHub::onConnect(Connection& c, const Json::Value& m)
+{
+    if (c.authed || refuseConnections_)
+        return false;
+    const std::string endpoint = m["endpoint"].asString();
+    const std::string secret = m["secret"].isString() ? m["secret"].asString() : std::string();
+    const std::optional<LiveLogin> login = service_.checkLogin(m["user"].asString(), endpoint, secret);
+    if (!login || m["domain"].asString() != messageServer_) {
+        log("refused a connection for " + m["user"].asString() + "/" + endpoint + ": no such login");
+        return false;
+    }
+    const std::string jid = login->userId + "@" + messageServer_ + "/" + endpoint;
+    // The same login connecting again replaces its old connection.
+    if (Connection* old = byJid(jid)) {
+        log("replacing the connection of " + jid);
+        old->abort();
+    }
+    const auto ofUser = std::count_if(connections_.begin(), connections_.end(), [&](const ConnectionPtr& p) {
+        return p->authed && p->userKey == login->userKey;
+    });
+    if (ofUser >= limits.maxPerUser) {
+        log("refused a connection for " + jid + ": too many connections of that user");
+        return false;
+    }
+    c.authed = true;
+    c.jid = jid;
+    c.userId = login->userId;
+    c.userKey = login->userKey;
+    c.endpoint = endpoint;
+    c.secret = secret;
+    if (verbose_)
+        log("connected: " + jid);
+    if (ofUser == 0)
+        presence(c, true);
+    return true;
+}
+
+bool MessageHub::onJoin(Connection& c, const Json::Value& m)
+{
+    const std::string roomJid = m["room"].asString();
+    const std::string number = roomJid.substr(0, roomJid.find('@'));
+    if (m["jid"].asString() != c.jid || number.empty() || roomJid != number + "@conference." + messageServer_)
+        return false;
+    if (!service_.mayJoin(number, c.jid)) {
+        log("refused " + c.jid + " the room " + number + ": no create or join of it");
+        return false;
+    }
+    leaveRoom(c);
+    c.room = number;
+    c.roomJid = roomJid;
+    c.focus = m["focus"].isString() && !m["focus"].asString().empty() ? m["focus"].asString() : roomJid + "/focus";
+    c.session = c.jid + "#" + std::to_string(++sessionCounter_);
+    c.nickname = m["nick"].asString();
+
+    const std::vector<Connection*> others = peers(c);
+    announce(c);
+
+    std::vector<Source> theirs;
+    std::vector<velto_platform::SdpSource> offered;
+    for (const Connection* p : others)
+        for (const Source& s : p->sources) {
+            theirs.push_back(s);
+            offered.push_back({s.kind, s.ssrc, s.cname, s.streamLabel, s.trackLabel});
+        }
+    Json::Value offer = typed("offer");
+    offer["from"] = c.focus;
+    offer["session"] = c.session;
+    offer["sdp"] = velto_platform::WriteSdp(c.session, offered);
+    c.send(offer);
+    Json::Value ice = typed("ice");
+    ice["from"] = c.focus;
+    ice["session"] = c.session;
+    ice["candidate"] = kRoomCandidate;
+    c.send(ice);
+    if (!theirs.empty())
+        c.send(sourceMessage(c, std::move(theirs), true));
+    for (const Connection* p : others)
+        c.send(userRecord(*p));
+    return true;
+}
+
+bool MessageHub::onPresence(Connection& c, const Json::Value& m)
+{
+    if (c.room.empty())
+        return true;
+    const bool audio = m["audioMute"].asBool();
+    const bool video = m["videoMute"].asBool();
+    const std::string name = m["userName"].asString();
+    const bool changed = audio != c.audioMute || video != c.videoMute || (!name.empty() && name != c.nickname);
+    c.audioMute = audio;
+    c.videoMute = video;
+    if (!name.empty())
+        c.nickname = name;
+    if (changed)
+        announce(c);
+
+    // The others see this participant's average bandwidth in each direction.
+    c.statSamples = std::min(c.statSamples + 1, INT_MAX - 1);
+    c.downloadSum = std::min(c.downloadSum + kbits(m["audioRecvBitrate"].asString()) +
+                                 kbits(m["videoRecvBitrate"].asString()), 1LL << 50);
+    c.uploadSum = std::min(c.uploadSum + kbits(m["audioSendBitrate"].asString()) +
+                               kbits(m["videoSendBitrate"].asString()), 1LL << 50);
+    Json::Value stat = typed("stat");
+    stat["jid"] = c.jid;
+    stat["packetsLost"] = clamped(kbits(m["packetLoss"].asString()));
+    stat["jitter"] = 0;
+    stat["samples"] = c.statSamples;
+    stat["download"] = clamped(c.downloadSum);
+    stat["upload"] = clamped(c.uploadSum);
+    sendToPeers(c, stat);
+    return true;
+}
+
+bool MessageHub::onGrantAdmin(Connection& c, const Json::Value& m)
+{
+    const std::string target = m["jid"].asString();
+    if (!peer(c, target))
+        return false;
+    if (!service_.handOver(c.room, c.jid, target)) {
+        log("dropped a grant of the chair from " + c.jid + ": not the moderator");
+        return false;
+    }
+    Notice changed;
+    changed.kind = Notice::Kind::ModeratorChanged;
+    changed.room = c.room;
+    changed.jid = target;
+    notice(changed);
+    return true;
+}
+
+bool MessageHub::onMute(Connection& c, const Json::Value& m, bool audio)
+{
+    if (!isModerator(c)) {
+        log("dropped a mute request from " + c.jid + ": not the moderator");
+        return false;
+    }
+    const std::string target = m["jid"].asString();
+    const bool mute = m["mute"].asBool();
+    // No address, or the room's: everybody else.
+    if (target.empty() || target == c.roomJid) {
+        Json::Value control = typed("control");
+        control["control"] = audio ? "allAudio" : "allVideo";
+        control["value"] = mute ? "true" : "false";
+        sendToPeers(c, control);
+        return true;
+    }
+    Connection* p = peer(c, target);
+    if (!p)
+        return false;
+    Json::Value request = typed(audio ? "audioMute" : "videoMute");
+    request["mute"] = mute;
+    p->send(request);
+    return true;
+}
+
+bool MessageHub::onKick(Connection& c, const Json::Value& m)
+{
+    Connection* p = peer(c, m["jid"].asString());
+    if (!p)
+        return false;
+    if (!isModerator(c)) {
+        log("dropped a kick from " + c.jid + ": not the moderator");
+        return false;
+    }
+    p->send(typed("kickout"));
+    leaveRoom(*p);
+    return true;
+}
+
+bool MessageHub::onRing(Connection& c, const Json::Value& m)
+{
+    const std::string to = m["to"].asString();
+    if (to.empty() || m["ringType"].asString().empty())
+        return false;
+    // A full address reaches that client; otherwise every client of the user.
+    // Nobody on line is no error: the call simply goes unanswered.
+    const bool fullAddress = to.find('/') != std::string::npos;
+    const std::string userId = to.substr(0, to.find('@'));
+    Json::Value ring = typed("ring");
+    ring["from"] = c.jid;
+    for (const char* name : {"ringType", "room", "nickname", "callType", "isCaller", "meetPassword"})
+        ring[name] = m[name];
+    for (const ConnectionPtr& p : connections_)
+        if (p.get() != &c && p->authed && (fullAddress ? p->jid == to : sameUserId(p->userId, userId)))
+            p->send(ring);
+    return true;
+}
+
+bool MessageHub::onDrawing(Connection& c, const Json::Value& m, bool annotate)
+{
+    if (!isModerator(c)) {
+        log(std::string("dropped ") + (annotate ? "an annotation" : "a whiteboard message") + " from " + c.jid +
+            ": not the moderator");
+        return false;
+    }
+    const std::string action = m["action"].asString();
+    std::string data;
+    if (action.empty() || !drawingData(action, m["kind"].asString(), m["body"].asString(), data))
+        return false;
+    Json::Value message = typed(annotate ? "annotate" : "whiteboard");
+    message["action"] = action;
+    message["data"] = data;
+    if (!annotate) {
+        sendToPeers(c, message);
+        return true;
+    }
+    message["from"] = c.jid;
+    const std::string target = m["target"].asString();
+    if (target.empty()) {
+        sendToPeers(c, message);
+        return true;
+    }
+    Connection* p = peer(c, target);
+    if (!p)
+        return false;
+    p->send(message);
+    return true;
+}
+
+void MessageHub::notice(const Notice& notice)
+{
+    std::vector<Connection*> inRoom;
+    for (const ConnectionPtr& p : connections_)
+        if (p->authed && !notice.room.empty() && p->room == notice.room)
+            inRoom.push_back(p.get());
+    switch (notice.kind) {
+    case Notice::Kind::Send:
+        for (Connection* p : inRoom)
+            if (notice.to.empty() || std::find(notice.to.begin(), notice.to.end(), p->jid) != notice.to.end())
+                p->send(notice.message);
+        break;
+    case Notice::Kind::ModeratorChanged: {
+        Json::Value control = typed("control");
+        control["control"] = "moderator";
+        control["value"] = notice.jid;
+        for (Connection* p : inRoom) {
+            if (p->jid == notice.jid)
+                p->send(typed("grantAdmin"));
+            p->send(control);
+        }
+        // Everybody's record names the chair anew.
+        for (Connection* p : inRoom)
+            announce(*p);
+        break;
+    }
+    case Notice::Kind::CloseRoom:
+        for (Connection* p : inRoom) {
+            Json::Value control = typed("control");
+            control["control"] = "closed";
+            control["value"] = "true";
+            p->send(control);
+            p->send(typed("kickout"));
+        }
+        for (Connection* p : inRoom)
+            leaveRoom(*p);
+        break;
+    }
+}
+
+std::vector<Connection*> MessageHub::peers(const Connection& c) const
+{
+    std::vector<Connection*> out;
+    if (c.room.empty())
+        return out;
+    for (const ConnectionPtr& p : connections_)
+        if (p.get() != &c && p->authed && p->room == c.room)
+            out.push_back(p.get());
+    return out;
+}
+
+Connection* MessageHub::peer(const Connection& c, const std::string& jid) const
+{
+    for (Connection* p : peers(c))
+        if (p->jid == jid)
+            return p;
+    return nullptr;
+}
+
+Connection* MessageHub::byJid(const std::string& jid) const
+{
+    for (const ConnectionPtr& p : connections_)
+        if (p->authed && p->jid == jid)
+            return p.get();
+    return nullptr;
+}
+
+bool MessageHub::isModerator(const Connection& c) const
+{
+    return !c.room.empty() && service_.moderatorOf(c.room) == c.jid;
+}
+
+void MessageHub::sendToPeers(const Connection& c, const Json::Value& message) const
+{
+    const std::string text = toJsonText(message);
+    for (Connection* p : peers(c))
+        p->sendText(text);
+}
+
+Json::Value MessageHub::userRecord(const Connection& c) const
+{
+    Json::Value user;
+    user["jid"] = c.jid;
+    user["nickname"] = c.nickname;
+    user["ssrc"] = c.ssrc;
+    user["label"] = c.label;
+    user["secondSsrc"] = c.secondSsrc;
+    user["secondLabel"] = c.secondLabel;
+    user["isModerator"] = isModerator(c);
+    user["audioMute"] = c.audioMute;
+    user["videoMute"] = c.videoMute;
+    Json::Value message = typed("user");
+    message["user"] = user;
+    return message;
+}
+
+void MessageHub::announce(const Connection& c) const
+{
+    sendToPeers(c, userRecord(c));
+}
+
+std::vector<Source> MessageHub::sourcesOf(const Connection& c, const std::string& sdp) const
+{
+    std::vector<Source> out;
+    for (velto_platform::SdpSource& s : velto_platform::ReadSdpSources(sdp))
+        out.push_back({s.ssrc, s.cname, s.streamLabel, s.trackLabel, s.kind, c.jid});
+    return out;
+}
+
+Json::Value MessageHub::sourceMessage(const Connection& to, std::vector<Source> sources, bool added) const
+{
+    Json::Value message = typed(added ? "sourceAdd" : "sourceRemove");
+    message["from"] = to.focus;
+    message["session"] = to.session;
+    message["sources"] = sourcesJson(sources);
+    return message;
+}
+
+void MessageHub::setSources(Connection& c, std::vector<Source> sources)
+{
+    std::vector<Source> removed = missingFrom(c.sources, sources);
+    std::vector<Source> added = missingFrom(sources, c.sources);
+    c.sources = std::move(sources);
+
+    // The main stream is the first video (else audio) stream that is not the
+    // second stream.
+    const Source* main = nullptr;
+    const Source* second = nullptr;
+    for (const Source& s : c.sources) {
+        const bool isSecond = !c.secondStream.empty() && s.streamLabel == c.secondStream;
+        if (isSecond && !second && s.kind == "video")
+            second = &s;
+        if (!isSecond && (!main || (main->kind != "video" && s.kind == "video")))
+            main = &s;
+    }
+    const std::array<std::string, 4> old{c.ssrc, c.label, c.secondSsrc, c.secondLabel};
+    c.ssrc = main ? main->ssrc : "";
+    c.label = main ? main->streamLabel : "";
+    c.secondSsrc = second ? second->ssrc : "";
+    c.secondLabel = second ? second->streamLabel : "";
+
+    for (Connection* p : peers(c)) {
+        if (!removed.empty())
+            p->send(sourceMessage(*p, removed, false));
+        if (!added.empty())
+            p->send(sourceMessage(*p, added, true));
+    }
+    if (old != std::array<std::string, 4>{c.ssrc, c.label, c.secondSsrc, c.secondLabel})
+        announce(c);
+}
+
+void MessageHub::leaveRoom(Connection& c)
+{
+    if (c.room.empty())
+        return;
+    for (Connection* p : peers(c)) {
+        if (!c.sources.empty())
+            p->send(sourceMessage(*p, c.sources, false));
+        Json::Value removed = typed("userRemoved");
+        removed["jid"] = c.jid;
+        p->send(removed);
+    }
+    c.room.clear();
+    c.roomJid.clear();
+    c.sources.clear();
+    c.ssrc.clear();
+    c.label.clear();
+    c.secondSsrc.clear();
+    c.secondLabel.clear();
+    c.audioMute = c.videoMute = false;
+    c.secondStream.clear();
+    c.secondSessions.clear();
+    c.sipCalls.clear();
+    c.statSamples = 0;
+    c.downloadSum = c.uploadSum = 0;
+}
+
+void MessageHub::presence(const Connection& c, bool online) const
+{
+    const std::vector<std::string> watchers = service_.watchersOf(c.userKey);
+    Json::Value message = typed("presence");
+    message["user"] = c.userId;
+    message["online"] = online;
+    const std::string text = toJsonText(message);
+    for (const ConnectionPtr& p : connections_)
+        if (p.get() != &c && p->authed && std::find(watchers.begin(), watchers.end(), p->userKey) != watchers.end())
+            p->sendText(text);
+}
+
+Json::Value MessageHub::sent() const
+{
+    Json::Value out(Json::arrayValue);
+    for (const Json::Value& record : sent_)
+        out.append(record);
+    return out;
+}
+
+Json::Value MessageHub::clients() const
+{
+    Json::Value out(Json::arrayValue);
+    for (const ConnectionPtr& p : connections_)
+        if (p->authed)
+            out.append(p->jid);
+    return out;
+}
+
+Json::Value MessageHub::room(const std::string& number) const
+{
+    Json::Value out(Json::arrayValue);
+    for (const ConnectionPtr& p : connections_)
+        if (p->authed && !number.empty() && p->room == number)
+            out.append(userRecord(*p)["user"]);
+    return out;
+}
+
+bool MessageHub::drop(const std::string& jid)
+{
+    Connection* c = byJid(jid);
+    if (c)
+        c->abort();
+    return c != nullptr;
+}
+
+bool MessageHub::push(const std::string& jid, const Json::Value& messages)
+{
+    Connection* c = byJid(jid);
+    if (!c)
+        return false;
+    for (const Json::Value& m : messages)
+        c->sendText(m.isString() ? m.asString() : toJsonText(m));
+    return true;
+}
+
+}  // namespace velto::server
