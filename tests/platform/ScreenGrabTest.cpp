@@ -237,7 +237,9 @@ TEST_F(RawX, HostileTitlesListAsBoundedValidUtf8)
 
 int main(int argc, char** argv)
 {
-    QGuiApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+    if (::testing::GTEST_FLAG(list_tests))
+        return RUN_ALL_TESTS();  // listing needs no display
+    QGuiApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -29,6 +29,28 @@
     </message>
 </context>
 <context>
+    <name>CallWidget</name>
+    <message>
+        <source>Calling:</source>
+        <translation>Calling:</translation>
+    </message>
+</context>
+<context>
+    <name>HandsUpItem</name>
+    <message>
+        <source>Accept</source>
+        <translation>Accept</translation>
+    </message>
+    <message>
+        <source>Refuse</source>
+        <translation>Refuse</translation>
+    </message>
+    <message>
+        <source>Ignore</source>
+        <translation>Ignore</translation>
+    </message>
+</context>
+<context>
     <name>JoinMeetWidget</name>
     <message>
         <source>Join Conference</source>
@@ -306,6 +328,41 @@
     </message>
 </context>
 <context>
+    <name>QCallSipWidget</name>
+    <message>
+        <source>CallSip</source>
+        <translation>CallSip</translation>
+    </message>
+    <message>
+        <source>Please input the sip number</source>
+        <translation>Please input the sip number</translation>
+    </message>
+    <message>
+        <source>Dial the fixed number, please add area code</source>
+        <translation>Dial the fixed number, please add area code</translation>
+    </message>
+    <message>
+        <source>e.g. 01012345678</source>
+        <translation>e.g. 01012345678</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>CallPhone</source>
+        <translation>CallPhone</translation>
+    </message>
+    <message>
+        <source>Please input the phone number</source>
+        <translation>Please input the phone number</translation>
+    </message>
+</context>
+<context>
     <name>QConferenceDelayWidget</name>
     <message>
         <source>Cancel</source>
@@ -334,6 +391,55 @@
     <message>
         <source>whether to delay conference time(minute)</source>
         <translation>whether to delay conference time(minute)</translation>
+    </message>
+</context>
+<context>
+    <name>QGetModeratorWidget</name>
+    <message>
+        <source>GetModerator</source>
+        <translation>GetModerator</translation>
+    </message>
+    <message>
+        <source>Please input moderator password</source>
+        <translation>Please input moderator password</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>QHandsUpWidget</name>
+    <message>
+        <source>HandsUp</source>
+        <translation>HandsUp</translation>
+    </message>
+</context>
+<context>
+    <name>QLayoutManagerWidget</name>
+    <message>
+        <source>LayoutManager</source>
+        <translation>LayoutManager</translation>
+    </message>
+    <message>
+        <source>Surround</source>
+        <translation>Surround</translation>
+    </message>
+    <message>
+        <source>Tiles</source>
+        <translation>Tiles</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>masterScreen</source>
+        <translation>masterScreen</translation>
     </message>
 </context>
 <context>
@@ -935,6 +1041,44 @@
     </message>
 </context>
 <context>
+    <name>QPickCandiateWidget</name>
+    <message>
+        <source>polling</source>
+        <translation>polling</translation>
+    </message>
+    <message>
+        <source>Please select user</source>
+        <translation>Please select user</translation>
+    </message>
+</context>
+<context>
+    <name>QSecondStreamWidget</name>
+    <message>
+        <source>Add second channel video input</source>
+        <translation>Add second channel video input</translation>
+    </message>
+    <message>
+        <source>Input source</source>
+        <translation>Input source</translation>
+    </message>
+    <message>
+        <source>Share</source>
+        <translation>Share</translation>
+    </message>
+    <message>
+        <source>Refresh video devices</source>
+        <translation>Refresh video devices</translation>
+    </message>
+    <message>
+        <source>Please select video input device</source>
+        <translation>Please select video input device</translation>
+    </message>
+    <message>
+        <source>Not Found other video devices</source>
+        <translation>Not Found other video devices</translation>
+    </message>
+</context>
+<context>
     <name>ReservationMeetWidget</name>
     <message>
         <source>Subject:</source>
@@ -967,6 +1111,33 @@
     <message>
         <source>Reservation</source>
         <translation>Reservation</translation>
+    </message>
+</context>
+<context>
+    <name>ScreenShareWidget</name>
+    <message>
+        <source>Screen Share</source>
+        <translation>Screen Share</translation>
+    </message>
+    <message>
+        <source>Desktop Screen</source>
+        <translation>Desktop Screen</translation>
+    </message>
+    <message>
+        <source>Application Window</source>
+        <translation>Application Window</translation>
+    </message>
+    <message>
+        <source>Share</source>
+        <translation>Share</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>The share could not be started</source>
+        <translation>The share could not be started</translation>
     </message>
 </context>
 <context>

@@ -29,6 +29,28 @@
     </message>
 </context>
 <context>
+    <name>CallWidget</name>
+    <message>
+        <source>Calling:</source>
+        <translation>正在呼叫：</translation>
+    </message>
+</context>
+<context>
+    <name>HandsUpItem</name>
+    <message>
+        <source>Accept</source>
+        <translation>同意</translation>
+    </message>
+    <message>
+        <source>Refuse</source>
+        <translation>拒绝</translation>
+    </message>
+    <message>
+        <source>Ignore</source>
+        <translation>忽略</translation>
+    </message>
+</context>
+<context>
     <name>JoinMeetWidget</name>
     <message>
         <source>Join Conference</source>
@@ -306,6 +328,41 @@
     </message>
 </context>
 <context>
+    <name>QCallSipWidget</name>
+    <message>
+        <source>CallSip</source>
+        <translation>SIP呼叫</translation>
+    </message>
+    <message>
+        <source>Please input the sip number</source>
+        <translation>请输入SIP号码</translation>
+    </message>
+    <message>
+        <source>Dial the fixed number, please add area code</source>
+        <translation>拨打固定电话请加区号</translation>
+    </message>
+    <message>
+        <source>e.g. 01012345678</source>
+        <translation>例如：01012345678</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>CallPhone</source>
+        <translation>电话呼叫</translation>
+    </message>
+    <message>
+        <source>Please input the phone number</source>
+        <translation>请输入电话号码</translation>
+    </message>
+</context>
+<context>
     <name>QConferenceDelayWidget</name>
     <message>
         <source>Cancel</source>
@@ -334,6 +391,55 @@
     <message>
         <source>whether to delay conference time(minute)</source>
         <translation>是否延长会议时间（分钟）</translation>
+    </message>
+</context>
+<context>
+    <name>QGetModeratorWidget</name>
+    <message>
+        <source>GetModerator</source>
+        <translation>申请主持人</translation>
+    </message>
+    <message>
+        <source>Please input moderator password</source>
+        <translation>请输入主持人密码</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+</context>
+<context>
+    <name>QHandsUpWidget</name>
+    <message>
+        <source>HandsUp</source>
+        <translation>举手</translation>
+    </message>
+</context>
+<context>
+    <name>QLayoutManagerWidget</name>
+    <message>
+        <source>LayoutManager</source>
+        <translation>布局管理</translation>
+    </message>
+    <message>
+        <source>Surround</source>
+        <translation>环绕</translation>
+    </message>
+    <message>
+        <source>Tiles</source>
+        <translation>平铺</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>masterScreen</source>
+        <translation>主屏</translation>
     </message>
 </context>
 <context>
@@ -935,6 +1041,44 @@
     </message>
 </context>
 <context>
+    <name>QPickCandiateWidget</name>
+    <message>
+        <source>polling</source>
+        <translation>轮询</translation>
+    </message>
+    <message>
+        <source>Please select user</source>
+        <translation>请选择用户</translation>
+    </message>
+</context>
+<context>
+    <name>QSecondStreamWidget</name>
+    <message>
+        <source>Add second channel video input</source>
+        <translation>添加第二路视频输入</translation>
+    </message>
+    <message>
+        <source>Input source</source>
+        <translation>输入源</translation>
+    </message>
+    <message>
+        <source>Share</source>
+        <translation>共享</translation>
+    </message>
+    <message>
+        <source>Refresh video devices</source>
+        <translation>刷新视频设备</translation>
+    </message>
+    <message>
+        <source>Please select video input device</source>
+        <translation>请选择视频输入设备</translation>
+    </message>
+    <message>
+        <source>Not Found other video devices</source>
+        <translation>未找到其他视频设备</translation>
+    </message>
+</context>
+<context>
     <name>ReservationMeetWidget</name>
     <message>
         <source>Subject:</source>
@@ -967,6 +1111,33 @@
     <message>
         <source>Reservation</source>
         <translation>预约</translation>
+    </message>
+</context>
+<context>
+    <name>ScreenShareWidget</name>
+    <message>
+        <source>Screen Share</source>
+        <translation>屏幕共享</translation>
+    </message>
+    <message>
+        <source>Desktop Screen</source>
+        <translation>桌面屏幕</translation>
+    </message>
+    <message>
+        <source>Application Window</source>
+        <translation>应用窗口</translation>
+    </message>
+    <message>
+        <source>Share</source>
+        <translation>共享</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>The share could not be started</source>
+        <translation>共享未能启动</translation>
     </message>
 </context>
 <context>
