@@ -11,6 +11,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QTcpSocket>
+#include <QSystemTrayIcon>
 #include <QTimer>
 #include <QUrl>
 
@@ -411,6 +412,11 @@ void MainWindow::closeEvent(QCloseEvent* event)
 {
     hide();
     event->ignore();
+#ifndef Q_OS_MACOS
+    // Hidden without a tray host, the program could not be reached again.
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        QTimer::singleShot(0, this, &MainWindow::exitApplication);
+#endif
 }
 
 void MainWindow::mousePressEvent(QMouseEvent* event)
@@ -657,7 +663,26 @@ void MainWindow::initVideoWidget()
         else
             video->showMinimized();
     });
+    connect(video, &QObject::destroyed, this, &MainWindow::showAfterMeeting);
     video->showWidget();
+}
+
+void MainWindow::showAfterMeeting()
+{
+#ifdef Q_OS_MACOS
+    // The dock icon, the tray or a second start brings the window back.
+#else
+    // No dock icon here, and many desktops have no tray host: without this the
+    // program would run on invisibly. An anonymous join was logged out with
+    // the leave, so its way back is the login page.
+    setHomePageBtnStatus(true);
+    if (CGlobalInstance::isJoinConference)
+        return;  // a new meeting began meanwhile
+    if (CGlobalInstance::isLogin && !CGlobalInstance::isAnonymousLogin)
+        bringToFront(this);
+    else
+        bringToFront(m_loginWidget);
+#endif
 }
 
 void MainWindow::setHomePageBtnStatus(bool enable)

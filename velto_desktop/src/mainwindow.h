@@ -162,6 +162,9 @@ public slots:
     void slotAddUser(user_info user);
     void slotRemoveUser(std::string userJid);
     void slotLeaveConference();
+    // After the meeting window has gone: brings back the main window, or the
+    // login page after an anonymous join (not on macOS, which has the dock).
+    void showAfterMeeting();
     void slotCreateConference();
     void slotJoinConference();
 

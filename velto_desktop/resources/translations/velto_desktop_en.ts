@@ -1076,6 +1076,14 @@
     <message>
         <source>Not Found other video devices</source>
         <translation>Not Found other video devices</translation>
+    <name>QStaticsWidget</name>
+    <message>
+        <source>Packet lost:</source>
+        <translation>Packet lost:</translation>
+    </message>
+    <message>
+        <source>Resolution:</source>
+        <translation>Resolution:</translation>
     </message>
 </context>
 <context>
@@ -1207,10 +1215,145 @@
     </message>
 </context>
 <context>
+    <name>VideoControlWidget</name>
+    <message>
+        <source>micphone</source>
+        <translation>micphone</translation>
+    </message>
+    <message>
+        <source>video</source>
+        <translation>video</translation>
+    </message>
+    <message>
+        <source>patipants</source>
+        <translation>patipants</translation>
+    </message>
+    <message>
+        <source>share</source>
+        <translation>share</translation>
+    </message>
+    <message>
+        <source>annotate</source>
+        <translation>annotate</translation>
+    </message>
+    <message>
+        <source>record</source>
+        <translation>record</translation>
+    </message>
+    <message>
+        <source>whiteboard</source>
+        <translation>whiteboard</translation>
+    </message>
+    <message>
+        <source>layout</source>
+        <translation>layout</translation>
+    </message>
+    <message>
+        <source>sip</source>
+        <translation>sip</translation>
+    </message>
+    <message>
+        <source>callphone</source>
+        <translation>callphone</translation>
+    </message>
+    <message>
+        <source>handsup</source>
+        <translation>handsup</translation>
+    </message>
+    <message>
+        <source>lock</source>
+        <translation>lock</translation>
+    </message>
+    <message>
+        <source>chat</source>
+        <translation>chat</translation>
+    </message>
+    <message>
+        <source>screen</source>
+        <translation>screen</translation>
+    </message>
+    <message>
+        <source>local</source>
+        <translation>local</translation>
+    </message>
+    <message>
+        <source>getmoderator</source>
+        <translation>getmoderator</translation>
+    </message>
+    <message>
+        <source>fullscreen</source>
+        <translation>fullscreen</translation>
+    </message>
+    <message>
+        <source>closeConference</source>
+        <translation>closeConference</translation>
+    </message>
+    <message>
+        <source>ring</source>
+        <translation>ring</translation>
+    </message>
+</context>
+<context>
     <name>VideoWidget</name>
     <message>
         <source>Conference Room</source>
         <translation>Conference Room</translation>
+    </message>
+    <message>
+        <source>Basic information</source>
+        <translation>Basic information</translation>
+    </message>
+    <message>
+        <source>Meet ID:</source>
+        <translation>Meet ID:</translation>
+    </message>
+    <message>
+        <source>Meet Type:</source>
+        <translation>Meet Type:</translation>
+    </message>
+    <message>
+        <source>UserName:</source>
+        <translation>UserName:</translation>
+    </message>
+    <message>
+        <source>Role:</source>
+        <translation>Role:</translation>
+    </message>
+    <message>
+        <source>SIP call-back number:</source>
+        <translation>SIP call-back number:</translation>
+    </message>
+    <message>
+        <source>List of participants</source>
+        <translation>List of participants</translation>
+    </message>
+    <message>
+        <source>Please enter the content...</source>
+        <translation>Please enter the content...</translation>
+    </message>
+    <message>
+        <source>one-time meeting</source>
+        <translation>one-time meeting</translation>
+    </message>
+    <message>
+        <source>Periodic meeting</source>
+        <translation>Periodic meeting</translation>
+    </message>
+    <message>
+        <source>temporary meeting</source>
+        <translation>temporary meeting</translation>
+    </message>
+    <message>
+        <source>fixed meeting</source>
+        <translation>fixed meeting</translation>
+    </message>
+    <message>
+        <source>Moderator</source>
+        <translation>Moderator</translation>
+    </message>
+    <message>
+        <source>Common user</source>
+        <translation>Common user</translation>
     </message>
 </context>
 </TS>

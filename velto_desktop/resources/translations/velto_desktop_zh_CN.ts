@@ -1076,6 +1076,14 @@
     <message>
         <source>Not Found other video devices</source>
         <translation>未找到其他视频设备</translation>
+    <name>QStaticsWidget</name>
+    <message>
+        <source>Packet lost:</source>
+        <translation>丢包率：</translation>
+    </message>
+    <message>
+        <source>Resolution:</source>
+        <translation>分辨率：</translation>
     </message>
 </context>
 <context>
@@ -1207,10 +1215,145 @@
     </message>
 </context>
 <context>
+    <name>VideoControlWidget</name>
+    <message>
+        <source>micphone</source>
+        <translation>麦克风</translation>
+    </message>
+    <message>
+        <source>video</source>
+        <translation>视频</translation>
+    </message>
+    <message>
+        <source>patipants</source>
+        <translation>参会者</translation>
+    </message>
+    <message>
+        <source>share</source>
+        <translation>共享</translation>
+    </message>
+    <message>
+        <source>annotate</source>
+        <translation>标注</translation>
+    </message>
+    <message>
+        <source>record</source>
+        <translation>录制</translation>
+    </message>
+    <message>
+        <source>whiteboard</source>
+        <translation>白板</translation>
+    </message>
+    <message>
+        <source>layout</source>
+        <translation>布局</translation>
+    </message>
+    <message>
+        <source>sip</source>
+        <translation>SIP 呼叫</translation>
+    </message>
+    <message>
+        <source>callphone</source>
+        <translation>电话呼叫</translation>
+    </message>
+    <message>
+        <source>handsup</source>
+        <translation>举手</translation>
+    </message>
+    <message>
+        <source>lock</source>
+        <translation>锁定</translation>
+    </message>
+    <message>
+        <source>chat</source>
+        <translation>聊天</translation>
+    </message>
+    <message>
+        <source>screen</source>
+        <translation>画面</translation>
+    </message>
+    <message>
+        <source>local</source>
+        <translation>本地视频</translation>
+    </message>
+    <message>
+        <source>getmoderator</source>
+        <translation>申请主持人</translation>
+    </message>
+    <message>
+        <source>fullscreen</source>
+        <translation>全屏</translation>
+    </message>
+    <message>
+        <source>closeConference</source>
+        <translation>离开会议</translation>
+    </message>
+    <message>
+        <source>ring</source>
+        <translation>举手提醒</translation>
+    </message>
+</context>
+<context>
     <name>VideoWidget</name>
     <message>
         <source>Conference Room</source>
         <translation>会议室</translation>
+    </message>
+    <message>
+        <source>Basic information</source>
+        <translation>基本信息</translation>
+    </message>
+    <message>
+        <source>Meet ID:</source>
+        <translation>会议号：</translation>
+    </message>
+    <message>
+        <source>Meet Type:</source>
+        <translation>会议类型：</translation>
+    </message>
+    <message>
+        <source>UserName:</source>
+        <translation>用户名：</translation>
+    </message>
+    <message>
+        <source>Role:</source>
+        <translation>角色：</translation>
+    </message>
+    <message>
+        <source>SIP call-back number:</source>
+        <translation>SIP 回拨号码：</translation>
+    </message>
+    <message>
+        <source>List of participants</source>
+        <translation>参会者列表</translation>
+    </message>
+    <message>
+        <source>Please enter the content...</source>
+        <translation>请输入内容...</translation>
+    </message>
+    <message>
+        <source>one-time meeting</source>
+        <translation>一次性会议</translation>
+    </message>
+    <message>
+        <source>Periodic meeting</source>
+        <translation>周期会议</translation>
+    </message>
+    <message>
+        <source>temporary meeting</source>
+        <translation>临时会议</translation>
+    </message>
+    <message>
+        <source>fixed meeting</source>
+        <translation>固定会议</translation>
+    </message>
+    <message>
+        <source>Moderator</source>
+        <translation>主持人</translation>
+    </message>
+    <message>
+        <source>Common user</source>
+        <translation>普通用户</translation>
     </message>
 </context>
 </TS>
