@@ -16,8 +16,11 @@
 #include "qhandsupwidget.h"
 #include "qlayoutmanagerwidget.h"
 #include "qnoticewidget.h"
+#include "qscreensharewhiteboard.h"
 #include "qsecondstreamwidget.h"
 #include "screensharewidget.h"
+#include "whiteboardmenuwidget.h"
+#include "whiteboardwidget.h"
 
 #include <gtest/gtest.h>
 
@@ -86,6 +89,17 @@ std::vector<WindowCase> windows()
         {"JoinMeetWidget", [] { return new JoinMeetWidget(); }, {}},
         {"CalendarWidget", [] { return new CalendarWidget(); }, {}},
         // --- whiteboard and annotation
+        {"WhiteboardWidget", [] { return new WhiteboardWidget(true); },
+         {"btnText", "btnLine", "btnErase", "btnRed", "btnX", "btnXXXL", "btnClear"}},
+        {"WhiteboardMenuWidget", [] { return new WhiteboardMenuWidget(); },
+         {"btnClear", "btnText", "btnLine", "btnErase", "btnBlue", "btnXL", "btnExit"}},
+        {"QScreenshareWhiteboard",
+         [] {
+             auto* overlay = new QScreenshareWhiteboard();
+             overlay->setParentAndShow(0, true);
+             return overlay;
+         },
+         {}},
         // --- device settings and updates
     };
     return cases;

@@ -29,6 +29,7 @@ bool CGlobalInstance::isAudioMute = false;
 bool CGlobalInstance::isVideoMute = false;
 bool CGlobalInstance::isSecondStreamModel = false;
 bool CGlobalInstance::isWhiteboard = false;
+bool CGlobalInstance::isWhiteboardViewer = false;
 bool CGlobalInstance::isShareWhiteboard = false;
 std::string CGlobalInstance::answerUserId;
 QPoint CGlobalInstance::mainPos;

@@ -91,7 +91,14 @@ public:
     static bool isAudioMute;
     static bool isVideoMute;
     static bool isSecondStreamModel;
+    // This client draws a whiteboard of its own (the meeting toolbar's); the
+    // meeting window ends it with "destroy" when the user leaves.
     static bool isWhiteboard;
+    // A read-only copy of another participant's whiteboard is open (the main
+    // window's relay); nothing is sent when it closes.
+    static bool isWhiteboardViewer;
+    // Either of the two: the meeting window keeps its control bar while hidden.
+    static bool anyWhiteboardOpen() { return isWhiteboard || isWhiteboardViewer; }
     static bool isShareWhiteboard;
     static std::string answerUserId;
     static constexpr int NO_POSITION = -1000;  // a saved coordinate that means "none saved"

@@ -180,6 +180,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     connect(this, &MainWindow::sigLeaveConference, this, &MainWindow::slotLeaveConference);
     connect(this, &MainWindow::sigNetworkError, this, &MainWindow::slotNetworkError);
     connect(this, &MainWindow::sigActiveWidget, this, &MainWindow::slotActiveWidget);
+    connect(this, &MainWindow::sigWhiteBoard, this, &MainWindow::slotWhiteBoard);
 
 #ifdef Q_OS_MACOS
     setupDockClickHandler();
@@ -194,6 +195,7 @@ MainWindow::~MainWindow()
     if (m_positionTimer->isActive())
         savePosition();
     stopNetworkCheck();
+    clearWhiteboard();
     delete ui;
     delete m_tray;
     delete m_popupMenu;
@@ -717,6 +719,7 @@ void MainWindow::endAnsweredCall()
 
 void MainWindow::slotLeaveConference()
 {
+    clearWhiteboard();
     setHomePageBtnStatus(true);
     endAnsweredCall();
 }

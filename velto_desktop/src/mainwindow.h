@@ -25,6 +25,7 @@ class QMenuBar;
 class QTcpSocket;
 class QTimer;
 class SystemTray;
+class WhiteboardWidget;
 
 // The running version, compared with the update manifest's.
 inline constexpr char kAppVersion[] = "1.0.9";
@@ -171,6 +172,14 @@ public slots:
     void slotNetworkError();
     void slotCheckNetwork();
 
+    // The whiteboard relay: opens, feeds and closes the read-only whiteboard.
+    void slotWhiteBoard(std::string action, std::string data);
+
+public:
+    // Closes the read-only whiteboard, if one is open, without a signal.
+    void clearWhiteboard();
+    WhiteboardWidget* viewerWhiteboard() const { return whiteboardWidget; }
+
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -228,4 +237,6 @@ private:
     QTcpSocket* m_probe = nullptr;
     // Writes the window position once the window has stopped moving.
     QTimer* m_positionTimer = nullptr;
+    // The read-only whiteboard while another participant draws; owned here.
+    WhiteboardWidget* whiteboardWidget = nullptr;
 };

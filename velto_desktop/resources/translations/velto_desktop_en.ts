@@ -1084,6 +1084,10 @@
     <message>
         <source>Resolution:</source>
         <translation>Resolution:</translation>
+    <name>QWhiteboardLineEdit</name>
+    <message>
+        <source>Type here:</source>
+        <translation>Type here:</translation>
     </message>
 </context>
 <context>
@@ -1354,6 +1358,21 @@
     <message>
         <source>Common user</source>
         <translation>Common user</translation>
+    </message>
+</context>
+<context>
+    <name>WhiteboardWidget</name>
+    <message>
+        <source>Whiteboard</source>
+        <translation>Whiteboard</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>The whiteboard could not be saved as %1</source>
+        <translation>The whiteboard could not be saved as %1</translation>
     </message>
 </context>
 </TS>

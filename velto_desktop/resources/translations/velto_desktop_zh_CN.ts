@@ -1084,6 +1084,10 @@
     <message>
         <source>Resolution:</source>
         <translation>分辨率：</translation>
+    <name>QWhiteboardLineEdit</name>
+    <message>
+        <source>Type here:</source>
+        <translation>在此输入：</translation>
     </message>
 </context>
 <context>
@@ -1354,6 +1358,21 @@
     <message>
         <source>Common user</source>
         <translation>普通用户</translation>
+    </message>
+</context>
+<context>
+    <name>WhiteboardWidget</name>
+    <message>
+        <source>Whiteboard</source>
+        <translation>白板</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>保存</translation>
+    </message>
+    <message>
+        <source>The whiteboard could not be saved as %1</source>
+        <translation>白板无法保存为 %1</translation>
     </message>
 </context>
 </TS>
