@@ -1076,6 +1076,9 @@
     <message>
         <source>Not Found other video devices</source>
         <translation>未找到其他视频设备</translation>
+    </message>
+</context>
+<context>
     <name>QStaticsWidget</name>
     <message>
         <source>Packet lost:</source>
@@ -1084,6 +1087,9 @@
     <message>
         <source>Resolution:</source>
         <translation>分辨率：</translation>
+    </message>
+</context>
+<context>
     <name>QWhiteboardLineEdit</name>
     <message>
         <source>Type here:</source>
