@@ -12,13 +12,21 @@
 #include "messagebox.h"
 #include "qcallsipwidget.h"
 #include "qconferencedelaywidget.h"
+#include "qconferenceinfowidget.h"
 #include "qgetmoderatorwidget.h"
 #include "qhandsupwidget.h"
 #include "qlayoutmanagerwidget.h"
+#include "qnicknamewidget.h"
 #include "qnoticewidget.h"
 #include "qscreensharewhiteboard.h"
 #include "qsecondstreamwidget.h"
+#include "qstaticswidget.h"
+#include "qtopwidget.h"
+#include "quserinfowidget.h"
 #include "screensharewidget.h"
+#include "subvideowidget.h"
+#include "videocontrolwidget.h"
+#include "videowidget.h"
 #include "whiteboardmenuwidget.h"
 #include "whiteboardwidget.h"
 
@@ -57,6 +65,25 @@ std::vector<WindowCase> windows()
         {"QNoticeWidget", [] { return new QNoticeWidget(0, 100023, QRect(0, 0, 800, 600)); }, {}},
         {"LoginWidget", [] { return new LoginWidget(); }, {}},
         // --- meeting room
+        {"VideoWidget", [] { return new VideoWidget(); }, {}},
+        {"VideoControlWidget", [] { return new VideoControlWidget(); },
+         {"m_btnMicPhone", "m_btnVideo", "m_btnPatipants", "m_btnChat", "m_btnScreen", "m_btnLocal",
+          "m_btnFullScreen", "m_btnClose", "m_btnHandsUp", "m_btnClose"}},
+        {"SubVideoWidget", [] { return new SubVideoWidget(); }, {}},
+        {"QUserInfoWidget (own row)",
+         [] { return new QUserInfoWidget("me@host/pc-1", "Me", true, true, false, false); },
+         {"m_btnMuteAudio", "m_btnMuteVideo"}},
+        {"QUserInfoWidget", [] { return new QUserInfoWidget("a@host/web-2", "Alice", false, false, true, true); }, {}},
+        {"QStaticsWidget", [] { return new QStaticsWidget(); }, {"m_btnShowscreen"}},
+        {"QTopWidget", [] { return new QTopWidget(); }, {}},
+        {"QNicknameWidget", [] { return new QNicknameWidget(); }, {}},
+        {"QConferenceInfoWidget",
+         [] {
+             auto* panel = new QConferenceInfoWidget();
+             panel->showInfoWidget();
+             return panel;
+         },
+         {"m_btnClose"}},
         // --- meeting tools
         {"QConferenceDelayWidget", [] { return new QConferenceDelayWidget(); }, {"btnDelay"}},
         {"ScreenShareWidget", [] { return new ScreenShareWidget(0); }, {"btnScreenShare", "btnScreenCancel"}},

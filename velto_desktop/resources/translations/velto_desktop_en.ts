@@ -394,6 +394,57 @@
     </message>
 </context>
 <context>
+    <name>QConferenceInfoWidget</name>
+    <message>
+        <source>Participation Information</source>
+        <translation>Participation Information</translation>
+    </message>
+    <message>
+        <source>Basic information</source>
+        <translation>Basic information</translation>
+    </message>
+    <message>
+        <source>Meet ID:</source>
+        <translation>Meet ID:</translation>
+    </message>
+    <message>
+        <source>Meet Type:</source>
+        <translation>Meet Type:</translation>
+    </message>
+    <message>
+        <source>UserName:</source>
+        <translation>UserName:</translation>
+    </message>
+    <message>
+        <source>Role:</source>
+        <translation>Role:</translation>
+    </message>
+    <message>
+        <source>List of participants</source>
+        <translation>List of participants</translation>
+    </message>
+    <message>
+        <source>one-time meeting</source>
+        <translation>one-time meeting</translation>
+    </message>
+    <message>
+        <source>Periodic meeting</source>
+        <translation>Periodic meeting</translation>
+    </message>
+    <message>
+        <source>temporary meeting</source>
+        <translation>temporary meeting</translation>
+    </message>
+    <message>
+        <source>Moderator</source>
+        <translation>Moderator</translation>
+    </message>
+    <message>
+        <source>Common user</source>
+        <translation>Common user</translation>
+    </message>
+</context>
+<context>
     <name>QGetModeratorWidget</name>
     <message>
         <source>GetModerator</source>

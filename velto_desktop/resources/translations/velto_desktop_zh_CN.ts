@@ -394,6 +394,57 @@
     </message>
 </context>
 <context>
+    <name>QConferenceInfoWidget</name>
+    <message>
+        <source>Participation Information</source>
+        <translation>参会信息</translation>
+    </message>
+    <message>
+        <source>Basic information</source>
+        <translation>基本信息</translation>
+    </message>
+    <message>
+        <source>Meet ID:</source>
+        <translation>会议号：</translation>
+    </message>
+    <message>
+        <source>Meet Type:</source>
+        <translation>会议类型：</translation>
+    </message>
+    <message>
+        <source>UserName:</source>
+        <translation>用户名：</translation>
+    </message>
+    <message>
+        <source>Role:</source>
+        <translation>角色：</translation>
+    </message>
+    <message>
+        <source>List of participants</source>
+        <translation>参会者列表</translation>
+    </message>
+    <message>
+        <source>one-time meeting</source>
+        <translation>一次性会议</translation>
+    </message>
+    <message>
+        <source>Periodic meeting</source>
+        <translation>周期会议</translation>
+    </message>
+    <message>
+        <source>temporary meeting</source>
+        <translation>临时会议</translation>
+    </message>
+    <message>
+        <source>Moderator</source>
+        <translation>主持人</translation>
+    </message>
+    <message>
+        <source>Common user</source>
+        <translation>普通用户</translation>
+    </message>
+</context>
+<context>
     <name>QGetModeratorWidget</name>
     <message>
         <source>GetModerator</source>

@@ -171,6 +171,7 @@ private:
     void armStatsHide();
     void onTileStat(std::string userJid, int download, int upload);
     void removeSecondStream();
+    void openSharePicker();
     void resetVideoWidgetPosX(rtc_render render, int i);
     void startHoverTimer();
     void stopHoverTimer();

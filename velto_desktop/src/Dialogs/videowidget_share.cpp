@@ -46,7 +46,13 @@ void VideoWidget::slotShareStream(bool isShare)
         emit sigMessageBox(700105);
         return;
     }
-    // Modal and deletes itself on close.
+    openSharePicker();
+}
+
+void VideoWidget::openSharePicker()
+{
+    // Modal and deletes itself on close; reports a started share through
+    // slotAddSecondStream.
     auto* picker = new ScreenShareWidget(static_cast<int>(winId()), nullptr);
     connect(this, &VideoWidget::sigTranslatorLanguage, picker, &ScreenShareWidget::slotTranslatorLanguage);
     connect(picker, &ScreenShareWidget::sigAddSecondStream, this, &VideoWidget::slotAddSecondStream);
