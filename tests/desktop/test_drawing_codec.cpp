@@ -78,6 +78,14 @@ TEST(DrawingCodec, IncomingStrokesAreBoundedAndDefaulted)
         {"type not a string", R"({"type":1,"message":{}})", Incoming::None},
         {"over 64 KiB", wrap("Whiteboard", R"({"mouse":[[1,1],[2,2]],"penColor":")" + std::string(70000, 'a') + "\"}"),
          Incoming::None},
+        {"a member named twice", R"({"type":"Whiteboard","type":"getInit","message":{}})", Incoming::None},
+        {"a nested member named twice", wrap("Whiteboard", R"({"mouse":[[1,1],[2,2]],"penSize":8,"penSize":9})"),
+         Incoming::None},
+        {"an escaped member name", R"({"typ\u0065":"getInit"})", Incoming::None},
+        {"same names in sibling objects", wrap("Whiteboard", R"({"mouse":[[1,2],[3,4]],"x":{"a":1},"y":{"a":1},)" + pen + "}"),
+         Incoming::DrawStroke, {1, 2}, {3, 4}, 1, "source-over", "#ff0000"},
+        {"braces inside texts", wrap("Whiteboard", R"({"mouse":[[1,2],[3,4]],"penType":"{\"penType\":}","penColor":"#ff0000"})"),
+         Incoming::DrawStroke, {1, 2}, {3, 4}, 1, "{\"penType\":}", "#ff0000"},
         {"ends at a zero byte", std::string(R"({"type":"getInit"})") + '\0' + "garbage", Incoming::GetInit},
         {"replay request", R"({"type":"getInit"})", Incoming::GetInit},
         {"clear", R"({"type":"Clear Whiteboard","message":""})", Incoming::Clear},
@@ -174,6 +182,9 @@ TEST(AnnotationMapping, FitsTheSharedPictureIntoTheViewersOverlay)
         {"portrait picture", 1200, 697, 1080, 1920, 22, {1080, 1920}, {(1200 + 380) / 2, 697}, 3},
         {"no title strip", 1200, 675, 1440, 900, 0, {100, 200}, {135, 150}, 6},
         {"larger overlay keeps the pen", 2400, 1372, 1200, 675, 22, {0, 0}, {0, 22}, 8},
+        // Rounding picks the width fit for a slightly narrower picture: it
+        // would overflow the area, the centred fit is used.
+        {"tiny narrower sender", 1200, 697, 14, 8, 22, {14, 8}, {(1200 + 1181) / 2, 697}, 8},
     };
     for (const Case& c : cases) {
         const AnnotationMapping m = AnnotationMapping::compute(c.W, c.H, c.sw, c.sh, c.strip);

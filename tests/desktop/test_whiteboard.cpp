@@ -18,6 +18,7 @@
 #include <QGraphicsScene>
 #include <QGraphicsTextItem>
 #include <QImageReader>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -372,6 +373,21 @@ TEST_F(Drawing, ViewerOverlayMapsWhatArrives)
     EXPECT_EQ(sdk.count("SendAnnotate"), 0);
 }
 
+TEST_F(Drawing, ViewerOverlayLetsThePictureThroughAroundItsDrawing)
+{
+    QScreenshareWhiteboard overlay;
+    overlay.showWidget(QRect(0, 0, 800, 600), 800, 600, 0);
+    QApplication::processEvents();
+    EXPECT_FALSE(overlay.mask().contains(QPoint(400, 300)));
+    overlay.slotDrawLine({100, 300}, {700, 300}, "source-over", "#ff0000", 8);
+    QApplication::processEvents();
+    EXPECT_TRUE(overlay.mask().contains(QPoint(400, 300)));
+    EXPECT_FALSE(overlay.mask().contains(QPoint(400, 200)));
+    overlay.slotClear();
+    QApplication::processEvents();
+    EXPECT_FALSE(overlay.mask().contains(QPoint(400, 300)));
+}
+
 TEST_F(Drawing, ViewerOverlayWithoutAUsableSenderSizeDrawsNothing)
 {
     QScreenshareWhiteboard overlay;
@@ -481,6 +497,91 @@ TEST_F(Sharer, ReplaysToTheRequesterAndReenablesDrawing)
     EXPECT_EQ(sdk.last("SendAnnotate").args, (Args{"message", "Clear Annotate", "", ""}));
     EXPECT_TRUE(overlay->drawnItems().empty());
     EXPECT_TRUE(overlay->drawingScene()->items().isEmpty());
+}
+
+}  // namespace
+
+namespace {
+
+// --- annotation relay ---------------------------------------------------------------
+
+TEST_F(Drawing, AnnotationRelayFollowsOnlyTheModerator)
+{
+    CGlobalInstance::user_list.clear();
+    user_info moderator;
+    moderator.jid = "boss@ms/ep1";
+    moderator.isModerator = true;
+    user_info guest;
+    guest.jid = "guest@ms/ep2";
+    CGlobalInstance::updateUserList(moderator);
+    CGlobalInstance::updateUserList(guest);
+    QWidget meeting;
+    meeting.setGeometry(0, 0, 1200, 675);
+    QPointer<QScreenshareWhiteboard> overlay;
+    const std::string stroke =
+        R"({"type":"Annotate","message":)" + drawing::encodeStroke({100, 200}, {100, 300}, "#ff0000", 8) + "}";
+
+    struct Step {
+        const char* name;
+        std::string action, data, from;
+        bool placed;
+        bool overlayAfter;
+        int itemsAfter;
+    };
+    const std::vector<Step> steps = {
+        {"create from a participant", "create", "1440x900", guest.jid, false, false, 0},
+        {"create from the moderator", "create", "1440x900", moderator.jid, true, true, 0},
+        {"stroke from a participant", "message", stroke, guest.jid, false, true, 0},
+        {"stroke from the moderator", "message", stroke, moderator.jid, false, true, 1},
+        {"create again reuses the overlay", "create", "1440x900", moderator.jid, true, true, 1},
+        {"clear from a participant", "message", R"({"type":"Clear Annotate"})", guest.jid, false, true, 1},
+        {"destroy from a participant", "destroy", "", guest.jid, false, true, 1},
+        {"unknown action", "update", "", moderator.jid, false, true, 1},
+        {"destroy from the moderator", "destroy", "", moderator.jid, false, false, 0},
+    };
+    QScreenshareWhiteboard* first = nullptr;
+    for (const Step& s : steps) {
+        EXPECT_EQ(QScreenshareWhiteboard::relay(overlay, &meeting, s.action, s.data, s.from), s.placed) << s.name;
+        ASSERT_EQ(!overlay.isNull(), s.overlayAfter) << s.name;
+        if (!overlay)
+            continue;
+        if (!first)
+            first = overlay;
+        EXPECT_EQ(overlay.data(), first) << s.name;
+        EXPECT_EQ(overlay->drawingScene()->items().size(), s.itemsAfter) << s.name;
+        EXPECT_EQ(overlay->geometry(), meeting.frameGeometry()) << s.name;
+    }
+    EXPECT_EQ(sdk.count("SendAnnotate"), 0);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    CGlobalInstance::user_list.clear();
+}
+
+TEST_F(Sharer, ReplayRequestsFromAnyoneReachTheSharersOverlay)
+{
+    drag(overlay.get(), {{10, 10}, {20, 20}});
+    sdk.clear();
+    QPointer<QScreenshareWhiteboard> held(overlay.get());
+    CGlobalInstance::isShareWhiteboard = true;
+    QScreenshareWhiteboard::relay(held, nullptr, "message", R"({"type":"getInit"})", "late@ms/ep9");
+    CGlobalInstance::isShareWhiteboard = false;
+    QScreenshareWhiteboard::relay(held, nullptr, "message", R"({"type":"getInit"})", "other@ms/ep8");
+    EXPECT_EQ(sdk.names(), (std::vector<std::string>{"SendAnnotate"}));
+    EXPECT_EQ(sdk.last("SendAnnotate").args.at(3), "late@ms/ep9");
+
+    // Whatever else arrives leaves the sharer's overlay as it is.
+    user_info moderator;
+    moderator.jid = "boss@ms/ep1";
+    moderator.isModerator = true;
+    CGlobalInstance::updateUserList(moderator);
+    CGlobalInstance::isShareWhiteboard = true;
+    QWidget meeting;
+    const QRect before = overlay->geometry();
+    for (const char* action : {"create", "message", "destroy"})
+        QScreenshareWhiteboard::relay(held, &meeting, action, R"({"type":"Clear Annotate"})", moderator.jid);
+    EXPECT_EQ(held.data(), overlay.get());
+    EXPECT_EQ(overlay->geometry(), before);
+    EXPECT_EQ(overlay->drawingScene()->items().size(), 1);
+    CGlobalInstance::user_list.clear();
 }
 
 }  // namespace

@@ -195,7 +195,7 @@ MainWindow::~MainWindow()
     if (m_positionTimer->isActive())
         savePosition();
     stopNetworkCheck();
-    clearWhiteboard();
+    delete whiteboardWidget;
     delete ui;
     delete m_tray;
     delete m_popupMenu;

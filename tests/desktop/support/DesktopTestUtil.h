@@ -25,6 +25,7 @@ inline void resetGlobalState()
     CGlobalInstance::eLanguage = eCHINESE;
     CGlobalInstance::isLogin = CGlobalInstance::isAnonymousLogin = CGlobalInstance::isJoinConference = false;
     CGlobalInstance::isAudioMute = CGlobalInstance::isVideoMute = false;
+    CGlobalInstance::isWhiteboard = CGlobalInstance::isWhiteboardViewer = CGlobalInstance::isShareWhiteboard = false;
     CGlobalInstance::mainPos = QPoint();
     CGlobalInstance::resolution = VideoResolution();
     CGlobalInstance::userInfo = UserInfo();

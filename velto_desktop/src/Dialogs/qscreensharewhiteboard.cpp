@@ -13,7 +13,11 @@
 #include <QGraphicsTextItem>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QBitmap>
+#include <QImage>
 #include <QPainter>
+#include <QRegion>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -127,6 +131,8 @@ void QScreenshareWhiteboard::showWidget(QRect rect, int w, int h, int titleStrip
     setGeometry(rect);
     setSceneToOverlay();
     mapping = AnnotationMapping::compute(rect.width(), rect.height(), w, h, titleStrip);
+    viewer = true;
+    updateViewerMask();
     show();
 }
 
@@ -146,6 +152,7 @@ void QScreenshareWhiteboard::slotDrawLine(QPoint start, QPoint end, QString penT
         scene->removeItem(item);
         delete item;
     }
+    scheduleViewerMask();
 }
 
 void QScreenshareWhiteboard::slotDrawText(QPoint point, QString text)
@@ -154,12 +161,40 @@ void QScreenshareWhiteboard::slotDrawText(QPoint point, QString text)
     qDebug() << "annotate text" << point << text;
     if (mapping.usable)
         scene->addText(text)->setPos(handlePoint(point));
+    scheduleViewerMask();
 }
 
 void QScreenshareWhiteboard::slotClear()
 {
     canDraw = false;
     scene->clear();
+    scheduleViewerMask();
+}
+
+void QScreenshareWhiteboard::scheduleViewerMask()
+{
+    // Strokes come one per mouse move: the mask follows once per batch.
+    if (!viewer || maskPending)
+        return;
+    maskPending = true;
+    QTimer::singleShot(0, this, &QScreenshareWhiteboard::updateViewerMask);
+}
+
+void QScreenshareWhiteboard::updateViewerMask()
+{
+    maskPending = false;
+    if (!viewer || width() <= 0 || height() <= 0)
+        return;
+    QImage drawing(size(), QImage::Format_ARGB32_Premultiplied);
+    drawing.fill(Qt::transparent);
+    {
+        QPainter painter(&drawing);
+        painter.setRenderHint(QPainter::Antialiasing);
+        scene->render(&painter, QRectF(drawing.rect()), scene->sceneRect());
+    }
+    QRegion shown(QBitmap::fromImage(drawing.createAlphaMask()));
+    // An empty region would lift the mask altogether: keep one pixel.
+    setMask(shown.isEmpty() ? QRegion(0, 0, 1, 1) : shown);
 }
 
 void QScreenshareWhiteboard::slotAnnotateGetInit(std::string userjid)

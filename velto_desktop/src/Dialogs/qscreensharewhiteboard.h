@@ -5,6 +5,7 @@
 
 #include <QPen>
 #include <QPoint>
+#include <QPointer>
 #include <QRect>
 #include <QString>
 #include <QWidget>
@@ -51,6 +52,15 @@ public:
     using WindowLocator = std::function<QRect(int appId)>;
     static void setWindowLocator(WindowLocator locator);
 
+    // The receiving end of the annotation channel, for the meeting window that
+    // owns `overlay` and lies under it: opens or reuses the viewer overlay on
+    // "create", feeds it strokes, texts and clears, closes it on "destroy".
+    // Only the current moderator's drawing counts; a replay request (from
+    // anyone) reaches the sharer's own overlay. True when an overlay was
+    // placed, so that the caller raises its toolbar above it.
+    static bool relay(QPointer<QScreenshareWhiteboard>& overlay, const QWidget* meetingWindow,
+                      const std::string& action, const std::string& data, const std::string& from);
+
     // For tests and the smoke test.
     QGraphicsScene* drawingScene() const { return scene; }
     const std::vector<WhiteboardItem>& drawnItems() const { return items; }
@@ -81,6 +91,10 @@ private:
     void send(const char* type, const std::string& body, const std::string& target = std::string());
     void setSceneToOverlay();
     void eraseAt(QPoint p);
+    // A viewer's overlay lets through everything but its drawing: without a
+    // compositor a translucent window would hide the picture below it.
+    void scheduleViewerMask();
+    void updateViewerMask();
     // Appends a replay record and returns the tag that names it.
     quint64 record(const WhiteboardItem& item);
 
@@ -101,5 +115,7 @@ private:
     int senderWidth = 0;
     int senderHeight = 0;
     AnnotationMapping mapping;
+    bool viewer = false;
+    bool maskPending = false;
     drawing::ReplayLimiter replayLimiter;
 };

@@ -40,7 +40,13 @@ WhiteboardWidget::WhiteboardWidget(bool isDrawer, QWidget* parent)
     setWindowIcon(QIcon(":/images/logo"));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setMouseTracking(true);
+#ifdef Q_OS_MACOS
     setAttribute(Qt::WA_TranslucentBackground);
+#else
+    // Translucency needs a compositor, which many X11 desktops lack: there the
+    // gaps around the canvas would show garbage. The style sheet paints them.
+    setAttribute(Qt::WA_StyledBackground);
+#endif
     setToolGlyphs(ui->WhiteboardMenuWidget);
     IconHelper::Instance()->SetIcon(ui->btnSave, QChar(0xf0c7), QString(), 12);
     slotTranslatorLanguage();
@@ -226,8 +232,16 @@ void WhiteboardWidget::keyPressEvent(QKeyEvent* event)
     lineEdit->enterPress();
 }
 
-// The window itself paints nothing: only its canvas and tool panel show.
-void WhiteboardWidget::paintEvent(QPaintEvent*) {}
+// On macOS the window itself paints nothing: only its canvas and tool panel
+// show. Elsewhere its style-sheet background fills the gaps.
+void WhiteboardWidget::paintEvent(QPaintEvent* event)
+{
+#ifdef Q_OS_MACOS
+    Q_UNUSED(event);
+#else
+    QWidget::paintEvent(event);
+#endif
+}
 
 void WhiteboardWidget::closeEvent(QCloseEvent* event)
 {

@@ -29,19 +29,30 @@ AnnotationMapping AnnotationMapping::compute(int W, int H, int sw, int sh, int t
     const int vh = roundHalfUp(float(eH - sh) * 0.5f);
     const float a = float(sw) / float(sh);
 
+    // The two fits as the offsets choose them; rounding at small sender sizes
+    // can pick one that overflows the area, and both offsets can come out
+    // non-zero: then a centred fit keeps the picture inside.
+    bool fitted = false;
     if (hh == 0) {  // the picture is at least as wide as the area: fit to width
         const int cH = int(float(W) / a + 0.5f);
-        m.xOff = 0;
-        m.yOff = roundHalfUp(float(Hf - cH) * 0.5f);
-        m.sx = float(W) / float(sw);
-        m.sy = float(cH) / float(sh);
+        if (cH <= Hf) {
+            m.xOff = 0;
+            m.yOff = roundHalfUp(float(Hf - cH) * 0.5f);
+            m.sx = float(W) / float(sw);
+            m.sy = float(cH) / float(sh);
+            fitted = true;
+        }
     } else if (vh == 0) {  // narrower: fit to height
         const int cW = roundHalfUp(a * float(Hf));
-        m.xOff = roundHalfUp(float(W - cW) * 0.5f);
-        m.yOff = 0;
-        m.sx = float(cW) / float(sw);
-        m.sy = float(Hf) / float(sh);
-    } else {  // rounding left both offsets: a centred fit keeps the picture inside
+        if (cW <= W) {
+            m.xOff = roundHalfUp(float(W - cW) * 0.5f);
+            m.yOff = 0;
+            m.sx = float(cW) / float(sw);
+            m.sy = float(Hf) / float(sh);
+            fitted = true;
+        }
+    }
+    if (!fitted) {
         const float s = std::min(float(W) / float(sw), float(Hf) / float(sh));
         m.sx = m.sy = s;
         m.xOff = roundHalfUp((float(W) - float(sw) * s) * 0.5f);

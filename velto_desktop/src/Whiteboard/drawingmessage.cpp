@@ -8,6 +8,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <string>
+#include <unordered_set>
+#include <vector>
 
 namespace drawing {
 namespace {
@@ -68,6 +71,50 @@ bool readSide(const std::string& part, int& side)
     return true;
 }
 
+// Whether an object in the text names a member twice (or names one with an
+// escape, which could spell a twin). Qt's JSON reader leaks memory on every
+// repeated key, so such text must never reach it: a sender could otherwise
+// drain the receiver's memory. Malformed text answers false; the reader
+// refuses it.
+bool repeatsKeys(const QByteArray& text)
+{
+    struct Level {
+        bool object;
+        bool keyNext;
+        std::unordered_set<std::string> keys;
+    };
+    std::vector<Level> levels;
+    for (int i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '"') {
+            const int start = ++i;
+            bool escaped = false;
+            for (; i < text.size() && text[i] != '"'; ++i) {
+                if (text[i] == '\\') {
+                    escaped = true;
+                    ++i;
+                }
+            }
+            if (i >= text.size())
+                return false;
+            if (!levels.empty() && levels.back().object && levels.back().keyNext) {
+                if (escaped || !levels.back().keys.insert(text.mid(start, i - start).toStdString()).second)
+                    return true;
+                levels.back().keyNext = false;
+            }
+        } else if (c == '{' || c == '[') {
+            levels.push_back({c == '{', c == '{', {}});
+        } else if (c == '}' || c == ']') {
+            if (levels.empty())
+                return false;
+            levels.pop_back();
+        } else if (c == ',' && !levels.empty() && levels.back().object) {
+            levels.back().keyNext = true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 Action classifyAction(const std::string& action)
@@ -88,8 +135,11 @@ Incoming decodeMessage(const std::string& data, Channel channel)
     const size_t length = std::min(data.size(), std::strlen(data.c_str()));
     if (length > static_cast<size_t>(kMaxMessageBytes))
         return in;
+    const QByteArray text(data.data(), static_cast<int>(length));
+    if (repeatsKeys(text))
+        return in;
     QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray(data.data(), static_cast<int>(length)), &error);
+    const QJsonDocument doc = QJsonDocument::fromJson(text, &error);
     if (error.error != QJsonParseError::NoError || !doc.isObject())
         return in;
     const QJsonObject root = doc.object();

@@ -1,0 +1,201 @@
+// Two SDK clients in one meeting through the in-process signalling hub: the
+// moderator draws on the drawer's whiteboard, the other participant's program
+// follows it through the main window's relay.
+#include "AppTestSupport.h"
+
+#include "LocalServer.h"
+#include "RecordingCallback.h"
+#include "VeltoRtcSdkTestHooks.h"
+#include "VeltoHttpCallback.h"
+#include "VeltoSdk.h"
+#include "Whiteboard/drawingmessage.h"
+#include "qbasegraphicsview.h"
+#include "qscreensharewhiteboard.h"
+#include "whiteboardwidget.h"
+
+#include <QGraphicsLineItem>
+#include <QGraphicsScene>
+#include <QGraphicsTextItem>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QToolButton>
+
+#include <memory>
+
+using namespace velto::test;
+
+namespace {
+
+int lines(const WhiteboardWidget* board)
+{
+    int n = 0;
+    for (QGraphicsItem* item : board->drawingScene()->items())
+        n += qgraphicsitem_cast<QGraphicsLineItem*>(item) != nullptr;
+    return n;
+}
+
+// The moderator's side: its own SDK object, and the drawer's window sending
+// through it.
+class Moderator {
+public:
+    explicit Moderator(LocalServer& server) : sdk(static_cast<VeltoSdk*>(::getVeltoInterface()))
+    {
+        sdk->setCallback(&callback);
+        const Account demo = server.demoAccount();
+        EXPECT_EQ(sdk->Login(server.host(), demo.userName, demo.password, ""), 0);
+        EXPECT_EQ(sdk->CreateConference(), 0);
+        sdk->getHttpCallback()->setModerator(true);
+        jid = callback.events("onLogin").at(0).args[1];
+    }
+    ~Moderator() { sdk->LeaveConference(); }
+
+    // Runs f with the moderator's SDK as the program's SDK object, as it is in
+    // the moderator's own program.
+    template <typename F>
+    void asModerator(F f)
+    {
+        VeltoInterface* own = CGlobalInstance::veltoSdk;
+        CGlobalInstance::veltoSdk = sdk.get();
+        f();
+        CGlobalInstance::veltoSdk = own;
+    }
+
+    void drag(const std::vector<QPoint>& points)
+    {
+        asModerator([&] {
+            QWidget* canvas = board->findChild<QBaseGraphicsView*>("graphicsView")->viewport();
+            QTest::mousePress(canvas, Qt::LeftButton, Qt::NoModifier, points.front());
+            for (size_t i = 1; i < points.size(); ++i) {
+                QMouseEvent move(QEvent::MouseMove, points[i], canvas->mapToGlobal(points[i]), Qt::NoButton,
+                                 Qt::LeftButton, Qt::NoModifier);
+                QApplication::sendEvent(canvas, &move);
+            }
+            QTest::mouseRelease(canvas, Qt::LeftButton, Qt::NoModifier, points.back());
+        });
+    }
+
+    // What the meeting toolbar does when the whiteboard opens.
+    void openWhiteboard()
+    {
+        ASSERT_EQ(sdk->SendWhiteboard(drawing::kCreate, drawing::kWhiteboardPage, ""), 0);
+        board = std::make_unique<WhiteboardWidget>(true);
+        board->showWidget();
+    }
+
+    RecordingCallback callback;
+    std::unique_ptr<VeltoSdk> sdk;
+    std::string jid;
+    std::unique_ptr<WhiteboardWidget> board;
+};
+
+TEST(WhiteboardMeeting, TheViewerFollowsTheModeratorsDrawing)
+{
+    LocalServer server;
+    server.setCaBundleEnv();
+    qputenv("VELTO_UPDATE_HOST", QByteArray::fromStdString(server.localhost()));
+    const Account demo = server.demoAccount();
+    const Account alice = server.account("alice");
+    {
+        Moderator moderator(server);
+        moderator.openWhiteboard();
+        // Drawn before the viewer arrives: it reaches her only by a replay.
+        moderator.drag({{10, 10}, {20, 20}, {30, 10}});
+
+        ASSERT_NE(CGlobalInstance::getVeltoInterface(), nullptr);
+        MainWindow window;
+        CGlobalInstance::setMainWindow(&window);
+        VeltoInterface* viewerSdk = CGlobalInstance::veltoSdk;
+        ASSERT_EQ(viewerSdk->Login(server.host(), alice.userName, alice.password, ""), 0);
+        CGlobalInstance::getVideoAudioDevices();  // as the join button does first
+        ASSERT_EQ(viewerSdk->JoinConference(demo.room, demo.meetPassword), 0);
+        ASSERT_TRUE(waitUntil([] { return CGlobalInstance::isJoinConference; }));
+
+        // The meeting window greets the arrival with "create"; she opens a
+        // read-only copy and the meeting window hides.
+        ASSERT_EQ(moderator.sdk->SendWhiteboard(drawing::kCreate, drawing::kWhiteboardPage, ""), 0);
+        ASSERT_TRUE(waitUntil([&] { return window.viewerWhiteboard() != nullptr; }));
+        WhiteboardWidget* viewer = window.viewerWhiteboard();
+        EXPECT_TRUE(CGlobalInstance::isWhiteboardViewer);
+        EXPECT_FALSE(CGlobalInstance::isWhiteboard);
+        EXPECT_EQ(lines(viewer), 0);
+
+        // Someone asks for the drawing; the drawer answers to all.
+        ASSERT_TRUE(velto_rtc_test::InjectEvent(server.messageServer(), server.messageServerPort(), moderator.jid,
+                                                [](VeltoRtcCallback& cb) {
+                                                    cb.onWhiteBoard("message", R"({"type":"getInit"})");
+                                                }));
+        ASSERT_TRUE(moderator.callback.waitForEvent("onWhiteBoard"));
+        moderator.asModerator([&] { moderator.board->slotGetInit(); });
+        ASSERT_TRUE(waitUntil([&] { return lines(viewer) == 2; }));
+
+        // Live strokes and a text follow.
+        moderator.drag({{100, 100}, {110, 110}, {120, 100}, {130, 110}});
+        moderator.asModerator([&] {
+            moderator.board->findChild<QToolButton*>("btnText")->click();
+            QTest::mouseClick(moderator.board->findChild<QBaseGraphicsView*>("graphicsView")->viewport(),
+                              Qt::LeftButton, Qt::NoModifier, {200, 200});
+            moderator.board->findChild<QLineEdit*>()->setText(QString::fromUtf8("会议 notes"));
+            QTest::keyClick(moderator.board.get(), Qt::Key_Return);
+        });
+        ASSERT_TRUE(waitUntil([&] { return lines(viewer) == 5 && viewer->drawingScene()->items().size() == 6; }));
+        EXPECT_EQ(lines(moderator.board.get()), 5);
+        QGraphicsTextItem* text = nullptr;
+        for (QGraphicsItem* item : viewer->drawingScene()->items())
+            if (auto* t = qgraphicsitem_cast<QGraphicsTextItem*>(item))
+                text = t;
+        ASSERT_NE(text, nullptr);
+        EXPECT_EQ(text->toPlainText(), QString::fromUtf8("会议 notes"));
+        EXPECT_EQ(text->pos(), QPointF(200, 200));
+
+        // A clear empties both, and the viewer sends nothing back.
+        moderator.asModerator([&] { moderator.board->findChild<QToolButton*>("btnClear")->click(); });
+        EXPECT_TRUE(moderator.board->drawingScene()->items().isEmpty());
+        ASSERT_TRUE(waitUntil([&] { return viewer->drawingScene()->items().isEmpty(); }));
+        ASSERT_TRUE(velto_rtc_test::Flush(server.messageServer(), server.messageServerPort(), moderator.jid));
+        EXPECT_EQ(moderator.callback.events("onWhiteBoard").size(), 1u);  // only the injected request
+
+        // "destroy" closes the copy and brings the meeting window back.
+        ASSERT_EQ(moderator.sdk->SendWhiteboard(drawing::kDestroy, drawing::kWhiteboardPage, ""), 0);
+        ASSERT_TRUE(waitUntil([&] { return window.viewerWhiteboard() == nullptr; }));
+        EXPECT_FALSE(CGlobalInstance::isWhiteboardViewer);
+
+        // Annotation: the moderator shares the screen and draws over it; the
+        // viewer's overlay lies over her meeting window and maps the strokes.
+        QWidget frame;
+        frame.setGeometry(0, 0, 1200, 697);
+        QPointer<QScreenshareWhiteboard> viewerOverlay;
+        QObject::connect(&window, &MainWindow::sigAnnotate, &frame,
+                [&](std::string action, std::string data, std::string from) {
+                    QScreenshareWhiteboard::relay(viewerOverlay, &frame, action, data, from);
+                });
+        QScreenshareWhiteboard sharer;
+        moderator.asModerator([&] { sharer.setParentAndShow(0, true); });
+        ASSERT_TRUE(waitUntil([&] { return !viewerOverlay.isNull(); }));
+        EXPECT_EQ(viewerOverlay->geometry(), frame.frameGeometry());
+        moderator.asModerator([&] {
+            QTest::mousePress(&sharer, Qt::LeftButton, Qt::NoModifier, {40, 40});
+            for (const QPoint p : {QPoint(60, 40), QPoint(80, 60)}) {
+                QMouseEvent move(QEvent::MouseMove, p, sharer.mapToGlobal(p), Qt::NoButton, Qt::LeftButton,
+                                 Qt::NoModifier);
+                QApplication::sendEvent(&sharer, &move);
+            }
+            QTest::mouseRelease(&sharer, Qt::LeftButton, Qt::NoModifier, {80, 60});
+        });
+        ASSERT_TRUE(waitUntil([&] { return viewerOverlay->drawingScene()->items().size() == 2; }));
+        QList<QPoint> ends;
+        for (QGraphicsItem* item : viewerOverlay->drawingScene()->items(Qt::AscendingOrder))
+            ends << qgraphicsitem_cast<QGraphicsLineItem*>(item)->line().p2().toPoint();
+        EXPECT_EQ(ends, (QList<QPoint>{viewerOverlay->handlePoint({60, 40}), viewerOverlay->handlePoint({80, 60})}));
+
+        viewerSdk->LeaveConference();
+        waitUntil([] { return !CGlobalInstance::isJoinConference; });
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        viewerSdk->Logout();
+        CGlobalInstance::setMainWindow(nullptr);
+    }
+    delete CGlobalInstance::veltoSdk;
+    CGlobalInstance::veltoSdk = nullptr;
+}
+
+}  // namespace
