@@ -2,17 +2,14 @@
 #include "ui_qcallsipwidget.h"
 
 #include "cglobalinstance.h"
-#include "dialogkeys.h"
+#include "meetingdialog.h"
 #include "meetingtoolrules.h"
 #include "messagebox.h"
 
 QCallSipWidget::QCallSipWidget(int mode, QWidget* parent) : QWidget(parent), ui(new Ui::QCallSipWidget), m_mode(mode)
 {
     ui->setupUi(this);
-    setWindowIcon(QIcon(":/images/logo"));
-    setWindowFlags(windowFlags() & ~Qt::WindowMinimizeButtonHint & ~Qt::WindowMaximizeButtonHint);
-    setAttribute(Qt::WA_DeleteOnClose);
-    setAttribute(Qt::WA_ShowModal);
+    setupOneShotDialog(this, QString());  // the title follows the mode
     const bool phone = m_mode == PhoneMode;
     ui->slblText_1->setVisible(phone);
     ui->slblText_2->setVisible(phone);

@@ -2,18 +2,14 @@
 #include "ui_qconferencedelaywidget.h"
 
 #include "cglobalinstance.h"
-#include "dialogkeys.h"
+#include "meetingdialog.h"
 #include "mainwindow.h"
 #include "meetingtoolrules.h"
 
 QConferenceDelayWidget::QConferenceDelayWidget(QWidget* parent) : QWidget(parent), ui(new Ui::QConferenceDelayWidget)
 {
     ui->setupUi(this);
-    setWindowTitle(tr("Conference Delay"));
-    setWindowIcon(QIcon(":/images/logo"));
-    setWindowFlags(windowFlags() & ~Qt::WindowMinimizeButtonHint & ~Qt::WindowMaximizeButtonHint);
-    setAttribute(Qt::WA_DeleteOnClose);
-    setAttribute(Qt::WA_ShowModal);
+    setupOneShotDialog(this, tr("Conference Delay"));
     ui->spinBox->setValue(15);
 
     connect(ui->btnCancel, &QPushButton::clicked, this, &QWidget::close);

@@ -2,17 +2,13 @@
 #include "ui_qgetmoderatorwidget.h"
 
 #include "cglobalinstance.h"
-#include "dialogkeys.h"
+#include "meetingdialog.h"
 
 QGetModeratorWidget::QGetModeratorWidget(QWidget* parent) : QWidget(parent), ui(new Ui::QGetModeratorWidget)
 {
     ui->setupUi(this);
-    setWindowTitle(tr("GetModerator"));
-    setWindowIcon(QIcon(":/images/logo"));
-    setWindowFlags((windowFlags() | Qt::WindowStaysOnTopHint) & ~Qt::WindowMinimizeButtonHint &
-                   ~Qt::WindowMaximizeButtonHint);
-    setAttribute(Qt::WA_DeleteOnClose);
-    setAttribute(Qt::WA_ShowModal);
+    setWindowFlags(windowFlags() | Qt::WindowStaysOnTopHint);
+    setupOneShotDialog(this, tr("GetModerator"));
 
     connect(ui->btnOK, &QPushButton::clicked, this, &QGetModeratorWidget::call);
     connect(ui->btnCancel, &QPushButton::clicked, this, &QWidget::close);

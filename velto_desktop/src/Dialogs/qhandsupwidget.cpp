@@ -2,6 +2,7 @@
 #include "ui_qhandsupwidget.h"
 
 #include "cglobalinstance.h"
+#include "meetingdialog.h"
 #include "handsupitem.h"
 
 #include <algorithm>
@@ -9,11 +10,7 @@
 QHandsUpWidget::QHandsUpWidget(QWidget* parent) : QWidget(parent), ui(new Ui::QHandsUpWidget)
 {
     ui->setupUi(this);
-    setWindowTitle(tr("HandsUp"));
-    setWindowIcon(QIcon(":/images/logo"));
-    setWindowFlags(windowFlags() & ~Qt::WindowMaximizeButtonHint);
-    setAttribute(Qt::WA_DeleteOnClose);
-    setAttribute(Qt::WA_ShowModal);
+    setupOneShotDialog(this, tr("HandsUp"), Qt::WindowMaximizeButtonHint);
     for (const auto& [userjid, nickname] : CGlobalInstance::handsup_list)
         addItemWidget(userjid, nickname);
 }

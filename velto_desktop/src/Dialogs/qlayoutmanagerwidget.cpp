@@ -2,6 +2,7 @@
 #include "ui_qlayoutmanagerwidget.h"
 
 #include "cglobalinstance.h"
+#include "meetingdialog.h"
 #include "meetingtoolrules.h"
 #include "qpickcandiatewidget.h"
 
@@ -19,11 +20,7 @@ QLayoutManagerWidget::QLayoutManagerWidget(QWidget* parent)
     : QWidget(parent), ui(new Ui::QLayoutManagerWidget), m_tiles(CGlobalInstance::eSplitScreen == 5)
 {
     ui->setupUi(this);
-    setWindowTitle(tr("LayoutManager"));
-    setWindowIcon(QIcon(":/images/logo"));
-    setWindowFlags(windowFlags() & ~Qt::WindowMinimizeButtonHint & ~Qt::WindowMaximizeButtonHint);
-    setAttribute(Qt::WA_DeleteOnClose);
-    setAttribute(Qt::WA_ShowModal);
+    setupOneShotDialog(this, tr("LayoutManager"));
     ui->userlistWidget->hide();
     m_mainRow = new QHBoxLayout(ui->mainscreenWidget);
     m_subRow = new QHBoxLayout(ui->subVideoWidget);

@@ -2,6 +2,7 @@
 #include "ui_screensharewidget.h"
 
 #include "cglobalinstance.h"
+#include "meetingdialog.h"
 #include "meetingtoolrules.h"
 #include "screenitem.h"
 
@@ -11,11 +12,7 @@ ScreenShareWidget::ScreenShareWidget(int excludedWindowId, QWidget* parent)
     : QWidget(parent), ui(new Ui::ScreenShareWidget), m_excludedWindowId(excludedWindowId)
 {
     ui->setupUi(this);
-    setWindowTitle(tr("Screen Share"));
-    setWindowIcon(QIcon(":/images/logo"));
-    setWindowFlags(windowFlags() & ~Qt::WindowMinimizeButtonHint & ~Qt::WindowMaximizeButtonHint);
-    setAttribute(Qt::WA_DeleteOnClose);
-    setAttribute(Qt::WA_ShowModal);
+    setupOneShotDialog(this, tr("Screen Share"));
     setFixedSize(700, 480);
     ui->tabWidget->tabBar()->setAutoHide(false);
     ui->tabWidget->setCurrentWidget(ui->tabScreen);

@@ -153,6 +153,7 @@ private:
     // The annotation overlay, made with every connection on first use
     // (videowidget_share.cpp); closed and deleted later.
     QScreenshareWhiteboard* annotationOverlay();
+    void adoptAnnotationOverlay(QScreenshareWhiteboard* overlay);
     void closeAnnotationOverlay();
     void connectStatics();
     void closeOwnStream();

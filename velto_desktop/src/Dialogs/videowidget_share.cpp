@@ -4,13 +4,12 @@
 #include "videowidget.h"
 
 #include "DesktopCaptureInterface.h"
-#include "Whiteboard/drawingmessage.h"
 #include "cglobalinstance.h"
 #include "qscreensharewhiteboard.h"
 #include "screensharewidget.h"
 #include "videocontrolwidget.h"
 
-#include <QtDebug>
+#include <QPointer>
 
 #include <memory>
 
@@ -87,8 +86,15 @@ QScreenshareWhiteboard* VideoWidget::annotationOverlay()
 {
     if (m_annotation)
         return static_cast<QScreenshareWhiteboard*>(m_annotation);
-    QScreenshareWhiteboard::setWindowLocator(sharedWindowRect);
     auto* overlay = new QScreenshareWhiteboard(nullptr);
+    adoptAnnotationOverlay(overlay);
+    m_annotation = overlay;
+    return overlay;
+}
+
+void VideoWidget::adoptAnnotationOverlay(QScreenshareWhiteboard* overlay)
+{
+    QScreenshareWhiteboard::setWindowLocator(sharedWindowRect);
     connect(this, &VideoWidget::sigAnnotateGetInit, overlay, &QScreenshareWhiteboard::slotAnnotateGetInit);
     connect(this, &VideoWidget::sigCreateAnnotate, overlay, &QScreenshareWhiteboard::slotCreateAnnotate);
     connect(this, &VideoWidget::sigDrawLine, overlay, &QScreenshareWhiteboard::slotDrawLine);
@@ -98,8 +104,6 @@ QScreenshareWhiteboard* VideoWidget::annotationOverlay()
         slotAnnotate(false);
         m_toolbar->showAnnotate(false);
     });
-    m_annotation = overlay;
-    return overlay;
 }
 
 // The overlay may be the sender of the signal that ends it: deleted later.
@@ -128,44 +132,17 @@ void VideoWidget::slotAnnotate(bool isAnnotate)
         closeAnnotationOverlay();
 }
 
+// Received annotation events: the overlay's relay applies the channel's
+// receiving rules (moderator only, the sharer's own overlay untouched) and
+// places, feeds or ends the viewer overlay.
 void VideoWidget::slotAnnotate(std::string action, std::string data, std::string userjid)
 {
-    switch (drawing::classifyAction(action)) {
-    case drawing::Action::Create: {
-        // A size without "x" or with a side of 0 is unusable: the overlay
-        // ignores strokes until a usable size arrives.
-        const QSize sender = drawing::decodeSize(data);
-        annotationOverlay()->showWidget(frameGeometry(), sender.width(), sender.height(),
-                                        QScreenshareWhiteboard::titleStripOf(this));
+    QPointer<QScreenshareWhiteboard> overlay = static_cast<QScreenshareWhiteboard*>(m_annotation);
+    const bool existed = !overlay.isNull();
+    const bool placed = QScreenshareWhiteboard::relay(overlay, this, action, data, userjid);
+    if (overlay && !existed)
+        adoptAnnotationOverlay(overlay);  // made by the relay: connected here
+    m_annotation = overlay.data();
+    if (placed)
         m_toolbar->raise();
-        break;
-    }
-    case drawing::Action::Message: {
-        const drawing::Incoming incoming = drawing::decodeMessage(data, drawing::Channel::Annotation);
-        switch (incoming.kind) {
-        case drawing::Incoming::DrawStroke:
-            emit sigDrawLine(incoming.stroke.start, incoming.stroke.end, incoming.stroke.penType,
-                             incoming.stroke.penColor, incoming.stroke.penSize);
-            break;
-        case drawing::Incoming::DrawText:
-            qDebug() << "annotation text" << incoming.text.point << incoming.text.text;
-            emit sigDrawText(incoming.text.point, incoming.text.text);
-            break;
-        case drawing::Incoming::GetInit:
-            emit sigAnnotateGetInit(userjid);
-            break;
-        case drawing::Incoming::Clear:
-            emit sigClear();
-            break;
-        case drawing::Incoming::None:
-            break;
-        }
-        break;
-    }
-    case drawing::Action::Destroy:
-        closeAnnotationOverlay();
-        break;
-    case drawing::Action::Ignored:
-        break;
-    }
 }
