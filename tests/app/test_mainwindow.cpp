@@ -15,6 +15,7 @@
 #include "Base/qbaselineedit.h"
 #include "Dialogs/joinmeetwidget.h"
 #include "Dialogs/veltoupdate.h"
+#include "Dialogs/videocontrolwidget.h"
 #include "Dialogs/videowidget.h"
 #include "Tools/commonhelper.h"
 #include "Tools/settings.h"
@@ -548,4 +549,43 @@ TEST_F(MainWindowTest, AvatarGlyphKeepsItsIconFontSizeUnderTheStyleSheet)
         EXPECT_EQ(styled.findChild<QLabel*>("lblImage")->font().pointSize(), 40);
     }
     qApp->setStyleSheet(QString());
+}
+
+TEST_F(MainWindowTest, AfterAMeetingTheMainWindowOrTheLoginPageReturns)
+{
+    struct Case {
+        const char* what;
+        bool anonymous;
+        bool byToolbar;  // else the meeting window's own close button
+        bool mainWindow, loginPage;
+    };
+    const Case cases[] = {
+        {"account, leave button", false, true, true, false},
+        {"account, window closed", false, false, true, false},
+        // An anonymous join is logged out; the program stays, on its login page.
+        {"anonymous, leave button", true, true, false, true},
+        {"anonymous, window closed", true, false, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        loggedIn();
+        acceptMeetings();
+        startMeeting();
+        ASSERT_EQ(meetingWindows().size(), 1);
+        EXPECT_FALSE(window->isVisible());
+        CGlobalInstance::isAnonymousLogin = c.anonymous;
+        window->loginWidget()->hide();
+        sdk.clear();
+        VideoWidget* video = meetingWindows().first();
+        if (c.byToolbar)
+            video->toolbar()->findChild<QToolButton*>("m_btnClose")->click();
+        else
+            video->close();
+        ASSERT_TRUE(waitUntil([&] { return meetingWindows().isEmpty(); }));
+        EXPECT_EQ(sdk.count("Logout"), c.anonymous ? 1 : 0);
+        EXPECT_EQ(window->isVisible(), c.mainWindow);
+        EXPECT_EQ(window->loginWidget()->isVisible(), c.loginPage);
+        window->hide();
+        CGlobalInstance::isAnonymousLogin = false;
+    }
 }

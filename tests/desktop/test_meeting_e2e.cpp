@@ -2,6 +2,7 @@
 // conference server, meets a second SDK client in the same process (the
 // in-process signalling hub). The meeting window shows the guest's moving
 // video in a tile, chat goes both ways, and leaving brings the main window back.
+#include "AppTestSupport.h"
 #include "LocalServer.h"
 #include "RecordingCallback.h"
 #include "VeltoRtcSdkTestHooks.h"
@@ -18,7 +19,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QOpenGLWidget>
 #include <QPushButton>
 #include <QTest>
@@ -31,21 +31,6 @@
 using namespace velto::test;
 
 namespace {
-
-template <typename Condition>
-bool waitUntil(Condition condition, int timeoutMs = 10000)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        // No event loop runs here: windows closing themselves go now.
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QTest::qSleep(5);
-    }
-    return true;
-}
 
 VideoWidget* meetingWindow()
 {
@@ -167,7 +152,11 @@ TEST(MeetingEndToEnd, TwoClientsSeeEachOtherChatAndLeave)
         // Leave: the main window comes back.
         QPointer<VideoWidget> closing = video;
         video->toolbar()->findChild<QToolButton*>("m_btnClose")->click();
-        EXPECT_TRUE(waitUntil([&] { return !closing; }));
+        EXPECT_TRUE(waitUntil([&] {
+            // No event loop runs here: the closed window goes now.
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            return !closing;
+        }));
         EXPECT_FALSE(CGlobalInstance::isJoinConference);
         EXPECT_TRUE(waitUntil([&] { return window.isVisible(); }));
 

@@ -256,8 +256,14 @@ TEST_F(MeetingRoom, ParticipantList)
     // The user first, then the list in its key order (the endpoints).
     EXPECT_EQ(names(), (std::vector<std::string>{kMe, "gw@127.0.0.1/gateway-1", "a@127.0.0.1/pc-a",
                                                   "b@127.0.0.1/web-b"}));
-    // The own entry echoed by the server: no second row.
-    emit video->sigAddUser(participant(kMe, "Me", "1", "local-preview"));
+    // The own entry echoed by the server (with an older camera state): no
+    // second row, and the own camera stays as the user set it.
+    user_info echo = participant(kMe, "Me", "1", "local-preview");
+    echo.videoMute = true;
+    sdk.clear();
+    emit video->sigAddUser(echo);
+    EXPECT_EQ(sdk.count("EnableStreamVideo"), 0);
+    EXPECT_FALSE(CGlobalInstance::isVideoMute);
     emit video->sigAddUser(participant("c@127.0.0.1/android-c", "Carol", "5", "Lc"));
     EXPECT_EQ(names().size(), 5u);
     EXPECT_EQ(names().back(), "c@127.0.0.1/android-c");
@@ -383,6 +389,15 @@ TEST_F(MeetingRoom, ToolbarRecordingStates)
     QToolButton* record = button("m_btnRecord");
     ASSERT_TRUE(record->isVisible());
 
+    // An accepted start that no notification confirms returns to idle.
+    record->click();
+    EXPECT_FALSE(record->isEnabled());
+    bar->findChild<QTimer*>("recordRequestTimer")->setInterval(5);  // instead of a minute
+    QTest::qWait(50);
+    EXPECT_TRUE(record->isEnabled());
+    EXPECT_FALSE(bar->isRecording());
+    EXPECT_FALSE(bar->findChild<QTimer*>("recordRequestTimer")->isActive());
+
     // A refused start leaves the button idle and usable.
     sdk.setResult("StartRecord", -1);
     record->click();
@@ -395,6 +410,8 @@ TEST_F(MeetingRoom, ToolbarRecordingStates)
     bar->slotNotifyRecord(true);
     EXPECT_TRUE(record->isEnabled());
     EXPECT_TRUE(bar->isRecording());
+    EXPECT_TRUE(bar->findChild<QTimer*>("recordBlinkTimer")->isActive());
+    EXPECT_FALSE(bar->findChild<QTimer*>("recordRequestTimer")->isActive());
     // Stop after the confirmation: idle at once; the late notification changes nothing.
     record->click();
     ASSERT_EQ(openBoxes(), QStringList{CGlobalInstance::getErrorByCode(100008)});
@@ -551,6 +568,36 @@ TEST_F(MeetingRoom, OwnVideoMuteAppliesWhileHidden)
     sdk.clear();
     video->slotVideoMute(video->ownRender().label, true);
     EXPECT_EQ(sdk.last("EnableStreamVideo").args, (Args{"false"}));
+}
+
+TEST_F(MeetingRoom, StatisticsPanelOverATile)
+{
+    open();
+    video->slotShowSubWidget("me", false, "1", 0, "pc-me_1,pc-a_2");
+    SubVideoWidget* tile = nullptr;
+    for (SubVideoWidget* candidate : video->tiles())
+        if (candidate->isVisible())
+            tile = candidate;
+    ASSERT_NE(tile, nullptr);
+    ASSERT_EQ(tile->getUserJid(), "a@127.0.0.1/pc-a");
+    QStaticsWidget* panel = video->staticsWidget();
+    for (const bool moderator : {false, true}) {
+        SCOPED_TRACE(moderator);
+        sdk.moderator = moderator;
+        tile->enterWidget();
+        ASSERT_TRUE(panel->isVisible());
+        const QPoint corner = tile->mapToGlobal(QPoint(0, 0));
+        // Just above the tile, as wide as it (or as its content needs); a
+        // participant gets the figures only.
+        EXPECT_EQ(panel->geometry().bottom(), corner.y() - 11);
+        EXPECT_EQ(panel->geometry().left(), corner.x());
+        EXPECT_EQ(panel->width(), std::max(tile->width(), panel->minimumSizeHint().width()));
+        EXPECT_EQ(panel->findChild<QWidget*>("m_controlBarWidget")->isVisible(), moderator);
+        EXPECT_EQ(panel->findChild<QLabel*>("m_lblResolution")->text(), "640 x 480");
+        EXPECT_EQ(panel->getUserJid(), "a@127.0.0.1/pc-a");
+        tile->leaveWidget();
+        panel->hide();
+    }
 }
 
 TEST_F(MeetingRoom, InformationPanel)

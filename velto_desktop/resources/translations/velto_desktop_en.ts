@@ -423,26 +423,6 @@
         <source>List of participants</source>
         <translation>List of participants</translation>
     </message>
-    <message>
-        <source>one-time meeting</source>
-        <translation>one-time meeting</translation>
-    </message>
-    <message>
-        <source>Periodic meeting</source>
-        <translation>Periodic meeting</translation>
-    </message>
-    <message>
-        <source>temporary meeting</source>
-        <translation>temporary meeting</translation>
-    </message>
-    <message>
-        <source>Moderator</source>
-        <translation>Moderator</translation>
-    </message>
-    <message>
-        <source>Common user</source>
-        <translation>Common user</translation>
-    </message>
 </context>
 <context>
     <name>QGetModeratorWidget</name>

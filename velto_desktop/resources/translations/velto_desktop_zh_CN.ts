@@ -423,26 +423,6 @@
         <source>List of participants</source>
         <translation>参会者列表</translation>
     </message>
-    <message>
-        <source>one-time meeting</source>
-        <translation>一次性会议</translation>
-    </message>
-    <message>
-        <source>Periodic meeting</source>
-        <translation>周期会议</translation>
-    </message>
-    <message>
-        <source>temporary meeting</source>
-        <translation>临时会议</translation>
-    </message>
-    <message>
-        <source>Moderator</source>
-        <translation>主持人</translation>
-    </message>
-    <message>
-        <source>Common user</source>
-        <translation>普通用户</translation>
-    </message>
 </context>
 <context>
     <name>QGetModeratorWidget</name>

@@ -9,6 +9,7 @@
 #include "cglobalinstance.h"
 #include "iconhelper.h"
 #include "quserinfowidget.h"
+#include "videowidget.h"
 
 QConferenceInfoWidget::QConferenceInfoWidget(QWidget* parent) : QWidget(parent), ui(new Ui::QConferenceInfoWidget)
 {
@@ -59,13 +60,10 @@ void QConferenceInfoWidget::setConferenceInfo()
 {
     ui->m_lblId->setText(QString::fromStdString(CGlobalInstance::conferenceInfo.room));
     ui->m_lblName->setText(QString::fromStdString(CGlobalInstance::userInfo.mUserName));
-    switch (CGlobalInstance::conferenceInfo.conferenceType) {
-    case 0: ui->m_lblType->setText(tr("one-time meeting")); break;
-    case 1: ui->m_lblType->setText(tr("Periodic meeting")); break;
-    case 2: ui->m_lblType->setText(tr("temporary meeting")); break;
-    default: ui->m_lblType->clear();
-    }
-    ui->m_lblRole->setText(CGlobalInstance::veltoSdk->isModerator() ? tr("Moderator") : tr("Common user"));
+    // The panel names the first three meeting types only.
+    const int type = CGlobalInstance::conferenceInfo.conferenceType;
+    ui->m_lblType->setText(type == 3 ? QString() : VideoWidget::meetingTypeText(type));
+    ui->m_lblRole->setText(VideoWidget::roleText(CGlobalInstance::veltoSdk->isModerator()));
 }
 
 void QConferenceInfoWidget::setUserListWidget()
@@ -88,7 +86,7 @@ void QConferenceInfoWidget::addItemWidget(std::string jid, std::string nickname,
     ui->m_listUser->addItem(item);
     connect(row, &QUserInfoWidget::sigTransferModerator, this, [this](std::string) {
         emit sigTransferModerator();
-        ui->m_lblRole->setText(tr("Common user"));
+        ui->m_lblRole->setText(VideoWidget::roleText(false));
         if (!rows().empty() && rows().front())
             rows().front()->changeModerator(false);
     });
@@ -122,7 +120,7 @@ void QConferenceInfoWidget::removeItem(size_t index)
 
 void QConferenceInfoWidget::slotGrantAdmin()
 {
-    ui->m_lblRole->setText(tr("Moderator"));
+    ui->m_lblRole->setText(VideoWidget::roleText(true));
     const auto all = rows();
     for (size_t i = 0; i < all.size(); ++i)
         if (all[i])

@@ -93,68 +93,28 @@ void QStaticsWidget::slotMuteVideo(bool mute)
 void QStaticsWidget::onAudio()
 {
     close();
-    const bool own = isOwnJid();
-    if (!CGlobalInstance::conferenceInfo.withAudio && !CGlobalInstance::veltoSdk->isModerator() && own) {
-        showMeetingRefusal(100004);
-        return;
+    if (const auto mute = switchParticipantMedia(this, true, m_userJid, isOwnJid(), m_audioMute)) {
+        audioMute(*mute);
+        emit sigMuteAudio(*mute);
     }
-    if (own) {
-        CGlobalInstance::isAudioMute = !CGlobalInstance::isAudioMute;
-        audioMute(CGlobalInstance::isAudioMute);
-        emit sigMuteAudio(CGlobalInstance::isAudioMute);
-        return;
-    }
-    // The participant as it was when the question was asked: the panel is
-    // reused for the next hovered tile while the box is open.
-    const std::string jid = m_userJid;
-    const bool mute = m_audioMute;
-    connect(showMeetingQuestion(100000), &MessageBox::sigOk, this,
-            [jid, mute] { CGlobalInstance::veltoSdk->SendAudioMute(jid, !mute); });
 }
 
 void QStaticsWidget::onVideo()
 {
     close();
-    const bool own = isOwnJid();
-    if (!CGlobalInstance::conferenceInfo.withVideo && !CGlobalInstance::veltoSdk->isModerator() && own) {
-        showMeetingRefusal(100004);
-        return;
+    if (const auto mute = switchParticipantMedia(this, false, m_userJid, isOwnJid(), m_videoMute)) {
+        videoMute(*mute);
+        emit sigMuteVideo(*mute);
     }
-    if (own) {
-        CGlobalInstance::isVideoMute = !CGlobalInstance::isVideoMute;
-        videoMute(CGlobalInstance::isVideoMute);
-        emit sigMuteVideo(CGlobalInstance::isVideoMute);
-        return;
-    }
-    const std::string jid = m_userJid;
-    const bool mute = m_videoMute;
-    connect(showMeetingQuestion(100001), &MessageBox::sigOk, this,
-            [jid, mute] { CGlobalInstance::veltoSdk->SendVideoMute(jid, !mute); });
 }
 
 void QStaticsWidget::onTransfer()
 {
-    if (CGlobalInstance::isSecondStreamModel) {
-        showMeetingRefusal(100005);
-        return;
-    }
-    if (m_userJid.find("gateway") != std::string::npos) {
-        showMeetingRefusal(100011);
-        return;
-    }
-    const std::string jid = m_userJid;
-    connect(showMeetingQuestion(100002), &MessageBox::sigOk, this, [this, jid] {
-        if (CGlobalInstance::veltoSdk->SendModerator(jid) == 0)
-            emit sigTransferModerator(jid);
-    });
+    const std::string jid = m_userJid;  // the panel is reused for the next tile meanwhile
+    transferModerator(this, jid, [this, jid] { emit sigTransferModerator(jid); });
 }
 
-void QStaticsWidget::onKickout()
-{
-    const std::string jid = m_userJid;
-    connect(showMeetingQuestion(100003), &MessageBox::sigOk, this,
-            [jid] { CGlobalInstance::veltoSdk->SendKickout(jid); });
-}
+void QStaticsWidget::onKickout() { kickOutParticipant(this, m_userJid); }
 
 void QStaticsWidget::onShowScreen()
 {

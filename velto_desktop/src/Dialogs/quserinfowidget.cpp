@@ -124,59 +124,29 @@ void QUserInfoWidget::slotMuteVideo(std::string, bool mute)
 
 void QUserInfoWidget::onMuteAudio()
 {
-    if (m_isSelf) {
-        if (!CGlobalInstance::conferenceInfo.withAudio && !CGlobalInstance::veltoSdk->isModerator()) {
-            showMeetingRefusal(100004);
-            return;
-        }
-        CGlobalInstance::isAudioMute = !CGlobalInstance::isAudioMute;
-        slotMuteAudio(CGlobalInstance::isAudioMute);
-        emit sigMuteAudio(CGlobalInstance::isAudioMute);
-        return;
+    if (const auto mute = switchParticipantMedia(this, true, m_jid, m_isSelf, m_audioMute)) {
+        slotMuteAudio(*mute);
+        emit sigMuteAudio(*mute);
     }
-    connect(showMeetingQuestion(100000), &MessageBox::sigOk, this,
-            [this] { CGlobalInstance::veltoSdk->SendAudioMute(m_jid, !m_audioMute); });
 }
 
 void QUserInfoWidget::onMuteVideo()
 {
-    if (m_isSelf) {
-        if (!CGlobalInstance::conferenceInfo.withVideo && !CGlobalInstance::veltoSdk->isModerator()) {
-            showMeetingRefusal(100004);
-            return;
-        }
-        CGlobalInstance::isVideoMute = !CGlobalInstance::isVideoMute;
-        slotMuteVideo(std::string(), CGlobalInstance::isVideoMute);
-        emit sigMuteVideo(CGlobalInstance::isVideoMute);
-        return;
+    if (const auto mute = switchParticipantMedia(this, false, m_jid, m_isSelf, m_videoMute)) {
+        slotMuteVideo(std::string(), *mute);
+        emit sigMuteVideo(*mute);
     }
-    connect(showMeetingQuestion(100001), &MessageBox::sigOk, this,
-            [this] { CGlobalInstance::veltoSdk->SendVideoMute(m_jid, !m_videoMute); });
 }
 
 void QUserInfoWidget::onTransfer()
 {
-    if (CGlobalInstance::isSecondStreamModel) {
-        showMeetingRefusal(100005);
-        return;
-    }
-    if (m_jid.find("gateway") != std::string::npos) {
-        showMeetingRefusal(100011);
-        return;
-    }
-    connect(showMeetingQuestion(100002), &MessageBox::sigOk, this, [this] {
-        if (CGlobalInstance::veltoSdk->SendModerator(m_jid) != 0)
-            return;
+    transferModerator(this, m_jid, [this] {
         changeModerator(true);
         emit sigTransferModerator(m_jid);
     });
 }
 
-void QUserInfoWidget::onKickout()
-{
-    connect(showMeetingQuestion(100003), &MessageBox::sigOk, this,
-            [this] { CGlobalInstance::veltoSdk->SendKickout(m_jid); });
-}
+void QUserInfoWidget::onKickout() { kickOutParticipant(this, m_jid); }
 
 bool QUserInfoWidget::eventFilter(QObject* watched, QEvent* event)
 {

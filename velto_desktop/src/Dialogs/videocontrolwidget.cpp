@@ -9,6 +9,7 @@
 
 #include "cglobalinstance.h"
 #include "meetingprompt.h"
+#include "messagebox.h"
 #include "tipwidget.h"
 
 namespace {
@@ -50,6 +51,10 @@ VideoControlWidget::VideoControlWidget(QWidget* parent)
         ui->m_btnFullScreen->setIcon(QIcon(":/icons/collapse"));
         setActive(ui->m_btnFullScreen, true);
     }
+    m_recordBlinkTimer->setObjectName("recordBlinkTimer");
+    m_recordRequestTimer->setObjectName("recordRequestTimer");
+    m_recordReenableTimer->setObjectName("recordReenableTimer");
+    m_ringBlinkTimer->setObjectName("ringBlinkTimer");
     m_recordBlinkTimer->setInterval(1000);
     m_recordRequestTimer->setInterval(60000);
     m_recordReenableTimer->setInterval(10000);

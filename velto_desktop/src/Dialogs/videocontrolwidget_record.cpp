@@ -11,6 +11,7 @@
 #include "cglobalinstance.h"
 #include "meetinglayout.h"
 #include "meetingprompt.h"
+#include "messagebox.h"
 
 // ---------------------------------------------------------------------------
 // Recording: idle -> requested (disabled, request time-out) -> recording

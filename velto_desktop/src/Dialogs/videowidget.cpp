@@ -259,16 +259,23 @@ void VideoWidget::setConferenceInfo()
 {
     ui->lblInfoId->setText(QString::fromStdString(CGlobalInstance::conferenceInfo.room));
     ui->lblInfoName->setText(QString::fromStdString(CGlobalInstance::userInfo.mUserName));
-    switch (CGlobalInstance::conferenceInfo.conferenceType) {
-    case 0: ui->lblInfoType->setText(tr("one-time meeting")); break;
-    case 1: ui->lblInfoType->setText(tr("Periodic meeting")); break;
-    case 2: ui->lblInfoType->setText(tr("temporary meeting")); break;
-    case 3: ui->lblInfoType->setText(tr("fixed meeting")); break;
-    default: ui->lblInfoType->clear();
-    }
-    ui->lblInfoRole->setText(CGlobalInstance::veltoSdk->isModerator() ? tr("Moderator") : tr("Common user"));
+    ui->lblInfoType->setText(meetingTypeText(CGlobalInstance::conferenceInfo.conferenceType));
+    ui->lblInfoRole->setText(roleText(CGlobalInstance::veltoSdk->isModerator()));
     setUserListWidget();
 }
+
+QString VideoWidget::meetingTypeText(int type)
+{
+    switch (type) {
+    case 0: return tr("one-time meeting");
+    case 1: return tr("Periodic meeting");
+    case 2: return tr("temporary meeting");
+    case 3: return tr("fixed meeting");
+    default: return QString();
+    }
+}
+
+QString VideoWidget::roleText(bool moderator) { return moderator ? tr("Moderator") : tr("Common user"); }
 
 // ---------------------------------------------------------------------------
 // Notices

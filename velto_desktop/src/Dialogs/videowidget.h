@@ -4,6 +4,7 @@
 #include <QPoint>
 #include <QWidget>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,9 @@ public:
     // Starts the own media with the stored devices and shows the window.
     void showWidget();
     void setConferenceInfo();
+    // Texts of the meeting-data panel (also the information panel's).
+    static QString meetingTypeText(int type);
+    static QString roleText(bool moderator);
 
     // Video wall
     void createSubVideoWidget(int);
@@ -169,6 +173,8 @@ private:
     void hideControlBarTimeout();
     void onTileEnter(int x, int y, int width);
     void onNicknameEnter(int x, int y);
+    void showStatistics(const std::string& jid, unsigned renderId,
+                        const std::function<QRect(bool moderator, int height)>& place);
     void armStatsHide();
     void onTileStat(std::string userJid, int download, int upload);
     void removeSecondStream();

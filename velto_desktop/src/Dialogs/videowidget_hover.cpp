@@ -99,33 +99,33 @@ void VideoWidget::armStatsHide()
         m_statsHideTimer->start();
 }
 
-void VideoWidget::onTileEnter(int x, int y, int width)
+void VideoWidget::showStatistics(const std::string& jid, unsigned renderId,
+                                 const std::function<QRect(bool moderator, int height)>& place)
 {
-    auto* tile = qobject_cast<SubVideoWidget*>(sender());
-    if (!tile)
-        return;
     m_statsHideTimer->stop();
     m_statics->setResolution(0, 0);
-    m_statics->setUserJid(tile->getUserJid());
+    m_statics->setUserJid(jid);
     int w = 0, h = 0;
-    if (tile->getRtcIndex() != 0 && CGlobalInstance::veltoSdk->GetStreamAspect(tile->getRtcIndex(), &w, &h))
+    if (renderId != 0 && CGlobalInstance::veltoSdk->GetStreamAspect(renderId, &w, &h))
         m_statics->setResolution(w, h);
     const bool moderator = CGlobalInstance::veltoSdk->isModerator();
     m_statics->showWidget(moderator);
-    m_statics->setGeometry(MeetingLayout::statsPanelOverTile(x, y, width, moderator, m_statics->height()));
+    m_statics->setGeometry(place(moderator, m_statics->height()));
+}
+
+void VideoWidget::onTileEnter(int x, int y, int width)
+{
+    if (auto* tile = qobject_cast<SubVideoWidget*>(sender()))
+        showStatistics(tile->getUserJid(), tile->getRtcIndex(), [=](bool moderator, int height) {
+            return MeetingLayout::statsPanelOverTile(x, y, width, moderator, height);
+        });
 }
 
 void VideoWidget::onNicknameEnter(int x, int y)
 {
-    m_statsHideTimer->stop();
-    m_statics->setResolution(0, 0);
-    m_statics->setUserJid(m_nickname->getUserJid());
-    int w = 0, h = 0;
-    if (m_nickname->getIndex() != 0 && CGlobalInstance::veltoSdk->GetStreamAspect(m_nickname->getIndex(), &w, &h))
-        m_statics->setResolution(w, h);
-    const bool moderator = CGlobalInstance::veltoSdk->isModerator();
-    m_statics->showWidget(moderator);
-    m_statics->setGeometry(MeetingLayout::statsPanelBelowName(x, y, moderator, m_statics->height()));
+    showStatistics(m_nickname->getUserJid(), m_nickname->getIndex(), [=](bool moderator, int height) {
+        return MeetingLayout::statsPanelBelowName(x, y, moderator, height);
+    });
 }
 
 void VideoWidget::onTileStat(std::string userJid, int download, int upload)

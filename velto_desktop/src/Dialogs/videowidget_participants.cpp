@@ -85,6 +85,10 @@ void VideoWidget::addItemWidget(std::string jid, std::string nickname, bool isSe
 void VideoWidget::onParticipant(user_info user)
 {
     qDebug() << "participant" << user.nickname.c_str();
+    // The server's echo of the own entry lags behind the own switches: it
+    // must neither add a row nor flip the own camera back.
+    if (user.jid == CGlobalInstance::userInfo.myJid)
+        return;
     updateUserName(user);
     slotVideoMute(user.label, user.videoMute);
     slotAddUser(user);
@@ -93,7 +97,7 @@ void VideoWidget::onParticipant(user_info user)
 void VideoWidget::slotAddUser(user_info user)
 {
     if (user.jid == CGlobalInstance::userInfo.myJid)
-        return;  // the own row follows the own switches, not the server's echo
+        return;  // the own row follows the own switches
     for (QUserInfoWidget* row : participantRows()) {
         if (row && row->getUserJid() == user.jid) {
             row->updateStatus(user.isModerator, user.videoMute, user.audioMute);
@@ -127,7 +131,7 @@ void VideoWidget::slotRemoveUser(std::string userJid)
 
 void VideoWidget::slotTranferModerator(std::string userJid)
 {
-    ui->lblInfoRole->setText(tr("Common user"));
+    ui->lblInfoRole->setText(roleText(false));
     m_toolbar->slotTransferModerator();
     for (QUserInfoWidget* row : participantRows()) {
         if (!row)
@@ -143,7 +147,7 @@ void VideoWidget::slotTranferModerator(std::string userJid)
 void VideoWidget::onGrantAdmin()
 {
     m_toolbar->slotGrantAdmin();
-    ui->lblInfoRole->setText(tr("Moderator"));
+    ui->lblInfoRole->setText(roleText(true));
     for (QUserInfoWidget* row : participantRows()) {
         if (!row)
             continue;
