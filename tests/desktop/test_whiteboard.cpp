@@ -3,6 +3,7 @@
 // SDK fake.
 #include "DesktopTestUtil.h"
 #include "FakeVeltoInterface.h"
+#include "MouseDrag.h"
 #include "Whiteboard/drawingmessage.h"
 #include "qbasegraphicsview.h"
 #include "qbasewidget.h"
@@ -29,6 +30,7 @@
 #include <vector>
 
 using velto::test::Args;
+using velto::test::drag;
 using velto::test::FakeVeltoInterface;
 
 namespace {
@@ -73,17 +75,6 @@ int countItems(QGraphicsScene* scene)
 }
 
 QWidget* canvasOf(WhiteboardWidget& w) { return w.findChild<QBaseGraphicsView*>("graphicsView")->viewport(); }
-
-void drag(QWidget* on, const std::vector<QPoint>& points, Qt::MouseButton button = Qt::LeftButton)
-{
-    QTest::mousePress(on, button, Qt::NoModifier, points.front());
-    for (size_t i = 1; i < points.size(); ++i) {
-        QMouseEvent move(QEvent::MouseMove, points[i], on->mapToGlobal(points[i]), Qt::NoButton, button,
-                         Qt::NoModifier);
-        QApplication::sendEvent(on, &move);
-    }
-    QTest::mouseRelease(on, button, Qt::NoModifier, points.back());
-}
 
 void click(QWidget* window, const char* button) { window->findChild<QToolButton*>(button)->click(); }
 

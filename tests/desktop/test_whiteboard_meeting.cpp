@@ -4,12 +4,15 @@
 #include "AppTestSupport.h"
 
 #include "LocalServer.h"
+#include "MouseDrag.h"
 #include "RecordingCallback.h"
 #include "VeltoRtcSdkTestHooks.h"
 #include "VeltoHttpCallback.h"
 #include "VeltoSdk.h"
 #include "Whiteboard/drawingmessage.h"
 #include "qbasegraphicsview.h"
+#include "videocontrolwidget.h"
+#include "videowidget.h"
 #include "qscreensharewhiteboard.h"
 #include "whiteboardwidget.h"
 
@@ -17,6 +20,7 @@
 #include <QGraphicsScene>
 #include <QGraphicsTextItem>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QToolButton>
@@ -26,6 +30,22 @@
 using namespace velto::test;
 
 namespace {
+
+// The data text the signalling service makes of a sent "message".
+std::string wrapType(const std::string& type, const std::string& body)
+{
+    return R"({"message":)" + body + R"(,"type":")" + type + "\"}";
+}
+
+// The program leaves its meeting, logs out and forgets its main window.
+void leaveAndLogOut()
+{
+    CGlobalInstance::veltoSdk->LeaveConference();
+    waitUntil([] { return !CGlobalInstance::isJoinConference; });
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    CGlobalInstance::veltoSdk->Logout();
+    CGlobalInstance::setMainWindow(nullptr);
+}
 
 int lines(const WhiteboardWidget* board)
 {
@@ -63,16 +83,7 @@ public:
 
     void drag(const std::vector<QPoint>& points)
     {
-        asModerator([&] {
-            QWidget* canvas = board->findChild<QBaseGraphicsView*>("graphicsView")->viewport();
-            QTest::mousePress(canvas, Qt::LeftButton, Qt::NoModifier, points.front());
-            for (size_t i = 1; i < points.size(); ++i) {
-                QMouseEvent move(QEvent::MouseMove, points[i], canvas->mapToGlobal(points[i]), Qt::NoButton,
-                                 Qt::LeftButton, Qt::NoModifier);
-                QApplication::sendEvent(canvas, &move);
-            }
-            QTest::mouseRelease(canvas, Qt::LeftButton, Qt::NoModifier, points.back());
-        });
+        asModerator([&] { velto::test::drag(board->findChild<QBaseGraphicsView*>("graphicsView")->viewport(), points); });
     }
 
     // What the meeting toolbar does when the whiteboard opens.
@@ -89,13 +100,27 @@ public:
     std::unique_ptr<WhiteboardWidget> board;
 };
 
-TEST(WhiteboardMeeting, TheViewerFollowsTheModeratorsDrawing)
-{
+// The local conference server, and the program's SDK object dropped at the end.
+class WhiteboardMeeting : public ::testing::Test {
+protected:
+    WhiteboardMeeting()
+    {
+        server.setCaBundleEnv();
+        qputenv("VELTO_UPDATE_HOST", QByteArray::fromStdString(server.localhost()));
+    }
+    ~WhiteboardMeeting() override
+    {
+        delete CGlobalInstance::veltoSdk;
+        CGlobalInstance::veltoSdk = nullptr;
+    }
+
     LocalServer server;
-    server.setCaBundleEnv();
-    qputenv("VELTO_UPDATE_HOST", QByteArray::fromStdString(server.localhost()));
     const Account demo = server.demoAccount();
     const Account alice = server.account("alice");
+};
+
+TEST_F(WhiteboardMeeting, TheViewerFollowsTheModeratorsDrawing)
+{
     {
         Moderator moderator(server);
         moderator.openWhiteboard();
@@ -103,6 +128,7 @@ TEST(WhiteboardMeeting, TheViewerFollowsTheModeratorsDrawing)
         moderator.drag({{10, 10}, {20, 20}, {30, 10}});
 
         ASSERT_NE(CGlobalInstance::getVeltoInterface(), nullptr);
+        CGlobalInstance::veltoSdk->setCallback(CGlobalInstance::veltoCallback);  // also when run after another test
         MainWindow window;
         CGlobalInstance::setMainWindow(&window);
         VeltoInterface* viewerSdk = CGlobalInstance::veltoSdk;
@@ -173,29 +199,84 @@ TEST(WhiteboardMeeting, TheViewerFollowsTheModeratorsDrawing)
         moderator.asModerator([&] { sharer.setParentAndShow(0, true); });
         ASSERT_TRUE(waitUntil([&] { return !viewerOverlay.isNull(); }));
         EXPECT_EQ(viewerOverlay->geometry(), frame.frameGeometry());
-        moderator.asModerator([&] {
-            QTest::mousePress(&sharer, Qt::LeftButton, Qt::NoModifier, {40, 40});
-            for (const QPoint p : {QPoint(60, 40), QPoint(80, 60)}) {
-                QMouseEvent move(QEvent::MouseMove, p, sharer.mapToGlobal(p), Qt::NoButton, Qt::LeftButton,
-                                 Qt::NoModifier);
-                QApplication::sendEvent(&sharer, &move);
-            }
-            QTest::mouseRelease(&sharer, Qt::LeftButton, Qt::NoModifier, {80, 60});
-        });
+        moderator.asModerator([&] { velto::test::drag(&sharer, {{40, 40}, {60, 40}, {80, 60}}); });
         ASSERT_TRUE(waitUntil([&] { return viewerOverlay->drawingScene()->items().size() == 2; }));
         QList<QPoint> ends;
         for (QGraphicsItem* item : viewerOverlay->drawingScene()->items(Qt::AscendingOrder))
             ends << qgraphicsitem_cast<QGraphicsLineItem*>(item)->line().p2().toPoint();
         EXPECT_EQ(ends, (QList<QPoint>{viewerOverlay->handlePoint({60, 40}), viewerOverlay->handlePoint({80, 60})}));
 
-        viewerSdk->LeaveConference();
-        waitUntil([] { return !CGlobalInstance::isJoinConference; });
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        viewerSdk->Logout();
-        CGlobalInstance::setMainWindow(nullptr);
+        leaveAndLogOut();
     }
-    delete CGlobalInstance::veltoSdk;
-    CGlobalInstance::veltoSdk = nullptr;
+}
+
+TEST_F(WhiteboardMeeting, TheToolbarOpensTheDrawersWhiteboardAndItAnswersReplays)
+{
+    {
+        ASSERT_NE(CGlobalInstance::getVeltoInterface(), nullptr);
+        CGlobalInstance::veltoSdk->setCallback(CGlobalInstance::veltoCallback);  // also when run after another test
+        MainWindow window;
+        CGlobalInstance::setMainWindow(&window);
+        VeltoInterface* own = CGlobalInstance::veltoSdk;
+        ASSERT_EQ(own->Login(server.host(), demo.userName, demo.password, ""), 0);
+        CGlobalInstance::getVideoAudioDevices();
+        ASSERT_EQ(own->CreateConference(), 0);
+        ASSERT_TRUE(waitUntil([] { return CGlobalInstance::isJoinConference; }));
+        ASSERT_TRUE(own->isModerator());
+        const QList<VideoWidget*> meetings = shownWindows<VideoWidget>();
+        ASSERT_EQ(meetings.size(), 1);
+
+        RecordingCallback guestCallback;
+        std::unique_ptr<VeltoSdk> guest(static_cast<VeltoSdk*>(::getVeltoInterface()));
+        guest->setCallback(&guestCallback);
+        ASSERT_EQ(guest->Login(server.host(), alice.userName, alice.password, ""), 0);
+        ASSERT_EQ(guest->JoinConference(demo.room, demo.meetPassword), 0);
+        const std::string ownJid = CGlobalInstance::userInfo.myJid;
+
+        auto* button = meetings.first()->toolbar()->findChild<QToolButton*>("m_btnWhiteboard");
+        ASSERT_NE(button, nullptr);
+        button->click();
+        ASSERT_NE(window.drawerWhiteboard(), nullptr);
+        EXPECT_TRUE(window.drawerWhiteboard()->isVisible());
+        EXPECT_TRUE(CGlobalInstance::isWhiteboard);
+        EXPECT_FALSE(CGlobalInstance::isWhiteboardViewer);
+        ASSERT_TRUE(guestCallback.waitForEvent("onWhiteBoard"));
+
+        velto::test::drag(window.drawerWhiteboard()->findChild<QBaseGraphicsView*>("graphicsView")->viewport(),
+                          {{10, 10}, {40, 40}});
+        const auto strokeFor = [](const std::string& type) {
+            return wrapType(type, drawing::encodeStroke({10, 10}, {40, 40}, drawing::kDefaultColour, 8));
+        };
+        ASSERT_TRUE(guestCallback.waitFor([&](const std::vector<Event>& events) {
+            return std::any_of(events.begin(), events.end(),
+                               [&](const Event& e) { return e.args == std::vector<std::string>{"message", strokeFor("Whiteboard")}; });
+        }));
+
+        // A replay request that reaches this program travels to the drawer.
+        ASSERT_TRUE(velto_rtc_test::InjectEvent(server.messageServer(), server.messageServerPort(), ownJid,
+                                                [](VeltoRtcCallback& cb) {
+                                                    cb.onWhiteBoard("message", R"({"type":"getInit"})");
+                                                }));
+        // The program's events need its event loop: wait in it.
+        ASSERT_TRUE(waitUntil([&] {
+            const auto events = guestCallback.events("onWhiteBoard");
+            return std::any_of(events.begin(), events.end(), [&](const Event& e) {
+                return e.args == std::vector<std::string>{"message", strokeFor("init")};
+            });
+        }));
+
+        // Closing asks first; on OK the drawer's window goes.
+        button->click();
+        QList<MessageBox*> boxes = shownWindows<MessageBox>();
+        ASSERT_EQ(boxes.size(), 1);
+        boxes.first()->findChild<QPushButton*>("btnOK")->click();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(window.drawerWhiteboard(), nullptr);
+        EXPECT_FALSE(CGlobalInstance::isWhiteboard);
+
+        guest->LeaveConference();
+        leaveAndLogOut();
+    }
 }
 
 }  // namespace

@@ -195,7 +195,7 @@ MainWindow::~MainWindow()
     if (m_positionTimer->isActive())
         savePosition();
     stopNetworkCheck();
-    delete whiteboardWidget;
+    deleteWhiteboards();
     delete ui;
     delete m_tray;
     delete m_popupMenu;
@@ -627,6 +627,7 @@ void MainWindow::slotStartConference()
 void MainWindow::initVideoWidget()
 {
     auto* video = new VideoWidget(nullptr);
+    connectDrawerWhiteboard(video);
     // Every connection below has the meeting window as receiver or context, so
     // it ends with that window: the next meeting's window starts clean.
     connect(m_tray, &SystemTray::sigTranslatorLanguage, video, &VideoWidget::sigTranslatorLanguage);

@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QPoint>
+#include <QPointer>
 #include <QString>
 
 #include <cstdint>
@@ -25,6 +26,7 @@ class QMenuBar;
 class QTcpSocket;
 class QTimer;
 class SystemTray;
+class VideoWidget;
 class WhiteboardWidget;
 
 // The running version, compared with the update manifest's.
@@ -179,6 +181,7 @@ public:
     // Closes the read-only whiteboard, if one is open, without a signal.
     void clearWhiteboard();
     WhiteboardWidget* viewerWhiteboard() const { return whiteboardWidget; }
+    WhiteboardWidget* drawerWhiteboard() const;
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -204,6 +207,9 @@ private:
     bool cameraBusy();
     void endAnsweredCall();
     void initVideoWidget();
+    // Opens and closes the drawer's whiteboard as the meeting's toolbar asks.
+    void connectDrawerWhiteboard(VideoWidget* video);
+    void deleteWhiteboards();
     void logout();
     void exitApplication();
     // What a logout and a lost meeting share: the call book, the meeting and
@@ -239,4 +245,7 @@ private:
     QTimer* m_positionTimer = nullptr;
     // The read-only whiteboard while another participant draws; owned here.
     WhiteboardWidget* whiteboardWidget = nullptr;
+    // The drawer's whiteboard while the meeting toolbar has one open; owned
+    // here, opened and closed by the toolbar's whiteboard signal.
+    QPointer<WhiteboardWidget> m_drawerWhiteboard;
 };

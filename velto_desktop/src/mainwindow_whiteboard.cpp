@@ -5,6 +5,7 @@
 
 #include "Whiteboard/drawingmessage.h"
 #include "systemtray.h"
+#include "videowidget.h"
 #include "whiteboardwidget.h"
 
 void MainWindow::slotWhiteBoard(std::string action, std::string data)
@@ -64,4 +65,42 @@ void MainWindow::clearWhiteboard()
     // May run inside a signal of the SDK's delivery: never delete in place.
     whiteboardWidget->deleteLater();
     whiteboardWidget = nullptr;
+}
+
+void MainWindow::connectDrawerWhiteboard(VideoWidget* video)
+{
+    auto close = [this] {
+        if (!m_drawerWhiteboard)
+            return;
+        m_drawerWhiteboard->close();
+        // The signal comes from inside the toolbar's handlers: never delete in place.
+        m_drawerWhiteboard->deleteLater();
+        m_drawerWhiteboard = nullptr;
+    };
+    connect(video, &VideoWidget::sigWhiteboard, this, [this, video, close](bool open) {
+        if (!open) {
+            close();
+            return;
+        }
+        if (m_drawerWhiteboard)
+            return;
+        m_drawerWhiteboard = new WhiteboardWidget(true, nullptr);
+        // A replay request reaches the drawer for as long as both live.
+        connect(video, &VideoWidget::sigGetInit, m_drawerWhiteboard.data(), &WhiteboardWidget::slotGetInit);
+        connect(m_tray, &SystemTray::sigTranslatorLanguage, m_drawerWhiteboard.data(),
+                &WhiteboardWidget::slotTranslatorLanguage);
+        m_drawerWhiteboard->showWidget();
+    });
+    // The meeting's end closes the drawer's whiteboard too.
+    connect(video, &QObject::destroyed, this, close);
+}
+
+WhiteboardWidget* MainWindow::drawerWhiteboard() const { return m_drawerWhiteboard.data(); }
+
+// The windows go with the main window, outside any signal: deleted at once.
+void MainWindow::deleteWhiteboards()
+{
+    delete whiteboardWidget;
+    whiteboardWidget = nullptr;
+    delete m_drawerWhiteboard.data();
 }

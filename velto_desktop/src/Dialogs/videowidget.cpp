@@ -413,7 +413,7 @@ void VideoWidget::hideEvent(QHideEvent* event)
 {
     if (m_statics->isVisible())
         m_statics->hide();
-    if (!CGlobalInstance::isWhiteboard && m_toolbar->isVisible()) {
+    if (!CGlobalInstance::anyWhiteboardOpen() && m_toolbar->isVisible()) {
         m_toolbar->hideWidget();
         m_nickname->hide();
     }
@@ -427,7 +427,7 @@ void VideoWidget::slotShowWidget(bool isVisible)
         return;
     }
     hide();
-    if (CGlobalInstance::isWhiteboard)
+    if (CGlobalInstance::anyWhiteboardOpen())
         isVisibleControlWidget(true);
 }
 

@@ -81,7 +81,7 @@ void VideoWidget::pollCursor()
 
 void VideoWidget::hideControlBarTimeout()
 {
-    if (CGlobalInstance::isWhiteboard || !isVisible())
+    if (CGlobalInstance::anyWhiteboardOpen() || !isVisible())
         return;
     const QPoint cursor = QCursor::pos();
     if (!frameGeometry().contains(cursor)) {
