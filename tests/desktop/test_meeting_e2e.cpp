@@ -12,6 +12,7 @@
 #include "cglobalinstance.h"
 #include "loginwidget.h"
 #include "mainwindow.h"
+#include "screensharewidget.h"
 #include "subvideowidget.h"
 #include "videocontrolwidget.h"
 #include "videowidget.h"
@@ -19,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QListWidget>
 #include <QOpenGLWidget>
 #include <QPushButton>
 #include <QTest>
@@ -148,6 +150,21 @@ TEST(MeetingEndToEnd, TwoClientsSeeEachOtherChatAndLeave)
         guest->SendChatMessage("hello host");
         auto* history = video->findChild<QTextBrowser*>("textBrowser");
         EXPECT_TRUE(waitUntil([&] { return history->toPlainText().contains("hello host"); }));
+
+        // Screen share: a screen picked in the picker goes out and is marked
+        // on the toolbar; stopping it takes the mark away.
+        video->slotShareStream(true);
+        ScreenShareWidget* picker = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* found = qobject_cast<ScreenShareWidget*>(w); found && found->isVisible())
+                picker = found;
+        ASSERT_NE(picker, nullptr);
+        picker->findChild<QListWidget*>("screenListWidget")->setCurrentRow(0);
+        picker->findChild<QPushButton*>("btnScreenShare")->click();
+        EXPECT_TRUE(video->toolbar()->isSharing());
+        EXPECT_TRUE(CGlobalInstance::isSecondStreamModel);
+        video->slotShareStream(false);
+        EXPECT_FALSE(video->toolbar()->isSharing());
 
         // Leave: the main window comes back.
         QPointer<VideoWidget> closing = video;

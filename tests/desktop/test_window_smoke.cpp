@@ -12,14 +12,24 @@
 #include "loginwidget.h"
 #include "messagebox.h"
 #include "preferenceswidget.h"
+#include "callwidget.h"
+#include "joinmeetwidget.h"
+#include "loginwidget.h"
+#include "messagebox.h"
+#include "qcallsipwidget.h"
 #include "qconferencedelaywidget.h"
 #include "qconferenceinfowidget.h"
+#include "qgetmoderatorwidget.h"
+#include "qhandsupwidget.h"
+#include "qlayoutmanagerwidget.h"
 #include "qnicknamewidget.h"
 #include "qnoticewidget.h"
 #include "qscreensharewhiteboard.h"
+#include "qsecondstreamwidget.h"
 #include "qstaticswidget.h"
 #include "qtopwidget.h"
 #include "quserinfowidget.h"
+#include "screensharewidget.h"
 #include "subvideowidget.h"
 #include "videocontrolwidget.h"
 #include "videowidget.h"
@@ -82,7 +92,33 @@ std::vector<WindowCase> windows()
          },
          {"m_btnClose"}},
         // --- meeting tools
-        {"QConferenceDelayWidget", [] { return new QConferenceDelayWidget(); }, {}},
+        {"QConferenceDelayWidget", [] { return new QConferenceDelayWidget(); }, {"btnDelay"}},
+        {"ScreenShareWidget", [] { return new ScreenShareWidget(0); }, {"btnScreenShare", "btnScreenCancel"}},
+        {"QLayoutManagerWidget",
+         [] {
+             CGlobalInstance::user_subwidgets = {"ep1_1", "ep2_2", "ep3_3"};
+             auto* dialog = new QLayoutManagerWidget();
+             dialog->showWidget();
+             return dialog;
+         },
+         {"btnOk"}},
+        {"QCallSipWidget sip", [] { return new QCallSipWidget(0); }, {"btnSipOk", "btnSipCancel"}},
+        {"QCallSipWidget phone", [] { return new QCallSipWidget(1); }, {"btnSipOk", "btnSipCancel"}},
+        {"CallWidget", [] { return new CallWidget("sip:1234"); }, {}},
+        {"QHandsUpWidget",
+         [] {
+             CGlobalInstance::handsup_list = {{"a@x/1", "Alice"}, {"b@x/2", "Bob"}};
+             return new QHandsUpWidget();
+         },
+         {}},
+        {"QGetModeratorWidget", [] { return new QGetModeratorWidget(); }, {"btnOK", "btnCancel"}},
+        {"QSecondStreamWidget",
+         [] {
+             auto* panel = new QSecondStreamWidget();
+             panel->showSecondStreamWidget(QRect(200, 200, 520, 460));
+             return panel;
+         },
+         {"m_btnRefresh", "m_btnShare", "m_btnClose"}},
         // --- home pages and calls
         {"JoinMeetWidget", [] { return new JoinMeetWidget(); }, {}},
         {"CalendarWidget", [] { return new CalendarWidget(); }, {}},

@@ -4,16 +4,18 @@
 
 #include <string>
 
-class QLabel;
-class QPushButton;
-class QSpinBox;
+namespace Ui {
+class QConferenceDelayWidget;
+}
 
 // Warns the moderator that the meeting closes soon and extends it by 1 to 60
-// minutes.
+// minutes. Parentless and application-modal; deletes itself on close and
+// closes when the meeting ends.
 class QConferenceDelayWidget : public QWidget {
     Q_OBJECT
 public:
     explicit QConferenceDelayWidget(QWidget* parent = nullptr);
+    ~QConferenceDelayWidget() override;
 
     // The warning for the data of a "toClose" message.
     void setLabelText(std::string data);
@@ -24,8 +26,5 @@ protected:
 private:
     void delay();
 
-    QLabel* m_lblDelay;
-    QSpinBox* m_spinBox;
-    QPushButton* m_btnCancel;
-    QPushButton* m_btnDelay;
+    Ui::QConferenceDelayWidget* ui;
 };

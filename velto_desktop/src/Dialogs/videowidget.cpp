@@ -82,6 +82,7 @@ VideoWidget::VideoWidget(QWidget* parent)
     m_toolbarX = (CGlobalInstance::getScreenRect().width() - m_toolbar->width()) / 2;
     m_toolbar->setGeometry(m_toolbarX, 0, m_toolbar->width(), 40);
     connectToolbar();
+    connectTools();
 
     m_hideTimer->setInterval(10000);
     connect(m_hideTimer, &QTimer::timeout, this, &VideoWidget::hideControlBarTimeout);

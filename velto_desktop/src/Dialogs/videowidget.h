@@ -14,6 +14,7 @@ class QLabel;
 class QListWidgetItem;
 class QNicknameWidget;
 class QNoticeWidget;
+class QScreenshareWhiteboard;
 class QStaticsWidget;
 class QTimer;
 class QTopWidget;
@@ -150,6 +151,14 @@ protected:
 
 private:
     void connectToolbar();
+    // The meeting tools' dialogs on the toolbar's requests (videowidget_tools.cpp).
+    void connectTools();
+    void showCallPanel(std::string sip);
+    // The annotation overlay, made with every connection on first use
+    // (videowidget_share.cpp); closed and deleted later.
+    QScreenshareWhiteboard* annotationOverlay();
+    void adoptAnnotationOverlay(QScreenshareWhiteboard* overlay);
+    void closeAnnotationOverlay();
     void connectStatics();
     void closeOwnStream();
     void resetMeetingState();

@@ -1,0 +1,47 @@
+#include "callwidget.h"
+#include "ui_callwidget.h"
+
+#include "cglobalinstance.h"
+#include "meetingtoolrules.h"
+
+#include <QCloseEvent>
+#include <QTimer>
+
+namespace {
+constexpr int kRingTimeoutMs = 60000;
+}
+
+CallWidget::CallWidget(std::string sip, QWidget* parent) : QWidget(parent), ui(new Ui::CallWidget), m_sip(std::move(sip))
+{
+    ui->setupUi(this);
+    setWindowFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Tool);
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    ui->lblSipNumber->setText(QString::fromStdString(m_sip));
+
+    connect(ui->m_btnHangUp, &QToolButton::clicked, this, [this] {
+        CGlobalInstance::veltoSdk->HangUp(m_sip);
+        close();
+    });
+    // The panel is the timer's context: a panel already gone never fires it.
+    QTimer::singleShot(kRingTimeoutMs, this, [this] {
+        if (isVisible())
+            close();
+    });
+}
+
+CallWidget::~CallWidget()
+{
+    delete ui;
+}
+
+void CallWidget::slotCallSuccess(std::string sip)
+{
+    if (meetingtools::callAnswered(m_sip, sip))
+        close();
+}
+
+void CallWidget::closeEvent(QCloseEvent* event)
+{
+    QWidget::closeEvent(event);
+    emit sigCallWidgetClose(this);
+}

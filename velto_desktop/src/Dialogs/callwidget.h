@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QWidget>
+
+#include <string>
+
+namespace Ui {
+class CallWidget;
+}
+
+// "Calling: <number>" while an outside call rings. Closes itself when the
+// called party joins, on hang-up, or after 60 s; its owner (the toolbar)
+// deletes it on sigCallWidgetClose.
+class CallWidget : public QWidget {
+    Q_OBJECT
+public:
+    explicit CallWidget(std::string sip, QWidget* parent = nullptr);
+    ~CallWidget() override;
+
+    const std::string& dialled() const { return m_sip; }
+
+signals:
+    void sigCallWidgetClose(CallWidget* w);
+
+public slots:
+    // A participant joined under this nickname.
+    void slotCallSuccess(std::string sip);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    Ui::CallWidget* ui;
+    std::string m_sip;
+};
