@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QTimer>
 
+#include "Home/homerules.h"
 #include "Tools/iconhelper.h"
 #include "cglobalinstance.h"
 
@@ -60,7 +61,9 @@ void RingingWidget::timeOut()
 
 void RingingWidget::slotRingClose(std::string type, std::string userId)
 {
-    if (m_handled || userId.find(m_userId) == std::string::npos)
+    // The callee exactly: another user whose id merely contains this one's
+    // must not end this call.
+    if (m_handled || home::lowerId(CGlobalInstance::getUserId(userId)) != home::lowerId(m_userId))
         return;
     if (type == "busy" || type == "reject") {
         if (m_refused)
