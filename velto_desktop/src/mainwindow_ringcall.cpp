@@ -42,6 +42,9 @@ void MainWindow::slotRingCall(std::string userJid, std::string type, std::string
         connect(m_tray, &SystemTray::sigTranslatorLanguage, window, &RingCallWidget::slotTranslatorLanguage);
         connect(window, &RingCallWidget::sigCallAccepted, this,
                 [this](std::string caller) { m_acceptedCallers.insert(caller); });
+        connect(window, &RingCallWidget::sigCallRefused, this, [this](std::string caller) {
+            removeRingCallList(CGlobalInstance::getUserId(caller), false);
+        });
         connect(window, &QObject::destroyed, this, [this, userJid] {
             const auto found = m_incomingCalls.find(userJid);
             if (found != m_incomingCalls.end() && !found->second)

@@ -133,8 +133,10 @@ void RingCallWidget::accept()
 void RingCallWidget::reject()
 {
     if (CGlobalInstance::veltoSdk->SendRingCall(m_userJid, "reject", m_roomId, CGlobalInstance::userInfo.mUserName,
-                                                0, 0, "", "") == 0)
-        close();
+                                                0, 0, "", "") != 0)
+        return;
+    emit sigCallRefused(m_userJid);
+    close();
 }
 
 void RingCallWidget::slotTranslatorLanguage()

@@ -26,6 +26,8 @@ public:
 signals:
     // "accept" went out to this caller: its "join" is expected.
     void sigCallAccepted(std::string userJid);
+    // "reject" went out to this caller: the call is over on this side.
+    void sigCallRefused(std::string userJid);
 
 public slots:
     void slotTranslatorLanguage();
