@@ -25,17 +25,22 @@ const char kDayFormat[] = "yyyy-MM-dd dddd";
 const char kQueryFormat[] = "yyyy-MM-dd";
 const char kReservationStatus[] = "MSA0";
 
+void setDateBarGlyphs(QToolButton* left, QToolButton* right, QToolButton* calendar, QToolButton* refresh)
+{
+    IconHelper* icons = IconHelper::Instance();
+    icons->SetIcon(left, QChar(0xf104), QString(), 16);
+    icons->SetIcon(right, QChar(0xf105), QString(), 16);
+    icons->SetIcon(calendar, QChar(0xf073), QString(), 16);
+    icons->SetIcon(refresh, QChar(0xf01e), QString(), 16);
+}
+
 }  // namespace
 
 void MainWindow::initMeetPage()
 {
     ui->meetListWidget->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    IconHelper* icons = IconHelper::Instance();
-    icons->SetIcon(ui->btnLeft, QChar(0xf104), QString(), 16);
-    icons->SetIcon(ui->btnRight, QChar(0xf105), QString(), 16);
-    icons->SetIcon(ui->btnCalendar, QChar(0xf073), QString(), 16);
-    icons->SetIcon(ui->btnRefresh, QChar(0xf01e), QString(), 16);
-    icons->SetIcon(ui->btnMore, QChar(0xf107), 16);
+    setDateBarGlyphs(ui->btnLeft, ui->btnRight, ui->btnCalendar, ui->btnRefresh);
+    IconHelper::Instance()->SetIcon(ui->btnMore, QChar(0xf107), 16);
     setPageDate(false, QDateTime::currentDateTime());
 
     connect(ui->btnSet, &QPushButton::clicked, this,
@@ -50,12 +55,8 @@ void MainWindow::initMeetPage()
 void MainWindow::initReservationPage()
 {
     ui->reservationListWidget->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    IconHelper* icons = IconHelper::Instance();
-    icons->SetIcon(ui->btnLeft_2, QChar(0xf104), QString(), 16);
-    icons->SetIcon(ui->btnRight_2, QChar(0xf105), QString(), 16);
-    icons->SetIcon(ui->btnCalendar_2, QChar(0xf073), QString(), 16);
-    icons->SetIcon(ui->btnRefresh_2, QChar(0xf01e), QString(), 16);
-    icons->SetIcon(ui->btnAddReservation, QChar(0xf067), QString(), 16);
+    setDateBarGlyphs(ui->btnLeft_2, ui->btnRight_2, ui->btnCalendar_2, ui->btnRefresh_2);
+    IconHelper::Instance()->SetIcon(ui->btnAddReservation, QChar(0xf067), QString(), 16);
     setPageDate(true, QDateTime::currentDateTime());
     ui->btnLeft_2->setEnabled(false);
 

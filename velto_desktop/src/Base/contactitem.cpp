@@ -25,25 +25,22 @@ ContactItem::ContactItem(std::string userId, QString photoUrl, QString name, boo
     ui->btnAudio->hide();
     ui->btnVideo->hide();
     initUI();
-    connect(ui->btnAudio, &QToolButton::clicked, this, [this] {
-        int64_t now = 0;
-        if (!ringContact(m_userId, false, now))
-            return;
-        m_video = false;
-        setBtnStatus(false);
-        emit sigRinging(m_userId, 1, m_name, now);
-    });
-    connect(ui->btnVideo, &QToolButton::clicked, this, [this] {
-        int64_t now = 0;
-        if (!ringContact(m_userId, true, now))
-            return;
-        m_video = true;
-        setBtnStatus(false);
-        emit sigRinging(m_userId, 0, m_name, now);
-    });
+    connect(ui->btnAudio, &QToolButton::clicked, this, [this] { ring(false); });
+    connect(ui->btnVideo, &QToolButton::clicked, this, [this] { ring(true); });
 }
 
 ContactItem::~ContactItem() { delete ui; }
+
+void ContactItem::ring(bool video)
+{
+    int64_t now = 0;
+    if (!ringContact(m_userId, video, now))
+        return;
+    m_video = video;
+    setBtnStatus(false);
+    // The window's type: a video call is 0 also when it invites into a meeting.
+    emit sigRinging(m_userId, video ? 0 : 1, m_name, now);
+}
 
 void ContactItem::showAvatar(const QString& path)
 {

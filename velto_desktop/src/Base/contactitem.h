@@ -37,6 +37,7 @@ protected:
 
 private:
     void showAvatar(const QString& path);
+    void ring(bool video);
 
     Ui::ContactItem* ui;
     bool m_online;

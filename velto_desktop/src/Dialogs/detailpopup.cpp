@@ -2,6 +2,8 @@
 
 #include <QCursor>
 #include <QDateTime>
+#include <QFontMetrics>
+#include <QLabel>
 #include <QPainter>
 #include <QPushButton>
 #include <QTimer>
@@ -37,6 +39,13 @@ void DetailPopup::initPopup(QPushButton* startButton)
             close();
     });
     connect(startButton, &QPushButton::clicked, this, &DetailPopup::startClicked);
+}
+
+QString DetailPopup::fitTitle(const QString& title, const QLabel* label)
+{
+    const QFontMetrics metrics(label->font());
+    const int width = label->width() - 10;
+    return metrics.horizontalAdvance(title) >= width ? metrics.elidedText(title, Qt::ElideRight, width) : title;
 }
 
 void DetailPopup::setImage(bool right)

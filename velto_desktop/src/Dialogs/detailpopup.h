@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+class QLabel;
 class QPushButton;
 class QTimer;
 
@@ -27,6 +28,8 @@ public slots:
 protected:
     DetailPopup(const char* rightPicture, const char* leftPicture, QWidget* parent);
 
+    // The title elided to the label's width less a margin.
+    static QString fitTitle(const QString& title, const QLabel* label);
     // Wires the Start button and the close-on-leave timer; call after setupUi.
     void initPopup(QPushButton* startButton);
     // The start-window rule for the shown meeting; starts the once-a-second

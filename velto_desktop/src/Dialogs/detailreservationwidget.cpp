@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDateTime>
-#include <QFontMetrics>
 
 #include "Dialogs/messagebox.h"
 #include "Home/homerules.h"
@@ -52,11 +51,7 @@ void DetailReservationWidget::setDetailWidget(std::string id, QString title, QSt
     // Every meeting starts with usable buttons, also after an earlier start
     // from this popup disabled them.
     setBtnStatus(true);
-    const QFontMetrics metrics(ui->lblTitle->font());
-    const int width = ui->lblTitle->width() - 10;
-    ui->lblTitle->setText(metrics.horizontalAdvance(title) >= width
-                              ? metrics.elidedText(title, Qt::ElideRight, width)
-                              : title);
+    ui->lblTitle->setText(fitTitle(title, ui->lblTitle));
     ui->lblTitle->setToolTip(title);
     ui->lblId->setText(number);
     m_startSecs = home::startSeconds(startTime.toStdString());

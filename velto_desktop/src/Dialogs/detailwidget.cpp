@@ -2,22 +2,9 @@
 #include "ui_detailwidget.h"
 
 #include <QDateTime>
-#include <QFontMetrics>
 
 #include "Home/homerules.h"
 #include "cglobalinstance.h"
-
-namespace {
-
-// Elided to the label's width less a margin, as both popups show titles.
-QString fitTitle(const QString& title, const QLabel* label)
-{
-    const QFontMetrics metrics(label->font());
-    const int width = label->width() - 10;
-    return metrics.horizontalAdvance(title) >= width ? metrics.elidedText(title, Qt::ElideRight, width) : title;
-}
-
-}  // namespace
 
 DetailWidget::DetailWidget(QWidget* parent)
     : DetailPopup(":/images/left_detail_s", ":/images/right_detail_s", parent), ui(new Ui::DetailWidget)
