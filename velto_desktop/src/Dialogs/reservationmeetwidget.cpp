@@ -144,8 +144,10 @@ void ReservationMeetWidget::setPeriodic(bool on)
 
 CalendarWidget* ReservationMeetWidget::openCalendar(QDate earliest, QPoint at, QPoint global)
 {
-    // A child of the form: it goes with the form, and a hidden one costs nothing.
+    // A new picker per opening, a child of the form; it goes (and its timer
+    // stops) when it closes after a pick or once the cursor has left it.
     auto* calendar = new CalendarWidget(this);
+    calendar->setAttribute(Qt::WA_DeleteOnClose);
     calendar->setMinimumDate(earliest);
     calendar->move(at);
     calendar->setXY(global.x(), global.y());
