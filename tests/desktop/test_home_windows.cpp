@@ -3,6 +3,7 @@
 // retry, the add-contact dialog and the details popups.
 #include "AppTestSupport.h"
 
+#include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -11,6 +12,7 @@
 
 #include "Base/qbasecontactswidget.h"
 #include "Dialogs/addcontactswidget.h"
+#include "Dialogs/calendarwidget.h"
 #include "Dialogs/detailreservationwidget.h"
 #include "Dialogs/reservationmeetwidget.h"
 #include "Dialogs/ringcallwidget.h"
@@ -319,4 +321,38 @@ TEST_F(HomeForms, ReservationPopupEditsTheMeetingItShows)
     auto* form = shownWindows<ReservationMeetWidget>().value(0);
     ASSERT_NE(form, nullptr);
     EXPECT_EQ(form->findChild<QLineEdit*>("edtMeetSubject")->text(), "Second");
+}
+
+TEST_F(HomeForms, StartDayPickerOpensAndAPickMovesTheStartDay)
+{
+    ReservationMeetWidget form("Demo");
+    form.show();
+    form.findChild<QToolButton*>("btnCalendar")->click();
+    auto* picker = form.findChild<CalendarWidget*>();
+    ASSERT_NE(picker, nullptr);
+    EXPECT_TRUE(picker->isVisible());
+    const QDate day = QDate::currentDate().addDays(3);
+    emit picker->sigSelectedDate(day);
+    EXPECT_EQ(form.findChild<QLabel*>("lblDateTime")->text(),
+              CGlobalInstance::getDataTimeByLanguage(QDateTime(day), "yyyy-MM-dd dddd"));
+    EXPECT_EQ(form.findChild<QComboBox*>("intervalComboBox")->itemText(0), "00:00");
+}
+
+TEST_F(HomeForms, MeetPageCalendarOpensUnderTheDateBarAndAPickReloadsThatDay)
+{
+    makeWindow();
+    window->show();
+    QMetaObject::invokeMethod(window->findChild<QObject*>("lblMeet"), "clicked");
+    window->findChild<QToolButton*>("btnCalendar")->click();
+    auto* picker = window->findChild<CalendarWidget*>();
+    ASSERT_NE(picker, nullptr);
+    ASSERT_TRUE(picker->isVisible());
+    auto* bar = window->findChild<QWidget*>("timeBar");
+    EXPECT_EQ(picker->y(), bar->mapTo(window.get(), QPoint(0, bar->height() - 1)).y());
+    EXPECT_GE(picker->height(), 200);
+
+    sdk.clear();
+    emit picker->sigSelectedDate(QDate(2025, 2, 3));
+    ASSERT_EQ(sdk.count("GetMyConferences"), 3);
+    EXPECT_EQ(sdk.last("GetMyConferences").args.at(1), "2025-02-03");
 }

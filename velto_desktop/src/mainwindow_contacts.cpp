@@ -101,7 +101,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::MouseButtonPress && m_currentPage == CONTACTS_PAGE && contactsMenu) {
         auto* press = static_cast<QMouseEvent*>(event);
-        if (press->buttons() == Qt::RightButton && ui->mainStackedWidget->geometry().contains(press->pos()))
+        const QRect pages(ui->mainStackedWidget->mapTo(this, QPoint(0, 0)), ui->mainStackedWidget->size());
+        if (press->buttons() == Qt::RightButton && pages.contains(press->pos()))
             contactsMenu->exec(QCursor::pos());
     }
     return QMainWindow::eventFilter(watched, event);

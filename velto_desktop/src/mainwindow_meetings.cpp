@@ -110,7 +110,8 @@ void MainWindow::openCalendar(bool reservation)
     QWidget* page = reservation ? ui->reservationPage : ui->meetPage;
     QWidget* bar = reservation ? ui->timeBar_2 : ui->timeBar;
     m_calendar->setFixedWidth(page->width());
-    const QPoint at(ui->sideWidget->width(), ui->mainStackedWidget->y() + bar->y() + bar->height() - 1);
+    // Under the page's date bar, in this window's coordinates.
+    const QPoint at(ui->sideWidget->width(), bar->mapTo(this, QPoint(0, bar->height() - 1)).y());
     m_calendar->move(at);
     m_calendar->setXY(geometry().x() + at.x(), geometry().y() + at.y());
     m_calendar->setMinimumDate(reservation ? QDate::currentDate() : QDate(2018, 1, 1));
@@ -243,7 +244,7 @@ void MainWindow::showMeetingDetails(QListWidget* list, const std::string& meetId
         right = false;
     }
     static_cast<DetailPopup*>(popup)->setImage(right);
-    const int y = pos().y() + ui->mainStackedWidget->y();
+    const int y = pos().y() + ui->mainStackedWidget->mapTo(this, QPoint(0, 0)).y();
     if (y < 0)
         return;
     popup->move(x, y);
