@@ -102,7 +102,9 @@ TEST_F(HomePhotos, FailedDownloadsWriteNoRow)
 
 TEST_F(HomePhotos, UntrustedServerIsRefused)
 {
-    LocalServer untrusted({true});
+    LocalServer::Options options;
+    options.untrustedCertificate = true;
+    LocalServer untrusted(options);
     untrusted.forceNext("/photos/eve.ppm", 200, kPicture, 1, "image/x-portable-pixmap");
     EXPECT_TRUE(download("eve", "https://" + untrusted.localhost() + "/photos/eve.ppm").isEmpty());
     EXPECT_TRUE(untrusted.requests("/photos/eve.ppm").empty());

@@ -239,8 +239,9 @@ TEST_F(HomeForms, FailedReservationKeepsItsMeetingIdForTheRetry)
     form.findChild<QPushButton*>("btnReservationCommit")->click();
     ASSERT_EQ(sdk.count("ReserveConference"), 2);
     for (const SdkCall& call : sdk.calls()) {
-        if (call.name == "ReserveConference")
+        if (call.name == "ReserveConference") {
             EXPECT_NE(std::find(call.args.begin(), call.args.end(), "C-42"), call.args.end());
+        }
     }
     EXPECT_EQ(reserved.count(), 1);
 }
@@ -334,7 +335,7 @@ TEST_F(HomeForms, StartDayPickerOpensAndAPickMovesTheStartDay)
     const QDate day = QDate::currentDate().addDays(3);
     emit picker->sigSelectedDate(day);
     EXPECT_EQ(form.findChild<QLabel*>("lblDateTime")->text(),
-              CGlobalInstance::getDataTimeByLanguage(QDateTime(day), "yyyy-MM-dd dddd"));
+              CGlobalInstance::getDataTimeByLanguage(day.startOfDay(), "yyyy-MM-dd dddd"));
     EXPECT_EQ(form.findChild<QComboBox*>("intervalComboBox")->itemText(0), "00:00");
 }
 

@@ -3,7 +3,6 @@
 #include <QDateTime>
 #include <QMainWindow>
 #include <QPoint>
-#include <QPointer>
 #include <QString>
 
 #include <cstdint>
@@ -317,6 +316,6 @@ private:
 
     // Ring calls: the open incoming-call window of each caller address, and
     // the callers whose call this device accepted (only they may send "join").
-    std::map<std::string, QPointer<RingCallWidget>> m_incomingCalls;
+    std::map<std::string, QObject*> m_incomingCalls;  // entries leave when their window is destroyed
     std::set<std::string> m_acceptedCallers;
 };

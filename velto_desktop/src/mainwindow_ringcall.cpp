@@ -33,8 +33,7 @@ void MainWindow::slotRingCall(std::string userJid, std::string type, std::string
             return;
         }
         // One window per caller: a repeated invite keeps ringing in the first.
-        auto open = m_incomingCalls.find(userJid);
-        if (open != m_incomingCalls.end() && open->second)
+        if (m_incomingCalls.count(userJid))
             return;
         auto* window = new RingCallWidget(userJid, roomId, callType, nickName, meetPassword, nullptr);
         m_incomingCalls[userJid] = window;
@@ -45,9 +44,9 @@ void MainWindow::slotRingCall(std::string userJid, std::string type, std::string
         connect(window, &RingCallWidget::sigCallRefused, this, [this](std::string caller) {
             removeRingCallList(CGlobalInstance::getUserId(caller), false);
         });
-        connect(window, &QObject::destroyed, this, [this, userJid] {
+        connect(window, &QObject::destroyed, this, [this, userJid](QObject* gone) {
             const auto found = m_incomingCalls.find(userJid);
-            if (found != m_incomingCalls.end() && !found->second)
+            if (found != m_incomingCalls.end() && found->second == gone)
                 m_incomingCalls.erase(found);
         });
         window->showWidget();
