@@ -9,8 +9,9 @@ packages=(
   libgl-dev libgl1-mesa-dri libglu1-mesa-dev mesa-utils
   libcurl4-openssl-dev libjsoncpp-dev libgoogle-glog-dev libgflags-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev libssl-dev openssl
-  fonts-font-awesome xvfb xauth x11-utils
+  fonts-font-awesome xvfb xauth x11-utils libxcb1-dev
   sox imagemagick fonts-wqy-microhei
+  pulseaudio pulseaudio-utils
 )
 
 sudo=""

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <iostream>
 
 #include "MediaHooks.h"
 #include "QGLRenderInterface.h"
@@ -164,7 +165,10 @@ int MediaEngine::RemoveLocalStream(const std::string& label)
 {
     return journaled("RemoveLocalStream", {label}, [&] {
         std::lock_guard<std::mutex> lock(mutex_);
-        return localStreams_.erase(label) == 1 ? 0 : -1;
+        if (localStreams_.erase(label) != 1)
+            return -1;
+        refreshRendersLocked();
+        return 0;
     });
 }
 
@@ -198,6 +202,7 @@ int MediaEngine::AddVideoToLocalStream(const std::string& label, const std::stri
         stream->second.height = height;
         stream->second.tracks.push_back({trackLabel, "video", std::to_string(++lastSsrc), false, true,
                                          bitrate > 0 ? bitrate : kDefaultVideoBitrate});
+        refreshRendersLocked();
         return 0;
     });
 }
@@ -228,6 +233,7 @@ int MediaEngine::AddScreenToLocalStream(const std::string& label, const std::str
             return -1;
         stream->second.tracks.push_back(
             {trackLabel, "video", std::to_string(++lastSsrc), true, true, kDefaultVideoBitrate});
+        refreshRendersLocked();
         return 0;
     });
 }
@@ -246,6 +252,7 @@ int MediaEngine::RemoveScreenFromLocalStream(const std::string& label, const std
         if (screen == tracks.end())
             return -1;
         tracks.erase(screen);
+        refreshRendersLocked();
         return 0;
     });
 }
@@ -259,6 +266,40 @@ void MediaEngine::frameSizeLocked(const std::string& label, int* width, int* hei
         *height = std::max(2, kPatternWidth * stream->second.height / stream->second.width / 2 * 2);
 }
 
+bool MediaEngine::liveLocked(const std::string& label) const
+{
+    return localStreams_.count(label) != 0 ||
+           std::any_of(remoteSources_.begin(), remoteSources_.end(),
+                       [&](const rtc_ssrc& source) { return source.streamLabel == label; });
+}
+
+bool MediaEngine::showingLocked(const std::string& label) const
+{
+    const auto stream = localStreams_.find(label);
+    if (stream != localStreams_.end())
+        return std::any_of(stream->second.tracks.begin(), stream->second.tracks.end(),
+                           [](const Track& track) { return track.kind == "video" && track.enabled; });
+    return std::any_of(remoteSources_.begin(), remoteSources_.end(), [&](const rtc_ssrc& source) {
+        return source.streamLabel == label && source.kind == "video";
+    });
+}
+
+std::string MediaEngine::senderLocked(const std::string& label) const
+{
+    if (localStreams_.count(label) != 0)
+        return {};
+    const auto source = std::find_if(remoteSources_.begin(), remoteSources_.end(),
+                                     [&](const rtc_ssrc& s) { return s.streamLabel == label; });
+    // The owner is the sender's address: its user id is what people know.
+    return source == remoteSources_.end() ? std::string() : source->owner.substr(0, source->owner.find('@'));
+}
+
+void MediaEngine::refreshRendersLocked()
+{
+    for (auto& [id, render] : renders_)
+        render->setShowing(showingLocked(render->label()));
+}
+
 bool MediaEngine::StartRender(void* window, unsigned int& renderId, const std::string& label, bool screen,
                               int reserved)
 {
@@ -266,22 +307,25 @@ bool MediaEngine::StartRender(void* window, unsigned int& renderId, const std::s
         if (!window || label.empty())
             return false;
         auto* target = static_cast<QGLRenderInterface*>(window);
-        std::unique_ptr<TestPatternRender> replaced;
         std::lock_guard<std::mutex> lock(mutex_);
-        // A window shows one stream: a new render takes it over.
-        for (auto it = renders_.begin(); it != renders_.end(); ++it) {
-            if (it->second->target() == target) {
-                replaced = std::move(it->second);
-                renders_.erase(it);
-                break;
+        if (!liveLocked(label)) {
+            std::cerr << "velto_webrtc_media: StartRender refused: no stream " << label << std::endl;
+            return false;
+        }
+        // Two producers would fight over one window: its user stops the first.
+        for (const auto& [id, render] : renders_) {
+            if (render->target() == target) {
+                std::cerr << "velto_webrtc_media: StartRender refused: the window already shows stream "
+                          << render->label() << " (render " << id << "), not " << label << std::endl;
+                return false;
             }
         }
-        replaced.reset();  // joins: the old producer is done with the target before the new one starts
         int width = 0;
         int height = 0;
         frameSizeLocked(label, &width, &height);
         renderId = ++lastRenderId;
-        renders_.emplace(renderId, std::make_unique<TestPatternRender>(target, label, width, height));
+        renders_.emplace(renderId, std::make_unique<TestPatternRender>(target, label, senderLocked(label), width,
+                                                                       height, showingLocked(label)));
         return true;
     }) != 0;
 }
@@ -392,6 +436,7 @@ int MediaEngine::AddRemoteSources(const std::vector<rtc_ssrc>& sources)
                     arrived.push_back(source);
                 remoteSources_.push_back(source);
             }
+            refreshRendersLocked();
         }
         for (const rtc_ssrc& source : arrived) {
             emit([kind = source.kind, label = source.streamLabel](velto_webrtc::velto_media_observer& observer) {
@@ -420,6 +465,7 @@ int MediaEngine::RemoveRemoteSources(const std::vector<rtc_ssrc>& sources)
                                  [&](const rtc_ssrc& s) { return sameRemoteStream(s, gone); }))
                     ended.push_back(gone);
             }
+            refreshRendersLocked();
         }
         for (const rtc_ssrc& source : ended) {
             emit([kind = source.kind, label = source.streamLabel](velto_webrtc::velto_media_observer& observer) {
@@ -454,9 +500,11 @@ bool MediaEngine::enableTrack(const char* operation, const std::string& label, c
     return journaled(operation, {label, arg(enable)}, [&] {
         std::lock_guard<std::mutex> lock(mutex_);
         Track* track = trackLocked(label, kind);
-        if (track)
-            track->enabled = enable;
-        return track != nullptr;
+        if (!track)
+            return false;
+        track->enabled = enable;
+        refreshRendersLocked();
+        return true;
     }) != 0;
 }
 

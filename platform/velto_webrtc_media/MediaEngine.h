@@ -113,6 +113,15 @@ private:
     velto_webrtc::rtc_stat_info statsLocked() const;
     // The frame size of the pattern drawn for `label`; needs mutex_.
     void frameSizeLocked(const std::string& label, int* width, int* height) const;
+    // A local stream or a remote one with a source is called `label`; needs mutex_.
+    bool liveLocked(const std::string& label) const;
+    // The stream `label` sends a picture: an enabled video track of a local
+    // stream, or a video source of a remote one; needs mutex_.
+    bool showingLocked(const std::string& label) const;
+    // The user id of the remote stream's sender, empty for a local stream; needs mutex_.
+    std::string senderLocked(const std::string& label) const;
+    // Each render draws its pattern or black, as its stream now sends; needs mutex_.
+    void refreshRendersLocked();
     void stopLevelThread();
     void runLevels();
     int selectDevice(const char* operation, int index, const std::vector<velto_webrtc::rtc_device_>& devices);

@@ -128,8 +128,10 @@ public:
     virtual int RemoveScreenFromLocalStream(const std::string& label, const std::string& trackLabel) = 0;
 
     // Draws the stream `label` (local or remote) into `window`, a
-    // QGLRenderInterface*, and writes a non-zero render id. A window that
-    // already shows a stream of this engine is taken over.
+    // QGLRenderInterface*, and writes a non-zero render id. False when no
+    // such stream exists or the window already shows a stream of this engine
+    // (stop that one first). A stream that sends no picture, muted or gone,
+    // draws black.
     virtual bool StartRender(void* window, unsigned int& renderId, const std::string& label, bool screen,
                              int reserved) = 0;
     virtual bool StopRender(unsigned int renderId, const std::string& label) = 0;

@@ -94,9 +94,12 @@ namespace velto_webrtc_test {
 
 Devices DefaultDevices()
 {
+    // The audio names contain the system names of the null sink that tests and
+    // CI run ("vsink", "vsink.monitor"), so that the program's name matching
+    // joins the engine's devices to the ones Qt Multimedia lists.
     return {{{0, "Stand-in Camera", "velto-camera-0"}},
-            {{0, "Stand-in Microphone", "velto-microphone-0"}},
-            {{0, "Stand-in Speaker", "velto-speaker-0"}}};
+            {{0, "Stand-in Microphone (vsink.monitor)", "velto-microphone-0"}},
+            {{0, "Stand-in Speaker (vsink)", "velto-speaker-0"}}};
 }
 
 void SetDevices(const Devices& devices)

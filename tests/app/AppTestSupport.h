@@ -140,6 +140,8 @@ protected:
     {
         window = std::make_unique<MainWindow>();
         CGlobalInstance::setMainWindow(window.get());
+        // The first window comes once the update check has its answer.
+        EXPECT_TRUE(waitUntil([this] { return window->startPageShown(); }));
         return *window;
     }
 

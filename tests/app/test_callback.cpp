@@ -293,9 +293,22 @@ TEST_F(CallbackTest, EventsQueuedBeforeALeaveAreDroppedAfterIt)
 TEST_F(CallbackTest, EventsAfterTheWindowIsGoneAreDropped)
 {
     log.reset();
-    std::thread worker([this] { callback.onNetworkError(); });
-    worker.join();
-    window.reset();  // the queued event finds no window
+    std::thread([this] { callback.onLogin(200, demoLogin()); }).join();  // queued while it stands
+    window.reset();
+    // Whatever still reaches the program after this must find no window: not
+    // through the bridge, and not through the global pointer.
+    ASSERT_EQ(CGlobalInstance::mainWindow, nullptr);
+    std::thread([this] {
+        callback.onLogin(200, demoLogin());
+        callback.onNetworkError();
+    }).join();
+    callback.onLogin(200, demoLogin());  // on the main thread: handled at once
     QCoreApplication::processEvents();
-    SUCCEED();
+    EXPECT_FALSE(CGlobalInstance::isLogin);
+    EXPECT_EQ(sdk.count("QueryUsers"), 0);
+
+    // A login taken back late hides the main window through the global pointer.
+    CGlobalInstance::isLogin = true;
+    callback.abandonLogin();
+    EXPECT_EQ(sdk.count("Logout"), 1);
 }

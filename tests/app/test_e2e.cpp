@@ -26,6 +26,7 @@ TEST(EndToEnd, LoginInstantMeetingLeaveLogout)
         MainWindow window;
         CGlobalInstance::setMainWindow(&window);
         LoginWidget* login = window.loginWidget();
+        ASSERT_TRUE(waitUntil([&] { return window.startPageShown(); }));
         ASSERT_TRUE(login->isVisible());
 
         login->findChild<QPushButton*>("btnLogin")->click();  // no automatic login: the login page

@@ -15,6 +15,7 @@
 #include "Base/qbaselineedit.h"
 #include "Dialogs/joinmeetwidget.h"
 #include "Dialogs/veltoupdate.h"
+#include "Dialogs/videocontrolwidget.h"
 #include "Dialogs/videowidget.h"
 #include "Tools/commonhelper.h"
 #include "Tools/settings.h"
@@ -114,11 +115,11 @@ TEST_F(MainWindowTest, ExitFromThePopupLeavesTheMeetingAndLogsOut)
     EXPECT_TRUE(meetingWindows().isEmpty());
 }
 
-TEST_F(MainWindowTest, UpdateIsOfferedOnlyForAnotherRealVersion)
+TEST_F(MainWindowTest, UpdateIsOfferedOnlyForANewerRealVersion)
 {
     const std::pair<const char*, bool> versions[] = {
         {"1.0.9", false}, {"", false}, {"test_2.0.0", false}, {"2.0.0-test_", false},
-        {"2.0.0", true}, {"1.0.8", true}, {"1.0.9.1", true},
+        {"2.0.0", true}, {"1.0.8", false}, {"1.0.10", true}, {"1.0.9.1", true},
     };
     for (const auto& [version, offered] : versions)
         EXPECT_EQ(MainWindow::offersUpdate(version), offered) << version;
@@ -164,18 +165,102 @@ TEST_F(MainWindowTest, TwoMeetingsInARowEachGetTheirSignalsOnce)
 
 TEST_F(MainWindowTest, RefusedMeetingIsNoNetworkLoss)
 {
-    loggedIn();
-    sdk.setResult("CreateConference", -1);
-    sdk.onCall = [this](const SdkCall& call) {
-        if (call.name == "CreateConference")
-            sdk.callback()->onCreateOrJoinConference(403, conference_callback_data());
-    };
+    // The conference server accepts probes: network handling, once started,
+    // reaches it and logs in again.
+    QTcpServer conferenceServer;
+    ASSERT_TRUE(conferenceServer.listen(QHostAddress::LocalHost));
     MainWindow::setNetworkCheckInterval(10);
-    window->slotCreateConference();
-    EXPECT_EQ(shownMessageCount(403), 1);
-    EXPECT_TRUE(homeButton("btnInstantMeet")->isEnabled());
-    QTest::qWait(100);
-    EXPECT_EQ(sdk.count("Login"), 0);
+    const struct {
+        const char* what;
+        int answer;  // code the server answers the create with; 0: no answer
+        bool networkLoss;
+    } cases[] = {
+        {"refused", 403, false},
+        {"no answer", 0, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        loggedIn();
+        CGlobalInstance::userInfo.server = "127.0.0.1:" + std::to_string(conferenceServer.serverPort());
+        sdk.clear();
+        sdk.setResult("CreateConference", -1);
+        sdk.onCall = [this, answer = c.answer](const SdkCall& call) {
+            if (call.name == "CreateConference" && answer)
+                sdk.callback()->onCreateOrJoinConference(answer, conference_callback_data());
+        };
+        window->slotCreateConference();
+        EXPECT_EQ(shownMessageCount(403), c.answer == 403 ? 1 : 0);
+        if (c.networkLoss) {
+            EXPECT_TRUE(waitUntil([&] { return sdk.count("Login") == 1; }));
+            continue;
+        }
+        EXPECT_TRUE(homeButton("btnInstantMeet")->isEnabled());
+        QTest::qWait(300);
+        EXPECT_FALSE(conferenceServer.hasPendingConnections());
+        EXPECT_EQ(sdk.count("Login"), 0);
+        for (MessageBox* box : shownWindows<MessageBox>())
+            delete box;
+    }
+}
+
+TEST_F(MainWindowTest, OwnStreamFollowsThePreferencesAndTheMeeting)
+{
+    struct Case {
+        const char* what;
+        bool audioMute, videoMute;  // "join with the microphone / camera off"
+        bool withAudio, withVideo;  // what the meeting's answer allows
+        bool camera;
+        const char* opened;  // SDK call that opens the own stream
+        const char* closed;  // and the one that closes it at the leave
+        bool audioOn, videoOn;
+    };
+    const Case cases[] = {
+        {"all on", false, false, true, true, true, "ShowLocalPreview", "CloseLocalPreview", true, true},
+        {"microphone off", true, false, true, true, true, "ShowLocalPreview", "CloseLocalPreview", false, true},
+        {"camera off", false, true, true, true, true, "ShowLocalPreview", "CloseLocalPreview", true, false},
+        {"meeting without audio", false, false, false, true, true, "ShowLocalPreview", "CloseLocalPreview", false,
+         true},
+        {"meeting without video", false, false, true, false, true, "ShowLocalPreview", "CloseLocalPreview", true,
+         false},
+        {"voice only", false, false, true, true, false, "CreateSingleAudioStream", "CloseSingleAudioStream", true,
+         true},
+        {"voice only, microphone off", true, false, true, true, false, "CreateSingleAudioStream",
+         "CloseSingleAudioStream", false, true},
+    };
+    const auto onOff = [](bool on) { return Args{on ? "true" : "false"}; };
+    loggedIn();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CGlobalInstance::preferences.audioMute = c.audioMute;
+        CGlobalInstance::preferences.videoMute = c.videoMute;
+        sdk.cameras = c.camera ? sdk.microphones : std::vector<velto_webrtc::rtc_device_>{};
+        sdk.clear();
+        sdk.onCall = [this, &c](const SdkCall& call) {
+            if (call.name == "CreateConference") {
+                conference_callback_data answer = demoJoin();
+                answer.withAudio = c.withAudio;
+                answer.withVideo = c.withVideo;
+                sdk.callback()->onCreateOrJoinConference(200, answer);
+            } else if (call.name == "LeaveConference") {
+                sdk.callback()->onLeaveConference();
+            }
+        };
+        startMeeting();
+        if (!c.camera)  // the device gate asks whether to go on with voice only
+            emit shownWindows<MessageBox>().first()->sigOk();
+        ASSERT_EQ(meetingWindows().size(), 1);
+        EXPECT_EQ(sdk.count(c.opened), 1);
+        EXPECT_EQ(sdk.count("ShowLocalPreview") + sdk.count("CreateSingleAudioStream"), 1);
+        EXPECT_EQ(CGlobalInstance::isAudioMute, !c.audioOn);
+        EXPECT_EQ(CGlobalInstance::isVideoMute, !c.videoOn);
+        EXPECT_EQ(sdk.last("EnableStreamAudio").args, onOff(c.audioOn));
+        EXPECT_EQ(sdk.last("EnableStreamVideo").args, onOff(c.videoOn));
+
+        CGlobalInstance::veltoSdk->LeaveConference();
+        EXPECT_TRUE(meetingWindows().isEmpty());
+        EXPECT_EQ(sdk.count(c.closed), 1);
+        EXPECT_EQ(sdk.count("CloseLocalPreview") + sdk.count("CloseSingleAudioStream"), 1);
+    }
 }
 
 TEST_F(MainWindowTest, MeetingWhoseRoomJoinFailsIsLeft)
@@ -548,4 +633,43 @@ TEST_F(MainWindowTest, AvatarGlyphKeepsItsIconFontSizeUnderTheStyleSheet)
         EXPECT_EQ(styled.findChild<QLabel*>("lblImage")->font().pointSize(), 40);
     }
     qApp->setStyleSheet(QString());
+}
+
+TEST_F(MainWindowTest, AfterAMeetingTheMainWindowOrTheLoginPageReturns)
+{
+    struct Case {
+        const char* what;
+        bool anonymous;
+        bool byToolbar;  // else the meeting window's own close button
+        bool mainWindow, loginPage;
+    };
+    const Case cases[] = {
+        {"account, leave button", false, true, true, false},
+        {"account, window closed", false, false, true, false},
+        // An anonymous join is logged out; the program stays, on its login page.
+        {"anonymous, leave button", true, true, false, true},
+        {"anonymous, window closed", true, false, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        loggedIn();
+        acceptMeetings();
+        startMeeting();
+        ASSERT_EQ(meetingWindows().size(), 1);
+        EXPECT_FALSE(window->isVisible());
+        CGlobalInstance::isAnonymousLogin = c.anonymous;
+        window->loginWidget()->hide();
+        sdk.clear();
+        VideoWidget* video = meetingWindows().first();
+        if (c.byToolbar)
+            video->toolbar()->findChild<QToolButton*>("m_btnClose")->click();
+        else
+            video->close();
+        ASSERT_TRUE(waitUntil([&] { return meetingWindows().isEmpty(); }));
+        EXPECT_EQ(sdk.count("Logout"), c.anonymous ? 1 : 0);
+        EXPECT_EQ(window->isVisible(), c.mainWindow);
+        EXPECT_EQ(window->loginWidget()->isVisible(), c.loginPage);
+        window->hide();
+        CGlobalInstance::isAnonymousLogin = false;
+    }
 }

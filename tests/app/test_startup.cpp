@@ -46,55 +46,55 @@ protected:
 
 TEST_F(LogTest, EachMessageIsOneEntryWithTimeSourceAndLine)
 {
+    // Messages from the main thread, from Qt itself (no source), and from
+    // several threads at once, as the SDK's threads write them.
     const int line = __LINE__ + 1;
     qDebug().noquote() << "plain";
     qWarning().noquote() << "two\nlines with %1 and %2";
     myMessageOutput(QtInfoMsg, QMessageLogContext(), "from Qt itself");
-
-    const QStringList entries = logEntries();
-    ASSERT_EQ(entries.size(), 3) << entries.join("|").toStdString();
-    const struct {
-        QString file, line, text;
-    } expected[] = {
-        {__FILE__, QString::number(line), "plain"},
-        {__FILE__, QString::number(line + 1), "two\nlines with %1 and %2"},
-        {"", "0", "from Qt itself"},
-    };
-    for (int i = 0; i < 3; ++i) {
-        const QRegularExpressionMatch match = kLine.match(entries[i]);
-        ASSERT_TRUE(match.hasMatch()) << entries[i].toStdString();
-        EXPECT_EQ(match.captured(1), expected[i].file);
-        EXPECT_EQ(match.captured(2), expected[i].line);
-        EXPECT_EQ(match.captured(3), expected[i].text);
-    }
-}
-
-TEST_F(LogTest, LinesFromManyThreadsStayWhole)
-{
     constexpr int kThreads = 8;
-    constexpr int kMessages = 150;
-    const QString padding(200, QChar('x'));
+    constexpr int kMessages = 100;
+    const int threadLine = __LINE__ + 5;
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t)
-        threads.emplace_back([t, &padding] {
+        threads.emplace_back([t] {
             for (int m = 0; m < kMessages; ++m)
-                qDebug().noquote() << QString("t%1 m%2 %3 end").arg(t).arg(m).arg(padding);
+                qDebug().noquote() << QString("t%1 m%2\n%3 %1 end").arg(t).arg(m).arg(QString(200, 'x'));
         });
     for (std::thread& thread : threads)
         thread.join();
 
+    struct Entry {
+        QString file, line, text;
+    };
+    std::vector<Entry> expected{
+        {__FILE__, QString::number(line), "plain"},
+        {__FILE__, QString::number(line + 1), "two\nlines with %1 and %2"},
+        {"", "0", "from Qt itself"},
+    };
     const QStringList entries = logEntries();
-    ASSERT_EQ(entries.size(), kThreads * kMessages);
-    const QRegularExpression message("^t(\\d) m(\\d+) x{200} end$");
-    std::vector<int> perThread(kThreads);
-    for (const QString& entry : entries) {
-        const QRegularExpressionMatch line = kLine.match(entry);
-        ASSERT_TRUE(line.hasMatch()) << entry.toStdString();
-        const QRegularExpressionMatch body = message.match(line.captured(3));
-        ASSERT_TRUE(body.hasMatch()) << entry.toStdString();
-        ++perThread[size_t(body.captured(1).toInt())];
+    ASSERT_EQ(entries.size(), int(expected.size()) + kThreads * kMessages) << entries.join("|").toStdString();
+    for (size_t i = 0; i < expected.size(); ++i) {
+        const QRegularExpressionMatch match = kLine.match(entries[int(i)]);
+        ASSERT_TRUE(match.hasMatch()) << entries[int(i)].toStdString();
+        EXPECT_EQ(match.captured(1), expected[i].file);
+        EXPECT_EQ(match.captured(2), expected[i].line);
+        EXPECT_EQ(match.captured(3), expected[i].text);
     }
-    EXPECT_EQ(perThread, std::vector<int>(kThreads, kMessages));
+    // Each thread's lines come whole and in its own order.
+    const QRegularExpression message("^t(\\d) m(\\d+)\nx{200} \\1 end$");
+    std::vector<int> next(kThreads);
+    for (int i = int(expected.size()); i < entries.size(); ++i) {
+        const QRegularExpressionMatch match = kLine.match(entries[i]);
+        ASSERT_TRUE(match.hasMatch()) << entries[i].toStdString();
+        EXPECT_EQ(match.captured(1), __FILE__);
+        EXPECT_EQ(match.captured(2), QString::number(threadLine));
+        const QRegularExpressionMatch body = message.match(match.captured(3));
+        ASSERT_TRUE(body.hasMatch()) << entries[i].toStdString();
+        const int thread = body.captured(1).toInt();
+        EXPECT_EQ(body.captured(2).toInt(), next[size_t(thread)]++);
+    }
+    EXPECT_EQ(next, std::vector<int>(kThreads, kMessages));
 }
 
 namespace {

@@ -7,7 +7,9 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QGuiApplication>
 #include <QPointer>
+#include <QScreen>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -45,9 +47,11 @@ TEST(MessageBox, BuiltFromACode)
     EXPECT_FALSE(box->windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_TRUE(button(box, "btnCancel")->isHidden());
 
+    // Centred on the primary screen within a pixel, 32 pixels above its middle.
     box->showWidget();
-    const QRect screen = CGlobalInstance::getScreenRect();
-    EXPECT_EQ(box->pos(), QPoint((screen.width() - box->width()) / 2, (screen.height() - box->height()) / 2 - 32));
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    EXPECT_NEAR(box->x() + box->width() / 2.0, screen.width() / 2.0, 1.0);
+    EXPECT_NEAR(box->y() + box->height() / 2.0, screen.height() / 2.0 - 32, 1.0);
     delete box;
 }
 

@@ -4,7 +4,6 @@
 #include "AppTestSupport.h"
 #include "LocalServer.h"
 #include "RecordingCallback.h"
-#include "VeltoSdk.h"
 
 #include <QPushButton>
 

@@ -6,23 +6,35 @@
 #include "cglobalinstance.h"
 
 #include "addcontactswidget.h"
+#include "avcheckwidget.h"
 #include "calendarwidget.h"
 #include "contactitem.h"
 #include "detailreservationwidget.h"
 #include "detailwidget.h"
+#include "dumpwidget.h"
 #include "joinmeetwidget.h"
 #include "loginwidget.h"
 #include "meetitem.h"
 #include "meetsetwidget.h"
 #include "messagebox.h"
+#include "preferenceswidget.h"
 #include "profilewidget.h"
-#include "qconferencedelaywidget.h"
 #include "qbasecontactswidget.h"
+#include "qconferencedelaywidget.h"
+#include "qconferenceinfowidget.h"
+#include "qnicknamewidget.h"
 #include "qnoticewidget.h"
+#include "qstaticswidget.h"
+#include "qtopwidget.h"
+#include "quserinfowidget.h"
 #include "recentsitem.h"
 #include "reservationmeetwidget.h"
 #include "ringcallwidget.h"
 #include "ringingwidget.h"
+#include "subvideowidget.h"
+#include "veltoupdate.h"
+#include "videocontrolwidget.h"
+#include "videowidget.h"
 
 #include <gtest/gtest.h>
 
@@ -60,6 +72,25 @@ std::vector<WindowCase> windows()
         {"QNoticeWidget", [] { return new QNoticeWidget(0, 100023, QRect(0, 0, 800, 600)); }, {}},
         {"LoginWidget", [] { return new LoginWidget(); }, {}},
         // --- meeting room
+        {"VideoWidget", [] { return new VideoWidget(); }, {}},
+        {"VideoControlWidget", [] { return new VideoControlWidget(); },
+         {"m_btnMicPhone", "m_btnVideo", "m_btnPatipants", "m_btnChat", "m_btnScreen", "m_btnLocal",
+          "m_btnFullScreen", "m_btnClose", "m_btnHandsUp", "m_btnClose"}},
+        {"SubVideoWidget", [] { return new SubVideoWidget(); }, {}},
+        {"QUserInfoWidget (own row)",
+         [] { return new QUserInfoWidget("me@host/pc-1", "Me", true, true, false, false); },
+         {"m_btnMuteAudio", "m_btnMuteVideo"}},
+        {"QUserInfoWidget", [] { return new QUserInfoWidget("a@host/web-2", "Alice", false, false, true, true); }, {}},
+        {"QStaticsWidget", [] { return new QStaticsWidget(); }, {"m_btnShowscreen"}},
+        {"QTopWidget", [] { return new QTopWidget(); }, {}},
+        {"QNicknameWidget", [] { return new QNicknameWidget(); }, {}},
+        {"QConferenceInfoWidget",
+         [] {
+             auto* panel = new QConferenceInfoWidget();
+             panel->showInfoWidget();
+             return panel;
+         },
+         {"m_btnClose"}},
         // --- meeting tools
         {"QConferenceDelayWidget", [] { return new QConferenceDelayWidget(); }, {}},
         // --- home pages and calls
@@ -116,6 +147,18 @@ std::vector<WindowCase> windows()
         {"RingingWidget", [] { return new RingingWidget("alice", 0, "Alice Chen", 0); }, {}},
         // --- whiteboard and annotation
         // --- device settings and updates
+        {"AVCheckWidget", [] { CGlobalInstance::getVideoAudioDevices(); return new AVCheckWidget(); }, {"refreshCamera", "audioPlay"}},
+        {"PreferencesWidget", [] { return new PreferencesWidget(); },
+         {"btnPreferencesAudio", "btnTestSpeaker", "btnTestMicphone", "btnPreferencesVideo", "btnPreferencesGerenal"}},
+        {"VeltoUpdate up to date", [] {
+             QString latest = "1.0.9", name, address, md5;
+             return new VeltoUpdate("1.0.9", latest, name, address, md5, false, nullptr);
+         }, {}},
+        {"VeltoUpdate offering", [] {
+             QString latest = "2.0.0", name = "../x", address = "https://localhost:1/x", md5;
+             return new VeltoUpdate("1.0.9", latest, name, address, md5, true, nullptr);
+         }, {"btnUpgrade"}},
+        {"DumpWidget", [] { return new DumpWidget("/nonexistent/velto.dmp", "0xC0000005", "0x00401000"); }, {}},
     };
     return cases;
 }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,32 +13,33 @@ using namespace velto_http;
 
 Json::Value valueOf(const std::string& json) { return parseAnswer(R"({"v":)" + json + "}").root["v"]; }
 
-TEST(HttpAnswerRead, MembersConvertOrFallBackToEmpty) {
+TEST(HttpAnswerRead, MembersConvertOrHaveNoReading) {
+    constexpr std::nullopt_t none = std::nullopt;
     struct Case {
         const char* json;
-        std::string text;
-        int integer;
-        unsigned int uinteger;
-        bool flag;
+        std::optional<std::string> text;
+        std::optional<int> integer;
+        std::optional<unsigned int> uinteger;
+        std::optional<bool> flag;
     };
     const Case cases[] = {
-        {R"("abc")", "abc", 0, 0, false},
-        {R"("7")", "7", 0, 0, false},
-        {"null", "", 0, 0, false},
-        {"true", "true", 1, 1, true},
-        {"false", "false", 0, 0, false},
-        {"42", "42", 42, 42, true},
-        {"0", "0", 0, 0, false},
-        {"-7", "-7", -7, 0, true},
-        {"3.75", "3.75", 3, 3, true},
+        {R"("abc")", "abc", none, none, none},
+        {R"("7")", "7", none, none, none},
+        {"null", "", 0, 0u, false},
+        {"true", "true", 1, 1u, true},
+        {"false", "false", 0, 0u, false},
+        {"42", "42", 42, 42u, true},
+        {"0", "0", 0, 0u, false},
+        {"-7", "-7", -7, none, true},
+        {"3.75", "3.75", 3, 3u, true},
         {"2147483647", "2147483647", 2147483647, 2147483647u, true},
-        {"2147483648", "2147483648", 0, 2147483648u, true},
-        {"-2147483648", "-2147483648", -2147483647 - 1, 0, true},
-        {"4294967296", "4294967296", 0, 0, true},
-        {"-1.5", "-1.5", -1, 0, true},
-        {"{}", "", 0, 0, false},
-        {R"({"a":1})", "", 0, 0, false},
-        {"[1,2]", "", 0, 0, false},
+        {"2147483648", "2147483648", none, 2147483648u, true},
+        {"-2147483648", "-2147483648", -2147483647 - 1, none, true},
+        {"4294967296", "4294967296", none, none, true},
+        {"-1.5", "-1.5", -1, none, true},
+        {"{}", none, none, none, none},
+        {R"({"a":1})", none, none, none, none},
+        {"[1,2]", none, none, none, none},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.json);
@@ -54,7 +56,7 @@ TEST(HttpAnswerRead, MemberOfNonObjectIsNull) {
         SCOPED_TRACE(json);
         EXPECT_TRUE(member(valueOf(json), "obj").isNull());
     }
-    EXPECT_EQ(readText(member(valueOf(R"({"obj":"x"})"), "obj")), "x");
+    EXPECT_EQ(readText(member(valueOf(R"({"obj":"x"})"), "obj")), std::optional<std::string>("x"));
 }
 
 TEST(HttpAnswerRead, LeadingIntegerReadsLikeStoi) {
@@ -81,20 +83,26 @@ TEST(HttpAnswerRead, LeadingIntegerReadsLikeStoi) {
 }
 
 // No operation hands the recording record on, so its fill is read here.
-TEST(HttpAnswerFill, RecordDetailsTakeEveryMember) {
+TEST(HttpAnswerFill, RecordDetailsTakeEveryMemberOrNone) {
     const Answer answer = parseAnswer(R"({"code":200,"obj":{"id":"i","resourceId":"rs","userId":"u",
-        "conferenceId":"c","conferenceNum":"8001","conferenceTitle":"T","rule":"recording","fileDir":"/d",
-        "fileUrl":"f","pngUrl":"p","liveUrl":"l","publicLiveUrl":"pl","status":"done","startAt":5,"endAt":"6"}})");
+        "conferenceId":"c","conferenceNum":8001,"conferenceTitle":"T","rule":"recording","fileDir":"/d",
+        "fileUrl":"f","pngUrl":"p","liveUrl":"l","publicLiveUrl":"pl","status":"done","startAt":5,"endAt":null}})");
     record_details d;
     d.endAt = 9;
-    fillRecordDetails(answer.obj(), d);
+    ASSERT_TRUE(fillRecordDetails(answer.obj(), d));
     EXPECT_EQ((std::vector<std::string>{d.id, d.resourceId, d.userId, d.conferenceId, d.conferenceNum,
                                         d.conferenceTitle, d.rule, d.fileDir, d.fileUrl, d.pngUrl, d.liveUrl,
                                         d.publicLiveUrl, d.status}),
               (std::vector<std::string>{"i", "rs", "u", "c", "8001", "T", "recording", "/d", "f", "p", "l", "pl",
                                         "done"}));
     EXPECT_EQ(d.startAt, 5u);
-    EXPECT_EQ(d.endAt, 0u);  // a text has no unsigned reading
+    EXPECT_EQ(d.endAt, 0u);
+
+    // A text has no unsigned reading: nothing of that answer is taken.
+    const Answer wrong = parseAnswer(R"({"code":200,"obj":{"id":"other","endAt":"6"}})");
+    EXPECT_FALSE(fillRecordDetails(wrong.obj(), d));
+    EXPECT_EQ(d.id, "i");
+    EXPECT_EQ(d.startAt, 5u);
 }
 
 TEST(HttpAnswerMask, SecretValuesAreHidden) {

@@ -365,7 +365,7 @@ TEST_F(HttpClientTest, LoginFillsEveryMember) {
     const std::pair<const char*, std::size_t> later[] = {
         {R"({"code":200,"obj":{"turn":{"iceServers":[{"url":"a"},{"url":"b"}]}}})", 2},
         {R"({"code":200,"obj":{"turn":{}}})", 0},
-        {R"({"code":200,"obj":{"turn":{"iceServers":"none"}}})", 0},
+        {R"({"code":200,"obj":{"turn":null}})", 0},
     };
     for (const auto& [body, count] : later) {
         SCOPED_TRACE(body);
@@ -398,7 +398,7 @@ TEST_F(HttpClientTest, JoinFillsEveryMember) {
 TEST_F(HttpClientTest, MediaFlagsAreFalseOnlyForFalse) {
     const std::pair<const char*, bool> cases[] = {
         {"false", false}, {R"("false")", false}, {R"("FALSE")", true}, {"0", true},
-        {"true", true},   {"null", true},        {R"("")", true},      {"{}", true},
+        {"true", true},   {"null", true},        {R"("")", true},      {"1.5", true},
     };
     connect();
     for (const auto& [json, expected] : cases) {
@@ -414,6 +414,69 @@ TEST_F(HttpClientTest, MediaFlagsAreFalseOnlyForFalse) {
     EXPECT_TRUE(calls.join.withVideo);
 }
 
+// A member of a type its conversion cannot read makes the answer no valid
+// answer: code 0, result -1, and nothing of it is taken.
+TEST_F(HttpClientTest, MembersOfTheWrongTypeFailTheOperation) {
+    struct Case {
+        const char* name;
+        std::string answer;
+        std::function<int(VeltoHttpSignal&)> call;
+        Texts reported;
+    };
+    connect();
+    const std::string host = server().host();
+    const auto login = [&](VeltoHttpSignal& c) { return c.Login(host, "demo", "pw", "pc-win", "", false); };
+    const auto join = [](VeltoHttpSignal& c) { return c.CreateOrJoinConference("8001", "", "", "me"); };
+    const auto meetings = [](VeltoHttpSignal& c) { return c.GetMyConferences(10, "u1", "", 1, "", "", ""); };
+    std::string meet = "keep-m", owner = "keep-o", gw = "keep-g", record = "keep-r";
+    conferences_info detail;
+    detail.title = "keep";
+    const Case cases[] = {
+        {"text as a flag", R"({"code":200,"obj":{"mUserId":"x","hasRecord":"yes"}})", login, {"onLogin:0"}},
+        {"object as a text", R"({"code":200,"obj":{"mUserId":"x","mUserName":{"first":"D"}}})", login, {"onLogin:0"}},
+        {"text as a number", R"({"code":200,"obj":{"mUserId":"x","videoNum":"9"}})", login, {"onLogin:0"}},
+        {"number beyond int", R"({"code":200,"obj":{"mUserId":"x","videoNum":2147483648}})", login, {"onLogin:0"}},
+        {"text as a list", R"({"code":200,"obj":{"mUserId":"x","turn":{"iceServers":"none"}}})", login,
+         {"onLogin:0"}},
+        {"number as a list entry", R"({"code":200,"obj":{"mUserId":"x","turn":{"iceServers":[1]}}})", login,
+         {"onLogin:0"}},
+        {"list as the record", R"({"code":200,"obj":[{"mUserId":"x"}]})", login, {"onLogin:0"}},
+        {"object as a media flag", R"({"code":200,"obj":{"r":"x","withAudio":{}}})", join,
+         {"onCreateOrJoinConference:0"}},
+        {"text as the steps", R"({"code":200,"obj":{"r":"x","rbwc":"1280"}})", join, {"onCreateOrJoinConference:0"}},
+        {"text as the rules", R"({"code":200,"obj":{"r":"x","rules":"CRAO"}})", join,
+         {"onCreateOrJoinConference:0"}},
+        {"object as the meeting list", R"({"code":200,"msg":"1","obj":{}})", meetings, {"onGetMyConferences:0"}},
+        {"negative as unsigned", R"({"code":200,"msg":"1","obj":[{"lengthTime":-5}]})", meetings,
+         {"onGetMyConferences:0"}},
+        {"object as the total", R"({"code":200,"msg":{},"obj":[]})", meetings, {"onGetMyConferences:0"}},
+        {"text as a contact's flag", R"({"code":200,"obj":[{"mUserId":"f","onLine":"yes"}]})",
+         [](VeltoHttpSignal& c) { return c.GetContacts("u1"); }, {"onGetContacts:0"}},
+        {"negative as a detail's unsigned", R"({"code":200,"obj":{"title":"new","lengthTime":-5}})",
+         [&](VeltoHttpSignal& c) { return c.GetConferenceDetail("u1", "c1", detail); }, {}},
+        {"object as a password", R"({"code":200,"obj":{"meetPassword":{"x":1},"ownerPassword":"o"}})",
+         [&](VeltoHttpSignal& c) { return c.QueryUsers("u1", meet, owner); }, {}},
+        {"list as the gateway", R"({"code":200,"obj":{"gw":["a"],"record":"r"}})",
+         [&](VeltoHttpSignal& c) { return c.GetConferenceResource("8001", "me", gw, record); }, {}},
+    };
+    const conference_login_info before = calls.login;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        calls.calls.clear();
+        calls.meetings.total = -1;
+        calls.contacts.list.assign(2, {});
+        answerNext(c.answer);
+        EXPECT_EQ(c.call(client), -1);
+        EXPECT_EQ(calls.calls, c.reported);
+        // Records and out-arguments as they stood, lists empty.
+        EXPECT_EQ(calls.login.mUserId, before.mUserId);
+        EXPECT_EQ(calls.join.r, "");
+        EXPECT_EQ(calls.meetings.total, c.reported == Texts{"onGetMyConferences:0"} ? 0 : -1);
+        EXPECT_EQ(calls.contacts.list.size(), c.reported == Texts{"onGetContacts:0"} ? 0u : 2u);
+        EXPECT_EQ((Texts{meet, owner, gw, record, detail.title}), (Texts{"keep-m", "keep-o", "keep-g", "keep-r", "keep"}));
+    }
+}
+
 TEST_F(HttpClientTest, ResolutionStepsReadAsLeadingIntegers) {
     struct Case {
         const char* rbwc;
@@ -426,7 +489,6 @@ TEST_F(HttpClientTest, ResolutionStepsReadAsLeadingIntegers) {
         {R"([{"height":1,"bandwidth":1},{"width":"99999999999","height":1,"bandwidth":1}])", {}},
         {R"([{"width":2.5,"height":true,"bandwidth":3}])", {}},
         {"null", {}},
-        {R"("1280")", {}},
     };
     connect();
     for (const Case& c : cases) {
@@ -451,7 +513,7 @@ TEST_F(HttpClientTest, MeetingListTakesTotalFromMsg) {
     const Case cases[] = {
         {R"({"code":200,"msg":"37","obj":[{},{},{}]})", 0, 37, 3},
         {R"({"code":200,"msg":"ok","obj":[{}]})", 0, 0, 1},
-        {R"({"code":200,"msg":12,"obj":{}})", 0, 12, 0},
+        {R"({"code":200,"msg":12,"obj":null})", 0, 12, 0},
         {R"({"code":200,"msg":"99999999999","obj":[]})", 0, 0, 0},
         {R"({"code":500,"msg":"37","obj":[{},{}]})", -1, 0, 0},
     };
@@ -498,11 +560,11 @@ TEST_F(HttpClientTest, DetailReplacesTheCallersRecord) {
     EXPECT_EQ(info.title, "old");
     EXPECT_EQ(info.mConferenceUsers.size(), 2u);
 
-    answerNext(R"({"code":200,"obj":{"mConferenceId":"c1","lengthTime":-5,"mConferenceUsers":[{"mUserId":"c"}]}})");
+    answerNext(R"({"code":200,"obj":{"mConferenceId":"c1","lengthTime":null,"mConferenceUsers":[{"mUserId":"c"}]}})");
     EXPECT_EQ(client.GetConferenceDetail("u1", "c1", info), 0);
     EXPECT_EQ(info.mConferenceId, "c1");
     EXPECT_EQ(info.title, "");
-    EXPECT_EQ(info.lengthTime, 0u);  // a negative length has no unsigned reading
+    EXPECT_EQ(info.lengthTime, 0u);
     ASSERT_EQ(info.mConferenceUsers.size(), 1u);
     EXPECT_EQ(info.mConferenceUsers[0].mUserId, "c");
 }
@@ -514,7 +576,7 @@ TEST_F(HttpClientTest, ContactsFillEveryMemberAndFailEmpty) {
     for (const auto& operation : operations) {
         calls.contacts.list.assign(5, {});
         answerNext(R"({"code":200,"obj":[{"mUserId":"f1","userName":"F","nickName":"n","extra":"x","onLine":true,
-            "tel":"1","photo":"p","email":"e","clientType":"pc-win"},{"onLine":"yes"}]})");
+            "tel":"1","photo":"p","email":"e","clientType":"pc-win"},{"onLine":0}]})");
         ASSERT_EQ(operation(), 0);
         ASSERT_EQ(calls.contacts.list.size(), 2u);
         const conference_contact& c = calls.contacts.list[0];
@@ -587,7 +649,7 @@ TEST_F(HttpClientTest, CallPhoneReportsTheCodeOnEveryPath) {
         {"dialable", [](auto& s) { s.forceNext("*", 200, R"({"code":200,"obj":"sip:8001@gw"})"); }, 0, 200,
          "sip:8001@gw"},
         {"no credit", [](auto& s) { s.forceNext("*", 200, R"({"code":301})"); }, -1, 301, "kept"},
-        {"object target", [](auto& s) { s.forceNext("*", 200, R"({"code":200,"obj":{"a":1}})"); }, -1, 200, "kept"},
+        {"object target", [](auto& s) { s.forceNext("*", 200, R"({"code":200,"obj":{"a":1}})"); }, -1, 0, "kept"},
         {"transfer failure", [](auto& s) { s.forceClose("*"); }, -1, 0, "kept"},
     };
     connect();
@@ -658,6 +720,7 @@ private:
 TEST_F(HttpClientTest, TransportFailuresGiveCodeZeroInTime) {
     RefusingPort refusing;
     std::unique_ptr<LocalServer> untrusted;
+    std::unique_ptr<LocalServer> otherHost;
     const std::string caBundle = std::getenv("VELTO_CA_BUNDLE");
 
     struct Case {
@@ -671,6 +734,14 @@ TEST_F(HttpClientTest, TransportFailuresGiveCodeZeroInTime) {
          [&] {
              untrusted = std::make_unique<LocalServer>(LocalServer::Options{true, ""});
              return untrusted->host();
+         }},
+        {"trusted certificate issued to another host", kTestLimits,
+         [&] {
+             LocalServer::Options options;
+             options.certificateHost = "other.host.invalid";
+             otherHost = std::make_unique<LocalServer>(options);
+             otherHost->setCaBundleEnv();
+             return otherHost->host();
          }},
         {"CA not trusted by the system store", kTestLimits,
          [&] {
@@ -715,6 +786,16 @@ TEST_F(HttpClientTest, TransportFailuresGiveCodeZeroInTime) {
         ::setenv("VELTO_CA_BUNDLE", caBundle.c_str(), 1);
         server().reset();
     }
+}
+
+// A stalled server must not hold the program's thread for long: these bound
+// every transfer of a client that was given no limits of its own.
+TEST(HttpClientLimits, DefaultsBoundEveryTransfer) {
+    const VeltoHttpSignal fresh;
+    const TransferLimits limits = fresh.GetTransferLimits();
+    EXPECT_EQ(limits.connect, 10s);
+    EXPECT_EQ(limits.lowSpeed, 10s);
+    EXPECT_EQ(limits.total, 20s);
 }
 
 TEST_F(HttpClientTest, CancelEndsTransfersInFlightAtOnce) {

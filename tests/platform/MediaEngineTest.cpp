@@ -2,8 +2,10 @@
 // asynchronous negotiation, microphone levels and teardown.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -111,6 +113,16 @@ private:
     std::vector<unsigned char> buffer_;
 };
 
+// Where the frame is white: only the sender's name is.
+std::vector<int> namePixels(const FakeRender::Frame& frame)
+{
+    std::vector<int> lit;
+    for (size_t i = 0; i + 3 < frame.pixels.size(); i += 4)
+        if (frame.pixels[i + 1] == 0xff && frame.pixels[i + 2] == 0xff && frame.pixels[i + 3] == 0xff)
+            lit.push_back(static_cast<int>(i / 4));
+    return lit;
+}
+
 class LevelLog : public velto_audio_capture_data_db_observer, public EventLog {
 public:
     // When set, the next call unregisters the observer from inside itself.
@@ -153,12 +165,20 @@ protected:
 
     static velto_webrtc::rtc_device_ camera() { return velto_webrtc_test::DefaultDevices().cameras.front(); }
 
+    // A remote stream's video source, sent by `owner`.
+    static velto_webrtc::rtc_ssrc remoteVideo(const std::string& label, const std::string& ssrc,
+                                              const std::string& owner)
+    {
+        return {ssrc, "peer", label, label + "_video", "video", owner};
+    }
+
     // What the engine calls into outlives it.
     RecordingMediaObserver observer_;
     LevelLog levels_;
     LevelLog otherLevels_;
     FakeRender view_;
     FakeRender otherView_;
+    FakeRender thirdView_;
     std::unique_ptr<velto_webrtc_interface> engine_{velto_webrtc_interface::createNew()};
 };
 
@@ -218,6 +238,7 @@ TEST_F(MediaEngineTest, DeviceListsAndTheCameraTrackResults)
 TEST_F(MediaEngineTest, RendersMovingLabelColouredFramesUntilStopped)
 {
     addCameraStream("1234", 640, 480);
+    ASSERT_EQ(0, engine_->AddRemoteSources({remoteVideo("5678", "55", "bob@ms/pc2")}));
     FakeRender& local = view_;
     FakeRender& remote = otherView_;
     unsigned int localId = 0;
@@ -241,6 +262,8 @@ TEST_F(MediaEngineTest, RendersMovingLabelColouredFramesUntilStopped)
     EXPECT_EQ(180, other.height);
     EXPECT_EQ(0xff, first.main[0]);  // alpha first
     EXPECT_NE(first.main, other.main);  // each stream has its colour
+    EXPECT_TRUE(namePixels(first).empty());  // and only a remote one its sender's name
+    EXPECT_FALSE(namePixels(other).empty());
     EXPECT_EQ(first.main, later.main);
     EXPECT_NE(first.pixels, later.pixels);  // and the picture moves
     EXPECT_NE(std::this_thread::get_id(), local.producer());
@@ -258,14 +281,138 @@ TEST_F(MediaEngineTest, RendersMovingLabelColouredFramesUntilStopped)
     EXPECT_FALSE(engine_->StopRender(localId, "1234"));
     EXPECT_FALSE(engine_->GetStreamAspect(localId, &width, &height));
 
-    // A new render into the same window takes it over.
-    unsigned int takeoverId = 0;
-    ASSERT_TRUE(engine_->StartRender(&remote, takeoverId, "9999", false, 0));
-    EXPECT_FALSE(engine_->StopRender(remoteId, "5678"));
+    // Once stopped, the window takes another stream.
+    ASSERT_TRUE(engine_->StopRender(remoteId, "5678"));
+    unsigned int nextId = 0;
+    ASSERT_TRUE(engine_->StartRender(&remote, nextId, "1234", false, 0));
     const int before = remote.frames();
     ASSERT_TRUE(eventually([&] { return remote.frames() >= before + 3; }));
     EXPECT_EQ(0, local.faults());
     EXPECT_EQ(0, remote.faults());
+}
+
+TEST_F(MediaEngineTest, RenderingNeedsALiveStreamAndAWindowOfItsOwn)
+{
+    addCameraStream("1234", 640, 480);
+    addCameraStream("4321", 640, 480);
+    ASSERT_EQ(0, engine_->CreateLocalStream("gone"));
+    ASSERT_EQ(0, engine_->RemoveLocalStream("gone"));
+    ASSERT_EQ(0, engine_->AddRemoteSources({remoteVideo("5678", "55", "bob@ms/pc2")}));
+    ASSERT_EQ(0, engine_->RemoveRemoteSources({remoteVideo("5678", "55", "bob@ms/pc2")}));
+    unsigned int shownId = 0;
+    ASSERT_TRUE(engine_->StartRender(&view_, shownId, "1234", false, 0));
+
+    struct Case {
+        const char* name;
+        FakeRender* window;
+        const char* label;
+        const char* logged;  // nullptr: refused without a word
+    };
+    const Case cases[] = {
+        {"no window", nullptr, "4321", nullptr},
+        {"no label", &otherView_, "", nullptr},
+        {"no such stream", &otherView_, "9999", "no stream 9999"},
+        {"local stream removed", &otherView_, "gone", "no stream gone"},
+        {"remote stream removed", &otherView_, "5678", "no stream 5678"},
+        {"window already drawn into", &view_, "4321", "the window already shows stream 1234"},
+        {"window already drawn into, same stream", &view_, "1234", "the window already shows stream 1234"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        unsigned int id = 0;
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(engine_->StartRender(c.window, id, c.label, false, 0));
+        const std::string log = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(0u, id);
+        if (c.logged) {
+            EXPECT_NE(std::string::npos, log.find(c.logged)) << log;
+        }
+    }
+    // The first render goes on drawing its stream into the window.
+    const int seen = view_.frames();
+    ASSERT_TRUE(eventually([&] { return view_.frames() >= seen + 2; }));
+    int width = 0;
+    int height = 0;
+    EXPECT_TRUE(engine_->GetStreamAspect(shownId, &width, &height));
+    EXPECT_TRUE(engine_->StopRender(shownId, "1234"));
+    EXPECT_EQ(0, view_.faults());
+}
+
+TEST_F(MediaEngineTest, AStreamThatSendsNoPictureDrawsBlack)
+{
+    const std::array<unsigned char, 4> black{0xff, 0, 0, 0};
+    const auto drawsBlack = [&](FakeRender& view) {
+        const int seen = view.frames();
+        return eventually([&] {
+            const FakeRender::Frame frame = view.lastFrame();
+            return view.frames() > seen + 1 && frame.main == black &&
+                   std::all_of(frame.pixels.begin(), frame.pixels.end(), [i = 0](unsigned char byte) mutable {
+                       return i++ % 4 == 0 || byte == 0;
+                   });
+        });
+    };
+    const auto drawsColour = [&](FakeRender& view) {
+        const int seen = view.frames();
+        return eventually([&] { return view.frames() > seen + 1 && view.lastFrame().main != black; });
+    };
+    const velto_webrtc::rtc_ssrc remote = remoteVideo("5678", "55", "bob@ms/pc2");
+    const velto_webrtc::rtc_ssrc remoteAudio{"56", "peer", "5678", "5678_audio", "audio", "bob@ms/pc2"};
+    addCameraStream("1234", 640, 480, true);
+    ASSERT_EQ(0, engine_->AddRemoteSources({remote, remoteAudio}));
+    unsigned int localId = 0;
+    unsigned int remoteId = 0;
+    ASSERT_TRUE(engine_->StartRender(&view_, localId, "1234", false, 0));
+    ASSERT_TRUE(engine_->StartRender(&otherView_, remoteId, "5678", false, 0));
+    ASSERT_TRUE(drawsColour(view_));
+    ASSERT_TRUE(drawsColour(otherView_));
+
+    struct Step {
+        const char* name;
+        std::function<bool()> act;
+        FakeRender* view;
+        bool black;
+    };
+    const Step steps[] = {
+        {"local video muted", [&] { return engine_->EnableVideo("1234", false); }, &view_, true},
+        {"local audio muted too", [&] { return engine_->EnableAudio("1234", false); }, &view_, true},
+        {"local video back", [&] { return engine_->EnableVideo("1234", true); }, &view_, false},
+        {"local stream removed", [&] { return engine_->RemoveLocalStream("1234") == 0; }, &view_, true},
+        {"remote audio gone", [&] { return engine_->RemoveRemoteSources({remoteAudio}) == 0; }, &otherView_, false},
+        {"remote video gone", [&] { return engine_->RemoveRemoteSources({remote}) == 0; }, &otherView_, true},
+        {"remote video back", [&] { return engine_->AddRemoteSources({remote}) == 0; }, &otherView_, false},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        ASSERT_TRUE(step.act());
+        EXPECT_TRUE(step.black ? drawsBlack(*step.view) : drawsColour(*step.view));
+    }
+    EXPECT_TRUE(engine_->StopRender(localId, "1234"));
+    EXPECT_TRUE(engine_->StopRender(remoteId, "5678"));
+}
+
+TEST_F(MediaEngineTest, RemoteStreamsCarryTheirSendersName)
+{
+    // Two senders, and the second one again from another device.
+    FakeRender* const views[] = {&view_, &otherView_, &thirdView_};
+    const velto_webrtc::rtc_ssrc sources[] = {remoteVideo("1111", "11", "alice@ms/pc1"),
+                                              remoteVideo("2222", "22", "bob@ms/pc2"),
+                                              remoteVideo("3333", "33", "bob@ms/phone")};
+    ASSERT_EQ(0, engine_->AddRemoteSources({sources[0], sources[1], sources[2]}));
+    std::vector<std::vector<int>> names;
+    unsigned int ids[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(engine_->StartRender(views[i], ids[i], sources[i].streamLabel, false, 0));
+        ASSERT_TRUE(eventually([&] { return views[i]->frames() >= 2; }));
+        names.push_back(namePixels(views[i]->lastFrame()));
+    }
+    EXPECT_FALSE(names[0].empty());
+    EXPECT_NE(names[0], names[1]);
+    EXPECT_EQ(names[1], names[2]);
+    const int seen = views[0]->frames();
+    ASSERT_TRUE(eventually([&] { return views[0]->frames() >= seen + 3; }));
+    EXPECT_EQ(names[0], namePixels(views[0]->lastFrame())) << "the name stands still while the pattern moves";
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(engine_->StopRender(ids[i], sources[i].streamLabel));
 }
 
 // Drives the answer side of the negotiation as its user does: the answer is
@@ -353,6 +500,7 @@ TEST_F(MediaEngineTest, DeInitJoinsEveryThreadAndSilencesTheObservers)
     ASSERT_EQ(0, engine_->Init(&observer, {}));
     ASSERT_EQ(0, engine_->SetAudioCaptureDataDBObserver(&levels));
     ASSERT_EQ(0, engine_->StartAudioRecording());
+    addCameraStream("1234", 640, 480);
     ASSERT_TRUE(engine_->StartRender(&view, id, "1234", false, 0));
     ASSERT_TRUE(levels.waitForCount("level", 1));
     ASSERT_TRUE(eventually([&] { return view.frames() >= 1; }));

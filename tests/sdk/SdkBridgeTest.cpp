@@ -297,6 +297,29 @@ TEST_F(SdkTest, ScreenShareGoesOutAsTheSecondStream)
     EXPECT_EQ(sentCount("RemoveSecondStreamSession"), 1u);
 }
 
+TEST_F(SdkTest, ShareStoppedBeforeItsAnswerWentOutLeavesNoSecondStream)
+{
+    RecordingCallback callback;
+    auto sdk = makeSdk(&callback);
+    startDemoMeeting(*sdk, callback);
+    ASSERT_TRUE(sdk->isModerator());
+
+    // The re-negotiated answer is held back: the share stops before it goes out.
+    velto_webrtc_test::ForceResult("CreateAnswer", 0);
+    ASSERT_EQ(sdk->AddScreenShareStream("4321", true, 15, 0, 0), 0);
+    ASSERT_TRUE(sdk->isDoubleStream());
+    EXPECT_NE(sdk->RemoveScreenShareStream("4321"), 0) << "the signalling client had no source to withdraw";
+    EXPECT_FALSE(sdk->isDoubleStream());
+    velto_webrtc_test::Reset();
+
+    // The next negotiation answers as the ordinary stream again.
+    const std::string offer = sdk->withEngine(std::string(), [](velto_webrtc_interface& e) { return e.GetRemoteOffer(); });
+    ASSERT_FALSE(offer.empty());
+    ASSERT_TRUE(sdk->onEngine(false, &velto_webrtc_interface::SetRemoteDescription, offer, "offer"));
+    ASSERT_TRUE(waitForSent([](const auto& m) { return m.operation == "SendAnswer"; }, 2));
+    EXPECT_EQ(sentCount("SendSecondStreamAnswer"), 0u);
+}
+
 TEST_F(SdkTest, SecondStreamCountChangesOnlyOnSuccessAndNeverBelowZero)
 {
     RecordingCallback callback;

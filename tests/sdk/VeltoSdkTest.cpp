@@ -152,6 +152,74 @@ TEST_F(SdkTest, EveryWayOfEndingALoginEndsItsWorkers)
     }
 }
 
+// Every other test shortens the periods: these are the ones a real login and
+// meeting run with.
+TEST_F(SdkTest, WorkersRunAtTheirDefaultPeriods)
+{
+    std::unique_ptr<VeltoSdk> sdk(static_cast<VeltoSdk*>(getVeltoInterface()));
+    const VeltoSdk::WorkerIntervals& periods = sdk->workerIntervals();
+    EXPECT_EQ(periods.keepAlive, 600s);
+    EXPECT_EQ(periods.ping, 10s);
+    EXPECT_EQ(periods.statistics, 10s);
+}
+
+// A stalled server holds the program's thread only up to the REST client's
+// limit, also inside a login.
+TEST_F(SdkTest, StalledServerHoldsALoginOnlyUpToTheTransferLimit)
+{
+    server().forceStall("/clientApi/loginClient", 30000);
+    RecordingCallback callback;
+    auto sdk = makeSdk(&callback);
+    sdk->setTransferLimits({5s, 1s, 1s});
+
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(loginDemo(*sdk), -1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    ASSERT_EQ(callback.names(), std::vector<std::string>{"onLogin"});
+    EXPECT_EQ(callback.events("onLogin")[0].args[0], "0");
+}
+
+TEST_F(SdkTest, FailedSecondLoginLeavesTheLiveSessionsWorkersRunning)
+{
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;
+        int result;
+        bool pingsGoOn;  // a failed connection attempt replaces the old connection
+    };
+    const Case cases[] = {
+        {"server refuses", [] { server().forceNext("/clientApi/loginClient", 200, R"({"code":100002,"obj":{}})"); },
+         -1, true},
+        {"transfer fails", [] { server().forceClose("/clientApi/loginClient"); }, -1, true},
+        {"signalling connection fails",
+         [] {
+             velto_rtc_test::ServerFaults faults;
+             faults.connectResult = -7;
+             velto_rtc_test::SetServerFaults(server().messageServer(), server().messageServerPort(), faults);
+         },
+         -7, false},
+    };
+    const auto isPing = [](const velto_rtc_test::SentMessage& m) { return m.operation == "SendPing"; };
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        resetWorld();
+        RecordingCallback callback;
+        auto sdk = makeSdk(&callback);
+        ASSERT_EQ(loginDemo(*sdk), 0);
+        ASSERT_TRUE(server().waitForRequests(kKeepAliveRoute, 1, 5s));
+
+        c.arrange();
+        EXPECT_EQ(loginDemo(*sdk), c.result);
+
+        const std::size_t keepAlives = server().requests(kKeepAliveRoute).size();
+        EXPECT_TRUE(server().waitForRequests(kKeepAliveRoute, keepAlives + 2, 5s));
+        if (c.pingsGoOn) {
+            EXPECT_TRUE(waitForSent(isPing, sentCount("SendPing") + 2));
+        }
+    }
+}
+
 TEST_F(SdkTest, FailedPingEndsOnlyThePingWorker)
 {
     velto_rtc_test::ServerFaults faults;

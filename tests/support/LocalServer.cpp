@@ -173,6 +173,8 @@ LocalServer::LocalServer(const Options& options) : options_(options)
         args.insert(args.end(), {"--seed", options_.seedFile});
     if (options_.untrustedCertificate)
         args.push_back("--untrusted-cert");
+    if (!options_.certificateHost.empty())
+        args.insert(args.end(), {"--cert-host", options_.certificateHost});
     std::vector<char*> argv;
     for (std::string& arg : args)
         argv.push_back(arg.data());
@@ -298,9 +300,10 @@ std::string LocalServer::control(const std::string& method, const std::string& p
         fail("the server is not running");
     httplib::SSLClient client("127.0.0.1", port_);
     client.set_ca_cert_path(caFile_.c_str());
-    // The untrusted certificate is the point of that mode; the control side
-    // still talks to it.
-    client.enable_server_certificate_verification(!options_.untrustedCertificate);
+    // A certificate the clients must refuse is the point of those modes; the
+    // control side still talks to it.
+    client.enable_server_certificate_verification(!options_.untrustedCertificate &&
+                                                  options_.certificateHost.empty());
     client.set_connection_timeout(10);
     client.set_read_timeout(30);
     client.set_write_timeout(10);

@@ -66,6 +66,9 @@ public:
         // JSON seed file replacing the built-in accounts, friends and meetings
         // (format in tools/velto_server/README.md); empty = built-in seed.
         std::string seedFile;
+        // Serve a certificate from caFile()'s CA that names only this host
+        // (not localhost, not 127.0.0.1); empty = the usual certificate.
+        std::string certificateHost;
     };
 
     LocalServer();

@@ -2,6 +2,10 @@
 
 #include <QEvent>
 #include <QtTest/QTest>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
+#include <QOpenGLWidget>
 #include <QPointer>
 
 #include <algorithm>
@@ -182,6 +186,47 @@ TEST(RgbRender, FramesArrivingFasterThanPaintsShareOneRepaintRequest)
     EXPECT_GE(paints.count, 1);
 }
 
+// A context of its own in the share group of a renderer's context: it keeps
+// the group's objects alive after the renderer's context is gone, so only
+// what the renderer deleted itself disappears.
+class TextureWatch {
+public:
+    explicit TextureWatch(QOpenGLContext* shared)
+    {
+        context_.setShareContext(shared);
+        EXPECT_TRUE(context_.create());
+        surface_.setFormat(context_.format());
+        surface_.create();
+    }
+
+    // Live textures of exactly width x height among the first names.
+    int texturesOfSize(int width, int height)
+    {
+        using GetLevelParameter = void (*)(GLenum, GLint, GLenum, GLint*);
+        EXPECT_TRUE(context_.makeCurrent(&surface_));
+        auto* gl = context_.functions();
+        const auto levelParameter =
+            reinterpret_cast<GetLevelParameter>(context_.getProcAddress("glGetTexLevelParameteriv"));
+        int found = 0;
+        for (GLuint name = 1; name < 256; ++name) {
+            if (!gl->glIsTexture(name))
+                continue;
+            GLint w = 0, h = 0;
+            gl->glBindTexture(GL_TEXTURE_2D, name);
+            levelParameter(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
+            levelParameter(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
+            found += w == width && h == height;
+        }
+        gl->glBindTexture(GL_TEXTURE_2D, 0);
+        context_.doneCurrent();
+        return found;
+    }
+
+private:
+    QOpenGLContext context_;
+    QOffscreenSurface surface_;
+};
+
 TEST(RgbRenderStress, ProducerChangingSizesWhileTheWidgetIsShownResizedMovedAndDestroyed)
 {
     auto holder = shownHolder(320, 180);
@@ -232,11 +277,17 @@ TEST(RgbRenderStress, ProducerChangingSizesWhileTheWidgetIsShownResizedMovedAndD
     EXPECT_GE(paints.count, 1);
     EXPECT_TRUE(colourNear(colourAt(grab(*render), 0.5, 0.5), kBlue));
 
-    // The renderer may go with a repaint request still queued for it.
+    // Going, the renderer releases its frame texture, even with a repaint
+    // request still queued for it: a context sharing its objects outlives it
+    // and finds no texture of the frame's size any more.
+    auto* glWidget = qobject_cast<QOpenGLWidget*>(widget.data());
+    ASSERT_NE(glWidget, nullptr);
+    TextureWatch watch(glWidget->context());
+    ASSERT_EQ(watch.texturesOfSize(8, 8), 1);
     ASSERT_TRUE(deliverFrameFromThread(*render, 8, 8, solid(kOpaqueRed)));
     holder.reset();
-    EXPECT_TRUE(widget.isNull());
     drainEvents();
+    EXPECT_EQ(watch.texturesOfSize(8, 8), 0);
 }
 
 }  // namespace

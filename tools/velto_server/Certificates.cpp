@@ -81,14 +81,15 @@ X509Ptr makeCa(EVP_PKEY* key)
     return ca;
 }
 
-X509Ptr makeLeaf(EVP_PKEY* key, X509* issuer, EVP_PKEY* issuerKey)
+X509Ptr makeLeaf(EVP_PKEY* key, X509* issuer, EVP_PKEY* issuerKey, const std::string& host)
 {
-    X509Ptr leaf = makeCertificate(key, "localhost", issuer);
+    X509Ptr leaf = makeCertificate(key, host.empty() ? "localhost" : host.c_str(), issuer);
     X509* signer = issuer ? issuer : leaf.get();
     addExtension(leaf.get(), signer, NID_basic_constraints, "critical,CA:FALSE");
     addExtension(leaf.get(), signer, NID_key_usage, "critical,digitalSignature");
     addExtension(leaf.get(), signer, NID_ext_key_usage, "serverAuth");
-    addExtension(leaf.get(), signer, NID_subject_alt_name, "DNS:localhost,IP:127.0.0.1");
+    const std::string names = host.empty() ? "DNS:localhost,IP:127.0.0.1" : "DNS:" + host;
+    addExtension(leaf.get(), signer, NID_subject_alt_name, names.c_str());
     check(X509_sign(leaf.get(), issuerKey, EVP_sha256()) > 0, "sign leaf");
     return leaf;
 }
@@ -103,15 +104,15 @@ void writePem(const std::string& path, X509* cert)
 
 }  // namespace
 
-ServerIdentity makeServerIdentity(const std::string& dir, bool untrusted)
+ServerIdentity makeServerIdentity(const std::string& dir, bool untrusted, const std::string& host)
 {
     const PkeyPtr caKey = makeKey();
     const X509Ptr ca = makeCa(caKey.get());
 
     ServerIdentity identity;
     identity.key = makeKey();
-    identity.certificate = untrusted ? makeLeaf(identity.key.get(), nullptr, identity.key.get())
-                                     : makeLeaf(identity.key.get(), ca.get(), caKey.get());
+    identity.certificate = untrusted ? makeLeaf(identity.key.get(), nullptr, identity.key.get(), host)
+                                     : makeLeaf(identity.key.get(), ca.get(), caKey.get(), host);
     identity.caFile = dir + "/ca.pem";
     writePem(identity.caFile, ca.get());
     return identity;

@@ -25,8 +25,10 @@ struct ServerIdentity {
 
 // Makes a throwaway CA (written to `dir`/ca.pem) and a certificate for
 // "localhost" and 127.0.0.1. With `untrusted` the served certificate is
-// self-signed instead, so a client trusting only the CA must refuse it.
+// self-signed instead, so a client trusting only the CA must refuse it. A
+// non-empty `host` names that host alone instead of localhost and 127.0.0.1,
+// so a client that checks host names must refuse it too.
 // Throws std::runtime_error on failure.
-ServerIdentity makeServerIdentity(const std::string& dir, bool untrusted);
+ServerIdentity makeServerIdentity(const std::string& dir, bool untrusted, const std::string& host = std::string());
 
 }  // namespace velto::server

@@ -28,17 +28,19 @@ struct Options {
     std::string seedFile;
     std::string messageServer = "127.0.0.1";
     std::string messageServerPort;  // empty = the server's own port
+    std::string certHost;  // empty = localhost and 127.0.0.1
     bool untrusted = false;
     bool verbose = false;
 };
 
 const char* const kUsage =
-    "usage: velto_server [--port N] [--cert-dir DIR] [--seed FILE] [--untrusted-cert]\n"
+    "usage: velto_server [--port N] [--cert-dir DIR] [--seed FILE] [--untrusted-cert] [--cert-host NAME]\n"
     "                    [--message-server HOST] [--message-server-port PORT] [--verbose]\n"
     "  --port N                 port on 127.0.0.1; 0 (default) picks a free one\n"
     "  --cert-dir DIR           where ca.pem is written (default: a new temp dir)\n"
     "  --seed FILE              JSON accounts, contacts and meetings (default: built-in demo data)\n"
     "  --untrusted-cert         serve a self-signed certificate that ca.pem does not vouch for\n"
+    "  --cert-host NAME         the served certificate (still from ca.pem's CA) names only NAME\n"
     "  --message-server HOST    message server named in login answers (default 127.0.0.1)\n"
     "  --message-server-port P  its port (default: this server's port)\n"
     "  --verbose                log each REST request's method and path to stderr\n"
@@ -75,6 +77,10 @@ Options parseOptions(int argc, char** argv)
             options.messageServer = value();
         } else if (arg == "--message-server-port") {
             options.messageServerPort = value();
+        } else if (arg == "--cert-host") {
+            options.certHost = value();
+            if (options.certHost.empty())
+                usage(2);
         } else if (arg == "--untrusted-cert") {
             options.untrusted = true;
         } else if (arg == "--verbose") {
@@ -117,7 +123,7 @@ int main(int argc, char** argv)
 
     try {
         const std::string certDir = options.certDir.empty() ? makeTempDir() : options.certDir;
-        const ServerIdentity identity = makeServerIdentity(certDir, options.untrusted);
+        const ServerIdentity identity = makeServerIdentity(certDir, options.untrusted, options.certHost);
         const Json::Value seed = loadSeed(options.seedFile);
 
         HttpFront front(identity, options.verbose);

@@ -2,6 +2,7 @@
 #include <QTranslator>
 
 #include "Tools/commonhelper.h"
+#include "Tools/updatecheck.h"
 #include "cglobalinstance.h"
 #include "mainwindow.h"
 #include "singleapplication.h"
@@ -19,6 +20,9 @@ int main(int argc, char* argv[])
         app.sendMessage("message from other instance.");
         return 0;
     }
+    // The first window waits for the update manifest: ask for it before
+    // anything else, so that the answer travels while the windows are built.
+    UpdateCheck::sendAtStartup();
     QGuiApplication::setQuitOnLastWindowClosed(false);
     CommonHelper::setStyle(":/qss/style_mac.qss");
     CGlobalInstance::getDefaultPreferences();

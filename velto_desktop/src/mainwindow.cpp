@@ -11,6 +11,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QTcpSocket>
+#include <QSystemTrayIcon>
 #include <QTimer>
 #include <QUrl>
 
@@ -27,11 +28,13 @@
 #include "Dialogs/profilewidget.h"
 #include "Dialogs/qconferencedelaywidget.h"
 #include "Dialogs/reservationmeetwidget.h"
+#include "Dialogs/updaterules.h"
 #include "Dialogs/veltoupdate.h"
 #include "Dialogs/videowidget.h"
 #include "Tools/commonhelper.h"
 #include "Tools/iconhelper.h"
 #include "Tools/settings.h"
+#include "Tools/updatecheck.h"
 #include "Home/homerules.h"
 #include "cveltocallback.h"
 #include "loginwidget.h"
@@ -139,7 +142,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
 
     m_loginWidget = new LoginWidget(nullptr);
     m_loginWidget->hide();
-    showStartPage();
+    waitForUpdateCheck();
 
     m_tray = new SystemTray(nullptr);
     connect(m_tray, &SystemTray::sigTranslatorLanguage, this, &MainWindow::slotTranslatorLanguage);
@@ -223,22 +226,36 @@ MainWindow::~MainWindow()
 #endif
 }
 
-void MainWindow::showStartPage()
+void MainWindow::waitForUpdateCheck()
 {
-    QString version, fileName, downPath, md5;
-    CommonHelper::getUpdateInfo(version, fileName, downPath, md5);
-    if (!offersUpdate(version)) {
+    // Start-up sent the check early; the first window waits for its answer
+    // (or its short deadline) without holding the GUI thread.
+    UpdateCheck* check = UpdateCheck::takeStartupCheck(this);
+    const auto decide = [this, check] {
+        check->deleteLater();
+        showStartPage(check->info());
+    };
+    if (check->isFinished())
+        decide();
+    else
+        connect(check, &UpdateCheck::finished, this, decide);
+}
+
+void MainWindow::showStartPage(UpdateInfo info)
+{
+    m_startPageShown = true;
+    if (!offersUpdate(info.version)) {
         m_loginWidget->show();
         return;
     }
-    auto* dialog = new VeltoUpdate(kAppVersion, version, fileName, downPath, md5, true, nullptr);
+    auto* dialog = new VeltoUpdate(kAppVersion, info.version, info.fileName, info.downPath, info.md5, true, nullptr);
     connect(dialog, &VeltoUpdate::sigCancel, m_loginWidget, &QWidget::show);
     dialog->show();
 }
 
 bool MainWindow::offersUpdate(const QString& latestVersion)
 {
-    return !latestVersion.isEmpty() && latestVersion != kAppVersion && !latestVersion.contains("test_");
+    return updaterules::isNewerVersion(kAppVersion, latestVersion);
 }
 
 void MainWindow::selectedPage(ePAGE page)
@@ -374,9 +391,22 @@ void MainWindow::showPreferences() { openWindow(new PreferencesWidget(nullptr));
 
 void MainWindow::showUpdate()
 {
-    QString version, fileName, downPath, md5;
-    CommonHelper::getUpdateInfo(version, fileName, downPath, md5);
-    openWindow(new VeltoUpdate(kAppVersion, version, fileName, downPath, md5, false, nullptr));
+    if (VeltoUpdate* open = VeltoUpdate::current()) {
+        open->raise();
+        open->activateWindow();
+        return;
+    }
+    // The dialog opens once the manifest is in; the windows stay responsive
+    // meanwhile, and a second click during the wait adds nothing.
+    if (m_menuUpdateCheck)
+        return;
+    auto* check = new UpdateCheck(UpdateCheck::kMenuTimeoutMs, this);
+    m_menuUpdateCheck = check;
+    connect(check, &UpdateCheck::finished, this, [this, check] {
+        check->deleteLater();
+        UpdateInfo info = check->info();
+        openWindow(new VeltoUpdate(kAppVersion, info.version, info.fileName, info.downPath, info.md5, false, nullptr));
+    });
 }
 
 void MainWindow::initHomePage()
@@ -452,6 +482,11 @@ void MainWindow::closeEvent(QCloseEvent* event)
 {
     hide();
     event->ignore();
+#ifndef Q_OS_MACOS
+    // Hidden without a tray host, the program could not be reached again.
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        QTimer::singleShot(0, this, &MainWindow::exitApplication);
+#endif
 }
 
 void MainWindow::mousePressEvent(QMouseEvent* event)
@@ -701,7 +736,26 @@ void MainWindow::initVideoWidget()
         else
             video->showMinimized();
     });
+    connect(video, &QObject::destroyed, this, &MainWindow::showAfterMeeting);
     video->showWidget();
+}
+
+void MainWindow::showAfterMeeting()
+{
+#ifdef Q_OS_MACOS
+    // The dock icon, the tray or a second start brings the window back.
+#else
+    // No dock icon here, and many desktops have no tray host: without this the
+    // program would run on invisibly. An anonymous join was logged out with
+    // the leave, so its way back is the login page.
+    setHomePageBtnStatus(true);
+    if (CGlobalInstance::isJoinConference)
+        return;  // a new meeting began meanwhile
+    if (CGlobalInstance::isLogin && !CGlobalInstance::isAnonymousLogin)
+        bringToFront(this);
+    else
+        bringToFront(m_loginWidget);
+#endif
 }
 
 void MainWindow::setHomePageBtnStatus(bool enable)

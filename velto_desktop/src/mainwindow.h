@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QMainWindow>
 #include <QPoint>
+#include <QPointer>
 #include <QString>
 
 #include <cstdint>
@@ -34,6 +35,8 @@ class QMenuBar;
 class QTcpSocket;
 class QTimer;
 class SystemTray;
+class UpdateCheck;
+struct UpdateInfo;
 
 // The running version, compared with the update manifest's.
 inline constexpr char kAppVersion[] = "1.0.9";
@@ -78,6 +81,9 @@ public:
 
     // True when the update manifest's version calls for the update dialog.
     static bool offersUpdate(const QString& latestVersion);
+    // True once the first window (login page or update dialog) is shown; it
+    // waits for the update check that start-up sent.
+    bool startPageShown() const { return m_startPageShown; }
 
     // Message boxes of the shell: modal, parentless, deleting themselves.
     // Default keeps the box's own look; Notice has OK only, Question OK and Cancel.
@@ -173,6 +179,9 @@ public slots:
     void slotAddUser(user_info user);
     void slotRemoveUser(std::string userJid);
     void slotLeaveConference();
+    // After the meeting window has gone: brings back the main window, or the
+    // login page after an anonymous join (not on macOS, which has the dock).
+    void showAfterMeeting();
     void slotCreateConference();
     void slotJoinConference();
 
@@ -224,7 +233,8 @@ private:
     void createMenu();
     void showMenuText();
     void initHomePage();
-    void showStartPage();
+    void waitForUpdateCheck();
+    void showStartPage(UpdateInfo info);
     void switchPage(ePAGE page);
     bool cameraBusy();
     void endAnsweredCall();
@@ -271,6 +281,8 @@ private:
     Ui::MainWindow* ui;
     SystemTray* m_tray = nullptr;
     LoginWidget* m_loginWidget = nullptr;
+    bool m_startPageShown = false;
+    QPointer<UpdateCheck> m_menuUpdateCheck;
     CalendarWidget* m_calendar = nullptr;
     QMenuBar* m_menuBar = nullptr;
     QMenu* m_popupMenu = nullptr;

@@ -16,12 +16,37 @@ namespace velto_http {
 
 namespace {
 
-std::string text(const Json::Value& object, const char* key) { return readText(member(object, key)); }
+// The reads of one record: a member that cannot be read spoils the record.
+class Reading {
+public:
+    bool ok() const { return ok_; }
 
-void assign(std::string& out, const Json::Value& value) { out = readText(value); }
-void assign(int& out, const Json::Value& value) { out = readInt(value); }
-void assign(unsigned int& out, const Json::Value& value) { out = readUInt(value); }
-void assign(bool& out, const Json::Value& value) { out = readBool(value); }
+    // `value` as an object to read members from; null reads as an empty one.
+    const Json::Value& object(const Json::Value& value) {
+        if (!value.isNull() && !value.isObject()) ok_ = false;
+        return value;
+    }
+    // `value` as an array of entries; null reads as an empty one.
+    bool isList(const Json::Value& value) {
+        if (!value.isNull() && !value.isArray()) ok_ = false;
+        return value.isArray();
+    }
+    std::string text(const Json::Value& object, const char* key) { return take(readText(member(object, key))); }
+
+    void assign(std::string& out, const Json::Value& value) { out = take(readText(value)); }
+    void assign(int& out, const Json::Value& value) { out = take(readInt(value)); }
+    void assign(unsigned int& out, const Json::Value& value) { out = take(readUInt(value)); }
+    void assign(bool& out, const Json::Value& value) { out = take(readBool(value)); }
+
+private:
+    template <typename T>
+    T take(std::optional<T> value) {
+        if (!value) ok_ = false;
+        return value.value_or(T{});
+    }
+
+    bool ok_ = true;
+};
 
 // One member of a record and the answer key that fills it, converted by the
 // member's type.
@@ -32,60 +57,91 @@ struct Field {
 };
 
 template <typename Record>
-void fillFields(const Json::Value& object, Record& record, std::initializer_list<Field<Record>> fields) {
+void fillFields(Reading& reading, const Json::Value& object, Record& record,
+                std::initializer_list<Field<Record>> fields) {
+    const Json::Value& source = reading.object(object);
     for (const Field<Record>& field : fields) {
-        const Json::Value& value = member(object, field.key);
-        std::visit([&](auto target) { assign(record.*target, value); }, field.target);
+        const Json::Value& value = member(source, field.key);
+        std::visit([&](auto target) { reading.assign(record.*target, value); }, field.target);
     }
 }
 
+// Fills a copy of `record` and keeps it only when every member could be read.
+template <typename Record, typename Fill>
+bool fillWhole(Record& record, Fill fill) {
+    Reading reading;
+    Record filled = record;
+    fill(reading, filled);
+    if (!reading.ok()) return false;
+    record = std::move(filled);
+    return true;
+}
+
 // The media flags of the join answer are false only for false or "false".
-bool mediaFlag(const Json::Value& object, const char* key) { return text(object, key) != "false"; }
+bool mediaFlag(Reading& reading, const Json::Value& object, const char* key) {
+    return reading.text(object, key) != "false";
+}
 
 template <typename Entry, typename Fill>
-std::vector<Entry> readList(const Json::Value& array, Fill fill) {
+std::vector<Entry> readList(Reading& reading, const Json::Value& array, Fill fill) {
     std::vector<Entry> list;
-    if (!array.isArray()) return list;
+    if (!reading.isList(array)) return list;
     list.reserve(array.size());
     for (const Json::Value& element : array) {
         list.emplace_back();
-        fill(element, list.back());
+        fill(reading, element, list.back());
     }
     return list;
 }
 
-void fillIceServer(const Json::Value& element, ice_server& server) {
+void fillIceServer(Reading& reading, const Json::Value& element, ice_server& server) {
     using R = ice_server;
-    fillFields<R>(element, server, {{"url", &R::url}, {"username", &R::username}, {"credential", &R::credential}});
+    fillFields<R>(reading, element, server,
+                  {{"url", &R::url}, {"username", &R::username}, {"credential", &R::credential}});
 }
 
-void fillConferenceUser(const Json::Value& element, conference_user_info& user) {
+void fillConferenceUser(Reading& reading, const Json::Value& element, conference_user_info& user) {
     using R = conference_user_info;
-    fillFields<R>(element, user,
+    fillFields<R>(reading, element, user,
                   {{"mUserId", &R::mUserId}, {"mConferenceId", &R::mConferenceId}, {"owner", &R::owner},
                    {"userName", &R::userName}});
 }
 
-void fillContact(const Json::Value& element, conference_contact& contact) {
+void fillContact(Reading& reading, const Json::Value& element, conference_contact& contact) {
     using R = conference_contact;
-    fillFields<R>(element, contact,
+    fillFields<R>(reading, element, contact,
                   {{"mUserId", &R::mUserId}, {"userName", &R::userName}, {"nickName", &R::nickName},
                    {"onLine", &R::onLine}, {"tel", &R::tel}, {"photo", &R::photo}, {"email", &R::email},
                    {"clientType", &R::clientType}});
     contact.extra.clear();  // the server names no key for it
 }
 
+void fillConference(Reading& reading, const Json::Value& obj, conferences_info& info) {
+    using R = conferences_info;
+    fillFields<R>(reading, obj, info,
+                  {{"mConferenceId", &R::mConferenceId}, {"cNumber", &R::cNumber}, {"status", &R::status},
+                   {"title", &R::title}, {"startTime", &R::startTime}, {"lengthTime", &R::lengthTime},
+                   {"number", &R::number}, {"meetPassword", &R::meetPassword}, {"ownerPassword", &R::ownerPassword},
+                   {"cycle", &R::cycle}, {"cycleDmy", &R::cycleDmy}, {"cycleStartPre", &R::cycleStartPre},
+                   {"cycleEndDay", &R::cycleEndDay}, {"layout", &R::layout}, {"createTime", &R::createTime},
+                   {"updateTime", &R::updateTime}, {"type", &R::type}, {"notice", &R::notice},
+                   {"ownerUserId", &R::ownerUserId}});
+    info.mConferenceUsers =
+        readList<conference_user_info>(reading, member(reading.object(obj), "mConferenceUsers"), fillConferenceUser);
+}
+
 // A resolution step whose numbers cannot be read would mislead the choice of the
 // video size, so such a step is left out.
-std::vector<resolution_bandwidth> readResolutionSteps(const Json::Value& array) {
+std::vector<resolution_bandwidth> readResolutionSteps(Reading& reading, const Json::Value& array) {
     std::vector<resolution_bandwidth> steps;
-    if (!array.isArray()) return steps;
+    if (!reading.isList(array)) return steps;
     for (const Json::Value& element : array) {
-        resolution_bandwidth step;
-        if (leadingInt(text(element, "width"), step.width) &&
-            leadingInt(text(element, "height"), step.height) &&
-            leadingInt(text(element, "bandwidth"), step.bandwidth)) {
-            steps.push_back(step);
+        const Json::Value& step = reading.object(element);
+        resolution_bandwidth read;
+        if (leadingInt(reading.text(step, "width"), read.width) &&
+            leadingInt(reading.text(step, "height"), read.height) &&
+            leadingInt(reading.text(step, "bandwidth"), read.bandwidth)) {
+            steps.push_back(read);
         }
     }
     return steps;
@@ -139,7 +195,8 @@ Answer parseAnswer(std::string_view text) {
         answer.root = Json::Value();  // nested beyond the parser's depth limit
     }
     const Json::Value& mcode = member(answer.root, "mcode");
-    answer.code = readInt(mcode.isNull() ? member(answer.root, "code") : mcode);
+    // A code of another type is no code: the answer is not valid.
+    answer.code = readInt(mcode.isNull() ? member(answer.root, "code") : mcode).value_or(0);
     return answer;
 }
 
@@ -150,31 +207,36 @@ const Json::Value& member(const Json::Value& object, const char* key) {
     return Json::Value::nullSingleton();
 }
 
-std::string readText(const Json::Value& value) {
+std::optional<std::string> readText(const Json::Value& value) {
+    if (value.isNull()) return std::string();
     if (value.isString() || value.isBool() || value.isNumeric()) return value.asString();
-    return {};
+    return std::nullopt;
 }
 
-int readInt(const Json::Value& value) {
+std::optional<int> readInt(const Json::Value& value) {
+    if (value.isNull()) return 0;
     if (value.isBool()) return value.asBool() ? 1 : 0;
     if (value.isNumeric()) {
         const double number = value.asDouble();
         if (number >= INT_MIN && number <= INT_MAX) return value.asInt();
     }
-    return 0;
+    return std::nullopt;
 }
 
-unsigned int readUInt(const Json::Value& value) {
-    if (value.isBool()) return value.asBool() ? 1 : 0;
+std::optional<unsigned int> readUInt(const Json::Value& value) {
+    if (value.isNull()) return 0u;
+    if (value.isBool()) return value.asBool() ? 1u : 0u;
     if (value.isNumeric()) {
         const double number = value.asDouble();
         if (number >= 0 && number <= UINT_MAX) return value.asUInt();
     }
-    return 0;
+    return std::nullopt;
 }
 
-bool readBool(const Json::Value& value) {
-    return (value.isBool() || value.isNumeric()) && value.asBool();
+std::optional<bool> readBool(const Json::Value& value) {
+    if (value.isNull()) return false;
+    if (value.isBool() || value.isNumeric()) return value.asBool();
+    return std::nullopt;
 }
 
 bool leadingInt(const std::string& text, int& out) {
@@ -187,77 +249,85 @@ bool leadingInt(const std::string& text, int& out) {
     return true;
 }
 
-void fillLoginInfo(const Json::Value& obj, conference_login_info& info) {
+bool fillLoginInfo(const Json::Value& obj, conference_login_info& info) {
     using R = conference_login_info;
-    fillFields<R>(obj, info,
-                  {{"currentTimeMillis", &R::currentTimeMillis}, {"mUserId", &R::mUserId},
-                   {"mUserName", &R::mUserName}, {"messageServer", &R::messageServer},
-                   {"messageServerPort", &R::messageServerPort}, {"phone", &R::phone}, {"email", &R::email},
-                   {"endpoint", &R::endpoint}, {"hasRecord", &R::hasRecord}, {"cNumber", &R::cNumber},
-                   {"photo", &R::photo}, {"logo", &R::logo}, {"mainLogo", &R::mainLogo}, {"meetLogo", &R::meetLogo},
-                   {"copyright", &R::copyright}, {"videoNum", &R::videoNum}});
-    info.iceServers = readList<ice_server>(member(member(obj, "turn"), "iceServers"), fillIceServer);
+    return fillWhole(info, [&](Reading& reading, R& login) {
+        fillFields<R>(reading, obj, login,
+                      {{"currentTimeMillis", &R::currentTimeMillis}, {"mUserId", &R::mUserId},
+                       {"mUserName", &R::mUserName}, {"messageServer", &R::messageServer},
+                       {"messageServerPort", &R::messageServerPort}, {"phone", &R::phone}, {"email", &R::email},
+                       {"endpoint", &R::endpoint}, {"hasRecord", &R::hasRecord}, {"cNumber", &R::cNumber},
+                       {"photo", &R::photo}, {"logo", &R::logo}, {"mainLogo", &R::mainLogo},
+                       {"meetLogo", &R::meetLogo}, {"copyright", &R::copyright}, {"videoNum", &R::videoNum}});
+        const Json::Value& turn = reading.object(member(reading.object(obj), "turn"));
+        login.iceServers = readList<ice_server>(reading, member(turn, "iceServers"), fillIceServer);
+    });
 }
 
-void fillJoinInfo(const Json::Value& obj, conference_join_info& info) {
+bool fillJoinInfo(const Json::Value& obj, conference_join_info& info) {
     using R = conference_join_info;
-    fillFields<R>(obj, info,
-                  {{"videoBandwidth", &R::videoBandwidth}, {"op", &R::op}, {"moderatorJid", &R::moderatorJid},
-                   {"vb", &R::vb}, {"focusJid", &R::focusJid}, {"title", &R::title}, {"resolution", &R::resolution},
-                   {"gw", &R::gw}, {"r", &R::r}, {"videoEncoding", &R::videoEncoding},
-                   {"audioEncoding", &R::audioEncoding}, {"md5MeetPass", &R::md5MeetPass}, {"stageJid", &R::stageJid},
-                   {"maxViewNum", &R::maxViewNum}, {"conferenceType", &R::conferenceType}, {"record", &R::record}});
-    info.withAudio = mediaFlag(obj, "withAudio");
-    info.withVideo = mediaFlag(obj, "withVideo");
-    info.autoRecord = text(member(obj, "rules"), "autoRecord");
-    info.rbwc = readResolutionSteps(member(obj, "rbwc"));
+    return fillWhole(info, [&](Reading& reading, R& join) {
+        fillFields<R>(reading, obj, join,
+                      {{"videoBandwidth", &R::videoBandwidth}, {"op", &R::op}, {"moderatorJid", &R::moderatorJid},
+                       {"vb", &R::vb}, {"focusJid", &R::focusJid}, {"title", &R::title},
+                       {"resolution", &R::resolution}, {"gw", &R::gw}, {"r", &R::r},
+                       {"videoEncoding", &R::videoEncoding}, {"audioEncoding", &R::audioEncoding},
+                       {"md5MeetPass", &R::md5MeetPass}, {"stageJid", &R::stageJid}, {"maxViewNum", &R::maxViewNum},
+                       {"conferenceType", &R::conferenceType}, {"record", &R::record}});
+        const Json::Value& object = reading.object(obj);
+        join.withAudio = mediaFlag(reading, object, "withAudio");
+        join.withVideo = mediaFlag(reading, object, "withVideo");
+        join.autoRecord = reading.text(reading.object(member(object, "rules")), "autoRecord");
+        join.rbwc = readResolutionSteps(reading, member(object, "rbwc"));
+    });
 }
 
-void fillConferenceInfo(const Json::Value& obj, conferences_info& info) {
-    using R = conferences_info;
-    fillFields<R>(obj, info,
-                  {{"mConferenceId", &R::mConferenceId}, {"cNumber", &R::cNumber}, {"status", &R::status},
-                   {"title", &R::title}, {"startTime", &R::startTime}, {"lengthTime", &R::lengthTime},
-                   {"number", &R::number}, {"meetPassword", &R::meetPassword}, {"ownerPassword", &R::ownerPassword},
-                   {"cycle", &R::cycle}, {"cycleDmy", &R::cycleDmy}, {"cycleStartPre", &R::cycleStartPre},
-                   {"cycleEndDay", &R::cycleEndDay}, {"layout", &R::layout}, {"createTime", &R::createTime},
-                   {"updateTime", &R::updateTime}, {"type", &R::type}, {"notice", &R::notice},
-                   {"ownerUserId", &R::ownerUserId}});
-    info.mConferenceUsers =
-        readList<conference_user_info>(member(obj, "mConferenceUsers"), fillConferenceUser);
+bool fillConferenceInfo(const Json::Value& obj, conferences_info& info) {
+    return fillWhole(info, [&](Reading& reading, conferences_info& detail) { fillConference(reading, obj, detail); });
 }
 
-void fillUserInfo(const Json::Value& obj, query_user_info& info) {
+bool fillUserInfo(const Json::Value& obj, query_user_info& info) {
     using R = query_user_info;
-    fillFields<R>(obj, info,
-                  {{"mUserId", &R::mUserId}, {"userName", &R::userName}, {"loginName", &R::loginName},
-                   {"loginPassword", &R::loginPassword}, {"status", &R::status}, {"accessToken", &R::accessToken},
-                   {"createTime", &R::createTime}, {"lastTime", &R::lastTime}, {"email", &R::email},
-                   {"phone", &R::phone}, {"tel", &R::tel}, {"level", &R::level}, {"attribution", &R::attribution},
-                   {"type", &R::type}, {"ipSip", &R::ipSip}, {"protocol", &R::protocol}, {"creator", &R::creator},
-                   {"info", &R::info}, {"meetPassword", &R::meetPassword}, {"ownerPassword", &R::ownerPassword}});
+    return fillWhole(info, [&](Reading& reading, R& user) {
+        fillFields<R>(reading, obj, user,
+                      {{"mUserId", &R::mUserId}, {"userName", &R::userName}, {"loginName", &R::loginName},
+                       {"loginPassword", &R::loginPassword}, {"status", &R::status},
+                       {"accessToken", &R::accessToken}, {"createTime", &R::createTime}, {"lastTime", &R::lastTime},
+                       {"email", &R::email}, {"phone", &R::phone}, {"tel", &R::tel}, {"level", &R::level},
+                       {"attribution", &R::attribution}, {"type", &R::type}, {"ipSip", &R::ipSip},
+                       {"protocol", &R::protocol}, {"creator", &R::creator}, {"info", &R::info},
+                       {"meetPassword", &R::meetPassword}, {"ownerPassword", &R::ownerPassword}});
+    });
 }
 
-void fillRecordDetails(const Json::Value& obj, record_details& details) {
+bool fillRecordDetails(const Json::Value& obj, record_details& details) {
     using R = record_details;
-    fillFields<R>(obj, details,
-                  {{"id", &R::id}, {"resourceId", &R::resourceId}, {"userId", &R::userId},
-                   {"conferenceId", &R::conferenceId}, {"conferenceNum", &R::conferenceNum},
-                   {"conferenceTitle", &R::conferenceTitle}, {"rule", &R::rule}, {"fileDir", &R::fileDir},
-                   {"fileUrl", &R::fileUrl}, {"pngUrl", &R::pngUrl}, {"liveUrl", &R::liveUrl},
-                   {"publicLiveUrl", &R::publicLiveUrl}, {"status", &R::status}, {"startAt", &R::startAt},
-                   {"endAt", &R::endAt}});
+    return fillWhole(details, [&](Reading& reading, R& record) {
+        fillFields<R>(reading, obj, record,
+                      {{"id", &R::id}, {"resourceId", &R::resourceId}, {"userId", &R::userId},
+                       {"conferenceId", &R::conferenceId}, {"conferenceNum", &R::conferenceNum},
+                       {"conferenceTitle", &R::conferenceTitle}, {"rule", &R::rule}, {"fileDir", &R::fileDir},
+                       {"fileUrl", &R::fileUrl}, {"pngUrl", &R::pngUrl}, {"liveUrl", &R::liveUrl},
+                       {"publicLiveUrl", &R::publicLiveUrl}, {"status", &R::status}, {"startAt", &R::startAt},
+                       {"endAt", &R::endAt}});
+    });
 }
 
-conferences readConferences(const Answer& answer) {
+std::optional<conferences> readConferences(const Answer& answer) {
     conferences page;
-    if (!leadingInt(text(answer.root, "msg"), page.total)) page.total = 0;
-    page.list = readList<conferences_info>(answer.obj(), fillConferenceInfo);
-    return page;
+    const bool read = fillWhole(page, [&](Reading& reading, conferences& filled) {
+        if (!leadingInt(reading.text(answer.root, "msg"), filled.total)) filled.total = 0;
+        filled.list = readList<conferences_info>(reading, answer.obj(), fillConference);
+    });
+    return read ? std::optional<conferences>(std::move(page)) : std::nullopt;
 }
 
-conference_contacts readContacts(const Answer& answer) {
-    return {readList<conference_contact>(answer.obj(), fillContact)};
+std::optional<conference_contacts> readContacts(const Answer& answer) {
+    conference_contacts contacts;
+    const bool read = fillWhole(contacts, [&](Reading& reading, conference_contacts& filled) {
+        filled.list = readList<conference_contact>(reading, answer.obj(), fillContact);
+    });
+    return read ? std::optional<conference_contacts>(std::move(contacts)) : std::nullopt;
 }
 
 std::string maskSecrets(std::string_view text) {

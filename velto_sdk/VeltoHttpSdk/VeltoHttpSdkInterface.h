@@ -6,6 +6,8 @@
 // otherwise. A failed transfer or an unreadable answer reports code 0.
 #pragma once
 
+#include <chrono>
+#include <cstddef>
 #include <string>
 
 #include "common.h"
@@ -16,6 +18,17 @@ enum HTTP_CMD {
     HTTP_POST = 1,    // POST with a JSON body
     HTTP_DELETE = 2,  // DELETE, body only when one is given
     HTTP_PUT = 3,     // PUT with a JSON body, body only when one is given
+};
+
+// Bounds of one transfer. A transfer that overruns one ends as a failed
+// transfer (code 0). The calling thread (for most operations the program's
+// main thread) waits at most `total`.
+struct TransferLimits {
+    std::chrono::milliseconds connect{std::chrono::seconds(10)};
+    std::chrono::milliseconds total{std::chrono::seconds(20)};
+    // A transfer that moves less than one byte per second for this long is given up.
+    std::chrono::seconds lowSpeed{10};
+    std::size_t maxAnswerBytes = 16u << 20;
 };
 
 // Receives the answers of the operations that report through a callback. Every
@@ -98,4 +111,8 @@ public:
     // waits on a stalled server must not wait for the transfer limit.
     // Appended after the REST operations so that their slots keep their order.
     virtual void CancelTransfers() = 0;
+
+    // Applies to the transfers that start afterwards; any thread may call it.
+    // Until then every transfer runs under the defaults of TransferLimits.
+    virtual void SetTransferLimits(const TransferLimits& limits) = 0;
 };

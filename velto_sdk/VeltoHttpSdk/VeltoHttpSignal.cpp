@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -186,6 +187,25 @@ void initCurlOnce() {
     static_cast<void>(ready);
 }
 
+// An answer of code 200 whose record cannot be read is no valid answer: it
+// reports code 0, like an answer that is no JSON at all.
+bool requireRead(Answer& answer, bool read) {
+    if (!read && answer.ok()) {
+        LOG(WARNING) << "answer member of an unexpected type: the answer is not taken";
+        answer.code = 0;
+    }
+    return read && answer.ok();
+}
+
+// The list of an answer of code 200; empty for any other answer.
+template <typename List>
+List readListOf(Answer& answer, std::optional<List> (*read)(const Answer&)) {
+    if (!answer.ok()) return List{};
+    std::optional<List> list = read(answer);
+    requireRead(answer, list.has_value());
+    return list.value_or(List{});
+}
+
 std::string answerForLog(const std::string& answer) {
     std::string shown = velto_http::maskSecrets(std::string_view(answer).substr(0, kMaxLoggedAnswer));
     if (answer.size() > kMaxLoggedAnswer) shown += "...(" + std::to_string(answer.size()) + " bytes)";
@@ -203,6 +223,11 @@ void VeltoHttpSignal::CancelTransfers() { transfers->cancelAll(); }
 void VeltoHttpSignal::SetTransferLimits(const TransferLimits& newLimits) {
     std::lock_guard<std::mutex> lock(targetMutex);
     limits = newLimits;
+}
+
+TransferLimits VeltoHttpSignal::GetTransferLimits() const {
+    std::lock_guard<std::mutex> lock(targetMutex);
+    return limits;
 }
 
 void VeltoHttpSignal::SetCallback(VeltoHttpCallback* newCallback) { callback = newCallback; }
@@ -235,11 +260,7 @@ size_t VeltoHttpSignal::curl_recv_data(char* data, size_t size, size_t count, vo
 
 int VeltoHttpSignal::http_request(const char* target, std::string& response, HTTP_CMD verb,
                                   const std::string& body) const {
-    TransferLimits bounds;
-    {
-        std::lock_guard<std::mutex> lock(targetMutex);
-        bounds = limits;
-    }
+    const TransferLimits bounds = GetTransferLimits();
     const std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> handle(curl_easy_init(), curl_easy_cleanup);
     if (!handle) {
         LOG(ERROR) << "curl_easy_init failed";
@@ -318,8 +339,8 @@ int VeltoHttpSignal::Login(std::string newServer, std::string username, std::str
         .query("clientType", clientType);
     if (!anonymous) target.query("domain", domain);
 
-    const Answer answer = exchange(target);
-    if (answer.ok()) velto_http::fillLoginInfo(answer.obj(), loginInfo);
+    Answer answer = exchange(target);
+    if (answer.ok()) requireRead(answer, velto_http::fillLoginInfo(answer.obj(), loginInfo));
     if (callback) callback->onLogin(answer.code, loginInfo);
     return resultOf(answer.code);
 }
@@ -337,8 +358,8 @@ int VeltoHttpSignal::CreateOrJoinConference(std::string room, std::string passwo
     if (!password.empty()) target.secret("p", password);
     if (!ownerPassword.empty()) target.secret("op", ownerPassword);
 
-    const Answer answer = exchange(target);
-    if (answer.ok()) velto_http::fillJoinInfo(answer.obj(), joinInfo);
+    Answer answer = exchange(target);
+    if (answer.ok()) requireRead(answer, velto_http::fillJoinInfo(answer.obj(), joinInfo));
     if (callback) callback->onCreateOrJoinConference(answer.code, joinInfo);
     return resultOf(answer.code);
 }
@@ -364,8 +385,8 @@ int VeltoHttpSignal::GetMyConferences(int count, std::string userId, std::string
     if (!status.empty()) target.query("status", status);
     if (!search.empty()) target.query("search", search);
 
-    const Answer answer = exchange(target);
-    const conferences data = answer.ok() ? velto_http::readConferences(answer) : conferences{};
+    Answer answer = exchange(target);
+    const conferences data = readListOf(answer, velto_http::readConferences);
     if (callback) callback->onGetMyConferences(answer.code, data);
     return resultOf(answer.code);
 }
@@ -381,16 +402,16 @@ int VeltoHttpSignal::DeleteConference(std::string userId, std::string conference
 }
 
 int VeltoHttpSignal::SelectFriends(std::string userId, std::string search) {
-    const Answer answer = exchange(url("/clientApi/selectFriends").segment(userId).query("search", search),
-                                   HTTP_GET, {}, Trace::None);
-    conference_contacts contacts = answer.ok() ? velto_http::readContacts(answer) : conference_contacts{};
+    Answer answer = exchange(url("/clientApi/selectFriends").segment(userId).query("search", search), HTTP_GET, {},
+                             Trace::None);
+    conference_contacts contacts = readListOf(answer, velto_http::readContacts);
     if (callback) callback->onGetSearchContacts(answer.code, contacts);
     return resultOf(answer.code);
 }
 
 int VeltoHttpSignal::GetContacts(std::string userId) {
-    const Answer answer = exchange(url("/clientApi/friends").segment(userId));
-    conference_contacts contacts = answer.ok() ? velto_http::readContacts(answer) : conference_contacts{};
+    Answer answer = exchange(url("/clientApi/friends").segment(userId));
+    conference_contacts contacts = readListOf(answer, velto_http::readContacts);
     if (callback) callback->onGetContacts(answer.code, contacts);
     return resultOf(answer.code);
 }
@@ -405,9 +426,8 @@ int VeltoHttpSignal::DeleteFriends(std::string userId, std::string friendId) {
 }
 
 int VeltoHttpSignal::QueryUsers(std::string userId, std::string& meetPassword, std::string& ownerPassword) {
-    const Answer answer = exchange(url("/clientApi/users").segment(userId));
-    if (!answer.ok()) return -1;
-    velto_http::fillUserInfo(answer.obj(), userInfo);
+    Answer answer = exchange(url("/clientApi/users").segment(userId));
+    if (!requireRead(answer, answer.ok() && velto_http::fillUserInfo(answer.obj(), userInfo))) return -1;
     meetPassword = userInfo.meetPassword;
     ownerPassword = userInfo.ownerPassword;
     if (callback) callback->onQueryUser(answer.code, userInfo);
@@ -419,10 +439,8 @@ int VeltoHttpSignal::ModifyUsers(std::string body) {
 }
 
 int VeltoHttpSignal::GetConferenceDetail(std::string userId, std::string conferenceId, conferences_info& info) {
-    const Answer answer = exchange(url("/clientApi/conferences").segment(conferenceId).segment(userId));
-    if (!answer.ok()) return -1;
-    velto_http::fillConferenceInfo(answer.obj(), info);
-    return 0;
+    Answer answer = exchange(url("/clientApi/conferences").segment(conferenceId).segment(userId));
+    return requireRead(answer, answer.ok() && velto_http::fillConferenceInfo(answer.obj(), info)) ? 0 : -1;
 }
 
 // ---- In-meeting control and recording ----
@@ -453,10 +471,8 @@ int VeltoHttpSignal::StopRecord(std::string userId, std::string userJid, std::st
 }
 
 int VeltoHttpSignal::readRecordDetails(const Url& target) {
-    const Answer answer = exchange(target);
-    if (!answer.ok()) return -1;
-    velto_http::fillRecordDetails(answer.obj(), recordDetails);
-    return 0;
+    Answer answer = exchange(target);
+    return requireRead(answer, answer.ok() && velto_http::fillRecordDetails(answer.obj(), recordDetails)) ? 0 : -1;
 }
 
 int VeltoHttpSignal::MyRecords(std::string userId) {
@@ -492,11 +508,15 @@ int VeltoHttpSignal::SelectParticipants(std::string room, std::string userJid, s
 
 int VeltoHttpSignal::GetConferenceResource(std::string roomNumber, std::string userJid, std::string& gw,
                                            std::string& record) {
-    const Answer answer =
+    Answer answer =
         exchange(url("/clientApi/conference/resources").query("roomNumber", roomNumber).query("userJid", userJid));
     if (!answer.ok()) return -1;
-    gw = velto_http::readText(velto_http::member(answer.obj(), "gw"));
-    record = velto_http::readText(velto_http::member(answer.obj(), "record"));
+    const Json::Value& obj = answer.obj();
+    const std::optional<std::string> gateway = velto_http::readText(velto_http::member(obj, "gw"));
+    const std::optional<std::string> recorder = velto_http::readText(velto_http::member(obj, "record"));
+    if (!requireRead(answer, (obj.isNull() || obj.isObject()) && gateway && recorder)) return -1;
+    gw = *gateway;
+    record = *recorder;
     return 0;
 }
 
@@ -522,12 +542,13 @@ int VeltoHttpSignal::ExtendConferenceTime(std::string room, std::string userId, 
 
 int VeltoHttpSignal::CallPhone(std::string roomNumber, std::string userJid, std::string phone,
                                std::string& sipTarget, int& code) {
-    const Answer answer =
+    Answer answer =
         exchange(url("/clientApi/phone").segment(phone).query("roomNumber", roomNumber).query("userJid", userJid));
+    // An object or array is no dialable target: no valid answer.
+    const std::optional<std::string> target = answer.ok() ? velto_http::readText(answer.obj()) : std::nullopt;
+    requireRead(answer, target.has_value());
     code = answer.code;
-    // An object or array is no dialable target, whatever the code said.
-    const Json::Value& obj = answer.obj();
-    if (!answer.ok() || obj.isObject() || obj.isArray()) return -1;
-    sipTarget = velto_http::readText(obj);
+    if (!target) return -1;
+    sipTarget = *target;
     return 0;
 }

@@ -1,7 +1,6 @@
 // The REST client behind VeltoHttpSdkInterface.
 #pragma once
 
-#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <mutex>
@@ -9,15 +8,6 @@
 
 #include "VeltoHttpAnswer.h"
 #include "VeltoHttpSdkInterface.h"
-
-// Bounds of one transfer. A transfer that overruns one ends as a failure (code 0).
-struct TransferLimits {
-    std::chrono::milliseconds connect{30000};
-    std::chrono::milliseconds total{60000};
-    // A transfer that moves less than one byte per second for this long is given up.
-    std::chrono::seconds lowSpeed{30};
-    std::size_t maxAnswerBytes = 16u << 20;
-};
 
 namespace velto_http {
 class Url;
@@ -32,8 +22,8 @@ public:
     VeltoHttpSignal(const VeltoHttpSignal&) = delete;
     VeltoHttpSignal& operator=(const VeltoHttpSignal&) = delete;
 
-    // Applies to the transfers that start afterwards.
-    void SetTransferLimits(const TransferLimits& limits);
+    // The limits the next transfer runs under.
+    TransferLimits GetTransferLimits() const;
 
     void SetCallback(VeltoHttpCallback* callback) override;
 
@@ -76,6 +66,7 @@ public:
                   std::string& sipTarget, int& code) override;
 
     void CancelTransfers() override;
+    void SetTransferLimits(const TransferLimits& limits) override;
 
 private:
     enum class Trace { Url, UrlAndBody, None };
@@ -95,7 +86,7 @@ private:
     // Where libcurl's write callback collects the answer.
     struct AnswerSink {
         std::string& text;
-        std::size_t maxBytes;
+        std::size_t maxBytes;  // a longer answer ends the transfer as a failure
     };
     static size_t curl_recv_data(char* data, size_t size, size_t count, void* userdata);
 

@@ -132,10 +132,9 @@ int VeltoSdk::Login(std::string server, std::string userName, std::string passwo
 {
     if (!getVeltoCallback() || !http_)
         return -1;
-    // The REST client must not log in while a keep-alive of the old login is
-    // in flight, and a new login brings its own workers.
-    stopLoginWorkers();
-
+    // A live session keeps its workers until the new login stands: a login
+    // that fails must not silently end the one the user still has. The REST
+    // client guards its server address, so a keep-alive may run meanwhile.
     server_ = server;
     const int result = http_->Login(std::move(server), std::move(userName), std::move(password),
                                     std::move(clientType), std::move(domain), anonymous);
@@ -151,6 +150,7 @@ int VeltoSdk::Login(std::string server, std::string userName, std::string passwo
     if (connected != 0)
         return connected;
 
+    stopLoginWorkers();
     KeepAlive(login);
     sendPing();
     return 0;
@@ -187,6 +187,12 @@ void VeltoSdk::exitThreadWhenNetworkError()
 }
 
 void VeltoSdk::setWorkerIntervals(const WorkerIntervals& intervals) { intervals_ = intervals; }
+
+void VeltoSdk::setTransferLimits(const TransferLimits& limits)
+{
+    if (http_)
+        http_->SetTransferLimits(limits);
+}
 
 void VeltoSdk::KeepAlive(const conference_login_info& login)
 {
@@ -768,11 +774,13 @@ int VeltoSdk::AddSecondStream()
 
 int VeltoSdk::RemoveSecondStream(std::string label)
 {
+    // Counted down whatever the signalling client answers: a share stopped
+    // before its answer went out has no source there to withdraw, and a count
+    // left raised would send every later answer as a second stream's.
+    changeSecondStreamCount(-1);
     return withRtc([&](VeltoRtcSdkInterface& rtc) {
         if (const int withdrawn = rtc.RemoveSecondStreamSource(label); withdrawn != 0)
             return withdrawn;
-        // The stream is no longer announced, whatever the session's end says.
-        changeSecondStreamCount(-1);
         return rtc.RemoveSecondStreamSession(label);
     });
 }

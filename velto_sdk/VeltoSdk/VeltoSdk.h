@@ -10,11 +10,11 @@
 #include <utility>
 
 #include "PeriodicWorker.h"
+#include "VeltoHttpSdkInterface.h"
 #include "VeltoInterface.h"
 
 class CVeltoHttpCallback;
 class CVeltoRtcCallback;
-class VeltoHttpSdkInterface;
 class VeltoObserver;
 
 // The conference SDK: owns the REST client, the signalling client, the media
@@ -204,6 +204,9 @@ public:
 
     // Applies to workers started afterwards.
     void setWorkerIntervals(const WorkerIntervals& intervals);
+    const WorkerIntervals& workerIntervals() const { return intervals_; }
+    // Time limits of the REST requests that start afterwards.
+    void setTransferLimits(const TransferLimits& limits);
 
 private:
     // What the meeting operations add to the caller's arguments.

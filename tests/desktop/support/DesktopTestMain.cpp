@@ -26,7 +26,8 @@ extern "C" const char* __lsan_default_suppressions()
 #if defined(__SANITIZE_THREAD__)
 // Qt is not built with the thread sanitizer: its own threads (the D-Bus
 // connection, the posted-event queue, network lookups, OpenSSL under Qt's TLS)
-// synchronise in ways the sanitizer cannot see. Races in our code are still reported.
+// synchronise in ways the sanitizer cannot see, and neither is PulseAudio's
+// client library. Races in our code are still reported.
 extern "C" const char* __tsan_default_suppressions()
 {
     return "called_from_lib:libQt5Core.so.5\n"
@@ -34,7 +35,11 @@ extern "C" const char* __tsan_default_suppressions()
            "called_from_lib:libQt5Network.so.5\n"
            "called_from_lib:libglib-2.0.so.0\n"
            "called_from_lib:libcrypto.so.3\n"
-           "called_from_lib:libssl.so.3\n";
+           "called_from_lib:libssl.so.3\n"
+           // PulseAudio's client library hands packets over shared ring
+           // buffers guarded by its own semaphores.
+           "called_from_lib:libpulsecommon-16.1.so\n"
+           "called_from_lib:libpulse.so.0\n";
 }
 #endif
 

@@ -351,20 +351,38 @@ int FakeVeltoInterface::SetTryAudioSpeekerFileFoldPath(std::string path)
 
 int FakeVeltoInterface::SetAudioPlayoutDevice(int index) { return record("SetAudioPlayoutDevice", {text(index)}); }
 int FakeVeltoInterface::SetAudioRecordDevice(int index) { return record("SetAudioRecordDevice", {text(index)}); }
-int FakeVeltoInterface::StartAudioPlayout() { return record("StartAudioPlayout"); }
-int FakeVeltoInterface::StopAudioPlayout() { return record("StopAudioPlayout"); }
-int FakeVeltoInterface::StartAudioRecording() { return record("StartAudioRecording"); }
-int FakeVeltoInterface::StopAudioRecording() { return record("StopAudioRecording"); }
+int FakeVeltoInterface::StartAudioPlayout()
+{
+    audioPlaying = true;
+    return record("StartAudioPlayout");
+}
+int FakeVeltoInterface::StopAudioPlayout()
+{
+    audioPlaying = false;
+    return record("StopAudioPlayout");
+}
+
+int FakeVeltoInterface::StartAudioRecording()
+{
+    audioRecording = true;
+    return record("StartAudioRecording");
+}
+
+int FakeVeltoInterface::StopAudioRecording()
+{
+    audioRecording = false;
+    return record("StopAudioRecording");
+}
 
 int FakeVeltoInterface::AudioPlaying(bool* state)
 {
-    *state = false;
+    *state = audioPlaying;
     return record("AudioPlaying");
 }
 
 int FakeVeltoInterface::AudioRecording(bool* state)
 {
-    *state = false;
+    *state = audioRecording;
     return record("AudioRecording");
 }
 

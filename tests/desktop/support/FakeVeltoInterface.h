@@ -15,6 +15,7 @@
 
 #include "VeltoInterface.h"
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -39,6 +40,9 @@ public:
     std::vector<velto_webrtc::rtc_device_> speakers{{0, "Speaker", "speaker-0"}};
     std::set<int> occupiedCameras;  // device indexes that IsVideoDeviceOccupied reports busy
     bool moderator = false;         // isModerator()
+    // AudioRecording / AudioPlaying: set by the Start and Stop operations.
+    std::atomic<bool> audioRecording{false};
+    std::atomic<bool> audioPlaying{false};
     std::string meetPassword;       // QueryUsers
     std::string ownerPassword;
     conferences_info conferenceDetail;  // GetConferenceDetail

@@ -181,6 +181,35 @@
     </message>
 </context>
 <context>
+    <name>DumpWidget</name>
+    <message>
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Program crashed</source>
+        <translation>Program crashed</translation>
+    </message>
+    <message>
+        <source>I would like to express my sincere apologies for the mistakes.
+</source>
+        <translation>I would like to express my sincere apologies for the mistakes.
+</translation>
+    </message>
+    <message>
+        <source>errorCode</source>
+        <translation>errorCode</translation>
+    </message>
+    <message>
+        <source>errorAddr</source>
+        <translation>errorAddr</translation>
+    </message>
+</context>
+<context>
     <name>JoinMeetWidget</name>
     <message>
         <source>Join Conference</source>
@@ -453,44 +482,100 @@
 <context>
     <name>PreferencesWidget</name>
     <message>
-        <source>Start at log-in</source>
-        <translation>Start at log-in</translation>
-    </message>
-    <message>
         <source>Automatic logon</source>
         <translation>Automatic logon</translation>
-    </message>
-    <message>
-        <source>Full screen in meetings</source>
-        <translation>Full screen in meetings</translation>
-    </message>
-    <message>
-        <source>Join with the microphone off</source>
-        <translation>Join with the microphone off</translation>
-    </message>
-    <message>
-        <source>Join with the camera off</source>
-        <translation>Join with the camera off</translation>
-    </message>
-    <message>
-        <source>Show offline contacts</source>
-        <translation>Show offline contacts</translation>
-    </message>
-    <message>
-        <source>Preference</source>
-        <translation>Preference</translation>
-    </message>
-    <message>
-        <source>Camera</source>
-        <translation>Camera</translation>
     </message>
     <message>
         <source>Micphone</source>
         <translation>Micphone</translation>
     </message>
     <message>
-        <source>Playout</source>
-        <translation>Playout</translation>
+        <source>Preferences</source>
+        <translation>Preferences</translation>
+    </message>
+    <message>
+        <source>General</source>
+        <translation>General</translation>
+    </message>
+    <message>
+        <source>Audio</source>
+        <translation>Audio</translation>
+    </message>
+    <message>
+        <source>Video</source>
+        <translation>Video</translation>
+    </message>
+    <message>
+        <source>Recording</source>
+        <translation>Recording</translation>
+    </message>
+    <message>
+        <source>Auto start at the start of the computer</source>
+        <translation>Auto start at the start of the computer</translation>
+    </message>
+    <message>
+        <source>Automatically enter full screen mode when you start or join the meeting</source>
+        <translation>Automatically enter full screen mode when you start or join the meeting</translation>
+    </message>
+    <message>
+        <source>Automatic mute when joining the meeting</source>
+        <translation>Automatic mute when joining the meeting</translation>
+    </message>
+    <message>
+        <source>Close the camera when joining the meeting</source>
+        <translation>Close the camera when joining the meeting</translation>
+    </message>
+    <message>
+        <source>Display the offline contacts</source>
+        <translation>Display the offline contacts</translation>
+    </message>
+    <message>
+        <source>Speaker</source>
+        <translation>Speaker</translation>
+    </message>
+    <message>
+        <source>Test Speaker</source>
+        <translation>Test Speaker</translation>
+    </message>
+    <message>
+        <source>Output Level :</source>
+        <translation>Output Level :</translation>
+    </message>
+    <message>
+        <source>Output Volume :</source>
+        <translation>Output Volume :</translation>
+    </message>
+    <message>
+        <source>Please speak to your microphone.If you can&apos;t hear yout voice,select a different microphone.  </source>
+        <translation>Please speak to your microphone.If you can&apos;t hear yout voice,select a different microphone.  </translation>
+    </message>
+    <message>
+        <source>Test Micphone</source>
+        <translation>Test Micphone</translation>
+    </message>
+    <message>
+        <source>Input Level :</source>
+        <translation>Input Level :</translation>
+    </message>
+    <message>
+        <source>Input Volume :</source>
+        <translation>Input Volume :</translation>
+    </message>
+    <message>
+        <source>Automatically adjust microphone</source>
+        <translation>Automatically adjust microphone</translation>
+    </message>
+    <message>
+        <source>Camera : </source>
+        <translation>Camera : </translation>
+    </message>
+    <message>
+        <source>Video input device is occupied</source>
+        <translation>Video input device is occupied</translation>
+    </message>
+    <message>
+        <source>Stop Test</source>
+        <translation>Stop Test</translation>
     </message>
 </context>
 <context>
@@ -559,6 +644,37 @@
     <message>
         <source>whether to delay conference time(minute)</source>
         <translation>whether to delay conference time(minute)</translation>
+    </message>
+</context>
+<context>
+    <name>QConferenceInfoWidget</name>
+    <message>
+        <source>Participation Information</source>
+        <translation>Participation Information</translation>
+    </message>
+    <message>
+        <source>Basic information</source>
+        <translation>Basic information</translation>
+    </message>
+    <message>
+        <source>Meet ID:</source>
+        <translation>Meet ID:</translation>
+    </message>
+    <message>
+        <source>Meet Type:</source>
+        <translation>Meet Type:</translation>
+    </message>
+    <message>
+        <source>UserName:</source>
+        <translation>UserName:</translation>
+    </message>
+    <message>
+        <source>Role:</source>
+        <translation>Role:</translation>
+    </message>
+    <message>
+        <source>List of participants</source>
+        <translation>List of participants</translation>
     </message>
 </context>
 <context>
@@ -1160,6 +1276,17 @@
     </message>
 </context>
 <context>
+    <name>QStaticsWidget</name>
+    <message>
+        <source>Packet lost:</source>
+        <translation>Packet lost:</translation>
+    </message>
+    <message>
+        <source>Resolution:</source>
+        <translation>Resolution:</translation>
+    </message>
+</context>
+<context>
     <name>RecentsItem</name>
     <message>
         <source>Form</source>
@@ -1396,12 +1523,167 @@
         <source>Upgrade to the latest version?</source>
         <translation>Upgrade to the latest version?</translation>
     </message>
+    <message>
+        <source>Download...</source>
+        <translation>Download...</translation>
+    </message>
+    <message>
+        <source>Download completed!</source>
+        <translation>Download completed!</translation>
+    </message>
+    <message>
+        <source>Install</source>
+        <translation>Install</translation>
+    </message>
+    <message>
+        <source>Download failed!Please try again</source>
+        <translation>Download failed!Please try again</translation>
+    </message>
+    <message>
+        <source>The package could not be opened: %1</source>
+        <translation>The package could not be opened: %1</translation>
+    </message>
+</context>
+<context>
+    <name>VideoControlWidget</name>
+    <message>
+        <source>micphone</source>
+        <translation>micphone</translation>
+    </message>
+    <message>
+        <source>video</source>
+        <translation>video</translation>
+    </message>
+    <message>
+        <source>patipants</source>
+        <translation>patipants</translation>
+    </message>
+    <message>
+        <source>share</source>
+        <translation>share</translation>
+    </message>
+    <message>
+        <source>annotate</source>
+        <translation>annotate</translation>
+    </message>
+    <message>
+        <source>record</source>
+        <translation>record</translation>
+    </message>
+    <message>
+        <source>whiteboard</source>
+        <translation>whiteboard</translation>
+    </message>
+    <message>
+        <source>layout</source>
+        <translation>layout</translation>
+    </message>
+    <message>
+        <source>sip</source>
+        <translation>sip</translation>
+    </message>
+    <message>
+        <source>callphone</source>
+        <translation>callphone</translation>
+    </message>
+    <message>
+        <source>handsup</source>
+        <translation>handsup</translation>
+    </message>
+    <message>
+        <source>lock</source>
+        <translation>lock</translation>
+    </message>
+    <message>
+        <source>chat</source>
+        <translation>chat</translation>
+    </message>
+    <message>
+        <source>screen</source>
+        <translation>screen</translation>
+    </message>
+    <message>
+        <source>local</source>
+        <translation>local</translation>
+    </message>
+    <message>
+        <source>getmoderator</source>
+        <translation>getmoderator</translation>
+    </message>
+    <message>
+        <source>fullscreen</source>
+        <translation>fullscreen</translation>
+    </message>
+    <message>
+        <source>closeConference</source>
+        <translation>closeConference</translation>
+    </message>
+    <message>
+        <source>ring</source>
+        <translation>ring</translation>
+    </message>
 </context>
 <context>
     <name>VideoWidget</name>
     <message>
         <source>Conference Room</source>
         <translation>Conference Room</translation>
+    </message>
+    <message>
+        <source>Basic information</source>
+        <translation>Basic information</translation>
+    </message>
+    <message>
+        <source>Meet ID:</source>
+        <translation>Meet ID:</translation>
+    </message>
+    <message>
+        <source>Meet Type:</source>
+        <translation>Meet Type:</translation>
+    </message>
+    <message>
+        <source>UserName:</source>
+        <translation>UserName:</translation>
+    </message>
+    <message>
+        <source>Role:</source>
+        <translation>Role:</translation>
+    </message>
+    <message>
+        <source>SIP call-back number:</source>
+        <translation>SIP call-back number:</translation>
+    </message>
+    <message>
+        <source>List of participants</source>
+        <translation>List of participants</translation>
+    </message>
+    <message>
+        <source>Please enter the content...</source>
+        <translation>Please enter the content...</translation>
+    </message>
+    <message>
+        <source>one-time meeting</source>
+        <translation>one-time meeting</translation>
+    </message>
+    <message>
+        <source>Periodic meeting</source>
+        <translation>Periodic meeting</translation>
+    </message>
+    <message>
+        <source>temporary meeting</source>
+        <translation>temporary meeting</translation>
+    </message>
+    <message>
+        <source>fixed meeting</source>
+        <translation>fixed meeting</translation>
+    </message>
+    <message>
+        <source>Moderator</source>
+        <translation>Moderator</translation>
+    </message>
+    <message>
+        <source>Common user</source>
+        <translation>Common user</translation>
     </message>
 </context>
 </TS>

@@ -181,6 +181,35 @@
     </message>
 </context>
 <context>
+    <name>DumpWidget</name>
+    <message>
+        <source>Form</source>
+        <translation>窗体</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Program crashed</source>
+        <translation>程序崩溃</translation>
+    </message>
+    <message>
+        <source>I would like to express my sincere apologies for the mistakes.
+</source>
+        <translation>程序出现错误，我们深表歉意。
+</translation>
+    </message>
+    <message>
+        <source>errorCode</source>
+        <translation>错误代码</translation>
+    </message>
+    <message>
+        <source>errorAddr</source>
+        <translation>错误地址</translation>
+    </message>
+</context>
+<context>
     <name>JoinMeetWidget</name>
     <message>
         <source>Join Conference</source>
@@ -453,44 +482,100 @@
 <context>
     <name>PreferencesWidget</name>
     <message>
-        <source>Start at log-in</source>
-        <translation>开机自动启动</translation>
-    </message>
-    <message>
         <source>Automatic logon</source>
         <translation>自动登录</translation>
-    </message>
-    <message>
-        <source>Full screen in meetings</source>
-        <translation>会议中全屏显示</translation>
-    </message>
-    <message>
-        <source>Join with the microphone off</source>
-        <translation>入会时关闭麦克风</translation>
-    </message>
-    <message>
-        <source>Join with the camera off</source>
-        <translation>入会时关闭摄像头</translation>
-    </message>
-    <message>
-        <source>Show offline contacts</source>
-        <translation>显示离线联系人</translation>
-    </message>
-    <message>
-        <source>Preference</source>
-        <translation>偏好设置</translation>
-    </message>
-    <message>
-        <source>Camera</source>
-        <translation>摄像头</translation>
     </message>
     <message>
         <source>Micphone</source>
         <translation>麦克风</translation>
     </message>
     <message>
-        <source>Playout</source>
+        <source>Preferences</source>
+        <translation>偏好设置</translation>
+    </message>
+    <message>
+        <source>General</source>
+        <translation>常规</translation>
+    </message>
+    <message>
+        <source>Audio</source>
+        <translation>音频</translation>
+    </message>
+    <message>
+        <source>Video</source>
+        <translation>视频</translation>
+    </message>
+    <message>
+        <source>Recording</source>
+        <translation>录制</translation>
+    </message>
+    <message>
+        <source>Auto start at the start of the computer</source>
+        <translation>开机时自动启动</translation>
+    </message>
+    <message>
+        <source>Automatically enter full screen mode when you start or join the meeting</source>
+        <translation>发起或加入会议时自动进入全屏模式</translation>
+    </message>
+    <message>
+        <source>Automatic mute when joining the meeting</source>
+        <translation>加入会议时自动静音</translation>
+    </message>
+    <message>
+        <source>Close the camera when joining the meeting</source>
+        <translation>加入会议时关闭摄像头</translation>
+    </message>
+    <message>
+        <source>Display the offline contacts</source>
+        <translation>显示离线联系人</translation>
+    </message>
+    <message>
+        <source>Speaker</source>
         <translation>扬声器</translation>
+    </message>
+    <message>
+        <source>Test Speaker</source>
+        <translation>测试扬声器</translation>
+    </message>
+    <message>
+        <source>Output Level :</source>
+        <translation>输出级别：</translation>
+    </message>
+    <message>
+        <source>Output Volume :</source>
+        <translation>输出音量：</translation>
+    </message>
+    <message>
+        <source>Please speak to your microphone.If you can&apos;t hear yout voice,select a different microphone.  </source>
+        <translation>请对着麦克风讲话。如果听不到自己的声音，请选择其他麦克风。</translation>
+    </message>
+    <message>
+        <source>Test Micphone</source>
+        <translation>测试麦克风</translation>
+    </message>
+    <message>
+        <source>Input Level :</source>
+        <translation>输入级别：</translation>
+    </message>
+    <message>
+        <source>Input Volume :</source>
+        <translation>输入音量：</translation>
+    </message>
+    <message>
+        <source>Automatically adjust microphone</source>
+        <translation>自动调节麦克风</translation>
+    </message>
+    <message>
+        <source>Camera : </source>
+        <translation>摄像头：</translation>
+    </message>
+    <message>
+        <source>Video input device is occupied</source>
+        <translation>视频输入设备已被占用</translation>
+    </message>
+    <message>
+        <source>Stop Test</source>
+        <translation>停止测试</translation>
     </message>
 </context>
 <context>
@@ -559,6 +644,37 @@
     <message>
         <source>whether to delay conference time(minute)</source>
         <translation>是否延长会议时间（分钟）</translation>
+    </message>
+</context>
+<context>
+    <name>QConferenceInfoWidget</name>
+    <message>
+        <source>Participation Information</source>
+        <translation>参会信息</translation>
+    </message>
+    <message>
+        <source>Basic information</source>
+        <translation>基本信息</translation>
+    </message>
+    <message>
+        <source>Meet ID:</source>
+        <translation>会议号：</translation>
+    </message>
+    <message>
+        <source>Meet Type:</source>
+        <translation>会议类型：</translation>
+    </message>
+    <message>
+        <source>UserName:</source>
+        <translation>用户名：</translation>
+    </message>
+    <message>
+        <source>Role:</source>
+        <translation>角色：</translation>
+    </message>
+    <message>
+        <source>List of participants</source>
+        <translation>参会者列表</translation>
     </message>
 </context>
 <context>
@@ -1160,6 +1276,17 @@
     </message>
 </context>
 <context>
+    <name>QStaticsWidget</name>
+    <message>
+        <source>Packet lost:</source>
+        <translation>丢包率：</translation>
+    </message>
+    <message>
+        <source>Resolution:</source>
+        <translation>分辨率：</translation>
+    </message>
+</context>
+<context>
     <name>RecentsItem</name>
     <message>
         <source>Form</source>
@@ -1396,12 +1523,167 @@
         <source>Upgrade to the latest version?</source>
         <translation>是否升级到最新版本？</translation>
     </message>
+    <message>
+        <source>Download...</source>
+        <translation>下载中...</translation>
+    </message>
+    <message>
+        <source>Download completed!</source>
+        <translation>下载完成！</translation>
+    </message>
+    <message>
+        <source>Install</source>
+        <translation>安装</translation>
+    </message>
+    <message>
+        <source>Download failed!Please try again</source>
+        <translation>下载失败！请重试</translation>
+    </message>
+    <message>
+        <source>The package could not be opened: %1</source>
+        <translation>无法打开安装包：%1</translation>
+    </message>
+</context>
+<context>
+    <name>VideoControlWidget</name>
+    <message>
+        <source>micphone</source>
+        <translation>麦克风</translation>
+    </message>
+    <message>
+        <source>video</source>
+        <translation>视频</translation>
+    </message>
+    <message>
+        <source>patipants</source>
+        <translation>参会者</translation>
+    </message>
+    <message>
+        <source>share</source>
+        <translation>共享</translation>
+    </message>
+    <message>
+        <source>annotate</source>
+        <translation>标注</translation>
+    </message>
+    <message>
+        <source>record</source>
+        <translation>录制</translation>
+    </message>
+    <message>
+        <source>whiteboard</source>
+        <translation>白板</translation>
+    </message>
+    <message>
+        <source>layout</source>
+        <translation>布局</translation>
+    </message>
+    <message>
+        <source>sip</source>
+        <translation>SIP 呼叫</translation>
+    </message>
+    <message>
+        <source>callphone</source>
+        <translation>电话呼叫</translation>
+    </message>
+    <message>
+        <source>handsup</source>
+        <translation>举手</translation>
+    </message>
+    <message>
+        <source>lock</source>
+        <translation>锁定</translation>
+    </message>
+    <message>
+        <source>chat</source>
+        <translation>聊天</translation>
+    </message>
+    <message>
+        <source>screen</source>
+        <translation>画面</translation>
+    </message>
+    <message>
+        <source>local</source>
+        <translation>本地视频</translation>
+    </message>
+    <message>
+        <source>getmoderator</source>
+        <translation>申请主持人</translation>
+    </message>
+    <message>
+        <source>fullscreen</source>
+        <translation>全屏</translation>
+    </message>
+    <message>
+        <source>closeConference</source>
+        <translation>离开会议</translation>
+    </message>
+    <message>
+        <source>ring</source>
+        <translation>举手提醒</translation>
+    </message>
 </context>
 <context>
     <name>VideoWidget</name>
     <message>
         <source>Conference Room</source>
         <translation>会议室</translation>
+    </message>
+    <message>
+        <source>Basic information</source>
+        <translation>基本信息</translation>
+    </message>
+    <message>
+        <source>Meet ID:</source>
+        <translation>会议号：</translation>
+    </message>
+    <message>
+        <source>Meet Type:</source>
+        <translation>会议类型：</translation>
+    </message>
+    <message>
+        <source>UserName:</source>
+        <translation>用户名：</translation>
+    </message>
+    <message>
+        <source>Role:</source>
+        <translation>角色：</translation>
+    </message>
+    <message>
+        <source>SIP call-back number:</source>
+        <translation>SIP 回拨号码：</translation>
+    </message>
+    <message>
+        <source>List of participants</source>
+        <translation>参会者列表</translation>
+    </message>
+    <message>
+        <source>Please enter the content...</source>
+        <translation>请输入内容...</translation>
+    </message>
+    <message>
+        <source>one-time meeting</source>
+        <translation>一次性会议</translation>
+    </message>
+    <message>
+        <source>Periodic meeting</source>
+        <translation>周期会议</translation>
+    </message>
+    <message>
+        <source>temporary meeting</source>
+        <translation>临时会议</translation>
+    </message>
+    <message>
+        <source>fixed meeting</source>
+        <translation>固定会议</translation>
+    </message>
+    <message>
+        <source>Moderator</source>
+        <translation>主持人</translation>
+    </message>
+    <message>
+        <source>Common user</source>
+        <translation>普通用户</translation>
     </message>
 </context>
 </TS>

@@ -1,18 +1,27 @@
+// The meeting window's frame: construction and wiring, the start of the own
+// media, the meeting-data panel, notices, the leave sequence and closing, full
+// screen and the show, hide and minimise requests.
 #include "videowidget.h"
+#include "ui_videowidget.h"
 
-#include <QIcon>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QDebug>
-#include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QTimer>
 
 #include <algorithm>
 
-#include "Dialogs/qnoticewidget.h"
 #include "QGLRenderInterface.h"
 #include "Tools/settings.h"
 #include "cglobalinstance.h"
+#include "qnicknamewidget.h"
+#include "qnoticewidget.h"
+#include "qstaticswidget.h"
+#include "qtopwidget.h"
+#include "subvideowidget.h"
+#include "tipwidget.h"
+#include "videocontrolwidget.h"
 
 namespace {
 
@@ -23,48 +32,177 @@ size_t positionOrFirst(int stored, size_t count) { return unsigned(stored) < cou
 }  // namespace
 
 VideoWidget::VideoWidget(QWidget* parent)
-    : QWidget(parent), m_videoWidget(new QWidget(this)), m_pictureLabel(new QLabel(this))
+    : QWidget(parent)
+    , ui(new Ui::VideoWidget)
+    , m_toolbar(nullptr)
+    , m_statics(nullptr)
+    , m_pictureLabel(nullptr)
+    , m_topWidget(nullptr)
+    , m_nickname(nullptr)
+    , m_tip(nullptr)
+    , m_pollTimer(new QTimer(this))
+    , m_hideTimer(new QTimer(this))
+    , m_statsHideTimer(new QTimer(this))
 {
-    setObjectName("VideoWidget");
-    setWindowTitle(tr("Conference Room"));
+    ui->setupUi(this);
     setWindowIcon(QIcon(":/images/logo"));
-    setMinimumSize(1200, 675);
     setMouseTracking(true);
     setAttribute(Qt::WA_DeleteOnClose);
 
-    auto* layout = new QHBoxLayout(this);
-    layout->setSpacing(0);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_videoWidget);
-    layout->addWidget(m_pictureLabel);
-    m_pictureLabel->setPixmap(QPixmap(":/icons/no_video").scaled(90, 90, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    ui->m_infoWidget->hide();
+    ui->textEdit->setPlaceholderText(tr("Please enter the content..."));
+    ui->textEdit->installEventFilter(this);
+    installEventFilter(this);
+    ui->videoWidget->installEventFilter(this);
+    ui->chatWidget->hide();
+    ui->slabelSip->hide();
+    ui->lblSip->hide();
+
+    m_tip = new TipWidget(nullptr);
+    m_tip->hide();
+
+    m_pictureLabel = new QLabel(ui->videoWidget);
+    m_pictureLabel->setObjectName("lblMainPicture");
+    m_pictureLabel->setGeometry(ui->videoWidget->rect());
     m_pictureLabel->setAlignment(Qt::AlignCenter);
+    m_pictureLabel->setFocusPolicy(Qt::NoFocus);
+    showMainPicture(":/icons/no_video");
     m_pictureLabel->hide();
 
-    m_ownRender.window = QGLRenderInterface::CreateRender(m_videoWidget);
-    m_ownRender.id = unsigned(-1);
+    connect(this, &VideoWidget::sigTranslatorLanguage, this, [this] {
+        ui->retranslateUi(this);
+        ui->textEdit->setPlaceholderText(tr("Please enter the content..."));
+        setConferenceInfo();
+    });
+
+    m_ownRender.window = QGLRenderInterface::CreateRender(ui->m_videoWidget);
+    m_ownRender.id = 0;
+
+    m_toolbar = new VideoControlWidget(nullptr);
+    m_toolbarX = (CGlobalInstance::getScreenRect().width() - m_toolbar->width()) / 2;
+    m_toolbar->setGeometry(m_toolbarX, 0, m_toolbar->width(), 40);
+    connectToolbar();
+
+    m_hideTimer->setInterval(10000);
+    connect(m_hideTimer, &QTimer::timeout, this, &VideoWidget::hideControlBarTimeout);
+    m_pollTimer->setInterval(500);
+    connect(m_pollTimer, &QTimer::timeout, this, &VideoWidget::pollCursor);
+    m_pollTimer->start();
+    m_statsHideTimer->setSingleShot(true);
+    m_statsHideTimer->setInterval(500);
+    connect(m_statsHideTimer, &QTimer::timeout, this, [this] {
+        if (m_statics->isVisible() && !m_statics->frameGeometry().contains(QCursor::pos()))
+            m_statics->hide();
+    });
+
+    m_statics = new QStaticsWidget(nullptr);
+    m_statics->setPacketLoss(0, 0);
+    m_statics->setResolution(0, 0);
+    m_statics->hide();
+    connectStatics();
+
+    m_topWidget = new QTopWidget(nullptr);
+    m_topWidget->hide();
+    connect(m_toolbar, &VideoControlWidget::sigLocalVideo, this, &VideoWidget::onSelfView);
+
+    m_nickname = new QNicknameWidget(this);
+    m_nickname->move(20, 10);
+    m_nickname->hide();
+    connect(m_nickname, &QNicknameWidget::sigEnterWidget, this, &VideoWidget::onNicknameEnter);
+    connect(m_nickname, &QNicknameWidget::sigLeaveWidget, this, &VideoWidget::armStatsHide);
+
+    for (int i = 0; i < CGlobalInstance::conferenceInfo.maxViewNum; ++i)
+        createSubVideoWidget(i);
 }
 
 VideoWidget::~VideoWidget()
 {
-    // The engine must stop drawing into the main view before it goes.
+    // Normally the leave sequence has stopped every render already; a window
+    // deleted without one (tests, a failed start) stops them here, before the
+    // renderers go with their widgets.
+    removeAllStream();
+    stopSelfViewRender();
     closeOwnStream();
+    delete ui;
+    delete m_toolbar;
+    m_hideTimer->stop();
+    m_pollTimer->stop();
+    delete m_annotation;
+    delete m_statics;
+    delete m_topWidget;
+    delete m_tip;
     qDeleteAll(m_notices);
-    CGlobalInstance::user_subwidgets.clear();
-    CGlobalInstance::polling.clear();
-    CGlobalInstance::isSecondStreamModel = false;
-    CGlobalInstance::isWhiteboard = false;
-    CGlobalInstance::isShareWhiteboard = false;
-    CGlobalInstance::isAudioMute = false;
-    CGlobalInstance::isVideoMute = false;
-    CGlobalInstance::answerUserId.clear();
-    CGlobalInstance::resolution = VideoResolution();
-    CGlobalInstance::eSplitScreen = 0;
-    CGlobalInstance::selectAppId = 0;
 }
+
+void VideoWidget::connectToolbar()
+{
+    VideoControlWidget* bar = m_toolbar;
+    connect(bar, &VideoControlWidget::sigShareStream, this, &VideoWidget::slotShareStream);
+    connect(bar, &VideoControlWidget::sigUserInfo, this, &VideoWidget::slotShowUserInfoWidget);
+    connect(bar, &VideoControlWidget::sigChatVisible, this, &VideoWidget::slotShowChatWidget);
+    connect(bar, &VideoControlWidget::sigSubVideoVisible, this, &VideoWidget::slotShowSubVideoWidget);
+    connect(bar, &VideoControlWidget::sigVideoMute, this, &VideoWidget::slotVideoMute);
+    connect(bar, &VideoControlWidget::sigVideoWidgetVisible, this, &VideoWidget::slotShowWidget);
+    connect(bar, &VideoControlWidget::sigFullscreen, this, [this](bool full) {
+        if (full)
+            showFullScreen();
+        else
+            showNormal();
+    });
+    connect(bar, &VideoControlWidget::sigAnnotate, this, qOverload<bool>(&VideoWidget::slotAnnotate));
+    connect(bar, &VideoControlWidget::sigWhiteboard, this, &VideoWidget::sigWhiteboard);
+    connect(bar, &VideoControlWidget::sigLeaveRefused, this, &VideoWidget::slotLeaveConference);
+    connect(this, &VideoWidget::sigNotifyRecord, bar, &VideoControlWidget::slotNotifyRecord);
+    connect(this, &VideoWidget::sigMuteAudio, bar, &VideoControlWidget::slotMicPhone);
+    connect(this, &VideoWidget::sigMuteVideo, this, &VideoWidget::slotVideoMute);
+    connect(this, &VideoWidget::sigGrantAdmin, this, &VideoWidget::onGrantAdmin);
+    connect(this, &VideoWidget::sigLockConference, bar, &VideoControlWidget::slotLockConference);
+    connect(this, &VideoWidget::sigAddUser, this, &VideoWidget::onParticipant);
+    connect(this, &VideoWidget::sigGetInit, bar, &VideoControlWidget::sigGetInit);
+    connect(this, &VideoWidget::sigUpdateLayout, bar, &VideoControlWidget::sigUpdateLayout);
+    connect(this, &VideoWidget::sigHandsUp, bar, &VideoControlWidget::slotHandsUp);
+    connect(this, &VideoWidget::sigSip, bar, &VideoControlWidget::sigSip);
+    connect(this, &VideoWidget::sigLostModerator, bar, &VideoControlWidget::slotLostModerator);
+}
+
+void VideoWidget::connectStatics()
+{
+    connect(m_statics, &QStaticsWidget::sigMuteAudio, m_toolbar, &VideoControlWidget::slotMicPhone);
+    connect(m_statics, &QStaticsWidget::sigMuteVideo, this, [this](bool mute) {
+        m_toolbar->slotMuteVideo(mute);
+        slotVideoMute(CGlobalInstance::userInfo.videoLabel, mute);
+    });
+    connect(this, &VideoWidget::sigMuteAudio, m_statics, &QStaticsWidget::slotMuteAudio);
+    connect(this, &VideoWidget::sigMuteVideo, m_statics,
+            [this](std::string, bool mute) { m_statics->slotMuteVideo(mute); });
+    connect(m_statics, &QStaticsWidget::sigTransferModerator, this, &VideoWidget::slotTranferModerator);
+    connect(m_statics, &QStaticsWidget::sigLeaveStaticsWidget, this, [this] {
+        if (m_statics->isVisible())
+            m_statics->hide();
+    });
+}
+
+void VideoWidget::showMainPicture(const char* resource)
+{
+    m_pictureLabel->setPixmap(QPixmap(resource).scaled(90, 90, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    m_pictureLabel->setGeometry(ui->videoWidget->rect());
+    m_pictureLabel->show();
+    ui->m_videoWidget->hide();
+}
+
+void VideoWidget::showMainVideo()
+{
+    m_pictureLabel->hide();
+    ui->m_videoWidget->show();
+}
+
+// ---------------------------------------------------------------------------
+// Start
 
 void VideoWidget::showWidget()
 {
+    m_starting = true;
+    m_toolbar->setBtnVisible(CGlobalInstance::veltoSdk->isModerator());
     if (CGlobalInstance::preferences.fullScreen)
         showFullScreen();
     else
@@ -78,7 +216,8 @@ void VideoWidget::showWidget()
         // inside the SDK call that is entering the meeting, so the leave
         // waits until that call has returned.
         emit sigMessageBox(100023);
-        QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
+        QTimer::singleShot(0, this, [this] { close(); });
+        m_starting = false;
         return;
     }
     Settings settings;
@@ -96,58 +235,59 @@ void VideoWidget::showWidget()
         qDebug() << "ShowLocalPreview ==" << result;
     }
     m_streamOpen = true;
+    m_masterRender = m_ownRender;
     CGlobalInstance::userInfo.videoLabel = m_ownRender.label;
 
     CGlobalInstance::isAudioMute = CGlobalInstance::preferences.audioMute || !conference.withAudio;
-    CGlobalInstance::veltoSdk->EnableStreamAudio(!CGlobalInstance::isAudioMute);
+    m_toolbar->slotMicPhone(CGlobalInstance::isAudioMute);
     CGlobalInstance::isVideoMute = CGlobalInstance::preferences.videoMute || !conference.withVideo;
-    CGlobalInstance::veltoSdk->EnableStreamVideo(!CGlobalInstance::isVideoMute);
-    m_videoWidget->setVisible(!CGlobalInstance::isVideoMute);
-    m_pictureLabel->setVisible(CGlobalInstance::isVideoMute);
-}
-
-void VideoWidget::closeOwnStream()
-{
-    if (!m_streamOpen)
-        return;
-    m_streamOpen = false;
-    if (m_audioOnly)
-        CGlobalInstance::veltoSdk->CloseSingleAudioStream(m_ownRender);
+    if (CGlobalInstance::isVideoMute)
+        showMainPicture(":/icons/no_video");
     else
-        CGlobalInstance::veltoSdk->CloseLocalPreview(m_ownRender);
+        showMainVideo();
+    m_toolbar->slotMuteVideo(CGlobalInstance::isVideoMute);
+    setConferenceInfo();
+    m_nickname->setNickname(CGlobalInstance::userInfo.mUserName);
+    m_nickname->setUserJid(CGlobalInstance::userInfo.myJid);
+    m_nickname->setIndex(m_ownRender.id);
+    isVisibleControlWidget(true);
+    m_starting = false;
 }
 
-void VideoWidget::slotLeaveConference()
+void VideoWidget::setConferenceInfo()
 {
-    closeOwnStream();
-    if (CGlobalInstance::isWhiteboard) {
-        CGlobalInstance::veltoSdk->SendWhiteboard("destroy", "static/apps/drawing/index.html", "");
-        CGlobalInstance::isWhiteboard = false;
-    }
-    if (CGlobalInstance::isSecondStreamModel || CGlobalInstance::isShareWhiteboard) {
-        if (CGlobalInstance::isSecondStreamModel)
-            CGlobalInstance::veltoSdk->RemoveScreenShareStream(CGlobalInstance::userInfo.shareLabel);
-        CGlobalInstance::veltoSdk->SendAnnotate("destroy", "", "", "");
-        CGlobalInstance::isShareWhiteboard = false;
-    }
-    close();
+    ui->lblInfoId->setText(QString::fromStdString(CGlobalInstance::conferenceInfo.room));
+    ui->lblInfoName->setText(QString::fromStdString(CGlobalInstance::userInfo.mUserName));
+    ui->lblInfoType->setText(meetingTypeText(CGlobalInstance::conferenceInfo.conferenceType));
+    ui->lblInfoRole->setText(roleText(CGlobalInstance::veltoSdk->isModerator()));
+    setUserListWidget();
 }
 
-void VideoWidget::closeEvent(QCloseEvent* event)
+QString VideoWidget::meetingTypeText(int type)
 {
-    if (CGlobalInstance::isJoinConference) {
-        CGlobalInstance::veltoSdk->LeaveConference();
-        if (CGlobalInstance::isAnonymousLogin) {
-            CGlobalInstance::veltoSdk->Logout();
-            QCoreApplication::exit(0);
-        }
+    switch (type) {
+    case 0: return tr("one-time meeting");
+    case 1: return tr("Periodic meeting");
+    case 2: return tr("temporary meeting");
+    case 3: return tr("fixed meeting");
+    default: return QString();
     }
-    event->accept();
 }
+
+QString VideoWidget::roleText(bool moderator) { return moderator ? tr("Moderator") : tr("Common user"); }
+
+// ---------------------------------------------------------------------------
+// Notices
 
 void VideoWidget::slotNotice(int notice)
 {
-    auto* widget = new QNoticeWidget(int(m_notices.size()), notice, geometry(), nullptr);
+    // The lowest index no open notice holds: a closed notice's place is reused.
+    int index = 0;
+    while (std::any_of(m_notices.begin(), m_notices.end(),
+                       [index](QNoticeWidget* shown) { return shown->property("noticeIndex").toInt() == index; }))
+        ++index;
+    auto* widget = new QNoticeWidget(index, notice, geometry(), nullptr);
+    widget->setProperty("noticeIndex", index);
     connect(this, &VideoWidget::sigTranslatorLanguage, widget, &QNoticeWidget::slotTranslatorLanguage);
     connect(widget, &QNoticeWidget::sigCloseWidget, this, [this](QNoticeWidget* closing) {
         const auto found = std::find(m_notices.begin(), m_notices.end(), closing);
@@ -160,13 +300,135 @@ void VideoWidget::slotNotice(int notice)
     m_notices.push_back(widget);
 }
 
-void VideoWidget::slotShowSubWidget(std::string, bool, std::string, int splitScreen, std::string partipants)
+// ---------------------------------------------------------------------------
+// Leave and close
+
+void VideoWidget::closeOwnStream()
 {
-    CGlobalInstance::eSplitScreen = splitScreen;
-    CGlobalInstance::user_subwidgets = CGlobalInstance::split(partipants, ",");
+    if (!m_streamOpen)
+        return;
+    m_streamOpen = false;
+    if (m_audioOnly)
+        CGlobalInstance::veltoSdk->CloseSingleAudioStream(m_ownRender);
+    else
+        CGlobalInstance::veltoSdk->CloseLocalPreview(m_ownRender);
 }
 
-void VideoWidget::slotShowWidget(bool isVisible) { setVisible(isVisible); }
+void VideoWidget::resetMeetingState()
+{
+    CGlobalInstance::user_subwidgets.clear();
+    CGlobalInstance::polling.clear();
+    CGlobalInstance::isSecondStreamModel = false;
+    CGlobalInstance::isWhiteboard = false;
+    CGlobalInstance::isShareWhiteboard = false;
+    CGlobalInstance::isAudioMute = false;
+    CGlobalInstance::isVideoMute = false;
+    CGlobalInstance::answerUserId.clear();
+    CGlobalInstance::resolution = VideoResolution();
+    CGlobalInstance::eSplitScreen = 0;
+    CGlobalInstance::selectAppId = 0;
+}
+
+void VideoWidget::slotLeaveConference()
+{
+    if (m_starting) {
+        // Inside the SDK's join call: leave once it has returned.
+        QTimer::singleShot(0, this, &VideoWidget::slotLeaveConference);
+        return;
+    }
+    if (m_left) {
+        close();
+        return;
+    }
+    m_left = true;
+    // Every render this window started stops before any renderer goes.
+    removeAllStream();
+    stopSelfViewRender();
+    if (m_masterRender.id != 0 && m_masterRender.label != m_ownRender.label)
+        CGlobalInstance::veltoSdk->StopRenderStream(int(m_masterRender.id), m_masterRender.label);
+    m_masterRender.id = 0;
+    closeOwnStream();
+    if (CGlobalInstance::isWhiteboard) {
+        CGlobalInstance::veltoSdk->SendWhiteboard("destroy", "static/apps/drawing/index.html", "");
+        CGlobalInstance::isWhiteboard = false;
+    }
+    if (CGlobalInstance::isSecondStreamModel) {
+        removeSecondStream();
+        CGlobalInstance::veltoSdk->SendAnnotate("destroy", "", "", "");
+    } else if (CGlobalInstance::isShareWhiteboard) {
+        CGlobalInstance::veltoSdk->SendAnnotate("destroy", "", "", "");
+    }
+    resetMeetingState();
+    close();
+}
+
+void VideoWidget::closeEvent(QCloseEvent* event)
+{
+    if (CGlobalInstance::isJoinConference) {
+        if (CGlobalInstance::veltoSdk->LeaveConference() != 0) {
+            // No media engine: the SDK reports no leave, so end the meeting here.
+            CGlobalInstance::isJoinConference = false;
+            CGlobalInstance::clearUserList();
+            slotLeaveConference();
+        }
+        if (CGlobalInstance::isAnonymousLogin)
+            VideoControlWidget::endAnonymousSession();
+    }
+    if (!m_left)
+        slotLeaveConference();
+    m_statics->hide();
+    m_topWidget->hide();
+    m_toolbar->hideWidget();
+    event->accept();
+}
+
+// ---------------------------------------------------------------------------
+// Full screen, show, hide
+
+void VideoWidget::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        if (isFullScreen()) {
+            m_toolbar->setFullScreen(false);
+            showNormal();
+        }
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void VideoWidget::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    if (!m_toolbar)
+        return;
+    const QRect screen = CGlobalInstance::getScreenRect();
+    m_toolbar->setFullScreen(width() == screen.width() && height() == screen.height());
+    m_pictureLabel->setGeometry(ui->videoWidget->rect());
+    resizeWidget();
+}
+
+void VideoWidget::hideEvent(QHideEvent* event)
+{
+    if (m_statics->isVisible())
+        m_statics->hide();
+    if (!CGlobalInstance::isWhiteboard && m_toolbar->isVisible()) {
+        m_toolbar->hideWidget();
+        m_nickname->hide();
+    }
+    QWidget::hideEvent(event);
+}
+
+void VideoWidget::slotShowWidget(bool isVisible)
+{
+    if (isVisible) {
+        show();
+        return;
+    }
+    hide();
+    if (CGlobalInstance::isWhiteboard)
+        isVisibleControlWidget(true);
+}
 
 void VideoWidget::slotMacVideoWidget()
 {
@@ -178,11 +440,3 @@ void VideoWidget::slotMacVideoWidget()
     }
     raise();
 }
-
-// The panels these events belong to are not part of this build.
-void VideoWidget::slotUpdateMasterScreen(std::string, std::string, bool) {}
-void VideoWidget::slotChangeNickname(std::string) {}
-void VideoWidget::slotTranferModerator(std::string) {}
-void VideoWidget::slotRemoveUser(std::string) {}
-void VideoWidget::slotChatMessage(std::string, std::string) {}
-void VideoWidget::slotAnnotate(std::string, std::string, std::string) {}

@@ -4,30 +4,69 @@
 #include <QDebug>
 #include <QEventLoop>
 #include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QRandomGenerator>
 #include <QSslCertificate>
-#include <QTimer>
+#include <QSslSocket>
 #include <QVector>
+
+#include <chrono>
+#include <future>
+#include <mutex>
+
+#include "updatecheck.h"
 
 namespace {
 
-// The manifest server; VELTO_UPDATE_HOST (host[:port]) points the program at another one.
-const char* const kDefaultUpdateHost = "localhost:8443";
-const char* const kManifestPath = "/download/bm/version_mac_bm.json";
-// Start-up waits for the manifest, so a silent server must not hold it for long.
-const int kManifestTimeoutMs = 5000;
-
-QString manifestUrl()
+QSslConfiguration buildSslConfiguration(const QString& bundle)
 {
-    const QString host = qEnvironmentVariableIsEmpty("VELTO_UPDATE_HOST")
-                             ? QString(kDefaultUpdateHost)
-                             : qEnvironmentVariable("VELTO_UPDATE_HOST");
-    return "https://" + host + kManifestPath;
+    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+    config.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    // Without an extra bundle Qt looks the system's CAs up by itself when a
+    // peer needs one; an explicit list replaces that lookup, so it has to
+    // carry the system's CAs beside the extra ones.
+    if (!bundle.isEmpty())
+        config.setCaCertificates(QSslConfiguration::systemCaCertificates() +
+                                 QSslCertificate::fromPath(bundle, QSsl::Pem));
+    return config;
+}
+
+// Decoding every system CA costs tens of milliseconds: it is done once per
+// bundle, on a worker thread, while the GUI thread goes on.
+struct TrustStoreState {
+    std::mutex mutex;
+    QString bundle;  // what `config` was built for
+    std::shared_future<QSslConfiguration> config;
+    int builds = 0;
+};
+
+TrustStoreState& trustStoreState()
+{
+    static TrustStoreState state;
+    return state;
+}
+
+// Waits for the build still running, then drops the configuration while Qt
+// and OpenSSL are still there to free it.
+void releaseTrustStore()
+{
+    TrustStoreState& state = trustStoreState();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    state.config = std::shared_future<QSslConfiguration>();
+}
+
+std::shared_future<QSslConfiguration> trustStore()
+{
+    const QString bundle = qEnvironmentVariable("VELTO_CA_BUNDLE");
+    TrustStoreState& state = trustStoreState();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    if (!state.config.valid() || state.bundle != bundle) {
+        if (state.builds == 0)
+            qAddPostRoutine(releaseTrustStore);
+        state.bundle = bundle;
+        state.config = std::async(std::launch::async, buildSslConfiguration, bundle).share();
+        ++state.builds;
+    }
+    return state.config;
 }
 
 QVector<QRgb> greyPalette()
@@ -102,58 +141,33 @@ QString CommonHelper::getBase64(QString text)
 
 bool CommonHelper::getUpdateInfo(QString& version, QString& fileName, QString& downPath, QString& md5)
 {
-    const QString url = manifestUrl();
-    qDebug() << "update manifest:" << url;
-
-    QNetworkRequest request{QUrl(url)};
-    request.setSslConfiguration(sslConfiguration());
-
-    // The manager owns the reply; both end with this call.
-    QNetworkAccessManager manager;
+    UpdateCheck check(UpdateCheck::kMenuTimeoutMs);
     QEventLoop loop;
-    QNetworkReply* reply = manager.get(request);
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    // Aborting finishes the reply with an error, which ends the wait.
-    QTimer::singleShot(kManifestTimeoutMs, reply, &QNetworkReply::abort);
-    if (!reply->isFinished())
+    QObject::connect(&check, &UpdateCheck::finished, &loop, &QEventLoop::quit);
+    if (!check.isFinished())
         loop.exec();
-
-    const QByteArray body = reply->readAll();
-    const QNetworkReply::NetworkError error = reply->error();
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    // Redirects are not followed: only a 2xx answer carries the manifest.
-    if (error != QNetworkReply::NoError || status < 200 || status > 299) {
-        qDebug() << "update manifest not available:" << error << status;
+    UpdateInfo info{version, fileName, downPath, md5};
+    if (!check.read(info))
         return false;
-    }
-    qDebug() << "update manifest:" << body;
-
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(body, &parseError);
-    if (parseError.error != QJsonParseError::NoError)
-        return false;
-    if (!document.isObject())
-        return true;
-
-    const QJsonObject manifest = document.object();
-    const std::pair<const char*, QString*> members[] = {
-        {"version", &version}, {"fileName", &fileName}, {"downPath", &downPath}, {"md5", &md5}};
-    for (const auto& [name, output] : members) {
-        if (!manifest.contains(name))
-            continue;
-        *output = manifest.value(name).toString();
-        qDebug() << name << *output;
-    }
+    version = info.version;
+    fileName = info.fileName;
+    downPath = info.downPath;
+    md5 = info.md5;
     return true;
 }
 
 QSslConfiguration CommonHelper::sslConfiguration()
 {
-    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
-    config.setPeerVerifyMode(QSslSocket::VerifyPeer);
-    const QString bundle = qEnvironmentVariable("VELTO_CA_BUNDLE");
-    if (!bundle.isEmpty())
-        config.setCaCertificates(QSslConfiguration::systemCaCertificates()
-                                 + QSslCertificate::fromPath(bundle, QSsl::Pem));
-    return config;
+    return trustStore().get();
+}
+
+bool CommonHelper::sslConfigurationReady()
+{
+    return trustStore().wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+}
+
+int CommonHelper::sslConfigurationBuilds()
+{
+    std::lock_guard<std::mutex> lock(trustStoreState().mutex);
+    return trustStoreState().builds;
 }

@@ -23,15 +23,23 @@ public:
     static QStringList getTimeList(int hour, int minute, bool today);
     // Base64 of the text's UTF-8 bytes.
     static QString getBase64(QString text);
-    // Fetches the update manifest. Returns true when a 2xx answer arrived and
-    // parsed as JSON; members that are present overwrite their output, the others
-    // keep the caller's values. A network error, any other HTTP status or no
-    // answer within a few seconds returns false with the outputs untouched.
+    // Fetches the update manifest, waiting for it (at most a few seconds).
+    // Returns true when a 2xx answer arrived and parsed as JSON; members that
+    // are present overwrite their output, the others keep the caller's values.
+    // A network error, any other HTTP status or no answer in time returns
+    // false with the outputs untouched. UpdateCheck does the same without
+    // waiting.
     static bool getUpdateInfo(QString& version, QString& fileName, QString& downPath, QString& md5);
 
-    // TLS settings for the program's own requests: the system's CAs plus the
-    // certificates of the file named by VELTO_CA_BUNDLE, peers always verified.
+    // TLS settings for every request of the program: the system's CAs plus
+    // the certificates of the file named by VELTO_CA_BUNDLE, peers always
+    // verified. Built once per bundle on a worker thread (the first call
+    // starts it); waits for that build while it runs. Any thread.
     static QSslConfiguration sslConfiguration();
+    // Starts that build if needed and tells, without waiting, whether it is done.
+    static bool sslConfigurationReady();
+    // How many times it was built in this process.
+    static int sslConfigurationBuilds();
 };
 
 #endif // COMMONHELPER_H
