@@ -176,3 +176,28 @@ TEST_F(InstanceTest, GuardLeftByACrashedProcessDoesNotBlockTheStart)
     expectSecondStartDelivers(*first);
     expectQuitOnSigterm(*first);
 }
+
+TEST_F(InstanceTest, StartsAtTheSameTimeLeaveExactlyOneFirstInstance)
+{
+    std::vector<std::unique_ptr<QProcess>> starts;
+    for (int i = 0; i < 4; ++i)
+        starts.push_back(start());
+    QProcess* first = nullptr;
+    int firsts = 0;
+    int delivered = 0;
+    for (auto& process : starts) {
+        const QString line = readLine(*process);
+        if (line == "first") {
+            first = process.get();
+            ++firsts;
+        } else {
+            delivered += line == "sent:1";
+            EXPECT_TRUE(process->waitForFinished(10000));
+        }
+    }
+    ASSERT_EQ(firsts, 1);
+    EXPECT_EQ(delivered, 3);
+    for (int i = 0; i < delivered; ++i)
+        EXPECT_EQ(readLine(*first), "message:message from other instance.");
+    expectQuitOnSigterm(*first);
+}

@@ -5,18 +5,23 @@
 #include "FakeVeltoInterface.h"
 #include "cglobalinstance.h"
 
+#include "addcontactswidget.h"
 #include "avcheckwidget.h"
 #include "calendarwidget.h"
+#include "contactitem.h"
+#include "detailreservationwidget.h"
+#include "detailwidget.h"
 #include "dumpwidget.h"
 #include "joinmeetwidget.h"
 #include "loginwidget.h"
+#include "meetitem.h"
+#include "meetsetwidget.h"
 #include "messagebox.h"
 #include "preferenceswidget.h"
 #include "callwidget.h"
-#include "joinmeetwidget.h"
-#include "loginwidget.h"
-#include "messagebox.h"
 #include "qcallsipwidget.h"
+#include "profilewidget.h"
+#include "qbasecontactswidget.h"
 #include "qconferencedelaywidget.h"
 #include "qconferenceinfowidget.h"
 #include "qgetmoderatorwidget.h"
@@ -30,10 +35,14 @@
 #include "qtopwidget.h"
 #include "quserinfowidget.h"
 #include "screensharewidget.h"
+#include "recentsitem.h"
+#include "reservationmeetwidget.h"
+#include "ringcallwidget.h"
+#include "ringingwidget.h"
 #include "subvideowidget.h"
+#include "veltoupdate.h"
 #include "videocontrolwidget.h"
 #include "videowidget.h"
-#include "veltoupdate.h"
 #include "whiteboardmenuwidget.h"
 #include "whiteboardwidget.h"
 
@@ -41,6 +50,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDateTime>
 #include <QPointer>
 #include <QTest>
 
@@ -122,6 +132,55 @@ std::vector<WindowCase> windows()
         // --- home pages and calls
         {"JoinMeetWidget", [] { return new JoinMeetWidget(); }, {}},
         {"CalendarWidget", [] { return new CalendarWidget(); }, {}},
+        {"ProfileWidget", [] { return new ProfileWidget("demo", "demo@example.org", "Demo User", "555"); }, {}},
+        {"ReservationMeetWidget", [] { return new ReservationMeetWidget("Demo"); },
+         {"periodicCheckBox", "btnRight", "btnLeft", "btnCalendar", "btnCalendar_2", "periodicCheckBox"}},
+        {"ReservationMeetWidget filled",
+         [] {
+             auto* form = new ReservationMeetWidget("Demo");
+             conferences_info meeting;
+             meeting.title = "Weekly";
+             meeting.startTime = std::to_string((QDateTime::currentSecsSinceEpoch() + 86400) * 1000);
+             meeting.lengthTime = 6 * 3600;
+             meeting.cycle = 1;
+             meeting.cycleDmy = 1;
+             meeting.cycleEndDay = std::to_string((QDateTime::currentSecsSinceEpoch() + 30 * 86400) * 1000);
+             form->setReservationInfo(&meeting);
+             return form;
+         },
+         {}},
+        {"MeetSetWidget", [] { return new MeetSetWidget("10000001"); }, {"btnRandom", "btnRandom", "btnCancel"}},
+        {"DetailWidget",
+         [] {
+             auto* popup = new DetailWidget();
+             popup->setDetailWidget("Fixed", "10000001", "CTF1", "0", 0, "1234", "4321");
+             popup->setDetailWidget("Review", "30000001", "CTA0", "4102444800000", 3600, "", "Demo");
+             return popup;
+         },
+         {}},
+        {"DetailReservationWidget",
+         [] {
+             auto* popup = new DetailReservationWidget();
+             popup->setImage(false);
+             popup->setDetailWidget("c1", "Weekly", "30000002", "4102444800000", 3600, "", "4321", 1, 1,
+                                    "4105036800000");
+             return popup;
+         },
+         {}},
+        {"MeetItem", [] { return new MeetItem("c1", "A rather long meeting title here", "30000001", "12-10 18:00"); },
+         {}},
+        {"QBaseContactsWidget", [] { return new QBaseContactsWidget("Contacts", "2/32", true); }, {}},
+        {"ContactItem", [] { return new ContactItem("Alice", "", "Alice Chen", true, "pc-win"); }, {}},
+        {"RecentsItem", [] { return new RecentsItem("alice", "Alice Chen", 0, 1700000000, 1, false); }, {}},
+        {"AddContactsWidget", [] { return new AddContactsWidget(); }, {"btnAddContact"}},
+        {"RingCallWidget",
+         [] {
+             auto* window = new RingCallWidget("alice@127.0.0.1/pc", "", 1, "Alice Chen", "");
+             window->showWidget();
+             return window;
+         },
+         {"btnClose"}},
+        {"RingingWidget", [] { return new RingingWidget("alice", 0, "Alice Chen", 0); }, {}},
         // --- whiteboard and annotation
         {"WhiteboardWidget", [] { return new WhiteboardWidget(true); },
          {"btnText", "btnLine", "btnErase", "btnRed", "btnX", "btnXXXL", "btnClear"}},

@@ -18,7 +18,10 @@
 #include <type_traits>
 
 #include "Base/qbaselabel.h"
+#include "Base/qbasecontactswidget.h"
 #include "Dialogs/calendarwidget.h"
+#include "Dialogs/detailreservationwidget.h"
+#include "Dialogs/detailwidget.h"
 #include "Dialogs/joinmeetwidget.h"
 #include "Dialogs/messagebox.h"
 #include "Dialogs/preferenceswidget.h"
@@ -32,6 +35,7 @@
 #include "Tools/iconhelper.h"
 #include "Tools/settings.h"
 #include "Tools/updatecheck.h"
+#include "Home/homerules.h"
 #include "cveltocallback.h"
 #include "loginwidget.h"
 #include "systemtray.h"
@@ -118,6 +122,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
 {
     ui->setupUi(this);
     setMouseTracking(true);
+    installEventFilter(this);
     setWindowTitle(tr("Meeting"));
     setWindowIcon(QPixmap(":/images/logo"));
     ui->topBar->hide();
@@ -146,6 +151,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     connect(m_tray, &SystemTray::sigExitApplication, this, &MainWindow::exitApplication);
 
     m_calendar = new CalendarWidget(this);
+    connect(m_calendar, &CalendarWidget::sigSelectedDate, this, &MainWindow::slotSelectedDate);
     m_calendar->hide();
 
     for (const Tab& tab : kTabs)
@@ -164,6 +170,10 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
         connect(ui->*kTabs[page].label, &QBaseLabel::clicked, this, [this, page] { switchPage(ePAGE(page)); });
 
     initHomePage();
+    initMeetPage();
+    initReservationPage();
+    initRecentsPage();
+    initContactsPage();
 
     // Every record that travels in the window's signals, registered once.
     qRegisterMetaType<std::string>("std::string");
@@ -173,7 +183,13 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     qRegisterMetaType<RECENTITEM>("RECENTITEM");
     connect(this, &MainWindow::sigStartConference, this, &MainWindow::slotStartConference);
     connect(this, &MainWindow::sigSetConferenceInfo, this, &MainWindow::slotSetConferenceInfo);
+    connect(this, &MainWindow::sigUpdateMyConferences, this, &MainWindow::slotUpdateMyConferences);
+    connect(this, &MainWindow::sigGetContacts, this, &MainWindow::slotShowContacts);
+    connect(this, &MainWindow::sigRingCall, this, &MainWindow::slotRingCall);
+    connect(this, &MainWindow::sigPresence, this, &MainWindow::slotPresence);
+    connect(this, &MainWindow::sigUpdateRecentItem, this, &MainWindow::slotUpdateRecentItem);
     connect(this, &MainWindow::sigMessageBox, this, &MainWindow::slotMessageBox);
+    connect(this, &MainWindow::sigDownloadImage, this, &MainWindow::slotDownloadImage);
     connect(this, &MainWindow::sigDelayConference, this, &MainWindow::slotDelayConference);
     connect(this, qOverload<bool>(&MainWindow::sigMuteVideo), this, &MainWindow::slotMuteVideo);
     connect(this, &MainWindow::sigKickout, this, &MainWindow::slotKickout);
@@ -202,6 +218,11 @@ MainWindow::~MainWindow()
     delete m_tray;
     delete m_popupMenu;
     delete m_loginWidget;
+    for (QWidget* popup : {static_cast<QWidget*>(detailWidget), static_cast<QWidget*>(detailReservationWidget)}) {
+        if (popup && popup->isVisible())
+            popup->close();
+        delete popup;
+    }
 #ifdef Q_OS_MACOS
     delete m_menuBar;
 #endif
@@ -263,6 +284,25 @@ void MainWindow::switchPage(ePAGE page)
         return;
     unselectedPage(m_currentPage);
     selectedPage(page);
+    switch (page) {
+    case MEET_PAGE:
+        reloadMeetList();
+        break;
+    case RESERVATION_PAGE:
+        reloadReservationList();
+        break;
+    case RECENTS_PAGE:
+        if (!contactsSeeded)
+            requestContacts();
+        updateRecentItems();
+        break;
+    case CONTACTS_PAGE:
+        contactsWidget->setMaxHeight(ui->contactsPage->height() - searchContainer->height());
+        requestContacts();
+        break;
+    default:
+        break;
+    }
 }
 
 void MainWindow::addMenuBar()
@@ -382,9 +422,7 @@ void MainWindow::initHomePage()
             [this] { runAfterDeviceCheck(this, [this] { slotCreateConference(); }); });
     connect(ui->btnJoinMeet, &QToolButton::clicked, this,
             [this] { runAfterDeviceCheck(this, [this] { slotJoinConference(); }); });
-    connect(ui->btnReservationMeet, &QToolButton::clicked, this, [this] {
-        openWindow(new ReservationMeetWidget(QString::fromStdString(CGlobalInstance::userInfo.mUserName), nullptr));
-    });
+    connect(ui->btnReservationMeet, &QToolButton::clicked, this, [this] { createReservationMeetWidget(nullptr); });
 }
 
 void MainWindow::slotTranslatorLanguage()
@@ -405,6 +443,9 @@ void MainWindow::slotTranslatorLanguage()
     ui->lblInstantMeet->setText(tr("Instant Meeting"));
     ui->lblJoinMeet->setText(tr("Join Meeting"));
     ui->lblReservationMeet->setText(tr("Reservation Meeting"));
+    addContactAction->setText(tr("add a new contact"));
+    setPageDate(false, meetDate);
+    setPageDate(true, reservationDate);
 }
 
 void MainWindow::slotReceiveMessage(QString message)
@@ -510,9 +551,12 @@ void MainWindow::dropSession()
 {
     hide();
     ringCallList.clear();
+    m_acceptedCallers.clear();
     CGlobalInstance::veltoSdk->LeaveConference();
-    // Also deletes the rows' widgets.
-    ui->recentsListWidget->clear();
+    clearListWidget(ui->recentsListWidget);
+    // The next account starts from its own contacts' presence.
+    CGlobalInstance::userOnline.clear();
+    contactsSeeded = false;
     CGlobalInstance::preferences.autoLogin = false;
 }
 
@@ -787,6 +831,7 @@ void MainWindow::slotMessageBox(int code)
 
 void MainWindow::insertRingCallList(std::string userId, std::string nickName, int callType)
 {
+    userId = home::lowerId(std::move(userId));
     if (ringCallList.count(userId))
         return;
     RINGCALLITEM entry;
@@ -798,6 +843,7 @@ void MainWindow::insertRingCallList(std::string userId, std::string nickName, in
 
 void MainWindow::removeRingCallList(std::string userId, bool answered)
 {
+    userId = home::lowerId(std::move(userId));
     const auto found = ringCallList.find(userId);
     if (found == ringCallList.end())
         return;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QMainWindow>
 #include <QPoint>
 #include <QPointer>
@@ -8,7 +9,9 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "VeltoInterface.h"
 #include "cglobalinstance.h"
@@ -18,7 +21,13 @@ namespace Ui {
 class MainWindow;
 }
 class CalendarWidget;
+class DetailReservationWidget;
+class DetailWidget;
 class LoginWidget;
+class QBaseContactsWidget;
+class QBaseSearchLineEdit;
+class QListWidget;
+class RingCallWidget;
 class MessageBox;
 class QAction;
 class QMenu;
@@ -98,6 +107,8 @@ public:
     LoginWidget* loginWidget() const { return m_loginWidget; }
     SystemTray* systemTray() const { return m_tray; }
     ePAGE currentPage() const { return m_currentPage; }
+    // The number of the user's personal meeting room, as the Meet page shows it.
+    std::string personalRoom() const;
 
 signals:
     void sigStartConference();
@@ -179,6 +190,32 @@ public slots:
     void slotNetworkError();
     void slotCheckNetwork();
 
+    // Meet and Reservation pages
+    void slotUpdateMyConferences(const conferences& data);
+
+    // Contacts, presence, recents and the own photo
+    void slotShowContacts(conference_contacts& data);
+    void slotPresence(std::string userId, bool onLine);
+    void slotUpdateRecentItem(RECENTITEM item);
+    void slotDownloadImage(QString url);
+
+    // Ring calls
+    void slotRingCall(std::string userJid, std::string type, std::string roomId, std::string nickName,
+                      int callType, int isCaller, std::string meetPassword);
+    void slotRinging(std::string userId, int callType, std::string nickName, int64_t time);
+    void slotRingTimeout(std::string nickName);
+
+public:
+    // Meet and Reservation pages
+    void getConferences(int count, std::string date, QListWidget* list, int page, QString status);
+    // Removes every row of a list together with its row widget.
+    static void clearListWidget(QListWidget* list);
+    void createReservationMeetWidget(const conferences_info* info);
+    void setUserOnline();
+    void searchContactByName(QString text);
+    void updateRecentItems();
+
+public slots:
     // The whiteboard relay: opens, feeds and closes the read-only whiteboard.
     void slotWhiteBoard(std::string action, std::string data);
 
@@ -189,6 +226,7 @@ public:
     WhiteboardWidget* drawerWhiteboard() const;
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -228,6 +266,33 @@ private:
     void showPreferences();
     void showUpdate();
 
+    // Meet and Reservation pages (mainwindow_meetings.cpp)
+    void initMeetPage();
+    void initReservationPage();
+    void reloadMeetList();
+    void reloadReservationList();
+    void setPageDate(bool reservation, const QDateTime& date);
+    void moveMeetDate(int days);
+    void moveReservationDate(int days);
+    void openCalendar(bool reservation);
+    void slotSelectedDate(const QDate& date);
+    void showMeetingDetails(QListWidget* list, const std::string& meetId);
+    void copyPersonalShareLink();
+    void appendRow(QListWidget* list, QWidget* row, bool atTop = false);
+
+    // Contacts and recents (mainwindow_contacts.cpp)
+    void initRecentsPage();
+    void initContactsPage();
+    void clearRecents();
+    void addContactRow(const conference_contact& contact, bool online);
+    void showAddContacts();
+    void requestContacts();
+    void showOwnPhoto(const QString& path);
+    void showDefaultPhoto();
+
+    // Ring calls (mainwindow_ringcall.cpp)
+    void sendProcessed();
+
     Ui::MainWindow* ui;
     SystemTray* m_tray = nullptr;
     LoginWidget* m_loginWidget = nullptr;
@@ -256,4 +321,33 @@ private:
     // The drawer's whiteboard while the meeting toolbar has one open; owned
     // here, opened and closed by the toolbar's whiteboard signal.
     QPointer<WhiteboardWidget> m_drawerWhiteboard;
+
+    // Meet and Reservation pages: each page's day and the day its queries send.
+    QDateTime meetDate;
+    QDateTime reservationDate;
+    QString meetDateText;
+    QString reservationDateText;
+    // Built on the first row press of their page, reused for every later
+    // one, deleted with the main window.
+    DetailWidget* detailWidget = nullptr;
+    DetailReservationWidget* detailReservationWidget = nullptr;
+    // One details record per popup: Edit opens the meeting its popup shows.
+    conferences_info detailInfo;
+    conferences_info reservationDetailInfo;
+
+    // Contacts page
+    std::vector<conference_contact> contactList;  // the last list delivered, sorted
+    bool contactsSeeded = false;
+    QBaseSearchLineEdit* searchLineEdit = nullptr;
+    QWidget* searchContainer = nullptr;
+    QBaseContactsWidget* contactsWidget = nullptr;
+    QMenu* contactsMenu = nullptr;
+    QAction* addContactAction = nullptr;
+    // Presence events come in bursts: one contact reload per burst.
+    QTimer* m_presenceTimer = nullptr;
+
+    // Ring calls: the open incoming-call window of each caller address, and
+    // the callers whose call this device accepted (only they may send "join").
+    std::map<std::string, QObject*> m_incomingCalls;  // entries leave when their window is destroyed
+    std::set<std::string> m_acceptedCallers;
 };

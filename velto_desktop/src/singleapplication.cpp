@@ -2,10 +2,14 @@
 
 #include <QDateTime>
 #include <QDebug>
+#include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QLockFile>
 #include <QMutex>
+#include <QThread>
 #include <QSocketNotifier>
 #include <QTextStream>
 
@@ -59,26 +63,21 @@ void myMessageOutput(QtMsgType, const QMessageLogContext& context, const QString
 }
 
 SingleApplication::SingleApplication(int& argc, char** argv, const QString& key)
-    : QApplication(argc, argv), m_key(key)
+    : QApplication(argc, argv), m_key(key + "-" + QString::number(::getuid()))
 {
-    m_sharedMemory.setKey(key);
-    if (m_sharedMemory.attach(QSharedMemory::ReadWrite)) {
-        if (connectToRunning()) {
-            m_isRunning = true;
-            return;
-        }
-        // The guard outlived a process that crashed: nobody answers under it.
-        // Keep it attached and serve in its place.
-        qDebug() << "Single-instance guard left behind; taking it over.";
+    m_lock = new QLockFile(QDir::tempPath() + "/" + m_key + ".lock");
+    // Only a holder that has died leaves a stale lock, however long it ran.
+    m_lock->setStaleLockTime(0);
+    if (m_lock->tryLock(0)) {
         startServer();
         return;
     }
-    if (!m_sharedMemory.create(1, QSharedMemory::ReadWrite)) {
-        qDebug() << "Unable to create single instance.";
-        watchQuitSignals();
+    if (m_lock->error() == QLockFile::LockFailedError) {
+        m_isRunning = true;
         return;
     }
-    startServer();
+    qDebug() << "Unable to create single instance.";
+    watchQuitSignals();
 }
 
 SingleApplication::~SingleApplication()
@@ -91,6 +90,7 @@ SingleApplication::~SingleApplication()
         ::close(quitPipe[1]);
         quitPipe[0] = quitPipe[1] = -1;
     }
+    delete m_lock;  // unlocks
 }
 
 bool SingleApplication::connectToRunning()
@@ -99,9 +99,16 @@ bool SingleApplication::connectToRunning()
         m_peer = new QLocalSocket(this);
     if (m_peer->state() == QLocalSocket::ConnectedState)
         return true;
-    m_peer->connectToServer(m_key, QIODevice::WriteOnly);
-    if (m_peer->waitForConnected(kWaitMs))
-        return true;
+    const QDeadlineTimer deadline(kWaitMs);
+    for (;;) {
+        m_peer->connectToServer(m_key, QIODevice::WriteOnly);
+        if (m_peer->waitForConnected(int(deadline.remainingTime())))
+            return true;
+        if (deadline.hasExpired())
+            break;
+        m_peer->abort();
+        QThread::msleep(20);
+    }
     qDebug() << "waitForConnected == " << m_peer->errorString();
     return false;
 }
@@ -109,6 +116,8 @@ bool SingleApplication::connectToRunning()
 void SingleApplication::startServer()
 {
     m_localServer = new QLocalServer(this);
+    m_localServer->setSocketOptions(QLocalServer::UserAccessOption);
+    // Only the lock's holder gets here: a socket of that name is a dead one's.
     QLocalServer::removeServer(m_key);
     connect(m_localServer, &QLocalServer::newConnection, this, &SingleApplication::receiveMessage);
     if (!m_localServer->listen(m_key))

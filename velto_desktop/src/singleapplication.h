@@ -1,14 +1,17 @@
 #pragma once
 
 #include <QApplication>
-#include <QSharedMemory>
 #include <QString>
 
 class QLocalServer;
+class QLockFile;
 class QLocalSocket;
 
 // The application object: lets one instance of the program run per user and
-// hands the text of a second start to the first. It also turns the platform's
+// hands the text of a second start to the first. The guard is a lock file of
+// the user's (only the death of its holder frees it, so two starts at once
+// cannot both win), and the message socket is named per user and open to
+// that user only. It also turns the platform's
 // quit requests (the application's close event, and SIGTERM, SIGINT or SIGHUP
 // from the session) into sigQuit.
 class SingleApplication : public QApplication {
@@ -33,14 +36,15 @@ protected:
     bool event(QEvent* event) override;
 
 private:
-    // Connects to the running instance's server, within 1000 ms.
+    // Connects to the running instance's server, within 1000 ms (the first
+    // instance may still be setting its server up).
     bool connectToRunning();
     void startServer();
     void watchQuitSignals();
 
     bool m_isRunning = false;
-    QString m_key;
-    QSharedMemory m_sharedMemory;
+    QString m_key;  // the given key and the user: the lock's and the server's name
+    QLockFile* m_lock = nullptr;
     QLocalServer* m_localServer = nullptr;
     // The connection to the running instance, made while telling a live guard
     // from one a crashed process left behind.

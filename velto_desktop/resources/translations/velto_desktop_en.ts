@@ -29,6 +29,165 @@
     </message>
 </context>
 <context>
+    <name>AddContactsWidget</name>
+    <message>
+        <source>Add Contacts</source>
+        <translation>Add Contacts</translation>
+    </message>
+    <message>
+        <source>Please input username or email address</source>
+        <translation>Please input username or email address</translation>
+    </message>
+    <message>
+        <source>Remarks Name</source>
+        <translation>Remarks Name</translation>
+    </message>
+    <message>
+        <source>Add</source>
+        <translation>Add</translation>
+    </message>
+    <message>
+        <source>Optional</source>
+        <translation>Optional</translation>
+    </message>
+</context>
+<context>
+    <name>CallWidget</name>
+    <message>
+        <source>Calling:</source>
+        <translation>Calling:</translation>
+    </message>
+</context>
+<context>
+    <name>ContactItem</name>
+    <message>
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+</context>
+<context>
+    <name>DetailReservationWidget</name>
+    <message>
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+    <message>
+        <source>Meet Details</source>
+        <translation>Meet Details</translation>
+    </message>
+    <message>
+        <source>Meet Title :</source>
+        <translation>Meet Title :</translation>
+    </message>
+    <message>
+        <source>Meet ID :</source>
+        <translation>Meet ID :</translation>
+    </message>
+    <message>
+        <source>Meet Time :</source>
+        <translation>Meet Time :</translation>
+    </message>
+    <message>
+        <source> Meet Duration :</source>
+        <translation> Meet Duration :</translation>
+    </message>
+    <message>
+        <source>Meet Password :</source>
+        <translation>Meet Password :</translation>
+    </message>
+    <message>
+        <source>Moderator Password:</source>
+        <translation>Moderator Password:</translation>
+    </message>
+    <message>
+        <source>Start Meeting</source>
+        <translation>Start Meeting</translation>
+    </message>
+    <message>
+        <source>Edit Meeting</source>
+        <translation>Edit Meeting</translation>
+    </message>
+    <message>
+        <source>Share Meeting Link</source>
+        <translation>Share Meeting Link</translation>
+    </message>
+    <message>
+        <source>Delete Meeting</source>
+        <translation>Delete Meeting</translation>
+    </message>
+    <message>
+        <source>repeat every day</source>
+        <translation>repeat every day</translation>
+    </message>
+    <message>
+        <source>repeat every week</source>
+        <translation>repeat every week</translation>
+    </message>
+    <message>
+        <source>repeat every month</source>
+        <translation>repeat every month</translation>
+    </message>
+    <message>
+        <source>Shared links has been copied to the clipboard</source>
+        <translation>Shared links has been copied to the clipboard</translation>
+    </message>
+    <message>
+        <source>Whether to delete this conference?</source>
+        <translation>Whether to delete this conference?</translation>
+    </message>
+</context>
+<context>
+    <name>DetailWidget</name>
+    <message>
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+    <message>
+        <source>Meet Details</source>
+        <translation>Meet Details</translation>
+    </message>
+    <message>
+        <source>Meet Title :</source>
+        <translation>Meet Title :</translation>
+    </message>
+    <message>
+        <source>Meet ID :</source>
+        <translation>Meet ID :</translation>
+    </message>
+    <message>
+        <source>Meet Time :</source>
+        <translation>Meet Time :</translation>
+    </message>
+    <message>
+        <source> Meet Duration :</source>
+        <translation> Meet Duration :</translation>
+    </message>
+    <message>
+        <source>Meet Password :</source>
+        <translation>Meet Password :</translation>
+    </message>
+    <message>
+        <source>Moderator :</source>
+        <translation>Moderator :</translation>
+    </message>
+    <message>
+        <source>Start Meeting</source>
+        <translation>Start Meeting</translation>
+    </message>
+    <message>
+        <source>Moderator Password:</source>
+        <translation>Moderator Password:</translation>
+    </message>
+    <message>
+        <source>Meet Type:</source>
+        <translation>Meet Type:</translation>
+    </message>
+    <message>
+        <source>Fixed Meeting</source>
+        <translation>Fixed Meeting</translation>
+    </message>
+</context>
+<context>
     <name>DumpWidget</name>
     <message>
         <source>Form</source>
@@ -55,6 +214,21 @@
     <message>
         <source>errorAddr</source>
         <translation>errorAddr</translation>
+    </message>
+</context>
+<context>
+    <name>HandsUpItem</name>
+    <message>
+        <source>Accept</source>
+        <translation>Accept</translation>
+    </message>
+    <message>
+        <source>Refuse</source>
+        <translation>Refuse</translation>
+    </message>
+    <message>
+        <source>Ignore</source>
+        <translation>Ignore</translation>
     </message>
 </context>
 <context>
@@ -237,6 +411,72 @@
         <source>Velto</source>
         <translation>Velto</translation>
     </message>
+    <message>
+        <source>add a new contact</source>
+        <translation>add a new contact</translation>
+    </message>
+    <message>
+        <source>Clear all recent calls?</source>
+        <translation>Clear all recent calls?</translation>
+    </message>
+    <message>
+        <source>Runing</source>
+        <translation>Runing</translation>
+    </message>
+    <message>
+        <source>Shared links has been copied to the clipboard</source>
+        <translation>Shared links has been copied to the clipboard</translation>
+    </message>
+</context>
+<context>
+    <name>MeetItem</name>
+    <message>
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+    <message>
+        <source>Meeting&apos;s ID :</source>
+        <translation>Meeting&apos;s ID :</translation>
+    </message>
+</context>
+<context>
+    <name>MeetSetWidget</name>
+    <message>
+        <source>Personal conference setting</source>
+        <translation>Personal conference setting</translation>
+    </message>
+    <message>
+        <source>Meet ID :</source>
+        <translation>Meet ID :</translation>
+    </message>
+    <message>
+        <source>Meet Password :</source>
+        <translation>Meet Password :</translation>
+    </message>
+    <message>
+        <source>Moderator Password :</source>
+        <translation>Moderator Password :</translation>
+    </message>
+    <message>
+        <source>Random</source>
+        <translation>Random</translation>
+    </message>
+    <message>
+        <source>Commit</source>
+        <translation>Commit</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Please input 4-8 digit password</source>
+        <translation>Please input 4-8 digit password</translation>
+    </message>
+    <message>
+        <source>Random Generation</source>
+        <translation>Random Generation</translation>
+    </message>
 </context>
 <context>
     <name>MessageBox</name>
@@ -363,24 +603,31 @@
 <context>
     <name>ProfileWidget</name>
     <message>
-        <source>UserName:</source>
-        <translation>UserName:</translation>
-    </message>
-    <message>
-        <source>Email:</source>
-        <translation>Email:</translation>
-    </message>
-    <message>
-        <source>Name:</source>
-        <translation>Name:</translation>
-    </message>
-    <message>
-        <source>Phone:</source>
-        <translation>Phone:</translation>
-    </message>
-    <message>
         <source>Profile</source>
         <translation>Profile</translation>
+    </message>
+    <message>
+        <source>UserName</source>
+        <translation>UserName</translation>
+    </message>
+    <message>
+        <source>Telphone</source>
+        <translation>Telphone</translation>
+    </message>
+    <message>
+        <source>Edit</source>
+        <translation>Edit</translation>
+    </message>
+</context>
+<context>
+    <name>QBaseContactsWidget</name>
+    <message>
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+    <message>
+        <source>Contacts</source>
+        <translation>Contacts</translation>
     </message>
 </context>
 <context>
@@ -388,6 +635,41 @@
     <message>
         <source>contacts search</source>
         <translation>contacts search</translation>
+    </message>
+</context>
+<context>
+    <name>QCallSipWidget</name>
+    <message>
+        <source>CallSip</source>
+        <translation>CallSip</translation>
+    </message>
+    <message>
+        <source>Please input the sip number</source>
+        <translation>Please input the sip number</translation>
+    </message>
+    <message>
+        <source>Dial the fixed number, please add area code</source>
+        <translation>Dial the fixed number, please add area code</translation>
+    </message>
+    <message>
+        <source>e.g. 01012345678</source>
+        <translation>e.g. 01012345678</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>CallPhone</source>
+        <translation>CallPhone</translation>
+    </message>
+    <message>
+        <source>Please input the phone number</source>
+        <translation>Please input the phone number</translation>
     </message>
 </context>
 <context>
@@ -450,6 +732,55 @@
     <message>
         <source>List of participants</source>
         <translation>List of participants</translation>
+    </message>
+</context>
+<context>
+    <name>QGetModeratorWidget</name>
+    <message>
+        <source>GetModerator</source>
+        <translation>GetModerator</translation>
+    </message>
+    <message>
+        <source>Please input moderator password</source>
+        <translation>Please input moderator password</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>QHandsUpWidget</name>
+    <message>
+        <source>HandsUp</source>
+        <translation>HandsUp</translation>
+    </message>
+</context>
+<context>
+    <name>QLayoutManagerWidget</name>
+    <message>
+        <source>LayoutManager</source>
+        <translation>LayoutManager</translation>
+    </message>
+    <message>
+        <source>Surround</source>
+        <translation>Surround</translation>
+    </message>
+    <message>
+        <source>Tiles</source>
+        <translation>Tiles</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>masterScreen</source>
+        <translation>masterScreen</translation>
     </message>
 </context>
 <context>
@@ -1051,6 +1382,44 @@
     </message>
 </context>
 <context>
+    <name>QPickCandiateWidget</name>
+    <message>
+        <source>polling</source>
+        <translation>polling</translation>
+    </message>
+    <message>
+        <source>Please select user</source>
+        <translation>Please select user</translation>
+    </message>
+</context>
+<context>
+    <name>QSecondStreamWidget</name>
+    <message>
+        <source>Add second channel video input</source>
+        <translation>Add second channel video input</translation>
+    </message>
+    <message>
+        <source>Input source</source>
+        <translation>Input source</translation>
+    </message>
+    <message>
+        <source>Share</source>
+        <translation>Share</translation>
+    </message>
+    <message>
+        <source>Refresh video devices</source>
+        <translation>Refresh video devices</translation>
+    </message>
+    <message>
+        <source>Please select video input device</source>
+        <translation>Please select video input device</translation>
+    </message>
+    <message>
+        <source>Not Found other video devices</source>
+        <translation>Not Found other video devices</translation>
+    </message>
+</context>
+<context>
     <name>QStaticsWidget</name>
     <message>
         <source>Packet lost:</source>
@@ -1069,27 +1438,14 @@
     </message>
 </context>
 <context>
+    <name>RecentsItem</name>
+    <message>
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+</context>
+<context>
     <name>ReservationMeetWidget</name>
-    <message>
-        <source>Subject:</source>
-        <translation>Subject:</translation>
-    </message>
-    <message>
-        <source>Start:</source>
-        <translation>Start:</translation>
-    </message>
-    <message>
-        <source>Length(minutes):</source>
-        <translation>Length(minutes):</translation>
-    </message>
-    <message>
-        <source>Meeting password:</source>
-        <translation>Meeting password:</translation>
-    </message>
-    <message>
-        <source>Moderator password:</source>
-        <translation>Moderator password:</translation>
-    </message>
     <message>
         <source> Reservation Meeting</source>
         <translation> Reservation Meeting</translation>
@@ -1099,8 +1455,185 @@
         <translation>Reservation Meeting</translation>
     </message>
     <message>
-        <source>Reservation</source>
-        <translation>Reservation</translation>
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+    <message>
+        <source>Meeting Subject :</source>
+        <translation>Meeting Subject :</translation>
+    </message>
+    <message>
+        <source>StartTime : </source>
+        <translation>StartTime : </translation>
+    </message>
+    <message>
+        <source>Duration : </source>
+        <translation>Duration : </translation>
+    </message>
+    <message>
+        <source>hours</source>
+        <translation>hours</translation>
+    </message>
+    <message>
+        <source>minutes</source>
+        <translation>minutes</translation>
+    </message>
+    <message>
+        <source>Periodic Meeting</source>
+        <translation>Periodic Meeting</translation>
+    </message>
+    <message>
+        <source>daily</source>
+        <translation>daily</translation>
+    </message>
+    <message>
+        <source>weekly</source>
+        <translation>weekly</translation>
+    </message>
+    <message>
+        <source>monthly</source>
+        <translation>monthly</translation>
+    </message>
+    <message>
+        <source>EndTime :</source>
+        <translation>EndTime :</translation>
+    </message>
+    <message>
+        <source>Meeting Password :</source>
+        <translation>Meeting Password :</translation>
+    </message>
+    <message>
+        <source>Moderator Password :</source>
+        <translation>Moderator Password :</translation>
+    </message>
+    <message>
+        <source>Max Video Number :</source>
+        <translation>Max Video Number :</translation>
+    </message>
+    <message>
+        <source>Optional</source>
+        <translation>Optional</translation>
+    </message>
+    <message>
+        <source>Auto Record</source>
+        <translation>Auto Record</translation>
+    </message>
+    <message>
+        <source>Commit</source>
+        <translation>Commit</translation>
+    </message>
+    <message>
+        <source>Please input 4-8 digit password</source>
+        <translation>Please input 4-8 digit password</translation>
+    </message>
+    <message>
+        <source>Random Generation</source>
+        <translation>Random Generation</translation>
+    </message>
+    <message>
+        <source>Subject contains special characters:</source>
+        <translation>Subject contains special characters:</translation>
+    </message>
+    <message>
+        <source>Please choose a start time</source>
+        <translation>Please choose a start time</translation>
+    </message>
+    <message>
+        <source>Please set length time</source>
+        <translation>Please set length time</translation>
+    </message>
+    <message>
+        <source>The start time has passed</source>
+        <translation>The start time has passed</translation>
+    </message>
+    <message>
+        <source>The end day lies before the start</source>
+        <translation>The end day lies before the start</translation>
+    </message>
+</context>
+<context>
+    <name>RingCallWidget</name>
+    <message>
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+    <message>
+        <source>...</source>
+        <translation>...</translation>
+    </message>
+    <message>
+        <source>Reject</source>
+        <translation>Reject</translation>
+    </message>
+    <message>
+        <source>Accept</source>
+        <translation>Accept</translation>
+    </message>
+    <message>
+        <source> Audio call</source>
+        <translation> Audio call</translation>
+    </message>
+    <message>
+        <source> Video call</source>
+        <translation> Video call</translation>
+    </message>
+</context>
+<context>
+    <name>RingingWidget</name>
+    <message>
+        <source>Ringing</source>
+        <translation>Ringing</translation>
+    </message>
+    <message>
+        <source>Hang up</source>
+        <translation>Hang up</translation>
+    </message>
+    <message>
+        <source>Calling </source>
+        <translation>Calling </translation>
+    </message>
+    <message>
+        <source>,Please waiting...</source>
+        <translation>,Please waiting...</translation>
+    </message>
+    <message>
+        <source>is busy,Please ring later</source>
+        <translation>is busy,Please ring later</translation>
+    </message>
+    <message>
+        <source>is rejected,Please ring later</source>
+        <translation>is rejected,Please ring later</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Close</translation>
+    </message>
+</context>
+<context>
+    <name>ScreenShareWidget</name>
+    <message>
+        <source>Screen Share</source>
+        <translation>Screen Share</translation>
+    </message>
+    <message>
+        <source>Desktop Screen</source>
+        <translation>Desktop Screen</translation>
+    </message>
+    <message>
+        <source>Application Window</source>
+        <translation>Application Window</translation>
+    </message>
+    <message>
+        <source>Share</source>
+        <translation>Share</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>The share could not be started</source>
+        <translation>The share could not be started</translation>
     </message>
 </context>
 <context>

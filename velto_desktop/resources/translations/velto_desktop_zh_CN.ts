@@ -29,6 +29,165 @@
     </message>
 </context>
 <context>
+    <name>AddContactsWidget</name>
+    <message>
+        <source>Add Contacts</source>
+        <translation>添加联系人</translation>
+    </message>
+    <message>
+        <source>Please input username or email address</source>
+        <translation>请输入用户名或邮箱地址</translation>
+    </message>
+    <message>
+        <source>Remarks Name</source>
+        <translation>备注名</translation>
+    </message>
+    <message>
+        <source>Add</source>
+        <translation>添加</translation>
+    </message>
+    <message>
+        <source>Optional</source>
+        <translation>可选</translation>
+    </message>
+</context>
+<context>
+    <name>CallWidget</name>
+    <message>
+        <source>Calling:</source>
+        <translation>正在呼叫：</translation>
+    </message>
+</context>
+<context>
+    <name>ContactItem</name>
+    <message>
+        <source>Form</source>
+        <translation>窗体</translation>
+    </message>
+</context>
+<context>
+    <name>DetailReservationWidget</name>
+    <message>
+        <source>Form</source>
+        <translation>窗体</translation>
+    </message>
+    <message>
+        <source>Meet Details</source>
+        <translation>会议详情</translation>
+    </message>
+    <message>
+        <source>Meet Title :</source>
+        <translation>会议主题：</translation>
+    </message>
+    <message>
+        <source>Meet ID :</source>
+        <translation>会议号：</translation>
+    </message>
+    <message>
+        <source>Meet Time :</source>
+        <translation>会议时间：</translation>
+    </message>
+    <message>
+        <source> Meet Duration :</source>
+        <translation> 会议时长：</translation>
+    </message>
+    <message>
+        <source>Meet Password :</source>
+        <translation>会议密码：</translation>
+    </message>
+    <message>
+        <source>Moderator Password:</source>
+        <translation>主持人密码：</translation>
+    </message>
+    <message>
+        <source>Start Meeting</source>
+        <translation>开始会议</translation>
+    </message>
+    <message>
+        <source>Edit Meeting</source>
+        <translation>编辑会议</translation>
+    </message>
+    <message>
+        <source>Share Meeting Link</source>
+        <translation>分享会议链接</translation>
+    </message>
+    <message>
+        <source>Delete Meeting</source>
+        <translation>删除会议</translation>
+    </message>
+    <message>
+        <source>repeat every day</source>
+        <translation>每天重复</translation>
+    </message>
+    <message>
+        <source>repeat every week</source>
+        <translation>每周重复</translation>
+    </message>
+    <message>
+        <source>repeat every month</source>
+        <translation>每月重复</translation>
+    </message>
+    <message>
+        <source>Shared links has been copied to the clipboard</source>
+        <translation>分享链接已复制到剪切板</translation>
+    </message>
+    <message>
+        <source>Whether to delete this conference?</source>
+        <translation>是否删除该会议？</translation>
+    </message>
+</context>
+<context>
+    <name>DetailWidget</name>
+    <message>
+        <source>Form</source>
+        <translation>窗体</translation>
+    </message>
+    <message>
+        <source>Meet Details</source>
+        <translation>会议详情</translation>
+    </message>
+    <message>
+        <source>Meet Title :</source>
+        <translation>会议主题：</translation>
+    </message>
+    <message>
+        <source>Meet ID :</source>
+        <translation>会议号：</translation>
+    </message>
+    <message>
+        <source>Meet Time :</source>
+        <translation>会议时间：</translation>
+    </message>
+    <message>
+        <source> Meet Duration :</source>
+        <translation> 会议时长：</translation>
+    </message>
+    <message>
+        <source>Meet Password :</source>
+        <translation>会议密码：</translation>
+    </message>
+    <message>
+        <source>Moderator :</source>
+        <translation>主持人：</translation>
+    </message>
+    <message>
+        <source>Start Meeting</source>
+        <translation>开始会议</translation>
+    </message>
+    <message>
+        <source>Moderator Password:</source>
+        <translation>主持人密码：</translation>
+    </message>
+    <message>
+        <source>Meet Type:</source>
+        <translation>会议类型：</translation>
+    </message>
+    <message>
+        <source>Fixed Meeting</source>
+        <translation>固定会议</translation>
+    </message>
+</context>
+<context>
     <name>DumpWidget</name>
     <message>
         <source>Form</source>
@@ -55,6 +214,21 @@
     <message>
         <source>errorAddr</source>
         <translation>错误地址</translation>
+    </message>
+</context>
+<context>
+    <name>HandsUpItem</name>
+    <message>
+        <source>Accept</source>
+        <translation>同意</translation>
+    </message>
+    <message>
+        <source>Refuse</source>
+        <translation>拒绝</translation>
+    </message>
+    <message>
+        <source>Ignore</source>
+        <translation>忽略</translation>
     </message>
 </context>
 <context>
@@ -237,6 +411,72 @@
         <source>Velto</source>
         <translation>Velto</translation>
     </message>
+    <message>
+        <source>add a new contact</source>
+        <translation>添加联系人</translation>
+    </message>
+    <message>
+        <source>Clear all recent calls?</source>
+        <translation>是否清空全部最近通话？</translation>
+    </message>
+    <message>
+        <source>Runing</source>
+        <translation>正在进行</translation>
+    </message>
+    <message>
+        <source>Shared links has been copied to the clipboard</source>
+        <translation>分享链接已复制到剪切板</translation>
+    </message>
+</context>
+<context>
+    <name>MeetItem</name>
+    <message>
+        <source>Form</source>
+        <translation>窗体</translation>
+    </message>
+    <message>
+        <source>Meeting&apos;s ID :</source>
+        <translation>会议号：</translation>
+    </message>
+</context>
+<context>
+    <name>MeetSetWidget</name>
+    <message>
+        <source>Personal conference setting</source>
+        <translation>个人会议设置</translation>
+    </message>
+    <message>
+        <source>Meet ID :</source>
+        <translation>会议号：</translation>
+    </message>
+    <message>
+        <source>Meet Password :</source>
+        <translation>会议密码：</translation>
+    </message>
+    <message>
+        <source>Moderator Password :</source>
+        <translation>主持人密码：</translation>
+    </message>
+    <message>
+        <source>Random</source>
+        <translation>随机</translation>
+    </message>
+    <message>
+        <source>Commit</source>
+        <translation>提交</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Please input 4-8 digit password</source>
+        <translation>请输入4-8位数字密码</translation>
+    </message>
+    <message>
+        <source>Random Generation</source>
+        <translation>随机生成</translation>
+    </message>
 </context>
 <context>
     <name>MessageBox</name>
@@ -363,24 +603,31 @@
 <context>
     <name>ProfileWidget</name>
     <message>
-        <source>UserName:</source>
-        <translation>用户名：</translation>
-    </message>
-    <message>
-        <source>Email:</source>
-        <translation>邮箱：</translation>
-    </message>
-    <message>
-        <source>Name:</source>
-        <translation>姓名：</translation>
-    </message>
-    <message>
-        <source>Phone:</source>
-        <translation>电话：</translation>
-    </message>
-    <message>
         <source>Profile</source>
         <translation>个人信息</translation>
+    </message>
+    <message>
+        <source>UserName</source>
+        <translation>用户名</translation>
+    </message>
+    <message>
+        <source>Telphone</source>
+        <translation>电话</translation>
+    </message>
+    <message>
+        <source>Edit</source>
+        <translation>编辑</translation>
+    </message>
+</context>
+<context>
+    <name>QBaseContactsWidget</name>
+    <message>
+        <source>Form</source>
+        <translation>窗体</translation>
+    </message>
+    <message>
+        <source>Contacts</source>
+        <translation>联系人</translation>
     </message>
 </context>
 <context>
@@ -388,6 +635,41 @@
     <message>
         <source>contacts search</source>
         <translation>搜索联系人</translation>
+    </message>
+</context>
+<context>
+    <name>QCallSipWidget</name>
+    <message>
+        <source>CallSip</source>
+        <translation>SIP呼叫</translation>
+    </message>
+    <message>
+        <source>Please input the sip number</source>
+        <translation>请输入SIP号码</translation>
+    </message>
+    <message>
+        <source>Dial the fixed number, please add area code</source>
+        <translation>拨打固定电话请加区号</translation>
+    </message>
+    <message>
+        <source>e.g. 01012345678</source>
+        <translation>例如：01012345678</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>CallPhone</source>
+        <translation>电话呼叫</translation>
+    </message>
+    <message>
+        <source>Please input the phone number</source>
+        <translation>请输入电话号码</translation>
     </message>
 </context>
 <context>
@@ -450,6 +732,55 @@
     <message>
         <source>List of participants</source>
         <translation>参会者列表</translation>
+    </message>
+</context>
+<context>
+    <name>QGetModeratorWidget</name>
+    <message>
+        <source>GetModerator</source>
+        <translation>申请主持人</translation>
+    </message>
+    <message>
+        <source>Please input moderator password</source>
+        <translation>请输入主持人密码</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+</context>
+<context>
+    <name>QHandsUpWidget</name>
+    <message>
+        <source>HandsUp</source>
+        <translation>举手</translation>
+    </message>
+</context>
+<context>
+    <name>QLayoutManagerWidget</name>
+    <message>
+        <source>LayoutManager</source>
+        <translation>布局管理</translation>
+    </message>
+    <message>
+        <source>Surround</source>
+        <translation>环绕</translation>
+    </message>
+    <message>
+        <source>Tiles</source>
+        <translation>平铺</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>masterScreen</source>
+        <translation>主屏</translation>
     </message>
 </context>
 <context>
@@ -1051,6 +1382,44 @@
     </message>
 </context>
 <context>
+    <name>QPickCandiateWidget</name>
+    <message>
+        <source>polling</source>
+        <translation>轮询</translation>
+    </message>
+    <message>
+        <source>Please select user</source>
+        <translation>请选择用户</translation>
+    </message>
+</context>
+<context>
+    <name>QSecondStreamWidget</name>
+    <message>
+        <source>Add second channel video input</source>
+        <translation>添加第二路视频输入</translation>
+    </message>
+    <message>
+        <source>Input source</source>
+        <translation>输入源</translation>
+    </message>
+    <message>
+        <source>Share</source>
+        <translation>共享</translation>
+    </message>
+    <message>
+        <source>Refresh video devices</source>
+        <translation>刷新视频设备</translation>
+    </message>
+    <message>
+        <source>Please select video input device</source>
+        <translation>请选择视频输入设备</translation>
+    </message>
+    <message>
+        <source>Not Found other video devices</source>
+        <translation>未找到其他视频设备</translation>
+    </message>
+</context>
+<context>
     <name>QStaticsWidget</name>
     <message>
         <source>Packet lost:</source>
@@ -1069,27 +1438,14 @@
     </message>
 </context>
 <context>
+    <name>RecentsItem</name>
+    <message>
+        <source>Form</source>
+        <translation>窗体</translation>
+    </message>
+</context>
+<context>
     <name>ReservationMeetWidget</name>
-    <message>
-        <source>Subject:</source>
-        <translation>会议主题：</translation>
-    </message>
-    <message>
-        <source>Start:</source>
-        <translation>开始时间：</translation>
-    </message>
-    <message>
-        <source>Length(minutes):</source>
-        <translation>时长（分钟）：</translation>
-    </message>
-    <message>
-        <source>Meeting password:</source>
-        <translation>会议密码：</translation>
-    </message>
-    <message>
-        <source>Moderator password:</source>
-        <translation>主持人密码：</translation>
-    </message>
     <message>
         <source> Reservation Meeting</source>
         <translation> 的预约会议</translation>
@@ -1099,8 +1455,185 @@
         <translation>预约会议</translation>
     </message>
     <message>
-        <source>Reservation</source>
-        <translation>预约</translation>
+        <source>Form</source>
+        <translation>窗体</translation>
+    </message>
+    <message>
+        <source>Meeting Subject :</source>
+        <translation>会议主题：</translation>
+    </message>
+    <message>
+        <source>StartTime : </source>
+        <translation>开始时间：</translation>
+    </message>
+    <message>
+        <source>Duration : </source>
+        <translation>会议时长：</translation>
+    </message>
+    <message>
+        <source>hours</source>
+        <translation>小时</translation>
+    </message>
+    <message>
+        <source>minutes</source>
+        <translation>分钟</translation>
+    </message>
+    <message>
+        <source>Periodic Meeting</source>
+        <translation>周期会议</translation>
+    </message>
+    <message>
+        <source>daily</source>
+        <translation>每天</translation>
+    </message>
+    <message>
+        <source>weekly</source>
+        <translation>每周</translation>
+    </message>
+    <message>
+        <source>monthly</source>
+        <translation>每月</translation>
+    </message>
+    <message>
+        <source>EndTime :</source>
+        <translation>结束时间：</translation>
+    </message>
+    <message>
+        <source>Meeting Password :</source>
+        <translation>会议密码：</translation>
+    </message>
+    <message>
+        <source>Moderator Password :</source>
+        <translation>主持人密码：</translation>
+    </message>
+    <message>
+        <source>Max Video Number :</source>
+        <translation>最大视频数：</translation>
+    </message>
+    <message>
+        <source>Optional</source>
+        <translation>可选</translation>
+    </message>
+    <message>
+        <source>Auto Record</source>
+        <translation>自动录制</translation>
+    </message>
+    <message>
+        <source>Commit</source>
+        <translation>提交</translation>
+    </message>
+    <message>
+        <source>Please input 4-8 digit password</source>
+        <translation>请输入4-8位数字密码</translation>
+    </message>
+    <message>
+        <source>Random Generation</source>
+        <translation>随机生成</translation>
+    </message>
+    <message>
+        <source>Subject contains special characters:</source>
+        <translation>主题包含特殊字符：</translation>
+    </message>
+    <message>
+        <source>Please choose a start time</source>
+        <translation>请选择开始时间</translation>
+    </message>
+    <message>
+        <source>Please set length time</source>
+        <translation>请设置会议时长</translation>
+    </message>
+    <message>
+        <source>The start time has passed</source>
+        <translation>开始时间已过</translation>
+    </message>
+    <message>
+        <source>The end day lies before the start</source>
+        <translation>结束日期早于开始时间</translation>
+    </message>
+</context>
+<context>
+    <name>RingCallWidget</name>
+    <message>
+        <source>Form</source>
+        <translation>窗体</translation>
+    </message>
+    <message>
+        <source>...</source>
+        <translation>...</translation>
+    </message>
+    <message>
+        <source>Reject</source>
+        <translation>拒绝</translation>
+    </message>
+    <message>
+        <source>Accept</source>
+        <translation>接听</translation>
+    </message>
+    <message>
+        <source> Audio call</source>
+        <translation> 语音通话</translation>
+    </message>
+    <message>
+        <source> Video call</source>
+        <translation> 视频通话</translation>
+    </message>
+</context>
+<context>
+    <name>RingingWidget</name>
+    <message>
+        <source>Ringing</source>
+        <translation>呼叫中</translation>
+    </message>
+    <message>
+        <source>Hang up</source>
+        <translation>挂断</translation>
+    </message>
+    <message>
+        <source>Calling </source>
+        <translation>正在呼叫 </translation>
+    </message>
+    <message>
+        <source>,Please waiting...</source>
+        <translation>，请稍候...</translation>
+    </message>
+    <message>
+        <source>is busy,Please ring later</source>
+        <translation>正忙，请稍后再拨</translation>
+    </message>
+    <message>
+        <source>is rejected,Please ring later</source>
+        <translation>已拒绝，请稍后再拨</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+</context>
+<context>
+    <name>ScreenShareWidget</name>
+    <message>
+        <source>Screen Share</source>
+        <translation>屏幕共享</translation>
+    </message>
+    <message>
+        <source>Desktop Screen</source>
+        <translation>桌面屏幕</translation>
+    </message>
+    <message>
+        <source>Application Window</source>
+        <translation>应用窗口</translation>
+    </message>
+    <message>
+        <source>Share</source>
+        <translation>共享</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>The share could not be started</source>
+        <translation>共享未能启动</translation>
     </message>
 </context>
 <context>

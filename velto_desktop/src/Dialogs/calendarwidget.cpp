@@ -13,6 +13,8 @@ CalendarWidget::CalendarWidget(QWidget* parent)
     : QWidget(parent), m_calendar(new QCalendarWidget(this)), m_timer(new QTimer(this))
 {
     setObjectName("CalendarWidget");
+    // A child outside any layout keeps the size it is given: the picker's own.
+    resize(288, 246);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_calendar);

@@ -1,41 +1,61 @@
 #include "profilewidget.h"
+#include "ui_profilewidget.h"
 
-#include <QIcon>
-#include <QFormLayout>
-#include <QLabel>
+#include <QDesktopServices>
+#include <QUrl>
 
-namespace {
-
-const char* const kCaptions[] = {
-    QT_TRANSLATE_NOOP("ProfileWidget", "UserName:"),
-    QT_TRANSLATE_NOOP("ProfileWidget", "Email:"),
-    QT_TRANSLATE_NOOP("ProfileWidget", "Name:"),
-    QT_TRANSLATE_NOOP("ProfileWidget", "Phone:"),
-};
-
-}  // namespace
+#include "Tools/iconhelper.h"
+#include "Tools/sqlite3.h"
+#include "cglobalinstance.h"
 
 ProfileWidget::ProfileWidget(std::string userName, std::string email, std::string displayName, std::string phone,
                              QWidget* parent)
-    : QWidget(parent), m_layout(new QFormLayout(this))
+    : QWidget(parent),
+      ui(new Ui::ProfileWidget),
+      m_account(QString::fromStdString(userName)),
+      m_email(QString::fromStdString(email)),
+      m_displayName(QString::fromStdString(displayName)),
+      m_phone(QString::fromStdString(phone))
 {
-    setObjectName("ProfileWidget");
+    ui->setupUi(this);
+    setWindowTitle(tr("Profile"));
     setWindowIcon(QIcon(":/images/logo"));
-    setAttribute(Qt::WA_ShowModal);
+    setWindowFlags(windowFlags() & ~(Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
     setAttribute(Qt::WA_DeleteOnClose);
-    const std::string values[] = {userName, email, displayName, phone};
-    for (int row = 0; row < 4; ++row) {
-        m_values[row] = new QLabel(QString::fromStdString(values[row]), this);
-        m_values[row]->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        m_layout->addRow(QString(), m_values[row]);
+    setAttribute(Qt::WA_ShowModal);
+
+    QString photo;
+    Sqlite3::instance()->getPhotoByUserId(
+        QString::fromStdString(CGlobalInstance::getUserId(CGlobalInstance::userInfo.myJid)), photo);
+    if (!photo.isEmpty() && CGlobalInstance::isFileExist(photo)) {
+        ui->lblImage->setPixmap(QPixmap(photo));
+    } else {
+        // Style first: a later style sheet would reset the glyph's size.
+        ui->lblImage->setStyleSheet("color:rgb(113,223,195);");
+        IconHelper::Instance()->SetIcon(ui->lblImage, QChar(0xf2be), 80);
     }
-    slotTranslatorLanguage();
+    showTexts();
+
+    connect(ui->btnEdit, &QPushButton::clicked, this, [this] {
+        QDesktopServices::openUrl(
+            QUrl("https://" + QString::fromStdString(CGlobalInstance::userInfo.server) + "/index.html"));
+        close();
+    });
+}
+
+ProfileWidget::~ProfileWidget() { delete ui; }
+
+void ProfileWidget::showTexts()
+{
+    ui->lblAccount->setText(m_account);
+    ui->lblEmail->setText(m_email);
+    ui->lblUsername->setText(m_displayName);
+    ui->lblTelphone->setText(m_phone);
 }
 
 void ProfileWidget::slotTranslatorLanguage()
 {
+    ui->retranslateUi(this);
     setWindowTitle(tr("Profile"));
-    for (int row = 0; row < 4; ++row)
-        if (auto* caption = qobject_cast<QLabel*>(m_layout->itemAt(row, QFormLayout::LabelRole)->widget()))
-            caption->setText(tr(kCaptions[row]));
+    showTexts();
 }

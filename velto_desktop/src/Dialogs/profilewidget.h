@@ -1,24 +1,33 @@
 #pragma once
 
+#include <QString>
 #include <QWidget>
 
 #include <string>
 
-class QFormLayout;
-class QLabel;
+namespace Ui {
+class ProfileWidget;
+}
 
-// The own profile: user name, e-mail address, display name and phone number.
-// Modal; deletes itself when it closes.
+// The own profile: avatar, account, e-mail address, display name and phone.
+// Modal and parentless; deletes itself when it closes (title bar, Edit, or a
+// lost network).
 class ProfileWidget : public QWidget {
     Q_OBJECT
 public:
     ProfileWidget(std::string userName, std::string email, std::string displayName, std::string phone,
                   QWidget* parent = nullptr);
+    ~ProfileWidget() override;
 
 public slots:
     void slotTranslatorLanguage();
 
 private:
-    QFormLayout* m_layout;
-    QLabel* m_values[4];
+    void showTexts();
+
+    Ui::ProfileWidget* ui;
+    QString m_account;
+    QString m_email;
+    QString m_displayName;
+    QString m_phone;
 };

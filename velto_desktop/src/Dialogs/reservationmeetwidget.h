@@ -1,25 +1,34 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <string>
 
 #include "VeltoInterface.h"
 
-class QDateTimeEdit;
-class QLineEdit;
-class QPushButton;
-class QSpinBox;
+namespace Ui {
+class ReservationMeetWidget;
+}
+class CalendarWidget;
 
-// Reserves a one-time meeting, or changes one that setReservationInfo loaded.
+// The form that reserves a meeting, or changes one that setReservationInfo
+// loaded. Parentless and modal; the main window makes a new one per opening
+// and the form deletes itself when it closes.
 class ReservationMeetWidget : public QWidget {
     Q_OBJECT
 public:
     // userName: the user's display name, from which the default subject is made.
     explicit ReservationMeetWidget(QString userName, QWidget* parent = nullptr);
+    ~ReservationMeetWidget() override;
 
     void setReservationInfo(const conferences_info* info);
+    // Rebuilds the start-time list for `day`: the remaining quarter hours
+    // today, every quarter hour on another day.
+    void setIntervalComboBox(QDateTime day);
+    bool isToday(QString text);
 
 signals:
     void sigReserveConferenceSuccess();
@@ -28,14 +37,19 @@ public slots:
     void slotTranslatorLanguage();
 
 private:
-    void reserve();
+    void applyTexts();
+    void showDates();
+    void moveStartDay(int days);
+    void setPeriodic(bool on);
+    CalendarWidget* openCalendar(QDate earliest, QPoint at, QPoint global);
+    void commitReservation();
+    void showError(const QString& text);
 
+    Ui::ReservationMeetWidget* ui;
+    std::string m_conferenceId;  // empty for a new reservation; kept until a commit succeeds
     QString m_userName;
-    std::string m_conferenceId;  // empty for a new reservation
-    QLineEdit* m_title;
-    QDateTimeEdit* m_start;
-    QSpinBox* m_lengthMinutes;
-    QLineEdit* m_meetPassword;
-    QLineEdit* m_ownerPassword;
-    QPushButton* m_btnReserve;
+    QDateTime m_startDay;
+    QDateTime m_endDay;
+    QStringList m_timeList;
+    int m_fullHeight = 0;
 };
