@@ -75,6 +75,8 @@ inline int shownMessageCount(int code)
 inline void logInThroughLoginPage(MainWindow& window, const std::string& server, const std::string& userName,
                                   const std::string& password)
 {
+    // The first window comes once the update check has its answer.
+    EXPECT_TRUE(waitUntil([&window] { return window.startPageShown(); }));
     LoginWidget* login = window.loginWidget();
     login->findChild<QPushButton*>("btnLogin")->click();  // no automatic login: the login page
     login->findChild<QBaseLineEdit*>("edtDomain_2")->setText(QString::fromStdString(server));

@@ -5,7 +5,6 @@
 #include "AppTestSupport.h"
 #include "LocalServer.h"
 #include "RecordingCallback.h"
-#include "VeltoRtcSdkTestHooks.h"
 
 #include "Base/qbaselineedit.h"
 #include "QGLRenderInterface.h"
@@ -18,6 +17,9 @@
 #include "videowidget.h"
 
 #include <gtest/gtest.h>
+
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <QApplication>
 #include <QListWidget>
@@ -119,10 +121,13 @@ TEST(MeetingEndToEnd, TwoClientsSeeEachOtherChatAndLeave)
         }, 20000)) << "the guest never showed its camera; " << CGlobalInstance::user_list.size() << " known";
         const std::string stage = CGlobalInstance::getEndpointByJid(hostJid) + "_1,"
                                   + CGlobalInstance::getEndpointByJid(guestInfo.jid) + "_" + guestInfo.ssrc;
-        ASSERT_TRUE(velto_rtc_test::InjectEvent(server.messageServer(), server.messageServerPort(), hostJid,
-                                                [&](VeltoRtcCallback& callback) {
-                                                    callback.onConferencePartipants(hostJid, false, "1", 0, stage);
-                                                }));
+        const QJsonObject participants{{"type", "participants"},
+                                       {"stage", QString::fromStdString(hostJid)},
+                                       {"screen", false},
+                                       {"splitScreen", 0},
+                                       {"participants", QString::fromStdString(stage)}};
+        ASSERT_TRUE(server.pushSignals(
+            hostJid, {QJsonDocument(participants).toJson(QJsonDocument::Compact).toStdString()}));
         SubVideoWidget* tile = nullptr;
         ASSERT_TRUE(waitUntil([&] { return (tile = tileOf(video, guestInfo.jid)) != nullptr; }));
         EXPECT_EQ(tile->getLabel(), guestInfo.label);

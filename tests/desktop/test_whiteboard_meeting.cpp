@@ -6,7 +6,6 @@
 #include "LocalServer.h"
 #include "MouseDrag.h"
 #include "RecordingCallback.h"
-#include "VeltoRtcSdkTestHooks.h"
 #include "VeltoHttpCallback.h"
 #include "VeltoSdk.h"
 #include "Whiteboard/drawingmessage.h"
@@ -30,6 +29,9 @@
 using namespace velto::test;
 
 namespace {
+
+// A replay request as the message server delivers it.
+const std::string kGetInitSignal = R"({"type":"whiteboard","action":"message","data":"{\"type\":\"getInit\"}"})";
 
 // The data text the signalling service makes of a sent "message".
 std::string wrapType(const std::string& type, const std::string& body)
@@ -147,10 +149,7 @@ TEST_F(WhiteboardMeeting, TheViewerFollowsTheModeratorsDrawing)
         EXPECT_EQ(lines(viewer), 0);
 
         // Someone asks for the drawing; the drawer answers to all.
-        ASSERT_TRUE(velto_rtc_test::InjectEvent(server.messageServer(), server.messageServerPort(), moderator.jid,
-                                                [](VeltoRtcCallback& cb) {
-                                                    cb.onWhiteBoard("message", R"({"type":"getInit"})");
-                                                }));
+        ASSERT_TRUE(server.pushSignals(moderator.jid, {kGetInitSignal}));
         ASSERT_TRUE(moderator.callback.waitForEvent("onWhiteBoard"));
         moderator.asModerator([&] { moderator.board->slotGetInit(); });
         ASSERT_TRUE(waitUntil([&] { return lines(viewer) == 2; }));
@@ -178,7 +177,9 @@ TEST_F(WhiteboardMeeting, TheViewerFollowsTheModeratorsDrawing)
         moderator.asModerator([&] { moderator.board->findChild<QToolButton*>("btnClear")->click(); });
         EXPECT_TRUE(moderator.board->drawingScene()->items().isEmpty());
         ASSERT_TRUE(waitUntil([&] { return viewer->drawingScene()->items().isEmpty(); }));
-        ASSERT_TRUE(velto_rtc_test::Flush(server.messageServer(), server.messageServerPort(), moderator.jid));
+        // Whatever the viewer sent back would arrive before this marker.
+        ASSERT_TRUE(server.pushSignals(moderator.jid, {R"({"type":"chat","nickname":"marker","message":"flush"})"}));
+        ASSERT_TRUE(moderator.callback.waitForEvent("onChatMessage"));
         EXPECT_EQ(moderator.callback.events("onWhiteBoard").size(), 1u);  // only the injected request
 
         // "destroy" closes the copy and brings the meeting window back.
@@ -253,10 +254,7 @@ TEST_F(WhiteboardMeeting, TheToolbarOpensTheDrawersWhiteboardAndItAnswersReplays
         }));
 
         // A replay request that reaches this program travels to the drawer.
-        ASSERT_TRUE(velto_rtc_test::InjectEvent(server.messageServer(), server.messageServerPort(), ownJid,
-                                                [](VeltoRtcCallback& cb) {
-                                                    cb.onWhiteBoard("message", R"({"type":"getInit"})");
-                                                }));
+        ASSERT_TRUE(server.pushSignals(ownJid, {kGetInitSignal}));
         // The program's events need its event loop: wait in it.
         ASSERT_TRUE(waitUntil([&] {
             const auto events = guestCallback.events("onWhiteBoard");

@@ -180,15 +180,9 @@ TEST_F(SdkTest, FailedSecondLoginLeavesTheLiveSessionsWorkersRunning)
         {"server refuses", [] { server().forceNext("/clientApi/loginClient", 200, R"({"code":100002,"obj":{}})"); },
          -1, true},
         {"transfer fails", [] { server().forceClose("/clientApi/loginClient"); }, -1, true},
-        {"signalling connection fails",
-         [] {
-             velto_rtc_test::ServerFaults faults;
-             faults.connectResult = -7;
-             velto_rtc_test::SetServerFaults(server().messageServer(), server().messageServerPort(), faults);
-         },
-         -7, false},
+        {"signalling connection fails", [] { server().setSignalFaults(true, false); }, -1, false},
     };
-    const auto isPing = [](const velto_rtc_test::SentMessage& m) { return m.operation == "SendPing"; };
+    const auto isPing = [](const SentSignal& m) { return m.operation == "SendPing"; };
 
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
