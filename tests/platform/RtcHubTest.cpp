@@ -202,6 +202,24 @@ TEST_F(RtcHubTest, ModeratorOnlyMessagesFromOthersAreDroppedByTheServer)
     }
 }
 
+// Until the moderator chooses, the room shows everybody who sends video: the
+// moderator first (the main screen), the others after.
+TEST_F(RtcHubTest, WithoutAStageChoiceTheRoomShowsEverybodyWhoSendsVideo)
+{
+    auto [alice, bob] = aliceAndBob();
+    const auto camera = [](const std::string& name, const std::string& ssrc) {
+        return velto_platform::WriteSdp("s", {{"video", ssrc, "c", name, name + "_video"}});
+    };
+    ASSERT_EQ(0, bob->rtc->SendAnswer(camera("bob-cam", "12")));
+    ASSERT_EQ(0, alice->rtc->SendAnswer(camera("alice-cam", "21")));
+    const std::string both = alice->login.endpoint + "_21," + bob->login.endpoint + "_12";
+    EXPECT_TRUE(bob->events.waitFor("participants " + alice->jid + " false  0 " + both));
+    EXPECT_TRUE(alice->events.waitFor("participants " + alice->jid + " false  0 " + both));
+
+    ASSERT_EQ(0, bob->rtc->LeaveConferenceRoom());
+    EXPECT_TRUE(alice->events.waitFor("participants " + alice->jid + " false  0 " + alice->login.endpoint + "_21"));
+}
+
 TEST_F(RtcHubTest, RestActionsAndRoomWideRequestsReachTheRoom)
 {
     struct Case {

@@ -35,6 +35,8 @@ void PeerCallback::onLogin(int code, login_callback_data data)
 void PeerCallback::onCreateOrJoinConference(int code, conference_callback_data data)
 {
     event("onCreateOrJoinConference", {std::to_string(code), data.r});
+    if (code == 200 && onJoined)
+        onJoined();
 }
 void PeerCallback::onLeaveConference() { event("onLeaveConference", {}); }
 void PeerCallback::onNetworkError() { event("onNetworkError", {}); }

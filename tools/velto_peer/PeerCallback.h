@@ -13,6 +13,8 @@ class PeerCallback final : public VeltoCallback {
 public:
     // Runs on the SDK's threads for chat from somebody else.
     std::function<void(const std::string& nickname, const std::string& message)> onChat;
+    // Runs inside a create or join that the server accepted, before the room join.
+    std::function<void()> onJoined;
     std::string myJid;   // set by onLogin
     std::string myName;  // display name, set by onLogin
 

@@ -138,6 +138,18 @@ int main(int argc, char** argv)
         };
     std::unique_ptr<VeltoSdk> sdk(static_cast<VeltoSdk*>(getVeltoInterface()));
     sdk->setCallback(&callback);
+    // The peer sends the stand-in camera's picture into every meeting it joins,
+    // as a participant with a camera would; nothing is drawn locally.
+    callback.onJoined = [&sdk] {
+        std::vector<velto_webrtc::rtc_device_> cameras, microphones, speakers;
+        sdk->getVideoCaptureDevices(cameras);
+        sdk->getAudioRecordingDevices(microphones);
+        sdk->getAudioPlayoutDevices(speakers);
+        if (cameras.empty() || microphones.empty() || speakers.empty())
+            return;
+        rtc_render render;
+        sdk->ShowLocalPreview(render, cameras[0], microphones[0], speakers[0], 640, 360, 15, 512);
+    };
 
     if (sdk->Login(options.server, options.user, options.password, "") != 0) {
         std::cerr << "velto_peer: the login of " << options.user << " failed" << std::endl;

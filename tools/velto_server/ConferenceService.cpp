@@ -1564,6 +1564,16 @@ bool ConferenceService::mayJoin(const std::string& room, const std::string& jid)
     return isLive(meeting) && std::find(meeting.jids.begin(), meeting.jids.end(), jid) != meeting.jids.end();
 }
 
+bool ConferenceService::stageChosen(const std::string& room) const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto id = state_.rooms.find(room);
+    if (id == state_.rooms.end())
+        return false;
+    const Meeting& meeting = state_.meetings.at(id->second);
+    return !meeting.participants.empty() || !meeting.stageJid.empty();
+}
+
 std::string ConferenceService::moderatorOf(const std::string& room) const
 {
     std::lock_guard<std::mutex> lock(mutex_);

@@ -66,6 +66,8 @@ public:
     // Whether `jid` created or joined the running meeting of room `room`.
     bool mayJoin(const std::string& room, const std::string& jid) const;
     std::string moderatorOf(const std::string& room) const;
+    // Whether the moderator has chosen the stage or the participants shown.
+    bool stageChosen(const std::string& room) const;
     // The chair moves from `from` (who must hold it, unless a REST grant gave
     // it to `to` already) to `to`; false otherwise.
     bool handOver(const std::string& room, const std::string& from, const std::string& to);

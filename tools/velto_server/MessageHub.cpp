@@ -600,15 +600,44 @@ void MessageHub::setSources(Connection& c, std::vector<Source> sources)
         if (!added.empty())
             p->send(sourceMessage(*p, added, true));
     }
-    if (old != std::array<std::string, 4>{c.ssrc, c.label, c.secondSsrc, c.secondLabel})
+    if (old != std::array<std::string, 4>{c.ssrc, c.label, c.secondSsrc, c.secondLabel}) {
         announce(c);
+        sendDefaultStage(c);
+    }
+}
+
+void MessageHub::sendDefaultStage(Connection& member)
+{
+    if (member.room.empty() || service_.stageChosen(member.room))
+        return;
+    std::vector<Connection*> room = peers(member);
+    room.push_back(&member);
+    const std::string moderator = service_.moderatorOf(member.room);
+    std::stable_partition(room.begin(), room.end(), [&](const Connection* p) { return p->jid == moderator; });
+
+    std::string list;
+    for (const Connection* p : room) {
+        if (p->ssrc.empty())
+            continue;
+        if (!list.empty())
+            list += ',';
+        list += p->jid.substr(p->jid.rfind('/') + 1) + '_' + p->ssrc;
+    }
+    Json::Value message = typed("participants");
+    message["stage"] = room.front()->jid;
+    message["screen"] = false;
+    message["splitScreen"] = 0;
+    message["participants"] = list;
+    for (Connection* p : room)
+        p->send(message);
 }
 
 void MessageHub::leaveRoom(Connection& c)
 {
     if (c.room.empty())
         return;
-    for (Connection* p : peers(c)) {
+    const std::vector<Connection*> rest = peers(c);
+    for (Connection* p : rest) {
         if (!c.sources.empty())
             p->send(sourceMessage(*p, c.sources, false));
         Json::Value removed = typed("userRemoved");
@@ -628,6 +657,8 @@ void MessageHub::leaveRoom(Connection& c)
     c.sipCalls.clear();
     c.statSamples = 0;
     c.downloadSum = c.uploadSum = 0;
+    if (!rest.empty())
+        sendDefaultStage(*rest.front());
 }
 
 void MessageHub::presence(const Connection& c, bool online) const
