@@ -100,13 +100,19 @@ TEST_F(HomePhotos, FailedDownloadsWriteNoRow)
     }
 }
 
+// A certificate nobody vouches for, or one issued to another host name.
 TEST_F(HomePhotos, UntrustedServerIsRefused)
 {
-    LocalServer::Options options;
-    options.untrustedCertificate = true;
-    LocalServer untrusted(options);
-    untrusted.forceNext("/photos/eve.ppm", 200, kPicture, 1, "image/x-portable-pixmap");
-    EXPECT_TRUE(download("eve", "https://" + untrusted.localhost() + "/photos/eve.ppm").isEmpty());
-    EXPECT_TRUE(untrusted.requests("/photos/eve.ppm").empty());
-    EXPECT_TRUE(storedPath("eve").isEmpty());
+    LocalServer::Options selfSigned;
+    selfSigned.untrustedCertificate = true;
+    LocalServer::Options otherHost;
+    otherHost.certificateHost = "photos.other.example";
+    for (const LocalServer::Options& options : {selfSigned, otherHost}) {
+        SCOPED_TRACE(options.certificateHost.empty() ? "self-signed" : "another host");
+        LocalServer untrusted(options);
+        untrusted.forceNext("/photos/eve.ppm", 200, kPicture, 1, "image/x-portable-pixmap");
+        EXPECT_TRUE(download("eve", "https://" + untrusted.localhost() + "/photos/eve.ppm").isEmpty());
+        EXPECT_TRUE(untrusted.requests("/photos/eve.ppm").empty());
+        EXPECT_TRUE(storedPath("eve").isEmpty());
+    }
 }

@@ -173,17 +173,25 @@ TEST_F(UpdateDownload, UnsafeNamesAndAddressesAreRefusedBeforeAnyRequest)
     }
 }
 
+// A certificate nobody vouches for, or one issued to another host name.
 TEST_F(UpdateDownload, UntrustedCertificateIsRefused)
 {
-    LocalServer::Options options;
-    options.untrustedCertificate = true;
-    LocalServer server(options);
-    const std::string package = "package";
-    server.forceNext(kPackageRoute, 200, package, 1, "application/octet-stream");
-    EXPECT_EQ(upgrade(server, "velto-2.0.0.pkg", md5Of(package)), Outcome::Closed);
-    EXPECT_EQ(messageBoxes().size(), 1u);
-    EXPECT_TRUE(downloaded().isEmpty());
-    EXPECT_TRUE(opened.empty());
+    LocalServer::Options selfSigned;
+    selfSigned.untrustedCertificate = true;
+    LocalServer::Options otherHost;
+    otherHost.certificateHost = "updates.other.example";
+    for (const LocalServer::Options& options : {selfSigned, otherHost}) {
+        SCOPED_TRACE(options.certificateHost.empty() ? "self-signed" : "another host");
+        for (QWidget* box : messageBoxes())
+            delete box;
+        LocalServer server(options);
+        const std::string package = "package";
+        server.forceNext(kPackageRoute, 200, package, 1, "application/octet-stream");
+        EXPECT_EQ(upgrade(server, "velto-2.0.0.pkg", md5Of(package)), Outcome::Closed);
+        EXPECT_EQ(messageBoxes().size(), 1u);
+        EXPECT_TRUE(downloaded().isEmpty());
+        EXPECT_TRUE(opened.empty());
+    }
 }
 
 TEST_F(UpdateDownload, PresentPackageWithTheRightDigestNeedsNoDownload)
