@@ -235,6 +235,19 @@ TEST_F(RawX, HostileTitlesListAsBoundedValidUtf8)
 
 }  // namespace
 
+#if defined(__SANITIZE_THREAD__)
+// Qt is not built with the thread sanitizer: QtGui's worker threads (scaling and
+// encoding the thumbnails) and the X connection's reader synchronise through
+// futexes it cannot see.
+extern "C" const char* __tsan_default_suppressions()
+{
+    return "called_from_lib:libQt5Core.so.5\n"
+           "called_from_lib:libQt5Gui.so.5\n"
+           "called_from_lib:libQt5XcbQpa.so.5\n"
+           "mutex:libxcb.so.1\n";
+}
+#endif
+
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);

@@ -37,6 +37,14 @@ extern "C" const char* __tsan_default_suppressions()
            "called_from_lib:libglib-2.0.so.0\n"
            "called_from_lib:libcrypto.so.3\n"
            "called_from_lib:libssl.so.3\n"
+           // Mesa's software rasteriser (the meeting windows on Xvfb) runs its own
+           // worker threads, synchronised in ways the sanitizer cannot follow.
+           "race:swrast_dri.so\n"
+           // Qt's X connection reader thread and QtGui's own worker threads (image
+           // scaling and encoding) synchronise through futexes as well.
+           "called_from_lib:libQt5XcbQpa.so.5\n"
+           "called_from_lib:libQt5Gui.so.5\n"
+           "mutex:libxcb.so.1\n"
            // PulseAudio's client library hands packets over shared ring
            // buffers guarded by its own semaphores.
            "called_from_lib:libpulsecommon-16.1.so\n"
