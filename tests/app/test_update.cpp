@@ -9,7 +9,6 @@
 
 #include "Dialogs/veltoupdate.h"
 #include "LocalServer.h"
-#include "Tools/commonhelper.h"
 #include "Tools/updatecheck.h"
 #include "loginwidget.h"
 
@@ -26,9 +25,6 @@ protected:
         AppTest::SetUp();
         server.setCaBundleEnv();
         qputenv("VELTO_UPDATE_HOST", QByteArray::fromStdString(server.localhost()));
-        // Built ahead, as a long-running program has it: the deadlines below
-        // are about the request, not about decoding CAs on a loaded machine.
-        CommonHelper::sslConfiguration();
         // Where an answer is due, a slow (sanitizer) build must not miss it.
         UpdateCheck::setStartupTimeout(kAnswerDueMs);
     }

@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QSslSocket>
 
 #include <functional>
 #include <memory>
@@ -28,9 +31,6 @@ void pointAt(const LocalServer& server)
 {
     server.setCaBundleEnv();
     qputenv("VELTO_UPDATE_HOST", QByteArray::fromStdString(server.localhost()));
-    // Built ahead, as a long-running program has it, so that each fetch's
-    // deadline is about the request alone, even on a slow (sanitizer) build.
-    CommonHelper::sslConfiguration();
 }
 
 TEST(UpdateManifest, Answers)
@@ -162,6 +162,26 @@ TEST(UpdateManifest, TrustStoreIsBuiltOncePerBundle)
     EXPECT_TRUE(out.fetch());
     EXPECT_EQ(out.version, "3.0");
     EXPECT_EQ(CommonHelper::sslConfigurationBuilds(), before + 2);
+}
+
+TEST(UpdateManifest, TrustStoreKeepsTheSystemLookup)
+{
+    LocalServer server;
+    pointAt(server);
+    const QSslConfiguration config = CommonHelper::sslConfiguration();
+    // Only the extra bundle is held; the system's CAs are looked up when a
+    // peer needs one.
+    const QList<QSslCertificate> bundle =
+        QSslCertificate::fromPath(qEnvironmentVariable("VELTO_CA_BUNDLE"), QSsl::Pem);
+    ASSERT_FALSE(bundle.isEmpty());
+    for (const QSslCertificate& certificate : bundle)
+        EXPECT_TRUE(config.caCertificates().contains(certificate));
+    EXPECT_EQ(config.peerVerifyMode(), QSslSocket::VerifyPeer);
+    // Adding certificates as a list switches that lookup off, which changes
+    // the configuration only while the lookup is still on.
+    QSslConfiguration withoutLookup = config;
+    withoutLookup.addCaCertificates(QList<QSslCertificate>());
+    EXPECT_NE(withoutLookup, config) << "the system's CAs would no longer be trusted";
 }
 
 }  // namespace

@@ -9,8 +9,6 @@
 #include <QSslSocket>
 #include <QVector>
 
-#include <chrono>
-#include <future>
 #include <mutex>
 
 #include "updatecheck.h"
@@ -21,21 +19,21 @@ QSslConfiguration buildSslConfiguration(const QString& bundle)
 {
     QSslConfiguration config = QSslConfiguration::defaultConfiguration();
     config.setPeerVerifyMode(QSslSocket::VerifyPeer);
-    // Without an extra bundle Qt looks the system's CAs up by itself when a
-    // peer needs one; an explicit list replaces that lookup, so it has to
-    // carry the system's CAs beside the extra ones.
-    if (!bundle.isEmpty())
-        config.setCaCertificates(QSslConfiguration::systemCaCertificates() +
-                                 QSslCertificate::fromPath(bundle, QSsl::Pem));
+    // Added by path: this keeps Qt's lookup of the system's CAs on demand (by
+    // subject, when a peer needs one) instead of decoding the whole system
+    // store up front, which costs tens of milliseconds. A list of
+    // certificates would switch that lookup off.
+    if (!bundle.isEmpty() && !config.addCaCertificates(bundle, QSsl::Pem))
+        qWarning() << "no CA certificate read from VELTO_CA_BUNDLE" << bundle;
     return config;
 }
 
-// Decoding every system CA costs tens of milliseconds: it is done once per
-// bundle, on a worker thread, while the GUI thread goes on.
+// One configuration per bundle, shared by every request of the process.
 struct TrustStoreState {
     std::mutex mutex;
+    bool built = false;
     QString bundle;  // what `config` was built for
-    std::shared_future<QSslConfiguration> config;
+    QSslConfiguration config;
     int builds = 0;
 };
 
@@ -45,28 +43,13 @@ TrustStoreState& trustStoreState()
     return state;
 }
 
-// Waits for the build still running, then drops the configuration while Qt
-// and OpenSSL are still there to free it.
+// Drops the configuration while Qt and OpenSSL are still there to free it.
 void releaseTrustStore()
 {
     TrustStoreState& state = trustStoreState();
     std::lock_guard<std::mutex> lock(state.mutex);
-    state.config = std::shared_future<QSslConfiguration>();
-}
-
-std::shared_future<QSslConfiguration> trustStore()
-{
-    const QString bundle = qEnvironmentVariable("VELTO_CA_BUNDLE");
-    TrustStoreState& state = trustStoreState();
-    std::lock_guard<std::mutex> lock(state.mutex);
-    if (!state.config.valid() || state.bundle != bundle) {
-        if (state.builds == 0)
-            qAddPostRoutine(releaseTrustStore);
-        state.bundle = bundle;
-        state.config = std::async(std::launch::async, buildSslConfiguration, bundle).share();
-        ++state.builds;
-    }
-    return state.config;
+    state.config = QSslConfiguration();
+    state.built = false;
 }
 
 QVector<QRgb> greyPalette()
@@ -158,12 +141,18 @@ bool CommonHelper::getUpdateInfo(QString& version, QString& fileName, QString& d
 
 QSslConfiguration CommonHelper::sslConfiguration()
 {
-    return trustStore().get();
-}
-
-bool CommonHelper::sslConfigurationReady()
-{
-    return trustStore().wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+    const QString bundle = qEnvironmentVariable("VELTO_CA_BUNDLE");
+    TrustStoreState& state = trustStoreState();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    if (!state.built || state.bundle != bundle) {
+        if (state.builds == 0)
+            qAddPostRoutine(releaseTrustStore);
+        state.config = buildSslConfiguration(bundle);
+        state.bundle = bundle;
+        state.built = true;
+        ++state.builds;
+    }
+    return state.config;
 }
 
 int CommonHelper::sslConfigurationBuilds()

@@ -33,11 +33,8 @@ public:
 
     // TLS settings for every request of the program: the system's CAs plus
     // the certificates of the file named by VELTO_CA_BUNDLE, peers always
-    // verified. Built once per bundle on a worker thread (the first call
-    // starts it); waits for that build while it runs. Any thread.
+    // verified. Built once per bundle; any thread.
     static QSslConfiguration sslConfiguration();
-    // Starts that build if needed and tells, without waiting, whether it is done.
-    static bool sslConfigurationReady();
     // How many times it was built in this process.
     static int sslConfigurationBuilds();
 };

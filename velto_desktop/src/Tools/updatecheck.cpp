@@ -17,8 +17,6 @@ namespace {
 // The manifest server; VELTO_UPDATE_HOST (host[:port]) points the program at another one.
 const char* const kDefaultUpdateHost = "localhost:8443";
 const char* const kManifestPath = "/download/bm/version_mac_bm.json";
-// How often a check looks whether the trust store is built yet.
-const int kTrustPollMs = 2;
 int startupTimeoutMs = UpdateCheck::kStartupTimeoutMs;
 
 QString manifestUrl()
@@ -49,10 +47,8 @@ UpdateCheck::UpdateCheck(int timeoutMs, QObject* parent) : QObject(parent)
             finish();
     });
     m_deadline->start(timeoutMs);
-    // Made now: its first use loads Qt's network plugins, which can happen
-    // while the trust store is still being built.
     m_manager = new QNetworkAccessManager(this);
-    sendWhenTrusted();
+    send();
 }
 
 UpdateCheck::~UpdateCheck()
@@ -63,16 +59,8 @@ UpdateCheck::~UpdateCheck()
     }
 }
 
-void UpdateCheck::sendWhenTrusted()
+void UpdateCheck::send()
 {
-    if (m_finished)
-        return;
-    // The request needs the trust store, which a worker thread may still be
-    // building: look again shortly rather than hold the GUI thread.
-    if (!CommonHelper::sslConfigurationReady()) {
-        QTimer::singleShot(kTrustPollMs, this, &UpdateCheck::sendWhenTrusted);
-        return;
-    }
     const QString url = manifestUrl();
     qDebug() << "update manifest:" << url;
     QNetworkRequest request{QUrl(url)};

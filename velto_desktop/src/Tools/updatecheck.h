@@ -51,7 +51,7 @@ signals:
     void finished();
 
 private:
-    void sendWhenTrusted();
+    void send();
     void replyFinished();
     void finish();
 
