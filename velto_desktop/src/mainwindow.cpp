@@ -124,7 +124,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     setMouseTracking(true);
     installEventFilter(this);
     setWindowTitle(tr("Meeting"));
-    setWindowIcon(QPixmap(":/images/logo"));
+    setWindowIcon(QIcon(":/images/logo"));
     ui->topBar->hide();
     setFixedHeight(690);
     addMenuBar();
@@ -149,10 +149,6 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     connect(m_tray, &SystemTray::sigTranslatorLanguage, m_loginWidget, &LoginWidget::slotTranslatorLanguage);
     connect(m_tray, &SystemTray::sigShowMainWindow, this, &MainWindow::slotActiveWidget);
     connect(m_tray, &SystemTray::sigExitApplication, this, &MainWindow::exitApplication);
-
-    m_calendar = new CalendarWidget(this);
-    connect(m_calendar, &CalendarWidget::sigSelectedDate, this, &MainWindow::slotSelectedDate);
-    m_calendar->hide();
 
     for (const Tab& tab : kTabs)
         (ui->*tab.label)->setText(tab.icon, tr(tab.text));

@@ -105,6 +105,11 @@ void MainWindow::moveReservationDate(int days)
 
 void MainWindow::openCalendar(bool reservation)
 {
+    // Made on first use: start-up has no need of it.
+    if (!m_calendar) {
+        m_calendar = new CalendarWidget(this);
+        connect(m_calendar, &CalendarWidget::sigSelectedDate, this, &MainWindow::slotSelectedDate);
+    }
     if (m_calendar->isVisible())
         return;
     QWidget* page = reservation ? ui->reservationPage : ui->meetPage;

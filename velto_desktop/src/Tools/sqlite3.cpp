@@ -14,16 +14,22 @@ namespace {
 
 const char* const kConnectionName = "velto_connection";
 
-// Keeps the connection open for the lifetime of one operation.
+// Keeps the connection open for the lifetime of one operation; inside an
+// outer scope it leaves the connection to that scope.
 class OpenScope
 {
 public:
-    explicit OpenScope(QSqlDatabase& db) : m_db(db), m_open(db.open()) {}
-    ~OpenScope() { m_db.close(); }
+    explicit OpenScope(QSqlDatabase& db) : m_db(db), m_owner(!db.isOpen()), m_open(db.isOpen() || db.open()) {}
+    ~OpenScope()
+    {
+        if (m_owner)
+            m_db.close();
+    }
     explicit operator bool() const { return m_open; }
 
 private:
     QSqlDatabase& m_db;
+    const bool m_owner;
     const bool m_open;
 };
 
@@ -61,6 +67,10 @@ Sqlite3::Sqlite3(QObject* parent)
     else
         createDatabase(m_connectionName);
 
+    // One open and one commit for the whole schema: each table made on its
+    // own would be a write to disk of its own, and a new user waits for it.
+    OpenScope scope(m_database);
+    const bool batched = scope && m_database.transaction();
     createTable("user",
                 "create table user (id integer primary key autoincrement,username varchar(32),"
                 "password varchar(32),server varchar(255))");
@@ -71,6 +81,8 @@ Sqlite3::Sqlite3(QObject* parent)
     createTable("photos",
                 "create table photos (id integer primary key autoincrement, userid varchar(32),"
                 "photo varchar(255))");
+    if (batched && !m_database.commit())
+        qDebug() << "Error failed to create tables" << m_database.lastError();
 }
 
 void Sqlite3::createDatabase(QString connectionName)
