@@ -348,6 +348,7 @@ TEST_F(HomeForms, MeetPageCalendarOpensUnderTheDateBarAndAPickReloadsThatDay)
     auto* picker = window->findChild<CalendarWidget*>();
     ASSERT_NE(picker, nullptr);
     ASSERT_TRUE(picker->isVisible());
+    EXPECT_FALSE(picker->isWindow()) << "the picker is drawn inside the main window";
     auto* bar = window->findChild<QWidget*>("timeBar");
     EXPECT_EQ(picker->y(), bar->mapTo(window.get(), QPoint(0, bar->height() - 1)).y());
     EXPECT_GE(picker->height(), 200);

@@ -1,25 +1,21 @@
 #include "calendarwidget.h"
 
-#include <QIcon>
 #include <QCalendarWidget>
 #include <QCursor>
 #include <QLocale>
 #include <QTimer>
-#include <QVBoxLayout>
 
 #include "cglobalinstance.h"
+#include "ui_calendarwidget.h"
 
 CalendarWidget::CalendarWidget(QWidget* parent)
-    : QWidget(parent), m_calendar(new QCalendarWidget(this)), m_timer(new QTimer(this))
+    : QWidget(parent), ui(new Ui::CalendarWidget), m_timer(new QTimer(this))
 {
-    setObjectName("CalendarWidget");
-    // A child outside any layout keeps the size it is given: the picker's own.
-    resize(288, 246);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_calendar);
-    m_calendar->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
-    connect(m_calendar, &QCalendarWidget::clicked, this, [this](const QDate& date) {
+    ui->setupUi(this);
+    // The frameless hint alone keeps the picker a child drawn in its parent.
+    setWindowFlags(Qt::FramelessWindowHint);
+    applyLanguage();
+    connect(ui->calendarWidget, &QCalendarWidget::clicked, this, [this](const QDate& date) {
         emit sigSelectedDate(date);
         close();
     });
@@ -28,13 +24,21 @@ CalendarWidget::CalendarWidget(QWidget* parent)
     m_timer->start();
 }
 
+CalendarWidget::~CalendarWidget() { delete ui; }
+
+void CalendarWidget::applyLanguage()
+{
+    ui->calendarWidget->setLocale(
+        QLocale(CGlobalInstance::eLanguage == eENGLISH ? QLocale::English : QLocale::Chinese));
+}
+
 void CalendarWidget::setXY(int x, int y)
 {
     m_position = QPoint(x, y);
-    m_calendar->setLocale(QLocale(CGlobalInstance::eLanguage == eENGLISH ? QLocale::English : QLocale::Chinese));
+    applyLanguage();
 }
 
-void CalendarWidget::setMinimumDate(QDate date) { m_calendar->setMinimumDate(date); }
+void CalendarWidget::setMinimumDate(QDate date) { ui->calendarWidget->setMinimumDate(date); }
 
 void CalendarWidget::closeWhenLeft()
 {
