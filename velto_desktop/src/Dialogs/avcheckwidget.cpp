@@ -5,6 +5,7 @@
 #include <QAudioOutput>
 #include <QCloseEvent>
 #include <QDebug>
+#include <QLabel>
 #include <QStyle>
 #include <QTimer>
 
@@ -66,6 +67,15 @@ AVCheckWidget::AVCheckWidget(QWidget* parent) : QWidget(parent), ui(new Ui::AVCh
     setPlayIcon(false);
     for (QToolButton* refresh : {ui->refreshMicphone, ui->refreshPlayout, ui->refreshCamera})
         refresh->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
+    // The row labels are 70 px wide, which fits their texts in the form's
+    // font; a wider fallback font would cut them: all three take the widest.
+    int labelWidth = 70;
+    for (QLabel* label : {ui->micphone, ui->playout, ui->camera}) {
+        label->ensurePolished();
+        labelWidth = qMax(labelWidth, label->sizeHint().width());
+    }
+    for (QLabel* label : {ui->micphone, ui->playout, ui->camera})
+        label->setFixedWidth(labelWidth);
 
     m_captureFormat = pcmFormat(8000, 1, 8, QAudioFormat::UnSignedInt);
     m_levelTimer = new QTimer(this);
