@@ -218,9 +218,11 @@ TEST_F(MeetingRoom, StageUpdatesFillAndFreeTiles)
                 resolutions.push_back(call.args);
         EXPECT_EQ(resolutions, c.resolutions);
         // Every render a tile holds belongs to a shown tile.
-        for (SubVideoWidget* tile : video->tiles())
-            if (!tile->isVisible())
+        for (SubVideoWidget* tile : video->tiles()) {
+            if (!tile->isVisible()) {
                 EXPECT_EQ(tile->getRtcIndex(), 0u);
+            }
+        }
     }
     EXPECT_EQ(CGlobalInstance::eSplitScreen, 5);
 }
