@@ -9,6 +9,7 @@
 #include <QDebug>
 #include <QElapsedTimer>
 #include <QGraphicsLineItem>
+#include <QGuiApplication>
 #include <QGraphicsScene>
 #include <QGraphicsTextItem>
 #include <QKeyEvent>
@@ -17,9 +18,15 @@
 #include <QImage>
 #include <QPainter>
 #include <QRegion>
+#include <QScreen>
 #include <QTimer>
 
 #include <algorithm>
+#include <cstdlib>
+
+#ifdef Q_OS_LINUX
+#include <xcb/xcb.h>
+#endif
 
 using namespace whiteboardtools;
 
@@ -38,6 +45,10 @@ qint64 monotonicMs()
         clock.start();
     return clock.elapsed();
 }
+
+// Long enough for the meeting window to be minimised before the sharer's
+// overlay takes its picture of the screen below.
+constexpr int kBackdropSettleMs = 300;
 
 // Each line the sharer draws carries the serial of its replay record, so that
 // erasing it drops exactly that record.
@@ -98,6 +109,11 @@ void QScreenshareWhiteboard::setParentAndShow(int appId, bool sendCreate)
         slotCreateAnnotate(std::string());
     setSceneToOverlay();
     show();
+    if (!windowSystemComposites()) {
+        // All but a pixel let through while the picture below settles.
+        setMask(QRegion(0, 0, 1, 1));
+        QTimer::singleShot(kBackdropSettleMs, this, &QScreenshareWhiteboard::takeBackdrop);
+    }
     if (!menu->isVisible()) {
         const int y = (CGlobalInstance::getScreenRect().height() - menu->height() - 60) / 2;
         menu->show();
@@ -241,10 +257,51 @@ void QScreenshareWhiteboard::slotPenSize(int size)
     pen.setWidth(size);
 }
 
+bool QScreenshareWhiteboard::windowSystemComposites()
+{
+#ifdef Q_OS_LINUX
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return true;
+    // A compositing manager owns the selection _NET_WM_CM_S<screen>.
+    int screenNumber = 0;
+    xcb_connection_t* connection = xcb_connect(nullptr, &screenNumber);
+    bool composites = false;
+    if (!xcb_connection_has_error(connection)) {
+        const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(screenNumber);
+        xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
+            connection, xcb_intern_atom(connection, 1, uint16_t(name.size()), name.constData()), nullptr);
+        if (atom && atom->atom != XCB_ATOM_NONE) {
+            xcb_get_selection_owner_reply_t* owner = xcb_get_selection_owner_reply(
+                connection, xcb_get_selection_owner(connection, atom->atom), nullptr);
+            composites = owner && owner->owner != XCB_WINDOW_NONE;
+            std::free(owner);
+        }
+        std::free(atom);
+    }
+    xcb_disconnect(connection);
+    return composites;
+#else
+    return true;
+#endif
+}
+
+void QScreenshareWhiteboard::takeBackdrop()
+{
+    QScreen* shown = screen();
+    if (!shown || !isVisible())
+        return;
+    const QRect area = geometry().translated(-shown->geometry().topLeft());
+    backdrop = shown->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+    clearMask();
+    update();
+}
+
 void QScreenshareWhiteboard::paintEvent(QPaintEvent*)
 {
-    // Nearly transparent, yet the window system still hands it every click.
     QPainter painter(this);
+    if (!backdrop.isNull())
+        painter.drawPixmap(rect(), backdrop);
+    // Nearly transparent, yet the window system still hands it every click.
     painter.fillRect(rect(), QColor(255, 255, 255, 15));
 }
 

@@ -4,6 +4,7 @@
 #include "Whiteboard/whiteboarditem.h"
 
 #include <QPen>
+#include <QPixmap>
 #include <QPoint>
 #include <QPointer>
 #include <QRect>
@@ -95,6 +96,11 @@ private:
     // compositor a translucent window would hide the picture below it.
     void scheduleViewerMask();
     void updateViewerMask();
+    // Without a compositor the translucent sharer's overlay would show black:
+    // it lies over a still picture of what it covers instead, taken once the
+    // meeting window has had time to get out of the way.
+    static bool windowSystemComposites();
+    void takeBackdrop();
     // Appends a replay record and returns the tag that names it.
     quint64 record(const WhiteboardItem& item);
 
@@ -117,5 +123,6 @@ private:
     AnnotationMapping mapping;
     bool viewer = false;
     bool maskPending = false;
+    QPixmap backdrop;
     drawing::ReplayLimiter replayLimiter;
 };
