@@ -299,7 +299,8 @@ TEST_F(LoginTest, AnonymousJoinUsesTheDevicesChosenInTheCheckWindow)
     const Args preview = sdk.last("ShowLocalPreview").args;
     ASSERT_EQ(preview.size(), 7u);
     EXPECT_EQ(preview[0], "Camera 2");
-    if (!inputs.isEmpty())
+    if (!inputs.isEmpty()) {
         EXPECT_EQ(preview[1], sdk.microphones[1].name);
+    }
     CGlobalInstance::veltoSdk->LeaveConference();
 }

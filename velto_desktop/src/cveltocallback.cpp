@@ -40,8 +40,24 @@ void CVeltoCallback::deliver(Gate gate, Work work)
         run(gate, work);
         return;
     }
-    QMetaObject::invokeMethod(
-        this, [this, gate, work = std::move(work)] { run(gate, work); }, Qt::QueuedConnection);
+    {
+        std::lock_guard<std::mutex> lock(m_queueMutex);
+        m_queue.emplace_back(gate, std::move(work));
+    }
+    QMetaObject::invokeMethod(this, "runNextQueued", Qt::QueuedConnection);
+}
+
+void CVeltoCallback::runNextQueued()
+{
+    std::pair<Gate, Work> next;
+    {
+        std::lock_guard<std::mutex> lock(m_queueMutex);
+        if (m_queue.empty())
+            return;
+        next = std::move(m_queue.front());
+        m_queue.pop_front();
+    }
+    run(next.first, next.second);
 }
 
 void CVeltoCallback::run(Gate gate, const Work& work)

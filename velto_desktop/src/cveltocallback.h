@@ -3,8 +3,11 @@
 #include <QObject>
 #include <QPointer>
 
+#include <deque>
 #include <functional>
+#include <mutex>
 #include <string>
+#include <utility>
 
 #include "VeltoInterface.h"
 
@@ -96,6 +99,10 @@ private:
     // when it is about to run.
     void deliver(Gate gate, Work work);
     void run(Gate gate, const Work& work);
+    // One queued event per work item, each running the oldest waiting item:
+    // the same order and nesting as an event carrying its work, but the work
+    // crosses threads under a lock of our own, visible to race checkers.
+    Q_INVOKABLE void runNextQueued();
     // Answer codes other than 200 become a message box.
     void deliverFailureCode(int code);
 
@@ -105,6 +112,8 @@ private:
     void deliverContacts(int code, conference_contacts& contacts, bool search);
     void applyContacts(MainWindow& window, int code, conference_contacts& contacts, bool search);
 
+    std::mutex m_queueMutex;
+    std::deque<std::pair<Gate, Work>> m_queue;  // guarded by m_queueMutex
     QPointer<MainWindow> m_mainWindow;
     // Code of the last create-or-join answer; 0 while none arrived.
     int m_entryAnswer = 0;
