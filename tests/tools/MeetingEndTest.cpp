@@ -51,10 +51,11 @@ TEST(MeetingEnd, WarnsFifteenTenAndFiveMinutesBeforeThenClosesAndKicksOut)
 
     // The run began a moment ago: moving the clock to `left` minutes before
     // its planned end leaves a moment less.
+    std::chrono::minutes run = kPersonalRoomRun;
     std::chrono::minutes moved{0};
     const auto leave = [&](std::chrono::minutes left) {
-        server.advanceClock(kPersonalRoomRun - left - moved);
-        moved = kPersonalRoomRun - left;
+        server.advanceClock(run - left - moved);
+        moved = run - left;
     };
     Rest rest(server);
     struct Step {
@@ -75,10 +76,13 @@ TEST(MeetingEnd, WarnsFifteenTenAndFiveMinutesBeforeThenClosesAndKicksOut)
              EXPECT_EQ(rest.call("GET", "/clientApi/conferences/extend/" + owner.room + "?userId=" + owner.userId +
                                             "&lengthTime=14")["code"].asInt(),
                        200);
+             run += 14min;
              server.advanceClock(0ms);
          },
          {"toClose 15"}},
-        {"at the new end", [&] { leave(-14min); }, {"closed true", "kickout"}},
+        // A warning passed over is not sent late.
+        {"3 minutes left", [&] { leave(3min); }, {"toClose 5"}},
+        {"at the new end", [&] { leave(0min); }, {"closed true", "kickout"}},
     };
     for (const Step& step : steps) {
         SCOPED_TRACE(step.name);
