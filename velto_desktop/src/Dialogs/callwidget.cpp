@@ -8,7 +8,7 @@
 #include <QTimer>
 
 namespace {
-constexpr int kRingTimeoutMs = 60000;
+int ringTimeoutMs = CallWidget::kRingTimeoutMs;
 }
 
 CallWidget::CallWidget(std::string sip, QWidget* parent) : QWidget(parent), ui(new Ui::CallWidget), m_sip(std::move(sip))
@@ -23,11 +23,16 @@ CallWidget::CallWidget(std::string sip, QWidget* parent) : QWidget(parent), ui(n
         close();
     });
     // The panel is the timer's context: a panel already gone never fires it.
-    QTimer::singleShot(kRingTimeoutMs, this, [this] {
-        if (isVisible())
-            close();
+    // Unanswered, the call ends with its panel: nothing else could hang it up.
+    QTimer::singleShot(ringTimeoutMs, this, [this] {
+        if (!isVisible())
+            return;
+        CGlobalInstance::veltoSdk->HangUp(m_sip);
+        close();
     });
 }
+
+void CallWidget::setRingTimeout(int milliseconds) { ringTimeoutMs = milliseconds; }
 
 CallWidget::~CallWidget()
 {

@@ -9,8 +9,8 @@ class CallWidget;
 }
 
 // "Calling: <number>" while an outside call rings. Closes itself when the
-// called party joins, on hang-up, or after 60 s; its owner (the toolbar)
-// deletes it on sigCallWidgetClose.
+// called party joins, on hang-up, or after 60 s unanswered (hanging up then
+// too); its owner (the toolbar) deletes it on sigCallWidgetClose.
 class CallWidget : public QWidget {
     Q_OBJECT
 public:
@@ -18,6 +18,10 @@ public:
     ~CallWidget() override;
 
     const std::string& dialled() const { return m_sip; }
+
+    static constexpr int kRingTimeoutMs = 60000;
+    // For panels made from now on; tests shorten it.
+    static void setRingTimeout(int milliseconds);
 
 signals:
     void sigCallWidgetClose(CallWidget* w);
