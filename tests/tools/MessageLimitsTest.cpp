@@ -41,8 +41,9 @@ bool isChat(const Json::Value& m)
 }
 
 // Leaves exactly kMaxQueued messages waiting to go out to `reader`, which
-// stops reading first. The first of them is larger than the sockets between
-// the two hold, so it never finishes going out and nothing leaves the queue.
+// stops reading first. The first of them (12 MiB) is larger than the socket
+// buffers between the two hold (a few MiB on Linux), so it never finishes
+// going out and nothing leaves the queue.
 void backUp(LocalServer& server, SignalClient& reader)
 {
     reader.holdReading();
