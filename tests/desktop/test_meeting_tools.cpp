@@ -449,7 +449,7 @@ TEST_F(MeetingTools, CallPanelClosesForItsPartyOrOnHangUp)
     EXPECT_EQ(closed, (std::vector<CallWidget*>{&panel, &panel}));
 }
 
-TEST_F(MeetingTools, CallPanelUnansweredHangsUpAndClosesWhenTheRingTimeRunsOut)
+TEST_F(MeetingTools, CallPanelUnansweredClosesWhenTheRingTimeRunsOutWithoutHangingUp)
 {
     CallWidget::setRingTimeout(200);
     CallWidget unanswered("sip:1234");
@@ -465,8 +465,7 @@ TEST_F(MeetingTools, CallPanelUnansweredHangsUpAndClosesWhenTheRingTimeRunsOut)
     EXPECT_TRUE(QTest::qWaitFor([&] { return closed.size() == 2; }, 2000));
     QTest::qWait(300);  // the answered panel's time runs out too
     EXPECT_EQ(closed, (std::vector<CallWidget*>{&answered, &unanswered}));
-    ASSERT_EQ(sdk.count("HangUp"), 1);
-    EXPECT_EQ(sdk.last("HangUp").args, Args{"sip:1234"});
+    EXPECT_EQ(sdk.count("HangUp"), 0);
     CallWidget::setRingTimeout(CallWidget::kRingTimeoutMs);
 }
 

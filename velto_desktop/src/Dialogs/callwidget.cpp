@@ -23,12 +23,10 @@ CallWidget::CallWidget(std::string sip, QWidget* parent) : QWidget(parent), ui(n
         close();
     });
     // The panel is the timer's context: a panel already gone never fires it.
-    // Unanswered, the call ends with its panel: nothing else could hang it up.
+    // Only the panel goes: the call itself is left to the gateway.
     QTimer::singleShot(ringTimeoutMs, this, [this] {
-        if (!isVisible())
-            return;
-        CGlobalInstance::veltoSdk->HangUp(m_sip);
-        close();
+        if (isVisible())
+            close();
     });
 }
 

@@ -9,8 +9,8 @@ class CallWidget;
 }
 
 // "Calling: <number>" while an outside call rings. Closes itself when the
-// called party joins, on hang-up, or after 60 s unanswered (hanging up then
-// too); its owner (the toolbar) deletes it on sigCallWidgetClose.
+// called party joins, on hang-up, or after 60 s; its owner (the toolbar)
+// deletes it on sigCallWidgetClose.
 class CallWidget : public QWidget {
     Q_OBJECT
 public:
