@@ -120,6 +120,29 @@ TEST_F(HomeCallsThroughTheServer, OutgoingCallAnsweredEndsAsOneAnsweredRow)
     EXPECT_EQ(recents().size(), 1u);
 }
 
+TEST_F(HomeCallsThroughTheServer, OutgoingCallUnansweredIsWithdrawnWhenTheRingTimeRunsOut)
+{
+    RingingWidget::setRingTimeout(300);
+    const Account aliceAccount = server.account("alice");
+    ASSERT_EQ(CGlobalInstance::veltoSdk->SendRingCall(aliceAccount.userId, "invite", "", "Demo User", 0, 0, "1", ""),
+              0);
+    window->slotRinging(aliceAccount.userId, 0, aliceAccount.displayName, 1);
+    ASSERT_TRUE(peerGot(aliceCallback, "invite"));
+
+    // Alice never answers: the caller's withdrawal is what ends the call on her side.
+    ASSERT_TRUE(peerGot(aliceCallback, "reject"));
+    const auto withdrawal = rings(aliceCallback, "reject")[0].args;
+    EXPECT_EQ(withdrawal[0], ownJid);
+    EXPECT_EQ(withdrawal[5], "1") << "sent as the caller";
+    EXPECT_TRUE(shownWindows<RingingWidget>().isEmpty());
+    EXPECT_EQ(shownMessageCount(600111), 1);
+    ASSERT_EQ(recents().size(), 1u);
+    EXPECT_EQ(recents()[0].duration, 0);
+    EXPECT_EQ(recents()[0].calltype, 1);
+    EXPECT_FALSE(CGlobalInstance::isJoinConference);
+    RingingWidget::setRingTimeout(RingingWidget::kRingTimeoutMs);
+}
+
 TEST_F(HomeCallsThroughTheServer, IncomingCallRefusedEndsAsOneUnansweredRow)
 {
     const Account aliceAccount = server.account("alice");

@@ -174,16 +174,20 @@ TEST_F(HomeCalls, OutgoingCallAcceptedStartsAMeetingAndSendsItsRoomAndPassword)
 
 TEST_F(HomeCalls, OutgoingWindowEndsTheCallOnceWhicheverWayItEnds)
 {
+    // The ring time runs out while a refusal is on show.
+    RingingWidget::setRingTimeout(300);
     struct Case {
         const char* name;
         std::function<void(RingingWidget*)> end;
         size_t withdrawals;
+        int noAnswerNotices;
     };
     const Case cases[] = {
-        {"hang up", [](RingingWidget* w) { w->findChild<QPushButton*>("btnHangup")->click(); }, 1},
-        {"title bar", [](RingingWidget* w) { w->close(); }, 1},
-        {"busy", [this](RingingWidget*) { ring(kBob, "busy"); }, 0},
-        {"refused", [this](RingingWidget*) { ring(kBob, "reject"); }, 0},
+        {"hang up", [](RingingWidget* w) { w->findChild<QPushButton*>("btnHangup")->click(); }, 1, 0},
+        {"title bar", [](RingingWidget* w) { w->close(); }, 1, 0},
+        {"busy", [this](RingingWidget*) { ring(kBob, "busy"); }, 0, 0},
+        {"refused", [this](RingingWidget*) { ring(kBob, "reject"); }, 0, 0},
+        {"unanswered", [](RingingWidget*) {}, 1, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -201,7 +205,11 @@ TEST_F(HomeCalls, OutgoingWindowEndsTheCallOnceWhicheverWayItEnds)
         ASSERT_EQ(recents().size(), 1u);
         EXPECT_EQ(recents()[0].duration, 0);
         EXPECT_EQ(recents()[0].calltype, 1);
+        EXPECT_EQ(shownMessageCount(600111), c.noAnswerNotices);
+        for (MessageBox* box : shownWindows<MessageBox>())
+            box->close();
     }
+    RingingWidget::setRingTimeout(RingingWidget::kRingTimeoutMs);
 }
 
 TEST(RingTone, CountsPlaysAndNeverDropsBelowZero)

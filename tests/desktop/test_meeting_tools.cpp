@@ -449,6 +449,26 @@ TEST_F(MeetingTools, CallPanelClosesForItsPartyOrOnHangUp)
     EXPECT_EQ(closed, (std::vector<CallWidget*>{&panel, &panel}));
 }
 
+TEST_F(MeetingTools, CallPanelUnansweredClosesWhenTheRingTimeRunsOutWithoutHangingUp)
+{
+    CallWidget::setRingTimeout(200);
+    CallWidget unanswered("sip:1234");
+    CallWidget answered("sip:5678");
+    std::vector<CallWidget*> closed;
+    for (CallWidget* panel : {&unanswered, &answered}) {
+        QObject::connect(panel, &CallWidget::sigCallWidgetClose, panel,
+                         [&closed](CallWidget* w) { closed.push_back(w); });
+        panel->show();
+    }
+    answered.slotCallSuccess("Room sip:5678@gw");
+
+    EXPECT_TRUE(QTest::qWaitFor([&] { return closed.size() == 2; }, 2000));
+    QTest::qWait(300);  // the answered panel's time runs out too
+    EXPECT_EQ(closed, (std::vector<CallWidget*>{&answered, &unanswered}));
+    EXPECT_EQ(sdk.count("HangUp"), 0);
+    CallWidget::setRingTimeout(CallWidget::kRingTimeoutMs);
+}
+
 // --- hands-up ---------------------------------------------------------------------------
 
 TEST_F(MeetingTools, HandsUpAnswersAndDrops)

@@ -192,6 +192,8 @@ void LocalServer::launch(int port, int messagePort)
         args.push_back("--untrusted-cert");
     if (!options_.certificateHost.empty())
         args.insert(args.end(), {"--cert-host", options_.certificateHost});
+    if (options_.messageIdleMs > 0)
+        args.insert(args.end(), {"--message-idle-ms", std::to_string(options_.messageIdleMs)});
     std::vector<char*> argv;
     for (std::string& arg : args)
         argv.push_back(arg.data());
@@ -508,6 +510,13 @@ void LocalServer::setSignalFaults(bool refuseConnections, bool silentPings)
 void LocalServer::setManifest(const std::string& json)
 {
     control("PUT", "/_test/manifest", json);
+}
+
+void LocalServer::advanceClock(std::chrono::milliseconds by)
+{
+    Json::Value clock;
+    clock["advanceMs"] = Json::Int64(by.count());
+    control("POST", "/_test/clock", toText(clock));
 }
 
 void LocalServer::reset()

@@ -90,6 +90,8 @@ public:
         // Serve a certificate from caFile()'s CA that names only this host
         // (not localhost, not 127.0.0.1); empty = the usual certificate.
         std::string certificateHost;
+        // Message connections silent this long are closed; 0 = the server's 60 s.
+        int messageIdleMs = 0;
     };
 
     LocalServer();
@@ -139,8 +141,12 @@ public:
     // --- switches and documents ----------------------------------------------
     void setNoCredit(bool noCredit);           // phone call-out answers {"code":301}
     void setManifest(const std::string& json); // body of "/download/bm/version_mac_bm.json", served as is
-    // Back to the seeded state: accounts, meetings, friends, switches and the
-    // manifest; forced answers and recorded requests dropped; stalls ended.
+    // Moves the server's clock ahead (reset() puts it back); the meeting-end
+    // warnings and closes that fall due are sent before this returns.
+    void advanceClock(std::chrono::milliseconds by);
+    // Back to the seeded state: accounts, meetings, friends, switches, the
+    // manifest and the clock; forced answers and recorded requests dropped;
+    // stalls ended.
     void reset();
 
     // --- the message server ----------------------------------------------------

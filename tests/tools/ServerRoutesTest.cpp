@@ -2,9 +2,9 @@
 // requests. Each test walks a table of requests with their expected codes.
 
 #include "LocalServer.h"
+#include "ServerTestSupport.h"
 
 #include <gtest/gtest.h>
-#include <httplib.h>
 #include <json/json.h>
 
 #include <chrono>
@@ -16,68 +16,9 @@
 namespace {
 
 using velto::test::LocalServer;
-
-class Rest {
-public:
-    explicit Rest(const LocalServer& server) : client_("127.0.0.1", server.port())
-    {
-        client_.set_ca_cert_path(server.caFile().c_str());
-        client_.enable_server_certificate_verification(true);
-        client_.set_read_timeout(30);
-        client_.set_url_encode(false);
-    }
-
-    Json::Value call(const std::string& method, const std::string& target, const std::string& body = {})
-    {
-        const char* json = "application/json;charset=UTF-8";
-        const auto result = method == "GET"      ? client_.Get(target.c_str())
-                            : method == "DELETE" ? client_.Delete(target.c_str())
-                            : method == "PUT"    ? client_.Put(target.c_str(), body, json)
-                                                 : client_.Post(target.c_str(), body, json);
-        Json::Value answer;
-        if (!result) {
-            ADD_FAILURE() << method << ' ' << target << ": " << httplib::to_string(result.error());
-            return answer;
-        }
-        std::istringstream in(result->body);
-        in >> answer;
-        return answer;
-    }
-
-    struct Step {
-        std::string method;
-        std::string target;
-        std::string body;
-        int code;
-    };
-
-    void expect(const std::vector<Step>& steps)
-    {
-        for (const Step& step : steps) {
-            const Json::Value answer = call(step.method, step.target, step.body);
-            EXPECT_EQ(answer["code"].asInt(), step.code) << step.method << ' ' << step.target << '\n' << answer;
-        }
-    }
-
-private:
-    httplib::SSLClient client_;
-};
-
-struct Login {
-    std::string id;
-    std::string jid;
-    std::string endpoint;
-    std::string millis;
-};
-
-Login login(Rest& rest, const velto::test::Account& account)
-{
-    const Json::Value obj = rest.call("GET", "/clientApi/loginClient?username=" + account.userName +
-                                                 "&password=" + account.password + "&clientType=pc-win&domain=")["obj"];
-    return {obj["mUserId"].asString(),
-            obj["mUserId"].asString() + "@" + obj["messageServer"].asString() + "/" + obj["endpoint"].asString(),
-            obj["endpoint"].asString(), obj["currentTimeMillis"].asString()};
-}
+using velto::test::Login;
+using velto::test::Rest;
+using velto::test::login;
 
 std::string localDay(std::int64_t ms)
 {

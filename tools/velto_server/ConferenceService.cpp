@@ -421,7 +421,7 @@ void ConferenceService::seedUser(const Json::Value& entry)
 {
     if (!entry.isObject())
         throw std::runtime_error("seed: every user must be an object");
-    const std::int64_t now = nowMs();
+    const std::int64_t now = clockMs();
     User user;
     user.id = seedText(entry, "userId");
     user.loginName = seedText(entry, "userName");
@@ -467,7 +467,7 @@ void ConferenceService::seedMeeting(const Json::Value& entry)
         throw std::runtime_error("seed: unknown conference owner \"" + ownerName + "\"");
     const std::string ownerKey = upper(owner->id);
 
-    const std::int64_t now = nowMs();
+    const std::int64_t now = clockMs();
     Meeting meeting;
     meeting.type = entry.isMember("type") ? seedText(entry, "type") : "CTA0";
     if (meeting.type != "CTA0" && meeting.type != "CTOT")
@@ -652,14 +652,19 @@ void ConferenceService::requireModerator(const Meeting& meeting, const std::stri
         refuse(code::NotModerator, "current user is not moderator");
 }
 
+std::int64_t ConferenceService::clockMs() const
+{
+    return nowMs() + state_.clockOffsetMs;
+}
+
 bool ConferenceService::isOnline(const User& user) const
 {
-    return user.alwaysOnline || (user.lastSeenMs > 0 && nowMs() - user.lastSeenMs < kOnlineWindowMs);
+    return user.alwaysOnline || (user.lastSeenMs > 0 && clockMs() - user.lastSeenMs < kOnlineWindowMs);
 }
 
 bool ConferenceService::isLive(const Meeting& meeting) const
 {
-    return meeting.live && nowMs() < meeting.liveEndMs;
+    return meeting.live && clockMs() < meeting.liveEndMs;
 }
 
 // Start times of every occurrence: one for a single meeting; for a repeating
@@ -697,7 +702,7 @@ std::string ConferenceService::status(const Meeting& meeting) const
         return "MSD0";
     if (meeting.type == "CTF1")
         return "MSA0";
-    const std::int64_t now = nowMs();
+    const std::int64_t now = clockMs();
     for (const std::int64_t start : occurrences(meeting))
         if (start + meeting.lengthSec * 1000LL > now)
             return "MSA0";
@@ -912,14 +917,14 @@ Reply ConferenceService::loginAnonymous(const Call& call, const Args&)
     user.displayName = nickname;
     user.anonymous = true;
     user.accessToken = randomHex(16);
-    user.createMs = nowMs();
+    user.createMs = clockMs();
     const std::string key = upper(user.id);
     return openSession(state_.users.emplace(key, std::move(user)).first->second, clientType);
 }
 
 Reply ConferenceService::openSession(User& user, const std::string& clientType)
 {
-    const std::int64_t now = nowMs();
+    const std::int64_t now = clockMs();
     const std::string endpoint = "ep" + std::to_string(++state_.serial);
     const std::string millis = std::to_string(now);
     const std::string secret = randomHex(16);
@@ -937,7 +942,7 @@ Reply ConferenceService::keepAlive(const Call&, const Args& args)
         refuse(code::UserLoggedOut, "no such login");
     if (session->second.currentTimeMillis != args[2])
         refuse(code::TimestampIllegal, "timestamp does not match the login");
-    user.lastSeenMs = nowMs();
+    user.lastSeenMs = clockMs();
     return ok();
 }
 
@@ -970,7 +975,7 @@ Reply ConferenceService::createOrJoin(const Call& call, const Args&)
     }
 
     if (!isLive(meeting)) {
-        const std::int64_t now = nowMs();
+        const std::int64_t now = clockMs();
         if (meeting.type == "CTF1") {
             startLive(meeting, now + kPersonalRoomRunMs);
         } else {
@@ -1149,7 +1154,7 @@ Reply ConferenceService::bookConference(const Call& call, const Args& args)
         refuse(code::VideoNumberTooLarge, "videoNum is at most 9");
     draft.videoNum = videoNum.isNull() ? 0 : videoNum.asInt();
 
-    const std::int64_t now = nowMs();
+    const std::int64_t now = clockMs();
     const std::int64_t lastStart = draft.cycle ? draft.cycleEndDayMs : draft.startMs;
     if (lastStart < draft.startMs || lastStart + draft.lengthSec * 1000LL <= now)
         refuse(code::EndsInThePast, "the conference would end in the past");
@@ -1304,7 +1309,7 @@ Reply ConferenceService::modifyUser(const Call& call, const Args&)
     Meeting& room = state_.meetings.at(user.personalMeetingId);
     room.meetPassword = bodyText(body, "meetPassword");
     room.ownerPassword = ownerPassword;
-    room.updateMs = nowMs();
+    room.updateMs = clockMs();
     return ok();
 }
 
@@ -1357,7 +1362,7 @@ Reply ConferenceService::startRecord(const Call& call, const Args& args)
     recording.conferenceNum = meeting.cNumber;
     recording.conferenceTitle = meeting.title;
     recording.rule = rule;
-    recording.startSec = nowMs() / 1000;
+    recording.startSec = clockMs() / 1000;
     meeting.recordingId = recording.id;
     state_.recordings.push_back(recording);
     Json::Value message;
@@ -1380,7 +1385,7 @@ Reply ConferenceService::stopRecord(const Call& call, const Args& args)
                                         [&](const Recording& r) { return r.id == meeting.recordingId; });
     if (meeting.recordingId.empty() || recording == state_.recordings.end())
         refuse(code::RecorderNotExist, "the conference is not being recorded");
-    recording->endSec = nowMs() / 1000;
+    recording->endSec = clockMs() / 1000;
     meeting.recordingId.clear();
     Json::Value message;
     message["type"] = "record";
@@ -1611,10 +1616,18 @@ std::vector<std::string> ConferenceService::watchersOf(const std::string& userKe
     return keys;
 }
 
+void ConferenceService::advanceClock(std::int64_t ms)
+{
+    // A century at most in all: the clock's arithmetic never overflows.
+    constexpr std::int64_t kMaxOffsetMs = 100LL * 366 * 24 * 3600 * 1000;
+    std::lock_guard<std::mutex> lock(mutex_);
+    state_.clockOffsetMs += std::clamp<std::int64_t>(ms, 0, kMaxOffsetMs - state_.clockOffsetMs);
+}
+
 void ConferenceService::tick()
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    const std::int64_t now = nowMs();
+    const std::int64_t now = clockMs();
     for (auto& [id, meeting] : state_.meetings) {
         if (!meeting.live)
             continue;

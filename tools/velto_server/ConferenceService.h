@@ -76,6 +76,9 @@ public:
     // Warnings of meetings whose end approaches and the close of those that
     // ended; called about once a second.
     void tick();
+    // Moves the service's clock `ms` ahead, so that tests see a meeting's end
+    // without waiting for it; reset() puts it back.
+    void advanceClock(std::int64_t ms);
 
     // Seeded accounts in seed order, each with its login password and personal room.
     Json::Value accounts() const;
@@ -174,6 +177,7 @@ private:
         bool noCredit = false;
         unsigned serial = 0;
         unsigned nextRoom = 30000001;
+        std::int64_t clockOffsetMs = 0;  // how far advanceClock() moved the clock
     };
 
     using Args = std::vector<std::string>;
@@ -198,6 +202,7 @@ private:
     Meeting& requireMeeting(const std::string& id);
     void requireModerator(const Meeting& meeting, const std::string& userId) const;
 
+    std::int64_t clockMs() const;  // the service's time: the system's, advanced for tests
     User* findUser(const std::string& id);
     User* findByLoginName(const std::string& loginName);
     bool isOnline(const User& user) const;

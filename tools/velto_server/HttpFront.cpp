@@ -230,6 +230,13 @@ void HttpFront::serveControl(const Call& call, httplib::Response& response)
     } else if (method == "PUT" && path == "/_test/manifest") {
         service_->setManifest(call.body);
         answer(Json::Value(Json::objectValue));
+    } else if (method == "POST" && path == "/_test/clock") {
+        if (!jsonBody || !body["advanceMs"].isInt64() || body["advanceMs"].asInt64() < 0)
+            return refuse(400, "the clock needs \"advanceMs\" >= 0");
+        service_->advanceClock(body["advanceMs"].asInt64());
+        // What fell due goes out now, not at the next tick.
+        service_->tick();
+        answer(Json::Value(Json::objectValue));
     } else if (method == "POST" && path == "/_test/reset") {
         service_->reset();
         control_->reset();

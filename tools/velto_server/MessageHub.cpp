@@ -416,7 +416,8 @@ bool MessageHub::onRing(Connection& c, const Json::Value& m)
     ring["from"] = c.jid;
     for (const char* name : {"ringType", "room", "nickname", "callType", "isCaller", "meetPassword"})
         ring[name] = m[name];
-    for (const ConnectionPtr& p : connections_)
+    // A copy: a reader dropped for falling behind leaves connections_ at once.
+    for (const ConnectionPtr& p : std::vector<ConnectionPtr>(connections_))
         if (p.get() != &c && p->authed && (fullAddress ? p->jid == to : sameUserId(p->userId, userId)))
             p->send(ring);
     return true;
@@ -668,7 +669,8 @@ void MessageHub::presence(const Connection& c, bool online) const
     message["user"] = c.userId;
     message["online"] = online;
     const std::string text = toJsonText(message);
-    for (const ConnectionPtr& p : connections_)
+    // A copy: a reader dropped for falling behind leaves connections_ at once.
+    for (const ConnectionPtr& p : std::vector<ConnectionPtr>(connections_))
         if (p.get() != &c && p->authed && std::find(watchers.begin(), watchers.end(), p->userKey) != watchers.end())
             p->sendText(text);
 }

@@ -22,7 +22,7 @@ public:
     struct Limits {
         std::size_t maxFrame = 64 * 1024;       // bytes of one message
         std::size_t maxQueued = 1024;           // messages waiting to go out to one reader
-        std::chrono::seconds idle{60};          // a connection that says nothing this long is closed
+        std::chrono::milliseconds idle{60000};  // a connection that says nothing this long is closed
         std::chrono::seconds handshake{10};     // TLS, WebSocket and the "connect" message each
         int maxPerUser = 8;                     // connections of one user at a time
     };

@@ -12,6 +12,7 @@
 #include <signal.h>
 
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -30,6 +31,7 @@ struct Options {
     std::string messageServer = "127.0.0.1";
     std::string messageServerPort;  // empty = the message service's own port
     int messagePort = 0;            // where the message service listens; 0 = any free port
+    long messageIdleMs = 0;         // 0 = the message service's own idle limit
     std::string certHost;           // empty = localhost and 127.0.0.1
     bool untrusted = false;
     bool verbose = false;
@@ -38,7 +40,7 @@ struct Options {
 const char* const kUsage =
     "usage: velto_server [--port N] [--cert-dir DIR] [--seed FILE] [--untrusted-cert] [--cert-host NAME]\n"
     "                    [--message-server HOST] [--message-server-port PORT] [--message-port N]\n"
-    "                    [--verbose]\n"
+    "                    [--message-idle-ms N] [--verbose]\n"
     "  --port N                 port on 127.0.0.1; 0 (default) picks a free one\n"
     "  --cert-dir DIR           where ca.pem is written (default: a new temp dir)\n"
     "  --seed FILE              JSON accounts, contacts and meetings (default: built-in demo data)\n"
@@ -47,6 +49,7 @@ const char* const kUsage =
     "  --message-server HOST    message server named in login answers (default 127.0.0.1)\n"
     "  --message-server-port P  its port named in login answers (default: the message service's port)\n"
     "  --message-port N         port of the message service on 127.0.0.1; 0 (default) picks a free one\n"
+    "  --message-idle-ms N      close message connections silent for N ms (default 60000)\n"
     "  --verbose                log each REST request's method and path to stderr\n"
     "The first line on stdout is \"listening 127.0.0.1:PORT\".\n";
 
@@ -73,6 +76,13 @@ Options parseOptions(int argc, char** argv)
             if (text.empty() || *end != '\0' || port < 0 || port > 65535)
                 usage(2);
             (arg == "--port" ? options.port : options.messagePort) = static_cast<int>(port);
+        } else if (arg == "--message-idle-ms") {
+            const std::string text = value();
+            char* end = nullptr;
+            const long ms = std::strtol(text.c_str(), &end, 10);
+            if (text.empty() || *end != '\0' || ms < 1 || ms > 24L * 3600 * 1000)
+                usage(2);
+            options.messageIdleMs = ms;
         } else if (arg == "--cert-dir") {
             options.certDir = value();
         } else if (arg == "--seed") {
@@ -142,7 +152,10 @@ int main(int argc, char** argv)
         config.messageServer = options.messageServer;
         config.messageServerPort = options.messageServerPort;
         ConferenceService service(config, seed);
-        MessageService messages(identity, service, options.messageServer, MessageService::Limits(), options.verbose);
+        MessageService::Limits limits;
+        if (options.messageIdleMs > 0)
+            limits.idle = std::chrono::milliseconds(options.messageIdleMs);
+        MessageService messages(identity, service, options.messageServer, limits, options.verbose);
         const int messagePort = messages.bind(options.messagePort);
         if (messagePort <= 0) {
             std::cerr << "velto_server: cannot listen for messages on 127.0.0.1:" << options.messagePort << std::endl;

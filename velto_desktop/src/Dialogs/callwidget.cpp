@@ -8,7 +8,7 @@
 #include <QTimer>
 
 namespace {
-constexpr int kRingTimeoutMs = 60000;
+int ringTimeoutMs = CallWidget::kRingTimeoutMs;
 }
 
 CallWidget::CallWidget(std::string sip, QWidget* parent) : QWidget(parent), ui(new Ui::CallWidget), m_sip(std::move(sip))
@@ -23,11 +23,14 @@ CallWidget::CallWidget(std::string sip, QWidget* parent) : QWidget(parent), ui(n
         close();
     });
     // The panel is the timer's context: a panel already gone never fires it.
-    QTimer::singleShot(kRingTimeoutMs, this, [this] {
+    // Only the panel goes: the call itself is left to the gateway.
+    QTimer::singleShot(ringTimeoutMs, this, [this] {
         if (isVisible())
             close();
     });
 }
+
+void CallWidget::setRingTimeout(int milliseconds) { ringTimeoutMs = milliseconds; }
 
 CallWidget::~CallWidget()
 {

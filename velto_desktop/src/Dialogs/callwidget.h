@@ -19,6 +19,10 @@ public:
 
     const std::string& dialled() const { return m_sip; }
 
+    static constexpr int kRingTimeoutMs = 60000;
+    // For panels made from now on; tests shorten it.
+    static void setRingTimeout(int milliseconds);
+
 signals:
     void sigCallWidgetClose(CallWidget* w);
 

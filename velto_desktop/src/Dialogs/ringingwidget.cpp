@@ -8,6 +8,10 @@
 #include "Tools/iconhelper.h"
 #include "cglobalinstance.h"
 
+namespace {
+int ringTimeoutMs = RingingWidget::kRingTimeoutMs;
+}
+
 RingingWidget::RingingWidget(std::string userId, int callType, std::string nickName, long long time, QWidget* parent)
     : QWidget(parent), ui(new Ui::RingingWidget), m_userId(std::move(userId)), m_callType(callType),
       m_nickName(std::move(nickName))
@@ -21,10 +25,12 @@ RingingWidget::RingingWidget(std::string userId, int callType, std::string nickN
     IconHelper::Instance()->SetIcon(ui->lblAudioVideo, QChar(m_callType == 1 ? 0xf130 : 0xf03d), 60);
     applyWaitingText();
     connect(ui->btnHangup, &QPushButton::clicked, this, &RingingWidget::hangUp);
-    QTimer::singleShot(kRingTimeoutMs, Qt::CoarseTimer, this, &RingingWidget::timeOut);
+    QTimer::singleShot(ringTimeoutMs, Qt::CoarseTimer, this, &RingingWidget::timeOut);
 }
 
 RingingWidget::~RingingWidget() { delete ui; }
+
+void RingingWidget::setRingTimeout(int milliseconds) { ringTimeoutMs = milliseconds; }
 
 void RingingWidget::applyWaitingText()
 {
@@ -50,7 +56,8 @@ void RingingWidget::hangUp()
 
 void RingingWidget::timeOut()
 {
-    if (!isVisible() || m_handled)
+    // A refusal on show has ended the call already.
+    if (!isVisible() || m_handled || m_refused)
         return;
     withdraw();
     m_handled = true;

@@ -21,6 +21,8 @@ public:
 
     static constexpr int kRingTimeoutMs = 60000;
     static constexpr int kRefusalShownMs = 2000;
+    // For windows made from now on; tests shorten it.
+    static void setRingTimeout(int milliseconds);
 
 signals:
     void sigRingTimeout(std::string nickName);

@@ -1,0 +1,204 @@
+// The message service's limits against raw clients: the largest frame, a
+// reader that stopped reading, a silent connection and the connections of
+// one user (the numbers are the service's defaults, the idle time aside).
+
+#include "LocalServer.h"
+#include "SignalClient.h"
+
+#include <gtest/gtest.h>
+#include <json/json.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+using velto::test::LocalServer;
+using velto::test::SignalClient;
+
+constexpr std::size_t kMaxFrame = 64 * 1024;
+constexpr std::size_t kMaxQueued = 1024;
+
+bool connected(const LocalServer& server, const std::string& jid)
+{
+    const auto clients = server.signalClients();
+    return std::find(clients.begin(), clients.end(), jid) != clients.end();
+}
+
+Json::Value typed(const char* type)
+{
+    Json::Value message;
+    message["type"] = type;
+    return message;
+}
+
+bool isChat(const Json::Value& m)
+{
+    return m["type"] == "chat";
+}
+
+// Leaves exactly kMaxQueued messages waiting to go out to `reader`, which
+// stops reading first. The first of them (12 MiB) is larger than the socket
+// buffers between the two hold (a few MiB on Linux), so it never finishes
+// going out and nothing leaves the queue.
+void backUp(LocalServer& server, SignalClient& reader)
+{
+    reader.holdReading();
+    ASSERT_TRUE(server.pushSignals(reader.jid(), {R"({"type":"chat","nickname":"","message":"stop here"})"}));
+    ASSERT_TRUE(reader.waitFor(isChat));
+    std::vector<std::string> waiting{R"({"type":"chat","nickname":"","message":")" + std::string(12 << 20, 'x') +
+                                     "\"}"};
+    waiting.resize(kMaxQueued, R"({"type":"chat","nickname":"","message":"small"})");
+    ASSERT_TRUE(server.pushSignals(reader.jid(), waiting));
+}
+
+TEST(MessageLimits, AFrameOfTheLimitIsTakenOneByteMoreEndsTheConnection)
+{
+    LocalServer server;
+    server.setCaBundleEnv();
+    const std::string room = server.account("alice").room;
+    for (const std::size_t size : {kMaxFrame, kMaxFrame + 1}) {
+        SCOPED_TRACE(size);
+        SignalClient alice(server, server.account("alice"));
+        SignalClient bob(server, server.account("bob"));
+        ASSERT_TRUE(alice.connect());
+        ASSERT_TRUE(bob.connect());
+        ASSERT_TRUE(alice.join(room));
+        ASSERT_TRUE(bob.join(room));
+
+        const unsigned id = alice.nextId();
+        const std::string head = R"({"type":"chat","id":)" + std::to_string(id) + R"(,"nickname":"A","message":")";
+        alice.sendText(head + std::string(size - head.size() - 2, 'x') + "\"}");
+        if (size <= kMaxFrame) {
+            EXPECT_EQ(alice.answer(id), true);
+            EXPECT_TRUE(bob.waitFor(isChat));
+            EXPECT_FALSE(alice.closed());
+        } else {
+            EXPECT_TRUE(alice.waitClosed());
+            EXPECT_EQ(alice.answer(id, 0ms), std::nullopt);
+            EXPECT_TRUE(bob.waitFor([&](const Json::Value& m) {
+                return m["type"] == "userRemoved" && m["jid"] == alice.jid();
+            }));
+            EXPECT_FALSE(bob.waitFor(isChat, 0ms)) << "an over-size message is not relayed";
+            EXPECT_FALSE(connected(server, alice.jid()));
+        }
+    }
+}
+
+TEST(MessageLimits, AReaderThatStopsReadingIsDroppedOnceMoreThanTheLimitWait)
+{
+    LocalServer server;
+    server.setCaBundleEnv();
+    SignalClient reader(server, server.demoAccount());
+    ASSERT_TRUE(reader.connect());
+    backUp(server, reader);
+    EXPECT_TRUE(connected(server, reader.jid())) << "the limit itself is still kept";
+
+    ASSERT_TRUE(server.pushSignals(reader.jid(), {R"({"type":"chat","nickname":"","message":"one more"})"}));
+    EXPECT_FALSE(connected(server, reader.jid()));
+}
+
+// A reader dropped while the server sends one message to many connections:
+// the others still get theirs and the server keeps running.
+TEST(MessageLimits, AReaderDroppedAmidAFanOutLeavesTheOthersServed)
+{
+    LocalServer server;
+    server.setCaBundleEnv();
+    // Connected before demo, so that its own coming is nothing demo hears of.
+    SignalClient bob(server, server.account("bob"));
+    ASSERT_TRUE(bob.connect());
+    struct Case {
+        const char* name;
+        // Makes the server send to `reader` (demo) and to others in one go;
+        // true when the others got theirs.
+        std::function<bool(SignalClient& demoAgain)> fanOut;
+    };
+    const Case cases[] = {
+        {"a contact comes on line",
+         [&](SignalClient&) {
+             // Demo has alice among its contacts: alice's first connection is
+             // announced to demo's connections.
+             SignalClient alice(server, server.account("alice"));
+             return alice.connect() && connected(server, alice.jid());
+         }},
+        {"a ring to every connection of a user",
+         [&](SignalClient& demoAgain) {
+             Json::Value ring = typed("ring");
+             ring["to"] = server.demoAccount().userId;
+             ring["ringType"] = "invite";
+             ring["room"] = "";
+             ring["nickname"] = "Bob";
+             ring["callType"] = 0;
+             ring["isCaller"] = 1;
+             ring["time"] = "0";
+             ring["meetPassword"] = "";
+             return bob.request(ring) &&
+                    demoAgain.waitFor([](const Json::Value& m) { return m["type"] == "ring"; });
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SignalClient reader(server, server.demoAccount());
+        ASSERT_TRUE(reader.connect());
+        SignalClient demoAgain(server, server.demoAccount());
+        ASSERT_TRUE(demoAgain.connect());
+        backUp(server, reader);
+
+        EXPECT_TRUE(c.fanOut(demoAgain));
+        EXPECT_FALSE(connected(server, reader.jid()));
+        EXPECT_TRUE(connected(server, demoAgain.jid()));
+        EXPECT_TRUE(demoAgain.request(typed("ping")));
+    }
+}
+
+TEST(MessageLimits, AConnectionSilentForTheIdleTimeIsClosedOneThatTalksStays)
+{
+    LocalServer::Options options;
+    options.messageIdleMs = 600;
+    LocalServer server(options);
+    server.setCaBundleEnv();
+    SignalClient talker(server, server.account("alice"));
+    SignalClient silent(server, server.account("bob"));
+    ASSERT_TRUE(talker.connect());
+    ASSERT_TRUE(silent.connect());
+
+    const auto talkUntil = std::chrono::steady_clock::now() + 1500ms;
+    while (std::chrono::steady_clock::now() < talkUntil) {
+        ASSERT_TRUE(talker.request(typed("ping")));
+        std::this_thread::sleep_for(100ms);
+    }
+    EXPECT_TRUE(silent.closed());
+    EXPECT_FALSE(talker.closed());
+
+    const auto quiet = std::chrono::steady_clock::now();
+    EXPECT_TRUE(talker.waitClosed(5s));
+    EXPECT_GE(std::chrono::steady_clock::now() - quiet, 500ms);
+    EXPECT_TRUE(server.signalClients().empty());
+}
+
+TEST(MessageLimits, ANinthConnectionOfAUserIsRefusedUntilOneOfTheEightEnds)
+{
+    LocalServer server;
+    server.setCaBundleEnv();
+    std::vector<std::unique_ptr<SignalClient>> eight;
+    for (int i = 0; i < 8; ++i) {
+        eight.push_back(std::make_unique<SignalClient>(server, server.account("alice")));
+        ASSERT_TRUE(eight.back()->connect()) << i;
+    }
+    SignalClient ninth(server, server.account("alice"));
+    EXPECT_FALSE(ninth.connect());
+    EXPECT_TRUE(ninth.waitClosed());
+    SignalClient bob(server, server.account("bob"));
+    EXPECT_TRUE(bob.connect()) << "another user's connections count apart";
+
+    eight.front()->send(typed("bye"));
+    ASSERT_TRUE(eight.front()->waitClosed());
+    SignalClient again(server, server.account("alice"));
+    EXPECT_TRUE(again.connect());
+    EXPECT_EQ(server.signalClients().size(), 9u);
+}
+
+}  // namespace
