@@ -732,7 +732,9 @@ TEST_F(HttpClientTest, TransportFailuresGiveCodeZeroInTime) {
         {"refused port", kTestLimits, [&] { return refusing.host(); }},
         {"untrusted certificate", kTestLimits,
          [&] {
-             untrusted = std::make_unique<LocalServer>(LocalServer::Options{true, ""});
+             LocalServer::Options options;
+             options.untrustedCertificate = true;
+             untrusted = std::make_unique<LocalServer>(options);
              return untrusted->host();
          }},
         {"trusted certificate issued to another host", kTestLimits,

@@ -388,10 +388,13 @@ TEST_F(RtcHubTest, HostileMessagesToTheServerAreDroppedAndItKeepsRunning)
 
     flush(*alice);
     flush(*bob);
-    for (const Client* c : {alice, bob})
-        for (const std::string& line : c->events.lines())
-            if (line.rfind("chat ", 0) == 0)
+    for (const Client* c : {alice, bob}) {
+        for (const std::string& line : c->events.lines()) {
+            if (line.rfind("chat ", 0) == 0) {
                 EXPECT_NE(std::string::npos, line.find("marker")) << "delivered: " << line;
+            }
+        }
+    }
     EXPECT_FALSE(alice->events.contains("kickout"));
     EXPECT_EQ(0, alice->rtc->SendPing()) << "the server keeps running";
 }
