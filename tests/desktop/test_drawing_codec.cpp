@@ -48,9 +48,10 @@ TEST(DrawingCodec, IncomingStrokesAreBoundedAndDefaulted)
         const char* name;
         std::string data;
         Incoming::Kind kind;
-        QPoint start, end;
-        int penSize;
-        QString penType, penColor;
+        // Read only for strokes.
+        QPoint start = {}, end = {};
+        int penSize = 0;
+        QString penType = {}, penColor = {};
     };
     const std::string pen = R"("penType":"source-over","penColor":"#ff0000")";
     const std::vector<Case> cases = {
@@ -111,8 +112,9 @@ TEST(DrawingCodec, IncomingTextsOnEitherChannel)
         Channel channel;
         std::string data;
         Incoming::Kind kind;
-        QPoint point;
-        QString text;
+        // Read only for texts.
+        QPoint point = {};
+        QString text = {};
     };
     const QString word = QString::fromUtf8("你好, wörld \"x\"");
     const std::vector<Case> cases = {
