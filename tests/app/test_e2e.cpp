@@ -17,8 +17,7 @@ using namespace velto::test;
 TEST(EndToEnd, LoginInstantMeetingLeaveLogout)
 {
     LocalServer server;
-    server.setCaBundleEnv();
-    qputenv("VELTO_UPDATE_HOST", QByteArray::fromStdString(server.localhost()));
+    server.setProgramEnv();
     const Account account = server.demoAccount();
 
     ASSERT_NE(CGlobalInstance::getVeltoInterface(), nullptr);

@@ -13,8 +13,7 @@ using namespace velto::test;
 TEST(Outage, TheProgramNoticesAStoppedServerAndLogsInAgainWhenItIsBack)
 {
     LocalServer server;
-    server.setCaBundleEnv();
-    qputenv("VELTO_UPDATE_HOST", QByteArray::fromStdString(server.localhost()));
+    server.setProgramEnv();
     const Account account = server.demoAccount();
 
     ASSERT_NE(CGlobalInstance::getVeltoInterface(), nullptr);

@@ -23,8 +23,7 @@ protected:
     void SetUp() override
     {
         AppTest::SetUp();
-        server.setCaBundleEnv();
-        qputenv("VELTO_UPDATE_HOST", QByteArray::fromStdString(server.localhost()));
+        server.setProgramEnv();
         // Where an answer is due, a slow (sanitizer) build must not miss it.
         UpdateCheck::setStartupTimeout(kAnswerDueMs);
     }

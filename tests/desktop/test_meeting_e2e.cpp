@@ -70,8 +70,7 @@ bool isBlack(const QImage& image)
 TEST(MeetingEndToEnd, TwoClientsSeeEachOtherChatAndLeave)
 {
     LocalServer server;
-    server.setCaBundleEnv();
-    qputenv("VELTO_UPDATE_HOST", QByteArray::fromStdString(server.localhost()));
+    server.setProgramEnv();
     const Account account = server.demoAccount();
     ASSERT_NE(CGlobalInstance::getVeltoInterface(), nullptr);
 

@@ -27,16 +27,10 @@ struct Outputs {
 
 const QStringList kUntouched{"v", "f", "d", "m"};
 
-void pointAt(const LocalServer& server)
-{
-    server.setCaBundleEnv();
-    qputenv("VELTO_UPDATE_HOST", QByteArray::fromStdString(server.localhost()));
-}
-
 TEST(UpdateManifest, Answers)
 {
     LocalServer server;
-    pointAt(server);
+    server.setProgramEnv();
     struct Case {
         const char* name;
         int status;
@@ -78,7 +72,7 @@ TEST(UpdateManifest, Answers)
 TEST(UpdateManifest, ServedManifest)
 {
     LocalServer server;
-    pointAt(server);
+    server.setProgramEnv();
     server.setManifest(R"({"version":"1.0.9","fileName":"a.pkg","downPath":"https://h/a.pkg","md5":"x"})");
     Outputs out;
     EXPECT_TRUE(out.fetch());
@@ -103,29 +97,29 @@ TEST(UpdateManifest, FailuresLeaveTheOutputsInTime)
     const Case cases[] = {
         {"stalled server",
          [&] {
-             pointAt(server);
+             server.setProgramEnv();
              server.forceStall(kManifest, 60000);
          }},
         {"self-signed certificate",
          [&] {
              LocalServer::Options options;
              options.untrustedCertificate = true;
-             pointAt(*serve(options));
+             serve(options)->setProgramEnv();
          }},
         {"trusted certificate issued to another host",
          [&] {
              LocalServer::Options options;
              options.certificateHost = "other.host.invalid";
-             pointAt(*serve(options));
+             serve(options)->setProgramEnv();
          }},
         {"certificate from a CA that is not ours",
          [&] {
-             pointAt(*serve({}));
+             serve({})->setProgramEnv();
              server.setCaBundleEnv();
          }},
         {"no server",
          [&] {
-             pointAt(*serve({}));
+             serve({})->setProgramEnv();
              other.reset();  // nobody listens on that port any more
          }},
     };
@@ -147,7 +141,7 @@ TEST(UpdateManifest, TrustStoreIsBuiltOncePerBundle)
     LocalServer server;
     server.setManifest(R"({"version":"2.0"})");
     const int before = CommonHelper::sslConfigurationBuilds();
-    pointAt(server);
+    server.setProgramEnv();
     for (int request = 0; request < 2; ++request) {
         Outputs out;
         EXPECT_TRUE(out.fetch());
@@ -156,7 +150,7 @@ TEST(UpdateManifest, TrustStoreIsBuiltOncePerBundle)
     EXPECT_EQ(CommonHelper::sslConfigurationBuilds(), before + 1);
 
     LocalServer next;  // a new CA, named by a new bundle, is read in
-    pointAt(next);
+    next.setProgramEnv();
     next.setManifest(R"({"version":"3.0"})");
     Outputs out;
     EXPECT_TRUE(out.fetch());
@@ -167,7 +161,7 @@ TEST(UpdateManifest, TrustStoreIsBuiltOncePerBundle)
 TEST(UpdateManifest, TrustStoreKeepsTheSystemLookup)
 {
     LocalServer server;
-    pointAt(server);
+    server.setProgramEnv();
     const QSslConfiguration config = CommonHelper::sslConfiguration();
     // Only the extra bundle is held; the system's CAs are looked up when a
     // peer needs one.

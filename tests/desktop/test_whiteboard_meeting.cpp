@@ -107,8 +107,7 @@ class WhiteboardMeeting : public ::testing::Test {
 protected:
     WhiteboardMeeting()
     {
-        server.setCaBundleEnv();
-        qputenv("VELTO_UPDATE_HOST", QByteArray::fromStdString(server.localhost()));
+        server.setProgramEnv();
     }
     ~WhiteboardMeeting() override
     {

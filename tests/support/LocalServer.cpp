@@ -299,6 +299,12 @@ void LocalServer::setCaBundleEnv() const
     setenv("VELTO_CA_BUNDLE", caFile_.c_str(), 1);
 }
 
+void LocalServer::setProgramEnv() const
+{
+    setCaBundleEnv();
+    setenv("VELTO_UPDATE_HOST", localhost().c_str(), 1);
+}
+
 std::string LocalServer::messageServer() const
 {
     return messageServer_;

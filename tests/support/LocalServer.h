@@ -107,6 +107,9 @@ public:
     std::string localhost() const;  // "localhost:PORT" (the certificate names both)
     std::string caFile() const;     // PEM file of the run's CA
     void setCaBundleEnv() const;    // setenv("VELTO_CA_BUNDLE", caFile())
+    // The program trusts this server and asks it for the update manifest:
+    // setCaBundleEnv() and VELTO_UPDATE_HOST = localhost().
+    void setProgramEnv() const;
     // Message server named in every login answer; the pair is unique per
     // server instance ("127.0.0.1" and this server's port by default).
     std::string messageServer() const;
