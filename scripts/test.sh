@@ -37,6 +37,8 @@ done
 pactl info >/dev/null 2>&1 || { echo "test: PulseAudio did not start" >&2; cat "$pulse_dir/pulse.log" >&2; exit 1; }
 
 # Widget tests pick the offscreen platform themselves; OpenGL tests need a real X server.
+# -noreset: by default the server resets whenever its last client leaves and
+# refuses whoever connects during the reset, which failed tests at random.
 cd "$build"
-xvfb-run -a -s "-screen 0 1920x1080x24" \
+xvfb-run -a -s "-screen 0 1920x1080x24 -noreset" \
   ctest --output-on-failure -j"$jobs" --timeout 300 ${VELTO_CTEST_ARGS:-}
