@@ -133,9 +133,9 @@ TEST(ScreenSource, ReadsWindowsAtTheirPlaceOnTheScreenAndAsTheirOwnPicture)
         SCOPED_TRACE(shm ? "shared memory" : "GetImage");
         auto screen = XcbGrabber::open(true, 0, shm);
         ASSERT_TRUE(screen);
-        EXPECT_EQ(screen->usesShm(), shm);
         auto frame = screen->grab();
         ASSERT_TRUE(frame);
+        EXPECT_EQ(screen->usesShm(), shm);
         EXPECT_EQ(frame->width, windows.screenWidth() & ~1);
         EXPECT_EQ(frame->height, windows.screenHeight() & ~1);
         Pixels pixels(*frame);
@@ -151,6 +151,7 @@ TEST(ScreenSource, ReadsWindowsAtTheirPlaceOnTheScreenAndAsTheirOwnPicture)
         ASSERT_TRUE(window);
         auto picture = window->grab();
         ASSERT_TRUE(picture);
+        EXPECT_EQ(window->usesShm(), shm);
         EXPECT_EQ(picture->width, 200);
         EXPECT_EQ(picture->height, 120);
         Pixels own(*picture);

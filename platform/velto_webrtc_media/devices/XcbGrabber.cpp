@@ -95,7 +95,8 @@ struct XcbGrabber::State {
     bool wholeScreen = false;
     xcb_drawable_t drawable = 0;
     Rect screenRect;  // wholeScreen only
-    bool shm = false;
+    bool shm = false;         // the server can share memory with us
+    bool lastShared = false;  // the last picture came that way
     xcb_shm_seg_t segment = 0;
     uint8_t* shared = nullptr;  // attached to the server as `segment`
     size_t sharedSize = 0;
@@ -227,7 +228,7 @@ std::unique_ptr<XcbGrabber> XcbGrabber::open(bool wholeScreen, int64_t sourceId,
     return std::unique_ptr<XcbGrabber>(new XcbGrabber(std::move(state)));
 }
 
-bool XcbGrabber::usesShm() const { return state_->shm; }
+bool XcbGrabber::usesShm() const { return state_->lastShared; }
 
 std::shared_ptr<VideoFrame> XcbGrabber::grab()
 {
@@ -245,9 +246,8 @@ std::shared_ptr<VideoFrame> XcbGrabber::grab()
     r.height &= ~1;
     if (r.width < 2 || r.height < 2)
         return nullptr;
-    if (s.shm && s.ensureShared(size_t(r.width) * r.height * 4))
-        return s.grabShared(r);
-    return s.grabPlain(r);
+    s.lastShared = s.shm && s.ensureShared(size_t(r.width) * r.height * 4);
+    return s.lastShared ? s.grabShared(r) : s.grabPlain(r);
 }
 
 }  // namespace velto_media
