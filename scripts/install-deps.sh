@@ -12,6 +12,7 @@ packages=(
   fonts-font-awesome xvfb xauth x11-utils libxcb1-dev
   sox imagemagick fonts-wqy-microhei
   pulseaudio pulseaudio-utils
+  libyuv-dev libpng-dev libpulse-dev libxcb-shm0-dev libxcb-randr0-dev
 )
 
 sudo=""
