@@ -133,6 +133,34 @@ bool readCryptoLine(const std::string& sdp, std::vector<uint8_t>* key30)
     return false;
 }
 
+std::string withCryptoLine(const std::string& sdp, const uint8_t* key30)
+{
+    const std::string lineEnd = sdp.find("\r\n") != std::string::npos ? "\r\n" : "\n";
+    const std::string crypto = writeCryptoLine(key30) + lineEnd;
+    std::string result;
+    bool placed = false;
+    size_t start = 0;
+    while (start < sdp.size()) {
+        size_t end = sdp.find('\n', start);
+        end = end == std::string::npos ? sdp.size() : end + 1;
+        const std::string line = sdp.substr(start, end - start);
+        result += line;
+        if (startsWith(line, "m=")) {
+            if (result.back() != '\n')
+                result += lineEnd;
+            result += crypto;
+            placed = true;
+        }
+        start = end;
+    }
+    if (!placed) {
+        if (!result.empty() && result.back() != '\n')
+            result += lineEnd;
+        result += crypto;
+    }
+    return result;
+}
+
 std::string withoutKeys(const std::string& sdp)
 {
     std::string result;

@@ -16,6 +16,10 @@ std::string writeCryptoLine(const uint8_t* key30);
 // false when there is none or it is malformed (key not exactly 30 bytes).
 bool readCryptoLine(const std::string& sdp, std::vector<uint8_t>* key30);
 
+// The SDP text with writeCryptoLine(key30) after each "m=" line (at the end
+// when there is none); line ends as the text's own.
+std::string withCryptoLine(const std::string& sdp, const uint8_t* key30);
+
 // The SDP text with the key of every "a=crypto" line replaced by "...", for logs.
 std::string withoutKeys(const std::string& sdp);
 

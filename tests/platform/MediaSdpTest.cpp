@@ -72,6 +72,30 @@ TEST(MediaSdp, MalformedCryptoLinesAreRefused)
     }
 }
 
+TEST(MediaSdp, KeysGoIntoEachMediaSection)
+{
+    const std::vector<uint8_t> key = counting();
+    const std::string line = writeCryptoLine(key.data());
+    const struct {
+        const char* name;
+        std::string sdp;
+        std::string expected;
+    } cases[] = {
+        {"two sections, CRLF", "v=0\r\nm=audio 9 X 111\r\na=ssrc:1 cname:c\r\nm=video 9 X 100\r\n",
+         "v=0\r\nm=audio 9 X 111\r\n" + line + "\r\na=ssrc:1 cname:c\r\nm=video 9 X 100\r\n" + line + "\r\n"},
+        {"last line without end", "v=0\nm=audio 9 X 111", "v=0\nm=audio 9 X 111\n" + line + "\n"},
+        {"no section", "v=0\r\n", "v=0\r\n" + line + "\r\n"},
+        {"empty", "", line + "\n"},
+    };
+    for (const auto& c : cases) {
+        const std::string sdp = withCryptoLine(c.sdp, key.data());
+        EXPECT_EQ(sdp, c.expected) << c.name;
+        std::vector<uint8_t> read;
+        EXPECT_TRUE(readCryptoLine(sdp, &read)) << c.name;
+        EXPECT_EQ(read, key) << c.name;
+    }
+}
+
 TEST(MediaSdp, KeysAreBlankedForLogs)
 {
     const std::vector<uint8_t> key = counting();

@@ -144,6 +144,27 @@ TEST(SrtpSession, ReplayWindowReachesAThousandPacketsBack)
     EXPECT_FALSE(pair.receiver.unprotectRtp(tooLate));
 }
 
+// A participant who rejoins may bring a stream back under its SSRC from a lower
+// sequence number; once the stream is forgotten both sides take it again.
+TEST(SrtpSession, AForgottenStreamStartsAfresh)
+{
+    Pair pair(newKey());
+    for (uint16_t sequence = 0; sequence <= 1100; ++sequence) {
+        Bytes packet = rtpPacket(9, sequence, 20);
+        ASSERT_TRUE(pair.sender.protectRtp(packet));
+        ASSERT_TRUE(pair.receiver.unprotectRtp(packet));
+    }
+    Bytes again = rtpPacket(9, 10, 20);
+    EXPECT_FALSE(pair.sender.protectRtp(again));
+    pair.sender.removeStream(9);
+    ASSERT_TRUE(pair.sender.protectRtp(again));
+    EXPECT_FALSE(pair.receiver.unprotectRtp(again));
+    pair.receiver.removeStream(9);
+    pair.receiver.removeStream(12345);  // never seen: nothing happens
+    EXPECT_TRUE(pair.receiver.unprotectRtp(again));
+    EXPECT_EQ(again, rtpPacket(9, 10, 20));
+}
+
 TEST(SrtpSession, RefusesUseBeforeSetUpAndTheWrongDirection)
 {
     SrtpSession idle;

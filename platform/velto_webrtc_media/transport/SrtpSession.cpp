@@ -1,6 +1,7 @@
 #include "SrtpSession.h"
 
 #include <srtp2/srtp.h>
+#include <arpa/inet.h>
 #include <sys/random.h>
 
 #include <cerrno>
@@ -110,6 +111,12 @@ bool SrtpSession::protectRtp(std::vector<uint8_t>& packet) { return apply(packet
 bool SrtpSession::unprotectRtp(std::vector<uint8_t>& packet) { return apply(packet, false, false); }
 bool SrtpSession::protectRtcp(std::vector<uint8_t>& packet) { return apply(packet, true, true); }
 bool SrtpSession::unprotectRtcp(std::vector<uint8_t>& packet) { return apply(packet, true, false); }
+
+void SrtpSession::removeStream(uint32_t ssrc)
+{
+    if (context_)
+        srtp_remove_stream(context_->session, htonl(ssrc));
+}
 
 void makeSrtpKey(uint8_t* key)
 {

@@ -36,6 +36,12 @@ public:
     bool protectRtcp(std::vector<uint8_t>& packet);
     bool unprotectRtcp(std::vector<uint8_t>& packet);
 
+    // Forgets one SSRC's stream (its replay window and rollover counter), so
+    // that a stream coming back under that SSRC with lower sequence numbers
+    // (a participant who rejoined) is not taken for a replay. Nothing happens
+    // for an SSRC the session has not seen.
+    void removeStream(uint32_t ssrc);
+
 private:
     struct Context;
     bool apply(std::vector<uint8_t>& packet, bool rtcp, bool protect);
