@@ -57,6 +57,7 @@ struct MediaUnit::Leg {
 MediaUnit::MediaUnit(Options options) : options_(std::move(options))
 {
     random_.seed(options_.lossSeed ? *options_.lossSeed : std::random_device{}());
+    buffer_.resize(kMaxDatagram);
 }
 
 MediaUnit::~MediaUnit()
@@ -216,7 +217,7 @@ void MediaUnit::run()
 
 void MediaUnit::receiveAll()
 {
-    std::vector<uint8_t> buffer(kMaxDatagram);
+    std::vector<uint8_t>& buffer = buffer_;
     for (int i = 0; i < kBatch; ++i) {
         sockaddr_in from{};
         socklen_t length = sizeof from;
