@@ -13,6 +13,7 @@ packages=(
   sox imagemagick fonts-wqy-microhei
   pulseaudio pulseaudio-utils
   libyuv-dev libpng-dev libpulse-dev libxcb-shm0-dev libxcb-randr0-dev
+  libsrtp2-dev
 )
 
 sudo=""
