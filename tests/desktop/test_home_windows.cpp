@@ -254,6 +254,33 @@ TEST_F(HomeForms, FailedReservationKeepsItsMeetingIdForTheRetry)
     EXPECT_EQ(reserved.count(), 1);
 }
 
+TEST_F(HomeForms, EditedMeetingCommittedUnchangedKeepsItsStartAndLength)
+{
+    const QDate day = QDate::currentDate().addDays(2);
+    struct Case {
+        QTime start;
+        unsigned length;
+    };
+    // Off the quarter hours, on one, and a length with seconds the boxes cannot show.
+    const Case cases[] = {{QTime(21, 6), 95 * 60}, {QTime(9, 45), 3600}, {QTime(21, 6, 30), 5 * 3600 + 90}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.start.toString().toStdString());
+        sdk.clear();
+        const qint64 startMs = QDateTime(day, c.start).toMSecsSinceEpoch();
+        ReservationMeetWidget form("Demo");
+        conferences_info meeting;
+        meeting.mConferenceId = "C-7";
+        meeting.title = "Review";
+        meeting.startTime = std::to_string(startMs);
+        meeting.lengthTime = c.length;
+        form.setReservationInfo(&meeting);
+        form.findChild<QPushButton*>("btnReservationCommit")->click();
+        ASSERT_EQ(sdk.count("ReserveConference"), 1);
+        EXPECT_EQ(sdk.last("ReserveConference").args,
+                  (Args{"Review", std::to_string(startMs), std::to_string(c.length), "C-7"}));
+    }
+}
+
 TEST_F(HomeForms, DefaultSubjectCommitsUnchanged)
 {
     ReservationMeetWidget form("Demo User");
