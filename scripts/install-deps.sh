@@ -12,6 +12,8 @@ packages=(
   fonts-font-awesome xvfb xauth x11-utils libxcb1-dev
   sox imagemagick fonts-wqy-microhei
   pulseaudio pulseaudio-utils
+  # Qt Multimedia plays media (the ring tone) through GStreamer on Linux.
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-pulseaudio
 )
 
 sudo=""
