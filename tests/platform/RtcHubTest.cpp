@@ -220,6 +220,19 @@ TEST_F(RtcHubTest, ModeratorOnlyMessagesFromOthersAreDroppedByTheServer)
     }
 }
 
+TEST_F(RtcHubTest, RefusalsOfQueuedSendsAreLoggedWithOutsideTextEscaped)
+{
+    auto [alice, bob] = aliceAndBob();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(0, bob->rtc->SendKick("mallory\n\x1b[2Jforged line"));
+    // Answers come in order: once a later request is answered, so is the kick.
+    EXPECT_EQ(-1, bob->rtc->SendGrantAdmin(alice->jid));
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find("VeltoRtcSdk: the message server refused kick for mallory\\x0a\\x1b[2Jforged line\n"),
+              std::string::npos)
+        << log;
+}
+
 // Until the moderator chooses, the room shows everybody who sends video: the
 // moderator first (the main screen), the others after.
 TEST_F(RtcHubTest, WithoutAStageChoiceTheRoomShowsEverybodyWhoSendsVideo)
@@ -533,6 +546,59 @@ TEST_F(RtcHubTest, RefusedConnectionsFailingPingsAndNetworkLoss)
     for (const std::string& line : bob.events.lines())
         errors += line == "networkError";
     EXPECT_EQ(1u, errors);
+}
+
+}  // namespace
+
+namespace {
+
+// A message server 200 ms away: every client message is held that long.
+class RtcDistantServerTest : public RtcHubTest {
+protected:
+    static constexpr std::chrono::milliseconds kDelay{200};
+
+    static void SetUpTestSuite()
+    {
+        LocalServer::Options options;
+        options.messageDelayMs = int(kDelay.count());
+        server_ = new LocalServer(options);
+        server_->setCaBundleEnv();
+    }
+
+    template <typename F>
+    static std::chrono::steady_clock::duration timed(F f)
+    {
+        const auto start = std::chrono::steady_clock::now();
+        f();
+        return std::chrono::steady_clock::now() - start;
+    }
+};
+
+TEST_F(RtcDistantServerTest, SendsReturnAtOnceInOrderWhileConnectAndJoinWaitForTheServer)
+{
+    Client* alice = nullptr;
+    EXPECT_GE(timed([&] { alice = &connect("alice"); }), kDelay);
+    EXPECT_GE(timed([&] { join(*alice, server_->account("alice").room); }), kDelay);
+    Client& bob = connect("bob");
+    join(bob, server_->account("alice").room);
+    ASSERT_TRUE(bob.events.waitFor(userLine(*alice, "", true)));
+
+    std::chrono::steady_clock::duration longest{};
+    for (int i = 0; i < 100; ++i) {
+        longest = std::max(longest, timed([&] {
+                               EXPECT_EQ(0, alice->rtc->SendWhiteboardData("draw", std::to_string(i), ""));
+                           }));
+    }
+    EXPECT_LT(longest, std::chrono::milliseconds(20)) << "no send waits for the server";
+
+    ASSERT_TRUE(bob.events.waitForCount("whiteboard draw ", 100));
+    std::vector<std::string> expected, received;
+    for (int i = 0; i < 100; ++i)
+        expected.push_back("whiteboard draw " + std::to_string(i));
+    for (const std::string& line : bob.events.lines())
+        if (line.rfind("whiteboard draw ", 0) == 0)
+            received.push_back(line);
+    EXPECT_EQ(expected, received);
 }
 
 }  // namespace

@@ -194,6 +194,8 @@ void LocalServer::launch(int port, int messagePort)
         args.insert(args.end(), {"--cert-host", options_.certificateHost});
     if (options_.messageIdleMs > 0)
         args.insert(args.end(), {"--message-idle-ms", std::to_string(options_.messageIdleMs)});
+    if (options_.messageDelayMs > 0)
+        args.insert(args.end(), {"--message-delay-ms", std::to_string(options_.messageDelayMs)});
     std::vector<char*> argv;
     for (std::string& arg : args)
         argv.push_back(arg.data());

@@ -92,6 +92,9 @@ public:
         std::string certificateHost;
         // Message connections silent this long are closed; 0 = the server's 60 s.
         int messageIdleMs = 0;
+        // Each client message is held this long before the server handles it
+        // (a distant server); 0 = none.
+        int messageDelayMs = 0;
     };
 
     LocalServer();

@@ -32,6 +32,7 @@ struct Options {
     std::string messageServerPort;  // empty = the message service's own port
     int messagePort = 0;            // where the message service listens; 0 = any free port
     long messageIdleMs = 0;         // 0 = the message service's own idle limit
+    long messageDelayMs = 0;        // each client frame held this long before it is handled
     std::string certHost;           // empty = localhost and 127.0.0.1
     bool untrusted = false;
     bool verbose = false;
@@ -40,7 +41,7 @@ struct Options {
 const char* const kUsage =
     "usage: velto_server [--port N] [--cert-dir DIR] [--seed FILE] [--untrusted-cert] [--cert-host NAME]\n"
     "                    [--message-server HOST] [--message-server-port PORT] [--message-port N]\n"
-    "                    [--message-idle-ms N] [--verbose]\n"
+    "                    [--message-idle-ms N] [--message-delay-ms N] [--verbose]\n"
     "  --port N                 port on 127.0.0.1; 0 (default) picks a free one\n"
     "  --cert-dir DIR           where ca.pem is written (default: a new temp dir)\n"
     "  --seed FILE              JSON accounts, contacts and meetings (default: built-in demo data)\n"
@@ -50,6 +51,7 @@ const char* const kUsage =
     "  --message-server-port P  its port named in login answers (default: the message service's port)\n"
     "  --message-port N         port of the message service on 127.0.0.1; 0 (default) picks a free one\n"
     "  --message-idle-ms N      close message connections silent for N ms (default 60000)\n"
+    "  --message-delay-ms N     hold each client message N ms before handling it, as a distant server (default 0)\n"
     "  --verbose                log each REST request's method and path to stderr\n"
     "The first line on stdout is \"listening 127.0.0.1:PORT\".\n";
 
@@ -76,13 +78,14 @@ Options parseOptions(int argc, char** argv)
             if (text.empty() || *end != '\0' || port < 0 || port > 65535)
                 usage(2);
             (arg == "--port" ? options.port : options.messagePort) = static_cast<int>(port);
-        } else if (arg == "--message-idle-ms") {
+        } else if (arg == "--message-idle-ms" || arg == "--message-delay-ms") {
             const std::string text = value();
             char* end = nullptr;
             const long ms = std::strtol(text.c_str(), &end, 10);
-            if (text.empty() || *end != '\0' || ms < 1 || ms > 24L * 3600 * 1000)
+            const long least = arg == "--message-delay-ms" ? 0 : 1;
+            if (text.empty() || *end != '\0' || ms < least || ms > 24L * 3600 * 1000)
                 usage(2);
-            options.messageIdleMs = ms;
+            (arg == "--message-idle-ms" ? options.messageIdleMs : options.messageDelayMs) = ms;
         } else if (arg == "--cert-dir") {
             options.certDir = value();
         } else if (arg == "--seed") {
@@ -155,6 +158,7 @@ int main(int argc, char** argv)
         MessageService::Limits limits;
         if (options.messageIdleMs > 0)
             limits.idle = std::chrono::milliseconds(options.messageIdleMs);
+        limits.delay = std::chrono::milliseconds(options.messageDelayMs);
         MessageService messages(identity, service, options.messageServer, limits, options.verbose);
         const int messagePort = messages.bind(options.messagePort);
         if (messagePort <= 0) {
