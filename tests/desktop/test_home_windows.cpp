@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QToolButton>
+#include <QWindow>
 
 #include "Base/qbasecontactswidget.h"
 #include "Dialogs/addcontactswidget.h"
@@ -97,6 +98,30 @@ TEST_F(HomeCalls, OneIncomingWindowPerCallerAndWithdrawalClosesOnlyThatCallersWi
     left[0]->findChild<QToolButton*>("btnClose")->click();
     EXPECT_FALSE(MusicPlayer::Instance()->isActive());
     EXPECT_EQ(MusicPlayer::Instance()->count(), 0);
+}
+
+TEST_F(HomeCalls, IncomingWindowIsTitledWithTheCallerAndTheKindOfCallAsPlainText)
+{
+    const struct {
+        int callType;
+        const char* nickname;
+        const char* title;
+    } cases[] = {
+        {1, "Bob Martin", "Bob Martin Audio call"},
+        {0, "Bob Martin", "Bob Martin Video call"},
+        {2, "Bob Martin", "Bob Martin Video call"},
+        {0, "<b>Bob</b> [*]", "<b>Bob</b> [*] Video call"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.title);
+        RingCallWidget call(kBob, "", c.callType, c.nickname, "");
+        call.show();
+        auto* label = call.findChild<QLabel*>("lblRingTitle");
+        EXPECT_EQ(label->text(), c.title);
+        EXPECT_EQ(label->textFormat(), Qt::PlainText);
+        ASSERT_NE(call.windowHandle(), nullptr);
+        EXPECT_EQ(call.windowHandle()->title(), c.title) << "as the task bar shows it";
+    }
 }
 
 TEST_F(HomeCalls, ForgedMessagesChangeNothing)
