@@ -11,6 +11,7 @@
 #include <QToolButton>
 #include <QWindow>
 
+#include "Base/contactitem.h"
 #include "Base/qbasecontactswidget.h"
 #include "Dialogs/addcontactswidget.h"
 #include "Dialogs/calendarwidget.h"
@@ -251,6 +252,72 @@ TEST(RingTone, CountsPlaysAndNeverDropsBelowZero)
     player->play();
     EXPECT_TRUE(player->isActive());
     player->stop();
+}
+
+class HomeContacts : public AppTest {
+protected:
+    // The server's contact list as the fake delivers it on every request.
+    std::map<std::string, bool> serverPresence;
+
+    void SetUp() override
+    {
+        AppTest::SetUp();
+        CGlobalInstance::preferences.showOffline = true;
+        sdk.onCall = [this](const SdkCall& call) {
+            if (call.name != "GetContacts")
+                return;
+            conference_contacts list;
+            for (const auto& [id, online] : serverPresence) {
+                conference_contact contact;
+                contact.mUserId = id;
+                contact.userName = id;
+                contact.onLine = online;
+                list.list.push_back(contact);
+            }
+            sdk.callback()->onGetContacts(200, list);
+        };
+        makeWindow();
+        window->show();
+    }
+
+    // "drawn online/all" of the rows, and the count the header shows.
+    std::pair<std::string, std::string> drawnAndCounted() const
+    {
+        auto* group = window->findChild<QBaseContactsWidget*>();
+        QListWidget* list = group->listWidget();
+        int online = 0;
+        for (int i = 0; i < list->count(); ++i)
+            online += qobject_cast<ContactItem*>(list->itemWidget(list->item(i)))->isOnLine();
+        return {QString("%1/%2").arg(online).arg(serverPresence.size()).toStdString(),
+                group->findChild<QLabel*>("lblContactsCount")->text().toStdString()};
+    }
+};
+
+TEST_F(HomeContacts, OnlineCountEqualsTheRowsDrawnOnlineAsPresenceChanges)
+{
+    serverPresence = {{"alice", true}, {"bob", false}, {"wang", true}};
+    QMetaObject::invokeMethod(window->findChild<QObject*>("lblContacts"), "clicked");
+    ASSERT_EQ(sdk.count("GetContacts"), 1);
+    EXPECT_EQ(drawnAndCounted(), std::make_pair(std::string("2/3"), std::string("2/3")));
+
+    // Bob comes on line: the page reloads.
+    serverPresence["bob"] = true;
+    emit window->sigPresence("bob", true);
+    ASSERT_TRUE(waitUntil([&] { return sdk.count("GetContacts") == 2; }));
+    EXPECT_EQ(drawnAndCounted(), std::make_pair(std::string("3/3"), std::string("3/3")));
+
+    // Alice, with a recent call, leaves a meeting with us, on line all the
+    // same; Wang goes.
+    RECENTITEM call;
+    call.userid = "alice";
+    call.username = "Alice";
+    window->slotUpdateRecentItem(call);
+    emit window->sigUpdateRecentItemStatus("alice", false);
+    ASSERT_FALSE(CGlobalInstance::getUserOnline("alice"));
+    serverPresence["wang"] = false;
+    emit window->sigPresence("wang", false);
+    ASSERT_TRUE(waitUntil([&] { return sdk.count("GetContacts") == 3; }));
+    EXPECT_EQ(drawnAndCounted(), std::make_pair(std::string("2/3"), std::string("2/3")));
 }
 
 class HomeForms : public AppTest {};
