@@ -8,11 +8,14 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QLayout>
+#include <QScrollBar>
 #include <QToolButton>
 #include <QWindow>
 
 #include "Base/contactitem.h"
 #include "Base/qbasecontactswidget.h"
+#include "Base/recentsitem.h"
 #include "Dialogs/addcontactswidget.h"
 #include "Dialogs/calendarwidget.h"
 #include "Dialogs/detailreservationwidget.h"
@@ -122,6 +125,43 @@ TEST_F(HomeCalls, IncomingWindowIsTitledWithTheCallerAndTheKindOfCallAsPlainText
         EXPECT_EQ(label->textFormat(), Qt::PlainText);
         ASSERT_NE(call.windowHandle(), nullptr);
         EXPECT_EQ(call.windowHandle()->title(), c.title) << "as the task bar shows it";
+    }
+}
+
+TEST_F(HomeCalls, RecentRowsStayWholeBesideTheScrollBar)
+{
+    window->show();
+    QMetaObject::invokeMethod(window->findChild<QObject*>("lblRecents"), "clicked");
+    // Calls that end while the window is hidden (in a meeting) add rows too.
+    for (int i = 0; i < 20; ++i) {
+        RECENTITEM call;
+        call.room = "123456789";
+        call.userid = QString("user%1").arg(i);
+        call.username = QString("User %1").arg(i);
+        call.calltype = i % 2;
+        window->slotUpdateRecentItem(call);
+        if (i == 5)
+            window->hide();
+        if (i == 15)
+            window->show();
+    }
+    auto* list = window->findChild<QListWidget*>("recentsListWidget");
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(list->verticalScrollBar()->isVisible());
+    const auto rightEdge = [&](QWidget* row, const char* name) {
+        auto* part = row->findChild<QWidget*>(name);
+        return part->mapTo(list->viewport(), QPoint(part->width() - 1, 0)).x();
+    };
+    const int viewRight = list->viewport()->rect().right();
+    for (int i = 0; i < list->count(); ++i) {
+        SCOPED_TRACE(i);
+        auto* row = qobject_cast<RecentsItem*>(list->itemWidget(list->item(i)));
+        EXPECT_LE(row->mapTo(list->viewport(), QPoint(row->width() - 1, 0)).x(), viewRight);
+        EXPECT_LE(rightEdge(row, "lblRecentsInOut"), viewRight);
+        // Under the pointer of an online row the call buttons take their place.
+        row->isBtnVisible(true);
+        row->layout()->activate();
+        EXPECT_LE(rightEdge(row, "btnVideo"), viewRight);
     }
 }
 

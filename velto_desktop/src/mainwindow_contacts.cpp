@@ -99,6 +99,11 @@ void MainWindow::requestContacts()
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::Resize) {
+        for (QListWidget* list : m_rowLists)
+            if (watched == list->viewport())
+                fitRows(list);
+    }
     if (event->type() == QEvent::MouseButtonPress && m_currentPage == CONTACTS_PAGE && contactsMenu) {
         auto* press = static_cast<QMouseEvent*>(event);
         const QRect pages(ui->mainStackedWidget->mapTo(this, QPoint(0, 0)), ui->mainStackedWidget->size());
