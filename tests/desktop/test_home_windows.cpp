@@ -1,17 +1,22 @@
 // The home pages' windows with the recording SDK: the ring-call dispatch and
-// its call book, the call windows and the ring tone, the reservation form's
-// retry, the add-contact dialog and the details popups.
+// its call book, the call windows and the ring tone, the recent calls and the
+// contacts' presence, the reservation form's edit and retry, the add-contact
+// dialog and the details popups.
 #include "AppTestSupport.h"
 
 #include <QComboBox>
+#include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QSignalSpy>
-#include <QLayout>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QToolButton>
 #include <QWindow>
+
+#include <map>
+#include <string>
+#include <utility>
 
 #include "Base/contactitem.h"
 #include "Base/qbasecontactswidget.h"
