@@ -14,6 +14,8 @@ packages=(
   pulseaudio pulseaudio-utils
   libyuv-dev libpng-dev libpulse-dev libxcb-shm0-dev libxcb-randr0-dev
   libsrtp2-dev
+  # Qt Multimedia plays media (the ring tone) through GStreamer on Linux.
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-pulseaudio
 )
 
 sudo=""

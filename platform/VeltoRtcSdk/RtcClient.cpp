@@ -15,6 +15,37 @@ std::string toText(const Json::Value& value)
     return Json::writeString(writer, value);
 }
 
+// Text from the server or from other users, fit for one log line: bytes
+// outside printable ASCII and the backslash as \xNN.
+std::string printable(const std::string& text)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (const unsigned char c : text) {
+        if (c >= 0x20 && c < 0x7f && c != '\\') {
+            out += char(c);
+        } else {
+            out += "\\x";
+            out += digits[c >> 4];
+            out += digits[c & 0xf];
+        }
+    }
+    return out;
+}
+
+// Requests sent without waiting whose answer has not come: beyond this many
+// (a server that stopped answering) the oldest are no longer watched.
+constexpr std::size_t kUnansweredKept = 4096;
+
+Json::Value messageOf(const char* type, std::initializer_list<std::pair<const char*, Json::Value>> members)
+{
+    Json::Value message;
+    message["type"] = type;
+    for (const auto& [name, value] : members)
+        message[name] = value;
+    return message;
+}
+
 // The login's key to the message server: the credential of its TURN server.
 std::string secretOf(const conference_login_info& login)
 {
@@ -57,25 +88,37 @@ void RtcClient::deliver(Event event)
 void RtcClient::received(std::uint64_t generation, const std::string& text)
 {
     Incoming in = DecodeServerMessage(text);
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (generation != generation_)
-        return;
-    switch (in.kind) {
-    case Incoming::Kind::Answer: {
-        const auto it = answers_.find(in.id);
-        if (it != answers_.end()) {
-            it->second = {true, in.ok, in.jid};
-            answered_.notify_all();
+    std::string refused;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (generation != generation_)
+            return;
+        switch (in.kind) {
+        case Incoming::Kind::Answer: {
+            if (in.id == ping_)
+                ping_ = 0;
+            const auto it = answers_.find(in.id);
+            if (it != answers_.end()) {
+                it->second = {true, in.ok, in.jid};
+                answered_.notify_all();
+            } else if (const auto sent = unanswered_.find(in.id); sent != unanswered_.end()) {
+                if (!in.ok)
+                    refused = sent->second;
+                unanswered_.erase(sent);
+            }
+            break;
         }
-        break;
+        case Incoming::Kind::Event:
+            deliver(std::move(in.event));
+            break;
+        case Incoming::Kind::None:
+            break;
+        }
     }
-    case Incoming::Kind::Event:
-        deliver(std::move(in.event));
-        break;
-    case Incoming::Kind::None:
+    if (in.kind == Incoming::Kind::None)
         std::cerr << "VeltoRtcSdk: dropped a message the client does not understand" << std::endl;
-        break;
-    }
+    else if (!refused.empty())
+        std::cerr << "VeltoRtcSdk: the message server refused " << refused << std::endl;
 }
 
 void RtcClient::lost(std::uint64_t generation)
@@ -88,16 +131,22 @@ void RtcClient::lost(std::uint64_t generation)
     deliver([](VeltoRtcCallback& cb) { cb.onNetworkError(); });
 }
 
+std::uint64_t RtcClient::sendLocked(Json::Value message)
+{
+    const std::uint64_t id = ++nextId_;
+    message["id"] = Json::UInt64(id);
+    link_->send(toText(message));
+    return id;
+}
+
 int RtcClient::request(Json::Value message, std::chrono::milliseconds timeout, std::string* jid)
 {
     std::unique_lock<std::mutex> lock(mutex_);
     if (!up_)
         return -1;
-    const std::uint64_t id = ++nextId_;
     const std::uint64_t generation = generation_;
-    message["id"] = Json::UInt64(id);
+    const std::uint64_t id = sendLocked(std::move(message));
     answers_[id];
-    link_->send(toText(message));
     answered_.wait_for(lock, timeout, [&] { return answers_[id].done || !up_ || generation != generation_; });
     const Answer answer = answers_[id];
     answers_.erase(id);
@@ -108,11 +157,21 @@ int RtcClient::request(Json::Value message, std::chrono::milliseconds timeout, s
 
 int RtcClient::request(const char* type, std::initializer_list<std::pair<const char*, Json::Value>> members)
 {
-    Json::Value message;
-    message["type"] = type;
-    for (const auto& [name, value] : members)
-        message[name] = value;
-    return request(std::move(message));
+    return request(messageOf(type, members));
+}
+
+int RtcClient::send(const char* type, std::initializer_list<std::pair<const char*, Json::Value>> members,
+                    const std::string& target)
+{
+    Json::Value message = messageOf(type, members);
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!up_)
+        return -1;
+    const std::uint64_t id = sendLocked(std::move(message));
+    unanswered_.emplace(id, target.empty() ? std::string(type) : std::string(type) + " for " + printable(target));
+    if (unanswered_.size() > kUnansweredKept)
+        unanswered_.erase(unanswered_.begin());
+    return 0;
 }
 
 int RtcClient::ConnectToServer(const std::string& messageServer, const std::string& port, const std::string& userId,
@@ -132,8 +191,8 @@ int RtcClient::ConnectToServer(const std::string& messageServer, const std::stri
                                          [this, generation] { lost(generation); });
     const std::string failure = link->open(messageServer, port, kConnectTimeout);
     if (!failure.empty()) {
-        std::cerr << "VeltoRtcSdk: cannot reach the message server " << messageServer << ":" << port << ": "
-                  << failure << std::endl;
+        std::cerr << "VeltoRtcSdk: cannot reach the message server " << printable(messageServer) << ":"
+                  << printable(port) << ": " << failure << std::endl;
         return -1;
     }
     {
@@ -150,7 +209,8 @@ int RtcClient::ConnectToServer(const std::string& messageServer, const std::stri
     hello["secret"] = secretOf(login);
     std::string jid;
     if (request(std::move(hello), kConnectTimeout, &jid) != 0) {
-        std::cerr << "VeltoRtcSdk: the message server refused " << userId << "/" << endpoint << std::endl;
+        std::cerr << "VeltoRtcSdk: the message server refused " << printable(userId) << "/" << printable(endpoint)
+                  << std::endl;
         dropLink();
         return -1;
     }
@@ -179,6 +239,8 @@ bool RtcClient::dropLink()
         accepted_ = false;
         ++generation_;
         jid_.clear();
+        unanswered_.clear();
+        ping_ = 0;
         answered_.notify_all();
     }
     if (link)
@@ -199,7 +261,7 @@ int RtcClient::JoinConferenceRoom(const std::string& myJid, const std::string& r
 
 int RtcClient::LeaveConferenceRoom()
 {
-    return request("leave", {});
+    return send("leave", {});
 }
 
 int RtcClient::Disconnect()
@@ -213,17 +275,31 @@ int RtcClient::Disconnect()
 
 int RtcClient::SendPing()
 {
-    return request("ping", {});
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!up_)
+        return -1;
+    // One ping on its way at a time. One left unanswered for as long as a
+    // request may take means the server has stopped answering; the next ping
+    // starts afresh.
+    if (ping_ != 0) {
+        if (std::chrono::steady_clock::now() - pingSent_ < kAnswerTimeout)
+            return 0;
+        ping_ = 0;
+        return -1;
+    }
+    ping_ = sendLocked(messageOf("ping", {}));
+    pingSent_ = std::chrono::steady_clock::now();
+    return 0;
 }
 
 int RtcClient::SendSecondStreamAnswer(const std::string& label, const std::string& sdp)
 {
-    return request("secondAnswer", {{"label", label}, {"sdp", sdp}});
+    return send("secondAnswer", {{"label", label}, {"sdp", sdp}}, label);
 }
 
 int RtcClient::RemoveSecondStreamSession(const std::string& label)
 {
-    return request("removeSecondSession", {{"label", label}});
+    return send("removeSecondSession", {{"label", label}}, label);
 }
 
 int RtcClient::RemoveSecondStreamSource(const std::string& label)
@@ -233,7 +309,7 @@ int RtcClient::RemoveSecondStreamSource(const std::string& label)
 
 int RtcClient::SendAnswer(const std::string& sdp)
 {
-    return request("answer", {{"sdp", sdp}});
+    return send("answer", {{"sdp", sdp}});
 }
 
 int RtcClient::SendPresence(const presence_info& presence, int type)
@@ -246,29 +322,29 @@ int RtcClient::SendPresence(const presence_info& presence, int type)
         entry["bitrate"] = m.bitrate;
         media.append(entry);
     }
-    return request("presence", {{"presenceType", type},
-                                {"userId", presence.mUserId},
-                                {"userName", presence.mUserName},
-                                {"role", presence.role},
-                                {"audioMute", presence.audioMute},
-                                {"videoMute", presence.videoMute},
-                                {"audioSendBitrate", presence.audioSendBitrate},
-                                {"audioRecvBitrate", presence.audioRecvBitrate},
-                                {"videoSendBitrate", presence.videoSendBitrate},
-                                {"videoRecvBitrate", presence.videoRecvBitrate},
-                                {"packetLoss", presence.packetLoss},
-                                {"media", media}});
+    return send("presence", {{"presenceType", type},
+                             {"userId", presence.mUserId},
+                             {"userName", presence.mUserName},
+                             {"role", presence.role},
+                             {"audioMute", presence.audioMute},
+                             {"videoMute", presence.videoMute},
+                             {"audioSendBitrate", presence.audioSendBitrate},
+                             {"audioRecvBitrate", presence.audioRecvBitrate},
+                             {"videoSendBitrate", presence.videoSendBitrate},
+                             {"videoRecvBitrate", presence.videoRecvBitrate},
+                             {"packetLoss", presence.packetLoss},
+                             {"media", media}});
 }
 
 int RtcClient::SendIceCandidate(const std::string& candidate, int sdpMLineIndex, const std::string& sdpMid,
                                 const std::string& ufrag, const std::string& component, const std::string& protocol)
 {
-    return request("ice", {{"candidate", candidate},
-                           {"sdpMLineIndex", sdpMLineIndex},
-                           {"sdpMid", sdpMid},
-                           {"ufrag", ufrag},
-                           {"component", component},
-                           {"protocol", protocol}});
+    return send("ice", {{"candidate", candidate},
+                        {"sdpMLineIndex", sdpMLineIndex},
+                        {"sdpMid", sdpMid},
+                        {"ufrag", ufrag},
+                        {"component", component},
+                        {"protocol", protocol}});
 }
 
 int RtcClient::SendGrantAdmin(const std::string& jid)
@@ -278,57 +354,58 @@ int RtcClient::SendGrantAdmin(const std::string& jid)
 
 int RtcClient::SipCall(const std::string& gateway, const std::string& number, const std::string& password)
 {
-    return request("sipCall", {{"gateway", gateway}, {"number", number}, {"password", password}});
+    return send("sipCall", {{"gateway", gateway}, {"number", number}, {"password", password}}, number);
 }
 
 int RtcClient::SipHangUp(const std::string& gateway, const std::string& target)
 {
-    return request("sipHangUp", {{"gateway", gateway}, {"target", target}});
+    return send("sipHangUp", {{"gateway", gateway}, {"target", target}}, target);
 }
 
 int RtcClient::SendAudioMuteTo(const std::string& jid, bool mute)
 {
-    return request("audioMute", {{"jid", jid}, {"mute", mute}});
+    return send("audioMute", {{"jid", jid}, {"mute", mute}}, jid);
 }
 
 int RtcClient::SendVideoMuteTo(const std::string& jid, bool mute)
 {
-    return request("videoMute", {{"jid", jid}, {"mute", mute}});
+    return send("videoMute", {{"jid", jid}, {"mute", mute}}, jid);
 }
 
 int RtcClient::SendKick(const std::string& jid)
 {
-    return request("kick", {{"jid", jid}});
+    return send("kick", {{"jid", jid}}, jid);
 }
 
 int RtcClient::SendRing(const std::string& userJid, const std::string& type, const std::string& roomId,
                         const std::string& nickname, int callType, int isCaller, const std::string& time,
                         const std::string& meetPassword)
 {
-    return request("ring", {{"to", userJid},
-                            {"ringType", type},
-                            {"room", roomId},
-                            {"nickname", nickname},
-                            {"callType", callType},
-                            {"isCaller", isCaller},
-                            {"time", time},
-                            {"meetPassword", meetPassword}});
+    return send("ring", {{"to", userJid},
+                         {"ringType", type},
+                         {"room", roomId},
+                         {"nickname", nickname},
+                         {"callType", callType},
+                         {"isCaller", isCaller},
+                         {"time", time},
+                         {"meetPassword", meetPassword}},
+                userJid);
 }
 
 int RtcClient::SendWhiteboardData(const std::string& action, const std::string& type, const std::string& body)
 {
-    return request("whiteboard", {{"action", action}, {"kind", type}, {"body", body}});
+    return send("whiteboard", {{"action", action}, {"kind", type}, {"body", body}});
 }
 
 int RtcClient::SendAnnotateData(const std::string& action, const std::string& type, const std::string& body,
                                 const std::string& target)
 {
-    return request("annotate", {{"action", action}, {"kind", type}, {"body", body}, {"target", target}});
+    return send("annotate", {{"action", action}, {"kind", type}, {"body", body}, {"target", target}}, target);
 }
 
 int RtcClient::SendGroupMessage(const std::string& nickname, const std::string& message)
 {
-    return request("chat", {{"nickname", nickname}, {"message", message}});
+    return send("chat", {{"nickname", nickname}, {"message", message}});
 }
 
 }  // namespace velto_rtc

@@ -70,9 +70,18 @@ private:
 
     // Sends `message` as a request and waits for the server's answer: 0 when
     // the server did it, -1 when it refused, the answer came late or the
-    // connection is gone. `jid` receives the answer's address, if any.
+    // connection is gone. `jid` receives the answer's address, if any. Only
+    // the calls whose outcome the caller reads wait (connect, join, grant of
+    // the chair, removal of the second stream's sources, goodbye).
     int request(Json::Value message, std::chrono::milliseconds timeout = kAnswerTimeout, std::string* jid = nullptr);
     int request(const char* type, std::initializer_list<std::pair<const char*, Json::Value>> members);
+    // Queues `message` behind everything sent before and returns at once: 0
+    // when queued on a live connection, -1 when there is none. The server's
+    // refusal, which comes later, is logged naming `target`.
+    int send(const char* type, std::initializer_list<std::pair<const char*, Json::Value>> members,
+             const std::string& target = std::string());
+    // Under mutex_, with up_: numbers and sends the message; returns its id.
+    std::uint64_t sendLocked(Json::Value message);
     void received(std::uint64_t generation, const std::string& text);
     void lost(std::uint64_t generation);
     void deliver(Event event);
@@ -90,7 +99,11 @@ private:
     bool leaving_ = false;  // Disconnect or a new connection under way
     std::uint64_t generation_ = 0;  // of the current link; events of older links are dropped
     std::uint64_t nextId_ = 0;
-    std::map<std::uint64_t, Answer> answers_;
+    std::map<std::uint64_t, Answer> answers_;  // of the requests waited for
+    // Sent without waiting, until answered: what to name in the log if refused.
+    std::map<std::uint64_t, std::string> unanswered_;
+    std::uint64_t ping_ = 0;  // the ping not yet answered, 0 when none
+    std::chrono::steady_clock::time_point pingSent_;
     std::string jid_;
 
     // Event delivery: an event reads the callback when it starts and runs

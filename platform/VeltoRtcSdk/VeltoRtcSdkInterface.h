@@ -99,6 +99,11 @@ public:
     virtual void onNetworkError() = 0;
 };
 
+// Results: ConnectToServer, JoinConferenceRoom, SendGrantAdmin,
+// RemoveSecondStreamSource and Disconnect wait for the server's answer (0 =
+// done). Every other send returns at once: 0 when it is queued on a live
+// connection (it goes out after everything sent before, from any thread),
+// -1 when there is none; the server's refusal of it is only logged.
 class VeltoRtcSdkInterface {
 public:
     // A new, unconnected client; the caller owns it.
@@ -122,7 +127,8 @@ public:
                                    const conference_join_info& join) = 0;
     virtual int LeaveConferenceRoom() = 0;
     virtual int Disconnect() = 0;
-    // 0 while connected, -1 once the connection is gone.
+    // 0 while connected, -1 once the connection is gone or the server has left
+    // a ping unanswered for 5 s (one ping is on its way at a time).
     virtual int SendPing() = 0;
     virtual int SendSecondStreamAnswer(const std::string& label, const std::string& sdp) = 0;
     virtual int RemoveSecondStreamSession(const std::string& label) = 0;

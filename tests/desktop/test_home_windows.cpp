@@ -1,16 +1,26 @@
 // The home pages' windows with the recording SDK: the ring-call dispatch and
-// its call book, the call windows and the ring tone, the reservation form's
-// retry, the add-contact dialog and the details popups.
+// its call book, the call windows and the ring tone, the recent calls and the
+// contacts' presence, the reservation form's edit and retry, the add-contact
+// dialog and the details popups.
 #include "AppTestSupport.h"
 
 #include <QComboBox>
+#include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QToolButton>
+#include <QWindow>
 
+#include <map>
+#include <string>
+#include <utility>
+
+#include "Base/contactitem.h"
 #include "Base/qbasecontactswidget.h"
+#include "Base/recentsitem.h"
 #include "Dialogs/addcontactswidget.h"
 #include "Dialogs/calendarwidget.h"
 #include "Dialogs/detailreservationwidget.h"
@@ -97,6 +107,67 @@ TEST_F(HomeCalls, OneIncomingWindowPerCallerAndWithdrawalClosesOnlyThatCallersWi
     left[0]->findChild<QToolButton*>("btnClose")->click();
     EXPECT_FALSE(MusicPlayer::Instance()->isActive());
     EXPECT_EQ(MusicPlayer::Instance()->count(), 0);
+}
+
+TEST_F(HomeCalls, IncomingWindowIsTitledWithTheCallerAndTheKindOfCallAsPlainText)
+{
+    const struct {
+        int callType;
+        const char* nickname;
+        const char* title;
+    } cases[] = {
+        {1, "Bob Martin", "Bob Martin Audio call"},
+        {0, "Bob Martin", "Bob Martin Video call"},
+        {2, "Bob Martin", "Bob Martin Video call"},
+        {0, "<b>Bob</b> [*]", "<b>Bob</b> [*] Video call"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.title);
+        RingCallWidget call(kBob, "", c.callType, c.nickname, "");
+        call.show();
+        auto* label = call.findChild<QLabel*>("lblRingTitle");
+        EXPECT_EQ(label->text(), c.title);
+        EXPECT_EQ(label->textFormat(), Qt::PlainText);
+        ASSERT_NE(call.windowHandle(), nullptr);
+        EXPECT_EQ(call.windowHandle()->title(), c.title) << "as the task bar shows it";
+    }
+}
+
+TEST_F(HomeCalls, RecentRowsStayWholeBesideTheScrollBar)
+{
+    window->show();
+    QMetaObject::invokeMethod(window->findChild<QObject*>("lblRecents"), "clicked");
+    // Calls that end while the window is hidden (in a meeting) add rows too.
+    for (int i = 0; i < 20; ++i) {
+        RECENTITEM call;
+        call.room = "123456789";
+        call.userid = QString("user%1").arg(i);
+        call.username = QString("User %1").arg(i);
+        call.calltype = i % 2;
+        window->slotUpdateRecentItem(call);
+        if (i == 5)
+            window->hide();
+        if (i == 15)
+            window->show();
+    }
+    auto* list = window->findChild<QListWidget*>("recentsListWidget");
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(list->verticalScrollBar()->isVisible());
+    const auto rightEdge = [&](QWidget* row, const char* name) {
+        auto* part = row->findChild<QWidget*>(name);
+        return part->mapTo(list->viewport(), QPoint(part->width() - 1, 0)).x();
+    };
+    const int viewRight = list->viewport()->rect().right();
+    for (int i = 0; i < list->count(); ++i) {
+        SCOPED_TRACE(i);
+        auto* row = qobject_cast<RecentsItem*>(list->itemWidget(list->item(i)));
+        EXPECT_LE(row->mapTo(list->viewport(), QPoint(row->width() - 1, 0)).x(), viewRight);
+        EXPECT_LE(rightEdge(row, "lblRecentsInOut"), viewRight);
+        // Under the pointer of an online row the call buttons take their place.
+        row->isBtnVisible(true);
+        row->layout()->activate();
+        EXPECT_LE(rightEdge(row, "btnVideo"), viewRight);
+    }
 }
 
 TEST_F(HomeCalls, ForgedMessagesChangeNothing)
@@ -228,6 +299,72 @@ TEST(RingTone, CountsPlaysAndNeverDropsBelowZero)
     player->stop();
 }
 
+class HomeContacts : public AppTest {
+protected:
+    // The server's contact list as the fake delivers it on every request.
+    std::map<std::string, bool> serverPresence;
+
+    void SetUp() override
+    {
+        AppTest::SetUp();
+        CGlobalInstance::preferences.showOffline = true;
+        sdk.onCall = [this](const SdkCall& call) {
+            if (call.name != "GetContacts")
+                return;
+            conference_contacts list;
+            for (const auto& [id, online] : serverPresence) {
+                conference_contact contact;
+                contact.mUserId = id;
+                contact.userName = id;
+                contact.onLine = online;
+                list.list.push_back(contact);
+            }
+            sdk.callback()->onGetContacts(200, list);
+        };
+        makeWindow();
+        window->show();
+    }
+
+    // "drawn online/all" of the rows, and the count the header shows.
+    std::pair<std::string, std::string> drawnAndCounted() const
+    {
+        auto* group = window->findChild<QBaseContactsWidget*>();
+        QListWidget* list = group->listWidget();
+        int online = 0;
+        for (int i = 0; i < list->count(); ++i)
+            online += qobject_cast<ContactItem*>(list->itemWidget(list->item(i)))->isOnLine();
+        return {QString("%1/%2").arg(online).arg(serverPresence.size()).toStdString(),
+                group->findChild<QLabel*>("lblContactsCount")->text().toStdString()};
+    }
+};
+
+TEST_F(HomeContacts, OnlineCountEqualsTheRowsDrawnOnlineAsPresenceChanges)
+{
+    serverPresence = {{"alice", true}, {"bob", false}, {"wang", true}};
+    QMetaObject::invokeMethod(window->findChild<QObject*>("lblContacts"), "clicked");
+    ASSERT_EQ(sdk.count("GetContacts"), 1);
+    EXPECT_EQ(drawnAndCounted(), std::make_pair(std::string("2/3"), std::string("2/3")));
+
+    // Bob comes on line: the page reloads.
+    serverPresence["bob"] = true;
+    emit window->sigPresence("bob", true);
+    ASSERT_TRUE(waitUntil([&] { return sdk.count("GetContacts") == 2; }));
+    EXPECT_EQ(drawnAndCounted(), std::make_pair(std::string("3/3"), std::string("3/3")));
+
+    // Alice, with a recent call, leaves a meeting with us, on line all the
+    // same; Wang goes.
+    RECENTITEM call;
+    call.userid = "alice";
+    call.username = "Alice";
+    window->slotUpdateRecentItem(call);
+    emit window->sigUpdateRecentItemStatus("alice", false);
+    ASSERT_FALSE(CGlobalInstance::getUserOnline("alice"));
+    serverPresence["wang"] = false;
+    emit window->sigPresence("wang", false);
+    ASSERT_TRUE(waitUntil([&] { return sdk.count("GetContacts") == 3; }));
+    EXPECT_EQ(drawnAndCounted(), std::make_pair(std::string("2/3"), std::string("2/3")));
+}
+
 class HomeForms : public AppTest {};
 
 TEST_F(HomeForms, FailedReservationKeepsItsMeetingIdForTheRetry)
@@ -252,6 +389,33 @@ TEST_F(HomeForms, FailedReservationKeepsItsMeetingIdForTheRetry)
         }
     }
     EXPECT_EQ(reserved.count(), 1);
+}
+
+TEST_F(HomeForms, EditedMeetingCommittedUnchangedKeepsItsStartAndLength)
+{
+    const QDate day = QDate::currentDate().addDays(2);
+    struct Case {
+        QTime start;
+        unsigned length;
+    };
+    // Off the quarter hours, on one, and a length with seconds the boxes cannot show.
+    const Case cases[] = {{QTime(21, 6), 95 * 60}, {QTime(9, 45), 3600}, {QTime(21, 6, 30), 5 * 3600 + 90}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.start.toString().toStdString());
+        sdk.clear();
+        const qint64 startMs = QDateTime(day, c.start).toMSecsSinceEpoch();
+        ReservationMeetWidget form("Demo");
+        conferences_info meeting;
+        meeting.mConferenceId = "C-7";
+        meeting.title = "Review";
+        meeting.startTime = std::to_string(startMs);
+        meeting.lengthTime = c.length;
+        form.setReservationInfo(&meeting);
+        form.findChild<QPushButton*>("btnReservationCommit")->click();
+        ASSERT_EQ(sdk.count("ReserveConference"), 1);
+        EXPECT_EQ(sdk.last("ReserveConference").args,
+                  (Args{"Review", std::to_string(startMs), std::to_string(c.length), "C-7"}));
+    }
 }
 
 TEST_F(HomeForms, DefaultSubjectCommitsUnchanged)

@@ -5,6 +5,7 @@
 #include <httplib.h>
 #include <json/json.h>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <sstream>
@@ -115,6 +116,16 @@ protected:
         ASSERT_TRUE(client.events.waitFor("chat  " + marker));
     }
 
+    // The server has handled `count` requests of `operation` from `client`.
+    static bool handled(const Client& client, const std::string& operation, std::size_t count = 1)
+    {
+        return server_->waitForSignals([&](const std::vector<velto::test::SentSignal>& all) {
+            return std::size_t(std::count_if(all.begin(), all.end(), [&](const velto::test::SentSignal& s) {
+                       return s.from == client.jid && s.operation == operation;
+                   })) >= count;
+        });
+    }
+
     // Alice in her room as its moderator, Bob with her.
     std::pair<Client*, Client*> aliceAndBob()
     {
@@ -145,7 +156,10 @@ TEST_F(RtcHubTest, ParticipantsMeetChatAndLeaveBothWays)
 
     ASSERT_EQ(0, bob->rtc->LeaveConferenceRoom());
     EXPECT_TRUE(alice->events.waitFor("remove " + bob->jid));
-    EXPECT_EQ(-1, bob->rtc->SendGroupMessage("Bob", "gone")) << "no room, no chat";
+    EXPECT_EQ(0, bob->rtc->SendGroupMessage("Bob", "gone")) << "queued; the server refuses it";
+    ASSERT_TRUE(handled(*bob, "SendGroupMessage", 2));
+    flush(*alice);
+    EXPECT_FALSE(alice->events.contains("chat Bob gone")) << "no room, no chat";
     EXPECT_EQ(1u, server_->signalRoom(server_->account("alice").room).size());
 }
 
@@ -169,21 +183,24 @@ TEST_F(RtcHubTest, ModeratorOnlyMessagesFromOthersAreDroppedByTheServer)
     struct Case {
         const char* name;
         std::function<int(VeltoRtcSdkInterface&, const std::string& target)> send;
+        const char* operation;
         const char* received;
+        int refusedResult;  // only the grant waits for the server's answer
     };
     const Case cases[] = {
-        {"kick", [](VeltoRtcSdkInterface& rtc, const std::string& t) { return rtc.SendKick(t); }, "kickout"},
+        {"kick", [](VeltoRtcSdkInterface& rtc, const std::string& t) { return rtc.SendKick(t); }, "SendKick",
+         "kickout", 0},
         {"audio mute", [](VeltoRtcSdkInterface& rtc, const std::string& t) { return rtc.SendAudioMuteTo(t, true); },
-         "audioMute true"},
+         "SendAudioMuteTo", "audioMute true", 0},
         {"video mute", [](VeltoRtcSdkInterface& rtc, const std::string& t) { return rtc.SendVideoMuteTo(t, true); },
-         "videoMute true"},
+         "SendVideoMuteTo", "videoMute true", 0},
         {"whiteboard", [](VeltoRtcSdkInterface& rtc, const std::string&) { return rtc.SendWhiteboardData("open", "1", ""); },
-         "whiteboard open 1"},
+         "SendWhiteboardData", "whiteboard open 1", 0},
         {"annotation",
          [](VeltoRtcSdkInterface& rtc, const std::string& t) { return rtc.SendAnnotateData("open", "2", "", t); },
-         "annotate open 2 "},
+         "SendAnnotateData", "annotate open 2 ", 0},
         {"grant admin", [](VeltoRtcSdkInterface& rtc, const std::string& t) { return rtc.SendGrantAdmin(t); },
-         "grantAdmin"},
+         "SendGrantAdmin", "grantAdmin", -1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -192,7 +209,8 @@ TEST_F(RtcHubTest, ModeratorOnlyMessagesFromOthersAreDroppedByTheServer)
         auto [alice, bob] = aliceAndBob();
         ASSERT_TRUE(bob->events.waitFor(userLine(*alice, "", true)));
 
-        EXPECT_EQ(-1, c.send(*bob->rtc, alice->jid)) << "Bob does not hold the chair";
+        EXPECT_EQ(c.refusedResult, c.send(*bob->rtc, alice->jid)) << "Bob does not hold the chair";
+        ASSERT_TRUE(handled(*bob, c.operation));
         flush(*alice);
         for (const std::string& line : alice->events.lines())
             EXPECT_NE(0u, line.rfind(c.received, 0)) << line;
@@ -200,6 +218,19 @@ TEST_F(RtcHubTest, ModeratorOnlyMessagesFromOthersAreDroppedByTheServer)
         EXPECT_EQ(0, c.send(*alice->rtc, bob->jid));
         EXPECT_TRUE(bob->events.waitForCount(c.received, 1));
     }
+}
+
+TEST_F(RtcHubTest, RefusalsOfQueuedSendsAreLoggedWithOutsideTextEscaped)
+{
+    auto [alice, bob] = aliceAndBob();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(0, bob->rtc->SendKick("mallory\n\x1b[2Jforged line"));
+    // Answers come in order: once a later request is answered, so is the kick.
+    EXPECT_EQ(-1, bob->rtc->SendGrantAdmin(alice->jid));
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find("VeltoRtcSdk: the message server refused kick for mallory\\x0a\\x1b[2Jforged line\n"),
+              std::string::npos)
+        << log;
 }
 
 // Until the moderator chooses, the room shows everybody who sends video: the
@@ -491,7 +522,11 @@ TEST_F(RtcHubTest, RefusedConnectionsFailingPingsAndNetworkLoss)
     EXPECT_EQ(-1, connectAgain(refused));
     EXPECT_EQ(-1, refused.rtc->Disconnect());
 
+    // A ping unanswered for the time a request may take fails the next one.
     server_->setSignalFaults(false, true);
+    EXPECT_EQ(0, alice.rtc->SendPing());
+    EXPECT_EQ(0, alice.rtc->SendPing()) << "still on its way";
+    std::this_thread::sleep_for(std::chrono::seconds(5));  // the client's answer time
     EXPECT_EQ(-1, alice.rtc->SendPing()) << "an answer that is late";
     server_->setSignalFaults(false, false);
     EXPECT_EQ(0, alice.rtc->SendPing());
@@ -511,6 +546,59 @@ TEST_F(RtcHubTest, RefusedConnectionsFailingPingsAndNetworkLoss)
     for (const std::string& line : bob.events.lines())
         errors += line == "networkError";
     EXPECT_EQ(1u, errors);
+}
+
+}  // namespace
+
+namespace {
+
+// A message server 200 ms away: every client message is held that long.
+class RtcDistantServerTest : public RtcHubTest {
+protected:
+    static constexpr std::chrono::milliseconds kDelay{200};
+
+    static void SetUpTestSuite()
+    {
+        LocalServer::Options options;
+        options.messageDelayMs = int(kDelay.count());
+        server_ = new LocalServer(options);
+        server_->setCaBundleEnv();
+    }
+
+    template <typename F>
+    static std::chrono::steady_clock::duration timed(F f)
+    {
+        const auto start = std::chrono::steady_clock::now();
+        f();
+        return std::chrono::steady_clock::now() - start;
+    }
+};
+
+TEST_F(RtcDistantServerTest, SendsReturnAtOnceInOrderWhileConnectAndJoinWaitForTheServer)
+{
+    Client* alice = nullptr;
+    EXPECT_GE(timed([&] { alice = &connect("alice"); }), kDelay);
+    EXPECT_GE(timed([&] { join(*alice, server_->account("alice").room); }), kDelay);
+    Client& bob = connect("bob");
+    join(bob, server_->account("alice").room);
+    ASSERT_TRUE(bob.events.waitFor(userLine(*alice, "", true)));
+
+    std::chrono::steady_clock::duration longest{};
+    for (int i = 0; i < 100; ++i) {
+        longest = std::max(longest, timed([&] {
+                               EXPECT_EQ(0, alice->rtc->SendWhiteboardData("draw", std::to_string(i), ""));
+                           }));
+    }
+    EXPECT_LT(longest, std::chrono::milliseconds(20)) << "no send waits for the server";
+
+    ASSERT_TRUE(bob.events.waitForCount("whiteboard draw ", 100));
+    std::vector<std::string> expected, received;
+    for (int i = 0; i < 100; ++i)
+        expected.push_back("whiteboard draw " + std::to_string(i));
+    for (const std::string& line : bob.events.lines())
+        if (line.rfind("whiteboard draw ", 0) == 0)
+            received.push_back(line);
+    EXPECT_EQ(expected, received);
 }
 
 }  // namespace

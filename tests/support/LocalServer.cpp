@@ -197,6 +197,8 @@ void LocalServer::launch(int port, int messagePort)
     if (options_.mediaLossPercent > 0)
         args.insert(args.end(), {"--media-loss-percent", std::to_string(options_.mediaLossPercent),
                                  "--media-loss-seed", std::to_string(options_.mediaLossSeed)});
+    if (options_.messageDelayMs > 0)
+        args.insert(args.end(), {"--message-delay-ms", std::to_string(options_.messageDelayMs)});
     std::vector<char*> argv;
     for (std::string& arg : args)
         argv.push_back(arg.data());

@@ -96,6 +96,9 @@ public:
         // forwards, at random in both directions, seeded for a repeatable run.
         int mediaLossPercent = 0;
         unsigned mediaLossSeed = 1;
+        // Each client message is held this long before the server handles it
+        // (a distant server); 0 = none.
+        int messageDelayMs = 0;
     };
 
     LocalServer();

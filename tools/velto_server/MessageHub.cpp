@@ -75,6 +75,7 @@ void MessageHub::stop()
         beast::error_code ignored;
         acceptor_.close(ignored);
         ticker_.cancel();
+        heldTimer_.cancel();
         for (const ConnectionPtr& c : std::vector<ConnectionPtr>(connections_))
             c->abort();
     });
@@ -108,7 +109,38 @@ void MessageHub::closed(Connection* c)
         log("gone: " + c->jid);
 }
 
-void MessageHub::received(const ConnectionPtr& c, const std::string& text)
+// --- frames held for limits.delay (--message-delay-ms) ----------------------
+// The delay is the same for every frame, so arrival order is release order.
+void MessageHub::received(const ConnectionPtr& c, std::string text)
+{
+    if (limits.delay.count() <= 0)
+        return handle(c, text);
+    held_.push_back({std::chrono::steady_clock::now() + limits.delay, c, std::move(text)});
+    if (held_.size() == 1)
+        releaseHeld();
+}
+
+void MessageHub::releaseHeld()
+{
+    while (!held_.empty() && held_.front().due <= std::chrono::steady_clock::now()) {
+        Held frame = std::move(held_.front());
+        held_.pop_front();
+        // A connection gone meanwhile says nothing more.
+        const ConnectionPtr c = frame.from.lock();
+        if (c && std::find(connections_.begin(), connections_.end(), c) != connections_.end())
+            handle(c, frame.text);
+    }
+    if (held_.empty() || stopped_)
+        return;
+    heldTimer_.expires_at(held_.front().due);
+    heldTimer_.async_wait([this](beast::error_code ec) {
+        if (!ec)
+            releaseHeld();
+    });
+}
+// ---------------------------------------------------------------------------
+
+void MessageHub::handle(const ConnectionPtr& c, const std::string& text)
 {
     Json::Value message;
     if (!parseJson(text, message) || !message.isObject() || !message["type"].isString() ||

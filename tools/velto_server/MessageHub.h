@@ -57,7 +57,8 @@ public:
     void post(std::function<void()> f) { net::post(io_, std::move(f)); }
 
     void opened(const ConnectionPtr& c);
-    void received(const ConnectionPtr& c, const std::string& text);
+    // A client frame: handled at once, or after limits.delay.
+    void received(const ConnectionPtr& c, std::string text);
     void closed(Connection* c);
     void notice(const Notice& notice);
 
@@ -86,6 +87,15 @@ public:
 private:
     void accept();
     void tick();
+    void handle(const ConnectionPtr& c, const std::string& text);
+    // --- frames held for limits.delay, in arrival order (--message-delay-ms)
+    struct Held {
+        std::chrono::steady_clock::time_point due;
+        std::weak_ptr<Connection> from;
+        std::string text;
+    };
+    void releaseHeld();
+    // ---
     // Handlers: false = refused (the sender's operation fails).
     bool onConnect(Connection& c, const Json::Value& m);
     bool onJoin(Connection& c, const Json::Value& m);
@@ -127,6 +137,8 @@ private:
     unsigned sessionCounter_ = 0;
     bool stopped_ = false;
     MediaUnit* media_ = nullptr;
+    std::deque<Held> held_;              // --message-delay-ms
+    net::steady_timer heldTimer_{io_};   // --message-delay-ms
 };
 
 // One client connection and what the server knows of it.
@@ -214,7 +226,7 @@ private:
             if (!self->ws_.got_text()) {
                 self->hub_.log("dropped a binary frame");
             } else {
-                self->hub_.received(self, text);
+                self->hub_.received(self, std::move(text));
             }
             if (!self->closing_)
                 self->read();

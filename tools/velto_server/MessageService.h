@@ -26,6 +26,7 @@ public:
         std::chrono::milliseconds idle{60000};  // a connection that says nothing this long is closed
         std::chrono::seconds handshake{10};     // TLS, WebSocket and the "connect" message each
         int maxPerUser = 8;                     // connections of one user at a time
+        std::chrono::milliseconds delay{0};     // every client frame held this long first (a distant server)
     };
 
     MessageService(const ServerIdentity& identity, ConferenceService& service, std::string messageServer,

@@ -33,6 +33,7 @@ struct Options {
     std::string messageServerPort;  // empty = the message service's own port
     int messagePort = 0;            // where the message service listens; 0 = any free port
     long messageIdleMs = 0;         // 0 = the message service's own idle limit
+    long messageDelayMs = 0;        // each client frame held this long before it is handled
     std::string certHost;           // empty = localhost and 127.0.0.1
     bool untrusted = false;
     bool verbose = false;
@@ -42,8 +43,8 @@ struct Options {
 const char* const kUsage =
     "usage: velto_server [--port N] [--cert-dir DIR] [--seed FILE] [--untrusted-cert] [--cert-host NAME]\n"
     "                    [--message-server HOST] [--message-server-port PORT] [--message-port N]\n"
-    "                    [--message-idle-ms N] [--media-port N] [--media-loss-percent N]\n"
-    "                    [--media-loss-seed S] [--verbose]\n"
+    "                    [--message-idle-ms N] [--message-delay-ms N] [--media-port N]\n"
+    "                    [--media-loss-percent N] [--media-loss-seed S] [--verbose]\n"
     "  --port N                 port on 127.0.0.1; 0 (default) picks a free one\n"
     "  --cert-dir DIR           where ca.pem is written (default: a new temp dir)\n"
     "  --seed FILE              JSON accounts, contacts and meetings (default: built-in demo data)\n"
@@ -56,6 +57,7 @@ const char* const kUsage =
     "  --media-port N           UDP port of the media forwarding unit on 127.0.0.1; 0 (default) picks a free one\n"
     "  --media-loss-percent N   the unit drops N% (0-100) of the packets it forwards, at random, both ways\n"
     "  --media-loss-seed S      seed of those drops, for a repeatable run (default: random)\n"
+    "  --message-delay-ms N     hold each client message N ms before handling it, as a distant server (default 0)\n"
     "  --verbose                log each REST request's method and path to stderr\n"
     "The first line on stdout is \"listening 127.0.0.1:PORT\".\n";
 
@@ -98,13 +100,14 @@ Options parseOptions(int argc, char** argv)
                 options.media.lossPercent = static_cast<int>(number);
             else
                 options.media.lossSeed = static_cast<uint32_t>(number);
-        } else if (arg == "--message-idle-ms") {
+        } else if (arg == "--message-idle-ms" || arg == "--message-delay-ms") {
             const std::string text = value();
             char* end = nullptr;
             const long ms = std::strtol(text.c_str(), &end, 10);
-            if (text.empty() || *end != '\0' || ms < 1 || ms > 24L * 3600 * 1000)
+            const long least = arg == "--message-delay-ms" ? 0 : 1;
+            if (text.empty() || *end != '\0' || ms < least || ms > 24L * 3600 * 1000)
                 usage(2);
-            options.messageIdleMs = ms;
+            (arg == "--message-idle-ms" ? options.messageIdleMs : options.messageDelayMs) = ms;
         } else if (arg == "--cert-dir") {
             options.certDir = value();
         } else if (arg == "--seed") {
@@ -184,6 +187,7 @@ int main(int argc, char** argv)
             std::cerr << "velto_server: cannot open the media port 127.0.0.1:" << options.media.port << std::endl;
             return 1;
         }
+        limits.delay = std::chrono::milliseconds(options.messageDelayMs);
         MessageService messages(identity, service, options.messageServer, limits, options.verbose);
         messages.attachMedia(media);
         const int messagePort = messages.bind(options.messagePort);

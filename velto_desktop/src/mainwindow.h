@@ -279,6 +279,9 @@ private:
     void showMeetingDetails(QListWidget* list, const std::string& meetId);
     void copyPersonalShareLink();
     void appendRow(QListWidget* list, QWidget* row, bool atTop = false);
+    // Rows as wide as their list's viewport, which a vertical scroll bar narrows.
+    void fitRows(QListWidget* list);
+    QList<QListWidget*> m_rowLists;  // lists whose viewport resizes refit their rows
 
     // Contacts and recents (mainwindow_contacts.cpp)
     void initRecentsPage();

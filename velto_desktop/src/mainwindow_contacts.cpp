@@ -99,6 +99,11 @@ void MainWindow::requestContacts()
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::Resize) {
+        for (QListWidget* list : m_rowLists)
+            if (watched == list->viewport())
+                fitRows(list);
+    }
     if (event->type() == QEvent::MouseButtonPress && m_currentPage == CONTACTS_PAGE && contactsMenu) {
         auto* press = static_cast<QMouseEvent*>(event);
         const QRect pages(ui->mainStackedWidget->mapTo(this, QPoint(0, 0)), ui->mainStackedWidget->size());
@@ -141,13 +146,14 @@ void MainWindow::slotShowContacts(conference_contacts& data)
         std::sort(contactList.begin(), contactList.end(), vectorSort);
     }
     setUserOnline();
+    // One presence per contact places its row, draws it and counts it.
     int online = 0;
     for (const conference_contact& contact : contactList) {
         if (CGlobalInstance::getUserOnline(contact.mUserId)) {
             addContactRow(contact, true);
             ++online;
         } else if (CGlobalInstance::preferences.showOffline) {
-            addContactRow(contact, contact.onLine);
+            addContactRow(contact, false);
         }
     }
     contactsWidget->setOnLineCount(online, int(data.list.size()));
@@ -155,8 +161,9 @@ void MainWindow::slotShowContacts(conference_contacts& data)
 
 void MainWindow::setUserOnline()
 {
-    if (contactsSeeded)
-        return;
+    // Every list the server delivers is its presence now: a map kept from an
+    // earlier list (or from a participant leaving a meeting, which says
+    // nothing about being on line) would disagree with the rows.
     for (const conference_contact& contact : contactList)
         CGlobalInstance::updateUserOnline(home::lowerId(contact.mUserId), contact.onLine);
     contactsSeeded = true;

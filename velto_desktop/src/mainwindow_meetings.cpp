@@ -165,13 +165,29 @@ void MainWindow::getConferences(int count, std::string date, QListWidget* list, 
 
 void MainWindow::appendRow(QListWidget* list, QWidget* row, bool atTop)
 {
+    if (!m_rowLists.contains(list)) {
+        m_rowLists.append(list);
+        list->viewport()->installEventFilter(this);
+    }
+    // Until the list is first laid out, the page's width; fitRows follows.
+    const int rowWidth = list->isVisible() ? list->viewport()->width() : width() - ui->sideWidget->width();
     auto* item = new QListWidgetItem;
-    item->setSizeHint(QSize(width() - ui->sideWidget->width(), row->height()));
+    item->setSizeHint(QSize(rowWidth, row->height()));
     if (atTop)
         list->insertItem(0, item);
     else
         list->addItem(item);
     list->setItemWidget(item, row);
+}
+
+void MainWindow::fitRows(QListWidget* list)
+{
+    const int rowWidth = list->viewport()->width();
+    for (int i = 0; i < list->count(); ++i) {
+        QListWidgetItem* item = list->item(i);
+        if (item->sizeHint().width() != rowWidth)
+            item->setSizeHint(QSize(rowWidth, item->sizeHint().height()));
+    }
 }
 
 void MainWindow::slotUpdateMyConferences(const conferences& data)

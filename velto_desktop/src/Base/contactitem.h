@@ -24,6 +24,7 @@ public:
     void setBtnStatus(bool enabled);
     void selectedItem(bool selected);
     void setOnLine(bool online);
+    bool isOnLine() const { return m_online; }
 
 signals:
     void sigRinging(std::string userId, int callType, std::string nickName, int64_t time);

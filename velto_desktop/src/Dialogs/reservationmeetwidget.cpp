@@ -3,6 +3,8 @@
 
 #include <QRegularExpressionValidator>
 
+#include <algorithm>
+
 #include "Dialogs/calendarwidget.h"
 #include "Dialogs/messagebox.h"
 #include "Home/homerules.h"
@@ -165,6 +167,9 @@ void ReservationMeetWidget::setReservationInfo(const conferences_info* info)
     ui->edtMeetPassword->setText(QString::fromStdString(info->meetPassword));
     ui->edtModeratorPassword->setText(QString::fromStdString(info->ownerPassword));
 
+    m_storedStartMs = home::startSeconds(info->startTime) * 1000;
+    m_storedLength = info->lengthTime;
+
     // Meetings of five hours and more keep their length: the hour box grows.
     const int hours = int(info->lengthTime / 3600);
     while (ui->hourComboBox->count() <= hours)
@@ -173,12 +178,19 @@ void ReservationMeetWidget::setReservationInfo(const conferences_info* info)
     ui->minComboBox->setCurrentIndex(int(info->lengthTime % 3600 / 60));
 
     // The list is built for the meeting's own day, so its time can be chosen.
+    // A time off the quarter hours joins the list in its place: a commit
+    // without a change keeps it.
     m_startDay = QDateTime::fromSecsSinceEpoch(home::startSeconds(info->startTime));
     showDates();
     setIntervalComboBox(m_startDay);
-    const int index = ui->intervalComboBox->findText(m_startDay.toString("hh:mm"));
-    if (index >= 0)
-        ui->intervalComboBox->setCurrentIndex(index);
+    const QString startText = m_startDay.toString("hh:mm");
+    int index = ui->intervalComboBox->findText(startText);
+    if (index < 0) {
+        index = int(std::lower_bound(m_timeList.begin(), m_timeList.end(), startText) - m_timeList.begin());
+        m_timeList.insert(index, startText);
+        ui->intervalComboBox->insertItem(index, startText);
+    }
+    ui->intervalComboBox->setCurrentIndex(index);
 
     const bool periodic = info->cycle == 1;
     ui->periodicCheckBox->setChecked(periodic);
@@ -240,6 +252,14 @@ void ReservationMeetWidget::commitReservation()
         return;
     case home::ReservationError::None:
         break;
+    }
+    // The boxes show whole minutes: what they still show as stored keeps its
+    // seconds too.
+    if (!m_conferenceId.empty()) {
+        if (record.startTime == m_storedStartMs / 60000 * 60000)
+            record.startTime = m_storedStartMs;
+        if (record.lengthTime == m_storedLength / 60 * 60)
+            record.lengthTime = m_storedLength;
     }
     // The id stays until the server took the change, so a retry after a
     // failure changes the same meeting instead of reserving a second one.

@@ -51,5 +51,7 @@ private:
     QDateTime m_startDay;
     QDateTime m_endDay;
     QStringList m_timeList;
+    qint64 m_storedStartMs = 0;  // of the meeting being changed
+    unsigned m_storedLength = 0;
     int m_fullHeight = 0;
 };

@@ -51,8 +51,13 @@ RingCallWidget::~RingCallWidget()
 
 void RingCallWidget::applyTitle()
 {
-    ui->lblRingTitle->setText(QString::fromStdString(m_nickname) +
-                              (m_callType == 1 ? tr(" Audio call") : tr(" Video call")));
+    // The caller chose the name: shown as plain text, also in the task bar,
+    // where Qt would otherwise take "[*]" for the unsaved-changes mark.
+    const QString title =
+        QString::fromStdString(m_nickname) + (m_callType == 1 ? tr(" Audio call") : tr(" Video call"));
+    ui->lblRingTitle->setTextFormat(Qt::PlainText);
+    ui->lblRingTitle->setText(title);
+    setWindowTitle(QString(title).replace("[*]", "[*][*]"));
 }
 
 void RingCallWidget::showWidget()
