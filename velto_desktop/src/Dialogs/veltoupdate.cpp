@@ -46,6 +46,9 @@ VeltoUpdate::VeltoUpdate(QString curVersion, QString& latestVersion, QString& fi
 {
     g_current = this;
     ui->setupUi(this);
+    // The manifest's version and file name are the update server's text.
+    for (QLabel* label : {ui->lblLatest, ui->lblTextPromt})
+        label->setTextFormat(Qt::PlainText);
     setWindowFlags(windowFlags() & ~Qt::WindowMinimizeButtonHint & ~Qt::WindowMaximizeButtonHint);
     setWindowIcon(QIcon(":/images/logo"));
     setWindowTitle(tr("Update"));
