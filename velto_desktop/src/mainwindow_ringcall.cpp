@@ -18,6 +18,12 @@ void MainWindow::sendProcessed()
                                             "", "");
 }
 
+bool MainWindow::hasPendingCall(const std::string& id, int callType) const
+{
+    const auto entry = ringCallList.find(id);
+    return entry != ringCallList.end() && entry->second.calltype == callType;
+}
+
 void MainWindow::slotRingCall(std::string userJid, std::string type, std::string roomId, std::string nickName,
                               int callType, int isCaller, std::string meetPassword)
 {
@@ -55,8 +61,7 @@ void MainWindow::slotRingCall(std::string userJid, std::string type, std::string
     case home::RingWord::Accept: {
         qDebug() << "slotRingCall accept== " << userJid.c_str() << ",nickName==" << nickName.c_str();
         // Only an answer to a call this side placed starts a meeting.
-        const auto entry = ringCallList.find(id);
-        if (entry == ringCallList.end() || entry->second.calltype != 1)
+        if (!hasPendingCall(id, 1))
             return;
         emit sigRingingStatus(id);
         if (!CGlobalInstance::isJoinConference && !createMeetingRoom())
@@ -70,6 +75,10 @@ void MainWindow::slotRingCall(std::string userJid, std::string type, std::string
     }
     case home::RingWord::Reject:
         qDebug() << "slotRingCall reject== " << userJid.c_str() << ",nickName==" << nickName.c_str();
+        // A withdrawal comes only from a caller ringing here, a refusal only from
+        // a callee this side rang: anyone else's "reject" settles nothing.
+        if (!hasPendingCall(id, isCaller == 1 ? 0 : 1))
+            return;
         emit sigRingingStatus(id);
         if (isCaller == 1) {
             emit sigCloseRingCallWidget(userJid);
@@ -82,6 +91,8 @@ void MainWindow::slotRingCall(std::string userJid, std::string type, std::string
         return;
     case home::RingWord::Busy:
         qDebug() << "slotRingCall busy== " << userJid.c_str() << ",nickName==" << nickName.c_str();
+        if (!hasPendingCall(id, 1))
+            return;
         emit sigRingingStatus(id);
         emit sigRingClose("busy", userJid);
         sendProcessed();
