@@ -12,6 +12,8 @@ packages=(
   fonts-font-awesome xvfb xauth x11-utils libxcb1-dev
   sox imagemagick fonts-wqy-microhei
   pulseaudio pulseaudio-utils
+  # the saved password in the desktop's secret service; the tests start a private gnome-keyring
+  qtkeychain-qt5-dev libsecret-1-0 gnome-keyring dbus-daemon libglib2.0-dev
 )
 
 sudo=""

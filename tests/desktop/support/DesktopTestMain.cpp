@@ -71,6 +71,9 @@ int main(int argc, char** argv)
     QDir().mkpath(runtime);
     QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     qputenv("XDG_RUNTIME_DIR", runtime.toUtf8());
+    // No session bus: the saved password never reaches the desktop's own
+    // keyring; a test that needs a secret service starts one of its own.
+    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
 
     QApplication::setApplicationName("velto_desktop");
     QApplication app(argc, argv);
