@@ -2,8 +2,12 @@
 #include "ui_ringcallwidget.h"
 
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QPropertyAnimation>
 #include <QStyle>
+#include <QTextDocument>
+
+#include <algorithm>
 
 #include "Dialogs/messagebox.h"
 #include "Home/homerules.h"
@@ -51,8 +55,14 @@ RingCallWidget::~RingCallWidget()
 
 void RingCallWidget::applyTitle()
 {
-    ui->lblRingTitle->setText(QString::fromStdString(m_nickname) +
-                              (m_callType == 1 ? tr(" Audio call") : tr(" Video call")));
+    const QString name = QString::fromStdString(m_nickname);
+    const QString kind = m_callType == 1 ? tr(" Audio call") : tr(" Video call");
+    // The window keeps its size: a long name is cut short, whole in the tool tip.
+    ui->lblRingTitle->ensurePolished();
+    const QFontMetrics metrics(ui->lblRingTitle->font());
+    const int room = width() - ui->btnClose->width() - 30 - metrics.horizontalAdvance(kind);
+    ui->lblRingTitle->setText(metrics.elidedText(name, Qt::ElideRight, std::max(room, 0)) + kind);
+    ui->lblRingTitle->setToolTip(Qt::convertFromPlainText(name + kind));
 }
 
 void RingCallWidget::showWidget()
