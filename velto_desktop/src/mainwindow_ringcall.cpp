@@ -78,7 +78,7 @@ void MainWindow::slotRingCall(std::string userJid, std::string type, std::string
         qDebug() << "slotRingCall reject== " << logText(userJid) << ",nickName==" << logText(nickName);
         // A withdrawal comes only from a caller ringing here, a refusal only from
         // a callee this side rang: anyone else's "reject" settles nothing.
-        if (!hasPendingCall(id, isCaller == 1 ? 0 : 1))
+        if (isCaller == 1 ? !m_incomingCalls.count(userJid) && !hasPendingCall(id, 0) : !hasPendingCall(id, 1))
             return;
         emit sigRingingStatus(id);
         if (isCaller == 1) {
