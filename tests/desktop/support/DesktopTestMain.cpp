@@ -35,6 +35,12 @@ extern "C" const char* __tsan_default_suppressions()
            "called_from_lib:libQt5DBus.so.5\n"
            "called_from_lib:libQt5Network.so.5\n"
            "called_from_lib:libglib-2.0.so.0\n"
+           // GLib's D-Bus worker thread and the secret service library behind
+           // QtKeychain (the saved-password tests).
+           "called_from_lib:libgio-2.0.so.0\n"
+           "called_from_lib:libgobject-2.0.so.0\n"
+           "called_from_lib:libsecret-1.so.0\n"
+           "called_from_lib:libqt5keychain.so.1\n"
            "called_from_lib:libcrypto.so.3\n"
            "called_from_lib:libssl.so.3\n"
            // Mesa's software rasteriser (the meeting windows on Xvfb) runs its own
