@@ -16,6 +16,8 @@ packages=(
   libsrtp2-dev
   # Qt Multimedia plays media (the ring tone) through GStreamer on Linux.
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-pulseaudio
+  # the saved password in the desktop's secret service; the tests start a private gnome-keyring
+  qtkeychain-qt5-dev libsecret-1-0 gnome-keyring dbus-daemon libglib2.0-dev
 )
 
 sudo=""

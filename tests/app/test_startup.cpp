@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "Tools/logtext.h"
 #include "cglobalinstance.h"
 #include "singleapplication.h"
 
@@ -51,6 +52,7 @@ TEST_F(LogTest, EachMessageIsOneEntryWithTimeSourceAndLine)
     const int line = __LINE__ + 1;
     qDebug().noquote() << "plain";
     qWarning().noquote() << "two\nlines with %1 and %2";
+    qDebug() << "nickName==" << logText(std::string("Eve\r\n00:00:00 (forged.cpp:1) forged"));
     myMessageOutput(QtInfoMsg, QMessageLogContext(), "from Qt itself");
     constexpr int kThreads = 8;
     constexpr int kMessages = 100;
@@ -70,6 +72,7 @@ TEST_F(LogTest, EachMessageIsOneEntryWithTimeSourceAndLine)
     std::vector<Entry> expected{
         {__FILE__, QString::number(line), "plain"},
         {__FILE__, QString::number(line + 1), "two\nlines with %1 and %2"},
+        {__FILE__, QString::number(line + 2), "nickName== Eve\\r\\n00:00:00 (forged.cpp:1) forged"},
         {"", "0", "from Qt itself"},
     };
     const QStringList entries = logEntries();

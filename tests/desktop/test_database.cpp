@@ -1,14 +1,23 @@
-// Local database: schema, privacy, round trips of hostile values, transactions.
+// Local database: schema, privacy, round trips of hostile values, transactions,
+// the saved password with and without a secret service.
+#include "SessionBus.h"
 #include "cglobalinstance.h"
+#include "secretstore.h"
 #include "sqlite3.h"
 
 #include <gtest/gtest.h>
 
+#include <QDeadlineTimer>
 #include <QFileInfo>
+#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
 #include <QVariant>
+
+#include <functional>
 
 namespace {
 
@@ -94,6 +103,22 @@ TEST_F(DatabaseTest, PasswordIsKeptOnlyForAutomaticLogon)
     EXPECT_EQ(inspect("select count(*) from user where password like '%secret%'"), QStringList{"0"});
 }
 
+// No secret service runs here (the tests have no session bus): the password of
+// automatic logon stays in the owner-only file, and what an earlier version
+// saved there is read as it is.
+TEST_F(DatabaseTest, WithoutASecretServiceThePasswordStaysInThePrivateFile)
+{
+    inspect("insert into user (username,password,server) values ('ann','old-secret','srv')");
+    QString user, password, server;
+    ASSERT_TRUE(db->getUserTable(user, password, server));
+    EXPECT_EQ(password, "old-secret");
+    EXPECT_EQ(inspect("select password from user"), QStringList{"old-secret"});
+
+    ASSERT_TRUE(db->updateUserTable("ann", "new-secret", "srv", true));
+    ASSERT_TRUE(db->getUserTable(user, password, server));
+    EXPECT_EQ(password, "new-secret");
+}
+
 TEST_F(DatabaseTest, EmptyTableLeavesTheCallersValues)
 {
     QString user = "u", password = "p", server = "s";
@@ -169,6 +194,114 @@ TEST_F(DatabaseTest, PhotoPathPerUser)
     QString photo = "untouched";
     EXPECT_TRUE(db->getPhotoByUserId("nobody", photo));
     EXPECT_EQ(photo, "untouched");
+}
+
+// A secret service of the test's own: a private session bus (no service is
+// started on demand) with GNOME Keyring's secret service on it, its login
+// keyring unlocked, in a temporary home.
+class SecretServiceTest : public DatabaseTest {
+protected:
+    void SetUp() override
+    {
+        DatabaseTest::SetUp();
+        QFile config(home.filePath("bus.conf"));
+        ASSERT_TRUE(config.open(QIODevice::WriteOnly));
+        config.write(R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig><type>session</type><listen>unix:tmpdir=/tmp</listen><auth>EXTERNAL</auth>
+<policy context="default"><allow send_destination="*" eavesdrop="true"/><allow eavesdrop="true"/><allow own="*"/>
+</policy></busconfig>)");
+        config.close();
+        bus.start("dbus-daemon", {"--config-file=" + config.fileName(), "--nofork", "--print-address=1"});
+        ASSERT_TRUE(bus.waitForReadyRead(10000)) << "dbus-daemon (scripts/install-deps.sh installs it)";
+        qputenv("DBUS_SESSION_BUS_ADDRESS", bus.readLine().trimmed());
+        ASSERT_TRUE(velto::test::holdSessionBus());
+
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("HOME", home.path());
+        environment.insert("XDG_DATA_HOME", home.filePath("data"));
+        keyring.setProcessEnvironment(environment);
+        keyring.start("gnome-keyring-daemon", {"--foreground", "--unlock", "--components=secrets"});
+        ASSERT_TRUE(keyring.waitForStarted(10000)) << "gnome-keyring (scripts/install-deps.sh installs it)";
+        keyring.write("keyring-password");
+        keyring.closeWriteChannel();
+        QString unused;
+        QDeadlineTimer ready(10000);
+        while (secretstore::read("probe", unused) == secretstore::Result::Unavailable && !ready.hasExpired())
+            QTest::qWait(50);
+        ASSERT_FALSE(ready.hasExpired()) << "the secret service did not come up";
+    }
+
+    void TearDown() override
+    {
+        keyring.kill();
+        keyring.waitForFinished();
+        bus.kill();
+        bus.waitForFinished();
+        velto::test::releaseSessionBus();
+        qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+    }
+
+    static QByteArray fileBytes()
+    {
+        QFile file(databasePath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    QTemporaryDir home;
+    QProcess bus;
+    QProcess keyring;
+};
+
+// One test: GLib keeps its first session bus connection for the whole process.
+TEST_F(SecretServiceTest, ThePasswordLivesInTheServiceAndLeavesTheFile)
+{
+    const QString key = secretstore::accountKey("ann", "srv");
+    const struct {
+        const char* name;
+        std::function<void()> save;
+        QString column;  // what the file holds before the first read
+    } saved[] = {
+        {"saved by this version", [&] { EXPECT_TRUE(db->updateUserTable("ann", "s3cret-pw", "srv", true)); }, ""},
+        {"left in the file by an earlier version",
+         [&] { inspect("insert into user (username,password,server) values ('ann','s3cret-pw','srv')"); },
+         "s3cret-pw"},
+    };
+    for (const auto& c : saved) {
+        SCOPED_TRACE(c.name);
+        inspect("delete from user");
+        secretstore::remove(key);
+        c.save();
+        EXPECT_EQ(inspect("select password from user"), QStringList{c.column});
+        for (int start = 0; start < 2; ++start) {
+            QString user, password, server;
+            ASSERT_TRUE(db->getUserTable(user, password, server));
+            EXPECT_EQ(password, "s3cret-pw");
+            EXPECT_EQ(user + "@" + server, "ann@srv");
+        }
+        EXPECT_EQ(inspect("select password from user"), QStringList{""});
+        EXPECT_FALSE(fileBytes().contains("s3cret-pw")) << "not even in freed space";
+        QString held;
+        EXPECT_EQ(secretstore::read(key, held), secretstore::Result::Done);
+        EXPECT_EQ(held, "s3cret-pw");
+    }
+
+    // Another account replaces the entry; automatic logon turned off removes it.
+    ASSERT_TRUE(db->updateUserTable("bob", "bob-pw", "srv", true));
+    QString held;
+    EXPECT_EQ(secretstore::read(key, held), secretstore::Result::Missing);
+    ASSERT_TRUE(db->updateUserTable("bob", "bob-pw", "srv", false));
+    EXPECT_EQ(secretstore::read(secretstore::accountKey("bob", "srv"), held), secretstore::Result::Missing);
+    QString user, password = "untouched", server;
+    ASSERT_TRUE(db->getUserTable(user, password, server));
+    EXPECT_EQ(password, "");
+
+    // A replacement the file refuses leaves no entry behind.
+    inspect("create trigger refuse before insert on user when new.username = 'boom' "
+            "begin select raise(abort, 'refused'); end");
+    EXPECT_FALSE(db->updateUserTable("boom", "boom-pw", "srv", true));
+    inspect("drop trigger refuse");
+    EXPECT_EQ(secretstore::read(secretstore::accountKey("boom", "srv"), held), secretstore::Result::Missing);
 }
 
 }  // namespace

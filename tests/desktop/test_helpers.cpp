@@ -1,5 +1,7 @@
-// Common helpers: grey images, passwords, time lists, Base64, style sheet.
+// Common helpers: grey images, passwords, time lists, Base64, style sheet,
+// outside text in log lines.
 #include "commonhelper.h"
+#include "logtext.h"
 
 #include <gtest/gtest.h>
 
@@ -121,6 +123,32 @@ TEST(CommonHelper, StyleSheet)
                              "combobox-popup:0", ":/images/drop_arrow", "qt_calendar_navigationbar"})
         EXPECT_TRUE(qApp->styleSheet().contains(rule)) << rule;
     qApp->setStyleSheet(QString());
+}
+
+TEST(LogText, ControlCharactersAreWrittenAsEscapes)
+{
+    const struct {
+        QString text;
+        QString logged;
+    } cases[] = {
+        {"Eve\r\n12:00:00 (x:1) forged", "Eve\\r\\n12:00:00 (x:1) forged"},
+        {"tab\tbell\aesc\x1b[31m", "tab\\tbell\\u0007esc\\u001b[31m"},
+        {QString("del") + QChar(0x7f) + QChar(0x85) + QChar(0x2028) + QChar(0x2029),
+         "del\\u007f\\u0085\\u2028\\u2029"},
+        {"a\\r stays readable", "a\\\\r stays readable"},
+        {"Zoë 张伟 <b>", "Zoë 张伟 <b>"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        EXPECT_EQ(logEscaped(c.text), c.logged);
+    }
+    // UTF-8 names arrive as bytes; the stream writes them without quotes.
+    QString line;
+    {
+        QDebug debug(&line);
+        debug << "nickName==" << logText(std::string("Zoë\n"));
+    }
+    EXPECT_EQ(line.trimmed(), QString("nickName== Zoë\\n"));
 }
 
 }  // namespace

@@ -11,6 +11,8 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 
 #include <optional>
@@ -21,6 +23,37 @@ namespace {
 
 // A 2 x 2 picture in the text form of PPM.
 const char kPicture[] = "P3\n2 2\n255\n255 0 0  0 255 0\n0 0 255  255 255 255\n";
+
+// Serves the picture to every request over plain HTTP and counts connections.
+class PlainHttpServer {
+public:
+    PlainHttpServer()
+    {
+        m_server.listen(QHostAddress::LocalHost);
+        QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] {
+            while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+                ++m_connections;
+                QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket] {
+                    socket->readAll();
+                    const QByteArray picture(kPicture);
+                    socket->write("HTTP/1.1 200 OK\r\nContent-Type: image/x-portable-pixmap\r\nContent-Length: " +
+                                  QByteArray::number(picture.size()) + "\r\nConnection: close\r\n\r\n" + picture);
+                    socket->disconnectFromHost();
+                });
+                QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            }
+        });
+    }
+    std::string url(const std::string& path) const
+    {
+        return "http://127.0.0.1:" + std::to_string(m_server.serverPort()) + path;
+    }
+    int connections() const { return m_connections; }
+
+private:
+    QTcpServer m_server;
+    int m_connections = 0;
+};
 
 class HomePhotos : public ::testing::Test {
 protected:
@@ -79,25 +112,30 @@ TEST_F(HomePhotos, FirstUseDownloadsThenTheCacheAnswers)
 
 TEST_F(HomePhotos, FailedDownloadsWriteNoRow)
 {
+    PlainHttpServer plain;
+    const std::string photo = url("/photos/bob.ppm?r=1");
     const struct {
         const char* name;
         std::function<void()> arrange;
+        std::string address;
     } cases[] = {
-        {"not found", [&] { server.forceNext("/photos/bob.ppm", 404, "<html>no</html>", 1, "text/html"); }},
-        {"no picture", [&] { server.forceNext("/photos/bob.ppm", 200, "{\"code\":200}"); }},
+        {"not found", [&] { server.forceNext("/photos/bob.ppm", 404, "<html>no</html>", 1, "text/html"); }, photo},
+        {"no picture", [&] { server.forceNext("/photos/bob.ppm", 200, "{\"code\":200}"); }, photo},
         {"over size", [&] {
              server.forceNext("/photos/bob.ppm", 200, std::string(PhotoCache::kMaxBytes + 1024, '7'), 1,
                               "image/x-portable-pixmap");
-         }},
-        {"closed", [&] { server.forceClose("/photos/bob.ppm"); }},
+         }, photo},
+        {"closed", [&] { server.forceClose("/photos/bob.ppm"); }, photo},
+        {"plain http", [] {}, plain.url("/photos/bob.ppm?r=1")},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         c.arrange();
-        EXPECT_TRUE(download("bob", url("/photos/bob.ppm?r=1")).isEmpty());
+        EXPECT_TRUE(download("bob", c.address).isEmpty());
         EXPECT_TRUE(storedPath("bob").isEmpty());
         EXPECT_FALSE(QFile::exists(CGlobalInstance::getFullImagePath("bob1.ppm")));
     }
+    EXPECT_EQ(plain.connections(), 0) << "nothing is asked without TLS";
 }
 
 // A certificate nobody vouches for, or one issued to another host name.

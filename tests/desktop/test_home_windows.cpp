@@ -179,6 +179,15 @@ TEST_F(HomeCalls, ForgedMessagesChangeNothing)
     ring("mallory@msg.example/x", "processed");
     // "accept" for a call this device never placed.
     ring("mallory@msg.example/x", "accept");
+    // "busy" and refusals of a call this device never placed, a withdrawal of a
+    // call that never rang here; the ringing caller's own "busy" or refusal.
+    ring("mallory@msg.example/x", "busy");
+    ring("mallory@msg.example/x", "reject");
+    ring("mallory@msg.example/x", "reject", 0, 1);
+    ring(kBob, "busy");
+    ring(kBob, "reject");
+    EXPECT_TRUE(sends("processed").empty());
+    EXPECT_TRUE(recents().empty());
     EXPECT_EQ(sdk.count("JoinConference"), 0);
     EXPECT_EQ(sdk.count("CreateConference"), 0);
     EXPECT_EQ(shownWindows<RingCallWidget>().size(), 1);

@@ -1,6 +1,7 @@
 #include "cglobalinstance.h"
 
 #include "settings.h"
+#include "Tools/logtext.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -343,13 +344,13 @@ void CGlobalInstance::updateUserList(user_info user)
     const std::string endpoint = getEndpointByJid(user.jid);
     auto [entry, added] = user_list.insert_or_assign(endpoint, std::move(user));
     if (added)
-        qDebug() << "updateUserList add==" << entry->second.nickname.c_str() << entry->second.jid.c_str();
+        qDebug() << "updateUserList add==" << logText(entry->second.nickname) << logText(entry->second.jid);
 }
 
 void CGlobalInstance::removeUserFromList(std::string jid)
 {
     assertGuiThread();
-    qDebug() << "removeUserFromList remove == " << jid.c_str();
+    qDebug() << "removeUserFromList remove == " << logText(jid);
     user_list.erase(getEndpointByJid(jid));
 }
 

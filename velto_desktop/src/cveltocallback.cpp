@@ -7,6 +7,7 @@
 
 #include "cglobalinstance.h"
 #include "mainwindow.h"
+#include "Tools/logtext.h"
 
 namespace {
 
@@ -252,9 +253,9 @@ void CVeltoCallback::onChatMessage(std::string nickname, std::string message)
 void CVeltoCallback::onUpdateUserList(user_info user)
 {
     deliver(Gate::Meeting, [user = std::move(user)](MainWindow& window) {
-        qDebug() << "updateUserList==" << user.nickname.c_str() << "," << user.jid.c_str()
+        qDebug() << "updateUserList==" << logText(user.nickname) << "," << logText(user.jid)
                  << boolText(user.audioMute) << boolText(user.videoMute);
-        qDebug() << "mainstream_label == " << user.label.c_str();
+        qDebug() << "mainstream_label == " << logText(user.label);
         CGlobalInstance::updateUserList(user);
         emit window.sigAddUser(user);
         emit window.sigUpdateRecentItemStatus(CGlobalInstance::getUserId(user.jid), true);
@@ -268,7 +269,7 @@ void CVeltoCallback::onUpdateUserList(user_info user)
 void CVeltoCallback::onRemoveUserList(std::string jid)
 {
     deliver(Gate::Meeting, [jid = std::move(jid)](MainWindow& window) {
-        qDebug() << "remove user list ==" << jid.c_str();
+        qDebug() << "remove user list ==" << logText(jid);
         CGlobalInstance::removeUserFromList(jid);
         emit window.sigRemoveUser(jid);
         emit window.sigUpdateRecentItemStatus(CGlobalInstance::getUserId(jid), false);
@@ -285,7 +286,7 @@ void CVeltoCallback::onControlMsg(std::string type, bool flag, std::string value
 void CVeltoCallback::applyControlMsg(MainWindow& window, const std::string& type, bool flag,
                                      const std::string& value)
 {
-    qDebug() << "onControlMsg == " << type.c_str() << value.c_str();
+    qDebug() << "onControlMsg == " << logText(type) << logText(value);
     // The first word the type contains decides; the order matters for types
     // that contain two of them.
     enum class Action { MuteAudio, MuteVideo, LostModerator, Moderator, Lock, Chat, ToClose };
@@ -434,8 +435,8 @@ void CVeltoCallback::onConferencePartipants(std::string stageJid, bool screen, s
 {
     deliver(Gate::Meeting, [stageJid = std::move(stageJid), screen, ssrc = std::move(ssrc), splitScreen,
                             partipants = std::move(partipants)](MainWindow& window) {
-        qDebug() << "===onConferencePartipants===" << CGlobalInstance::conferenceInfo.stageJid.c_str() << ","
-                 << stageJid.c_str();
+        qDebug() << "===onConferencePartipants===" << logText(CGlobalInstance::conferenceInfo.stageJid) << ","
+                 << logText(stageJid);
         emit window.sigShowSubWidget(stageJid, screen, ssrc, splitScreen, partipants);
         emit window.sigUpdateLayout();
     });

@@ -39,6 +39,7 @@
 #include "cveltocallback.h"
 #include "loginwidget.h"
 #include "systemtray.h"
+#include "Tools/logtext.h"
 
 #ifdef Q_OS_MACOS
 #include <objc/message.h>
@@ -446,7 +447,7 @@ void MainWindow::slotTranslatorLanguage()
 
 void MainWindow::slotReceiveMessage(QString message)
 {
-    qDebug() << "slotReceiveMessage == " << message;
+    qDebug() << "slotReceiveMessage == " << logText(message);
     slotActiveWidget();
 }
 

@@ -295,6 +295,8 @@ private:
 
     // Ring calls (mainwindow_ringcall.cpp)
     void sendProcessed();
+    // The book holds a call with this user in this direction (0 incoming, 1 outgoing).
+    bool hasPendingCall(const std::string& id, int callType) const;
 
     Ui::MainWindow* ui;
     SystemTray* m_tray = nullptr;

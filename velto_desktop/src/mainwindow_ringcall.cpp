@@ -11,11 +11,18 @@
 #include "Home/homerules.h"
 #include "Home/meetingentry.h"
 #include "systemtray.h"
+#include "Tools/logtext.h"
 
 void MainWindow::sendProcessed()
 {
     CGlobalInstance::veltoSdk->SendRingCall(home::bareJid(CGlobalInstance::userInfo.myJid), "processed", "", "", 0, 0,
                                             "", "");
+}
+
+bool MainWindow::hasPendingCall(const std::string& id, int callType) const
+{
+    const auto entry = ringCallList.find(id);
+    return entry != ringCallList.end() && entry->second.calltype == callType;
 }
 
 void MainWindow::slotRingCall(std::string userJid, std::string type, std::string roomId, std::string nickName,
@@ -24,7 +31,7 @@ void MainWindow::slotRingCall(std::string userJid, std::string type, std::string
     const std::string id = home::lowerId(CGlobalInstance::getUserId(userJid));
     switch (home::ringWord(type)) {
     case home::RingWord::Invite: {
-        qDebug() << "slotRingCall invite== " << userJid.c_str() << ",nickName==" << nickName.c_str();
+        qDebug() << "slotRingCall invite== " << logText(userJid) << ",nickName==" << logText(nickName);
         insertRingCallList(id, nickName, 0);
         if (CGlobalInstance::isJoinConference) {
             CGlobalInstance::veltoSdk->SendRingCall(userJid, "busy", roomId, nickName, 0, 0, "", "");
@@ -53,10 +60,9 @@ void MainWindow::slotRingCall(std::string userJid, std::string type, std::string
         return;
     }
     case home::RingWord::Accept: {
-        qDebug() << "slotRingCall accept== " << userJid.c_str() << ",nickName==" << nickName.c_str();
+        qDebug() << "slotRingCall accept== " << logText(userJid) << ",nickName==" << logText(nickName);
         // Only an answer to a call this side placed starts a meeting.
-        const auto entry = ringCallList.find(id);
-        if (entry == ringCallList.end() || entry->second.calltype != 1)
+        if (!hasPendingCall(id, 1))
             return;
         emit sigRingingStatus(id);
         if (!CGlobalInstance::isJoinConference && !createMeetingRoom())
@@ -69,7 +75,11 @@ void MainWindow::slotRingCall(std::string userJid, std::string type, std::string
         return;
     }
     case home::RingWord::Reject:
-        qDebug() << "slotRingCall reject== " << userJid.c_str() << ",nickName==" << nickName.c_str();
+        qDebug() << "slotRingCall reject== " << logText(userJid) << ",nickName==" << logText(nickName);
+        // A withdrawal comes only from a caller ringing here, a refusal only from
+        // a callee this side rang: anyone else's "reject" settles nothing.
+        if (isCaller == 1 ? !m_incomingCalls.count(userJid) && !hasPendingCall(id, 0) : !hasPendingCall(id, 1))
+            return;
         emit sigRingingStatus(id);
         if (isCaller == 1) {
             emit sigCloseRingCallWidget(userJid);
@@ -81,15 +91,17 @@ void MainWindow::slotRingCall(std::string userJid, std::string type, std::string
         removeRingCallList(id, false);
         return;
     case home::RingWord::Busy:
-        qDebug() << "slotRingCall busy== " << userJid.c_str() << ",nickName==" << nickName.c_str();
+        qDebug() << "slotRingCall busy== " << logText(userJid) << ",nickName==" << logText(nickName);
+        if (!hasPendingCall(id, 1))
+            return;
         emit sigRingingStatus(id);
         emit sigRingClose("busy", userJid);
         sendProcessed();
         removeRingCallList(id, false);
         return;
     case home::RingWord::Join: {
-        qDebug() << "slotRingCall join== " << userJid.c_str() << ",nickName==" << nickName.c_str()
-                 << "room == " << roomId.c_str();
+        qDebug() << "slotRingCall join== " << logText(userJid) << ",nickName==" << logText(nickName)
+                 << "room == " << logText(roomId);
         // Only the caller whose call this device accepted may pull it into a room.
         if (!m_acceptedCallers.erase(userJid))
             return;

@@ -3,6 +3,7 @@
 
 #include <QEvent>
 #include <QFontMetrics>
+#include <QTextDocument>
 #include <QTimer>
 
 namespace {
@@ -28,7 +29,7 @@ MeetItem::MeetItem(std::string meetId, QString title, QString number, QString ti
                               ? metrics.elidedText(m_title, Qt::ElideRight, kTitleWidth)
                               : m_title;
     ui->lblMeetName->setText(shown);
-    ui->lblMeetName->setToolTip(m_title);
+    ui->lblMeetName->setToolTip(Qt::convertFromPlainText(m_title));
     ui->lblMeetId->setText(number);
     ui->lblMeetTime->setText(m_timeText);
     ui->lblMeetTime->setVisible(!m_timeText.isEmpty());

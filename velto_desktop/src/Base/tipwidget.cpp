@@ -13,6 +13,7 @@ TipWidget::TipWidget(QWidget* parent)
     setStyleSheet("background:black;");
     setMinimumWidth(60);
     m_label->setAlignment(Qt::AlignHCenter);
+    m_label->setTextFormat(Qt::PlainText);  // participants' names
     m_label->setStyleSheet("background:black;color:white;font-size:14px;font-family:Helevtica;");
     QHBoxLayout* layout = new QHBoxLayout();
     layout->addWidget(m_label);

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDateTime>
+#include <QTextDocument>
 
 #include "Dialogs/messagebox.h"
 #include "Home/homerules.h"
@@ -52,7 +53,7 @@ void DetailReservationWidget::setDetailWidget(std::string id, QString title, QSt
     // from this popup disabled them.
     setBtnStatus(true);
     ui->lblTitle->setText(fitTitle(title, ui->lblTitle));
-    ui->lblTitle->setToolTip(title);
+    ui->lblTitle->setToolTip(Qt::convertFromPlainText(title));
     ui->lblId->setText(number);
     m_startSecs = home::startSeconds(startTime.toStdString());
     m_startState = true;  // setBtnStatus enabled Start; the rule goes on from there

@@ -2,6 +2,7 @@
 #include "ui_detailwidget.h"
 
 #include <QDateTime>
+#include <QTextDocument>
 
 #include "Home/homerules.h"
 #include "cglobalinstance.h"
@@ -22,7 +23,7 @@ void DetailWidget::setDetailWidget(QString title, QString number, QString type, 
     m_password = password;
     m_fixed = type == "CTF1";
     ui->lblTitle->setText(fitTitle(title, ui->lblTitle));
-    ui->lblTitle->setToolTip(title);
+    ui->lblTitle->setToolTip(Qt::convertFromPlainText(title));
     ui->lblId->setText(number);
     ui->lblPassword->setText(password);
     ui->lblModerator->setText(moderator);

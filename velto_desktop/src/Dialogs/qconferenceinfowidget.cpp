@@ -10,6 +10,7 @@
 #include "iconhelper.h"
 #include "quserinfowidget.h"
 #include "videowidget.h"
+#include "Tools/logtext.h"
 
 QConferenceInfoWidget::QConferenceInfoWidget(QWidget* parent) : QWidget(parent), ui(new Ui::QConferenceInfoWidget)
 {
@@ -129,7 +130,7 @@ void QConferenceInfoWidget::slotGrantAdmin()
 
 void QConferenceInfoWidget::slotAddUser(user_info user)
 {
-    qDebug() << "slotAddUser==" << user.nickname.c_str();
+    qDebug() << "slotAddUser==" << logText(user.nickname);
     for (QUserInfoWidget* row : rows()) {
         if (row && row->getUserJid() == user.jid) {
             row->updateStatus(user.isModerator, user.videoMute, user.audioMute);

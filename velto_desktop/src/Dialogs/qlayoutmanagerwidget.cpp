@@ -5,6 +5,7 @@
 #include "meetingdialog.h"
 #include "meetingtoolrules.h"
 #include "qpickcandiatewidget.h"
+#include "Tools/logtext.h"
 
 #include <QHBoxLayout>
 #include <QtDebug>
@@ -173,7 +174,7 @@ void QLayoutManagerWidget::ok()
         close();  // nothing to fill: an empty list would blank every screen
         return;
     }
-    qDebug() << "==SelectParticipants==" << list->c_str();
+    qDebug() << "==SelectParticipants==" << logText(*list);
     if (CGlobalInstance::veltoSdk->SelectParticipants(*list) != 0)
         return;
     CGlobalInstance::polling.clear();

@@ -5,6 +5,7 @@
 #include "qwhiteboardlineedit.h"
 #include "whiteboardmenuwidget.h"
 #include "whiteboardtools.h"
+#include "Tools/logtext.h"
 
 #include <QDebug>
 #include <QElapsedTimer>
@@ -174,7 +175,7 @@ void QScreenshareWhiteboard::slotDrawLine(QPoint start, QPoint end, QString penT
 void QScreenshareWhiteboard::slotDrawText(QPoint point, QString text)
 {
     canDraw = false;
-    qDebug() << "annotate text" << point << text;
+    qDebug() << "annotate text" << point << logText(text);
     if (mapping.usable)
         scene->addText(text)->setPos(handlePoint(point));
     scheduleViewerMask();

@@ -4,6 +4,7 @@
 #include "QGLRenderInterface.h"
 #include "cglobalinstance.h"
 #include "iconhelper.h"
+#include "Tools/logtext.h"
 
 #include <QListView>
 #include <QPainter>
@@ -77,7 +78,7 @@ void QSecondStreamWidget::getVideoDevice()
     if (CGlobalInstance::getVideoDevices() == 0) {
         ui->m_comboxVideo->clear();
         for (const velto_webrtc::rtc_device_& camera : CGlobalInstance::video_devices) {
-            qDebug() << "====getVideo====" << stored.name.c_str() << ",id == " << stored.id.c_str();
+            qDebug() << "====getVideo====" << logText(stored.name) << ",id == " << logText(stored.id);
             if (camera.name == stored.name || camera.id == stored.id)
                 continue;
             m_cameras.push_back(camera);

@@ -2,8 +2,12 @@
 #include "ui_ringcallwidget.h"
 
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QPropertyAnimation>
 #include <QStyle>
+#include <QTextDocument>
+
+#include <algorithm>
 
 #include "Dialogs/messagebox.h"
 #include "Home/homerules.h"
@@ -51,13 +55,18 @@ RingCallWidget::~RingCallWidget()
 
 void RingCallWidget::applyTitle()
 {
-    // The caller chose the name: shown as plain text, also in the task bar,
+    const QString name = QString::fromStdString(m_nickname);
+    const QString kind = m_callType == 1 ? tr(" Audio call") : tr(" Video call");
+    // The caller chose the name: shown as plain text. The window keeps its
+    // size: a long name is cut short, whole in the tool tip and the task bar,
     // where Qt would otherwise take "[*]" for the unsaved-changes mark.
-    const QString title =
-        QString::fromStdString(m_nickname) + (m_callType == 1 ? tr(" Audio call") : tr(" Video call"));
+    ui->lblRingTitle->ensurePolished();
+    const QFontMetrics metrics(ui->lblRingTitle->font());
+    const int room = width() - ui->btnClose->width() - 30 - metrics.horizontalAdvance(kind);
     ui->lblRingTitle->setTextFormat(Qt::PlainText);
-    ui->lblRingTitle->setText(title);
-    setWindowTitle(QString(title).replace("[*]", "[*][*]"));
+    ui->lblRingTitle->setText(metrics.elidedText(name, Qt::ElideRight, std::max(room, 0)) + kind);
+    ui->lblRingTitle->setToolTip(Qt::convertFromPlainText(name + kind));
+    setWindowTitle(QString(name + kind).replace("[*]", "[*][*]"));
 }
 
 void RingCallWidget::showWidget()

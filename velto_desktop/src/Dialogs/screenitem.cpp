@@ -3,6 +3,7 @@
 
 #include <QPainter>
 #include <QStyleOption>
+#include <QTextDocument>
 
 ScreenItem::ScreenItem(int id, bool isScreen, QWidget* parent) : QWidget(parent), ui(new Ui::ScreenItem), m_id(id)
 {
@@ -26,7 +27,7 @@ void ScreenItem::setWidowTitle(const std::string& title)
     const QFontMetrics metrics(ui->lblText->font());
     ui->lblText->setText(metrics.horizontalAdvance(text) >= limit ? metrics.elidedText(text, Qt::ElideRight, limit)
                                                                    : text);
-    ui->lblText->setToolTip(text);
+    ui->lblText->setToolTip(Qt::convertFromPlainText(text));
 }
 
 void ScreenItem::setWidowTitle(const std::string& title, const QPixmap& icon)

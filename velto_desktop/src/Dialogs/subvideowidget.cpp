@@ -22,6 +22,7 @@ QBaseMaskWidget::QBaseMaskWidget(QWidget* parent) : QWidget(parent), m_label(new
     m_label->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_label->setAlignment(Qt::AlignCenter);
     m_label->setWordWrap(true);
+    m_label->setTextFormat(Qt::PlainText);
 }
 
 void QBaseMaskWidget::setUsername(int width, int height, QString name)

@@ -21,6 +21,7 @@
 #include "messagebox.h"
 #include "Tools/commonhelper.h"
 #include "updaterules.h"
+#include "Tools/logtext.h"
 
 namespace {
 
@@ -46,6 +47,9 @@ VeltoUpdate::VeltoUpdate(QString curVersion, QString& latestVersion, QString& fi
 {
     g_current = this;
     ui->setupUi(this);
+    // The manifest's version and file name are the update server's text.
+    for (QLabel* label : {ui->lblLatest, ui->lblTextPromt})
+        label->setTextFormat(Qt::PlainText);
     setWindowFlags(windowFlags() & ~Qt::WindowMinimizeButtonHint & ~Qt::WindowMaximizeButtonHint);
     setWindowIcon(QIcon(":/images/logo"));
     setWindowTitle(tr("Update"));
@@ -188,7 +192,7 @@ void VeltoUpdate::slotHttpDownload()
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
     if (folder.isEmpty() || !updaterules::isPlainFileName(m_fileName) || url.scheme() != QLatin1String("https") ||
         !url.isValid()) {
-        qWarning() << "update package refused: name" << m_fileName << "address" << url.toDisplayString();
+        qWarning() << "update package refused: name" << logText(m_fileName) << "address" << logText(url.toDisplayString());
         showFailed();
         return;
     }

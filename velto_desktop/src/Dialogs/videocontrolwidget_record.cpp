@@ -12,6 +12,7 @@
 #include "meetinglayout.h"
 #include "meetingprompt.h"
 #include "messagebox.h"
+#include "Tools/logtext.h"
 
 // ---------------------------------------------------------------------------
 // Recording: idle -> requested (disabled, request time-out) -> recording
@@ -111,7 +112,7 @@ void VideoControlWidget::onHandsUp()
 
 void VideoControlWidget::slotHandsUp(std::string action, std::string userjid, std::string nickname)
 {
-    qDebug() << "slotHandsUp==" << action.c_str() << userjid.c_str() << nickname.c_str();
+    qDebug() << "slotHandsUp==" << logText(action) << logText(userjid) << logText(nickname);
     if (action == "apply") {
         if (CGlobalInstance::handsup_list.emplace(userjid, nickname).second)
             emit sigHandsUp(action, userjid, nickname);
@@ -186,7 +187,7 @@ void VideoControlWidget::slotShowCallWidget(std::string sip)
 {
     // The call-out dialogs connect here; the panel itself comes from the
     // meeting tools, which hand it to placeCallPanel().
-    qDebug() << "slotShowCallWidget" << sip.c_str();
+    qDebug() << "slotShowCallWidget" << logText(sip);
 }
 
 namespace {

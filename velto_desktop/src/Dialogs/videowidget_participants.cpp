@@ -12,6 +12,7 @@
 #include "quserinfowidget.h"
 #include "tipwidget.h"
 #include "videocontrolwidget.h"
+#include "Tools/logtext.h"
 
 std::vector<QUserInfoWidget*> VideoWidget::participantRows() const
 {
@@ -84,7 +85,7 @@ void VideoWidget::addItemWidget(std::string jid, std::string nickname, bool isSe
 
 void VideoWidget::onParticipant(user_info user)
 {
-    qDebug() << "participant" << user.nickname.c_str();
+    qDebug() << "participant" << logText(user.nickname);
     // The server's echo of the own entry lags behind the own switches: it
     // must neither add a row nor flip the own camera back.
     if (user.jid == CGlobalInstance::userInfo.myJid)

@@ -34,6 +34,18 @@ QString PhotoCache::cachedPath(const QString& userId, const QString& url)
 void PhotoCache::download(const QString& userId, const QString& url, QObject* context,
                           const std::function<void(const QString& path)>& done)
 {
+    // Verified TLS like every other download of the program: an address of any
+    // other scheme is refused before a request goes out.
+    if (QUrl(url).scheme() != QLatin1String("https")) {
+        QPointer<QObject> receiver = context;
+        QMetaObject::invokeMethod(
+            this, [receiver, done] {
+                if (receiver)
+                    done(QString());
+            },
+            Qt::QueuedConnection);
+        return;
+    }
     QNetworkRequest request{QUrl(url)};
     request.setSslConfiguration(CommonHelper::sslConfiguration());
     request.setTransferTimeout(kTimeoutMs);

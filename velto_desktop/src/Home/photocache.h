@@ -21,7 +21,7 @@ public:
     // none (a missing file, or one cached for another URL).
     static QString cachedPath(const QString& userId, const QString& url);
 
-    // Downloads `url`, saves it scaled to 80 x 80 and records it for the user.
+    // Downloads `url` (https only), saves it scaled to 80 x 80 and records it for the user.
     // `done` runs (within `context`'s lifetime) with the saved path, or with
     // an empty path when nothing could be saved.
     void download(const QString& userId, const QString& url, QObject* context,

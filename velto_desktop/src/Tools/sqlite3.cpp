@@ -1,6 +1,7 @@
 #include "sqlite3.h"
 
 #include "cglobalinstance.h"
+#include "secretstore.h"
 
 #include <QDebug>
 #include <QFile>
@@ -118,22 +119,56 @@ bool Sqlite3::createTable(QString tableName, QString createStatement)
 bool Sqlite3::updateUserTable(QString username, QString password, QString server, bool autoLogin)
 {
     OpenScope scope(m_database);
-    if (!scope || !m_database.transaction())
+    if (!scope)
         return false;
+    QString previousUser, previousPassword, previousServer;
+    readUserRow(previousUser, previousPassword, previousServer);
+    const QString key = secretstore::accountKey(username, server);
 
+    // The secret service first: the column keeps the password only where no
+    // service took it.
+    const bool kept = autoLogin && !password.isEmpty();
+    const bool inService = kept && secretstore::write(key, password) == secretstore::Result::Done;
     QSqlQuery query(m_database);
+    // A replaced account's password leaves the file with its row.
+    run(query, "pragma secure_delete = on", {}, "Error failed to set secure delete");
+    if (!m_database.transaction())
+        return false;
     const QString deleteStatement = "delete from user";
     bool ok = run(query, deleteStatement, {}, "Error failed to update user");
     if (ok) {
         qDebug() << "updateUserTable==" << deleteStatement;
         ok = run(query, "insert into user (username,password,server) values (?,?,?)",
-                 {username, autoLogin ? password : QString(""), server},
+                 {username, kept && !inService ? password : QString(""), server},
                  "Error failed to insert user");
     }
-    if (ok && m_database.commit())
-        return true;
-    m_database.rollback();
-    return false;
+    if (!ok || !m_database.commit()) {
+        m_database.rollback();
+        // The old account stays, and with it its own entry.
+        if (inService && key != secretstore::accountKey(previousUser, previousServer))
+            secretstore::remove(key);
+        return false;
+    }
+    if (!inService)
+        secretstore::remove(key);
+    if (!previousUser.isEmpty() && secretstore::accountKey(previousUser, previousServer) != key)
+        secretstore::remove(secretstore::accountKey(previousUser, previousServer));
+    return true;
+}
+
+int Sqlite3::readUserRow(QString& username, QString& password, QString& server)
+{
+    QSqlQuery query(m_database);
+    if (!run(query, "select username,password,server from user", {}, "Error failed to select user"))
+        return -1;
+    int rows = 0;
+    while (query.next()) {
+        rows = 1;
+        username = query.value(0).toString();
+        password = query.value(1).toString();
+        server = query.value(2).toString();
+    }
+    return rows;
 }
 
 bool Sqlite3::getUserTable(QString& username, QString& password, QString& server)
@@ -141,16 +176,31 @@ bool Sqlite3::getUserTable(QString& username, QString& password, QString& server
     OpenScope scope(m_database);
     if (!scope)
         return false;
-
-    QSqlQuery query(m_database);
-    if (!run(query, "select username,password,server from user", {}, "Error failed to select user"))
-        return false;
-    while (query.next()) {
-        username = query.value(0).toString();
-        password = query.value(1).toString();
-        server = query.value(2).toString();
+    QString storedUser, storedPassword, storedServer;
+    const int rows = readUserRow(storedUser, storedPassword, storedServer);
+    if (rows <= 0)
+        return rows == 0;
+    const QString key = secretstore::accountKey(storedUser, storedServer);
+    if (!storedPassword.isEmpty()) {
+        // Saved in the file by an earlier version, or where no secret service
+        // ran: moved into the service once one takes it.
+        if (secretstore::write(key, storedPassword) == secretstore::Result::Done)
+            clearStoredPassword();
+    } else if (!storedUser.isEmpty()) {
+        secretstore::read(key, storedPassword);
     }
+    username = storedUser;
+    password = storedPassword;
+    server = storedServer;
     return true;
+}
+
+void Sqlite3::clearStoredPassword()
+{
+    QSqlQuery query(m_database);
+    // The freed bytes are overwritten too, so the password leaves the file.
+    run(query, "pragma secure_delete = on", {}, "Error failed to set secure delete");
+    run(query, "update user set password = ''", {}, "Error failed to clear password");
 }
 
 bool Sqlite3::insertRecentsTable(RECENTITEM item)

@@ -35,10 +35,13 @@ public:
     explicit Sqlite3(QObject* parent = nullptr);
 
     // Replaces the saved account in one transaction, so a failure keeps the old one.
-    // The password is kept only when the user chose automatic logon; otherwise
-    // an empty password is stored.
+    // The password is kept only when the user chose automatic logon: in the
+    // desktop's secret service where one runs (the column stays empty), else
+    // in the column of this owner-only file.
     bool updateUserTable(QString username, QString password, QString server, bool autoLogin);
-    // Out-parameters keep the caller's values when no account is saved.
+    // Out-parameters keep the caller's values when no account is saved. A
+    // password found in the column (an older version kept it there) moves into
+    // the secret service once one runs.
     bool getUserTable(QString& username, QString& password, QString& server);
 
     bool insertRecentsTable(RECENTITEM item);
@@ -56,6 +59,9 @@ public:
 
 private:
     void createDatabase(QString connectionName);
+    // 1 when a row was read, 0 when the table is empty, -1 when the select failed.
+    int readUserRow(QString& username, QString& password, QString& server);
+    void clearStoredPassword();
     bool createTable(QString tableName, QString createStatement);
 
     QSqlDatabase m_database;

@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include "commonhelper.h"
+#include "logtext.h"
 
 namespace {
 
@@ -77,7 +78,7 @@ void UpdateCheck::replyFinished()
     m_answered = error == QNetworkReply::NoError && status >= 200 && status <= 299;
     if (m_answered) {
         m_body = m_reply->readAll();
-        qDebug() << "update manifest:" << m_body;
+        qDebug() << "update manifest:" << logText(m_body);
     } else {
         qDebug() << "update manifest not available:" << error << status;
     }
@@ -113,7 +114,7 @@ bool UpdateCheck::read(UpdateInfo& info) const
         if (!manifest.contains(name))
             continue;
         *output = manifest.value(name).toString();
-        qDebug() << name << *output;
+        qDebug() << name << logText(*output);
     }
     return true;
 }
