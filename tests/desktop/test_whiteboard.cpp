@@ -269,7 +269,7 @@ TEST_F(Drawing, TextIsPlacedWhereTheBoxStandsOnTheCanvas)
     EXPECT_TRUE(box->text().isEmpty());
     EXPECT_EQ(messages("SendWhiteboard"),
               (std::vector<std::pair<std::string, std::string>>{
-                  {"Whiteboard Text", drawing::encodeText({100, 50}, QString::fromUtf8("你好"))}}));
+                  {"Whiteboard Text", drawing::TextMessage{{100, 50}, QString::fromUtf8("你好")}.encode()}}));
     ASSERT_EQ(countItems<QGraphicsTextItem>(board.drawingScene()), 1);
     EXPECT_EQ(board.drawingScene()->items().first()->pos(), QPointF(100, 50));
 
@@ -294,7 +294,7 @@ TEST_F(Drawing, DrawerReplaysItsDrawingOldestFirst)
     board.slotGetInit();
     EXPECT_EQ(types("SendWhiteboard"), (std::vector<std::string>{"init", "init Text", "init"}));
     EXPECT_EQ(messages("SendWhiteboard").back().second,
-              drawing::encodeStroke({3, 3}, {4, 4}, drawing::kEraserColour, 8));
+              drawing::StrokeMessage::drawn({3, 3}, {4, 4}, drawing::kEraserColour, 8).encode());
     // A request right after is not answered again.
     board.slotGetInit();
     EXPECT_EQ(sdk.count("SendWhiteboard"), 3);
@@ -447,11 +447,11 @@ TEST_F(Sharer, ErasingDropsExactlyTheErasedLines)
     ASSERT_EQ(sent.size(), 3u);
     std::vector<std::string> erased = {sent[0].second, sent[1].second};
     std::sort(erased.begin(), erased.end());
-    std::vector<std::string> expected = {drawing::encodeStroke({10, 50}, {90, 50}, "#ffffff", 8),
-                                         drawing::encodeStroke({50, 10}, {50, 90}, "#ffffff", 8)};
+    std::vector<std::string> expected = {drawing::StrokeMessage::drawn({10, 50}, {90, 50}, "#ffffff", 8).encode(),
+                                         drawing::StrokeMessage::drawn({50, 10}, {50, 90}, "#ffffff", 8).encode()};
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(erased, expected);
-    EXPECT_EQ(sent[2].second, drawing::encodeStroke({60, 60}, {50, 50}, "#ffffff", 8));
+    EXPECT_EQ(sent[2].second, drawing::StrokeMessage::drawn({60, 60}, {50, 50}, "#ffffff", 8).encode());
     ASSERT_EQ(overlay->drawnItems().size(), 1u);
     EXPECT_EQ(overlay->drawnItems()[0].p1, QPoint(90, 50));
     EXPECT_EQ(overlay->drawingScene()->items().size(), 1);
@@ -510,7 +510,8 @@ TEST_F(Drawing, AnnotationRelayFollowsOnlyTheModerator)
     meeting.setGeometry(0, 0, 1200, 675);
     QPointer<QScreenshareWhiteboard> overlay;
     const std::string stroke =
-        R"({"type":"Annotate","message":)" + drawing::encodeStroke({100, 200}, {100, 300}, "#ff0000", 8) + "}";
+        R"({"type":"Annotate","message":)" +
+        drawing::StrokeMessage::drawn({100, 200}, {100, 300}, "#ff0000", 8).encode() + "}";
 
     struct Step {
         const char* name;

@@ -245,7 +245,8 @@ TEST_F(WhiteboardMeeting, TheToolbarOpensTheDrawersWhiteboardAndItAnswersReplays
         velto::test::drag(window.drawerWhiteboard()->findChild<QBaseGraphicsView*>("graphicsView")->viewport(),
                           {{10, 10}, {40, 40}});
         const auto strokeFor = [](const std::string& type) {
-            return wrapType(type, drawing::encodeStroke({10, 10}, {40, 40}, drawing::kDefaultColour, 8));
+            return wrapType(type,
+                            drawing::StrokeMessage::drawn({10, 10}, {40, 40}, drawing::kDefaultColour, 8).encode());
         };
         ASSERT_TRUE(guestCallback.waitFor([&](const std::vector<Event>& events) {
             return std::any_of(events.begin(), events.end(),

@@ -341,7 +341,7 @@ void QScreenshareWhiteboard::eraseAt(QPoint p)
             items.erase(items.begin() + (it - itemTags.begin()));
             itemTags.erase(it);
         }
-        send(drawing::kTypeAnnotate, drawing::encodeStroke(s, e, penColor, penSize));
+        send(drawing::kTypeAnnotate, drawing::StrokeMessage::drawn(s, e, penColor, penSize).encode());
     }
 }
 
@@ -353,10 +353,10 @@ void QScreenshareWhiteboard::mouseMoveEvent(QMouseEvent* event)
     const QPoint p = event->localPos().toPoint();
     if (workMode == Eraser) {
         eraseAt(p);
-        send(drawing::kTypeAnnotate, drawing::encodeStroke(lastPoint, p, penColor, penSize));
+        send(drawing::kTypeAnnotate, drawing::StrokeMessage::drawn(lastPoint, p, penColor, penSize).encode());
     } else {
         QGraphicsLineItem* line = scene->addLine(QLineF(lastPoint, p), pen);
-        send(drawing::kTypeAnnotate, drawing::encodeStroke(lastPoint, p, penColor, penSize));
+        send(drawing::kTypeAnnotate, drawing::StrokeMessage::drawn(lastPoint, p, penColor, penSize).encode());
         line->setData(kRecordKey, record({kLineItem, lastPoint, p, penColor, QString(), penSize}));
     }
     lastPoint = p;
@@ -384,7 +384,7 @@ void QScreenshareWhiteboard::keyPressEvent(QKeyEvent* event)
         font.setPointSize(2 * penSize);
         item->setFont(font);
         item->setPos(at);
-        send(drawing::kTypeAnnotateText, drawing::encodeText(at, text));
+        send(drawing::kTypeAnnotateText, drawing::TextMessage{at, text}.encode());
     }
     lineEdit->enterPress();
 }

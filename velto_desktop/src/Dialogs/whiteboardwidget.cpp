@@ -202,7 +202,7 @@ void WhiteboardWidget::slotMouseMove(QPoint point)
     if (!pressed || !isDrawer)
         return;
     scene->addLine(QLineF(lastPoint, point), pen);
-    send(drawing::kTypeWhiteboard, drawing::encodeStroke(lastPoint, point, penColor, penSize));
+    send(drawing::kTypeWhiteboard, drawing::StrokeMessage::drawn(lastPoint, point, penColor, penSize).encode());
     items.push_back({kLineItem, lastPoint, point, penColor, QString(), penSize});
     lastPoint = point;
 }
@@ -227,7 +227,7 @@ void WhiteboardWidget::keyPressEvent(QKeyEvent* event)
         const QPoint at = ui->graphicsView->mapToScene(ui->graphicsView->viewport()->mapFrom(this, lineEdit->pos())).toPoint();
         items.push_back({kTextItem, at, QPoint(), QString(), text, 0});
         scene->addText(text)->setPos(at);
-        send(drawing::kTypeWhiteboardText, drawing::encodeText(at, text));
+        send(drawing::kTypeWhiteboardText, drawing::TextMessage{at, text}.encode());
     }
     lineEdit->enterPress();
 }

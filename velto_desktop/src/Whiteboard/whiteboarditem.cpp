@@ -8,9 +8,10 @@ std::vector<std::pair<std::string, std::string>> replayMessages(const std::vecto
     messages.reserve(items.size());
     for (const WhiteboardItem& item : items) {
         if (item.kind == kTextItem)
-            messages.emplace_back(kTypeInitText, encodeText(item.p1, item.text));
+            messages.emplace_back(kTypeInitText, TextMessage{item.p1, item.text}.encode());
         else if (item.kind == kLineItem)
-            messages.emplace_back(kTypeInit, encodeStroke(item.p1, item.p2, item.colour, item.penSize));
+            messages.emplace_back(kTypeInit,
+                                  StrokeMessage::drawn(item.p1, item.p2, item.colour, item.penSize).encode());
     }
     return messages;
 }
