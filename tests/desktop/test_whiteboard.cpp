@@ -337,7 +337,7 @@ TEST_F(Drawing, SavedPictureIsPngUnlessNamedOtherwise)
 TEST_F(Drawing, ViewerOverlayMapsWhatArrives)
 {
     QScreenshareWhiteboard overlay;
-    overlay.showWidget(QRect(0, 0, 1200, 697), 1440, 900, 22);
+    overlay.showWidget(QRect(0, 0, 1200, 697), 1440, 900);
     EXPECT_FALSE(overlay.toolMenu()->isVisible());
     EXPECT_EQ(overlay.handlePoint({100, 200}), QPoint(135, 172));
 
@@ -367,22 +367,22 @@ TEST_F(Drawing, ViewerOverlayMapsWhatArrives)
 TEST_F(Drawing, ViewerOverlayLetsThePictureThroughAroundItsDrawing)
 {
     QScreenshareWhiteboard overlay;
-    overlay.showWidget(QRect(0, 0, 800, 600), 800, 600, 0);
+    overlay.showWidget(QRect(0, 0, 800, 622), 800, 600);
     QApplication::processEvents();
-    EXPECT_FALSE(overlay.mask().contains(QPoint(400, 300)));
+    EXPECT_FALSE(overlay.mask().contains(QPoint(400, 322)));
     overlay.slotDrawLine({100, 300}, {700, 300}, "source-over", "#ff0000", 8);
     QApplication::processEvents();
-    EXPECT_TRUE(overlay.mask().contains(QPoint(400, 300)));
-    EXPECT_FALSE(overlay.mask().contains(QPoint(400, 200)));
+    EXPECT_TRUE(overlay.mask().contains(QPoint(400, 322)));
+    EXPECT_FALSE(overlay.mask().contains(QPoint(400, 222)));
     overlay.slotClear();
     QApplication::processEvents();
-    EXPECT_FALSE(overlay.mask().contains(QPoint(400, 300)));
+    EXPECT_FALSE(overlay.mask().contains(QPoint(400, 322)));
 }
 
 TEST_F(Drawing, ViewerOverlayWithoutAUsableSenderSizeDrawsNothing)
 {
     QScreenshareWhiteboard overlay;
-    overlay.showWidget(QRect(0, 0, 1200, 697), 0, 0, 22);
+    overlay.showWidget(QRect(0, 0, 1200, 697), 0, 0);
     overlay.slotDrawLine({1, 1}, {2, 2}, "source-over", "#ff0000", 8);
     overlay.slotDrawText({1, 1}, "t");
     EXPECT_TRUE(overlay.drawingScene()->items().isEmpty());
