@@ -1,8 +1,9 @@
-// The drawing messages of both channels (bodies, incoming data, sizes) and the
-// viewer's annotation mapping, as tables.
+// The drawing messages of both channels (bodies, incoming data, sizes), the
+// pacing of replays and the viewer's annotation mapping, as tables.
 #include "DesktopTestUtil.h"
 #include "Whiteboard/annotationmapping.h"
 #include "Whiteboard/drawingmessage.h"
+#include "Whiteboard/whiteboarditem.h"
 
 #include <gtest/gtest.h>
 
@@ -215,6 +216,31 @@ TEST(AnnotationMapping, UnusableSizesDrawNothing)
     };
     for (const auto& c : cases)
         EXPECT_FALSE(AnnotationMapping::compute(c[0], c[1], c[2], c[3], 22).usable) << c[0] << "x" << c[1];
+}
+
+TEST(ReplayPacing, OneReplayPerIntervalPerRequesterAndNoRequestLeftUnanswered)
+{
+    struct Request {
+        const char* requester;
+        qint64 at;
+        qint64 wait;  // 0 at once, > 0 that much later, -1 answered by one already due
+    };
+    // One limiter through the whole table, interval 2000 ms.
+    const std::vector<Request> requests = {
+        {"a", 0, 0},         // first request: at once
+        {"b", 10, 0},        // another requester: at once
+        {"a", 500, 1500},    // inside a's interval: when it ends
+        {"a", 900, -1},      // that replay, still due, answers this one too
+        {"a", 2500, 1500},   // after it went out: the end of the next interval
+        {"a", 3000, -1},
+        {"b", 2010, 0},      // b's interval is over
+        {"", 100, 0},        // the whiteboard's unnamed requester is paced alike
+        {"", 1500, 600},
+        {"a", 9000, 0},      // long after: at once again
+    };
+    drawing::ReplayLimiter limiter;
+    for (const Request& r : requests)
+        EXPECT_EQ(limiter.schedule(r.requester, r.at), r.wait) << r.requester << " at " << r.at;
 }
 
 }  // namespace

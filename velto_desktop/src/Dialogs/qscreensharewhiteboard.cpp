@@ -177,8 +177,15 @@ void QScreenshareWhiteboard::slotClear()
 void QScreenshareWhiteboard::slotAnnotateGetInit(std::string userjid)
 {
     canDraw = true;
-    if (!replayLimiter.allow(userjid, monotonicMs()))
-        return;
+    const qint64 wait = replayLimiter.schedule(userjid, monotonicMs());
+    if (wait == 0)
+        replayTo(userjid);
+    else if (wait > 0)
+        QTimer::singleShot(wait, this, [this, userjid] { replayTo(userjid); });
+}
+
+void QScreenshareWhiteboard::replayTo(const std::string& userjid)
+{
     for (const auto& [type, body] : drawing::replayMessages(items))
         send(type.c_str(), body, userjid);
 }

@@ -93,6 +93,8 @@ protected:
 
 private:
     void send(const char* type, const std::string& body, const std::string& target = std::string());
+    // Sends every stored item, oldest first, to userjid alone.
+    void replayTo(const std::string& userjid);
     void setSceneToOverlay();
     void eraseAt(QPoint p);
     // Appends a replay record and returns the tag that names it.

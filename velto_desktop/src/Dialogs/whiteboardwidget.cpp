@@ -17,6 +17,7 @@
 #include <QImageWriter>
 #include <QKeyEvent>
 #include <QPixmap>
+#include <QTimer>
 
 using namespace whiteboardtools;
 
@@ -211,8 +212,18 @@ void WhiteboardWidget::slotMouseRelease(QPoint) { pressed = false; }
 
 void WhiteboardWidget::slotGetInit()
 {
-    if (!isDrawer || !replayLimiter.allow(std::string(), monotonicMs()))
+    if (!isDrawer)
         return;
+    // The whiteboard's requests do not say who asks, and its replay goes to all.
+    const qint64 wait = replayLimiter.schedule(std::string(), monotonicMs());
+    if (wait == 0)
+        replay();
+    else if (wait > 0)
+        QTimer::singleShot(wait, this, &WhiteboardWidget::replay);
+}
+
+void WhiteboardWidget::replay()
+{
     for (const auto& [type, body] : drawing::replayMessages(items))
         send(type.c_str(), body);
 }

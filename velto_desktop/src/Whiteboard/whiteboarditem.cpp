@@ -16,19 +16,20 @@ std::vector<std::pair<std::string, std::string>> replayMessages(const std::vecto
     return messages;
 }
 
-bool ReplayLimiter::allow(const std::string& requester, qint64 nowMs)
+qint64 ReplayLimiter::schedule(const std::string& requester, qint64 nowMs)
 {
     const QString key = QString::fromStdString(requester);
-    const auto it = lastAnswer.constFind(key);
-    if (it != lastAnswer.constEnd() && nowMs - it.value() < interval)
-        return false;
+    const auto it = lastReplay.constFind(key);
+    if (it != lastReplay.constEnd() && it.value() > nowMs)
+        return -1;
+    const qint64 due = it == lastReplay.constEnd() || nowMs - it.value() >= interval ? nowMs : it.value() + interval;
     // Bounded: requesters who have not asked for a while are forgotten.
-    if (lastAnswer.size() > 1024) {
-        for (auto i = lastAnswer.begin(); i != lastAnswer.end();)
-            i = nowMs - i.value() >= interval ? lastAnswer.erase(i) : std::next(i);
+    if (lastReplay.size() > 1024) {
+        for (auto i = lastReplay.begin(); i != lastReplay.end();)
+            i = nowMs - i.value() >= interval ? lastReplay.erase(i) : std::next(i);
     }
-    lastAnswer.insert(key, nowMs);
-    return true;
+    lastReplay.insert(key, due);
+    return due - nowMs;
 }
 
 }  // namespace drawing
