@@ -12,6 +12,7 @@ packages=(
   fonts-font-awesome xvfb xauth x11-utils libxcb1-dev libqt5x11extras5-dev openbox xdotool
   sox imagemagick fonts-wqy-microhei
   pulseaudio pulseaudio-utils
+  python3-pyftpdlib
 )
 
 sudo=""
