@@ -237,7 +237,8 @@ void QScreenshareWhiteboard::paintEvent(QPaintEvent*)
 
 void QScreenshareWhiteboard::mousePressEvent(QMouseEvent* event)
 {
-    if (!canDraw)
+    // Held, the overlay hears presses meant for the application's other windows.
+    if (!canDraw || (pointerHeld && !pointerIsOurs(event->globalPos())))
         return;
     pressed = true;
     lastPoint = event->localPos().toPoint();
@@ -284,6 +285,8 @@ void QScreenshareWhiteboard::eraseAt(QPoint p)
 
 void QScreenshareWhiteboard::mouseMoveEvent(QMouseEvent* event)
 {
+    if (pointerHeld && !pressed && !pointerIsOurs(event->globalPos()))
+        releasePointer();
     if (!canDraw || workMode == Text || !pressed || !CGlobalInstance::veltoSdk ||
         !CGlobalInstance::veltoSdk->isModerator())
         return;

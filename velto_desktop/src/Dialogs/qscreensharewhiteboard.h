@@ -110,9 +110,10 @@ private:
     void drawingChanged(const QList<QRectF>& areas);
     void applyMask();
     // A shaped sharer's overlay still takes the mouse over its whole area: it
-    // holds the pointer while the pointer is over it and no button is down;
-    // the application's own windows (the tool menu, the toolbar) still get
+    // holds the pointer while the pointer is over it, and lets go over the
+    // application's own windows (the tool menu, the toolbar), which keep
     // their clicks.
+    bool pointerIsOurs(QPoint global) const;
     void keepPointer();
     void releasePointer();
 

@@ -1,41 +1,50 @@
 // The annotation overlay on a desktop without a compositor: shaped to its
 // drawing, so that the live picture below shows through everywhere else, and
-// (on the sharer's side) holding the pointer so that it still draws anywhere.
+// (on the sharer's side) holding the pointer so that it still draws anywhere
+// but over the application's other windows.
 #include "qscreensharewhiteboard.h"
 #include "ui_qscreensharewhiteboard.h"
 
 #include "qwhiteboardlineedit.h"
 
+#include <QApplication>
 #include <QBitmap>
 #include <QCursor>
 #include <QEvent>
 #include <QGraphicsScene>
-#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
-#include <QTimer>
+#include <QWindow>
 
 #ifdef Q_OS_LINUX
-#include <QX11Info>
 #include <xcb/xcb.h>
 
 #include <cstdlib>
 #endif
 
-namespace {
-
-#ifdef Q_OS_LINUX
-bool onX11() { return QGuiApplication::platformName() == QLatin1String("xcb") && QX11Info::connection(); }
-#endif
-
-}  // namespace
-
 bool QScreenshareWhiteboard::windowSystemComposites()
 {
 #ifdef Q_OS_LINUX
-    if (!onX11())
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
         return true;
-    return QX11Info::isCompositingManagerRunning(QX11Info::appScreen());
+    // A compositing manager owns the selection _NET_WM_CM_S<screen>.
+    int screenNumber = 0;
+    xcb_connection_t* connection = xcb_connect(nullptr, &screenNumber);
+    bool composites = false;
+    if (!xcb_connection_has_error(connection)) {
+        const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(screenNumber);
+        xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
+            connection, xcb_intern_atom(connection, 1, uint16_t(name.size()), name.constData()), nullptr);
+        if (atom && atom->atom != XCB_ATOM_NONE) {
+            xcb_get_selection_owner_reply_t* owner = xcb_get_selection_owner_reply(
+                connection, xcb_get_selection_owner(connection, atom->atom), nullptr);
+            composites = owner && owner->owner != XCB_WINDOW_NONE;
+            std::free(owner);
+        }
+        std::free(atom);
+    }
+    xcb_disconnect(connection);
+    return composites;
 #else
     return true;
 #endif
@@ -98,43 +107,39 @@ bool QScreenshareWhiteboard::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
+bool QScreenshareWhiteboard::pointerIsOurs(QPoint global) const
+{
+    // The window system's own answer, shape and stacking included. Over the
+    // application's other windows that stay on top, as the overlay does (the
+    // tool menu, the toolbar, the self view), the pointer is theirs; anything
+    // else lies below the overlay, which covers it.
+    const QWidget* over = QApplication::topLevelAt(global);
+    const bool above = over && over != this && over->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+    return geometry().contains(global) && !above;
+}
+
 void QScreenshareWhiteboard::keepPointer()
 {
-#ifdef Q_OS_LINUX
-    if (!onX11() || !isVisible())
+    QWindow* window = windowHandle();
+    if (!window || !isVisible())
         return releasePointer();
     // A drag in progress keeps whatever holds the pointer now.
     if (QGuiApplication::mouseButtons() != Qt::NoButton)
         return;
-    if (!geometry().contains(QCursor::pos()))
+    if (!pointerIsOurs(QCursor::pos()))
         return releasePointer();
     // Asked again on every round: a popup of this application, or another
-    // client, may have taken the pointer meanwhile. Events over this
-    // application's other windows still reach them (owner events).
-    xcb_connection_t* connection = QX11Info::connection();
-    const uint16_t events = XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE |
-                            XCB_EVENT_MASK_POINTER_MOTION | XCB_EVENT_MASK_ENTER_WINDOW | XCB_EVENT_MASK_LEAVE_WINDOW;
-    xcb_grab_pointer_reply_t* reply = xcb_grab_pointer_reply(
-        connection,
-        xcb_grab_pointer(connection, 1, xcb_window_t(winId()), events, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC,
-                         XCB_NONE, XCB_NONE, XCB_CURRENT_TIME),
-        nullptr);
-    pointerHeld = reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
-    std::free(reply);
-#endif
+    // client, may have taken the pointer meanwhile.
+    pointerHeld = window->setMouseGrabEnabled(true);
 }
 
 void QScreenshareWhiteboard::releasePointer()
 {
-#ifdef Q_OS_LINUX
     if (!pointerHeld)
         return;
     pointerHeld = false;
-    if (onX11()) {
-        xcb_ungrab_pointer(QX11Info::connection(), XCB_CURRENT_TIME);
-        xcb_flush(QX11Info::connection());
-    }
-#endif
+    if (QWindow* window = windowHandle())
+        window->setMouseGrabEnabled(false);
 }
 
 void QScreenshareWhiteboard::hideEvent(QHideEvent* event)
