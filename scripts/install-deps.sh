@@ -9,7 +9,7 @@ packages=(
   libgl-dev libgl1-mesa-dri libglu1-mesa-dev mesa-utils
   libcurl4-openssl-dev libjsoncpp-dev libgoogle-glog-dev libgflags-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev libssl-dev openssl libboost-dev
-  fonts-font-awesome xvfb xauth x11-utils libxcb1-dev
+  fonts-font-awesome xvfb xauth x11-utils libxcb1-dev openbox xdotool
   sox imagemagick fonts-wqy-microhei
   pulseaudio pulseaudio-utils
   libyuv-dev libpng-dev libpulse-dev libxcb-shm0-dev libxcb-randr0-dev
@@ -18,6 +18,7 @@ packages=(
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-pulseaudio
   # the saved password in the desktop's secret service; the tests start a private gnome-keyring
   qtkeychain-qt5-dev libsecret-1-0 gnome-keyring dbus-daemon libglib2.0-dev
+  python3-pyftpdlib
 )
 
 sudo=""

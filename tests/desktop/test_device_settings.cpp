@@ -298,42 +298,56 @@ TEST_F(DeviceWindowTest, PreferencesVideoPageStartsThePreviewOnce)
     delete preferences;
 }
 
-// The engine's own microphone and speaker belong to a running meeting: the
-// preferences may store choices, but stop, switch or re-mode nothing.
-TEST_F(DeviceWindowTest, PreferencesAudioTestsLeaveARunningMeetingAlone)
+// During a meeting the engine's microphone and speaker are the meeting's: a
+// choice switches them for the meeting (a running direction goes on with the
+// new device), and the microphone test shows the meeting's capture level
+// without changing the engine's work mode or stopping what the meeting runs.
+TEST_F(DeviceWindowTest, PreferencesDuringAMeetingSwitchItsDevicesAndShowItsLevel)
 {
-    const std::vector<std::string> engineChanges{"StopAudioRecording", "StopAudioPlayout", "SetAudioDeviceWorkMode",
-                                                 "SetAudioRecordDevice", "SetAudioPlayoutDevice", "StartAudioRecording",
-                                                 "StartAudioPlayout"};
-    for (bool meeting : {false, true}) {
-        SCOPED_TRACE(meeting ? "in a meeting" : "no meeting");
+    for (bool capturing : {true, false}) {
+        SCOPED_TRACE(capturing ? "the meeting captures" : "the meeting does not capture yet");
         resetGlobalState();
         CGlobalInstance::veltoSdk = &sdk;
         sdk.microphones = {{0, "Mic A", "a"}, {1, "Mic B", "b"}};
         sdk.speakers = {{0, "Speaker A", "a"}, {1, "Speaker B", "b"}};
-        sdk.audioRecording = meeting;
-        sdk.audioPlaying = meeting;
-        CGlobalInstance::isJoinConference = meeting;
+        sdk.audioRecording = capturing;
+        sdk.audioPlaying = true;
+        CGlobalInstance::isJoinConference = true;
         sdk.clear();
         auto* preferences = new PreferencesWidget();
+        // Opening switches nothing: the meeting runs on the stored devices.
+        EXPECT_EQ(sdk.count("SetAudioRecordDevice") + sdk.count("SetAudioPlayoutDevice"), 0);
+
         child<QAbstractButton>(preferences, "btnPreferencesAudio")->click();
         child<QAbstractButton>(preferences, "btnTestMicphone")->click();
+        EXPECT_EQ(sdk.count("StartAudioRecording"), capturing ? 0 : 1);
+        ASSERT_NE(sdk.levelObserver.load(), nullptr);
+        for (int i = 0; i < 10; ++i)
+            sdk.levelObserver.load()->OnCaptureDataDB(75);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(child<QProgressBar>(preferences, "micphoneLevelProgressBar")->value(), 40);
+
+        // Another microphone ends the test (no level shown any more) and
+        // becomes the meeting's.
         child<QComboBox>(preferences, "micphoneComboBox")->setCurrentIndex(1);
+        EXPECT_EQ(sdk.levelObserver.load(), nullptr);
+        EXPECT_EQ(sdk.last("SetAudioRecordDevice").args, (Args{"1"}));
+        EXPECT_EQ(sdk.audioRecording, capturing);
+        sdk.clear();
         child<QComboBox>(preferences, "speakerComboBox")->setCurrentIndex(1);
+        EXPECT_EQ(sdk.names(), (std::vector<std::string>{"AudioPlaying", "StopAudioPlayout", "SetAudioPlayoutDevice",
+                                                         "StartAudioPlayout", "SpeakerVolumeIsAvailable",
+                                                         "MinSpeakerVolume", "MaxSpeakerVolume", "SpeakerVolume"}));
+        EXPECT_EQ(sdk.last("SetAudioPlayoutDevice").args, (Args{"1"}));
+
         child<QAbstractButton>(preferences, "btnPreferencesGerenal")->click();
         preferences->close();
         delete preferences;
-        int changes = 0;
-        for (const std::string& name : engineChanges)
-            changes += sdk.count(name);
-        if (meeting)
-            EXPECT_EQ(changes, 0);
-        else
-            EXPECT_GT(changes, 0);
+        EXPECT_EQ(sdk.count("SetAudioDeviceWorkMode"), 0);
+        EXPECT_EQ(sdk.audioRecording, capturing);
+        EXPECT_TRUE(sdk.audioPlaying);
         EXPECT_EQ(Settings().value("/Micphone/name"), "Mic B");
         EXPECT_EQ(Settings().value("/Speaker/name"), "Speaker B");
-        EXPECT_EQ(sdk.audioRecording, meeting);
-        EXPECT_EQ(sdk.audioPlaying, meeting);
     }
 }
 

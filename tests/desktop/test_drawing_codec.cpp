@@ -1,8 +1,9 @@
-// The drawing messages of both channels (bodies, incoming data, sizes) and the
-// viewer's annotation mapping, as tables.
+// The drawing messages of both channels (bodies, incoming data, sizes), the
+// pacing of replays and the viewer's annotation mapping, as tables.
 #include "DesktopTestUtil.h"
 #include "Whiteboard/annotationmapping.h"
 #include "Whiteboard/drawingmessage.h"
+#include "Whiteboard/whiteboarditem.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,14 @@ using namespace drawing;
 
 namespace {
 
+// What a drawer sends for a segment in its colour, and for a text.
+std::string strokeBody(QPoint start, QPoint end, const QString& colour, int penSize)
+{
+    return StrokeMessage::drawn(start, end, colour, penSize).encode();
+}
+
+std::string textBody(QPoint point, const QString& text) { return TextMessage{point, text}.encode(); }
+
 TEST(DrawingCodec, StrokeAndTextBodiesAreCompactSortedJson)
 {
     struct Case {
@@ -21,20 +30,20 @@ TEST(DrawingCodec, StrokeAndTextBodiesAreCompactSortedJson)
         std::string expected;
     };
     const std::vector<Case> cases = {
-        {"pen", encodeStroke({10, 20}, {13, 24}, "#00aaff", 16),
+        {"pen", strokeBody({10, 20}, {13, 24}, "#00aaff", 16),
          R"({"mouse":[[10,20],[13,24]],"penColor":"#00aaff","penSize":16,"penType":"source-over"})"},
-        {"eraser", encodeStroke({1, 2}, {3, 4}, "#ffffff", 8),
+        {"eraser", strokeBody({1, 2}, {3, 4}, "#ffffff", 8),
          R"j({"mouse":[[1,2],[3,4]],"penColor":"rgba(255,255,255,1.0)","penSize":8,"penType":"destination-out"})j"},
-        {"upper-case white is a pen", encodeStroke({0, 0}, {1, 1}, "#FFFFFF", 4),
+        {"upper-case white is a pen", strokeBody({0, 0}, {1, 1}, "#FFFFFF", 4),
          R"({"mouse":[[0,0],[1,1]],"penColor":"#FFFFFF","penSize":4,"penType":"source-over"})"},
-        {"text, non-ASCII", encodeText({5, -6}, QString::fromUtf8("会议 \"ü\"")),
+        {"text, non-ASCII", textBody({5, -6}, QString::fromUtf8("会议 \"ü\"")),
          "{\"mouse\":[5,-6],\"text\":\"\xe4\xbc\x9a\xe8\xae\xae \\\"\xc3\xbc\\\"\"}"},
-        {"out of range", encodeStroke({99999, -99999}, {0, 0}, "#000000", 500),
+        {"out of range", strokeBody({99999, -99999}, {0, 0}, "#000000", 500),
          R"({"mouse":[[32767,-32767],[0,0]],"penColor":"#000000","penSize":64,"penType":"source-over"})"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(c.body, c.expected) << c.name;
-    EXPECT_EQ(encodeText({0, 0}, QString(5000, 'a')).size(), std::string(R"({"mouse":[0,0],"text":""})").size() + 2000);
+    EXPECT_EQ(textBody({0, 0}, QString(5000, 'a')).size(), std::string(R"({"mouse":[0,0],"text":""})").size() + 2000);
 }
 
 std::string wrap(const std::string& type, const std::string& body)
@@ -55,9 +64,9 @@ TEST(DrawingCodec, IncomingStrokesAreBoundedAndDefaulted)
     };
     const std::string pen = R"("penType":"source-over","penColor":"#ff0000")";
     const std::vector<Case> cases = {
-        {"round trip", wrap("Whiteboard", encodeStroke({10, 20}, {13, 24}, "#ff0000", 16)), Incoming::DrawStroke,
+        {"round trip", wrap("Whiteboard", strokeBody({10, 20}, {13, 24}, "#ff0000", 16)), Incoming::DrawStroke,
          {10, 20}, {13, 24}, 16, "source-over", "#ff0000"},
-        {"replay", wrap("init", encodeStroke({1, 2}, {3, 4}, "#ffffff", 8)), Incoming::DrawStroke, {1, 2}, {3, 4}, 8,
+        {"replay", wrap("init", strokeBody({1, 2}, {3, 4}, "#ffffff", 8)), Incoming::DrawStroke, {1, 2}, {3, 4}, 8,
          "destination-out", "rgba(255,255,255,1.0)"},
         {"fraction cut toward zero", wrap("Whiteboard", R"({"mouse":[[10.7,-3.9],[4,4]],"penSize":8.9,)" + pen + "}"),
          Incoming::DrawStroke, {10, -3}, {4, 4}, 8, "source-over", "#ff0000"},
@@ -70,8 +79,8 @@ TEST(DrawingCodec, IncomingStrokesAreBoundedAndDefaulted)
         {"members missing", wrap("Whiteboard", "{}"), Incoming::DrawStroke, {0, 0}, {0, 0}, 1, "", ""},
         {"wrong member types", wrap("Whiteboard", R"({"mouse":{"a":1},"penType":5,"penColor":[],"penSize":null})"),
          Incoming::DrawStroke, {0, 0}, {0, 0}, 1, "", ""},
-        {"other channel's word", wrap("Annotate", encodeStroke({1, 1}, {2, 2}, "#000000", 8)), Incoming::None},
-        {"case differs", wrap("whiteboard", encodeStroke({1, 1}, {2, 2}, "#000000", 8)), Incoming::None},
+        {"other channel's word", wrap("Annotate", strokeBody({1, 1}, {2, 2}, "#000000", 8)), Incoming::None},
+        {"case differs", wrap("whiteboard", strokeBody({1, 1}, {2, 2}, "#000000", 8)), Incoming::None},
         {"body not an object", wrap("Whiteboard", "[1,2]"), Incoming::None},
         {"not JSON", "Whiteboard", Incoming::None},
         {"an array", "[]", Incoming::None},
@@ -118,22 +127,22 @@ TEST(DrawingCodec, IncomingTextsOnEitherChannel)
     };
     const QString word = QString::fromUtf8("你好, wörld \"x\"");
     const std::vector<Case> cases = {
-        {"whiteboard text", Channel::Whiteboard, wrap("Whiteboard Text", encodeText({3, 4}, word)), Incoming::DrawText,
+        {"whiteboard text", Channel::Whiteboard, wrap("Whiteboard Text", textBody({3, 4}, word)), Incoming::DrawText,
          {3, 4}, word},
-        {"replayed text is passed on", Channel::Whiteboard, wrap("init Text", encodeText({3, 4}, "a")),
+        {"replayed text is passed on", Channel::Whiteboard, wrap("init Text", textBody({3, 4}, "a")),
          Incoming::DrawText, {3, 4}, "a"},
-        {"annotation text", Channel::Annotation, wrap("Annotate Text", encodeText({-1, 2}, word)), Incoming::DrawText,
+        {"annotation text", Channel::Annotation, wrap("Annotate Text", textBody({-1, 2}, word)), Incoming::DrawText,
          {-1, 2}, word},
         {"no text member", Channel::Whiteboard, wrap("Whiteboard Text", R"({"mouse":[1,2]})"), Incoming::DrawText,
          {1, 2}, ""},
         {"over-long text cut", Channel::Annotation,
          wrap("Annotate Text", R"({"mouse":[0,0],"text":")" + std::string(3000, 'b') + "\"}"), Incoming::DrawText,
          {0, 0}, QString(2000, 'b')},
-        {"annotation stroke word", Channel::Annotation, wrap("Annotate", encodeStroke({1, 1}, {2, 2}, "#000000", 8)),
+        {"annotation stroke word", Channel::Annotation, wrap("Annotate", strokeBody({1, 1}, {2, 2}, "#000000", 8)),
          Incoming::DrawStroke},
         {"annotation clear", Channel::Annotation, R"({"type":"Clear Annotate"})", Incoming::Clear},
         {"whiteboard text on the annotation channel", Channel::Annotation,
-         wrap("Whiteboard Text", encodeText({1, 1}, "x")), Incoming::None},
+         wrap("Whiteboard Text", textBody({1, 1}, "x")), Incoming::None},
     };
     for (const Case& c : cases) {
         const Incoming in = decodeMessage(c.data, c.channel);
@@ -207,6 +216,31 @@ TEST(AnnotationMapping, UnusableSizesDrawNothing)
     };
     for (const auto& c : cases)
         EXPECT_FALSE(AnnotationMapping::compute(c[0], c[1], c[2], c[3], 22).usable) << c[0] << "x" << c[1];
+}
+
+TEST(ReplayPacing, OneReplayPerIntervalPerRequesterAndNoRequestLeftUnanswered)
+{
+    struct Request {
+        const char* requester;
+        qint64 at;
+        qint64 wait;  // 0 at once, > 0 that much later, -1 answered by one already due
+    };
+    // One limiter through the whole table, interval 2000 ms.
+    const std::vector<Request> requests = {
+        {"a", 0, 0},         // first request: at once
+        {"b", 10, 0},        // another requester: at once
+        {"a", 500, 1500},    // inside a's interval: when it ends
+        {"a", 900, -1},      // that replay, still due, answers this one too
+        {"a", 2500, 1500},   // after it went out: the end of the next interval
+        {"a", 3000, -1},
+        {"b", 2010, 0},      // b's interval is over
+        {"", 100, 0},        // the whiteboard's unnamed requester is paced alike
+        {"", 1500, 600},
+        {"a", 9000, 0},      // long after: at once again
+    };
+    drawing::ReplayLimiter limiter;
+    for (const Request& r : requests)
+        EXPECT_EQ(limiter.schedule(r.requester, r.at), r.wait) << r.requester << " at " << r.at;
 }
 
 }  // namespace

@@ -166,7 +166,7 @@ TEST_F(MeetingShare, ReceivedEventsCreateFeedAndEndTheViewerOverlay)
     ASSERT_EQ(overlays(), 1);
     EXPECT_EQ(overlay()->geometry(), window->frameGeometry());
 
-    const std::string stroke = drawing::encodeStroke(QPoint(1, 2), QPoint(300, 400), "#ff0000", 3);
+    const std::string stroke = drawing::StrokeMessage::drawn(QPoint(1, 2), QPoint(300, 400), "#ff0000", 3).encode();
     const struct {
         std::string data;
         int items;  // drawn on the overlay afterwards

@@ -269,7 +269,7 @@ TEST_F(Drawing, TextIsPlacedWhereTheBoxStandsOnTheCanvas)
     EXPECT_TRUE(box->text().isEmpty());
     EXPECT_EQ(messages("SendWhiteboard"),
               (std::vector<std::pair<std::string, std::string>>{
-                  {"Whiteboard Text", drawing::encodeText({100, 50}, QString::fromUtf8("你好"))}}));
+                  {"Whiteboard Text", drawing::TextMessage{{100, 50}, QString::fromUtf8("你好")}.encode()}}));
     ASSERT_EQ(countItems<QGraphicsTextItem>(board.drawingScene()), 1);
     EXPECT_EQ(board.drawingScene()->items().first()->pos(), QPointF(100, 50));
 
@@ -294,10 +294,15 @@ TEST_F(Drawing, DrawerReplaysItsDrawingOldestFirst)
     board.slotGetInit();
     EXPECT_EQ(types("SendWhiteboard"), (std::vector<std::string>{"init", "init Text", "init"}));
     EXPECT_EQ(messages("SendWhiteboard").back().second,
-              drawing::encodeStroke({3, 3}, {4, 4}, drawing::kEraserColour, 8));
-    // A request right after is not answered again.
+              drawing::StrokeMessage::drawn({3, 3}, {4, 4}, drawing::kEraserColour, 8).encode());
+    // A request right after is answered once more, when the interval ends
+    // (the asker may have come after the first replay).
+    board.slotGetInit();
     board.slotGetInit();
     EXPECT_EQ(sdk.count("SendWhiteboard"), 3);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sdk.count("SendWhiteboard") == 6; }, 3000));
+    QTest::qWait(100);
+    EXPECT_EQ(sdk.count("SendWhiteboard"), 6);
 
     // After a clear there is nothing to replay.
     sdk.clear();
@@ -337,7 +342,7 @@ TEST_F(Drawing, SavedPictureIsPngUnlessNamedOtherwise)
 TEST_F(Drawing, ViewerOverlayMapsWhatArrives)
 {
     QScreenshareWhiteboard overlay;
-    overlay.showWidget(QRect(0, 0, 1200, 697), 1440, 900, 22);
+    overlay.showWidget(QRect(0, 0, 1200, 697), 1440, 900);
     EXPECT_FALSE(overlay.toolMenu()->isVisible());
     EXPECT_EQ(overlay.handlePoint({100, 200}), QPoint(135, 172));
 
@@ -367,22 +372,22 @@ TEST_F(Drawing, ViewerOverlayMapsWhatArrives)
 TEST_F(Drawing, ViewerOverlayLetsThePictureThroughAroundItsDrawing)
 {
     QScreenshareWhiteboard overlay;
-    overlay.showWidget(QRect(0, 0, 800, 600), 800, 600, 0);
+    overlay.showWidget(QRect(0, 0, 800, 622), 800, 600);
     QApplication::processEvents();
-    EXPECT_FALSE(overlay.mask().contains(QPoint(400, 300)));
+    EXPECT_FALSE(overlay.mask().contains(QPoint(400, 322)));
     overlay.slotDrawLine({100, 300}, {700, 300}, "source-over", "#ff0000", 8);
     QApplication::processEvents();
-    EXPECT_TRUE(overlay.mask().contains(QPoint(400, 300)));
-    EXPECT_FALSE(overlay.mask().contains(QPoint(400, 200)));
+    EXPECT_TRUE(overlay.mask().contains(QPoint(400, 322)));
+    EXPECT_FALSE(overlay.mask().contains(QPoint(400, 222)));
     overlay.slotClear();
     QApplication::processEvents();
-    EXPECT_FALSE(overlay.mask().contains(QPoint(400, 300)));
+    EXPECT_FALSE(overlay.mask().contains(QPoint(400, 322)));
 }
 
 TEST_F(Drawing, ViewerOverlayWithoutAUsableSenderSizeDrawsNothing)
 {
     QScreenshareWhiteboard overlay;
-    overlay.showWidget(QRect(0, 0, 1200, 697), 0, 0, 22);
+    overlay.showWidget(QRect(0, 0, 1200, 697), 0, 0);
     overlay.slotDrawLine({1, 1}, {2, 2}, "source-over", "#ff0000", 8);
     overlay.slotDrawText({1, 1}, "t");
     EXPECT_TRUE(overlay.drawingScene()->items().isEmpty());
@@ -447,11 +452,11 @@ TEST_F(Sharer, ErasingDropsExactlyTheErasedLines)
     ASSERT_EQ(sent.size(), 3u);
     std::vector<std::string> erased = {sent[0].second, sent[1].second};
     std::sort(erased.begin(), erased.end());
-    std::vector<std::string> expected = {drawing::encodeStroke({10, 50}, {90, 50}, "#ffffff", 8),
-                                         drawing::encodeStroke({50, 10}, {50, 90}, "#ffffff", 8)};
+    std::vector<std::string> expected = {drawing::StrokeMessage::drawn({10, 50}, {90, 50}, "#ffffff", 8).encode(),
+                                         drawing::StrokeMessage::drawn({50, 10}, {50, 90}, "#ffffff", 8).encode()};
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(erased, expected);
-    EXPECT_EQ(sent[2].second, drawing::encodeStroke({60, 60}, {50, 50}, "#ffffff", 8));
+    EXPECT_EQ(sent[2].second, drawing::StrokeMessage::drawn({60, 60}, {50, 50}, "#ffffff", 8).encode());
     ASSERT_EQ(overlay->drawnItems().size(), 1u);
     EXPECT_EQ(overlay->drawnItems()[0].p1, QPoint(90, 50));
     EXPECT_EQ(overlay->drawingScene()->items().size(), 1);
@@ -478,10 +483,13 @@ TEST_F(Sharer, ReplaysToTheRequesterAndReenablesDrawing)
     EXPECT_EQ(types("SendAnnotate"), (std::vector<std::string>{"init", "init Text"}));
     for (const auto& call : sdk.calls())
         EXPECT_EQ(call.args.at(3), "viewer@ms/pc");
-    // Each requester is answered once per interval; another one at once.
+    // Another requester is answered at once; the same one again when its
+    // interval ends.
     overlay->slotAnnotateGetInit("viewer@ms/pc");
     overlay->slotAnnotateGetInit("other@ms/pc");
     EXPECT_EQ(sdk.count("SendAnnotate"), 4);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sdk.count("SendAnnotate") == 6; }, 3000));
+    EXPECT_EQ(sdk.last("SendAnnotate").args.at(3), "viewer@ms/pc");
 
     sdk.clear();
     overlay->slotWorkMode(0);
@@ -510,7 +518,8 @@ TEST_F(Drawing, AnnotationRelayFollowsOnlyTheModerator)
     meeting.setGeometry(0, 0, 1200, 675);
     QPointer<QScreenshareWhiteboard> overlay;
     const std::string stroke =
-        R"({"type":"Annotate","message":)" + drawing::encodeStroke({100, 200}, {100, 300}, "#ff0000", 8) + "}";
+        R"({"type":"Annotate","message":)" +
+        drawing::StrokeMessage::drawn({100, 200}, {100, 300}, "#ff0000", 8).encode() + "}";
 
     struct Step {
         const char* name;

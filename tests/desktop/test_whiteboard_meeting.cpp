@@ -25,6 +25,7 @@
 #include <QToolButton>
 
 #include <memory>
+#include <set>
 
 using namespace velto::test;
 
@@ -179,7 +180,12 @@ TEST_F(WhiteboardMeeting, TheViewerFollowsTheModeratorsDrawing)
         // Whatever the viewer sent back would arrive before this marker.
         ASSERT_TRUE(server.pushSignals(moderator.jid, {R"({"type":"chat","nickname":"marker","message":"flush"})"}));
         ASSERT_TRUE(moderator.callback.waitForEvent("onChatMessage"));
-        EXPECT_EQ(moderator.callback.events("onWhiteBoard").size(), 1u);  // only the injected request
+        // Only replay requests (the injected one, and the server's for each
+        // "create") reached the moderator.
+        for (const Event& e : moderator.callback.events("onWhiteBoard"))
+            EXPECT_EQ(drawing::decodeMessage(e.args.at(1), drawing::Channel::Whiteboard).kind,
+                      drawing::Incoming::GetInit)
+                << e.args.at(1);
 
         // "destroy" closes the copy and brings the meeting window back.
         ASSERT_EQ(moderator.sdk->SendWhiteboard(drawing::kDestroy, drawing::kWhiteboardPage, ""), 0);
@@ -245,7 +251,8 @@ TEST_F(WhiteboardMeeting, TheToolbarOpensTheDrawersWhiteboardAndItAnswersReplays
         velto::test::drag(window.drawerWhiteboard()->findChild<QBaseGraphicsView*>("graphicsView")->viewport(),
                           {{10, 10}, {40, 40}});
         const auto strokeFor = [](const std::string& type) {
-            return wrapType(type, drawing::encodeStroke({10, 10}, {40, 40}, drawing::kDefaultColour, 8));
+            return wrapType(type,
+                            drawing::StrokeMessage::drawn({10, 10}, {40, 40}, drawing::kDefaultColour, 8).encode());
         };
         ASSERT_TRUE(guestCallback.waitFor([&](const std::vector<Event>& events) {
             return std::any_of(events.begin(), events.end(),
@@ -272,6 +279,77 @@ TEST_F(WhiteboardMeeting, TheToolbarOpensTheDrawersWhiteboardAndItAnswersReplays
         EXPECT_FALSE(CGlobalInstance::isWhiteboard);
 
         guest->LeaveConference();
+        leaveAndLogOut();
+    }
+}
+
+// The replays a guest received on a channel: the distinct bodies of type
+// "init", as the data texts carry them.
+std::set<std::string> replayed(const RecordingCallback& guest, const char* event)
+{
+    std::set<std::string> bodies;
+    for (const Event& e : guest.events(event)) {
+        const drawing::Incoming in =
+            drawing::decodeMessage(e.args.at(1), std::string(event) == "onAnnotate" ? drawing::Channel::Annotation
+                                                                                  : drawing::Channel::Whiteboard);
+        if (e.args.at(0) == "message" && in.kind == drawing::Incoming::DrawStroke &&
+            e.args.at(1).find(R"("type":"init")") != std::string::npos)
+            bodies.insert(in.stroke.encode());
+    }
+    return bodies;
+}
+
+TEST_F(WhiteboardMeeting, ParticipantsArrivingWithinTheReplayIntervalAllGetTheWholeDrawing)
+{
+    {
+        ASSERT_NE(CGlobalInstance::getVeltoInterface(), nullptr);
+        CGlobalInstance::veltoSdk->setCallback(CGlobalInstance::veltoCallback);  // also when run after another test
+        MainWindow window;
+        CGlobalInstance::setMainWindow(&window);
+        VeltoInterface* own = CGlobalInstance::veltoSdk;
+        ASSERT_EQ(own->Login(server.host(), demo.userName, demo.password, ""), 0);
+        CGlobalInstance::getVideoAudioDevices();
+        ASSERT_EQ(own->CreateConference(), 0);
+        ASSERT_TRUE(waitUntil([] { return CGlobalInstance::isJoinConference; }));
+        const QList<VideoWidget*> meetings = shownWindows<VideoWidget>();
+        ASSERT_EQ(meetings.size(), 1);
+
+        // The moderator draws on the whiteboard and over the shared screen
+        // before anybody else is there.
+        meetings.first()->toolbar()->findChild<QToolButton*>("m_btnWhiteboard")->click();
+        ASSERT_NE(window.drawerWhiteboard(), nullptr);
+        velto::test::drag(window.drawerWhiteboard()->findChild<QBaseGraphicsView*>("graphicsView")->viewport(),
+                          {{10, 10}, {40, 40}, {80, 20}, {120, 60}});
+        meetings.first()->slotAnnotate(true);
+        QScreenshareWhiteboard* sharer = nullptr;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* o = qobject_cast<QScreenshareWhiteboard*>(top); o && o->isVisible())
+                sharer = o;
+        ASSERT_NE(sharer, nullptr);
+        velto::test::drag(sharer, {{300, 300}, {350, 320}, {400, 300}});
+        ASSERT_EQ(window.drawerWhiteboard()->drawnItems().size(), 3u);
+        ASSERT_EQ(sharer->drawnItems().size(), 2u);
+
+        // Alice arrives; her arrival brings both replays.
+        RecordingCallback aliceEvents, bobEvents;
+        std::unique_ptr<VeltoSdk> aliceSdk(static_cast<VeltoSdk*>(::getVeltoInterface()));
+        std::unique_ptr<VeltoSdk> bobSdk(static_cast<VeltoSdk*>(::getVeltoInterface()));
+        aliceSdk->setCallback(&aliceEvents);
+        bobSdk->setCallback(&bobEvents);
+        const Account bob = server.account("bob");
+        ASSERT_EQ(aliceSdk->Login(server.host(), alice.userName, alice.password, ""), 0);
+        ASSERT_EQ(bobSdk->Login(server.host(), bob.userName, bob.password, ""), 0);
+        ASSERT_EQ(aliceSdk->JoinConference(demo.room, demo.meetPassword), 0);
+        ASSERT_TRUE(waitUntil([&] {
+            return replayed(aliceEvents, "onWhiteBoard").size() == 3 && replayed(aliceEvents, "onAnnotate").size() == 2;
+        }));
+        // Bob comes right after: his request falls inside the interval of hers.
+        ASSERT_EQ(bobSdk->JoinConference(demo.room, demo.meetPassword), 0);
+        EXPECT_TRUE(waitUntil([&] { return replayed(bobEvents, "onWhiteBoard").size() == 3; }));
+        EXPECT_TRUE(waitUntil([&] { return replayed(bobEvents, "onAnnotate").size() == 2; }));
+
+        aliceSdk->LeaveConference();
+        bobSdk->LeaveConference();
         leaveAndLogOut();
     }
 }

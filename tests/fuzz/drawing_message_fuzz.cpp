@@ -36,19 +36,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (const drawing::Channel channel : {drawing::Channel::Whiteboard, drawing::Channel::Annotation}) {
         const drawing::Incoming in = drawing::decodeMessage(text, channel);
         if (in.kind == drawing::Incoming::DrawStroke) {
-            const drawing::Stroke& s = in.stroke;
+            const drawing::StrokeMessage& s = in.stroke;
             check(inRange(s.start) && inRange(s.end));
             check(s.penSize >= drawing::kMinPenSize && s.penSize <= drawing::kMaxPenSize);
             check(s.penColor.size() <= drawing::kMaxTextLength && s.penType.size() <= drawing::kMaxTextLength);
-            const drawing::Incoming again = drawing::decodeMessage(
-                wrap(drawing::strokeType(channel), drawing::encodeStroke(s.start, s.end, s.penColor, s.penSize)),
-                channel);
+            const drawing::Incoming again =
+                drawing::decodeMessage(wrap(drawing::strokeType(channel), s.encode()), channel);
             check(again.kind == drawing::Incoming::DrawStroke);
             check(again.stroke.start == s.start && again.stroke.end == s.end && again.stroke.penSize == s.penSize);
+            check(again.stroke.penType == s.penType && again.stroke.penColor == s.penColor);
         } else if (in.kind == drawing::Incoming::DrawText) {
             check(inRange(in.text.point) && in.text.text.size() <= drawing::kMaxTextLength);
-            const drawing::Incoming again = drawing::decodeMessage(
-                wrap(drawing::textType(channel), drawing::encodeText(in.text.point, in.text.text)), channel);
+            const drawing::Incoming again =
+                drawing::decodeMessage(wrap(drawing::textType(channel), in.text.encode()), channel);
             check(again.kind == drawing::Incoming::DrawText);
             check(again.text.point == in.text.point && again.text.text == in.text.text);
         }

@@ -480,8 +480,19 @@ bool MessageHub::onDrawing(Connection& c, const Json::Value& m, bool annotate)
     Json::Value message = typed(annotate ? "annotate" : "whiteboard");
     message["action"] = action;
     message["data"] = data;
+    // A participant who is shown a drawing ("create") asks its drawer for what
+    // is drawn already: the drawer answers with a replay.
+    std::string replayRequest;
+    if (action == "create")
+        drawingData("message", "getInit", "", replayRequest);
     if (!annotate) {
         sendToPeers(c, message);
+        if (!replayRequest.empty()) {
+            Json::Value ask = typed("whiteboard");
+            ask["action"] = "message";
+            ask["data"] = replayRequest;
+            c.send(ask);
+        }
         return true;
     }
     message["from"] = c.jid;
@@ -494,6 +505,14 @@ bool MessageHub::onDrawing(Connection& c, const Json::Value& m, bool annotate)
     if (!p)
         return false;
     p->send(message);
+    // The annotation's replay goes to the asker alone: it names itself.
+    if (!replayRequest.empty()) {
+        Json::Value ask = typed("annotate");
+        ask["action"] = "message";
+        ask["data"] = replayRequest;
+        ask["from"] = p->jid;
+        c.send(ask);
+    }
     return true;
 }
 

@@ -336,6 +336,7 @@ bool FakeVeltoInterface::EnableStreamVideo(bool enable) { return recordBool("Ena
 
 int FakeVeltoInterface::SetAudioCaptureDataDBObserver(velto_audio_capture_data_db_observer* observer)
 {
+    levelObserver = observer;
     return record("SetAudioCaptureDataDBObserver", {text(observer != nullptr)});
 }
 

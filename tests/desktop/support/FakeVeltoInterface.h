@@ -43,6 +43,8 @@ public:
     // AudioRecording / AudioPlaying: set by the Start and Stop operations.
     std::atomic<bool> audioRecording{false};
     std::atomic<bool> audioPlaying{false};
+    // The level observer last registered (SetAudioCaptureDataDBObserver).
+    std::atomic<velto_audio_capture_data_db_observer*> levelObserver{nullptr};
     std::string meetPassword;       // QueryUsers
     std::string ownerPassword;
     conferences_info conferenceDetail;  // GetConferenceDetail

@@ -1,6 +1,8 @@
 #include "dumpwidget.h"
 #include "ui_dumpwidget.h"
 
+#include "crashreportupload.h"
+
 DumpWidget::DumpWidget(QString dumpPath, QString errorCode, QString errorAddr, QWidget* parent)
     : QWidget(parent), ui(new Ui::DumpWidget), m_dumpPath(dumpPath), m_errorCode(errorCode), m_errorAddr(errorAddr)
 {
@@ -11,6 +13,7 @@ DumpWidget::DumpWidget(QString dumpPath, QString errorCode, QString errorAddr, Q
     setAttribute(Qt::WA_StyledBackground);
     slotTranslatorLanguage();
     connect(ui->btnOk, &QPushButton::clicked, this, &QWidget::close);
+    CrashReportUpload::start(m_dumpPath);
 }
 
 DumpWidget::~DumpWidget() { delete ui; }

@@ -7,10 +7,11 @@ namespace Ui {
 class DumpWidget;
 }
 
-// Tells the user that the program crashed, with the error code and address.
-// It sends nothing anywhere: a crash dump may hold private data, and no report
-// leaves the machine without the user's explicit consent. A stay-on-top
-// top-level that deletes itself when it closes.
+// Tells the user that the program crashed, with the error code and address,
+// and sends the crash dump to the crash-report server when one is set (see
+// CrashReportUpload; with none set the dump stays on the machine). A
+// stay-on-top top-level that deletes itself when it closes; the upload goes on
+// without it.
 class DumpWidget : public QWidget {
     Q_OBJECT
 public:

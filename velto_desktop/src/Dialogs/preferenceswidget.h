@@ -38,8 +38,9 @@ private:
 // tests and level meter, camera with a live preview. Each choice is stored at
 // once. A parentless top-level built per use of the menu entry; it deletes
 // itself when it closes. GUI thread only, except sigCaptureDataDB (emitted by
-// the observer on the engine's thread). While a meeting runs it never stops the
-// engine's recording or playout nor changes its audio work mode.
+// the observer on the engine's thread). While a meeting runs, device choices
+// switch the meeting's own devices, and the microphone test shows the level
+// of the meeting's capture without changing the engine's work mode.
 class PreferencesWidget : public QWidget {
     Q_OBJECT
 public:
@@ -90,6 +91,7 @@ private:
     rtc_render m_previewRender;
     std::unique_ptr<AudioDbObserver> m_observer;  // from the first microphone test on
     bool m_micphoneTestRunning = false;
+    bool m_testStartedRecording = false;  // a test during a meeting that has no capture of its own
     QList<QAudioDeviceInfo> m_outputDevices;
     QAudioOutput* m_testOutput = nullptr;
     QFile m_soundFile;

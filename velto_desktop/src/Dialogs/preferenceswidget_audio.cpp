@@ -51,6 +51,73 @@ int fillEngineDevices(QComboBox* box, const std::vector<velto_webrtc::rtc_device
     return matched;
 }
 
+// One of the engine's two audio directions, as the volume sliders use it.
+struct EngineDirection {
+    int (VeltoInterface::*running)(bool*);
+    int (VeltoInterface::*stop)();
+    int (VeltoInterface::*start)();
+    int (VeltoInterface::*select)(int);
+    int (VeltoInterface::*available)(bool*);
+    int (VeltoInterface::*minimum)(unsigned int*);
+    int (VeltoInterface::*maximum)(unsigned int*);
+    int (VeltoInterface::*volume)(unsigned int*);
+    const char* log;
+};
+
+const EngineDirection kRecording{&VeltoInterface::AudioRecording,
+                                 &VeltoInterface::StopAudioRecording,
+                                 &VeltoInterface::StartAudioRecording,
+                                 &VeltoInterface::SetAudioRecordDevice,
+                                 &VeltoInterface::MicrophoneVolumeIsAvailable,
+                                 &VeltoInterface::MinMicrophoneVolume,
+                                 &VeltoInterface::MaxMicrophoneVolume,
+                                 &VeltoInterface::MicrophoneVolume,
+                                 "setAudioMicphoneVolume=="};
+const EngineDirection kPlayout{&VeltoInterface::AudioPlaying,
+                               &VeltoInterface::StopAudioPlayout,
+                               &VeltoInterface::StartAudioPlayout,
+                               &VeltoInterface::SetAudioPlayoutDevice,
+                               &VeltoInterface::SpeakerVolumeIsAvailable,
+                               &VeltoInterface::MinSpeakerVolume,
+                               &VeltoInterface::MaxSpeakerVolume,
+                               &VeltoInterface::SpeakerVolume,
+                               "setAudioSpeakerVolume== "};
+
+// Shows the engine's volume range and value of a direction on the slider
+// (without sending it back).
+void showEngineVolume(const EngineDirection& direction, QSlider* slider)
+{
+    VeltoInterface* sdk = CGlobalInstance::veltoSdk;
+    bool available = false;
+    if ((sdk->*direction.available)(&available) < 0 || !available)
+        return;
+    unsigned minimum = 0, maximum = 255, value = 0;
+    (sdk->*direction.minimum)(&minimum);
+    (sdk->*direction.maximum)(&maximum);
+    (sdk->*direction.volume)(&value);
+    const QSignalBlocker quiet(slider);
+    slider->setRange(int(minimum), int(maximum));
+    slider->setValue(int(value));
+    qDebug() << direction.log << minimum << "," << maximum << "," << value;
+}
+
+// Selects the engine device `index` for a direction and shows its volume. A
+// direction that runs is stopped for the switch and, during a meeting, started
+// again at once: the meeting goes on with the chosen device.
+void selectEngineDevice(const EngineDirection& direction, int index, QSlider* slider)
+{
+    VeltoInterface* sdk = CGlobalInstance::veltoSdk;
+    if (!sdk)
+        return;
+    bool running = false;
+    if ((sdk->*direction.running)(&running) >= 0 && running)
+        (sdk->*direction.stop)();
+    (sdk->*direction.select)(index);
+    if (running && CGlobalInstance::isJoinConference)
+        (sdk->*direction.start)();
+    showEngineVolume(direction, slider);
+}
+
 }  // namespace
 
 void AudioDbObserver::OnCaptureDataDB(int db)
@@ -65,7 +132,11 @@ void PreferencesWidget::fillMicphoneList()
     const int chosen = fillEngineDevices(ui->micphoneComboBox, microphones, "/Micphone", ui->btnTestMicphone);
     if (chosen < 0)
         return;
-    setAudioMicphoneVolume(microphones[size_t(chosen)].index);
+    // A running meeting already uses the stored devices: nothing to switch.
+    if (CGlobalInstance::isJoinConference && CGlobalInstance::veltoSdk)
+        showEngineVolume(kRecording, ui->micphoneVolumeHorizontalSlider);
+    else
+        setAudioMicphoneVolume(microphones[size_t(chosen)].index);
     ui->micphoneComboBox->setCurrentIndex(ui->micphoneComboBox->findData(chosen));
 }
 
@@ -76,7 +147,10 @@ void PreferencesWidget::fillSpeakerList()
     if (chosen < 0)
         return;
     chooseTestOutput(speakers[size_t(chosen)]);
-    setAudioSpeakerVolume(speakers[size_t(chosen)].index);
+    if (CGlobalInstance::isJoinConference && CGlobalInstance::veltoSdk)
+        showEngineVolume(kPlayout, ui->speakerVolumeHorizontalSlider);
+    else
+        setAudioSpeakerVolume(speakers[size_t(chosen)].index);
     ui->speakerComboBox->setCurrentIndex(ui->speakerComboBox->findData(chosen));
 }
 
@@ -106,56 +180,6 @@ void PreferencesWidget::initOutDevice(const QAudioDeviceInfo& device)
     ui->speakerVolumeHorizontalSlider->setValue(volume == 0 ? 100 : volume);
 }
 
-namespace {
-
-// One of the engine's two audio directions, as the volume sliders use it.
-struct EngineDirection {
-    int (VeltoInterface::*running)(bool*);
-    int (VeltoInterface::*stop)();
-    int (VeltoInterface::*select)(int);
-    int (VeltoInterface::*available)(bool*);
-    int (VeltoInterface::*minimum)(unsigned int*);
-    int (VeltoInterface::*maximum)(unsigned int*);
-    int (VeltoInterface::*volume)(unsigned int*);
-    const char* log;
-};
-
-const EngineDirection kRecording{&VeltoInterface::AudioRecording,       &VeltoInterface::StopAudioRecording,
-                                 &VeltoInterface::SetAudioRecordDevice, &VeltoInterface::MicrophoneVolumeIsAvailable,
-                                 &VeltoInterface::MinMicrophoneVolume,  &VeltoInterface::MaxMicrophoneVolume,
-                                 &VeltoInterface::MicrophoneVolume,     "setAudioMicphoneVolume=="};
-const EngineDirection kPlayout{&VeltoInterface::AudioPlaying,          &VeltoInterface::StopAudioPlayout,
-                               &VeltoInterface::SetAudioPlayoutDevice, &VeltoInterface::SpeakerVolumeIsAvailable,
-                               &VeltoInterface::MinSpeakerVolume,      &VeltoInterface::MaxSpeakerVolume,
-                               &VeltoInterface::SpeakerVolume,         "setAudioSpeakerVolume== "};
-
-// Stops the direction if it runs, selects the engine device `index` and shows
-// the engine's volume range and value on the slider (without sending it back).
-// The meeting's own devices are not touched: the choice applies from the next
-// meeting on.
-void selectEngineDevice(const EngineDirection& direction, int index, QSlider* slider)
-{
-    VeltoInterface* sdk = CGlobalInstance::veltoSdk;
-    if (!sdk || CGlobalInstance::isJoinConference)
-        return;
-    bool running = false;
-    if ((sdk->*direction.running)(&running) >= 0 && running)
-        (sdk->*direction.stop)();
-    (sdk->*direction.select)(index);
-    bool available = false;
-    if ((sdk->*direction.available)(&available) < 0 || !available)
-        return;
-    unsigned minimum = 0, maximum = 255, value = 0;
-    (sdk->*direction.minimum)(&minimum);
-    (sdk->*direction.maximum)(&maximum);
-    (sdk->*direction.volume)(&value);
-    const QSignalBlocker quiet(slider);
-    slider->setRange(int(minimum), int(maximum));
-    slider->setValue(int(value));
-    qDebug() << direction.log << minimum << "," << maximum << "," << value;
-}
-
-}  // namespace
 
 void PreferencesWidget::setAudioMicphoneVolume(int index)
 {
@@ -216,8 +240,7 @@ void PreferencesWidget::toggleMicphoneTest()
         return;
     }
     VeltoInterface* sdk = CGlobalInstance::veltoSdk;
-    // A running meeting owns the engine's microphone and speaker.
-    if (!sdk || CGlobalInstance::isJoinConference)
+    if (!sdk)
         return;
     ui->micphoneLevelProgressBar->setValue(0);
     if (!m_observer) {
@@ -225,9 +248,18 @@ void PreferencesWidget::toggleMicphoneTest()
         m_observer->setPreferenceWidget(this);
     }
     sdk->SetAudioCaptureDataDBObserver(m_observer.get());
-    sdk->SetAudioDeviceWorkMode(kAudioDeviceLoopback);
-    sdk->StartAudioRecording();
-    sdk->StartAudioPlayout();
+    if (CGlobalInstance::isJoinConference) {
+        // The meeting owns the engine's microphone and speaker and their work
+        // mode: the test only shows the level, and captures only if the
+        // meeting does not already.
+        bool recording = false;
+        m_testStartedRecording =
+            sdk->AudioRecording(&recording) >= 0 && !recording && sdk->StartAudioRecording() >= 0;
+    } else {
+        sdk->SetAudioDeviceWorkMode(kAudioDeviceLoopback);
+        sdk->StartAudioRecording();
+        sdk->StartAudioPlayout();
+    }
     m_micphoneTestRunning = true;
     ui->btnTestMicphone->setText(tr("Stop Test"));
 }
@@ -238,15 +270,23 @@ void PreferencesWidget::stopMicphoneTest()
         return;
     m_micphoneTestRunning = false;
     VeltoInterface* sdk = CGlobalInstance::veltoSdk;
-    if (sdk && !CGlobalInstance::isJoinConference) {
-        bool running = false;
-        if (sdk->AudioRecording(&running) >= 0 && running)
-            sdk->StopAudioRecording();
-        running = false;
-        if (sdk->AudioPlaying(&running) >= 0 && running)
-            sdk->StopAudioPlayout();
-        sdk->SetAudioDeviceWorkMode(kAudioDeviceNormal);
+    if (sdk) {
+        // No level after the test: the meeting may go on capturing.
+        sdk->SetAudioCaptureDataDBObserver(nullptr);
+        if (CGlobalInstance::isJoinConference) {
+            if (m_testStartedRecording)
+                sdk->StopAudioRecording();
+        } else {
+            bool running = false;
+            if (sdk->AudioRecording(&running) >= 0 && running)
+                sdk->StopAudioRecording();
+            running = false;
+            if (sdk->AudioPlaying(&running) >= 0 && running)
+                sdk->StopAudioPlayout();
+            sdk->SetAudioDeviceWorkMode(kAudioDeviceNormal);
+        }
     }
+    m_testStartedRecording = false;
     ui->btnTestMicphone->setText(tr("Test Micphone"));
     ui->micphoneLevelProgressBar->setValue(0);
 }

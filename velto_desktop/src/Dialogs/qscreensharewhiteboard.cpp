@@ -15,19 +15,11 @@
 #include <QGraphicsTextItem>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QBitmap>
-#include <QImage>
 #include <QPainter>
-#include <QRegion>
-#include <QScreen>
 #include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
-#include <cstdlib>
-
-#ifdef Q_OS_LINUX
-#include <xcb/xcb.h>
-#endif
 
 using namespace whiteboardtools;
 
@@ -46,10 +38,6 @@ qint64 monotonicMs()
         clock.start();
     return clock.elapsed();
 }
-
-// Long enough for the meeting window to be minimised before the sharer's
-// overlay takes its picture of the screen below.
-constexpr int kBackdropSettleMs = 300;
 
 // Each line the sharer draws carries the serial of its replay record, so that
 // erasing it drops exactly that record.
@@ -79,7 +67,15 @@ QScreenshareWhiteboard::QScreenshareWhiteboard(QWidget* parent)
     lineEdit->hide();
     pen = QPen(QColor(penColor), penSize, Qt::SolidLine, Qt::RoundCap);
 
+    lineEdit->installEventFilter(this);
+    connect(scene, &QGraphicsScene::changed, this, &QScreenshareWhiteboard::drawingChanged);
+
     menu = new WhiteboardMenuWidget();
+    // The menu belongs to the overlay: window managers keep it above the
+    // overlay, also after a click on the overlay raised that.
+    menu->winId();
+    winId();
+    menu->windowHandle()->setTransientParent(windowHandle());
     connect(menu, &WhiteboardMenuWidget::sigWorkMode, this, &QScreenshareWhiteboard::slotWorkMode);
     connect(menu, &WhiteboardMenuWidget::sigColor, this, &QScreenshareWhiteboard::slotColor);
     connect(menu, &WhiteboardMenuWidget::sigPenSize, this, &QScreenshareWhiteboard::slotPenSize);
@@ -88,6 +84,7 @@ QScreenshareWhiteboard::QScreenshareWhiteboard(QWidget* parent)
 
 QScreenshareWhiteboard::~QScreenshareWhiteboard()
 {
+    releasePointer();
     delete menu;
     delete ui;
 }
@@ -109,18 +106,22 @@ void QScreenshareWhiteboard::setParentAndShow(int appId, bool sendCreate)
     if (sendCreate)
         slotCreateAnnotate(std::string());
     setSceneToOverlay();
+    if (!windowSystemComposites())
+        shapeToDrawing();
     show();
-    if (!windowSystemComposites()) {
-        // All but a pixel let through while the picture below settles.
-        setMask(QRegion(0, 0, 1, 1));
-        QTimer::singleShot(kBackdropSettleMs, this, &QScreenshareWhiteboard::takeBackdrop);
+    if (shaped && !pointerKeeper) {
+        pointerKeeper = new QTimer(this);
+        pointerKeeper->setInterval(100);
+        connect(pointerKeeper, &QTimer::timeout, this, &QScreenshareWhiteboard::keepPointer);
+        pointerKeeper->start();
+        keepPointer();
     }
     if (!menu->isVisible()) {
         const int y = (CGlobalInstance::getScreenRect().height() - menu->height() - 60) / 2;
         menu->show();
         menu->move(100, y);
-        menu->raise();
     }
+    menu->raise();
 }
 
 void QScreenshareWhiteboard::slotCreateAnnotate(std::string userjid)
@@ -130,26 +131,15 @@ void QScreenshareWhiteboard::slotCreateAnnotate(std::string userjid)
     CGlobalInstance::veltoSdk->SendAnnotate(drawing::kCreate, drawing::encodeSize(size()), std::string(), userjid);
 }
 
-int QScreenshareWhiteboard::titleStripOf(const QWidget* window)
-{
-#ifdef Q_OS_MACOS
-    return window ? window->geometry().top() - window->frameGeometry().top() : 0;
-#else
-    Q_UNUSED(window);
-    return 0;
-#endif
-}
-
-void QScreenshareWhiteboard::showWidget(QRect rect, int w, int h, int titleStrip)
+void QScreenshareWhiteboard::showWidget(QRect rect, int w, int h)
 {
     senderWidth = w;
     senderHeight = h;
     menu->hide();
     setGeometry(rect);
     setSceneToOverlay();
-    mapping = AnnotationMapping::compute(rect.width(), rect.height(), w, h, titleStrip);
-    viewer = true;
-    updateViewerMask();
+    mapping = AnnotationMapping::compute(rect.width(), rect.height(), w, h, kTitleStrip);
+    shapeToDrawing();
     show();
 }
 
@@ -169,7 +159,6 @@ void QScreenshareWhiteboard::slotDrawLine(QPoint start, QPoint end, QString penT
         scene->removeItem(item);
         delete item;
     }
-    scheduleViewerMask();
 }
 
 void QScreenshareWhiteboard::slotDrawText(QPoint point, QString text)
@@ -178,47 +167,26 @@ void QScreenshareWhiteboard::slotDrawText(QPoint point, QString text)
     qDebug() << "annotate text" << point << logText(text);
     if (mapping.usable)
         scene->addText(text)->setPos(handlePoint(point));
-    scheduleViewerMask();
 }
 
 void QScreenshareWhiteboard::slotClear()
 {
     canDraw = false;
     scene->clear();
-    scheduleViewerMask();
-}
-
-void QScreenshareWhiteboard::scheduleViewerMask()
-{
-    // Strokes come one per mouse move: the mask follows once per batch.
-    if (!viewer || maskPending)
-        return;
-    maskPending = true;
-    QTimer::singleShot(0, this, &QScreenshareWhiteboard::updateViewerMask);
-}
-
-void QScreenshareWhiteboard::updateViewerMask()
-{
-    maskPending = false;
-    if (!viewer || width() <= 0 || height() <= 0)
-        return;
-    QImage drawing(size(), QImage::Format_ARGB32_Premultiplied);
-    drawing.fill(Qt::transparent);
-    {
-        QPainter painter(&drawing);
-        painter.setRenderHint(QPainter::Antialiasing);
-        scene->render(&painter, QRectF(drawing.rect()), scene->sceneRect());
-    }
-    QRegion shown(QBitmap::fromImage(drawing.createAlphaMask()));
-    // An empty region would lift the mask altogether: keep one pixel.
-    setMask(shown.isEmpty() ? QRegion(0, 0, 1, 1) : shown);
 }
 
 void QScreenshareWhiteboard::slotAnnotateGetInit(std::string userjid)
 {
     canDraw = true;
-    if (!replayLimiter.allow(userjid, monotonicMs()))
-        return;
+    const qint64 wait = replayLimiter.schedule(userjid, monotonicMs());
+    if (wait == 0)
+        replayTo(userjid);
+    else if (wait > 0)
+        QTimer::singleShot(wait, this, [this, userjid] { replayTo(userjid); });
+}
+
+void QScreenshareWhiteboard::replayTo(const std::string& userjid)
+{
     for (const auto& [type, body] : drawing::replayMessages(items))
         send(type.c_str(), body, userjid);
 }
@@ -258,65 +226,35 @@ void QScreenshareWhiteboard::slotPenSize(int size)
     pen.setWidth(size);
 }
 
-bool QScreenshareWhiteboard::windowSystemComposites()
-{
-#ifdef Q_OS_LINUX
-    if (QGuiApplication::platformName() != QLatin1String("xcb"))
-        return true;
-    // A compositing manager owns the selection _NET_WM_CM_S<screen>.
-    int screenNumber = 0;
-    xcb_connection_t* connection = xcb_connect(nullptr, &screenNumber);
-    bool composites = false;
-    if (!xcb_connection_has_error(connection)) {
-        const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(screenNumber);
-        xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
-            connection, xcb_intern_atom(connection, 1, uint16_t(name.size()), name.constData()), nullptr);
-        if (atom && atom->atom != XCB_ATOM_NONE) {
-            xcb_get_selection_owner_reply_t* owner = xcb_get_selection_owner_reply(
-                connection, xcb_get_selection_owner(connection, atom->atom), nullptr);
-            composites = owner && owner->owner != XCB_WINDOW_NONE;
-            std::free(owner);
-        }
-        std::free(atom);
-    }
-    xcb_disconnect(connection);
-    return composites;
-#else
-    return true;
-#endif
-}
-
-void QScreenshareWhiteboard::takeBackdrop()
-{
-    QScreen* shown = screen();
-    if (!shown || !isVisible())
-        return;
-    const QRect area = geometry().translated(-shown->geometry().topLeft());
-    backdrop = shown->grabWindow(0, area.x(), area.y(), area.width(), area.height());
-    clearMask();
-    update();
-}
-
 void QScreenshareWhiteboard::paintEvent(QPaintEvent*)
 {
-    QPainter painter(this);
-    if (!backdrop.isNull())
-        painter.drawPixmap(rect(), backdrop);
     // Nearly transparent, yet the window system still hands it every click.
+    // A shaped overlay shows only its drawing, which needs no veil.
+    if (shaped)
+        return;
+    QPainter painter(this);
     painter.fillRect(rect(), QColor(255, 255, 255, 15));
 }
 
 void QScreenshareWhiteboard::mousePressEvent(QMouseEvent* event)
 {
-    if (!canDraw)
+    // Held, the overlay hears presses meant for the application's other windows.
+    if (!canDraw || (pointerHeld && !pointerIsOurs(event->globalPos())))
         return;
     pressed = true;
     lastPoint = event->localPos().toPoint();
-    if (workMode == Text) {
-        lineEdit->move(lastPoint);
-        lineEdit->show();
-        lineEdit->setFocus();
-    }
+    if (workMode == Text)
+        showTextBox(lastPoint);
+}
+
+void QScreenshareWhiteboard::showTextBox(QPoint at)
+{
+    lineEdit->move(at);
+    lineEdit->show();
+    // Shown without activation, and a held pointer keeps the window manager
+    // from focusing it on a click: the typing needs the keyboard.
+    activateWindow();
+    lineEdit->setFocus();
 }
 
 quint64 QScreenshareWhiteboard::record(const WhiteboardItem& item)
@@ -342,22 +280,24 @@ void QScreenshareWhiteboard::eraseAt(QPoint p)
             items.erase(items.begin() + (it - itemTags.begin()));
             itemTags.erase(it);
         }
-        send(drawing::kTypeAnnotate, drawing::encodeStroke(s, e, penColor, penSize));
+        send(drawing::kTypeAnnotate, drawing::StrokeMessage::drawn(s, e, penColor, penSize).encode());
     }
 }
 
 void QScreenshareWhiteboard::mouseMoveEvent(QMouseEvent* event)
 {
+    if (pointerHeld && !pressed && !pointerIsOurs(event->globalPos()))
+        releasePointer();
     if (!canDraw || workMode == Text || !pressed || !CGlobalInstance::veltoSdk ||
         !CGlobalInstance::veltoSdk->isModerator())
         return;
     const QPoint p = event->localPos().toPoint();
     if (workMode == Eraser) {
         eraseAt(p);
-        send(drawing::kTypeAnnotate, drawing::encodeStroke(lastPoint, p, penColor, penSize));
+        send(drawing::kTypeAnnotate, drawing::StrokeMessage::drawn(lastPoint, p, penColor, penSize).encode());
     } else {
         QGraphicsLineItem* line = scene->addLine(QLineF(lastPoint, p), pen);
-        send(drawing::kTypeAnnotate, drawing::encodeStroke(lastPoint, p, penColor, penSize));
+        send(drawing::kTypeAnnotate, drawing::StrokeMessage::drawn(lastPoint, p, penColor, penSize).encode());
         line->setData(kRecordKey, record({kLineItem, lastPoint, p, penColor, QString(), penSize}));
     }
     lastPoint = p;
@@ -385,7 +325,7 @@ void QScreenshareWhiteboard::keyPressEvent(QKeyEvent* event)
         font.setPointSize(2 * penSize);
         item->setFont(font);
         item->setPos(at);
-        send(drawing::kTypeAnnotateText, drawing::encodeText(at, text));
+        send(drawing::kTypeAnnotateText, drawing::TextMessage{at, text}.encode());
     }
     lineEdit->enterPress();
 }

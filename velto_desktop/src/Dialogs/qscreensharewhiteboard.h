@@ -4,10 +4,10 @@
 #include "Whiteboard/whiteboarditem.h"
 
 #include <QPen>
-#include <QPixmap>
 #include <QPoint>
 #include <QPointer>
 #include <QRect>
+#include <QRegion>
 #include <QString>
 #include <QWidget>
 
@@ -19,6 +19,7 @@ namespace Ui {
 class QScreenshareWhiteboard;
 }
 class QGraphicsScene;
+class QTimer;
 class QWhiteboardLineEdit;
 class WhiteboardMenuWidget;
 
@@ -39,10 +40,10 @@ public:
     // menu and, with sendCreate, announces the overlay's size to everyone.
     void setParentAndShow(int appId, bool sendCreate);
     // Viewer: lies over rect (the meeting window's frame) for a sender area of
-    // w x h. titleStrip is the height of the frame's title bar inside rect,
-    // which is no picture (titleStripOf gives it for a window).
-    void showWidget(QRect rect, int w, int h, int titleStrip = 0);
-    static int titleStripOf(const QWidget* window);
+    // w x h, which fills rect below its top kTitleStrip pixels (the frame's
+    // title bar, no picture).
+    void showWidget(QRect rect, int w, int h);
+    static constexpr int kTitleStrip = 22;
 
     // The coordinate mapping of a viewer; a point unchanged until a usable
     // sender size arrived.
@@ -87,22 +88,34 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void send(const char* type, const std::string& body, const std::string& target = std::string());
+    // Sends every stored item, oldest first, to userjid alone.
+    void replayTo(const std::string& userjid);
     void setSceneToOverlay();
     void eraseAt(QPoint p);
-    // A viewer's overlay lets through everything but its drawing: without a
-    // compositor a translucent window would hide the picture below it.
-    void scheduleViewerMask();
-    void updateViewerMask();
-    // Without a compositor the translucent sharer's overlay would show black:
-    // it lies over a still picture of what it covers instead, taken once the
-    // meeting window has had time to get out of the way.
-    static bool windowSystemComposites();
-    void takeBackdrop();
     // Appends a replay record and returns the tag that names it.
     quint64 record(const WhiteboardItem& item);
+    void showTextBox(QPoint at);
+
+    // Without a compositor a translucent window has nothing below it to blend
+    // with: there the overlay is shaped to its drawing (and its text box), so
+    // that the live picture below shows everywhere else (the viewer's overlay
+    // always is). qscreensharewhiteboard_shape.cpp.
+    static bool windowSystemComposites();
+    void shapeToDrawing();
+    void drawingChanged(const QList<QRectF>& areas);
+    void applyMask();
+    // A shaped sharer's overlay still takes the mouse over its whole area: it
+    // holds the pointer while the pointer is over it, and lets go over the
+    // application's own windows (the tool menu, the toolbar), which keep
+    // their clicks.
+    bool pointerIsOurs(QPoint global) const;
+    void keepPointer();
+    void releasePointer();
 
     Ui::QScreenshareWhiteboard* ui;
     WhiteboardMenuWidget* menu = nullptr;
@@ -121,8 +134,9 @@ private:
     int senderWidth = 0;
     int senderHeight = 0;
     AnnotationMapping mapping;
-    bool viewer = false;
-    bool maskPending = false;
-    QPixmap backdrop;
+    bool shaped = false;
+    QRegion drawnRegion;  // where the scene has drawing, while shaped
+    QTimer* pointerKeeper = nullptr;
+    bool pointerHeld = false;
     drawing::ReplayLimiter replayLimiter;
 };

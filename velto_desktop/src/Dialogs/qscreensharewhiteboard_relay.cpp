@@ -63,6 +63,6 @@ bool QScreenshareWhiteboard::relay(QPointer<QScreenshareWhiteboard>& overlay, co
     if (!overlay)
         overlay = new QScreenshareWhiteboard();
     const QSize sender = drawing::decodeSize(data);
-    overlay->showWidget(meetingWindow->frameGeometry(), sender.width(), sender.height(), titleStripOf(meetingWindow));
+    overlay->showWidget(meetingWindow->frameGeometry(), sender.width(), sender.height());
     return true;
 }

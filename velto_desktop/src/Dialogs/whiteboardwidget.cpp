@@ -17,6 +17,7 @@
 #include <QImageWriter>
 #include <QKeyEvent>
 #include <QPixmap>
+#include <QTimer>
 
 using namespace whiteboardtools;
 
@@ -202,7 +203,7 @@ void WhiteboardWidget::slotMouseMove(QPoint point)
     if (!pressed || !isDrawer)
         return;
     scene->addLine(QLineF(lastPoint, point), pen);
-    send(drawing::kTypeWhiteboard, drawing::encodeStroke(lastPoint, point, penColor, penSize));
+    send(drawing::kTypeWhiteboard, drawing::StrokeMessage::drawn(lastPoint, point, penColor, penSize).encode());
     items.push_back({kLineItem, lastPoint, point, penColor, QString(), penSize});
     lastPoint = point;
 }
@@ -211,8 +212,18 @@ void WhiteboardWidget::slotMouseRelease(QPoint) { pressed = false; }
 
 void WhiteboardWidget::slotGetInit()
 {
-    if (!isDrawer || !replayLimiter.allow(std::string(), monotonicMs()))
+    if (!isDrawer)
         return;
+    // The whiteboard's requests do not say who asks, and its replay goes to all.
+    const qint64 wait = replayLimiter.schedule(std::string(), monotonicMs());
+    if (wait == 0)
+        replay();
+    else if (wait > 0)
+        QTimer::singleShot(wait, this, &WhiteboardWidget::replay);
+}
+
+void WhiteboardWidget::replay()
+{
     for (const auto& [type, body] : drawing::replayMessages(items))
         send(type.c_str(), body);
 }
@@ -227,7 +238,7 @@ void WhiteboardWidget::keyPressEvent(QKeyEvent* event)
         const QPoint at = ui->graphicsView->mapToScene(ui->graphicsView->viewport()->mapFrom(this, lineEdit->pos())).toPoint();
         items.push_back({kTextItem, at, QPoint(), QString(), text, 0});
         scene->addText(text)->setPos(at);
-        send(drawing::kTypeWhiteboardText, drawing::encodeText(at, text));
+        send(drawing::kTypeWhiteboardText, drawing::TextMessage{at, text}.encode());
     }
     lineEdit->enterPress();
 }

@@ -67,6 +67,8 @@ private:
     // Empties the canvas and the replay record; the drawer also tells the others.
     void clearDrawing();
     void send(const char* type, const std::string& body);
+    // Sends every stored item, oldest first, to all participants.
+    void replay();
 
     Ui::WhiteboardWidget* ui;
     bool isDrawer;

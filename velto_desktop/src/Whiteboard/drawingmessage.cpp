@@ -178,18 +178,23 @@ bool isEraserColour(const QString& colour) { return colour == QLatin1String(kEra
 
 bool drawsPen(const QString& penType) { return penType.contains(QLatin1String("source")); }
 
-std::string encodeStroke(QPoint start, QPoint end, const QString& colour, int penSize)
+StrokeMessage StrokeMessage::drawn(QPoint start, QPoint end, const QString& colour, int penSize)
 {
     const bool eraser = isEraserColour(colour);
+    return {start, end, eraser ? kEraserType : kPenType, eraser ? QString(kEraserWireColour) : colour, penSize};
+}
+
+std::string StrokeMessage::encode() const
+{
     QJsonObject body;
     body.insert("mouse", QJsonArray{pointArray(start), pointArray(end)});
-    body.insert("penType", eraser ? kEraserType : kPenType);
-    body.insert("penColor", eraser ? QString(kEraserWireColour) : colour.left(kMaxTextLength));
+    body.insert("penType", penType.left(kMaxTextLength));
+    body.insert("penColor", penColor.left(kMaxTextLength));
     body.insert("penSize", std::clamp(penSize, kMinPenSize, kMaxPenSize));
     return compact(body);
 }
 
-std::string encodeText(QPoint point, const QString& text)
+std::string TextMessage::encode() const
 {
     QJsonObject body;
     body.insert("mouse", pointArray(point));

@@ -47,19 +47,27 @@ inline constexpr int kMaxMessageBytes = 64 * 1024;
 
 enum class Channel { Whiteboard, Annotation };
 
-// One straight segment of a pen or the eraser.
-struct Stroke {
+// The body of one straight segment of a pen or the eraser.
+struct StrokeMessage {
     QPoint start;
     QPoint end;
     QString penType;
     QString penColor;
     int penSize = kMinPenSize;
+
+    // The segment a drawer sends in its colour text: the eraser's colour gives
+    // the eraser form, any other the pen form.
+    static StrokeMessage drawn(QPoint start, QPoint end, const QString& colour, int penSize);
+    // The compact UTF-8 body, members in key order, values bounded.
+    std::string encode() const;
 };
 
-// One committed text, placed with its top-left corner at point.
-struct Text {
+// The body of one committed text, placed with its top-left corner at point.
+struct TextMessage {
     QPoint point;
     QString text;
+
+    std::string encode() const;
 };
 
 // What a receiver does with an incoming action: the first of "create",
@@ -70,8 +78,8 @@ Action classifyAction(const std::string& action);
 // An incoming "message": what it asks for, and its body when it carries one.
 struct Incoming {
     enum Kind { None, DrawStroke, DrawText, GetInit, Clear } kind = None;
-    Stroke stroke;
-    Text text;
+    StrokeMessage stroke;
+    TextMessage text;
 };
 // Reads the data text of an incoming "message" on the given channel. Anything
 // malformed, over-long or of another channel's type word gives None.
@@ -81,10 +89,6 @@ Incoming decodeMessage(const std::string& data, Channel channel);
 bool isEraserColour(const QString& colour);
 // Whether a received stroke draws (its pen type names a "source" operation).
 bool drawsPen(const QString& penType);
-
-// The compact UTF-8 bodies of a stroke and a text message.
-std::string encodeStroke(QPoint start, QPoint end, const QString& colour, int penSize);
-std::string encodeText(QPoint point, const QString& text);
 
 // Type words of a channel.
 const char* strokeType(Channel channel);

@@ -8,26 +8,28 @@ std::vector<std::pair<std::string, std::string>> replayMessages(const std::vecto
     messages.reserve(items.size());
     for (const WhiteboardItem& item : items) {
         if (item.kind == kTextItem)
-            messages.emplace_back(kTypeInitText, encodeText(item.p1, item.text));
+            messages.emplace_back(kTypeInitText, TextMessage{item.p1, item.text}.encode());
         else if (item.kind == kLineItem)
-            messages.emplace_back(kTypeInit, encodeStroke(item.p1, item.p2, item.colour, item.penSize));
+            messages.emplace_back(kTypeInit,
+                                  StrokeMessage::drawn(item.p1, item.p2, item.colour, item.penSize).encode());
     }
     return messages;
 }
 
-bool ReplayLimiter::allow(const std::string& requester, qint64 nowMs)
+qint64 ReplayLimiter::schedule(const std::string& requester, qint64 nowMs)
 {
     const QString key = QString::fromStdString(requester);
-    const auto it = lastAnswer.constFind(key);
-    if (it != lastAnswer.constEnd() && nowMs - it.value() < interval)
-        return false;
+    const auto it = lastReplay.constFind(key);
+    if (it != lastReplay.constEnd() && it.value() > nowMs)
+        return -1;
+    const qint64 due = it == lastReplay.constEnd() || nowMs - it.value() >= interval ? nowMs : it.value() + interval;
     // Bounded: requesters who have not asked for a while are forgotten.
-    if (lastAnswer.size() > 1024) {
-        for (auto i = lastAnswer.begin(); i != lastAnswer.end();)
-            i = nowMs - i.value() >= interval ? lastAnswer.erase(i) : std::next(i);
+    if (lastReplay.size() > 1024) {
+        for (auto i = lastReplay.begin(); i != lastReplay.end();)
+            i = nowMs - i.value() >= interval ? lastReplay.erase(i) : std::next(i);
     }
-    lastAnswer.insert(key, nowMs);
-    return true;
+    lastReplay.insert(key, due);
+    return due - nowMs;
 }
 
 }  // namespace drawing

@@ -29,17 +29,23 @@ namespace drawing {
 // The replay of items, oldest first: (type word, body) of one "message" each.
 std::vector<std::pair<std::string, std::string>> replayMessages(const std::vector<WhiteboardItem>& items);
 
-// Answers replay requests at most once per interval per requester, so that a
-// participant who keeps asking cannot make the drawer flood the meeting.
+// Paces a drawer's replays: at most one per interval for each requester, so
+// that a participant who keeps asking cannot make the drawer flood the
+// meeting. A request inside the interval is not refused but answered by one
+// replay when the interval ends (requests meanwhile share it): the asker may
+// have arrived after the replay that went out. A requester the channel does
+// not name (the whiteboard's) is the empty text.
 class ReplayLimiter {
 public:
     explicit ReplayLimiter(qint64 intervalMs = 2000) : interval(intervalMs) {}
-    // Whether a request from requester at nowMs (a monotonic clock) is answered.
-    bool allow(const std::string& requester, qint64 nowMs);
+    // When the replay that answers a request from requester at nowMs (a
+    // monotonic clock) goes out: 0 at once, after that many milliseconds, or
+    // -1 when a replay already due answers it.
+    qint64 schedule(const std::string& requester, qint64 nowMs);
 
 private:
     qint64 interval;
-    QHash<QString, qint64> lastAnswer;
+    QHash<QString, qint64> lastReplay;  // sent, or due when in the future
 };
 
 }  // namespace drawing
