@@ -164,7 +164,7 @@ int main(int argc, char** argv)
     std::vector<std::string> expected;
     for (int i = 1; i <= moves; ++i)
         expected.push_back(R"({"message":)" +
-                           drawing::encodeStroke(pointAt(i - 1), pointAt(i), drawing::kDefaultColour, 8) +
+                           drawing::StrokeMessage::drawn(pointAt(i - 1), pointAt(i), drawing::kDefaultColour, 8).encode() +
                            R"(,"type":")" + drawing::kTypeWhiteboard + "\"}");
     const auto strokes = [&] {
         std::vector<std::string> got;
