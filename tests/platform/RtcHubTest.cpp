@@ -2,18 +2,17 @@
 // clients log in on the REST side, connect, meet in a room and exchange
 // messages; faults come from the server's test control.
 #include <gtest/gtest.h>
-#include <httplib.h>
 #include <json/json.h>
 
 #include <atomic>
 #include <functional>
-#include <sstream>
 #include <future>
 #include <memory>
 #include <mutex>
 #include <thread>
 
 #include "LocalServer.h"
+#include "RestClient.h"
 #include "PlatformTestSupport.h"
 #include "StandInSdp.h"
 #include "WsLink.h"
@@ -27,6 +26,7 @@ struct Client {
     RecordingRtcCallback events;  // declared first: outlives the client that calls it
     std::unique_ptr<VeltoRtcSdkInterface> rtc{VeltoRtcSdkInterface::CreateNew()};
     conference_login_info login;
+    std::string token;  // of the REST side
     std::string jid;
     std::string nickname;
 };
@@ -52,18 +52,9 @@ protected:
     void SetUp() override { server_->reset(); }
     void TearDown() override { clients_.clear(); }
 
-    static Json::Value rest(const std::string& path)
+    static Json::Value rest(const std::string& path, const std::string& token = {})
     {
-        httplib::SSLClient http("127.0.0.1", server_->port());
-        http.set_ca_cert_path(server_->caFile().c_str());
-        http.enable_server_certificate_verification(true);
-        const auto result = http.Get(path.c_str());
-        Json::Value answer;
-        if (result) {
-            std::istringstream text(result->body);
-            text >> answer;
-        }
-        return answer;
+        return velto::test::RestClient(*server_).call("GET", path, {}, token);
     }
 
     // Logs `userName` in on the REST side and connects its signalling client.
@@ -74,6 +65,7 @@ protected:
                                      "&password=" + account.password + "&clientType=pc-win")["obj"];
         clients_.push_back(std::make_unique<Client>());
         Client& client = *clients_.back();
+        client.token = obj["accessToken"].asString();
         client.login.mUserId = obj["mUserId"].asString();
         client.login.endpoint = obj["endpoint"].asString();
         client.login.messageServer = obj["messageServer"].asString();
@@ -98,9 +90,9 @@ protected:
     // Creates or joins `room` on the REST side, then joins it by signalling.
     void join(Client& client, const std::string& room, const std::string& password = "")
     {
-        ASSERT_EQ(200, rest("/clientApi/createOrJoinConference?j=" + client.jid + "&r=" + room + "&p=" + password)
-                           ["code"]
-                               .asInt());
+        ASSERT_EQ(200, rest("/clientApi/createOrJoinConference?j=" + client.jid + "&r=" + room + "&p=" + password,
+                            client.token)["code"]
+                           .asInt());
         ASSERT_EQ(0, client.rtc->JoinConferenceRoom(client.jid, roomJid(room), client.nickname, {}));
     }
 
@@ -136,12 +128,14 @@ TEST_F(RtcHubTest, ParticipantsMeetChatAndLeaveBothWays)
     ASSERT_TRUE(bob->events.waitFor(userLine(*alice, "", true)));
     EXPECT_TRUE(bob->events.contains("offer"));
 
-    ASSERT_EQ(0, alice->rtc->SendGroupMessage("Alice", "hi bob"));
-    ASSERT_EQ(0, bob->rtc->SendGroupMessage("Bob", "hi alice"));
-    EXPECT_TRUE(bob->events.waitFor("chat Alice hi bob"));
-    EXPECT_TRUE(alice->events.waitFor("chat Bob hi alice"));
+    // The name that comes with a message is the server's record of the
+    // sender, whatever name the sender wrote.
+    ASSERT_EQ(0, alice->rtc->SendGroupMessage("Bob Martin", "hi bob"));
+    ASSERT_EQ(0, bob->rtc->SendGroupMessage("Alice Chen", "hi alice"));
+    EXPECT_TRUE(bob->events.waitFor("chat Alice Chen hi bob"));
+    EXPECT_TRUE(alice->events.waitFor("chat Bob Martin hi alice"));
     flush(*alice);
-    EXPECT_FALSE(alice->events.contains("chat Alice hi bob")) << "no echo to the sender";
+    EXPECT_FALSE(alice->events.contains("chat Alice Chen hi bob")) << "no echo to the sender";
 
     ASSERT_EQ(0, bob->rtc->LeaveConferenceRoom());
     EXPECT_TRUE(alice->events.waitFor("remove " + bob->jid));
@@ -230,7 +224,7 @@ TEST_F(RtcHubTest, RestActionsAndRoomWideRequestsReachTheRoom)
     const Case cases[] = {
         {"lock",
          [](Client& alice, Client&, const std::string& room) {
-             rest("/conference/lock?i=" + alice.login.mUserId + "&r=" + room + "&l=true");
+             rest("/conference/lock?i=" + alice.login.mUserId + "&r=" + room + "&l=true", alice.token);
          },
          [](const Client&, const Client&) { return "control lock true"; }},
         {"mute everybody's audio",
@@ -243,13 +237,13 @@ TEST_F(RtcHubTest, RestActionsAndRoomWideRequestsReachTheRoom)
          [](const Client&, const Client&) { return "control allVideo false"; }},
         {"split screen",
          [](Client& alice, Client&, const std::string& room) {
-             rest("/clientApi/splitScreen/" + room + "?userJid=" + alice.jid + "&splitScreen=4");
+             rest("/clientApi/splitScreen/" + room + "?userJid=" + alice.jid + "&splitScreen=4", alice.token);
          },
          [](const Client&, const Client&) { return "participants  false  4 "; }},
         {"a hand raised and agreed",
-         [](Client&, Client& bob, const std::string& room) {
-             rest("/clientApi/handsUp/apply/" + room + "?userJid=" + bob.jid + "&nickname=Bob");
-             rest("/clientApi/handsUp/agree/" + room + "?userJid=" + bob.jid);
+         [](Client& alice, Client& bob, const std::string& room) {
+             rest("/clientApi/handsUp/apply/" + room + "?userJid=" + bob.jid + "&nickname=Bob", bob.token);
+             rest("/clientApi/handsUp/agree/" + room + "?userJid=" + bob.jid, alice.token);
          },
          [](const Client&, const Client& bob) { return "handsUp agree " + bob.jid + " Bob"; }},
     };
@@ -281,8 +275,9 @@ TEST_F(RtcHubTest, RingsReachOnlyTheCalleeWithTheServersSender)
     Client& alice = connect("alice");
     Client& bob = connect("bob");
     Client& demo = connect("demo");
-    ASSERT_EQ(0, alice.rtc->SendRing(bob.login.mUserId, "invite", "10000002", "Alice", 1, 1, "0", "pw"));
-    EXPECT_TRUE(bob.events.waitFor("ring " + alice.jid + " invite 10000002 Alice 1 1 pw"));
+    // Alice claims another name: Bob learns hers.
+    ASSERT_EQ(0, alice.rtc->SendRing(bob.login.mUserId, "invite", "10000002", "Demo User", 1, 1, "0", "pw"));
+    EXPECT_TRUE(bob.events.waitFor("ring " + alice.jid + " invite 10000002 Alice Chen 1 1 pw"));
     flush(demo);
     flush(alice);
     for (const Client* other : {&alice, &demo})
@@ -346,7 +341,9 @@ TEST_F(RtcHubTest, HostileMessagesToTheServerAreDroppedAndItKeepsRunning)
              R"(","endpoint":")" + l.endpoint + R"(","secret":")" + l.iceServers.back().credential + "\"}");
     ASSERT_TRUE(answered(2));
     ASSERT_EQ(200, rest("/clientApi/createOrJoinConference?j=" + demo.jid + "&r=" + server_->account("alice").room +
-                        "&p=")["code"].asInt());
+                            "&p=",
+                        demo.token)["code"]
+                       .asInt());
     raw.send(R"({"type":"join","id":3,"jid":")" + demo.jid + R"(","room":")" +
              roomJid(server_->account("alice").room) + R"(","nick":"Demo","focus":""})");
     ASSERT_TRUE(answered(3));
@@ -374,10 +371,10 @@ TEST_F(RtcHubTest, HostileMessagesToTheServerAreDroppedAndItKeepsRunning)
         for (std::size_t i = 3; i < answers.size(); ++i)
             EXPECT_NE(std::string::npos, answers[i].find("\"ok\":false")) << answers[i];
     }
-    // A forged sender: the others learn the connection's address, not the claim.
+    // A forged sender: the others learn the connection's address and name, not the claim.
     raw.send(R"({"type":"ring","id":9,"from":"boss@elsewhere/x","to":")" + bob->jid +
              R"(","ringType":"invite","room":"1","nickname":"N","callType":1,"isCaller":1,"time":"0","meetPassword":""})");
-    EXPECT_TRUE(bob->events.waitFor("ring " + demo.jid + " invite 1 N 1 1 "));
+    EXPECT_TRUE(bob->events.waitFor("ring " + demo.jid + " invite 1 Demo User 1 1 "));
 
     // Over-size: the connection ends, nobody hears of it but the room.
     raw.send(R"({"type":"chat","id":10,"nickname":"big","message":")" + std::string(70 * 1024, 'x') + "\"}");

@@ -92,6 +92,8 @@ public:
         std::string certificateHost;
         // Message connections silent this long are closed; 0 = the server's 60 s.
         int messageIdleMs = 0;
+        // The server process may hold at most this many descriptors; 0 = as inherited.
+        int maxOpenFiles = 0;
     };
 
     LocalServer();
@@ -99,6 +101,8 @@ public:
     ~LocalServer();  // kills and reaps the child, removes its temp dir
     LocalServer(const LocalServer&) = delete;
     LocalServer& operator=(const LocalServer&) = delete;
+
+    const Options& options() const { return options_; }
 
     // --- where it is -------------------------------------------------------
     int port() const;

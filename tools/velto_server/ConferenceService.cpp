@@ -155,7 +155,6 @@ void ConferenceService::seedUser(const Json::Value& entry)
     user.phone = seedText(entry, "phone");
     user.photo = seedText(entry, "photo");
     user.alwaysOnline = entry["online"].asBool();
-    user.accessToken = randomHex(16);
     user.clientType = "pc-win";
     user.createMs = now;
     const std::string key = upper(user.id);
@@ -376,6 +375,35 @@ void ConferenceService::requireModerator(const Meeting& meeting, const std::stri
         refuse(code::NotModerator, "current user is not moderator");
 }
 
+ConferenceService::User& ConferenceService::requireTokenUser(const Call& call)
+{
+    const auto session = state_.tokens.find(call.accessToken);
+    if (call.accessToken.empty() || session == state_.tokens.end())
+        refuse(code::UserLoggedOut, "no login with this token");
+    return state_.users.at(state_.sessions.at(session->second).userKey);
+}
+
+void ConferenceService::requireOwnToken(const Call& call, const User& user)
+{
+    // Whoever the request names acts only under that user's own login.
+    if (&requireTokenUser(call) != &user)
+        refuse(code::NoAuthority, "the token belongs to another user");
+}
+
+ConferenceService::User& ConferenceService::requireActor(const Call& call, const std::string& id)
+{
+    User& user = requireUser(id);
+    requireOwnToken(call, user);
+    return user;
+}
+
+ConferenceService::User& ConferenceService::requireJidActor(const Call& call, const std::string& jid)
+{
+    User& user = requireJidUser(jid);
+    requireOwnToken(call, user);
+    return user;
+}
+
 std::int64_t ConferenceService::clockMs() const
 {
     return nowMs() + state_.clockOffsetMs;
@@ -462,11 +490,10 @@ std::string ConferenceService::recorderJid() const
     return "recorder@" + config_.messageServer;
 }
 
-Json::Value ConferenceService::loginObj(const User& user, const std::string& endpoint, const std::string& millis,
-                                        const std::string& secret) const
+Json::Value ConferenceService::loginObj(const User& user, const std::string& endpoint, const Session& session) const
 {
     Json::Value obj;
-    obj["currentTimeMillis"] = millis;
+    obj["currentTimeMillis"] = session.currentTimeMillis;
     obj["mUserId"] = user.id;
     obj["mUserName"] = user.displayName;
     obj["messageServer"] = config_.messageServer;
@@ -483,6 +510,7 @@ Json::Value ConferenceService::loginObj(const User& user, const std::string& end
     obj["meetLogo"] = "";
     obj["copyright"] = "velto local server";
     obj["videoNum"] = kMaxVideoNum;
+    obj["accessToken"] = session.token;
 
     Json::Value stun;
     stun["url"] = "stun:127.0.0.1:3478";
@@ -491,7 +519,7 @@ Json::Value ConferenceService::loginObj(const User& user, const std::string& end
     Json::Value turn;
     turn["url"] = "turn:127.0.0.1:3478?transport=udp";
     turn["username"] = "velto";
-    turn["credential"] = secret;
+    turn["credential"] = session.secret;
     obj["turn"]["iceServers"].append(stun);
     obj["turn"]["iceServers"].append(turn);
     return obj;
@@ -659,6 +687,59 @@ std::optional<LiveLogin> ConferenceService::checkLogin(const std::string& userId
     return LiveLogin{user->second.id, key, user->second.displayName};
 }
 
+void ConferenceService::attachLogin(const std::string& userKey, const std::string& endpoint)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto session = state_.sessions.find(userKey + "/" + endpoint);
+    if (session != state_.sessions.end())
+        ++session->second.connections;
+}
+
+void ConferenceService::detachLogin(const std::string& userKey, const std::string& endpoint, bool loggedOut)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    const std::string key = userKey + "/" + endpoint;
+    const auto session = state_.sessions.find(key);
+    if (session == state_.sessions.end())
+        return;
+    Session& login = session->second;
+    login.connections = std::max(0, login.connections - 1);
+    login.lastSeenMs = clockMs();
+    const auto user = state_.users.find(userKey);
+    if (loggedOut && login.connections == 0 && user != state_.users.end() && user->second.anonymous)
+        forgetSession(key);
+}
+
+void ConferenceService::forgetSession(const std::string& sessionKey)
+{
+    const auto session = state_.sessions.find(sessionKey);
+    if (session == state_.sessions.end())
+        return;
+    const std::string userKey = session->second.userKey;
+    state_.tokens.erase(session->second.token);
+    state_.sessions.erase(session);
+    // An anonymous user is nothing but its login.
+    const auto user = state_.users.find(userKey);
+    if (user == state_.users.end() || !user->second.anonymous)
+        return;
+    const bool stillLoggedIn = std::any_of(state_.sessions.begin(), state_.sessions.end(),
+                                           [&](const auto& entry) { return entry.second.userKey == userKey; });
+    if (!stillLoggedIn)
+        state_.users.erase(user);
+}
+
+void ConferenceService::forgetLapsedLogins(std::int64_t now)
+{
+    std::vector<std::string> lapsed;
+    for (const auto& [key, session] : state_.sessions)
+        if (session.connections == 0 && now - session.lastSeenMs >= kOnlineWindowMs)
+            lapsed.push_back(key);
+    for (const std::string& key : lapsed)
+        forgetSession(key);
+    for (auto it = state_.loginFailures.begin(); it != state_.loginFailures.end();)
+        it = now - it->second.lastMs >= kLoginFailureMemoryMs ? state_.loginFailures.erase(it) : std::next(it);
+}
+
 bool ConferenceService::mayJoin(const std::string& room, const std::string& jid) const
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -728,6 +809,7 @@ void ConferenceService::tick()
 {
     std::lock_guard<std::mutex> lock(mutex_);
     const std::int64_t now = clockMs();
+    forgetLapsedLogins(now);
     for (auto& [id, meeting] : state_.meetings) {
         if (!meeting.live)
             continue;

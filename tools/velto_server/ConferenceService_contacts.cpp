@@ -9,7 +9,7 @@ namespace velto::server {
 
 Reply ConferenceService::selectFriends(const Call& call, const Args& args)
 {
-    const User& user = requireUser(args[0]);
+    const User& user = requireActor(call, args[0]);
     const std::string& search = call.param("search");
     Reply reply = ok(Json::Value(Json::arrayValue));
     for (const auto& [key, other] : state_.users) {
@@ -24,9 +24,9 @@ Reply ConferenceService::selectFriends(const Call& call, const Args& args)
     return reply;
 }
 
-Reply ConferenceService::listFriends(const Call&, const Args& args)
+Reply ConferenceService::listFriends(const Call& call, const Args& args)
 {
-    const User& user = requireUser(args[0]);
+    const User& user = requireActor(call, args[0]);
     Reply reply = ok(Json::Value(Json::arrayValue));
     for (const auto& [key, nickname] : user.friends)
         if (const auto it = state_.users.find(key); it != state_.users.end())
@@ -36,7 +36,7 @@ Reply ConferenceService::listFriends(const Call&, const Args& args)
 
 Reply ConferenceService::addFriend(const Call& call, const Args& args)
 {
-    User& user = requireUser(args[0]);
+    User& user = requireActor(call, args[0]);
     const User& other = requireUser(args[1], code::FriendIdNull);
     if (&other == &user)
         refuse(code::RequestFailed, "a user cannot add himself");
@@ -53,9 +53,9 @@ Reply ConferenceService::addFriend(const Call& call, const Args& args)
     return ok();
 }
 
-Reply ConferenceService::deleteFriend(const Call&, const Args& args)
+Reply ConferenceService::deleteFriend(const Call& call, const Args& args)
 {
-    User& user = requireUser(args[0]);
+    User& user = requireActor(call, args[0]);
     if (args[1].empty())
         refuse(code::FriendIdNull, "friend id is empty");
     const std::string key = upper(args[1]);

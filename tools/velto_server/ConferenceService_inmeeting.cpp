@@ -16,7 +16,7 @@ Reply ConferenceService::grantAdmin(const Call& call, const Args&)
         refuse(code::GrantJidNull, "address of the new moderator is empty");
     if (jidUser(target).empty())
         refuse(code::GrantJidIllegal, "address of the new moderator is illegal");
-    requireUser(call.param("i"));
+    requireActor(call, call.param("i"));
     requireModerator(meeting, call.param("i"));
     // The granting client hands the chair over by signalling next, which
     // tells the room.
@@ -29,7 +29,7 @@ Reply ConferenceService::getModerator(const Call& call, const Args&)
 {
     Meeting& meeting = requireLiveRoom(call.param("r"));
     const std::string& jid = call.param("j");
-    requireJidUser(jid);
+    requireJidActor(call, jid);
     const std::string& password = call.param("p");
     if (password.empty())
         refuse(code::ModeratorPasswordNull, "moderator password is empty");
@@ -44,7 +44,7 @@ Reply ConferenceService::extendConference(const Call& call, const Args& args)
 {
     Meeting& meeting = requireLiveRoom(args[0]);
     const std::string& userId = call.param("userId");
-    requireUser(userId);
+    requireActor(call, userId);
     unsigned long long minutes = 0;
     if (!readUnsigned(call.param("lengthTime"), kMaxExtendMinutes, minutes) || minutes == 0)
         refuse(code::ExtendTimeIllegal, "extension must be 1 to 60 minutes");
@@ -60,7 +60,7 @@ Reply ConferenceService::extendConference(const Call& call, const Args& args)
 Reply ConferenceService::lockConference(const Call& call, const Args&)
 {
     const std::string& userId = call.param("i");
-    requireUser(userId);
+    requireActor(call, userId);
     Meeting& meeting = requireLiveRoom(call.param("r"));
     const std::string& lock = call.param("l");
     if (lock.empty())
@@ -79,9 +79,9 @@ Reply ConferenceService::lockConference(const Call& call, const Args&)
 
 Reply ConferenceService::startRecord(const Call& call, const Args& args)
 {
-    const User& user = requireUser(args[0]);
+    const User& user = requireActor(call, args[0]);
     Meeting& meeting = requireLiveRoom(args[1], code::RecordNotInProgress);
-    requireJidUser(call.param("userJid"));
+    requireJidActor(call, call.param("userJid"));
     requireModerator(meeting, user.id);
     const std::string& rule = call.param("rule");
     if (rule.empty())
@@ -117,11 +117,11 @@ Reply ConferenceService::startRecord(const Call& call, const Args& args)
 
 Reply ConferenceService::stopRecord(const Call& call, const Args& args)
 {
-    const User& user = requireUser(args[0]);
+    const User& user = requireActor(call, args[0]);
     Meeting& meeting = requireLiveRoom(args[1], code::RecordNotInProgress);
     if (call.param("recordJid").empty())
         refuse(code::RecorderJidNull, "recorder address is empty");
-    requireJidUser(call.param("userJid"));
+    requireJidActor(call, call.param("userJid"));
     requireModerator(meeting, user.id);
     const auto recording = std::find_if(state_.recordings.begin(), state_.recordings.end(),
                                         [&](const Recording& r) { return r.id == meeting.recordingId; });
@@ -137,9 +137,9 @@ Reply ConferenceService::stopRecord(const Call& call, const Args& args)
     return ok();
 }
 
-Reply ConferenceService::myRecords(const Call&, const Args& args)
+Reply ConferenceService::myRecords(const Call& call, const Args& args)
 {
-    const std::string key = upper(requireUser(args[0]).id);
+    const std::string key = upper(requireActor(call, args[0]).id);
     const auto latest = std::find_if(state_.recordings.rbegin(), state_.recordings.rend(),
                                      [&](const Recording& r) { return r.userKey == key; });
     if (latest == state_.recordings.rend())
@@ -147,9 +147,9 @@ Reply ConferenceService::myRecords(const Call&, const Args& args)
     return ok(recordingObj(*latest));
 }
 
-Reply ConferenceService::recordDetails(const Call&, const Args& args)
+Reply ConferenceService::recordDetails(const Call& call, const Args& args)
 {
-    const std::string key = upper(requireUser(args[0]).id);
+    const std::string key = upper(requireActor(call, args[0]).id);
     const auto recording = std::find_if(state_.recordings.begin(), state_.recordings.end(), [&](const Recording& r) {
         return r.userKey == key && r.id == args[1];
     });
@@ -161,7 +161,7 @@ Reply ConferenceService::recordDetails(const Call&, const Args& args)
 Reply ConferenceService::setStage(const Call& call, const Args& args)
 {
     Meeting& meeting = requireLiveRoom(args[0]);
-    const User& user = requireJidUser(call.param("userJid"));
+    const User& user = requireJidActor(call, call.param("userJid"));
     const std::string& screen = call.param("screen");
     if (screen != "true" && screen != "false")
         refuse(code::RequestFailed, "screen must be true or false");
@@ -175,7 +175,7 @@ Reply ConferenceService::setStage(const Call& call, const Args& args)
 Reply ConferenceService::splitScreen(const Call& call, const Args& args)
 {
     Meeting& meeting = requireLiveRoom(args[0]);
-    const User& user = requireJidUser(call.param("userJid"));
+    const User& user = requireJidActor(call, call.param("userJid"));
     unsigned long long layout = 0;
     if (!readUnsigned(call.param("splitScreen"), 99, layout))
         refuse(code::RequestFailed, "splitScreen must be a layout number");
@@ -188,7 +188,7 @@ Reply ConferenceService::splitScreen(const Call& call, const Args& args)
 Reply ConferenceService::selectParticipants(const Call& call, const Args& args)
 {
     Meeting& meeting = requireLiveRoom(args[0]);
-    const User& user = requireJidUser(call.param("userJid"));
+    const User& user = requireJidActor(call, call.param("userJid"));
     if (call.param("participants").empty())
         refuse(code::ParticipantsRequired, "participants are required");
     requireModerator(meeting, user.id);
@@ -200,7 +200,7 @@ Reply ConferenceService::selectParticipants(const Call& call, const Args& args)
 Reply ConferenceService::conferenceResources(const Call& call, const Args&)
 {
     requireRoom(call.param("roomNumber"));
-    requireJidUser(call.param("userJid"));
+    requireJidActor(call, call.param("userJid"));
     Json::Value obj;
     obj["gw"] = gatewayJid();
     obj["record"] = recorderJid();
@@ -214,7 +214,13 @@ Reply ConferenceService::handsUp(const Call& call, const Args& args)
         refuse(code::RequestFailed, "action must be apply, agree or refuse");
     Meeting& meeting = requireLiveRoom(args[1]);
     const std::string& jid = call.param("userJid");
-    requireJidUser(jid);
+    // A hand is raised by its owner; only the moderator agrees or refuses.
+    if (action == "apply") {
+        requireJidActor(call, jid);
+    } else {
+        requireJidUser(jid);
+        requireModerator(meeting, requireTokenUser(call).id);
+    }
     const auto hand = std::find_if(meeting.hands.begin(), meeting.hands.end(),
                                    [&](const Hand& h) { return h.jid == jid; });
     std::string nickname = call.param("nickname");
@@ -244,7 +250,7 @@ Reply ConferenceService::callPhone(const Call& call, const Args& args)
     if (!isPhoneNumber(phone))
         refuse(code::SipNumberError, "not a telephone number");
     requireLiveRoom(call.param("roomNumber"));
-    requireJidUser(call.param("userJid"));
+    requireJidActor(call, call.param("userJid"));
     if (state_.noCredit)
         refuse(code::NoCredit, "no credit left for calls");
     return ok(Json::Value(phone + "@gateway." + config_.messageServer));

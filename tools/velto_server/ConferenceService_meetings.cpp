@@ -14,7 +14,8 @@ Reply ConferenceService::createOrJoin(const Call& call, const Args&)
     const std::string& room = call.param("r");
     const std::string& password = call.param("p");
     const std::string& ownerPassword = call.param("op");
-    User& user = requireJidUser(jid);
+    // Only as oneself: an address of the token's user.
+    User& user = requireJidActor(call, jid);
 
     // No room number: the user's own room, as an instant meeting.
     if (room.empty() && user.personalMeetingId.empty())
@@ -62,7 +63,7 @@ Reply ConferenceService::createOrJoin(const Call& call, const Args&)
 
 Reply ConferenceService::listConferences(const Call& call, const Args& args)
 {
-    const User& user = requireUser(args[0]);
+    const User& user = requireActor(call, args[0]);
     const std::string& countText = call.param("count");
     unsigned long long count = 0;
     unsigned long long page = 0;
@@ -126,7 +127,7 @@ Reply ConferenceService::listConferences(const Call& call, const Args& args)
 
 Reply ConferenceService::bookConference(const Call& call, const Args& args)
 {
-    const User& user = requireUser(args[0]);
+    const User& user = requireActor(call, args[0]);
     const std::string key = upper(user.id);
     const Json::Value body = bodyObject(call);
 
@@ -200,15 +201,15 @@ Reply ConferenceService::bookConference(const Call& call, const Args& args)
     return ok(meetingObj(meeting, key));
 }
 
-Reply ConferenceService::conferenceDetail(const Call&, const Args& args)
+Reply ConferenceService::conferenceDetail(const Call& call, const Args& args)
 {
-    const User& user = requireUser(args[1]);
+    const User& user = requireActor(call, args[1]);
     return ok(meetingObj(requireMeeting(args[0]), upper(user.id)));
 }
 
-Reply ConferenceService::deleteConference(const Call&, const Args& args)
+Reply ConferenceService::deleteConference(const Call& call, const Args& args)
 {
-    const User& user = requireUser(args[1]);
+    const User& user = requireActor(call, args[1]);
     Meeting& meeting = requireMeeting(args[0]);
     if (meeting.type == "CTF1")
         refuse(code::NotReserved, "a personal room cannot be deleted");

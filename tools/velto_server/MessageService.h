@@ -25,6 +25,8 @@ public:
         std::chrono::milliseconds idle{60000};  // a connection that says nothing this long is closed
         std::chrono::seconds handshake{10};     // TLS, WebSocket and the "connect" message each
         int maxPerUser = 8;                     // connections of one user at a time
+        int maxUnidentified = 64;               // connections that have not said who they are
+        std::chrono::milliseconds acceptBackOff{100};  // the wait before accepting again after an error
     };
 
     MessageService(const ServerIdentity& identity, ConferenceService& service, std::string messageServer,

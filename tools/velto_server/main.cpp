@@ -34,13 +34,14 @@ struct Options {
     long messageIdleMs = 0;         // 0 = the message service's own idle limit
     std::string certHost;           // empty = localhost and 127.0.0.1
     bool untrusted = false;
+    bool testControl = false;  // the "/_test/" routes: tests only, they hand out every password
     bool verbose = false;
 };
 
 const char* const kUsage =
     "usage: velto_server [--port N] [--cert-dir DIR] [--seed FILE] [--untrusted-cert] [--cert-host NAME]\n"
     "                    [--message-server HOST] [--message-server-port PORT] [--message-port N]\n"
-    "                    [--message-idle-ms N] [--verbose]\n"
+    "                    [--message-idle-ms N] [--test-control] [--verbose]\n"
     "  --port N                 port on 127.0.0.1; 0 (default) picks a free one\n"
     "  --cert-dir DIR           where ca.pem is written (default: a new temp dir)\n"
     "  --seed FILE              JSON accounts, contacts and meetings (default: built-in demo data)\n"
@@ -50,6 +51,7 @@ const char* const kUsage =
     "  --message-server-port P  its port named in login answers (default: the message service's port)\n"
     "  --message-port N         port of the message service on 127.0.0.1; 0 (default) picks a free one\n"
     "  --message-idle-ms N      close message connections silent for N ms (default 60000)\n"
+    "  --test-control           serve the test control under /_test/ (tests only: it shows every password)\n"
     "  --verbose                log each REST request's method and path to stderr\n"
     "The first line on stdout is \"listening 127.0.0.1:PORT\".\n";
 
@@ -97,6 +99,8 @@ Options parseOptions(int argc, char** argv)
                 usage(2);
         } else if (arg == "--untrusted-cert") {
             options.untrusted = true;
+        } else if (arg == "--test-control") {
+            options.testControl = true;
         } else if (arg == "--verbose") {
             options.verbose = true;
         } else if (arg == "--help" || arg == "-h") {
@@ -169,7 +173,8 @@ int main(int argc, char** argv)
         service.setNotifier([&messages](Notice notice) { messages.notify(std::move(notice)); });
         messages.start();
         TestControl control;
-        front.attach(service, control, messages, {identity.caFile, config.messageServer, config.messageServerPort});
+        front.attach(service, options.testControl ? &control : nullptr, messages,
+                     {identity.caFile, config.messageServer, config.messageServerPort});
 
         std::atomic<bool> stopping{false};
         std::thread stopper([&] {
