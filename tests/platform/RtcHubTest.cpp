@@ -1,10 +1,16 @@
 // The signalling client against the local message server over loopback:
 // clients log in on the REST side, connect, meet in a room and exchange
 // messages; faults come from the server's test control.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <json/json.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <future>
 #include <memory>
@@ -178,6 +184,14 @@ TEST_F(RtcHubTest, ModeratorOnlyMessagesFromOthersAreDroppedByTheServer)
          "annotate open 2 "},
         {"grant admin", [](VeltoRtcSdkInterface& rtc, const std::string& t) { return rtc.SendGrantAdmin(t); },
          "grantAdmin"},
+        // Everybody at once: by no address, or by the room's.
+        {"mute everybody", [](VeltoRtcSdkInterface& rtc, const std::string&) { return rtc.SendAudioMuteTo("", true); },
+         "control allAudio true"},
+        {"stop everybody's video by the room's address",
+         [](VeltoRtcSdkInterface& rtc, const std::string&) {
+             return rtc.SendVideoMuteTo(roomJid(server_->account("alice").room), true);
+         },
+         "control allVideo true"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -406,6 +420,11 @@ TEST_F(RtcHubTest, ConnectionsNeedTheLoginsSecret)
     const Case cases[] = {
         {"no secret", [](conference_login_info& l) { l.iceServers.clear(); }},
         {"another login's secret", [](conference_login_info& l) { l.iceServers.back().credential = "00ff"; }},
+        {"a wrong secret of the right length",
+         [](conference_login_info& l) {
+             std::string& secret = l.iceServers.back().credential;
+             secret.back() = secret.back() == '0' ? '1' : '0';
+         }},
         {"a stale endpoint", [](conference_login_info& l) { l.endpoint = "ep999999"; }},
         {"another user", [](conference_login_info& l) { l.mUserId = "nobody"; }},
     };
@@ -414,7 +433,10 @@ TEST_F(RtcHubTest, ConnectionsNeedTheLoginsSecret)
         Client forger;
         forger.login = alice.login;
         c.spoil(forger.login);
+        const auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(-1, connectAgain(forger));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4))
+            << "refused at once, not after an answer's 5 s wait";
         EXPECT_EQ(-1, forger.rtc->SendPing());
     }
     EXPECT_EQ(std::vector<std::string>{alice.jid}, server_->signalClients());
@@ -426,6 +448,22 @@ TEST_F(RtcHubTest, ConnectionsNeedTheLoginsSecret)
     EXPECT_EQ(0, connectAgain(again));
     EXPECT_TRUE(alice.events.waitFor("networkError"));
     EXPECT_EQ(std::vector<std::string>{alice.jid}, server_->signalClients());
+}
+
+// A room is joined only by who created or joined its meeting on the REST side.
+TEST_F(RtcHubTest, JoiningARoomNeedsTheMeetingsRestJoinFirst)
+{
+    Client& alice = connect("alice");
+    Client& bob = connect("bob");
+    join(alice, server_->account("alice").room);
+    const std::string room = roomJid(server_->account("alice").room);
+    EXPECT_EQ(-1, bob.rtc->JoinConferenceRoom(bob.jid, room, bob.nickname, {}));
+    EXPECT_EQ(1u, server_->signalRoom(server_->account("alice").room).size());
+    flush(alice);
+    EXPECT_FALSE(alice.events.contains(userLine(bob)));
+
+    join(bob, server_->account("alice").room);
+    EXPECT_TRUE(alice.events.waitFor(userLine(bob)));
 }
 
 TEST_F(RtcHubTest, EventsRunOnTheClientsThreadAndAReplacedCallbackHearsNothingMore)
@@ -508,6 +546,78 @@ TEST_F(RtcHubTest, RefusedConnectionsFailingPingsAndNetworkLoss)
     for (const std::string& line : bob.events.lines())
         errors += line == "networkError";
     EXPECT_EQ(1u, errors);
+}
+
+// The message server's certificate is verified like every other: a chain
+// that the trusted CAs do not vouch for, or one for another host, and the
+// client does not connect, though the login itself is right.
+TEST(RtcClientTls, AServerWhoseCertificateCannotBeVerifiedIsRefused)
+{
+    const char* const before = std::getenv("VELTO_CA_BUNDLE");
+    const std::string kept = before ? before : "";
+    struct Case {
+        const char* name;
+        LocalServer::Options options;
+    };
+    Case cases[] = {{"a chain nobody vouches for", {}}, {"a certificate for another host", {}}};
+    cases[0].options.untrustedCertificate = true;
+    cases[1].options.certificateHost = "other.example";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        LocalServer server(c.options);
+        server.setCaBundleEnv();
+        const velto::test::Login login = velto::test::RestClient(server).login(server.demoAccount());
+        conference_login_info info;
+        info.mUserId = login.id;
+        info.endpoint = login.endpoint;
+        info.iceServers.push_back({"turn:127.0.0.1", "velto", login.secret});
+        RecordingRtcCallback events;
+        std::unique_ptr<VeltoRtcSdkInterface> rtc(VeltoRtcSdkInterface::CreateNew());
+        rtc->SetCallback(&events);
+        EXPECT_EQ(-1, rtc->ConnectToServer(login.messageServer, server.messageServerPort(), login.id,
+                                           login.messageServer, login.endpoint, info));
+        EXPECT_TRUE(server.signalClients().empty());
+        rtc->SetCallback(nullptr);
+    }
+    setenv("VELTO_CA_BUNDLE", kept.c_str(), 1);
+}
+
+// A server that takes the connection and never answers the TLS handshake
+// holds the connecting thread (the program's, in a login) ten seconds, not
+// longer.
+TEST(RtcClientTls, AServerThatNeverAnswersTheHandshakeIsGivenUpInTime)
+{
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    ASSERT_EQ(0, bind(listener, reinterpret_cast<sockaddr*>(&address), size));
+    ASSERT_EQ(0, listen(listener, 4));  // the kernel takes the connection; nobody reads from it
+    ASSERT_EQ(0, getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size));
+    const std::string port = std::to_string(ntohs(address.sin_port));
+
+    // No CA file of a server gone before: the handshake is what is waited for.
+    unsetenv("VELTO_CA_BUNDLE");
+    // Left to itself when it overruns: it may not be destroyed while it waits.
+    auto* rtc = VeltoRtcSdkInterface::CreateNew();
+    conference_login_info info;
+    info.iceServers.push_back({"turn:127.0.0.1", "velto", "00ff"});
+    std::packaged_task<int()> connecting([rtc, port, info] {
+        return rtc->ConnectToServer("127.0.0.1", port, "u1", "127.0.0.1", "ep1", info);
+    });
+    auto result = connecting.get_future();
+    std::thread(std::move(connecting)).detach();
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(std::future_status::ready, result.wait_for(std::chrono::seconds(20)))
+        << "still connecting after 20 s";
+    EXPECT_EQ(-1, result.get());
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(took, std::chrono::seconds(20));
+    EXPECT_GE(took, std::chrono::seconds(5)) << "it failed before the handshake was waited for";
+    delete rtc;
+    close(listener);
 }
 
 }  // namespace
