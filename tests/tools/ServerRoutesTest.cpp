@@ -153,6 +153,17 @@ TEST(ServerRoutes, InstantMeetingAndItsControls)
          "", 512},
         {"GET", "/clientApi/record/close/" + demo.id + "/" + room + "?recordJid=r@x&userJid=" + demo.jid, "", 200},
         {"GET", "/clientApi/record/close/" + demo.id + "/" + room + "?recordJid=r@x&userJid=" + demo.jid, "", 502},
+        // The moderator's own login, naming somebody else's address.
+        {"GET", "/clientApi/record/call/" + demo.id + "/" + room + "?userId=" + demo.id + "&rule=recording&roomPassword=" +
+                    demoAccount.meetPassword + "&userJid=" + alice.jid + "&record=recorder",
+         "", 606},
+        {"GET", "/clientApi/record/close/" + demo.id + "/" + room + "?recordJid=r@x&userJid=" + alice.jid, "", 606},
+        // Somebody else's own address, naming the moderator in the path.
+        {"GET", "/clientApi/record/call/" + demo.id + "/" + room + "?userId=" + demo.id + "&rule=recording&roomPassword=" +
+                    demoAccount.meetPassword + "&userJid=" + alice.jid + "&record=recorder",
+         "", 606, alice.token},
+        {"GET", "/clientApi/record/close/" + demo.id + "/" + room + "?recordJid=r@x&userJid=" + alice.jid, "", 606,
+         alice.token},
         {"GET", "/clientApi/records/" + demo.id, "", 200},
         {"GET", phone, "", 200},
         {"GET", "/clientApi/phone/12ab?roomNumber=" + room + "&userJid=" + demo.jid, "", 511},
@@ -163,6 +174,12 @@ TEST(ServerRoutes, InstantMeetingAndItsControls)
         {"GET", "/user/getModerator?r=" + room + "&j=" + bob.jid + "&p=" + demoAccount.ownerPassword, "", 200,
          bob.token},
         {"GET", lock + bob.id + "&l=false", "", 200, bob.token},
+    });
+
+    const std::string recording = rest.call("GET", "/clientApi/records/" + demo.id)["obj"]["id"].asString();
+    rest.expect({
+        {"GET", "/clientApi/records/" + demo.id + "/" + recording, "", 606, alice.token},
+        {"GET", "/clientApi/records/" + demo.id + "/" + recording, "", 200},
     });
 
     const Json::Value target = rest.call("GET", phone)["obj"];

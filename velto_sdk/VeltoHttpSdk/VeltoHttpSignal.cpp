@@ -121,10 +121,9 @@ private:
         std::atomic<bool> cancelled{false};
     };
 
-    // The longest wait without a look at the cancel flag, a net only:
-    // libcurl wakes earlier for its own time limits, and cancelAll() wakes
-    // it at once.
-    static constexpr int kMaxWaitMs = 30000;
+    // The longest wait without a look at the cancel flag; libcurl wakes
+    // earlier for its own time limits, and cancelAll() wakes it at once.
+    static constexpr int kMaxWaitMs = 1000;
 
     static CURLcode run(const Flight& flight) {
         for (;;) {
