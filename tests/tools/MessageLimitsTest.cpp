@@ -260,6 +260,12 @@ TEST(MessageLimits, ANinthConnectionOfAUserIsRefusedUntilOneOfTheEightEnds)
 // connections again once descriptors are free.
 TEST(MessageLimits, AfterRunningOutOfDescriptorsTheServerAcceptsAgain)
 {
+#if defined(__SANITIZE_ADDRESS__)
+    // UBSan, built in with ASan here, checks a virtual call it has not seen
+    // before through a pipe of its own: out of descriptors, the checker
+    // itself reports the call broken and ends the server.
+    GTEST_SKIP() << "the sanitizer's checks need descriptors of their own";
+#endif
     constexpr int kDescriptors = 40;  // about ten are the server's own
     LocalServer::Options options;
     options.maxOpenFiles = kDescriptors;

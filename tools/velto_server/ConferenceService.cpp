@@ -718,13 +718,9 @@ void ConferenceService::forgetSession(const std::string& sessionKey)
     const std::string userKey = session->second.userKey;
     state_.tokens.erase(session->second.token);
     state_.sessions.erase(session);
-    // An anonymous user is nothing but its login.
+    // An anonymous user is nothing but its one login.
     const auto user = state_.users.find(userKey);
-    if (user == state_.users.end() || !user->second.anonymous)
-        return;
-    const bool stillLoggedIn = std::any_of(state_.sessions.begin(), state_.sessions.end(),
-                                           [&](const auto& entry) { return entry.second.userKey == userKey; });
-    if (!stillLoggedIn)
+    if (user != state_.users.end() && user->second.anonymous)
         state_.users.erase(user);
 }
 

@@ -55,11 +55,14 @@ void MessageHub::accept()
         // Who has not said who it is yet holds a descriptor and a handshake
         // for up to its time-outs: only so many at a time.
         if (unidentified_ >= limits.maxUnidentified) {
-            log("refused a connection: too many that have not said who they are");
+            if (!refusingUnidentified_)
+                log("refusing connections: too many that have not said who they are");
+            refusingUnidentified_ = true;
             beast::error_code ignored;
             socket.close(ignored);
             return accept();
         }
+        refusingUnidentified_ = false;
         socket.set_option(tcp::no_delay(true), ec);
         const auto connection = std::make_shared<Connection>(std::move(socket), tls_, *this);
         connection->unidentified = true;

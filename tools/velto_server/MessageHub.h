@@ -118,6 +118,7 @@ private:
     net::steady_timer acceptRetry_{io_};
     bool acceptFailing_ = false;  // the last accept failed: said once in the log
     int unidentified_ = 0;        // accepted connections that have not completed "connect"
+    bool refusingUnidentified_ = false;  // said once in the log while it lasts
     net::steady_timer ticker_{io_};
     ConferenceService& service_;
     const std::string messageServer_;
