@@ -4,7 +4,6 @@
 // relay latency (p50, p99, max) and the server's resident memory at the end.
 //
 //   signalling_bench [clients] [seconds]
-#include <httplib.h>
 #include <json/json.h>
 
 #include <algorithm>
@@ -22,6 +21,7 @@
 
 #include "LocalServer.h"
 #include "NullRtcCallback.h"
+#include "RestClient.h"
 #include "VeltoRtcSdkInterface.h"
 
 namespace {
@@ -57,17 +57,9 @@ struct Client {
     std::string jid;
 };
 
-Json::Value rest(const velto::test::LocalServer& server, const std::string& path)
+Json::Value rest(const velto::test::LocalServer& server, const std::string& path, const std::string& token = {})
 {
-    httplib::SSLClient http("127.0.0.1", server.port());
-    http.set_ca_cert_path(server.caFile().c_str());
-    http.enable_server_certificate_verification(true);
-    Json::Value answer;
-    if (const auto result = http.Get(path.c_str())) {
-        std::istringstream text(result->body);
-        text >> answer;
-    }
-    return answer;
+    return velto::test::RestClient(server).call("GET", path, {}, token);
 }
 
 long rssKb(int pid)
@@ -109,7 +101,7 @@ int main(int argc, char** argv)
         if (client->rtc->ConnectToServer(obj["messageServer"].asString(), obj["messageServerPort"].asString(),
                                          login.mUserId, obj["messageServer"].asString(), login.endpoint, login) != 0 ||
             rest(server, "/clientApi/createOrJoinConference?j=" + client->jid + "&r=" + demo.room +
-                             "&p=" + demo.meetPassword)["code"].asInt() != 200 ||
+                             "&p=" + demo.meetPassword, obj["accessToken"].asString())["code"].asInt() != 200 ||
             client->rtc->JoinConferenceRoom(client->jid, roomJid, "guest" + std::to_string(i), {}) != 0) {
             std::fprintf(stderr, "signalling_bench: client %d could not join\n", i);
             return 1;

@@ -124,11 +124,14 @@ void RtcClient::received(std::uint64_t generation, const std::string& text)
 void RtcClient::lost(std::uint64_t generation)
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (generation != generation_ || !up_ || !accepted_ || leaving_)
+    if (generation != generation_ || !up_)
         return;
+    // Nobody waits for an answer on a connection that is gone (a refused
+    // connect is closed by the server, and its goodbye would wait in vain).
     up_ = false;
     answered_.notify_all();
-    deliver([](VeltoRtcCallback& cb) { cb.onNetworkError(); });
+    if (accepted_ && !leaving_)
+        deliver([](VeltoRtcCallback& cb) { cb.onNetworkError(); });
 }
 
 std::uint64_t RtcClient::sendLocked(Json::Value message)

@@ -175,6 +175,22 @@ TEST_F(HomeCallsThroughTheServer, InviteDuringAMeetingIsAnsweredBusy)
     EXPECT_EQ(recents()[0].duration, 0);
 }
 
+// Only the answer to a call this device placed opens a meeting: an "accept"
+// from a caller whose own call is still ringing here starts nothing and sends
+// neither the room nor its password.
+TEST_F(HomeCallsThroughTheServer, AcceptFromACallerWhoseCallRingsHereStartsNothing)
+{
+    const Account aliceAccount = server.account("alice");
+    ASSERT_EQ(alice->SendRingCall(server.demoAccount().userId, "invite", "", aliceAccount.displayName, 0, 0, "1", ""),
+              0);
+    ASSERT_TRUE(waitUntil([] { return shownWindows<RingCallWidget>().size() == 1; }));
+
+    ASSERT_EQ(alice->SendRingCall(ownJid, "accept", "", aliceAccount.displayName, 0, 0, "", ""), 0);
+    EXPECT_FALSE(waitUntil([&] { return CGlobalInstance::isJoinConference || !rings(aliceCallback, "join").empty(); },
+                           1000));
+    EXPECT_EQ(shownWindows<RingCallWidget>().size(), 1) << "still ringing";
+}
+
 TEST_F(HomeCallsThroughTheServer, ForgedJoinAndProcessedFromAThirdUserChangeNothing)
 {
     const Account aliceAccount = server.account("alice");

@@ -1,20 +1,25 @@
 // The signalling client against the local message server over loopback:
 // clients log in on the REST side, connect, meet in a room and exchange
 // messages; faults come from the server's test control.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <httplib.h>
 #include <json/json.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <functional>
-#include <sstream>
 #include <future>
 #include <memory>
 #include <mutex>
 #include <thread>
 
 #include "LocalServer.h"
+#include "RestClient.h"
 #include "PlatformTestSupport.h"
 #include "StandInSdp.h"
 #include "WsLink.h"
@@ -28,6 +33,7 @@ struct Client {
     RecordingRtcCallback events;  // declared first: outlives the client that calls it
     std::unique_ptr<VeltoRtcSdkInterface> rtc{VeltoRtcSdkInterface::CreateNew()};
     conference_login_info login;
+    std::string token;  // of the REST side
     std::string jid;
     std::string nickname;
 };
@@ -53,18 +59,9 @@ protected:
     void SetUp() override { server_->reset(); }
     void TearDown() override { clients_.clear(); }
 
-    static Json::Value rest(const std::string& path)
+    static Json::Value rest(const std::string& path, const std::string& token = {})
     {
-        httplib::SSLClient http("127.0.0.1", server_->port());
-        http.set_ca_cert_path(server_->caFile().c_str());
-        http.enable_server_certificate_verification(true);
-        const auto result = http.Get(path.c_str());
-        Json::Value answer;
-        if (result) {
-            std::istringstream text(result->body);
-            text >> answer;
-        }
-        return answer;
+        return velto::test::RestClient(*server_).call("GET", path, {}, token);
     }
 
     // Logs `userName` in on the REST side and connects its signalling client.
@@ -75,6 +72,7 @@ protected:
                                      "&password=" + account.password + "&clientType=pc-win")["obj"];
         clients_.push_back(std::make_unique<Client>());
         Client& client = *clients_.back();
+        client.token = obj["accessToken"].asString();
         client.login.mUserId = obj["mUserId"].asString();
         client.login.endpoint = obj["endpoint"].asString();
         client.login.messageServer = obj["messageServer"].asString();
@@ -99,9 +97,9 @@ protected:
     // Creates or joins `room` on the REST side, then joins it by signalling.
     void join(Client& client, const std::string& room, const std::string& password = "")
     {
-        ASSERT_EQ(200, rest("/clientApi/createOrJoinConference?j=" + client.jid + "&r=" + room + "&p=" + password)
-                           ["code"]
-                               .asInt());
+        ASSERT_EQ(200, rest("/clientApi/createOrJoinConference?j=" + client.jid + "&r=" + room + "&p=" + password,
+                            client.token)["code"]
+                           .asInt());
         ASSERT_EQ(0, client.rtc->JoinConferenceRoom(client.jid, roomJid(room), client.nickname, {}));
     }
 
@@ -147,12 +145,14 @@ TEST_F(RtcHubTest, ParticipantsMeetChatAndLeaveBothWays)
     ASSERT_TRUE(bob->events.waitFor(userLine(*alice, "", true)));
     EXPECT_TRUE(bob->events.contains("offer"));
 
-    ASSERT_EQ(0, alice->rtc->SendGroupMessage("Alice", "hi bob"));
-    ASSERT_EQ(0, bob->rtc->SendGroupMessage("Bob", "hi alice"));
-    EXPECT_TRUE(bob->events.waitFor("chat Alice hi bob"));
-    EXPECT_TRUE(alice->events.waitFor("chat Bob hi alice"));
+    // The name that comes with a message is the server's record of the
+    // sender, whatever name the sender wrote.
+    ASSERT_EQ(0, alice->rtc->SendGroupMessage("Bob Martin", "hi bob"));
+    ASSERT_EQ(0, bob->rtc->SendGroupMessage("Alice Chen", "hi alice"));
+    EXPECT_TRUE(bob->events.waitFor("chat Alice Chen hi bob"));
+    EXPECT_TRUE(alice->events.waitFor("chat Bob Martin hi alice"));
     flush(*alice);
-    EXPECT_FALSE(alice->events.contains("chat Alice hi bob")) << "no echo to the sender";
+    EXPECT_FALSE(alice->events.contains("chat Alice Chen hi bob")) << "no echo to the sender";
 
     ASSERT_EQ(0, bob->rtc->LeaveConferenceRoom());
     EXPECT_TRUE(alice->events.waitFor("remove " + bob->jid));
@@ -201,6 +201,14 @@ TEST_F(RtcHubTest, ModeratorOnlyMessagesFromOthersAreDroppedByTheServer)
          "SendAnnotateData", "annotate open 2 ", 0},
         {"grant admin", [](VeltoRtcSdkInterface& rtc, const std::string& t) { return rtc.SendGrantAdmin(t); },
          "SendGrantAdmin", "grantAdmin", -1},
+        // Everybody at once: by no address, or by the room's.
+        {"mute everybody", [](VeltoRtcSdkInterface& rtc, const std::string&) { return rtc.SendAudioMuteTo("", true); },
+         "SendAudioMuteTo", "control allAudio true", 0},
+        {"stop everybody's video by the room's address",
+         [](VeltoRtcSdkInterface& rtc, const std::string&) {
+             return rtc.SendVideoMuteTo(roomJid(server_->account("alice").room), true);
+         },
+         "SendVideoMuteTo", "control allVideo true", 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -261,7 +269,7 @@ TEST_F(RtcHubTest, RestActionsAndRoomWideRequestsReachTheRoom)
     const Case cases[] = {
         {"lock",
          [](Client& alice, Client&, const std::string& room) {
-             rest("/conference/lock?i=" + alice.login.mUserId + "&r=" + room + "&l=true");
+             rest("/conference/lock?i=" + alice.login.mUserId + "&r=" + room + "&l=true", alice.token);
          },
          [](const Client&, const Client&) { return "control lock true"; }},
         {"mute everybody's audio",
@@ -274,13 +282,13 @@ TEST_F(RtcHubTest, RestActionsAndRoomWideRequestsReachTheRoom)
          [](const Client&, const Client&) { return "control allVideo false"; }},
         {"split screen",
          [](Client& alice, Client&, const std::string& room) {
-             rest("/clientApi/splitScreen/" + room + "?userJid=" + alice.jid + "&splitScreen=4");
+             rest("/clientApi/splitScreen/" + room + "?userJid=" + alice.jid + "&splitScreen=4", alice.token);
          },
          [](const Client&, const Client&) { return "participants  false  4 "; }},
         {"a hand raised and agreed",
-         [](Client&, Client& bob, const std::string& room) {
-             rest("/clientApi/handsUp/apply/" + room + "?userJid=" + bob.jid + "&nickname=Bob");
-             rest("/clientApi/handsUp/agree/" + room + "?userJid=" + bob.jid);
+         [](Client& alice, Client& bob, const std::string& room) {
+             rest("/clientApi/handsUp/apply/" + room + "?userJid=" + bob.jid + "&nickname=Bob", bob.token);
+             rest("/clientApi/handsUp/agree/" + room + "?userJid=" + bob.jid, alice.token);
          },
          [](const Client&, const Client& bob) { return "handsUp agree " + bob.jid + " Bob"; }},
     };
@@ -312,8 +320,9 @@ TEST_F(RtcHubTest, RingsReachOnlyTheCalleeWithTheServersSender)
     Client& alice = connect("alice");
     Client& bob = connect("bob");
     Client& demo = connect("demo");
-    ASSERT_EQ(0, alice.rtc->SendRing(bob.login.mUserId, "invite", "10000002", "Alice", 1, 1, "0", "pw"));
-    EXPECT_TRUE(bob.events.waitFor("ring " + alice.jid + " invite 10000002 Alice 1 1 pw"));
+    // Alice claims another name: Bob learns hers.
+    ASSERT_EQ(0, alice.rtc->SendRing(bob.login.mUserId, "invite", "10000002", "Demo User", 1, 1, "0", "pw"));
+    EXPECT_TRUE(bob.events.waitFor("ring " + alice.jid + " invite 10000002 Alice Chen 1 1 pw"));
     flush(demo);
     flush(alice);
     for (const Client* other : {&alice, &demo})
@@ -377,7 +386,9 @@ TEST_F(RtcHubTest, HostileMessagesToTheServerAreDroppedAndItKeepsRunning)
              R"(","endpoint":")" + l.endpoint + R"(","secret":")" + l.iceServers.back().credential + "\"}");
     ASSERT_TRUE(answered(2));
     ASSERT_EQ(200, rest("/clientApi/createOrJoinConference?j=" + demo.jid + "&r=" + server_->account("alice").room +
-                        "&p=")["code"].asInt());
+                            "&p=",
+                        demo.token)["code"]
+                       .asInt());
     raw.send(R"({"type":"join","id":3,"jid":")" + demo.jid + R"(","room":")" +
              roomJid(server_->account("alice").room) + R"(","nick":"Demo","focus":""})");
     ASSERT_TRUE(answered(3));
@@ -405,10 +416,10 @@ TEST_F(RtcHubTest, HostileMessagesToTheServerAreDroppedAndItKeepsRunning)
         for (std::size_t i = 3; i < answers.size(); ++i)
             EXPECT_NE(std::string::npos, answers[i].find("\"ok\":false")) << answers[i];
     }
-    // A forged sender: the others learn the connection's address, not the claim.
+    // A forged sender: the others learn the connection's address and name, not the claim.
     raw.send(R"({"type":"ring","id":9,"from":"boss@elsewhere/x","to":")" + bob->jid +
              R"(","ringType":"invite","room":"1","nickname":"N","callType":1,"isCaller":1,"time":"0","meetPassword":""})");
-    EXPECT_TRUE(bob->events.waitFor("ring " + demo.jid + " invite 1 N 1 1 "));
+    EXPECT_TRUE(bob->events.waitFor("ring " + demo.jid + " invite 1 Demo User 1 1 "));
 
     // Over-size: the connection ends, nobody hears of it but the room.
     raw.send(R"({"type":"chat","id":10,"nickname":"big","message":")" + std::string(70 * 1024, 'x') + "\"}");
@@ -440,6 +451,11 @@ TEST_F(RtcHubTest, ConnectionsNeedTheLoginsSecret)
     const Case cases[] = {
         {"no secret", [](conference_login_info& l) { l.iceServers.clear(); }},
         {"another login's secret", [](conference_login_info& l) { l.iceServers.back().credential = "00ff"; }},
+        {"a wrong secret of the right length",
+         [](conference_login_info& l) {
+             std::string& secret = l.iceServers.back().credential;
+             secret.back() = secret.back() == '0' ? '1' : '0';
+         }},
         {"a stale endpoint", [](conference_login_info& l) { l.endpoint = "ep999999"; }},
         {"another user", [](conference_login_info& l) { l.mUserId = "nobody"; }},
     };
@@ -448,7 +464,10 @@ TEST_F(RtcHubTest, ConnectionsNeedTheLoginsSecret)
         Client forger;
         forger.login = alice.login;
         c.spoil(forger.login);
+        const auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(-1, connectAgain(forger));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4))
+            << "refused at once, not after an answer's 5 s wait";
         EXPECT_EQ(-1, forger.rtc->SendPing());
     }
     EXPECT_EQ(std::vector<std::string>{alice.jid}, server_->signalClients());
@@ -460,6 +479,22 @@ TEST_F(RtcHubTest, ConnectionsNeedTheLoginsSecret)
     EXPECT_EQ(0, connectAgain(again));
     EXPECT_TRUE(alice.events.waitFor("networkError"));
     EXPECT_EQ(std::vector<std::string>{alice.jid}, server_->signalClients());
+}
+
+// A room is joined only by who created or joined its meeting on the REST side.
+TEST_F(RtcHubTest, JoiningARoomNeedsTheMeetingsRestJoinFirst)
+{
+    Client& alice = connect("alice");
+    Client& bob = connect("bob");
+    join(alice, server_->account("alice").room);
+    const std::string room = roomJid(server_->account("alice").room);
+    EXPECT_EQ(-1, bob.rtc->JoinConferenceRoom(bob.jid, room, bob.nickname, {}));
+    EXPECT_EQ(1u, server_->signalRoom(server_->account("alice").room).size());
+    flush(alice);
+    EXPECT_FALSE(alice.events.contains(userLine(bob)));
+
+    join(bob, server_->account("alice").room);
+    EXPECT_TRUE(alice.events.waitFor(userLine(bob)));
 }
 
 TEST_F(RtcHubTest, EventsRunOnTheClientsThreadAndAReplacedCallbackHearsNothingMore)
@@ -546,6 +581,78 @@ TEST_F(RtcHubTest, RefusedConnectionsFailingPingsAndNetworkLoss)
     for (const std::string& line : bob.events.lines())
         errors += line == "networkError";
     EXPECT_EQ(1u, errors);
+}
+
+// The message server's certificate is verified like every other: a chain
+// that the trusted CAs do not vouch for, or one for another host, and the
+// client does not connect, though the login itself is right.
+TEST(RtcClientTls, AServerWhoseCertificateCannotBeVerifiedIsRefused)
+{
+    const char* const before = std::getenv("VELTO_CA_BUNDLE");
+    const std::string kept = before ? before : "";
+    struct Case {
+        const char* name;
+        LocalServer::Options options;
+    };
+    Case cases[] = {{"a chain nobody vouches for", {}}, {"a certificate for another host", {}}};
+    cases[0].options.untrustedCertificate = true;
+    cases[1].options.certificateHost = "other.example";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        LocalServer server(c.options);
+        server.setCaBundleEnv();
+        const velto::test::Login login = velto::test::RestClient(server).login(server.demoAccount());
+        conference_login_info info;
+        info.mUserId = login.id;
+        info.endpoint = login.endpoint;
+        info.iceServers.push_back({"turn:127.0.0.1", "velto", login.secret});
+        RecordingRtcCallback events;
+        std::unique_ptr<VeltoRtcSdkInterface> rtc(VeltoRtcSdkInterface::CreateNew());
+        rtc->SetCallback(&events);
+        EXPECT_EQ(-1, rtc->ConnectToServer(login.messageServer, server.messageServerPort(), login.id,
+                                           login.messageServer, login.endpoint, info));
+        EXPECT_TRUE(server.signalClients().empty());
+        rtc->SetCallback(nullptr);
+    }
+    setenv("VELTO_CA_BUNDLE", kept.c_str(), 1);
+}
+
+// A server that takes the connection and never answers the TLS handshake
+// holds the connecting thread (the program's, in a login) ten seconds, not
+// longer.
+TEST(RtcClientTls, AServerThatNeverAnswersTheHandshakeIsGivenUpInTime)
+{
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    ASSERT_EQ(0, bind(listener, reinterpret_cast<sockaddr*>(&address), size));
+    ASSERT_EQ(0, listen(listener, 4));  // the kernel takes the connection; nobody reads from it
+    ASSERT_EQ(0, getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size));
+    const std::string port = std::to_string(ntohs(address.sin_port));
+
+    // No CA file of a server gone before: the handshake is what is waited for.
+    unsetenv("VELTO_CA_BUNDLE");
+    // Left to itself when it overruns: it may not be destroyed while it waits.
+    auto* rtc = VeltoRtcSdkInterface::CreateNew();
+    conference_login_info info;
+    info.iceServers.push_back({"turn:127.0.0.1", "velto", "00ff"});
+    std::packaged_task<int()> connecting([rtc, port, info] {
+        return rtc->ConnectToServer("127.0.0.1", port, "u1", "127.0.0.1", "ep1", info);
+    });
+    auto result = connecting.get_future();
+    std::thread(std::move(connecting)).detach();
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(std::future_status::ready, result.wait_for(std::chrono::seconds(20)))
+        << "still connecting after 20 s";
+    EXPECT_EQ(-1, result.get());
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(took, std::chrono::seconds(20));
+    EXPECT_GE(took, std::chrono::seconds(5)) << "it failed before the handshake was waited for";
+    delete rtc;
+    close(listener);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -185,7 +186,7 @@ void LocalServer::restart()
 void LocalServer::launch(int port, int messagePort)
 {
     std::vector<std::string> args{VELTO_SERVER_BINARY, "--port", std::to_string(port), "--message-port",
-                                  std::to_string(messagePort), "--cert-dir", dir_};
+                                  std::to_string(messagePort), "--cert-dir", dir_, "--test-control"};
     if (!options_.seedFile.empty())
         args.insert(args.end(), {"--seed", options_.seedFile});
     if (options_.untrustedCertificate)
@@ -223,6 +224,11 @@ void LocalServer::launch(int port, int messagePort)
         sigset_t none;
         sigemptyset(&none);
         sigprocmask(SIG_SETMASK, &none, nullptr);
+        if (options_.maxOpenFiles > 0) {
+            const rlimit files{static_cast<rlim_t>(options_.maxOpenFiles), static_cast<rlim_t>(options_.maxOpenFiles)};
+            if (setrlimit(RLIMIT_NOFILE, &files) != 0)
+                _exit(127);
+        }
         dup2(out[1], STDOUT_FILENO);
         execv(argv[0], argv.data());
         _exit(127);

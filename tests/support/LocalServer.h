@@ -99,6 +99,8 @@ public:
         // Each client message is held this long before the server handles it
         // (a distant server); 0 = none.
         int messageDelayMs = 0;
+        // The server process may hold at most this many descriptors; 0 = as inherited.
+        int maxOpenFiles = 0;
     };
 
     LocalServer();
@@ -106,6 +108,8 @@ public:
     ~LocalServer();  // kills and reaps the child, removes its temp dir
     LocalServer(const LocalServer&) = delete;
     LocalServer& operator=(const LocalServer&) = delete;
+
+    const Options& options() const { return options_; }
 
     // --- where it is -------------------------------------------------------
     int port() const;

@@ -2,11 +2,19 @@
 // answers, recording, stall, close, and the two certificates.
 
 #include "LocalServer.h"
+#include "RestClient.h"
 
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <future>
 #include <memory>
@@ -26,6 +34,14 @@ std::unique_ptr<httplib::SSLClient> clientFor(const LocalServer& server, const s
     client->set_read_timeout(30);
     client->set_url_encode(false);  // targets go out exactly as written
     client->set_keep_alive(true);
+    return client;
+}
+
+// A client that acts as the demo user, under a login of its own.
+std::unique_ptr<httplib::SSLClient> demoClientFor(const LocalServer& server)
+{
+    auto client = clientFor(server);
+    client->set_default_headers({{"accessToken", velto::test::RestClient(server).login(server.demoAccount()).token}});
     return client;
 }
 
@@ -64,7 +80,7 @@ TEST(LocalServer, ForcedAnswerIsServedExactlyAsOrderedThenTheRouteAnswersNormall
         {"/clientApi/users/7f3a9c2e4b8d4e6f9a1b2c3d4e5f6a7b", 200, "[1,2,3]", "application/json"},
     };
     LocalServer server;
-    auto client = clientFor(server);
+    auto client = demoClientFor(server);
     const std::string path = "/clientApi/users/" + server.demoAccount().userId;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.body);
@@ -139,8 +155,8 @@ TEST(LocalServer, StallHoldsTheAnswerUntilItsTimeOrAReset)
     LocalServer server;
     const std::string path = "/clientApi/users/" + server.demoAccount().userId;
 
+    auto client = demoClientFor(server);
     server.forceStall("*", 400);
-    auto client = clientFor(server);
     const auto start = Clock::now();
     const auto stalled = client->Get(path.c_str());
     ASSERT_TRUE(stalled);
@@ -193,6 +209,57 @@ TEST(LocalServer, CertificateVerifiesForBothNamesOnlyInTrustedMode)
     const auto refused = client->Get("/download/bm/version_mac_bm.json");
     EXPECT_EQ(refused.error(), httplib::Error::SSLServerVerification);
     untrusted.setManifest(R"({"version":"2.0.0"})");  // the control side still works
+}
+
+// The demo run starts the server without the test control, which would hand
+// out every password and let anybody reset the server: its routes are unknown.
+TEST(LocalServer, TheTestControlIsServedOnlyWhenAskedFor)
+{
+    char dirTemplate[] = "/tmp/velto_no_control.XXXXXX";
+    ASSERT_NE(mkdtemp(dirTemplate), nullptr);
+    const std::string dir = dirTemplate;
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    std::string binary = VELTO_SERVER_BINARY;
+    std::string portOption = "--port", port = "0", dirOption = "--cert-dir", dirArgument = dir;
+    char* argv[] = {binary.data(), portOption.data(), port.data(), dirOption.data(), dirArgument.data(), nullptr};
+    pid_t pid = -1;
+    ASSERT_EQ(posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv, environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    FILE* lines = fdopen(out[0], "r");
+    char line[256] = "";
+    const bool listening = fgets(line, sizeof line, lines) != nullptr;
+    fclose(lines);
+
+    int serverPort = 0;
+    EXPECT_TRUE(listening && std::sscanf(line, "listening 127.0.0.1:%d", &serverPort) == 1) << line;
+    if (serverPort > 0) {
+        httplib::SSLClient client("127.0.0.1", serverPort);
+        client.set_ca_cert_path((dir + "/ca.pem").c_str());
+        client.enable_server_certificate_verification(true);
+        client.set_connection_timeout(10);
+        for (const char* path : {"/_test/accounts", "/_test/info", "/_test/signals"}) {
+            const auto answer = client.Get(path);
+            ASSERT_TRUE(answer) << path;
+            EXPECT_EQ(answer->status, 404) << path;
+            EXPECT_EQ(answer->body.find("password"), std::string::npos) << path;
+        }
+        const auto reset = client.Post("/_test/reset", "", "application/json");
+        ASSERT_TRUE(reset);
+        EXPECT_EQ(reset->status, 404);
+        const auto manifest = client.Get("/download/bm/version_mac_bm.json");
+        ASSERT_TRUE(manifest);
+        EXPECT_EQ(manifest->status, 200) << "the rest is served as always";
+    }
+    kill(pid, SIGTERM);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -73,8 +73,11 @@ TEST(MeetingEnd, WarnsFifteenTenAndFiveMinutesBeforeThenClosesAndKicksOut)
         // 15 minutes left again: the warnings start over.
         {"extended by 14 minutes",
          [&] {
-             EXPECT_EQ(rest.call("GET", "/clientApi/conferences/extend/" + owner.room + "?userId=" + owner.userId +
-                                            "&lengthTime=14")["code"].asInt(),
+             EXPECT_EQ(rest.call("GET",
+                                 "/clientApi/conferences/extend/" + owner.room + "?userId=" + owner.userId +
+                                     "&lengthTime=14",
+                                 "", demo.login().token)["code"]
+                           .asInt(),
                        200);
              run += 14min;
              server.advanceClock(0ms);

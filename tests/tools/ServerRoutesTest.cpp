@@ -3,12 +3,15 @@
 
 #include "LocalServer.h"
 #include "ServerTestSupport.h"
+#include "WsLink.h"
 
 #include <gtest/gtest.h>
 #include <json/json.h>
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <sstream>
@@ -84,12 +87,19 @@ TEST(ServerRoutes, LoginAndKeepAlive)
         EXPECT_NE(ice["url"].asString().find("127.0.0.1"), std::string::npos);
 
     const std::string keepAlive = "/clientApi/keepAlive/" + obj["mUserId"].asString() + "/";
+    const std::string token = obj["accessToken"].asString();
     rest.expect({
-        {"GET", keepAlive + obj["endpoint"].asString() + "/" + obj["currentTimeMillis"].asString(), "", 200},
-        {"GET", keepAlive + obj["endpoint"].asString() + "/1", "", 119},
-        {"GET", keepAlive + "unknown/" + obj["currentTimeMillis"].asString(), "", 605},
+        {"GET", keepAlive + obj["endpoint"].asString() + "/" + obj["currentTimeMillis"].asString(), "", 200, token},
+        {"GET", keepAlive + obj["endpoint"].asString() + "/1", "", 119, token},
+        {"GET", keepAlive + "unknown/" + obj["currentTimeMillis"].asString(), "", 605, token},
+        // Only under the user's own login.
+        {"GET", keepAlive + obj["endpoint"].asString() + "/" + obj["currentTimeMillis"].asString(), "", 606,
+         login(rest, server.account("alice")).token},
+        {"GET", keepAlive + obj["endpoint"].asString() + "/" + obj["currentTimeMillis"].asString(), "", 605},
+        {"GET", keepAlive + obj["endpoint"].asString() + "/" + obj["currentTimeMillis"].asString(), "", 605,
+         "0123456789abcdef0123456789abcdef"},
     });
-    EXPECT_EQ(server.keepAliveCount(), 3);
+    EXPECT_EQ(server.keepAliveCount(), 6);
 }
 
 TEST(ServerRoutes, InstantMeetingAndItsControls)
@@ -101,6 +111,7 @@ TEST(ServerRoutes, InstantMeetingAndItsControls)
     const Login alice = login(rest, server.account("alice"));
     const Login bob = login(rest, server.account("bob"));
     const std::string room = demoAccount.room;
+    rest.as(demo);
 
     const Json::Value created = rest.call("GET", "/clientApi/createOrJoinConference?j=" + demo.jid);
     ASSERT_EQ(created["code"].asInt(), 200) << created;
@@ -113,24 +124,24 @@ TEST(ServerRoutes, InstantMeetingAndItsControls)
     const std::string extend = "/clientApi/conferences/extend/" + room + "?userId=";
     const std::string phone = "/clientApi/phone/13900000000?roomNumber=" + room + "&userJid=" + demo.jid;
     rest.expect({
-        {"GET", join + alice.jid + "&p=wrong", "", 406},
-        {"GET", join + alice.jid + "&p=" + demoAccount.meetPassword, "", 200},
-        {"GET", join + bob.jid + "&op=wrong", "", 703},
-        {"GET", lock + alice.id + "&l=true", "", 507},
+        {"GET", join + alice.jid + "&p=wrong", "", 406, alice.token},
+        {"GET", join + alice.jid + "&p=" + demoAccount.meetPassword, "", 200, alice.token},
+        {"GET", join + bob.jid + "&op=wrong", "", 703, bob.token},
+        {"GET", lock + alice.id + "&l=true", "", 507, alice.token},
         {"GET", lock + demo.id + "&l=maybe", "", 118},
         {"GET", lock + demo.id + "&l=true", "", 200},
-        {"GET", join + bob.jid + "&p=" + demoAccount.meetPassword, "", 403},
+        {"GET", join + bob.jid + "&p=" + demoAccount.meetPassword, "", 403, bob.token},
         {"GET", lock + demo.id + "&l=false", "", 200},
-        {"GET", join + bob.jid + "&p=" + demoAccount.meetPassword, "", 200},
+        {"GET", join + bob.jid + "&p=" + demoAccount.meetPassword, "", 200, bob.token},
         // The extend route and the detail route have the same shape.
         {"GET", extend + demo.id + "&lengthTime=30", "", 200},
         {"GET", extend + demo.id + "&lengthTime=61", "", 124},
-        {"GET", extend + alice.id + "&lengthTime=30", "", 507},
+        {"GET", extend + alice.id + "&lengthTime=30", "", 507, alice.token},
         {"GET", "/clientApi/stage/" + room + "?userJid=" + demo.jid + "&stageJid=" + alice.jid + "&screen=true", "", 200},
         {"GET", "/clientApi/splitScreen/" + room + "?userJid=" + demo.jid + "&splitScreen=5", "", 200},
         {"GET", "/clientApi/selectParticipants/" + room + "?userJid=" + demo.jid + "&participants=", "", 417},
         {"GET", "/clientApi/selectParticipants/" + room + "?userJid=" + demo.jid + "&participants=a,b", "", 200},
-        {"GET", "/clientApi/handsUp/apply/" + room + "?userJid=" + alice.jid + "&nickname=", "", 200},
+        {"GET", "/clientApi/handsUp/apply/" + room + "?userJid=" + alice.jid + "&nickname=", "", 200, alice.token},
         {"GET", "/clientApi/handsUp/agree/" + room + "?userJid=" + alice.jid, "", 200},
         {"GET", "/clientApi/handsUp/wave/" + room + "?userJid=" + alice.jid, "", 500},
         {"GET", "/clientApi/conference/resources?roomNumber=" + room + "&userJid=" + demo.jid, "", 200},
@@ -142,15 +153,33 @@ TEST(ServerRoutes, InstantMeetingAndItsControls)
          "", 512},
         {"GET", "/clientApi/record/close/" + demo.id + "/" + room + "?recordJid=r@x&userJid=" + demo.jid, "", 200},
         {"GET", "/clientApi/record/close/" + demo.id + "/" + room + "?recordJid=r@x&userJid=" + demo.jid, "", 502},
+        // The moderator's own login, naming somebody else's address.
+        {"GET", "/clientApi/record/call/" + demo.id + "/" + room + "?userId=" + demo.id + "&rule=recording&roomPassword=" +
+                    demoAccount.meetPassword + "&userJid=" + alice.jid + "&record=recorder",
+         "", 606},
+        {"GET", "/clientApi/record/close/" + demo.id + "/" + room + "?recordJid=r@x&userJid=" + alice.jid, "", 606},
+        // Somebody else's own address, naming the moderator in the path.
+        {"GET", "/clientApi/record/call/" + demo.id + "/" + room + "?userId=" + demo.id + "&rule=recording&roomPassword=" +
+                    demoAccount.meetPassword + "&userJid=" + alice.jid + "&record=recorder",
+         "", 606, alice.token},
+        {"GET", "/clientApi/record/close/" + demo.id + "/" + room + "?recordJid=r@x&userJid=" + alice.jid, "", 606,
+         alice.token},
         {"GET", "/clientApi/records/" + demo.id, "", 200},
         {"GET", phone, "", 200},
         {"GET", "/clientApi/phone/12ab?roomNumber=" + room + "&userJid=" + demo.jid, "", 511},
-        {"GET", "/user/grantAdmin?r=" + room + "&j=" + alice.jid + "&i=" + alice.id, "", 507},
+        {"GET", "/user/grantAdmin?r=" + room + "&j=" + alice.jid + "&i=" + alice.id, "", 507, alice.token},
         {"GET", "/user/grantAdmin?r=" + room + "&j=" + alice.jid + "&i=" + demo.id, "", 200},
-        {"GET", lock + alice.id + "&l=true", "", 200},
-        {"GET", "/user/getModerator?r=" + room + "&j=" + bob.jid + "&p=wrong", "", 703},
-        {"GET", "/user/getModerator?r=" + room + "&j=" + bob.jid + "&p=" + demoAccount.ownerPassword, "", 200},
-        {"GET", lock + bob.id + "&l=false", "", 200},
+        {"GET", lock + alice.id + "&l=true", "", 200, alice.token},
+        {"GET", "/user/getModerator?r=" + room + "&j=" + bob.jid + "&p=wrong", "", 703, bob.token},
+        {"GET", "/user/getModerator?r=" + room + "&j=" + bob.jid + "&p=" + demoAccount.ownerPassword, "", 200,
+         bob.token},
+        {"GET", lock + bob.id + "&l=false", "", 200, bob.token},
+    });
+
+    const std::string recording = rest.call("GET", "/clientApi/records/" + demo.id)["obj"]["id"].asString();
+    rest.expect({
+        {"GET", "/clientApi/records/" + demo.id + "/" + recording, "", 606, alice.token},
+        {"GET", "/clientApi/records/" + demo.id + "/" + recording, "", 200},
     });
 
     const Json::Value target = rest.call("GET", phone)["obj"];
@@ -176,6 +205,7 @@ TEST(ServerRoutes, ReservationsAreBookedListedChangedAndDeleted)
     Rest rest(server);
     const Login demo = login(rest, server.demoAccount());
     const Login alice = login(rest, server.account("alice"));
+    rest.as(demo);
     const std::string upperId = [&] {
         std::string text = demo.id;
         for (char& c : text)
@@ -233,14 +263,16 @@ TEST(ServerRoutes, ReservationsAreBookedListedChangedAndDeleted)
 
     // Only the owner sees the moderator password.
     EXPECT_EQ(rest.call("GET", "/clientApi/conferences/" + id + "/" + demo.id)["obj"]["ownerPassword"].asString(), "7777");
-    EXPECT_EQ(rest.call("GET", "/clientApi/conferences/" + id + "/" + alice.id)["obj"]["ownerPassword"].asString(), "");
+    EXPECT_EQ(rest.call("GET", "/clientApi/conferences/" + id + "/" + alice.id, "", alice.token)["obj"]["ownerPassword"]
+                  .asString(),
+              "");
 
     const std::string join = "/clientApi/createOrJoinConference?j=";
     rest.expect({
-        {"GET", join + alice.jid + "&r=" + number + "&p=5555", "", 200},
-        {"GET", join + alice.jid + "&r=" + rest.call("GET", "/clientApi/conferences/" + farId + "/" + demo.id)["obj"]["cNumber"].asString() + "&p=5555", "", 424},
+        {"GET", join + alice.jid + "&r=" + number + "&p=5555", "", 200, alice.token},
+        {"GET", join + alice.jid + "&r=" + rest.call("GET", "/clientApi/conferences/" + farId + "/" + demo.id)["obj"]["cNumber"].asString() + "&p=5555", "", 424, alice.token},
         {"DELETE", "/clientApi/conferences/" + id + "/" + demo.id, "", 426},
-        {"DELETE", "/clientApi/conferences/" + farId + "/" + alice.id, "", 606},
+        {"DELETE", "/clientApi/conferences/" + farId + "/" + alice.id, "", 606, alice.token},
         {"DELETE", "/clientApi/conferences/" + farId + "/" + demo.id, "", 200},
         {"GET", "/clientApi/conferences/" + farId + "/" + demo.id, "", 401},
         {"DELETE", "/clientApi/conferences/" + farId + "/" + demo.id, "", 401},
@@ -255,6 +287,9 @@ TEST(ServerRoutes, ContactsAndPersonalPasswordsUntilReset)
     const std::string demo = demoAccount.userId;
     const std::string bob = server.account("bob").userId;
     const std::string alice = server.account("alice").userId;
+    Login aliceLogin = login(rest, server.account("alice"));
+    Login demoLogin = login(rest, demoAccount);
+    rest.as(aliceLogin);
 
     const auto friendIds = [&](const std::string& target) {
         const Json::Value answer = rest.call("GET", target);
@@ -276,24 +311,132 @@ TEST(ServerRoutes, ContactsAndPersonalPasswordsUntilReset)
         {"POST", "/clientApi/friends/" + alice + "/", R"({"nickname":""})", 130},
         {"DELETE", "/clientApi/friends/" + alice + "/" + demo, "", 200},
         {"DELETE", "/clientApi/friends/" + alice + "/" + demo, "", 603},
-        {"PUT", users, R"({"mUserId":")" + demo + R"(","meetPassword":"","ownerPassword":"999"})", 200},
-        {"PUT", users, R"({"mUserId":")" + demo + R"(","meetPassword":"1"})", 115},
+        {"PUT", users, R"({"mUserId":")" + demo + R"(","meetPassword":"","ownerPassword":"999"})", 200, demoLogin.token},
+        {"PUT", users, R"({"mUserId":")" + demo + R"(","meetPassword":"1"})", 115, demoLogin.token},
         {"PUT", users, R"({"meetPassword":"1","ownerPassword":"2"})", 101},
         {"GET", "/clientApi/users/unknown", "", 603},
     });
     const Json::Value contacts = rest.call("GET", "/clientApi/friends/" + alice)["obj"];
     ASSERT_EQ(contacts.size(), 1u);
     EXPECT_EQ(contacts[0]["nickName"].asString(), "Bobby");
-    const Json::Value changed = rest.call("GET", "/clientApi/users/" + demo)["obj"];
+    const Json::Value changed = rest.call("GET", "/clientApi/users/" + demo, "", demoLogin.token)["obj"];
     EXPECT_EQ(changed["meetPassword"].asString(), "");
     EXPECT_EQ(changed["ownerPassword"].asString(), "999");
     EXPECT_EQ(changed["loginPassword"].asString(), "");
 
     server.reset();
+    rest.as(aliceLogin = login(rest, server.account("alice")));
+    demoLogin = login(rest, demoAccount);
     EXPECT_EQ(friendIds("/clientApi/friends/" + alice), Ids{demo});
-    const Json::Value restored = rest.call("GET", "/clientApi/users/" + demo)["obj"];
+    const Json::Value restored = rest.call("GET", "/clientApi/users/" + demo, "", demoLogin.token)["obj"];
     EXPECT_EQ(restored["meetPassword"].asString(), demoAccount.meetPassword);
     EXPECT_EQ(restored["ownerPassword"].asString(), demoAccount.ownerPassword);
+}
+
+// Guessing passwords: after a few failures of one account, or more of one
+// client whatever the accounts, the next tries wait (answered 604 unchecked,
+// the right password too); a second, then longer.
+TEST(ServerRoutes, LoginsAreSlowedAfterAFewFailuresOfAnAccountOrAClient)
+{
+    LocalServer server;
+    Rest rest(server);
+    const auto alice = server.account("alice");
+    const auto bob = server.account("bob");
+    const auto tryLogin = [&](const std::string& name, const std::string& password) {
+        return rest.call("GET", "/clientApi/loginClient?username=" + name + "&password=" + password +
+                                    "&clientType=pc-win&domain=")["code"].asInt();
+    };
+    using namespace std::chrono_literals;
+    struct Step {
+        const char* name;
+        std::function<void()> act;  // before the try
+        std::string user;
+        std::string password;
+        int code;
+    };
+    const Step steps[] = {
+        {"1st failure", [] {}, alice.userName, "wrong", 601},
+        {"2nd failure", [] {}, alice.userName, "wrong", 601},
+        {"3rd failure", [] {}, alice.userName, "wrong", 601},
+        {"4th failure", [] {}, alice.userName, "wrong", 601},
+        {"5th failure", [] {}, alice.userName, "wrong", 601},
+        {"the right password at once", [] {}, alice.userName, alice.password, 604},
+        {"another account", [] {}, bob.userName, bob.password, 200},
+        {"a second later", [&] { server.advanceClock(1s); }, alice.userName, "wrong", 601},
+        {"the right password a second after the 6th failure", [&] { server.advanceClock(1s); }, alice.userName,
+         alice.password, 604},
+        {"two seconds after it", [&] { server.advanceClock(1s); }, alice.userName, alice.password, 200},
+        {"the account starts afresh", [] {}, alice.userName, "wrong", 601},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        step.act();
+        EXPECT_EQ(tryLogin(step.user, step.password), step.code);
+    }
+
+    // One client trying many accounts: each of them only a few times.
+    server.reset();
+    for (int i = 0; i < 20; ++i)
+        EXPECT_EQ(tryLogin("nobody" + std::to_string(i % 5), "wrong"), 601) << i;
+    EXPECT_EQ(tryLogin(bob.userName, bob.password), 604);
+    server.advanceClock(1s);
+    EXPECT_EQ(tryLogin(bob.userName, bob.password), 200);
+}
+
+// Anonymous users exist only as long as their login: a goodbye on the
+// message service, or keep-alives that stopped, and they are gone.
+TEST(ServerRoutes, AnonymousUsersAreForgottenAtLogoutAndWhenTheirKeepAlivesLapse)
+{
+    using namespace std::chrono_literals;
+    LocalServer server;
+    server.setCaBundleEnv();
+    Rest rest(server);
+    const auto keepAlive = [&](const Login& login) {
+        return rest.call("GET", "/clientApi/keepAlive/" + login.id + "/" + login.endpoint + "/" + login.millis, "",
+                         login.token)["code"].asInt();
+    };
+    const auto connect = [&](const Login& login, velto_rtc::WsLink& link) {
+        if (!link.open("127.0.0.1", server.messageServerPort(), 10s).empty())
+            return false;
+        link.send(R"({"type":"connect","id":1,"user":")" + login.id + R"(","domain":")" + login.messageServer +
+                  R"(","endpoint":")" + login.endpoint + R"(","secret":")" + login.secret + "\"}");
+        return server.waitForSignals([&](const std::vector<velto::test::SentSignal>&) {
+            const std::vector<std::string> clients = server.signalClients();
+            return std::find(clients.begin(), clients.end(), login.jid) != clients.end();
+        });
+    };
+
+    // Logged out: its goodbye on the message service ends it.
+    const Login leaving = rest.loginAnonymous("Guest%201");
+    ASSERT_EQ(keepAlive(leaving), 200);
+    {
+        velto_rtc::WsLink link([](std::string) {}, [] {});
+        ASSERT_TRUE(connect(leaving, link));
+        link.send(R"({"type":"bye","id":2})");
+        ASSERT_TRUE(server.waitForSignals(
+            [&](const std::vector<velto::test::SentSignal>&) { return server.signalClients().empty(); }));
+    }
+    EXPECT_EQ(keepAlive(leaving), 603) << "no such user any more";
+
+    // Kept alive, or connected, it stays; left alone, it lapses.
+    const Login kept = rest.loginAnonymous("Guest%202");
+    const Login connected = rest.loginAnonymous("Guest%203");
+    const Login lapsing = rest.loginAnonymous("Guest%204");
+    const Login named = rest.login(server.demoAccount());
+    velto_rtc::WsLink link([](std::string) {}, [] {});
+    ASSERT_TRUE(connect(connected, link));
+    server.advanceClock(15min);
+    ASSERT_EQ(keepAlive(kept), 200);
+    server.advanceClock(6min);
+    EXPECT_EQ(keepAlive(kept), 200);
+    EXPECT_EQ(rest.call("GET", "/clientApi/createOrJoinConference?j=" + connected.jid + "&r=" +
+                                   server.account("alice").room,
+                        "", connected.token)["code"]
+                  .asInt(),
+              200);
+    EXPECT_EQ(keepAlive(lapsing), 603);
+    EXPECT_EQ(keepAlive(named), 605) << "a named user stays, its login does not";
+    EXPECT_EQ(rest.call("GET", "/clientApi/friends/" + named.id, "", named.token)["code"].asInt(), 605);
 }
 
 }  // namespace

@@ -1,45 +1,32 @@
 #pragma once
-// Helpers of the server's tests: a REST client of one LocalServer and the
+// Helpers of the server's tests: the shared REST client with failures
+// reported to the test, tables of requests and their expected codes, and the
 // login of a seeded account.
 
 #include "LocalServer.h"
+#include "RestClient.h"
 
 #include <gtest/gtest.h>
-#include <httplib.h>
 #include <json/json.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
 namespace velto::test {
 
-class Rest {
+class Rest : public RestClient {
 public:
-    explicit Rest(const LocalServer& server) : client_("127.0.0.1", server.port())
-    {
-        client_.set_ca_cert_path(server.caFile().c_str());
-        client_.enable_server_certificate_verification(true);
-        client_.set_connection_timeout(10);
-        client_.set_read_timeout(30);
-        client_.set_write_timeout(10);
-        client_.set_url_encode(false);
-    }
+    using RestClient::RestClient;
 
-    Json::Value call(const std::string& method, const std::string& target, const std::string& body = {})
+    // Requests without a token of their own go under this login's.
+    void as(const Login& login) { token_ = login.token; }
+
+    Json::Value call(const std::string& method, const std::string& target, const std::string& body = {},
+                     const std::string& token = {})
     {
-        const char* json = "application/json;charset=UTF-8";
-        const auto result = method == "GET"      ? client_.Get(target.c_str())
-                            : method == "DELETE" ? client_.Delete(target.c_str())
-                            : method == "PUT"    ? client_.Put(target.c_str(), body, json)
-                                                 : client_.Post(target.c_str(), body, json);
-        Json::Value answer;
-        if (!result) {
-            ADD_FAILURE() << method << ' ' << target << ": " << httplib::to_string(result.error());
-            return answer;
-        }
-        std::istringstream in(result->body);
-        in >> answer;
+        Json::Value answer = RestClient::call(method, target, body, token.empty() ? token_ : token);
+        if (!error().empty())
+            ADD_FAILURE() << error();
         return answer;
     }
 
@@ -48,40 +35,24 @@ public:
         std::string target;
         std::string body;
         int code;
+        std::string token = {};  // empty: the login of as()
     };
 
     void expect(const std::vector<Step>& steps)
     {
         for (const Step& step : steps) {
-            const Json::Value answer = call(step.method, step.target, step.body);
+            const Json::Value answer = call(step.method, step.target, step.body, step.token);
             EXPECT_EQ(answer["code"].asInt(), step.code) << step.method << ' ' << step.target << '\n' << answer;
         }
     }
 
 private:
-    httplib::SSLClient client_;
-};
-
-struct Login {
-    std::string id;
-    std::string jid;
-    std::string endpoint;
-    std::string millis;
-    std::string messageServer;
-    std::string secret;  // the key to the message service
+    std::string token_;
 };
 
 inline Login login(Rest& rest, const Account& account)
 {
-    const Json::Value obj = rest.call("GET", "/clientApi/loginClient?username=" + account.userName +
-                                                 "&password=" + account.password + "&clientType=pc-win&domain=")["obj"];
-    const Json::Value& ice = obj["turn"]["iceServers"];
-    return {obj["mUserId"].asString(),
-            obj["mUserId"].asString() + "@" + obj["messageServer"].asString() + "/" + obj["endpoint"].asString(),
-            obj["endpoint"].asString(),
-            obj["currentTimeMillis"].asString(),
-            obj["messageServer"].asString(),
-            ice.empty() ? std::string() : ice[ice.size() - 1]["credential"].asString()};
+    return rest.login(account);
 }
 
 }  // namespace velto::test

@@ -113,7 +113,8 @@ bool SignalClient::join(const std::string& room, const std::string& password)
 {
     Rest rest(server_);
     const Json::Value joined =
-        rest.call("GET", "/clientApi/createOrJoinConference?j=" + login_.jid + "&r=" + room + "&p=" + password);
+        rest.call("GET", "/clientApi/createOrJoinConference?j=" + login_.jid + "&r=" + room + "&p=" + password, "",
+                  login_.token);
     if (joined["code"].asInt() != 200) {
         ADD_FAILURE() << login_.jid << " may not join " << room << ": " << joined;
         return false;

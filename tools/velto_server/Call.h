@@ -18,6 +18,8 @@ struct Call {
     std::vector<std::string> segments;  // decoded, without the leading empty one
     Pairs query;
     std::string body;
+    std::string accessToken;  // the "accessToken" header: the login the request is made under
+    std::string client;       // the peer's address
 
     // First value of a query item; "" when absent.
     const std::string& param(std::string_view key) const;

@@ -1,292 +1,16 @@
 #include "ConferenceService.h"
 
 #include "JsonText.h"
+#include "ServiceSupport.h"
 
 #include <openssl/crypto.h>
-#include <openssl/evp.h>
-#include <openssl/rand.h>
 
 #include <algorithm>
 #include <array>
-#include <cctype>
-#include <chrono>
 #include <ctime>
 #include <stdexcept>
 
 namespace velto::server {
-namespace {
-
-// Answer codes this server gives; the client knows each of them by number.
-namespace code {
-constexpr int IdNull = 101;
-constexpr int JidNull = 102;
-constexpr int JidIllegal = 103;
-constexpr int GrantJidNull = 104;
-constexpr int GrantJidIllegal = 105;
-constexpr int UsernameNull = 106;
-constexpr int PasswordNull = 107;
-constexpr int NicknameNull = 108;
-constexpr int ClientTypeNull = 110;
-constexpr int ConferenceIdNull = 113;
-constexpr int ConferenceNumberNull = 114;
-constexpr int ModeratorPasswordNull = 115;
-constexpr int LockTypeNull = 117;
-constexpr int LockTypeIllegal = 118;
-constexpr int TimestampIllegal = 119;
-constexpr int RecorderServerNull = 120;
-constexpr int RecorderRuleNull = 121;
-constexpr int RecorderJidNull = 122;
-constexpr int ExtendTimeIllegal = 124;
-constexpr int CountNull = 125;
-constexpr int CountNotNumber = 126;
-constexpr int PageNotNumber = 127;
-constexpr int DateIllegal = 129;
-constexpr int FriendIdNull = 130;
-constexpr int FriendNicknameNull = 131;
-constexpr int VideoNumberTooLarge = 139;
-constexpr int NoCredit = 301;
-constexpr int ConferenceNotExist = 401;
-constexpr int ConferenceLocked = 403;
-constexpr int ConferencePasswordError = 406;
-constexpr int ConferenceNumberIllegal = 408;
-constexpr int ConferenceEnded = 411;
-constexpr int EndsInThePast = 414;
-constexpr int ParticipantsRequired = 417;
-constexpr int NotInProgress = 420;
-constexpr int TooEarly = 424;
-constexpr int AlreadyBegun = 426;
-constexpr int NotReserved = 427;
-constexpr int RequestFailed = 500;
-constexpr int RecordPasswordError = 501;
-constexpr int RecorderNotExist = 502;
-constexpr int RecordNotInProgress = 503;
-constexpr int NotModerator = 507;
-constexpr int RecorderRuleError = 510;
-constexpr int SipNumberError = 511;
-constexpr int RecorderExists = 512;
-constexpr int LoginError = 601;
-constexpr int UserNotExist = 603;
-constexpr int UserLoggedOut = 605;
-constexpr int NoAuthority = 606;
-constexpr int ModeratorPasswordError = 703;
-}  // namespace code
-
-constexpr std::int64_t kMinuteMs = 60 * 1000;
-constexpr std::int64_t kEarlyEntryMs = 15 * kMinuteMs;      // a reservation opens this early
-constexpr std::int64_t kPersonalRoomRunMs = 120 * kMinuteMs;  // an instant meeting's first run
-constexpr std::int64_t kOnlineWindowMs = 20 * kMinuteMs;     // two missed keep-alives and you're gone
-constexpr int kMaxExtendMinutes = 60;
-constexpr int kMaxVideoNum = 9;
-constexpr int kMaxOccurrences = 1000;
-
-// Thrown by the look-ups and checks of a handler; becomes the answer.
-struct Refusal {
-    int code;
-    std::string msg;
-};
-
-[[noreturn]] void refuse(int code, std::string msg)
-{
-    throw Refusal{code, std::move(msg)};
-}
-
-Reply ok(Json::Value obj = Json::Value())
-{
-    Reply reply;
-    reply.obj = std::move(obj);
-    return reply;
-}
-
-std::string upper(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
-
-bool containsNoCase(const std::string& haystack, const std::string& needle)
-{
-    return upper(haystack).find(upper(needle)) != std::string::npos;
-}
-
-std::int64_t nowMs()
-{
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
-}
-
-std::tm localTime(std::int64_t ms)
-{
-    const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
-    std::tm tm{};
-    localtime_r(&seconds, &tm);
-    return tm;
-}
-
-// "yyyy-MM-dd" of the local day; such texts order like the days they name.
-std::string localDay(std::int64_t ms)
-{
-    const std::tm tm = localTime(ms);
-    char text[16];
-    std::strftime(text, sizeof text, "%Y-%m-%d", &tm);
-    return text;
-}
-
-bool isValidDay(const std::string& text)
-{
-    if (text.size() != 10 || text[4] != '-' || text[7] != '-')
-        return false;
-    std::tm tm{};
-    for (int i : {0, 1, 2, 3, 5, 6, 8, 9})
-        if (!std::isdigit(static_cast<unsigned char>(text[i])))
-            return false;
-    tm.tm_year = std::stoi(text.substr(0, 4)) - 1900;
-    tm.tm_mon = std::stoi(text.substr(5, 2)) - 1;
-    tm.tm_mday = std::stoi(text.substr(8, 2));
-    tm.tm_hour = 12;
-    tm.tm_isdst = -1;
-    const int month = tm.tm_mon;
-    const int day = tm.tm_mday;
-    return std::mktime(&tm) != -1 && tm.tm_mon == month && tm.tm_mday == day;
-}
-
-// Strict decimal reading: digits only, no sign, no blanks, within `max`.
-bool readUnsigned(const std::string& text, unsigned long long max, unsigned long long& out)
-{
-    if (text.empty() || text.size() > 19)
-        return false;
-    unsigned long long value = 0;
-    for (char c : text) {
-        if (!std::isdigit(static_cast<unsigned char>(c)))
-            return false;
-        value = value * 10 + static_cast<unsigned>(c - '0');
-    }
-    if (value > max)
-        return false;
-    out = value;
-    return true;
-}
-
-// A room number: digits only, at most eleven of them.
-bool isRoomNumber(const std::string& text)
-{
-    unsigned long long unused = 0;
-    return readUnsigned(text, 99999999999ULL, unused);
-}
-
-std::string hex(const unsigned char* bytes, std::size_t size)
-{
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    for (std::size_t i = 0; i < size; ++i) {
-        out.push_back(digits[bytes[i] >> 4]);
-        out.push_back(digits[bytes[i] & 15]);
-    }
-    return out;
-}
-
-std::string randomHex(std::size_t bytes)
-{
-    unsigned char buffer[32];
-    if (bytes > sizeof buffer || RAND_bytes(buffer, static_cast<int>(bytes)) != 1)
-        throw std::runtime_error("no random bytes");
-    return hex(buffer, bytes);
-}
-
-std::string md5Hex(const std::string& text)
-{
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int size = 0;
-    if (EVP_Digest(text.data(), text.size(), digest, &size, EVP_md5(), nullptr) != 1)
-        return std::string();
-    return hex(digest, size);
-}
-
-// The user id of an address "id@server/endpoint"; "" when it has no "@".
-std::string jidUser(const std::string& jid)
-{
-    const auto at = jid.find('@');
-    return at == std::string::npos || at == 0 ? std::string() : jid.substr(0, at);
-}
-
-bool isPhoneNumber(const std::string& text)
-{
-    const std::size_t digitsFrom = !text.empty() && text[0] == '+' ? 1 : 0;
-    const std::size_t digits = text.size() - digitsFrom;
-    return digits >= 3 && digits <= 20 &&
-           std::all_of(text.begin() + static_cast<std::ptrdiff_t>(digitsFrom), text.end(),
-                       [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; });
-}
-
-std::string seedText(const Json::Value& entry, const char* key)
-{
-    const Json::Value& value = entry[key];
-    if (value.isNull())
-        return std::string();
-    if (!value.isString())
-        throw std::runtime_error(std::string("seed: \"") + key + "\" must be a text");
-    return value.asString();
-}
-
-long long seedNumber(const Json::Value& entry, const char* key)
-{
-    const Json::Value& value = entry[key];
-    if (value.isNull())
-        return 0;
-    if (!value.isIntegral())
-        throw std::runtime_error(std::string("seed: \"") + key + "\" must be an integer");
-    return value.asInt64();
-}
-
-// Body members of the reservation request, type-checked.
-std::string bodyText(const Json::Value& body, const char* key)
-{
-    const Json::Value& value = body[key];
-    if (value.isNull())
-        return std::string();
-    if (!value.isString())
-        refuse(code::RequestFailed, std::string("\"") + key + "\" must be a text");
-    return value.asString();
-}
-
-// A point in time in milliseconds since the epoch, from 1970 to the year 9999,
-// so that the time arithmetic on it cannot overflow.
-std::int64_t bodyTimeMs(const Json::Value& body, const char* key)
-{
-    constexpr std::int64_t kLastMs = 253402300799999;  // 9999-12-31 23:59:59.999 UTC
-    const Json::Value& value = body[key];
-    if (!value.isIntegral() || !value.isInt64() || value.asInt64() < 0 || value.asInt64() > kLastMs)
-        refuse(code::DateIllegal, std::string("\"") + key + "\" must be a time in milliseconds");
-    return value.asInt64();
-}
-
-// A user's contact entry by the contact's user key; end() when it is none.
-template <typename Friends>
-auto findFriend(Friends& friends, const std::string& key)
-{
-    return std::find_if(friends.begin(), friends.end(), [&](const auto& entry) { return entry.first == key; });
-}
-
-// The request body as a JSON object.
-Json::Value bodyObject(const Call& call)
-{
-    Json::Value body;
-    if (!parseJson(call.body, body) || !body.isObject())
-        refuse(code::RequestFailed, "body must be a JSON object");
-    return body;
-}
-
-unsigned bodyUInt(const Json::Value& body, const char* key, unsigned max)
-{
-    const Json::Value& value = body[key];
-    if (value.isNull())
-        return 0;
-    if (!value.isIntegral() || !value.isUInt() || value.asUInt() > max)
-        refuse(code::RequestFailed, std::string("\"") + key + "\" is out of range");
-    return value.asUInt();
-}
-
-}  // namespace
 
 // --- routing -----------------------------------------------------------------
 
@@ -431,7 +155,6 @@ void ConferenceService::seedUser(const Json::Value& entry)
     user.phone = seedText(entry, "phone");
     user.photo = seedText(entry, "photo");
     user.alwaysOnline = entry["online"].asBool();
-    user.accessToken = randomHex(16);
     user.clientType = "pc-win";
     user.createMs = now;
     const std::string key = upper(user.id);
@@ -652,6 +375,35 @@ void ConferenceService::requireModerator(const Meeting& meeting, const std::stri
         refuse(code::NotModerator, "current user is not moderator");
 }
 
+ConferenceService::User& ConferenceService::requireTokenUser(const Call& call)
+{
+    const auto session = state_.tokens.find(call.accessToken);
+    if (call.accessToken.empty() || session == state_.tokens.end())
+        refuse(code::UserLoggedOut, "no login with this token");
+    return state_.users.at(state_.sessions.at(session->second).userKey);
+}
+
+void ConferenceService::requireOwnToken(const Call& call, const User& user)
+{
+    // Whoever the request names acts only under that user's own login.
+    if (&requireTokenUser(call) != &user)
+        refuse(code::NoAuthority, "the token belongs to another user");
+}
+
+ConferenceService::User& ConferenceService::requireActor(const Call& call, const std::string& id)
+{
+    User& user = requireUser(id);
+    requireOwnToken(call, user);
+    return user;
+}
+
+ConferenceService::User& ConferenceService::requireJidActor(const Call& call, const std::string& jid)
+{
+    User& user = requireJidUser(jid);
+    requireOwnToken(call, user);
+    return user;
+}
+
 std::int64_t ConferenceService::clockMs() const
 {
     return nowMs() + state_.clockOffsetMs;
@@ -738,11 +490,10 @@ std::string ConferenceService::recorderJid() const
     return "recorder@" + config_.messageServer;
 }
 
-Json::Value ConferenceService::loginObj(const User& user, const std::string& endpoint, const std::string& millis,
-                                        const std::string& secret) const
+Json::Value ConferenceService::loginObj(const User& user, const std::string& endpoint, const Session& session) const
 {
     Json::Value obj;
-    obj["currentTimeMillis"] = millis;
+    obj["currentTimeMillis"] = session.currentTimeMillis;
     obj["mUserId"] = user.id;
     obj["mUserName"] = user.displayName;
     obj["messageServer"] = config_.messageServer;
@@ -759,6 +510,7 @@ Json::Value ConferenceService::loginObj(const User& user, const std::string& end
     obj["meetLogo"] = "";
     obj["copyright"] = "velto local server";
     obj["videoNum"] = kMaxVideoNum;
+    obj["accessToken"] = session.token;
 
     Json::Value stun;
     stun["url"] = "stun:127.0.0.1:3478";
@@ -767,7 +519,7 @@ Json::Value ConferenceService::loginObj(const User& user, const std::string& end
     Json::Value turn;
     turn["url"] = "turn:127.0.0.1:3478?transport=udp";
     turn["username"] = "velto";
-    turn["credential"] = secret;
+    turn["credential"] = session.secret;
     obj["turn"]["iceServers"].append(stun);
     obj["turn"]["iceServers"].append(turn);
     return obj;
@@ -884,630 +636,6 @@ Json::Value ConferenceService::recordingObj(const Recording& recording) const
     return obj;
 }
 
-// --- login and keep-alive ------------------------------------------------------
-
-Reply ConferenceService::login(const Call& call, const Args&)
-{
-    const std::string& username = call.param("username");
-    const std::string& password = call.param("password");
-    const std::string& clientType = call.param("clientType");
-    if (username.empty())
-        refuse(code::UsernameNull, "username is empty");
-    if (password.empty())
-        refuse(code::PasswordNull, "password is empty");
-    if (clientType.empty())
-        refuse(code::ClientTypeNull, "client type is empty");
-    User* user = findByLoginName(username);
-    // One answer for unknown names and wrong passwords: nothing to probe.
-    if (!user || user->password != password)
-        refuse(code::LoginError, "username or password error");
-    return openSession(*user, clientType);
-}
-
-Reply ConferenceService::loginAnonymous(const Call& call, const Args&)
-{
-    const std::string& nickname = call.param("nickname");
-    const std::string& clientType = call.param("clientType");
-    if (nickname.empty())
-        refuse(code::NicknameNull, "nickname is empty");
-    if (clientType.empty())
-        refuse(code::ClientTypeNull, "client type is empty");
-    User user;
-    user.id = newId();
-    user.displayName = nickname;
-    user.anonymous = true;
-    user.accessToken = randomHex(16);
-    user.createMs = clockMs();
-    const std::string key = upper(user.id);
-    return openSession(state_.users.emplace(key, std::move(user)).first->second, clientType);
-}
-
-Reply ConferenceService::openSession(User& user, const std::string& clientType)
-{
-    const std::int64_t now = clockMs();
-    const std::string endpoint = "ep" + std::to_string(++state_.serial);
-    const std::string millis = std::to_string(now);
-    const std::string secret = randomHex(16);
-    state_.sessions[upper(user.id) + "/" + endpoint] = Session{millis, secret};
-    user.lastSeenMs = now;
-    user.clientType = clientType;
-    return ok(loginObj(user, endpoint, millis, secret));
-}
-
-Reply ConferenceService::keepAlive(const Call&, const Args& args)
-{
-    User& user = requireUser(args[0]);
-    const auto session = state_.sessions.find(upper(user.id) + "/" + args[1]);
-    if (session == state_.sessions.end())
-        refuse(code::UserLoggedOut, "no such login");
-    if (session->second.currentTimeMillis != args[2])
-        refuse(code::TimestampIllegal, "timestamp does not match the login");
-    user.lastSeenMs = clockMs();
-    return ok();
-}
-
-// --- meetings ------------------------------------------------------------------
-
-Reply ConferenceService::createOrJoin(const Call& call, const Args&)
-{
-    const std::string& jid = call.param("j");
-    const std::string& room = call.param("r");
-    const std::string& password = call.param("p");
-    const std::string& ownerPassword = call.param("op");
-    User& user = requireJidUser(jid);
-
-    // No room number: the user's own room, as an instant meeting.
-    if (room.empty() && user.personalMeetingId.empty())
-        refuse(code::ConferenceNumberNull, "anonymous users have no room of their own");
-    Meeting& meeting = room.empty() ? state_.meetings.at(user.personalMeetingId) : requireRoom(room);
-
-    const std::string key = upper(user.id);
-    const bool owner = key == meeting.ownerKey;
-    if (!ownerPassword.empty() && ownerPassword != meeting.ownerPassword)
-        refuse(code::ModeratorPasswordError, "moderator password error");
-    const bool claimsModerator = owner || !ownerPassword.empty();
-    if (!claimsModerator) {
-        if (isLive(meeting) && meeting.locked)
-            refuse(code::ConferenceLocked, "conference is locked");
-        if (!meeting.meetPassword.empty() && password != meeting.meetPassword &&
-            password != meeting.ownerPassword)
-            refuse(code::ConferencePasswordError, "conference password error");
-    }
-
-    if (!isLive(meeting)) {
-        const std::int64_t now = clockMs();
-        if (meeting.type == "CTF1") {
-            startLive(meeting, now + kPersonalRoomRunMs);
-        } else {
-            const std::int64_t lengthMs = meeting.lengthSec * 1000LL;
-            const auto starts = occurrences(meeting);
-            const auto next = std::find_if(starts.begin(), starts.end(),
-                                           [&](std::int64_t start) { return start + lengthMs > now; });
-            if (next == starts.end())
-                refuse(code::ConferenceEnded, "conference has ended");
-            if (now < *next - kEarlyEntryMs)
-                refuse(code::TooEarly, "conference opens 15 minutes before its start");
-            startLive(meeting, *next + lengthMs);
-        }
-    }
-
-    // The owner always takes the chair; a correct moderator password takes a free one.
-    if (owner || (claimsModerator && (meeting.moderatorJid.empty() ||
-                                      upper(jidUser(meeting.moderatorJid)) == key)))
-        meeting.moderatorJid = jid;
-    if (std::find(meeting.jids.begin(), meeting.jids.end(), jid) == meeting.jids.end())
-        meeting.jids.push_back(jid);
-    return ok(joinObj(meeting, jid));
-}
-
-Reply ConferenceService::grantAdmin(const Call& call, const Args&)
-{
-    Meeting& meeting = requireLiveRoom(call.param("r"));
-    const std::string& target = call.param("j");
-    if (target.empty())
-        refuse(code::GrantJidNull, "address of the new moderator is empty");
-    if (jidUser(target).empty())
-        refuse(code::GrantJidIllegal, "address of the new moderator is illegal");
-    requireUser(call.param("i"));
-    requireModerator(meeting, call.param("i"));
-    // The granting client hands the chair over by signalling next, which
-    // tells the room.
-    meeting.moderatorJid = target;
-    meeting.grantFrom = upper(call.param("i"));
-    return ok();
-}
-
-Reply ConferenceService::getModerator(const Call& call, const Args&)
-{
-    Meeting& meeting = requireLiveRoom(call.param("r"));
-    const std::string& jid = call.param("j");
-    requireJidUser(jid);
-    const std::string& password = call.param("p");
-    if (password.empty())
-        refuse(code::ModeratorPasswordNull, "moderator password is empty");
-    if (password != meeting.ownerPassword)
-        refuse(code::ModeratorPasswordError, "moderator password error");
-    meeting.moderatorJid = jid;
-    notify({Notice::Kind::ModeratorChanged, meeting.cNumber, {}, {}, jid});
-    return ok();
-}
-
-Reply ConferenceService::extendConference(const Call& call, const Args& args)
-{
-    Meeting& meeting = requireLiveRoom(args[0]);
-    const std::string& userId = call.param("userId");
-    requireUser(userId);
-    unsigned long long minutes = 0;
-    if (!readUnsigned(call.param("lengthTime"), kMaxExtendMinutes, minutes) || minutes == 0)
-        refuse(code::ExtendTimeIllegal, "extension must be 1 to 60 minutes");
-    requireModerator(meeting, userId);
-    meeting.liveEndMs += static_cast<std::int64_t>(minutes) * kMinuteMs;
-    meeting.lengthSec += static_cast<unsigned>(minutes * 60);
-    meeting.warnedMinutes = 0;
-    return ok();
-}
-
-Reply ConferenceService::listConferences(const Call& call, const Args& args)
-{
-    const User& user = requireUser(args[0]);
-    const std::string& countText = call.param("count");
-    unsigned long long count = 0;
-    unsigned long long page = 0;
-    if (countText.empty())
-        refuse(code::CountNull, "count is empty");
-    if (!readUnsigned(countText, 1000000, count))
-        refuse(code::CountNotNumber, "count must be a number");
-    if (!readUnsigned(call.param("page"), 1000000, page) || page == 0)
-        refuse(code::PageNotNumber, "page must be a number from 1");
-    const std::string& date = call.param("date");
-    if (!date.empty() && !isValidDay(date))
-        refuse(code::DateIllegal, "date must be yyyy-MM-dd");
-    const std::string& type = call.param("type");
-    const std::string& statusFilter = call.param("status");
-    const std::string& search = call.param("search");
-
-    // With a status filter the date means "from this day on" (the reservation
-    // list), without one "on this day" (the day's meetings).
-    const auto onDate = [&](const Meeting& meeting) {
-        if (date.empty() || meeting.type == "CTF1")
-            return true;
-        for (const std::int64_t start : occurrences(meeting)) {
-            const std::string day = localDay(start);
-            if (statusFilter.empty() ? day == date : day >= date)
-                return true;
-        }
-        return false;
-    };
-
-    const std::string key = upper(user.id);
-    std::vector<const Meeting*> found;
-    for (const auto& [id, meeting] : state_.meetings) {
-        if (std::find(meeting.memberKeys.begin(), meeting.memberKeys.end(), key) == meeting.memberKeys.end())
-            continue;
-        if ((!type.empty() && meeting.type != type) || (!statusFilter.empty() && status(meeting) != statusFilter))
-            continue;
-        if (!onDate(meeting))
-            continue;
-        if (!search.empty() && !containsNoCase(meeting.title, search) &&
-            meeting.cNumber.find(search) == std::string::npos)
-            continue;
-        found.push_back(&meeting);
-    }
-    std::sort(found.begin(), found.end(), [](const Meeting* a, const Meeting* b) {
-        return a->startMs != b->startMs ? a->startMs < b->startMs : a->cNumber < b->cNumber;
-    });
-
-    // count 0 asks for every meeting; otherwise one page of `count`.
-    std::size_t from = 0;
-    std::size_t to = found.size();
-    if (count > 0) {
-        from = std::min<std::size_t>(found.size(), (page - 1) * count);
-        to = std::min<std::size_t>(found.size(), from + count);
-    }
-    Reply reply = ok(Json::Value(Json::arrayValue));
-    reply.msg = std::to_string(found.size());
-    for (std::size_t i = from; i < to; ++i)
-        reply.obj.append(meetingObj(*found[i], key));
-    return reply;
-}
-
-Reply ConferenceService::bookConference(const Call& call, const Args& args)
-{
-    const User& user = requireUser(args[0]);
-    const std::string key = upper(user.id);
-    const Json::Value body = bodyObject(call);
-
-    const Json::Value& users = body["mConferenceUsers"];
-    if (!users.isArray() || users.empty())
-        refuse(code::ParticipantsRequired, "participants are required");
-    std::vector<std::string> members{key};
-    for (const Json::Value& entry : users) {
-        if (!entry.isObject())
-            refuse(code::ParticipantsRequired, "participants must be objects");
-        const std::string member = upper(requireUser(bodyText(entry, "mUserId")).id);
-        if (std::find(members.begin(), members.end(), member) == members.end())
-            members.push_back(member);
-    }
-
-    Meeting draft;
-    draft.title = bodyText(body, "title");
-    if (draft.title.empty())
-        refuse(code::RequestFailed, "title is empty");
-    draft.startMs = bodyTimeMs(body, "startTime");
-    draft.lengthSec = bodyUInt(body, "lengthTime", 7 * 24 * 3600);
-    if (draft.lengthSec == 0)
-        refuse(code::RequestFailed, "lengthTime must be positive");
-    draft.number = bodyUInt(body, "number", 1000);
-    draft.meetPassword = bodyText(body, "meetPassword");
-    draft.ownerPassword = bodyText(body, "ownerPassword");
-    draft.cycle = bodyUInt(body, "cycle", 1);
-    draft.cycleDmy = bodyUInt(body, "cycleDmy", 2);
-    draft.cycleStart = bodyUInt(body, "cycleStart", 24 * 3600 - 1);
-    if (draft.cycle)
-        draft.cycleEndDayMs = bodyTimeMs(body, "cycleEndDay");
-    const std::string autoRecord = bodyText(body, "autoRecord");
-    if (!autoRecord.empty() && autoRecord != "CRAO" && autoRecord != "CRAC")
-        refuse(code::RequestFailed, "autoRecord must be CRAO or CRAC");
-    draft.autoRecord = autoRecord.empty() ? "CRAC" : autoRecord;
-    const Json::Value& videoNum = body["videoNum"];
-    if (!videoNum.isNull() && (!videoNum.isInt() || videoNum.asInt() < 0 || videoNum.asInt() > kMaxVideoNum))
-        refuse(code::VideoNumberTooLarge, "videoNum is at most 9");
-    draft.videoNum = videoNum.isNull() ? 0 : videoNum.asInt();
-
-    const std::int64_t now = clockMs();
-    const std::int64_t lastStart = draft.cycle ? draft.cycleEndDayMs : draft.startMs;
-    if (lastStart < draft.startMs || lastStart + draft.lengthSec * 1000LL <= now)
-        refuse(code::EndsInThePast, "the conference would end in the past");
-
-    const std::string id = bodyText(body, "mConferenceId");
-    if (id.empty()) {
-        draft.type = "CTA0";
-        draft.ownerKey = key;
-        draft.memberKeys = std::move(members);
-        draft.createMs = draft.updateMs = now;
-        draft.cNumber = newRoomNumber();
-        return ok(meetingObj(addMeeting(std::move(draft)), key));
-    }
-
-    Meeting& meeting = requireMeeting(id);
-    if (meeting.type == "CTF1")
-        refuse(code::NotReserved, "a personal room is not a reservation");
-    if (meeting.ownerKey != key)
-        refuse(code::NoAuthority, "only the owner changes a reservation");
-    if (isLive(meeting) || (!meeting.cycle && now >= meeting.startMs))
-        refuse(code::AlreadyBegun, "the conference has begun");
-    draft.id = meeting.id;
-    draft.cNumber = meeting.cNumber;
-    draft.type = meeting.type;
-    draft.ownerKey = meeting.ownerKey;
-    draft.memberKeys = std::move(members);
-    draft.createMs = meeting.createMs;
-    draft.updateMs = now;
-    meeting = std::move(draft);
-    return ok(meetingObj(meeting, key));
-}
-
-Reply ConferenceService::conferenceDetail(const Call&, const Args& args)
-{
-    const User& user = requireUser(args[1]);
-    return ok(meetingObj(requireMeeting(args[0]), upper(user.id)));
-}
-
-Reply ConferenceService::deleteConference(const Call&, const Args& args)
-{
-    const User& user = requireUser(args[1]);
-    Meeting& meeting = requireMeeting(args[0]);
-    if (meeting.type == "CTF1")
-        refuse(code::NotReserved, "a personal room cannot be deleted");
-    if (meeting.ownerKey != upper(user.id))
-        refuse(code::NoAuthority, "only the owner deletes a reservation");
-    if (isLive(meeting))
-        refuse(code::AlreadyBegun, "the conference is running");
-    state_.rooms.erase(meeting.cNumber);
-    state_.meetings.erase(meeting.id);
-    return ok();
-}
-
-// --- contacts and account --------------------------------------------------------
-
-Reply ConferenceService::selectFriends(const Call& call, const Args& args)
-{
-    const User& user = requireUser(args[0]);
-    const std::string& search = call.param("search");
-    Reply reply = ok(Json::Value(Json::arrayValue));
-    for (const auto& [key, other] : state_.users) {
-        if (other.anonymous || &other == &user)
-            continue;
-        if (!search.empty() && !containsNoCase(other.displayName, search) &&
-            !containsNoCase(other.loginName, search) && other.phone.find(search) == std::string::npos)
-            continue;
-        const auto known = findFriend(user.friends, key);
-        reply.obj.append(contactObj(other, known == user.friends.end() ? std::string() : known->second));
-    }
-    return reply;
-}
-
-Reply ConferenceService::listFriends(const Call&, const Args& args)
-{
-    const User& user = requireUser(args[0]);
-    Reply reply = ok(Json::Value(Json::arrayValue));
-    for (const auto& [key, nickname] : user.friends)
-        if (const auto it = state_.users.find(key); it != state_.users.end())
-            reply.obj.append(contactObj(it->second, nickname));
-    return reply;
-}
-
-Reply ConferenceService::addFriend(const Call& call, const Args& args)
-{
-    User& user = requireUser(args[0]);
-    const User& other = requireUser(args[1], code::FriendIdNull);
-    if (&other == &user)
-        refuse(code::RequestFailed, "a user cannot add himself");
-    const Json::Value body = bodyObject(call);
-    if (!body["nickname"].isString())
-        refuse(code::FriendNicknameNull, "nickname is missing");
-    const std::string nickname = body["nickname"].asString();
-    const std::string key = upper(other.id);
-    const auto known = findFriend(user.friends, key);
-    if (known == user.friends.end())
-        user.friends.emplace_back(key, nickname);
-    else
-        known->second = nickname;
-    return ok();
-}
-
-Reply ConferenceService::deleteFriend(const Call&, const Args& args)
-{
-    User& user = requireUser(args[0]);
-    if (args[1].empty())
-        refuse(code::FriendIdNull, "friend id is empty");
-    const std::string key = upper(args[1]);
-    const auto known = findFriend(user.friends, key);
-    if (known == user.friends.end())
-        refuse(code::UserNotExist, "not a contact");
-    user.friends.erase(known);
-    return ok();
-}
-
-Reply ConferenceService::queryUser(const Call&, const Args& args)
-{
-    const User& user = requireUser(args[0]);
-    const Meeting* room = user.personalMeetingId.empty() ? nullptr : &state_.meetings.at(user.personalMeetingId);
-    Json::Value obj;
-    obj["mUserId"] = user.id;
-    obj["userName"] = user.displayName;
-    obj["loginName"] = user.loginName;
-    obj["loginPassword"] = "";  // never handed out
-    obj["status"] = "1";
-    obj["accessToken"] = user.accessToken;
-    obj["createTime"] = std::to_string(user.createMs);
-    obj["lastTime"] = std::to_string(user.lastSeenMs);
-    obj["email"] = user.email;
-    obj["phone"] = user.phone;
-    obj["tel"] = user.phone;
-    obj["level"] = "1";
-    obj["attribution"] = "";
-    obj["type"] = user.anonymous ? "anonymous" : "user";
-    obj["ipSip"] = "";
-    obj["protocol"] = "";
-    obj["creator"] = "admin";
-    obj["info"] = "";
-    obj["meetPassword"] = room ? room->meetPassword : std::string();
-    obj["ownerPassword"] = room ? room->ownerPassword : std::string();
-    return ok(obj);
-}
-
-Reply ConferenceService::modifyUser(const Call& call, const Args&)
-{
-    const Json::Value body = bodyObject(call);
-    const User& user = requireUser(bodyText(body, "mUserId"));
-    if (user.personalMeetingId.empty())
-        refuse(code::NoAuthority, "anonymous users have no room of their own");
-    const std::string ownerPassword = bodyText(body, "ownerPassword");
-    if (ownerPassword.empty())
-        refuse(code::ModeratorPasswordNull, "moderator password is empty");
-    Meeting& room = state_.meetings.at(user.personalMeetingId);
-    room.meetPassword = bodyText(body, "meetPassword");
-    room.ownerPassword = ownerPassword;
-    room.updateMs = clockMs();
-    return ok();
-}
-
-// --- in-meeting control ------------------------------------------------------------
-
-Reply ConferenceService::lockConference(const Call& call, const Args&)
-{
-    const std::string& userId = call.param("i");
-    requireUser(userId);
-    Meeting& meeting = requireLiveRoom(call.param("r"));
-    const std::string& lock = call.param("l");
-    if (lock.empty())
-        refuse(code::LockTypeNull, "lock type is empty");
-    if (lock != "true" && lock != "false")
-        refuse(code::LockTypeIllegal, "lock type must be true or false");
-    requireModerator(meeting, userId);
-    meeting.locked = lock == "true";
-    Json::Value message;
-    message["type"] = "control";
-    message["control"] = "lock";
-    message["value"] = lock;
-    notifyRoom(meeting, message);
-    return ok();
-}
-
-Reply ConferenceService::startRecord(const Call& call, const Args& args)
-{
-    const User& user = requireUser(args[0]);
-    Meeting& meeting = requireLiveRoom(args[1], code::RecordNotInProgress);
-    requireJidUser(call.param("userJid"));
-    requireModerator(meeting, user.id);
-    const std::string& rule = call.param("rule");
-    if (rule.empty())
-        refuse(code::RecorderRuleNull, "recording rule is empty");
-    if (rule != "recording" && rule != "live")
-        refuse(code::RecorderRuleError, "unknown recording rule");
-    if (call.param("record").empty())
-        refuse(code::RecorderServerNull, "recorder is empty");
-    const std::string& roomPassword = call.param("roomPassword");
-    if (!meeting.meetPassword.empty() && roomPassword != meeting.meetPassword &&
-        roomPassword != meeting.ownerPassword)
-        refuse(code::RecordPasswordError, "conference password error");
-    if (!meeting.recordingId.empty())
-        refuse(code::RecorderExists, "the conference is being recorded");
-
-    Recording recording;
-    recording.id = newId();
-    recording.userKey = upper(user.id);
-    recording.meetingId = meeting.id;
-    recording.conferenceNum = meeting.cNumber;
-    recording.conferenceTitle = meeting.title;
-    recording.rule = rule;
-    recording.startSec = clockMs() / 1000;
-    meeting.recordingId = recording.id;
-    state_.recordings.push_back(recording);
-    Json::Value message;
-    message["type"] = "record";
-    message["jid"] = recorderJid() + "/" + recording.id;
-    message["on"] = true;
-    notifyRoom(meeting, message);
-    return ok(recordingObj(recording));
-}
-
-Reply ConferenceService::stopRecord(const Call& call, const Args& args)
-{
-    const User& user = requireUser(args[0]);
-    Meeting& meeting = requireLiveRoom(args[1], code::RecordNotInProgress);
-    if (call.param("recordJid").empty())
-        refuse(code::RecorderJidNull, "recorder address is empty");
-    requireJidUser(call.param("userJid"));
-    requireModerator(meeting, user.id);
-    const auto recording = std::find_if(state_.recordings.begin(), state_.recordings.end(),
-                                        [&](const Recording& r) { return r.id == meeting.recordingId; });
-    if (meeting.recordingId.empty() || recording == state_.recordings.end())
-        refuse(code::RecorderNotExist, "the conference is not being recorded");
-    recording->endSec = clockMs() / 1000;
-    meeting.recordingId.clear();
-    Json::Value message;
-    message["type"] = "record";
-    message["jid"] = recorderJid() + "/" + recording->id;
-    message["on"] = false;
-    notifyRoom(meeting, message);
-    return ok();
-}
-
-Reply ConferenceService::myRecords(const Call&, const Args& args)
-{
-    const std::string key = upper(requireUser(args[0]).id);
-    const auto latest = std::find_if(state_.recordings.rbegin(), state_.recordings.rend(),
-                                     [&](const Recording& r) { return r.userKey == key; });
-    if (latest == state_.recordings.rend())
-        refuse(code::RecorderNotExist, "no recordings");
-    return ok(recordingObj(*latest));
-}
-
-Reply ConferenceService::recordDetails(const Call&, const Args& args)
-{
-    const std::string key = upper(requireUser(args[0]).id);
-    const auto recording = std::find_if(state_.recordings.begin(), state_.recordings.end(), [&](const Recording& r) {
-        return r.userKey == key && r.id == args[1];
-    });
-    if (recording == state_.recordings.end())
-        refuse(code::RecorderNotExist, "no such recording");
-    return ok(recordingObj(*recording));
-}
-
-Reply ConferenceService::setStage(const Call& call, const Args& args)
-{
-    Meeting& meeting = requireLiveRoom(args[0]);
-    const User& user = requireJidUser(call.param("userJid"));
-    const std::string& screen = call.param("screen");
-    if (screen != "true" && screen != "false")
-        refuse(code::RequestFailed, "screen must be true or false");
-    requireModerator(meeting, user.id);
-    meeting.stageJid = call.param("stageJid");
-    meeting.stageScreen = screen == "true";
-    notifyParticipants(meeting);
-    return ok();
-}
-
-Reply ConferenceService::splitScreen(const Call& call, const Args& args)
-{
-    Meeting& meeting = requireLiveRoom(args[0]);
-    const User& user = requireJidUser(call.param("userJid"));
-    unsigned long long layout = 0;
-    if (!readUnsigned(call.param("splitScreen"), 99, layout))
-        refuse(code::RequestFailed, "splitScreen must be a layout number");
-    requireModerator(meeting, user.id);
-    meeting.splitScreen = std::to_string(layout);
-    notifyParticipants(meeting);
-    return ok();
-}
-
-Reply ConferenceService::selectParticipants(const Call& call, const Args& args)
-{
-    Meeting& meeting = requireLiveRoom(args[0]);
-    const User& user = requireJidUser(call.param("userJid"));
-    if (call.param("participants").empty())
-        refuse(code::ParticipantsRequired, "participants are required");
-    requireModerator(meeting, user.id);
-    meeting.participants = call.param("participants");
-    notifyParticipants(meeting);
-    return ok();
-}
-
-Reply ConferenceService::conferenceResources(const Call& call, const Args&)
-{
-    requireRoom(call.param("roomNumber"));
-    requireJidUser(call.param("userJid"));
-    Json::Value obj;
-    obj["gw"] = gatewayJid();
-    obj["record"] = recorderJid();
-    return ok(obj);
-}
-
-Reply ConferenceService::handsUp(const Call& call, const Args& args)
-{
-    const std::string& action = args[0];
-    if (action != "apply" && action != "agree" && action != "refuse")
-        refuse(code::RequestFailed, "action must be apply, agree or refuse");
-    Meeting& meeting = requireLiveRoom(args[1]);
-    const std::string& jid = call.param("userJid");
-    requireJidUser(jid);
-    const auto hand = std::find_if(meeting.hands.begin(), meeting.hands.end(),
-                                   [&](const Hand& h) { return h.jid == jid; });
-    std::string nickname = call.param("nickname");
-    if (action == "apply") {
-        if (hand == meeting.hands.end())
-            meeting.hands.push_back({jid, nickname});
-        else
-            hand->nickname = nickname;
-    } else if (hand != meeting.hands.end()) {
-        if (nickname.empty())
-            nickname = hand->nickname;
-        meeting.hands.erase(hand);
-    }
-    // The moderator learns of a raised hand; the named user of the answer.
-    Json::Value message;
-    message["type"] = "handsUp";
-    message["action"] = action;
-    message["jid"] = jid;
-    message["nickname"] = nickname;
-    notifyRoom(meeting, message, {meeting.moderatorJid, jid});
-    return ok();
-}
-
-Reply ConferenceService::callPhone(const Call& call, const Args& args)
-{
-    const std::string& phone = args[0];
-    if (!isPhoneNumber(phone))
-        refuse(code::SipNumberError, "not a telephone number");
-    requireLiveRoom(call.param("roomNumber"));
-    requireJidUser(call.param("userJid"));
-    if (state_.noCredit)
-        refuse(code::NoCredit, "no credit left for calls");
-    return ok(Json::Value(phone + "@gateway." + config_.messageServer));
-}
-
 // --- the message service's view ----------------------------------------------------
 
 void ConferenceService::setNotifier(std::function<void(Notice)> notifier)
@@ -1557,6 +685,55 @@ std::optional<LiveLogin> ConferenceService::checkLogin(const std::string& userId
     if (secret.size() != expected.size() || CRYPTO_memcmp(secret.data(), expected.data(), secret.size()) != 0)
         return std::nullopt;
     return LiveLogin{user->second.id, key, user->second.displayName};
+}
+
+void ConferenceService::attachLogin(const std::string& userKey, const std::string& endpoint)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto session = state_.sessions.find(userKey + "/" + endpoint);
+    if (session != state_.sessions.end())
+        ++session->second.connections;
+}
+
+void ConferenceService::detachLogin(const std::string& userKey, const std::string& endpoint, bool loggedOut)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    const std::string key = userKey + "/" + endpoint;
+    const auto session = state_.sessions.find(key);
+    if (session == state_.sessions.end())
+        return;
+    Session& login = session->second;
+    login.connections = std::max(0, login.connections - 1);
+    login.lastSeenMs = clockMs();
+    const auto user = state_.users.find(userKey);
+    if (loggedOut && login.connections == 0 && user != state_.users.end() && user->second.anonymous)
+        forgetSession(key);
+}
+
+void ConferenceService::forgetSession(const std::string& sessionKey)
+{
+    const auto session = state_.sessions.find(sessionKey);
+    if (session == state_.sessions.end())
+        return;
+    const std::string userKey = session->second.userKey;
+    state_.tokens.erase(session->second.token);
+    state_.sessions.erase(session);
+    // An anonymous user is nothing but its one login.
+    const auto user = state_.users.find(userKey);
+    if (user != state_.users.end() && user->second.anonymous)
+        state_.users.erase(user);
+}
+
+void ConferenceService::forgetLapsedLogins(std::int64_t now)
+{
+    std::vector<std::string> lapsed;
+    for (const auto& [key, session] : state_.sessions)
+        if (session.connections == 0 && now - session.lastSeenMs >= kOnlineWindowMs)
+            lapsed.push_back(key);
+    for (const std::string& key : lapsed)
+        forgetSession(key);
+    for (auto it = state_.loginFailures.begin(); it != state_.loginFailures.end();)
+        it = now - it->second.lastMs >= kLoginFailureMemoryMs ? state_.loginFailures.erase(it) : std::next(it);
 }
 
 bool ConferenceService::mayJoin(const std::string& room, const std::string& jid) const
@@ -1628,6 +805,7 @@ void ConferenceService::tick()
 {
     std::lock_guard<std::mutex> lock(mutex_);
     const std::int64_t now = clockMs();
+    forgetLapsedLogins(now);
     for (auto& [id, meeting] : state_.meetings) {
         if (!meeting.live)
             continue;

@@ -63,6 +63,11 @@ public:
     // The login of user `userId` at `endpoint` whose secret is `secret`.
     std::optional<LiveLogin> checkLogin(const std::string& userId, const std::string& endpoint,
                                         const std::string& secret) const;
+    // A message connection of that login came or went. A login with a
+    // connection stays; one without lapses when its keep-alives stop. An
+    // anonymous login is forgotten when it says goodbye (`loggedOut`).
+    void attachLogin(const std::string& userKey, const std::string& endpoint);
+    void detachLogin(const std::string& userKey, const std::string& endpoint, bool loggedOut);
     // Whether `jid` created or joined the running meeting of room `room`.
     bool mayJoin(const std::string& room, const std::string& jid) const;
     std::string moderatorOf(const std::string& room) const;
@@ -98,7 +103,6 @@ private:
         std::string email;
         std::string phone;
         std::string photo;
-        std::string accessToken;
         std::string personalMeetingId;  // empty for anonymous users
         std::vector<std::pair<std::string, std::string>> friends;  // user key, nickname
         std::string clientType;
@@ -161,9 +165,21 @@ private:
         std::int64_t endSec = 0;
     };
 
+    // One login: its keys to the REST side (`token`) and to the message
+    // service (`secret`), and whether it is still alive.
     struct Session {
+        std::string userKey;
         std::string currentTimeMillis;
         std::string secret;  // the login's TURN credential, also its key to the message service
+        std::string token;   // the login answer's "accessToken", sent with every later request
+        std::int64_t lastSeenMs = 0;  // the login or its latest keep-alive
+        int connections = 0;          // message connections of this login
+    };
+
+    // Failed logins of one account or one client.
+    struct LoginFailures {
+        int count = 0;
+        std::int64_t lastMs = 0;
     };
 
     struct State {
@@ -172,6 +188,8 @@ private:
         std::map<std::string, Meeting> meetings;  // by id
         std::map<std::string, std::string> rooms;  // number -> meeting id
         std::map<std::string, Session> sessions;   // "USERKEY/endpoint"
+        std::map<std::string, std::string> tokens; // token -> session key
+        std::map<std::string, LoginFailures> loginFailures;  // "account NAME" or "client ADDRESS"
         std::vector<Recording> recordings;
         std::string manifest;
         bool noCredit = false;
@@ -201,6 +219,13 @@ private:
     Meeting& requireLiveRoom(const std::string& number, int notRunningCode = 420);
     Meeting& requireMeeting(const std::string& id);
     void requireModerator(const Meeting& meeting, const std::string& userId) const;
+    // The user whose login the request's token is; refuses without a live one.
+    User& requireTokenUser(const Call& call);
+    // The acting user the request names (by id or by address), who must be
+    // the token's user.
+    User& requireActor(const Call& call, const std::string& id);
+    User& requireJidActor(const Call& call, const std::string& jid);
+    void requireOwnToken(const Call& call, const User& user);
 
     std::int64_t clockMs() const;  // the service's time: the system's, advanced for tests
     User* findUser(const std::string& id);
@@ -216,8 +241,7 @@ private:
 
     std::string gatewayJid() const;   // SIP and telephone gateway of every room
     std::string recorderJid() const;  // the recorder of every room
-    Json::Value loginObj(const User& user, const std::string& endpoint, const std::string& millis,
-                         const std::string& secret) const;
+    Json::Value loginObj(const User& user, const std::string& endpoint, const Session& session) const;
     void notify(Notice notice) const;
     void notifyRoom(const Meeting& meeting, Json::Value message, std::vector<std::string> to = {}) const;
     void notifyParticipants(const Meeting& meeting) const;
@@ -227,6 +251,12 @@ private:
     Json::Value recordingObj(const Recording& recording) const;
 
     Reply openSession(User& user, const std::string& clientType);
+    // Whether a login of this account or client may be tried now; failures
+    // slow the next tries down.
+    bool loginAllowed(const std::string& key, int freeFailures, std::int64_t now) const;
+    void noteLoginFailure(const std::string& key, std::int64_t now);
+    void forgetSession(const std::string& sessionKey);
+    void forgetLapsedLogins(std::int64_t now);
     Reply login(const Call&, const Args&);
     Reply loginAnonymous(const Call&, const Args&);
     Reply keepAlive(const Call&, const Args&);

@@ -99,11 +99,11 @@ int HttpFront::bind(int port)
     return port_;
 }
 
-void HttpFront::attach(ConferenceService& service, TestControl& control, MessageService& messages, Info info)
+void HttpFront::attach(ConferenceService& service, TestControl* control, MessageService& messages, Info info)
 {
     service_ = &service;
     messages_ = &messages;
-    control_ = &control;
+    control_ = control;
     info_ = std::move(info);
     const auto handler = [this](const httplib::Request& request, httplib::Response& response) {
         try {
@@ -134,15 +134,30 @@ void HttpFront::stop()
 
 void HttpFront::serve(const httplib::Request& request, httplib::Response& response)
 {
-    const Call call = parseCall(request.method, request.target, request.body);
-    if (call.path.compare(0, std::char_traits<char>::length(kControlPrefix), kControlPrefix) == 0) {
+    Call call = parseCall(request.method, request.target, request.body);
+    call.accessToken = request.get_header_value("accessToken");
+    call.client = request.remote_addr;
+    if (control_ && call.path.compare(0, std::char_traits<char>::length(kControlPrefix), kControlPrefix) == 0) {
         serveControl(call, response);
         return;
     }
     // The path only: queries carry passwords.
     if (verbose_)
         std::cerr << call.method << ' ' << call.path << std::endl;
+    if (control_ && forcedAnswer(request, call, response))
+        return;
 
+    if (call.path == kManifestPath && call.method == "GET") {
+        response.set_content(service_->manifest(), kJson);
+        return;
+    }
+    const Reply reply = service_->handle(call);
+    response.status = reply.httpStatus;
+    response.set_content(toJsonText(answerJson(reply)), kJson);
+}
+
+bool HttpFront::forcedAnswer(const httplib::Request& request, const Call& call, httplib::Response& response)
+{
     RecordedRequest recorded{call, {}, request.remote_port};
     for (const auto& [name, value] : request.headers)
         if (!isPseudoHeader(name))
@@ -154,23 +169,16 @@ void HttpFront::serve(const httplib::Request& request, httplib::Response& respon
         case ForcedAnswer::Kind::Answer:
             response.status = forced->status;
             response.set_content(forced->body, forced->contentType.c_str());
-            return;
+            return true;
         case ForcedAnswer::Kind::Close:
             dropConnection(request);
-            return;
+            return true;
         case ForcedAnswer::Kind::Stall:
             control_->stall(forced->stallMs);
             break;
         }
     }
-
-    if (call.path == kManifestPath && call.method == "GET") {
-        response.set_content(service_->manifest(), kJson);
-        return;
-    }
-    const Reply reply = service_->handle(call);
-    response.status = reply.httpStatus;
-    response.set_content(toJsonText(answerJson(reply)), kJson);
+    return false;
 }
 
 void HttpFront::serveControl(const Call& call, httplib::Response& response)

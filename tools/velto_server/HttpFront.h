@@ -10,8 +10,9 @@
 
 namespace velto::server {
 
-// The HTTPS side: records every REST request, applies forced answers, hands
-// the rest to the service, and serves the test-control routes under "/_test/".
+// The HTTPS side: hands every REST request to the service. With a test
+// control it also records them, applies forced answers and serves the
+// test-control routes under "/_test/"; without one those paths are unknown.
 class HttpFront {
 public:
     struct Info {
@@ -24,7 +25,8 @@ public:
 
     // Binds 127.0.0.1:`port` (0 = any free port); returns the port, -1 on failure.
     int bind(int port);
-    void attach(ConferenceService& service, TestControl& control, MessageService& messages, Info info);
+    // `control` null: no test control (the demo run).
+    void attach(ConferenceService& service, TestControl* control, MessageService& messages, Info info);
     // Serves until stop(); false when serving failed.
     bool run();
     void stop();
@@ -32,12 +34,14 @@ public:
 private:
     void serve(const httplib::Request& request, httplib::Response& response);
     void serveControl(const Call& call, httplib::Response& response);
+    // Records the request; true when a forced answer took its place.
+    bool forcedAnswer(const httplib::Request& request, const Call& call, httplib::Response& response);
 
     httplib::SSLServer server_;
     const bool verbose_;
     int port_ = -1;
     ConferenceService* service_ = nullptr;
-    TestControl* control_ = nullptr;
+    TestControl* control_ = nullptr;  // null without the test control
     MessageService* messages_ = nullptr;
     Info info_;
 };

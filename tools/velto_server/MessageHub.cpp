@@ -50,11 +50,40 @@ int MessageHub::bind(int port)
 void MessageHub::accept()
 {
     acceptor_.async_accept([this](beast::error_code ec, tcp::socket socket) {
-        if (ec)
+        if (stopped_ || ec == net::error::operation_aborted)
             return;  // closed by stop()
+        if (ec)
+            return acceptLater(ec);
+        acceptFailing_ = false;
+        // Who has not said who it is yet holds a descriptor and a handshake
+        // for up to its time-outs: only so many at a time.
+        if (unidentified_ >= limits.maxUnidentified) {
+            if (!refusingUnidentified_)
+                log("refusing connections: too many that have not said who they are");
+            refusingUnidentified_ = true;
+            beast::error_code ignored;
+            socket.close(ignored);
+            return accept();
+        }
+        refusingUnidentified_ = false;
         socket.set_option(tcp::no_delay(true), ec);
-        std::make_shared<Connection>(std::move(socket), tls_, *this)->start();
+        const auto connection = std::make_shared<Connection>(std::move(socket), tls_, *this);
+        connection->unidentified = true;
+        ++unidentified_;
+        connection->start();
         accept();
+    });
+}
+
+void MessageHub::acceptLater(const beast::error_code& ec)
+{
+    if (!acceptFailing_)
+        log("cannot accept a connection (" + ec.message() + "), trying again");
+    acceptFailing_ = true;
+    acceptRetry_.expires_after(limits.acceptBackOff);
+    acceptRetry_.async_wait([this](beast::error_code ec) {
+        if (!ec && !stopped_)
+            accept();
     });
 }
 
@@ -74,6 +103,7 @@ void MessageHub::stop()
         stopped_ = true;
         beast::error_code ignored;
         acceptor_.close(ignored);
+        acceptRetry_.cancel();
         ticker_.cancel();
         heldTimer_.cancel();
         for (const ConnectionPtr& c : std::vector<ConnectionPtr>(connections_))
@@ -90,6 +120,10 @@ void MessageHub::opened(const ConnectionPtr& c)
 
 void MessageHub::closed(Connection* c)
 {
+    if (c->unidentified) {
+        c->unidentified = false;
+        --unidentified_;
+    }
     const auto it = std::find_if(connections_.begin(), connections_.end(),
                                  [c](const ConnectionPtr& p) { return p.get() == c; });
     if (it == connections_.end())
@@ -100,6 +134,7 @@ void MessageHub::closed(Connection* c)
         return;
     leaveRoom(*c);
     c->authed = false;
+    service_.detachLogin(c->userKey, c->endpoint, c->saidBye);
     const bool stillThere = std::any_of(connections_.begin(), connections_.end(), [&](const ConnectionPtr& p) {
         return p->authed && p->userKey == c->userKey;
     });
@@ -182,6 +217,7 @@ void MessageHub::handle(const ConnectionPtr& c, const std::string& text)
     if (ok && type == "connect")
         ack["jid"] = c->jid;
     c->send(ack);
+    c->saidBye = type == "bye";
     if (type == "bye" || (type == "connect" && !ok && !c->authed))
         c->abort();
 }
@@ -267,7 +303,8 @@ bool MessageHub::dispatch(Connection& c, const std::string& type, const Json::Va
         if (text("message").empty())
             return false;
         Json::Value chat = typed("chat");
-        chat["nickname"] = text("nickname");
+        // The sender's name is the server's record of it, never the one it wrote.
+        chat["nickname"] = c.displayName;
         chat["message"] = text("message");
         sendToPeers(c, chat);
         return true;
@@ -300,11 +337,17 @@ bool MessageHub::onConnect(Connection& c, const Json::Value& m)
         return false;
     }
     c.authed = true;
+    if (c.unidentified) {
+        c.unidentified = false;
+        --unidentified_;
+    }
     c.jid = jid;
     c.userId = login->userId;
     c.userKey = login->userKey;
     c.endpoint = endpoint;
     c.secret = secret;
+    c.displayName = login->displayName;
+    service_.attachLogin(c.userKey, c.endpoint);
     if (verbose_)
         log("connected: " + jid);
     if (ofUser == 0)
@@ -457,8 +500,9 @@ bool MessageHub::onRing(Connection& c, const Json::Value& m)
     const std::string userId = to.substr(0, to.find('@'));
     Json::Value ring = typed("ring");
     ring["from"] = c.jid;
-    for (const char* name : {"ringType", "room", "nickname", "callType", "isCaller", "meetPassword"})
+    for (const char* name : {"ringType", "room", "callType", "isCaller", "meetPassword"})
         ring[name] = m[name];
+    ring["nickname"] = c.displayName;
     // A copy: a reader dropped for falling behind leaves connections_ at once.
     for (const ConnectionPtr& p : std::vector<ConnectionPtr>(connections_))
         if (p.get() != &c && p->authed && (fullAddress ? p->jid == to : sameUserId(p->userId, userId)))

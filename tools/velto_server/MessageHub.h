@@ -85,7 +85,10 @@ public:
     void log(const std::string& line) const { std::cerr << "velto_server: messages: " << line << std::endl; }
 
 private:
+    // Accepting never ends but by stop(): after an error (out of
+    // descriptors, say) it starts again after a short wait.
     void accept();
+    void acceptLater(const beast::error_code& ec);
     void tick();
     void handle(const ConnectionPtr& c, const std::string& text);
     // --- frames held for limits.delay, in arrival order (--message-delay-ms)
@@ -126,6 +129,10 @@ private:
     net::io_context io_;
     ssl::context tls_{ssl::context::tls_server};
     tcp::acceptor acceptor_{io_};
+    net::steady_timer acceptRetry_{io_};
+    bool acceptFailing_ = false;  // the last accept failed: said once in the log
+    int unidentified_ = 0;        // accepted connections that have not completed "connect"
+    bool refusingUnidentified_ = false;  // said once in the log while it lasts
     net::steady_timer ticker_{io_};
     ConferenceService& service_;
     const std::string messageServer_;
@@ -205,7 +212,9 @@ public:
 
     // What the server knows of the connection; written by the hub only.
     bool authed = false;
-    std::string jid, userId, userKey, endpoint, secret;
+    bool unidentified = false;  // counted among the hub's connections that have not said who they are
+    bool saidBye = false;
+    std::string jid, userId, userKey, endpoint, secret, displayName;
     std::string room, roomJid, focus, session, nickname;
     bool audioMute = false, videoMute = false;
     std::string ssrc, label, secondSsrc, secondLabel;

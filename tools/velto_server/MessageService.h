@@ -27,6 +27,8 @@ public:
         std::chrono::seconds handshake{10};     // TLS, WebSocket and the "connect" message each
         int maxPerUser = 8;                     // connections of one user at a time
         std::chrono::milliseconds delay{0};     // every client frame held this long first (a distant server)
+        int maxUnidentified = 64;               // connections that have not said who they are
+        std::chrono::milliseconds acceptBackOff{100};  // the wait before accepting again after an error
     };
 
     MessageService(const ServerIdentity& identity, ConferenceService& service, std::string messageServer,

@@ -36,6 +36,7 @@ struct Options {
     long messageDelayMs = 0;        // each client frame held this long before it is handled
     std::string certHost;           // empty = localhost and 127.0.0.1
     bool untrusted = false;
+    bool testControl = false;  // the "/_test/" routes: tests only, they hand out every password
     bool verbose = false;
     velto::server::MediaUnit::Options media;
 };
@@ -44,7 +45,7 @@ const char* const kUsage =
     "usage: velto_server [--port N] [--cert-dir DIR] [--seed FILE] [--untrusted-cert] [--cert-host NAME]\n"
     "                    [--message-server HOST] [--message-server-port PORT] [--message-port N]\n"
     "                    [--message-idle-ms N] [--message-delay-ms N] [--media-port N]\n"
-    "                    [--media-loss-percent N] [--media-loss-seed S] [--verbose]\n"
+    "                    [--media-loss-percent N] [--media-loss-seed S] [--test-control] [--verbose]\n"
     "  --port N                 port on 127.0.0.1; 0 (default) picks a free one\n"
     "  --cert-dir DIR           where ca.pem is written (default: a new temp dir)\n"
     "  --seed FILE              JSON accounts, contacts and meetings (default: built-in demo data)\n"
@@ -58,6 +59,7 @@ const char* const kUsage =
     "  --media-loss-percent N   the unit drops N% (0-100) of the packets it forwards, at random, both ways\n"
     "  --media-loss-seed S      seed of those drops, for a repeatable run (default: random)\n"
     "  --message-delay-ms N     hold each client message N ms before handling it, as a distant server (default 0)\n"
+    "  --test-control           serve the test control under /_test/ (tests only: it shows every password)\n"
     "  --verbose                log each REST request's method and path to stderr\n"
     "The first line on stdout is \"listening 127.0.0.1:PORT\".\n";
 
@@ -122,6 +124,8 @@ Options parseOptions(int argc, char** argv)
                 usage(2);
         } else if (arg == "--untrusted-cert") {
             options.untrusted = true;
+        } else if (arg == "--test-control") {
+            options.testControl = true;
         } else if (arg == "--verbose") {
             options.verbose = true;
         } else if (arg == "--help" || arg == "-h") {
@@ -204,7 +208,8 @@ int main(int argc, char** argv)
         media.start();
         messages.start();
         TestControl control;
-        front.attach(service, control, messages, {identity.caFile, config.messageServer, config.messageServerPort});
+        front.attach(service, options.testControl ? &control : nullptr, messages,
+                     {identity.caFile, config.messageServer, config.messageServerPort});
 
         std::atomic<bool> stopping{false};
         std::thread stopper([&] {

@@ -170,9 +170,15 @@ using velto_http::Url;
 namespace {
 
 constexpr const char* kJsonContentType = "Content-Type:application/json;charset=UTF-8";
+constexpr const char* kTokenHeader = "accessToken: ";
 constexpr std::size_t kMaxLoggedAnswer = 8192;
 
 int resultOf(int code) { return code == 200 ? 0 : -1; }
+
+// A token goes into a header line as it is: only visible ASCII may.
+bool isHeaderValue(const std::string& text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return c > ' ' && c < 0x7f; });
+}
 
 const char* literal(bool value) { return value ? "true" : "false"; }
 
@@ -260,7 +266,13 @@ size_t VeltoHttpSignal::curl_recv_data(char* data, size_t size, size_t count, vo
 
 int VeltoHttpSignal::http_request(const char* target, std::string& response, HTTP_CMD verb,
                                   const std::string& body) const {
-    const TransferLimits bounds = GetTransferLimits();
+    TransferLimits bounds;
+    std::string token;
+    {
+        std::lock_guard<std::mutex> lock(targetMutex);
+        bounds = limits;
+        token = accessToken;
+    }
     const std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> handle(curl_easy_init(), curl_easy_cleanup);
     if (!handle) {
         LOG(ERROR) << "curl_easy_init failed";
@@ -280,10 +292,14 @@ int VeltoHttpSignal::http_request(const char* target, std::string& response, HTT
         curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
         curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.data());
     };
-    const auto jsonHeader = [&] {
-        headers.reset(curl_slist_append(nullptr, kJsonContentType));
-        curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
+    const auto addHeader = [&](const std::string& line) {
+        curl_slist* const grown = curl_slist_append(headers.get(), line.c_str());
+        if (grown) {
+            headers.release();
+            headers.reset(grown);
+        }
     };
+    const auto jsonHeader = [&] { addHeader(kJsonContentType); };
     switch (verb) {
     case HTTP_POST:
         jsonHeader();
@@ -304,6 +320,8 @@ int VeltoHttpSignal::http_request(const char* target, std::string& response, HTT
     case HTTP_GET:
         break;
     }
+    if (!token.empty()) addHeader(kTokenHeader + token);
+    if (headers) curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
 
     AnswerSink sink{response, bounds.maxAnswerBytes};
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &VeltoHttpSignal::curl_recv_data);
@@ -330,8 +348,11 @@ int VeltoHttpSignal::http_request(const char* target, std::string& response, HTT
 int VeltoHttpSignal::Login(std::string newServer, std::string username, std::string password,
                            std::string clientType, std::string domain, bool anonymous) {
     {
+        // A token belongs to the server and login that gave it: none goes to
+        // the login itself nor to another server.
         std::lock_guard<std::mutex> lock(targetMutex);
         server = std::move(newServer);
+        accessToken.clear();
     }
     Url target = url(anonymous ? "/clientApi/loginClientAnonymous" : "/clientApi/loginClient");
     target.query(anonymous ? "nickname" : "username", username)
@@ -340,7 +361,17 @@ int VeltoHttpSignal::Login(std::string newServer, std::string username, std::str
     if (!anonymous) target.query("domain", domain);
 
     Answer answer = exchange(target);
-    if (answer.ok()) requireRead(answer, velto_http::fillLoginInfo(answer.obj(), loginInfo));
+    if (answer.ok() && requireRead(answer, velto_http::fillLoginInfo(answer.obj(), loginInfo))) {
+        // A server that hands out no token gets none back.
+        std::string token =
+            velto_http::readText(velto_http::member(answer.obj(), "accessToken")).value_or(std::string());
+        if (!isHeaderValue(token)) {
+            LOG(WARNING) << "login answer: an access token that cannot travel in a header is not kept";
+            token.clear();
+        }
+        std::lock_guard<std::mutex> lock(targetMutex);
+        accessToken = std::move(token);
+    }
     if (callback) callback->onLogin(answer.code, loginInfo);
     return resultOf(answer.code);
 }

@@ -80,7 +80,7 @@ private:
     int readRecordDetails(const velto_http::Url& url);
 
     // Appends the answer body to `response`, which stays empty when the transfer fails;
-    // returns the libcurl result.
+    // returns the libcurl result. The login's token goes along once there is one.
     int http_request(const char* url, std::string& response, HTTP_CMD verb,
                      const std::string& body) const;
     // Where libcurl's write callback collects the answer.
@@ -92,6 +92,10 @@ private:
 
     VeltoHttpCallback* callback = nullptr;
     std::string server;  // guarded by targetMutex: read by every thread, written by Login
+    // The login answer's "accessToken", sent in the header of that name with
+    // every later request, so that the server knows whose they are; guarded
+    // by targetMutex, empty until a login hands one out.
+    std::string accessToken;
     conference_login_info loginInfo;
     conference_join_info joinInfo;
     query_user_info userInfo;
