@@ -12,6 +12,7 @@ packages=(
   fonts-font-awesome xvfb xauth x11-utils libxcb1-dev
   sox imagemagick fonts-wqy-microhei
   pulseaudio pulseaudio-utils
+  libsrtp2-dev
 )
 
 sudo=""

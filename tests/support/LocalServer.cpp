@@ -194,6 +194,9 @@ void LocalServer::launch(int port, int messagePort)
         args.insert(args.end(), {"--cert-host", options_.certificateHost});
     if (options_.messageIdleMs > 0)
         args.insert(args.end(), {"--message-idle-ms", std::to_string(options_.messageIdleMs)});
+    if (options_.mediaLossPercent > 0)
+        args.insert(args.end(), {"--media-loss-percent", std::to_string(options_.mediaLossPercent),
+                                 "--media-loss-seed", std::to_string(options_.mediaLossSeed)});
     std::vector<char*> argv;
     for (std::string& arg : args)
         argv.push_back(arg.data());

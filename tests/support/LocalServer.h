@@ -92,6 +92,10 @@ public:
         std::string certificateHost;
         // Message connections silent this long are closed; 0 = the server's 60 s.
         int messageIdleMs = 0;
+        // The media forwarding unit drops this share (0-100) of the packets it
+        // forwards, at random in both directions, seeded for a repeatable run.
+        int mediaLossPercent = 0;
+        unsigned mediaLossSeed = 1;
     };
 
     LocalServer();

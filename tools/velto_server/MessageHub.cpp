@@ -1,6 +1,8 @@
 #include "MessageHub.h"
 
 #include "JsonText.h"
+#include "MediaSdp.h"
+#include "MediaUnit.h"
 #include "StandInSdp.h"
 
 #include <algorithm>
@@ -12,6 +14,7 @@ namespace velto::server {
 namespace {
 
 constexpr std::size_t kSentKept = 10000;
+// Named when no forwarding unit runs.
 const char* const kRoomCandidate = "candidate:1 1 udp 2130706431 127.0.0.1 10000 typ host";
 
 }  // namespace
@@ -132,8 +135,10 @@ void MessageHub::received(const ConnectionPtr& c, const std::string& text)
     record["from"] = c->jid;
     record["operation"] = shape->operation;
     record["args"] = Json::Value(Json::arrayValue);
+    // Answers carry the participant's media key: it is kept nowhere but in the unit.
+    const bool answer = type == "answer" || type == "secondAnswer";
     for (const std::string& arg : args)
-        record["args"].append(arg);
+        record["args"].append(answer ? velto_platform::withoutKeys(arg) : arg);
     if (sent_.size() == kSentKept)
         sent_.pop_front();
     sent_.push_back(record);
@@ -172,6 +177,8 @@ bool MessageHub::dispatch(Connection& c, const std::string& type, const Json::Va
     if (type == "answer") {
         if (text("sdp").empty())
             return false;
+        if (media_)
+            media_->answer(c.session, text("sdp"));
         setSources(c, sourcesOf(c, text("sdp")));
         return true;
     }
@@ -180,6 +187,8 @@ bool MessageHub::dispatch(Connection& c, const std::string& type, const Json::Va
             return false;
         c.secondStream = text("label");
         c.secondSessions.insert(text("label"));
+        if (media_)
+            media_->answer(c.session, text("sdp"));
         setSources(c, sourcesOf(c, text("sdp")));
         return true;
     }
@@ -301,12 +310,14 @@ bool MessageHub::onJoin(Connection& c, const Json::Value& m)
     Json::Value offer = typed("offer");
     offer["from"] = c.focus;
     offer["session"] = c.session;
-    offer["sdp"] = velto_platform::WriteSdp(c.session, offered);
+    const std::string sdp = velto_platform::WriteSdp(c.session, offered);
+    // The unit opens this join's leg; the offer carries the key it sends with.
+    offer["sdp"] = media_ ? media_->offer(c.session, c.room, sdp) : sdp;
     c.send(offer);
     Json::Value ice = typed("ice");
     ice["from"] = c.focus;
     ice["session"] = c.session;
-    ice["candidate"] = kRoomCandidate;
+    ice["candidate"] = media_ ? media_->candidate() : kRoomCandidate;
     c.send(ice);
     if (!theirs.empty())
         c.send(sourceMessage(c, std::move(theirs), true));
@@ -577,6 +588,12 @@ void MessageHub::setSources(Connection& c, std::vector<Source> sources)
     std::vector<Source> removed = missingFrom(c.sources, sources);
     std::vector<Source> added = missingFrom(sources, c.sources);
     c.sources = std::move(sources);
+    if (media_) {
+        std::vector<std::string> ssrcs;
+        for (const Source& s : c.sources)
+            ssrcs.push_back(s.ssrc);
+        media_->setStreams(c.session, ssrcs);
+    }
 
     // The main stream is the first video (else audio) stream that is not the
     // second stream.
@@ -637,6 +654,8 @@ void MessageHub::leaveRoom(Connection& c)
 {
     if (c.room.empty())
         return;
+    if (media_)
+        media_->closeLeg(c.session);
     const std::vector<Connection*> rest = peers(c);
     for (Connection* p : rest) {
         if (!c.sources.empty())

@@ -33,6 +33,7 @@ namespace ssl = net::ssl;
 using tcp = net::ip::tcp;
 
 class Connection;
+class MediaUnit;
 using ConnectionPtr = std::shared_ptr<Connection>;
 
 // Everything below runs on the service's one thread.
@@ -75,6 +76,9 @@ public:
         refuseConnections_ = silentPings_ = false;
         sent_.clear();
     }
+
+    // The forwarding unit that the offers and answers set up; before run().
+    void attachMedia(MediaUnit* unit) { media_ = unit; }
 
     const MessageService::Limits limits;
     void log(const std::string& line) const { std::cerr << "velto_server: messages: " << line << std::endl; }
@@ -122,6 +126,7 @@ private:
     bool silentPings_ = false;
     unsigned sessionCounter_ = 0;
     bool stopped_ = false;
+    MediaUnit* media_ = nullptr;
 };
 
 // One client connection and what the server knows of it.

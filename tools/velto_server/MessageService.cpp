@@ -20,6 +20,11 @@ int MessageService::bind(int port)
     return hub_->bind(port);
 }
 
+void MessageService::attachMedia(MediaUnit& unit)
+{
+    hub_->attachMedia(&unit);
+}
+
 void MessageService::start()
 {
     thread_ = std::thread([this] { hub_->run(); });

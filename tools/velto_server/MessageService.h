@@ -13,6 +13,7 @@
 namespace velto::server {
 
 class MessageHub;
+class MediaUnit;
 
 // The message server: WebSocket over TLS on 127.0.0.1, JSON text frames (see
 // README.md). One thread runs every connection and the rooms; the REST side
@@ -33,6 +34,8 @@ public:
 
     // Binds 127.0.0.1:`port` (0 = any free port); returns the port, -1 on failure.
     int bind(int port);
+    // Joins set up legs of `unit`, which outlives the service; before start().
+    void attachMedia(MediaUnit& unit);
     void start();
     void stop();
 

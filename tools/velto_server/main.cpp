@@ -4,6 +4,7 @@
 #include "Certificates.h"
 #include "ConferenceService.h"
 #include "HttpFront.h"
+#include "MediaUnit.h"
 #include "MessageService.h"
 #include "Seed.h"
 #include "TestControl.h"
@@ -35,12 +36,14 @@ struct Options {
     std::string certHost;           // empty = localhost and 127.0.0.1
     bool untrusted = false;
     bool verbose = false;
+    velto::server::MediaUnit::Options media;
 };
 
 const char* const kUsage =
     "usage: velto_server [--port N] [--cert-dir DIR] [--seed FILE] [--untrusted-cert] [--cert-host NAME]\n"
     "                    [--message-server HOST] [--message-server-port PORT] [--message-port N]\n"
-    "                    [--message-idle-ms N] [--verbose]\n"
+    "                    [--message-idle-ms N] [--media-port N] [--media-loss-percent N]\n"
+    "                    [--media-loss-seed S] [--verbose]\n"
     "  --port N                 port on 127.0.0.1; 0 (default) picks a free one\n"
     "  --cert-dir DIR           where ca.pem is written (default: a new temp dir)\n"
     "  --seed FILE              JSON accounts, contacts and meetings (default: built-in demo data)\n"
@@ -50,6 +53,9 @@ const char* const kUsage =
     "  --message-server-port P  its port named in login answers (default: the message service's port)\n"
     "  --message-port N         port of the message service on 127.0.0.1; 0 (default) picks a free one\n"
     "  --message-idle-ms N      close message connections silent for N ms (default 60000)\n"
+    "  --media-port N           UDP port of the media forwarding unit on 127.0.0.1; 0 (default) picks a free one\n"
+    "  --media-loss-percent N   the unit drops N% (0-100) of the packets it forwards, at random, both ways\n"
+    "  --media-loss-seed S      seed of those drops, for a repeatable run (default: random)\n"
     "  --verbose                log each REST request's method and path to stderr\n"
     "The first line on stdout is \"listening 127.0.0.1:PORT\".\n";
 
@@ -76,6 +82,22 @@ Options parseOptions(int argc, char** argv)
             if (text.empty() || *end != '\0' || port < 0 || port > 65535)
                 usage(2);
             (arg == "--port" ? options.port : options.messagePort) = static_cast<int>(port);
+        } else if (arg == "--media-port" || arg == "--media-loss-percent" || arg == "--media-loss-seed") {
+            const std::string text = value();
+            char* end = nullptr;
+            errno = 0;
+            const unsigned long long number = std::strtoull(text.c_str(), &end, 10);
+            const unsigned long long most = arg == "--media-port"           ? 65535
+                                            : arg == "--media-loss-percent" ? 100
+                                                                            : 0xffffffffull;
+            if (text.empty() || text[0] == '-' || *end != '\0' || errno != 0 || number > most)
+                usage(2);
+            if (arg == "--media-port")
+                options.media.port = static_cast<int>(number);
+            else if (arg == "--media-loss-percent")
+                options.media.lossPercent = static_cast<int>(number);
+            else
+                options.media.lossSeed = static_cast<uint32_t>(number);
         } else if (arg == "--message-idle-ms") {
             const std::string text = value();
             char* end = nullptr;
@@ -155,7 +177,15 @@ int main(int argc, char** argv)
         MessageService::Limits limits;
         if (options.messageIdleMs > 0)
             limits.idle = std::chrono::milliseconds(options.messageIdleMs);
+        // The unit outlives the message service, whose joins and leaves set up its legs.
+        MediaUnit media(options.media);
+        const int mediaPort = media.bind();
+        if (mediaPort <= 0) {
+            std::cerr << "velto_server: cannot open the media port 127.0.0.1:" << options.media.port << std::endl;
+            return 1;
+        }
         MessageService messages(identity, service, options.messageServer, limits, options.verbose);
+        messages.attachMedia(media);
         const int messagePort = messages.bind(options.messagePort);
         if (messagePort <= 0) {
             std::cerr << "velto_server: cannot listen for messages on 127.0.0.1:" << options.messagePort << std::endl;
@@ -167,6 +197,7 @@ int main(int argc, char** argv)
             service.setMessageServerPort(config.messageServerPort);
         }
         service.setNotifier([&messages](Notice notice) { messages.notify(std::move(notice)); });
+        media.start();
         messages.start();
         TestControl control;
         front.attach(service, control, messages, {identity.caFile, config.messageServer, config.messageServerPort});
@@ -183,6 +214,7 @@ int main(int argc, char** argv)
         const Json::Value demo = service.accounts()[0];
         std::printf("listening 127.0.0.1:%d\n", port);
         std::printf("messages 127.0.0.1:%d\n", messagePort);
+        std::printf("media 127.0.0.1:%d\n", mediaPort);
         std::printf("ca-file %s\n", identity.caFile.c_str());
         std::printf("demo-account %s %s\n", demo["userName"].asCString(), demo["password"].asCString());
         std::fflush(stdout);
@@ -192,6 +224,7 @@ int main(int argc, char** argv)
             pthread_kill(stopper.native_handle(), SIGTERM);
         stopper.join();
         messages.stop();
+        media.stop();
         return served || stopping ? 0 : 1;
     } catch (const std::exception& e) {
         std::cerr << "velto_server: " << e.what() << std::endl;

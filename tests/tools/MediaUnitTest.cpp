@@ -1,0 +1,464 @@
+// The server's media forwarding unit, spoken to as participants speak to it:
+// each joins through the signalling, takes the unit's key and address from
+// the offer, answers with a key and SSRCs of its own, and sends SRTP over UDP
+// from a socket of its own. "Never" is checked by order: a packet that must
+// not arrive is sent before one that must, so the first one in is the answer.
+
+#include "LocalServer.h"
+#include "MediaSdp.h"
+#include "SignalClient.h"
+#include "StandInSdp.h"
+#include "rtp/Rtcp.h"
+#include "rtp/RtpPacket.h"
+#include "transport/SrtpSession.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+using velto::test::LocalServer;
+using velto::test::SignalClient;
+using velto_media::SrtpSession;
+namespace rtp = velto_media::rtp;
+using Bytes = std::vector<uint8_t>;
+using Direction = SrtpSession::Direction;
+
+constexpr auto kPatience = 5000ms;
+
+// What a participant got from the unit, opened with its own key.
+struct Received {
+    bool rtcp = false;
+    rtp::RtpHeader header;           // RTP
+    std::string text;                // RTP: the payload
+    std::vector<rtp::RtcpItem> items;  // RTCP
+    Bytes plain;
+};
+
+class Participant {
+public:
+    Participant(LocalServer& server, const std::string& user) : user_(user), signal_(server, server.account(user))
+    {
+        socket_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        EXPECT_EQ(bind(socket_, reinterpret_cast<const sockaddr*>(&local), sizeof local), 0);
+    }
+    ~Participant() { close(socket_); }
+
+    SignalClient& signal() { return signal_; }
+    const Bytes& unitKey() const { return unitKey_; }
+
+    // Joins `room` and answers its offer announcing `ssrcs` (the first audio,
+    // the rest video) with a fresh key; then reports, so the unit learns where
+    // it is, as an engine does at once after its answer.
+    void enter(const std::string& room, const std::vector<uint32_t>& ssrcs, const std::string& password = "",
+               int reports = 1)
+    {
+        if (!connected_) {
+            ASSERT_TRUE(signal_.connect());
+            connected_ = true;
+        }
+        ASSERT_TRUE(signal_.join(room, password));
+        Json::Value offer, ice;
+        for (const Json::Value& m : signal_.received()) {
+            if (m["type"] == "offer")
+                offer = m;
+            if (m["type"] == "ice")
+                ice = m;
+        }
+        unitKey_.clear();
+        ASSERT_TRUE(velto_platform::readCryptoLine(offer["sdp"].asString(), &unitKey_)) << offer;
+        std::string host;
+        int port = 0;
+        ASSERT_TRUE(velto_platform::readHostCandidate(ice["candidate"].asString(), &host, &port)) << ice;
+        ASSERT_EQ(host, "127.0.0.1");
+        unit_ = sockaddr_in{};
+        unit_.sin_family = AF_INET;
+        unit_.sin_port = htons(static_cast<uint16_t>(port));
+        unit_.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ASSERT_TRUE(receive_.init(Direction::Inbound, unitKey_.data()));
+        velto_media::makeSrtpKey(key_.data());
+        ASSERT_TRUE(send_.init(Direction::Outbound, key_.data()));
+
+        ssrcs_ = ssrcs;
+        std::vector<velto_platform::SdpSource> sources;
+        for (size_t i = 0; i < ssrcs.size(); ++i)
+            sources.push_back({i == 0 ? "audio" : "video", std::to_string(ssrcs[i]), user_, user_ + "-stream",
+                               user_ + "-track" + std::to_string(i)});
+        Json::Value answer;
+        answer["type"] = "answer";
+        answer["sdp"] = velto_platform::withCryptoLine(
+            velto_platform::WriteSdp(offer["session"].asString(), sources), key_.data());
+        ASSERT_TRUE(signal_.request(answer));
+        for (int i = 0; i < reports; ++i)
+            report();
+    }
+
+    std::string keyText() const
+    {
+        const std::string line = velto_platform::writeCryptoLine(key_.data());
+        return line.substr(line.find("inline:") + 7);
+    }
+
+    Bytes protectedRtp(uint32_t ssrc, uint16_t sequence, const std::string& text)
+    {
+        Bytes packet;
+        rtp::appendRtpHeader(packet, {100, false, sequence, sequence * 3000u, ssrc, 0, 0});
+        packet.insert(packet.end(), text.begin(), text.end());
+        EXPECT_TRUE(send_.protectRtp(packet));
+        return packet;
+    }
+    void sendRtp(uint32_t ssrc, uint16_t sequence, const std::string& text)
+    {
+        sendRaw(protectedRtp(ssrc, sequence, text));
+    }
+    Bytes protectedRtcp(Bytes plain)
+    {
+        EXPECT_TRUE(send_.protectRtcp(plain));
+        return plain;
+    }
+    void sendRtcp(Bytes plain) { sendRaw(protectedRtcp(std::move(plain))); }
+    void report()
+    {
+        Bytes rr;
+        rtp::appendReceiverReport(rr, ssrcs_.at(0), {});
+        sendRtcp(rr);
+    }
+    void sendRaw(const Bytes& packet)
+    {
+        ASSERT_EQ(sendto(socket_, packet.data(), packet.size(), 0, reinterpret_cast<const sockaddr*>(&unit_),
+                         sizeof unit_),
+                  static_cast<ssize_t>(packet.size()));
+    }
+
+    // The next datagram as it came, or none within `wait`.
+    std::optional<Bytes> receiveRaw(std::chrono::milliseconds wait = kPatience)
+    {
+        pollfd fd{socket_, POLLIN, 0};
+        if (poll(&fd, 1, static_cast<int>(wait.count())) != 1)
+            return std::nullopt;
+        Bytes packet(65536);
+        const ssize_t got = recv(socket_, packet.data(), packet.size(), 0);
+        if (got < 0)
+            return std::nullopt;
+        packet.resize(static_cast<size_t>(got));
+        return packet;
+    }
+
+    // Opens a datagram with the key of the unit's offer; false when it does not open.
+    bool open(Bytes packet, Received* out)
+    {
+        Received received;
+        received.rtcp = rtp::isRtcp(packet.data(), packet.size());
+        if (!(received.rtcp ? receive_.unprotectRtcp(packet) : receive_.unprotectRtp(packet)))
+            return false;
+        received.plain = packet;
+        if (received.rtcp) {
+            if (!rtp::parseRtcp(packet.data(), packet.size(), &received.items))
+                return false;
+        } else {
+            if (!rtp::parseRtp(packet.data(), packet.size(), &received.header))
+                return false;
+            received.text.assign(packet.begin() + received.header.headerSize,
+                                 packet.end() - received.header.paddingSize);
+        }
+        *out = std::move(received);
+        return true;
+    }
+
+    // The next datagram, which must open with this participant's key.
+    Received receive()
+    {
+        Received received;
+        const std::optional<Bytes> packet = receiveRaw();
+        if (!packet) {
+            ADD_FAILURE() << user_ << " received nothing";
+            return received;
+        }
+        EXPECT_TRUE(open(*packet, &received)) << user_ << " cannot open what the unit sent";
+        return received;
+    }
+
+    std::string receiveText() { return receive().text; }
+
+    // A receiver forgets a stream that was removed, as engines do, so that its
+    // return under the same SSRC is no replay.
+    void forget(uint32_t ssrc) { receive_.removeStream(ssrc); }
+
+private:
+    std::string user_;
+    SignalClient signal_;
+    bool connected_ = false;
+    int socket_ = -1;
+    sockaddr_in unit_{};
+    Bytes unitKey_;
+    std::array<uint8_t, SrtpSession::kKeyLength> key_{};
+    SrtpSession send_;
+    SrtpSession receive_;
+    std::vector<uint32_t> ssrcs_;
+};
+
+Bytes rtpPlain(uint32_t ssrc, uint16_t sequence, const std::string& text)
+{
+    Bytes packet;
+    rtp::appendRtpHeader(packet, {100, false, sequence, sequence * 3000u, ssrc, 0, 0});
+    packet.insert(packet.end(), text.begin(), text.end());
+    return packet;
+}
+
+Bytes pli(uint32_t sender, uint32_t media)
+{
+    Bytes packet;
+    rtp::appendPli(packet, sender, media);
+    return packet;
+}
+
+bool isPli(const Received& r, uint32_t sender, uint32_t media)
+{
+    return r.rtcp && r.items.size() == 1 && r.items[0].type == rtp::RtcpItem::Type::Pli &&
+           r.items[0].senderSsrc == sender && r.items[0].mediaSsrc == media;
+}
+
+class MediaUnitTest : public ::testing::Test {
+protected:
+    void SetUp() override { server.setCaBundleEnv(); }
+    LocalServer server;
+    const std::string aliceRoom = server.account("alice").room;  // no meeting password
+};
+
+TEST_F(MediaUnitTest, ForwardsToEveryOtherMemberEncryptedForEachNeverBackToTheSender)
+{
+    Participant alice(server, "alice"), bob(server, "bob"), wang(server, "wang");
+    ASSERT_NO_FATAL_FAILURE(alice.enter(aliceRoom, {101, 102}));
+    ASSERT_NO_FATAL_FAILURE(bob.enter(aliceRoom, {201, 202}));
+    ASSERT_NO_FATAL_FAILURE(wang.enter(aliceRoom, {301, 302}));
+    EXPECT_NE(alice.unitKey(), bob.unitKey()) << "each leg has a key of its own";
+
+    alice.sendRtp(102, 7, "from alice");
+    const std::optional<Bytes> atBob = bob.receiveRaw();
+    const std::optional<Bytes> atWang = wang.receiveRaw();
+    ASSERT_TRUE(atBob && atWang);
+    EXPECT_NE(*atBob, *atWang) << "protected anew for each receiver";
+    Received received;
+    EXPECT_FALSE(bob.open(*atWang, &received)) << "one receiver's copy does not open with another's key";
+    ASSERT_TRUE(bob.open(*atBob, &received));
+    EXPECT_EQ(received.plain, rtpPlain(102, 7, "from alice"));
+    ASSERT_TRUE(wang.open(*atWang, &received));
+    EXPECT_EQ(received.plain, rtpPlain(102, 7, "from alice"));
+
+    // Sender reports go on as well (their timing, without reception blocks).
+    Bytes sr;
+    rtp::appendSenderReport(sr, 102, 0x1122334455667788ull, 21000, 1, 10, {rtp::ReportBlock{201}});
+    alice.sendRtcp(sr);
+    for (Participant* receiver : {&bob, &wang}) {
+        const Received report = receiver->receive();
+        ASSERT_TRUE(report.rtcp);
+        ASSERT_EQ(report.items.size(), 1u);
+        EXPECT_EQ(report.items[0].type, rtp::RtcpItem::Type::SenderReport);
+        EXPECT_EQ(report.items[0].senderSsrc, 102u);
+        EXPECT_EQ(report.items[0].ntpTime, 0x1122334455667788ull);
+        EXPECT_EQ(report.items[0].rtpTimestamp, 21000u);
+        EXPECT_TRUE(report.items[0].reports.empty());
+    }
+
+    // Alice's own packet, report and receiver report did not come back: bob's is her first.
+    bob.sendRtp(202, 1, "from bob");
+    EXPECT_EQ(alice.receiveText(), "from bob");
+    EXPECT_EQ(wang.receiveText(), "from bob");
+
+    // The answer's key is kept nowhere but in the unit.
+    bool sawAnswer = false;
+    for (const auto& signal : server.sentSignals()) {
+        if (signal.operation != "SendAnswer")
+            continue;
+        sawAnswer = true;
+        ASSERT_EQ(signal.args.size(), 1u);
+        EXPECT_EQ(signal.args[0].find(alice.keyText()), std::string::npos);
+        EXPECT_EQ(signal.args[0].find(bob.keyText()), std::string::npos);
+        EXPECT_NE(signal.args[0].find("inline:..."), std::string::npos);
+    }
+    EXPECT_TRUE(sawAnswer);
+}
+
+TEST_F(MediaUnitTest, APacketOfOneRoomNeverReachesAnother)
+{
+    const auto demoAccount = server.demoAccount();
+    Participant alice(server, "alice"), bob(server, "bob"), demo(server, "demo"), wang(server, "wang");
+    ASSERT_NO_FATAL_FAILURE(alice.enter(aliceRoom, {101, 102}));
+    ASSERT_NO_FATAL_FAILURE(bob.enter(aliceRoom, {201, 202}));
+    // The other room's demo picked alice's video SSRC by chance: the keys tell them apart.
+    ASSERT_NO_FATAL_FAILURE(demo.enter(demoAccount.room, {401, 102}, demoAccount.meetPassword));
+    ASSERT_NO_FATAL_FAILURE(wang.enter(demoAccount.room, {301, 302}, demoAccount.meetPassword));
+
+    alice.sendRtp(102, 1, "alice's room");
+    alice.sendRtcp(pli(101, 302));  // feedback naming a stream of the other room
+    EXPECT_EQ(bob.receiveText(), "alice's room");
+    demo.sendRtp(102, 1, "demo's room");
+    EXPECT_EQ(wang.receiveText(), "demo's room");
+    wang.sendRtp(302, 1, "from wang");
+    EXPECT_EQ(demo.receiveText(), "from wang");
+    bob.sendRtp(202, 1, "from bob");
+    EXPECT_EQ(alice.receiveText(), "from bob");
+    EXPECT_EQ(bob.receiveRaw(200ms), std::nullopt) << "demo's packet under alice's SSRC crossed over";
+}
+
+TEST_F(MediaUnitTest, PacketsOfSsrcsTheLegDidNotAnnounceAreDropped)
+{
+    Participant alice(server, "alice"), bob(server, "bob");
+    ASSERT_NO_FATAL_FAILURE(alice.enter(aliceRoom, {101, 102}));
+    ASSERT_NO_FATAL_FAILURE(bob.enter(aliceRoom, {201, 202}));
+
+    alice.sendRtp(999, 1, "unannounced");
+    alice.sendRtp(202, 1, "bob's SSRC");
+    Bytes feedback = pli(999, 202);
+    alice.sendRtcp(feedback);
+    alice.sendRtp(102, 1, "announced");
+    const Received first = bob.receive();
+    EXPECT_FALSE(first.rtcp);
+    EXPECT_EQ(first.text, "announced");
+}
+
+TEST_F(MediaUnitTest, PacketsWithAWrongTagAreDropped)
+{
+    Participant alice(server, "alice"), bob(server, "bob");
+    ASSERT_NO_FATAL_FAILURE(alice.enter(aliceRoom, {101, 102}));
+    ASSERT_NO_FATAL_FAILURE(bob.enter(aliceRoom, {201, 202}));
+
+    const Bytes genuine = alice.protectedRtp(102, 5, "genuine");
+    Bytes payloadChanged = genuine;
+    payloadChanged[14] ^= 0x04;
+    Bytes tagChanged = genuine;
+    tagChanged.back() ^= 0x80;
+    SrtpSession stranger;
+    std::array<uint8_t, SrtpSession::kKeyLength> strangerKey;
+    velto_media::makeSrtpKey(strangerKey.data());
+    ASSERT_TRUE(stranger.init(Direction::Outbound, strangerKey.data()));
+    Bytes otherKey = rtpPlain(102, 5, "genuine");
+    ASSERT_TRUE(stranger.protectRtp(otherKey));
+    Bytes feedback = alice.protectedRtcp(pli(101, 202));
+    feedback[9] ^= 0x01;
+
+    for (const Bytes* forged : {&payloadChanged, &tagChanged, &otherKey, &feedback})
+        alice.sendRaw(*forged);
+    alice.sendRaw(genuine);  // the forgeries did not use up its place
+    const Received first = bob.receive();
+    EXPECT_FALSE(first.rtcp);
+    EXPECT_EQ(first.text, "genuine");
+}
+
+TEST_F(MediaUnitTest, FeedbackReachesTheStreamsSenderWithPlisMergedWithinHalfASecond)
+{
+    Participant alice(server, "alice"), bob(server, "bob"), wang(server, "wang");
+    ASSERT_NO_FATAL_FAILURE(alice.enter(aliceRoom, {101, 102}));
+    ASSERT_NO_FATAL_FAILURE(bob.enter(aliceRoom, {201, 202}));
+    ASSERT_NO_FATAL_FAILURE(wang.enter(aliceRoom, {301, 302}));
+
+    // A NACK goes to the sender of the stream it names, and only there.
+    Bytes nack;
+    rtp::appendNack(nack, 201, 102, {7, 8, 40});
+    bob.sendRtcp(nack);
+    Received got = alice.receive();
+    ASSERT_TRUE(got.rtcp);
+    ASSERT_EQ(got.items.size(), 1u);
+    EXPECT_EQ(got.items[0].type, rtp::RtcpItem::Type::Nack);
+    EXPECT_EQ(got.items[0].senderSsrc, 201u);
+    EXPECT_EQ(got.items[0].mediaSsrc, 102u);
+    EXPECT_EQ(got.items[0].nackSequences, (std::vector<uint16_t>{7, 8, 40}));
+
+    // Two receivers ask for a keyframe of alice's video at once: she hears it once.
+    const auto firstPli = std::chrono::steady_clock::now();
+    bob.sendRtcp(pli(201, 102));
+    wang.sendRtcp(pli(301, 102));
+    EXPECT_TRUE(isPli(alice.receive(), 201, 102));
+    bob.sendRtcp(pli(201, 302));  // another stream is counted apart
+    EXPECT_TRUE(isPli(wang.receive(), 201, 302));
+    wang.sendRtp(302, 1, "after the keyframe requests");
+    EXPECT_EQ(alice.receiveText(), "after the keyframe requests");
+    EXPECT_EQ(bob.receiveText(), "after the keyframe requests") << "the NACK and PLIs went to bob";
+    ASSERT_LT(std::chrono::steady_clock::now() - firstPli, 500ms) << "too slow a machine to tell";
+
+    // Half a second on, the next request goes through.
+    std::this_thread::sleep_until(firstPli + 550ms);
+    wang.sendRtcp(pli(301, 102));
+    EXPECT_TRUE(isPli(alice.receive(), 301, 102));
+}
+
+TEST_F(MediaUnitTest, ALegEndsWithItsParticipantAndARejoinGetsFreshKeys)
+{
+    Participant alice(server, "alice"), bob(server, "bob"), wang(server, "wang");
+    ASSERT_NO_FATAL_FAILURE(alice.enter(aliceRoom, {101, 102}));
+    ASSERT_NO_FATAL_FAILURE(bob.enter(aliceRoom, {201, 202}));
+    ASSERT_NO_FATAL_FAILURE(wang.enter(aliceRoom, {301, 302}));
+    bob.sendRtp(202, 2000, "before leaving");
+    EXPECT_EQ(alice.receiveText(), "before leaving");
+    EXPECT_EQ(wang.receiveText(), "before leaving");
+
+    // Left: what bob still sends with his old key goes nowhere.
+    Json::Value leave;
+    leave["type"] = "leave";
+    ASSERT_TRUE(bob.signal().request(leave));
+    bob.sendRtp(202, 2001, "after leaving");
+    wang.sendRtp(302, 1, "from wang");
+    EXPECT_EQ(alice.receiveText(), "from wang");
+
+    // Back with a fresh key, under the same SSRC from a lower sequence number.
+    const Bytes oldKey = bob.unitKey();
+    ASSERT_NO_FATAL_FAILURE(bob.enter(aliceRoom, {201, 202}));
+    EXPECT_NE(bob.unitKey(), oldKey);
+    alice.forget(202);
+    wang.forget(202);
+    bob.sendRtp(202, 1, "back again");
+    EXPECT_EQ(alice.receiveText(), "back again");
+    EXPECT_EQ(wang.receiveText(), "back again");
+    wang.sendRtp(302, 2, "welcome back");
+    EXPECT_EQ(bob.receiveText(), "welcome back") << "nothing sent while he was away, nothing of his own";
+    EXPECT_EQ(alice.receiveText(), "welcome back");
+
+    // A connection that ends takes its leg along.
+    ASSERT_TRUE(server.dropSignal(bob.signal().jid()));
+    ASSERT_TRUE(alice.signal().waitFor([&](const Json::Value& m) {
+        return m["type"] == "userRemoved" && m["jid"] == bob.signal().jid();
+    }));
+    bob.sendRtp(202, 2, "after the connection ended");
+    wang.sendRtp(302, 3, "from wang again");
+    EXPECT_EQ(alice.receiveText(), "from wang again");
+}
+
+TEST(MediaUnitLoss, TheLossOptionDropsForwardedPacketsAtRandom)
+{
+    LocalServer::Options options;
+    options.mediaLossPercent = 50;
+    options.mediaLossSeed = 7;
+    LocalServer server(options);
+    server.setCaBundleEnv();
+    const std::string room = server.account("alice").room;
+    Participant alice(server, "alice"), bob(server, "bob");
+    // Reports are lost too; enough of them get through to tell the unit where bob is.
+    ASSERT_NO_FATAL_FAILURE(alice.enter(room, {101, 102}, "", 20));
+    ASSERT_NO_FATAL_FAILURE(bob.enter(room, {201, 202}, "", 20));
+    constexpr int kSent = 400;
+    for (int i = 0; i < kSent; ++i)
+        alice.sendRtp(102, static_cast<uint16_t>(i + 1), "packet");
+    int arrived = 0;
+    while (bob.receiveRaw(300ms))
+        ++arrived;
+    // Half lost on the way in, half of the rest on the way out: about a quarter arrive.
+    EXPECT_GT(arrived, kSent * 15 / 100);
+    EXPECT_LT(arrived, kSent * 35 / 100);
+}
+
+}  // namespace

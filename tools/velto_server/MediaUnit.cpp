@@ -1,0 +1,352 @@
+#include "MediaUnit.h"
+
+#include "MediaSdp.h"
+#include "rtp/Rtcp.h"
+#include "rtp/RtpPacket.h"
+#include "transport/SrtpSession.h"
+
+#include <arpa/inet.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <iostream>
+
+namespace velto::server {
+
+namespace rtp = velto_media::rtp;
+using velto_media::SrtpSession;
+
+namespace {
+
+constexpr auto kPliInterval = std::chrono::milliseconds(500);
+constexpr size_t kMaxDatagram = 65536;
+constexpr int kBatch = 256;                // datagrams read before stop is looked at again
+constexpr int kSocketBuffer = 4 << 20;     // a screen keyframe to nine receivers fits
+
+void logLine(const std::string& line) { std::cerr << "velto_server: media: " << line << std::endl; }
+
+bool readSsrc(const std::string& text, uint32_t* ssrc)
+{
+    if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    const unsigned long long value = std::stoull(text);
+    if (value > 0xffffffffull)
+        return false;
+    *ssrc = static_cast<uint32_t>(value);
+    return true;
+}
+
+}  // namespace
+
+struct MediaUnit::Leg {
+    std::string room;
+    SrtpSession toParticipant;    // with the unit's key, from the offer
+    SrtpSession fromParticipant;  // with the participant's key, from its answer
+    std::vector<uint8_t> participantKey;  // empty until an answer carried one
+    std::set<uint32_t> ssrcs;
+    sockaddr_in address{};
+    bool latched = false;  // an authenticated packet told where the participant is
+    std::map<uint32_t, Clock::time_point> lastPli;  // of this leg's streams
+};
+
+MediaUnit::MediaUnit(Options options) : options_(std::move(options))
+{
+    random_.seed(options_.lossSeed ? *options_.lossSeed : std::random_device{}());
+}
+
+MediaUnit::~MediaUnit()
+{
+    stop();
+    if (socket_ >= 0)
+        close(socket_);
+    if (wake_ >= 0)
+        close(wake_);
+}
+
+int MediaUnit::bind()
+{
+    socket_ = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    wake_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (socket_ < 0 || wake_ < 0)
+        return -1;
+    setsockopt(socket_, SOL_SOCKET, SO_RCVBUF, &kSocketBuffer, sizeof kSocketBuffer);
+    setsockopt(socket_, SOL_SOCKET, SO_SNDBUF, &kSocketBuffer, sizeof kSocketBuffer);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(options_.port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::bind(socket_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+        return -1;
+    socklen_t length = sizeof address;
+    if (getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        return -1;
+    port_ = ntohs(address.sin_port);
+    return port_;
+}
+
+void MediaUnit::start()
+{
+    if (socket_ < 0 || thread_.joinable())
+        return;
+    thread_ = std::thread([this] { run(); });
+}
+
+void MediaUnit::stop()
+{
+    if (!thread_.joinable())
+        return;
+    const uint64_t one = 1;
+    if (write(wake_, &one, sizeof one) != sizeof one)
+        logLine(std::string("cannot wake the network thread: ") + std::strerror(errno));
+    thread_.join();
+}
+
+// --- legs ---------------------------------------------------------------------
+
+std::string MediaUnit::offer(const std::string& leg, const std::string& room, const std::string& offerSdp)
+{
+    std::array<uint8_t, SrtpSession::kKeyLength> key;
+    velto_media::makeSrtpKey(key.data());
+    auto fresh = std::make_unique<Leg>();
+    fresh->room = room;
+    if (!fresh->toParticipant.init(SrtpSession::Direction::Outbound, key.data()))
+        logLine("cannot set up the sending side of a leg; its participant gets no media");
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        closeLegLocked(leg);
+        legs_[leg] = std::move(fresh);
+    }
+    std::string sdp = velto_platform::withCryptoLine(offerSdp, key.data());
+    key.fill(0);
+    return sdp;
+}
+
+std::string MediaUnit::candidate() const { return velto_platform::writeHostCandidate("127.0.0.1", port_); }
+
+void MediaUnit::answer(const std::string& leg, const std::string& answerSdp)
+{
+    std::vector<uint8_t> key;
+    if (!velto_platform::readCryptoLine(answerSdp, &key))
+        return;
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto it = legs_.find(leg);
+    if (it == legs_.end() || it->second->participantKey == key)
+        return;  // the same key again keeps the replay state it has
+    Leg& l = *it->second;
+    if (l.fromParticipant.init(SrtpSession::Direction::Inbound, key.data())) {
+        l.participantKey = std::move(key);
+    } else {
+        l.participantKey.clear();
+        logLine("refused a participant's key");
+    }
+}
+
+void MediaUnit::setStreams(const std::string& leg, const std::vector<std::string>& ssrcs)
+{
+    std::set<uint32_t> announced;
+    for (const std::string& text : ssrcs) {
+        uint32_t ssrc = 0;
+        if (readSsrc(text, &ssrc))
+            announced.insert(ssrc);
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto it = legs_.find(leg);
+    if (it == legs_.end())
+        return;
+    std::vector<uint32_t> gone;
+    for (const uint32_t ssrc : it->second->ssrcs)
+        if (!announced.count(ssrc))
+            gone.push_back(ssrc);
+    it->second->ssrcs = std::move(announced);
+    forgetStreams(*it->second, gone);
+}
+
+void MediaUnit::closeLeg(const std::string& leg)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    closeLegLocked(leg);
+}
+
+void MediaUnit::closeLegLocked(const std::string& leg)
+{
+    const auto it = legs_.find(leg);
+    if (it == legs_.end())
+        return;
+    const std::unique_ptr<Leg> closing = std::move(it->second);
+    legs_.erase(it);
+    forgetStreams(*closing, std::vector<uint32_t>(closing->ssrcs.begin(), closing->ssrcs.end()));
+}
+
+void MediaUnit::forgetStreams(Leg& owner, const std::vector<uint32_t>& ssrcs)
+{
+    // A stream that comes back under the same SSRC (a rejoin) may start at a
+    // lower sequence number: the sessions must not take it for a replay.
+    for (const uint32_t ssrc : ssrcs) {
+        owner.fromParticipant.removeStream(ssrc);
+        owner.lastPli.erase(ssrc);
+        for (auto& [name, leg] : legs_)
+            if (leg->room == owner.room)
+                leg->toParticipant.removeStream(ssrc);
+    }
+}
+
+// --- network thread ------------------------------------------------------------
+
+void MediaUnit::run()
+{
+    pollfd fds[2] = {{socket_, POLLIN, 0}, {wake_, POLLIN, 0}};
+    for (;;) {
+        if (poll(fds, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            logLine(std::string("poll failed: ") + std::strerror(errno));
+            return;
+        }
+        if (fds[1].revents)
+            return;
+        if (fds[0].revents)
+            receiveAll();
+    }
+}
+
+void MediaUnit::receiveAll()
+{
+    std::vector<uint8_t> buffer(kMaxDatagram);
+    for (int i = 0; i < kBatch; ++i) {
+        sockaddr_in from{};
+        socklen_t length = sizeof from;
+        const ssize_t got = recvfrom(socket_, buffer.data(), buffer.size(), MSG_DONTWAIT | MSG_TRUNC,
+                                     reinterpret_cast<sockaddr*>(&from), &length);
+        if (got < 0) {
+            if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR && errno != ECONNREFUSED)
+                logLine(std::string("receive failed: ") + std::strerror(errno));
+            if (errno != EINTR && errno != ECONNREFUSED)
+                return;
+            continue;
+        }
+        if (static_cast<size_t>(got) > buffer.size() || length != sizeof from || from.sin_family != AF_INET)
+            continue;  // cut short or not IPv4: nobody's media
+        std::vector<uint8_t> packet(buffer.begin(), buffer.begin() + got);
+        handle(packet, from);
+    }
+}
+
+bool MediaUnit::lost()
+{
+    return options_.lossPercent > 0 && std::uniform_int_distribution<int>(0, 99)(random_) < options_.lossPercent;
+}
+
+void MediaUnit::handle(std::vector<uint8_t>& packet, const sockaddr_in& from)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (lost())
+        return;
+    // The SSRC is in clear in both SRTP and SRTCP; it names the leg to try.
+    const bool rtcp = rtp::isRtcp(packet.data(), packet.size());
+    uint32_t ssrc = 0;
+    if (rtcp) {
+        if (!rtp::readRtcpSenderSsrc(packet.data(), packet.size(), &ssrc))
+            return;
+    } else {
+        rtp::RtpHeader header;
+        if (!rtp::parseRtp(packet.data(), packet.size(), &header))
+            return;
+        ssrc = header.ssrc;
+    }
+    // SSRCs are chosen at random, so two legs may share one: the key decides.
+    // A failed try leaves the packet as it was.
+    Leg* source = nullptr;
+    for (auto& [name, leg] : legs_) {
+        if (leg->participantKey.empty() || !leg->ssrcs.count(ssrc))
+            continue;
+        if (rtcp ? leg->fromParticipant.unprotectRtcp(packet) : leg->fromParticipant.unprotectRtp(packet)) {
+            source = leg.get();
+            break;
+        }
+    }
+    if (!source)
+        return;
+    source->address = from;
+    source->latched = true;
+    if (rtcp)
+        routeRtcp(*source, packet);
+    else
+        forwardRtp(*source, packet);
+}
+
+void MediaUnit::forwardRtp(const Leg& source, const std::vector<uint8_t>& packet)
+{
+    for (auto& [name, leg] : legs_)
+        if (leg.get() != &source && leg->room == source.room)
+            sendTo(*leg, packet, false);
+}
+
+void MediaUnit::routeRtcp(const Leg& source, const std::vector<uint8_t>& packet)
+{
+    std::vector<rtp::RtcpItem> items;
+    if (!rtp::parseRtcp(packet.data(), packet.size(), &items))
+        return;
+    const Clock::time_point now = Clock::now();
+    std::vector<uint8_t> reports;  // to every other leg of the room
+    std::map<Leg*, std::vector<uint8_t>> feedback;
+    for (const rtp::RtcpItem& item : items) {
+        switch (item.type) {
+        case rtp::RtcpItem::Type::SenderReport:
+            // The timing goes on; its reception blocks, like receiver reports, end here.
+            if (source.ssrcs.count(item.senderSsrc))
+                rtp::appendSenderReport(reports, item.senderSsrc, item.ntpTime, item.rtpTimestamp, item.packetCount,
+                                        item.octetCount, {});
+            break;
+        case rtp::RtcpItem::Type::Nack:
+        case rtp::RtcpItem::Type::Pli:
+            for (auto& [name, leg] : legs_) {
+                if (leg.get() == &source || leg->room != source.room || !leg->ssrcs.count(item.mediaSsrc))
+                    continue;
+                if (item.type == rtp::RtcpItem::Type::Nack) {
+                    rtp::appendNack(feedback[leg.get()], item.senderSsrc, item.mediaSsrc, item.nackSequences);
+                    continue;
+                }
+                // Several receivers losing the same frame ask for one keyframe.
+                const auto last = leg->lastPli.find(item.mediaSsrc);
+                if (last != leg->lastPli.end() && now - last->second < kPliInterval)
+                    continue;
+                leg->lastPli[item.mediaSsrc] = now;
+                rtp::appendPli(feedback[leg.get()], item.senderSsrc, item.mediaSsrc);
+            }
+            break;
+        case rtp::RtcpItem::Type::ReceiverReport:
+        case rtp::RtcpItem::Type::Other:
+            break;
+        }
+    }
+    for (auto& [name, leg] : legs_) {
+        if (leg.get() == &source || leg->room != source.room)
+            continue;
+        std::vector<uint8_t> out = reports;
+        const auto own = feedback.find(leg.get());
+        if (own != feedback.end())
+            out.insert(out.end(), own->second.begin(), own->second.end());
+        if (!out.empty())
+            sendTo(*leg, std::move(out), true);
+    }
+}
+
+void MediaUnit::sendTo(Leg& leg, std::vector<uint8_t> packet, bool rtcp)
+{
+    if (!leg.latched)
+        return;  // nowhere to send yet
+    if (!(rtcp ? leg.toParticipant.protectRtcp(packet) : leg.toParticipant.protectRtp(packet)))
+        return;
+    if (lost())
+        return;
+    // UDP: a full socket buffer loses the packet, as a network would.
+    sendto(socket_, packet.data(), packet.size(), MSG_DONTWAIT, reinterpret_cast<const sockaddr*>(&leg.address),
+           sizeof leg.address);
+}
+
+}  // namespace velto::server

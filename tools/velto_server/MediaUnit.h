@@ -1,0 +1,98 @@
+#pragma once
+// The forwarding unit: where the participants' media meets. One UDP socket on
+// 127.0.0.1 carries every leg's RTP and RTCP (multiplexed); SRTP ends here on
+// each leg, so each packet is checked with its sender's key and protected anew
+// with each receiver's.
+//
+// A leg is one participant's join: the key the unit sends to it with (fresh,
+// in the server's offer), the key it sends with (from its answer), the SSRCs
+// it announced and the address its last authenticated packet came from. A
+// packet is taken only from a leg that announced its SSRC and only when it
+// authenticates with that leg's key. RTP goes to every other leg of the same
+// room (the receivers choose what they draw); sender reports likewise; NACK
+// and PLI go to the leg that announced the stream they name (PLIs for one
+// stream at most one per 500 ms); receiver reports end here. Nothing goes
+// back to the leg it came from, nothing crosses rooms.
+//
+// Threads: one network thread, blocked in poll() on the socket and an eventfd
+// that stop() signals; owned here and joined by stop(). The leg calls come
+// from the message service's thread; one mutex guards the legs. Keys are never
+// logged.
+#include <netinet/in.h>
+
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <random>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace velto_media {
+class SrtpSession;
+}
+
+namespace velto::server {
+
+class MediaUnit {
+public:
+    struct Options {
+        int port = 0;                     // on 127.0.0.1; 0 = any free port
+        int lossPercent = 0;              // forwarded packets dropped at random, both directions
+        std::optional<uint32_t> lossSeed; // for a repeatable run; none = a random seed
+    };
+
+    explicit MediaUnit(Options options);
+    ~MediaUnit();
+    MediaUnit(const MediaUnit&) = delete;
+    MediaUnit& operator=(const MediaUnit&) = delete;
+
+    // Opens the socket; the port, or -1 when it cannot be had.
+    int bind();
+    void start();
+    // Ends and joins the network thread; nothing is sent afterwards.
+    void stop();
+
+    // --- legs (thread-safe) -------------------------------------------------
+    // Opens the leg `leg` (one join) in `room` and returns `offerSdp` with the
+    // fresh key the unit sends to it with. A leg of that name is replaced.
+    std::string offer(const std::string& leg, const std::string& room, const std::string& offerSdp);
+    // The candidate that names the unit, for the participants.
+    std::string candidate() const;
+    // An answer of the leg's participant: its key, when the answer carries
+    // one, becomes the one its packets must authenticate with.
+    void answer(const std::string& leg, const std::string& answerSdp);
+    // The SSRCs the leg announced, all its answers together, as they stand now.
+    void setStreams(const std::string& leg, const std::vector<std::string>& ssrcs);
+    void closeLeg(const std::string& leg);
+
+private:
+    struct Leg;
+    using Clock = std::chrono::steady_clock;
+
+    void closeLegLocked(const std::string& leg);
+    void forgetStreams(Leg& owner, const std::vector<uint32_t>& ssrcs);
+    void run();
+    void receiveAll();
+    void handle(std::vector<uint8_t>& packet, const sockaddr_in& from);
+    void forwardRtp(const Leg& source, const std::vector<uint8_t>& packet);
+    void routeRtcp(const Leg& source, const std::vector<uint8_t>& packet);
+    void sendTo(Leg& leg, std::vector<uint8_t> packet, bool rtcp);
+    bool lost();
+
+    const Options options_;
+    int socket_ = -1;
+    int wake_ = -1;  // eventfd: stop
+    int port_ = -1;
+    std::thread thread_;
+
+    std::mutex mutex_;  // guards everything below
+    std::map<std::string, std::unique_ptr<Leg>> legs_;
+    std::mt19937 random_;
+};
+
+}  // namespace velto::server
