@@ -12,7 +12,8 @@ packages=(
   fonts-font-awesome xvfb xauth x11-utils libxcb1-dev
   sox imagemagick fonts-wqy-microhei
   pulseaudio pulseaudio-utils
-  libsrtp2-dev
+  libsrtp2-dev libyuv-dev libpng-dev libpulse-dev libxcb-shm0-dev libxcb-randr0-dev
+  libvpx-dev libopus-dev
 )
 
 sudo=""

@@ -1,0 +1,44 @@
+#include "PulseStream.h"
+
+namespace velto_media {
+
+namespace {
+
+void streamStateChanged(pa_stream*, void* userdata) { static_cast<PulseConnection*>(userdata)->signal(); }
+
+}  // namespace
+
+pa_sample_spec audioSampleSpec()
+{
+    pa_sample_spec spec;
+    spec.format = PA_SAMPLE_S16LE;
+    spec.rate = kAudioSampleRate;
+    spec.channels = 1;
+    return spec;
+}
+
+bool waitUntilReady(PulseConnection& connection, pa_stream* stream)
+{
+    pa_stream_set_state_callback(stream, streamStateChanged, &connection);
+    connection.wait(
+        [stream] {
+            pa_stream_state_t state = pa_stream_get_state(stream);
+            return state == PA_STREAM_READY || state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED;
+        },
+        kPulseTimeout);
+    pa_stream_set_state_callback(stream, nullptr, nullptr);
+    return pa_stream_get_state(stream) == PA_STREAM_READY;
+}
+
+void closeStream(pa_stream* stream)
+{
+    if (!stream)
+        return;
+    pa_stream_set_state_callback(stream, nullptr, nullptr);
+    pa_stream_set_read_callback(stream, nullptr, nullptr);
+    pa_stream_set_write_callback(stream, nullptr, nullptr);
+    pa_stream_disconnect(stream);
+    pa_stream_unref(stream);
+}
+
+}  // namespace velto_media

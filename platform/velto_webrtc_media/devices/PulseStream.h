@@ -1,0 +1,26 @@
+// What capture and playout share: the stream format and the opening of a
+// stream on a connection of its own.
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "AudioDevice.h"
+#include "PulseConnection.h"
+
+namespace velto_media {
+
+constexpr std::chrono::milliseconds kPulseTimeout{3000};
+constexpr uint32_t kAudioBlockBytes = kAudioBlockSamples * sizeof(int16_t);
+
+// 48 kHz, mono, signed 16-bit little-endian.
+pa_sample_spec audioSampleSpec();
+
+// Waits (lock held) until the stream is ready or has failed; true when ready.
+bool waitUntilReady(PulseConnection& connection, pa_stream* stream);
+
+// Detaches every callback from the stream, disconnects and releases it (lock held).
+void closeStream(pa_stream* stream);
+
+}  // namespace velto_media

@@ -1,0 +1,253 @@
+#include "XcbGrabber.h"
+
+#include <sys/ipc.h>
+#include <sys/shm.h>
+
+#include <xcb/randr.h>
+#include <xcb/shm.h>
+#include <xcb/xcb.h>
+
+#include <libyuv/convert.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+namespace velto_media {
+
+namespace {
+
+struct Rect {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+template <typename T>
+using Reply = std::unique_ptr<T, decltype(&std::free)>;
+
+template <typename T>
+Reply<T> reply(T* raw)
+{
+    return Reply<T>(raw, &std::free);
+}
+
+// The RandR monitors, the primary first, each clipped to the root; the root itself when there are none.
+std::vector<Rect> screenRects(xcb_connection_t* connection, const xcb_screen_t* screen)
+{
+    const Rect whole{0, 0, screen->width_in_pixels, screen->height_in_pixels};
+    std::vector<Rect> rects;
+    const xcb_query_extension_reply_t* randr = xcb_get_extension_data(connection, &xcb_randr_id);
+    if (randr && randr->present) {
+        auto version =
+            reply(xcb_randr_query_version_reply(connection, xcb_randr_query_version(connection, 1, 5), nullptr));
+        if (version && (version->major_version > 1 || version->minor_version >= 5)) {
+            auto monitors = reply(
+                xcb_randr_get_monitors_reply(connection, xcb_randr_get_monitors(connection, screen->root, 1), nullptr));
+            if (monitors) {
+                for (auto it = xcb_randr_get_monitors_monitors_iterator(monitors.get()); it.rem;
+                     xcb_randr_monitor_info_next(&it)) {
+                    Rect r;
+                    r.x = std::max(0, int(it.data->x));
+                    r.y = std::max(0, int(it.data->y));
+                    r.width = std::min(whole.width, it.data->x + it.data->width) - r.x;
+                    r.height = std::min(whole.height, it.data->y + it.data->height) - r.y;
+                    if (r.width < 2 || r.height < 2)
+                        continue;
+                    if (it.data->primary)
+                        rects.insert(rects.begin(), r);
+                    else
+                        rects.push_back(r);
+                }
+            }
+        }
+    }
+    if (rects.empty())
+        rects.push_back(whole);
+    return rects;
+}
+
+int bitsPerPixel(const xcb_setup_t* setup, uint8_t depth)
+{
+    for (auto it = xcb_setup_pixmap_formats_iterator(setup); it.rem; xcb_format_next(&it))
+        if (it.data->depth == depth)
+            return it.data->bits_per_pixel;
+    return 0;
+}
+
+std::shared_ptr<VideoFrame> toI420(const uint8_t* bgrx, int width, int height)
+{
+    auto frame = std::make_shared<VideoFrame>();
+    frame->width = width;
+    frame->height = height;
+    frame->y.resize(size_t(width) * height);
+    frame->u.resize(size_t(width / 2) * (height / 2));
+    frame->v.resize(frame->u.size());
+    // X's 32-bit pixels in little-endian order are B, G, R, X in memory: libyuv's "ARGB".
+    libyuv::ARGBToI420(bgrx, width * 4, frame->y.data(), width, frame->u.data(), width / 2, frame->v.data(),
+                       width / 2, width, height);
+    return frame;
+}
+
+}  // namespace
+
+struct XcbGrabber::State {
+    xcb_connection_t* connection = nullptr;
+    const xcb_setup_t* setup = nullptr;
+    bool wholeScreen = false;
+    xcb_drawable_t drawable = 0;
+    Rect screenRect;  // wholeScreen only
+    bool shm = false;
+    xcb_shm_seg_t segment = 0;
+    uint8_t* shared = nullptr;  // attached to the server as `segment`
+    size_t sharedSize = 0;
+
+    ~State()
+    {
+        releaseShared();
+        if (connection)
+            xcb_disconnect(connection);
+    }
+
+    void releaseShared()
+    {
+        if (!shared)
+            return;
+        xcb_shm_detach(connection, segment);
+        xcb_flush(connection);
+        shmdt(shared);
+        shared = nullptr;
+        sharedSize = 0;
+    }
+
+    // Memory for `size` bytes shared with the server; false (and plain GetImage from now on) when the server
+    // cannot attach it (a server on another machine).
+    bool ensureShared(size_t size)
+    {
+        if (shared && sharedSize >= size)
+            return true;
+        releaseShared();
+        int id = shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
+        if (id < 0)
+            return shm = false;
+        void* address = shmat(id, nullptr, 0);
+        if (address == reinterpret_cast<void*>(-1)) {
+            shmctl(id, IPC_RMID, nullptr);
+            return shm = false;
+        }
+        segment = xcb_generate_id(connection);
+        xcb_generic_error_t* error = xcb_request_check(connection, xcb_shm_attach_checked(connection, segment, id, 0));
+        // Marked for removal now: the segment goes away with the last detach, even after a crash.
+        shmctl(id, IPC_RMID, nullptr);
+        if (error) {
+            std::free(error);
+            shmdt(address);
+            return shm = false;
+        }
+        shared = static_cast<uint8_t*>(address);
+        sharedSize = size;
+        return true;
+    }
+
+    bool readable(uint8_t depth) const { return (depth == 24 || depth == 32) && bitsPerPixel(setup, depth) == 32; }
+
+    std::shared_ptr<VideoFrame> grabShared(const Rect& r)
+    {
+        xcb_generic_error_t* error = nullptr;
+        auto image = reply(xcb_shm_get_image_reply(
+            connection,
+            xcb_shm_get_image(connection, drawable, int16_t(r.x), int16_t(r.y), uint16_t(r.width), uint16_t(r.height),
+                              ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, segment, 0),
+            &error));
+        std::free(error);
+        if (!image || !readable(image->depth))
+            return nullptr;
+        return toI420(shared, r.width, r.height);
+    }
+
+    std::shared_ptr<VideoFrame> grabPlain(const Rect& r)
+    {
+        xcb_generic_error_t* error = nullptr;
+        auto image = reply(xcb_get_image_reply(
+            connection,
+            xcb_get_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, int16_t(r.x), int16_t(r.y),
+                          uint16_t(r.width), uint16_t(r.height), ~0u),
+            &error));
+        std::free(error);
+        if (!image || !readable(image->depth) ||
+            size_t(xcb_get_image_data_length(image.get())) < size_t(r.width) * r.height * 4)
+            return nullptr;
+        return toI420(xcb_get_image_data(image.get()), r.width, r.height);
+    }
+};
+
+XcbGrabber::XcbGrabber(std::unique_ptr<State> state) : state_(std::move(state)) {}
+XcbGrabber::~XcbGrabber() = default;
+
+std::unique_ptr<XcbGrabber> XcbGrabber::open(bool wholeScreen, int64_t sourceId, bool useShm)
+{
+    auto state = std::make_unique<State>();
+    int screenNumber = 0;
+    state->connection = xcb_connect(nullptr, &screenNumber);
+    if (xcb_connection_has_error(state->connection))
+        return nullptr;
+    state->setup = xcb_get_setup(state->connection);
+    if (state->setup->image_byte_order != XCB_IMAGE_ORDER_LSB_FIRST)
+        return nullptr;
+    auto screens = xcb_setup_roots_iterator(state->setup);
+    for (int i = 0; i < screenNumber && screens.rem; ++i)
+        xcb_screen_next(&screens);
+    if (!screens.rem)
+        return nullptr;
+    const xcb_screen_t* screen = screens.data;
+    if (!state->readable(screen->root_depth))
+        return nullptr;
+
+    state->wholeScreen = wholeScreen;
+    if (wholeScreen) {
+        auto rects = screenRects(state->connection, screen);
+        if (sourceId < 0 || sourceId >= int64_t(rects.size()))
+            return nullptr;
+        state->drawable = screen->root;
+        state->screenRect = rects[size_t(sourceId)];
+    } else {
+        if (sourceId <= 0 || sourceId > int64_t(UINT32_MAX))
+            return nullptr;
+        state->drawable = xcb_drawable_t(sourceId);
+        auto geometry = reply(
+            xcb_get_geometry_reply(state->connection, xcb_get_geometry(state->connection, state->drawable), nullptr));
+        if (!geometry)
+            return nullptr;
+    }
+
+    if (useShm) {
+        const xcb_query_extension_reply_t* extension = xcb_get_extension_data(state->connection, &xcb_shm_id);
+        state->shm = extension && extension->present &&
+                     reply(xcb_shm_query_version_reply(state->connection, xcb_shm_query_version(state->connection),
+                                                       nullptr)) != nullptr;
+    }
+    return std::unique_ptr<XcbGrabber>(new XcbGrabber(std::move(state)));
+}
+
+bool XcbGrabber::usesShm() const { return state_->shm; }
+
+std::shared_ptr<VideoFrame> XcbGrabber::grab()
+{
+    State& s = *state_;
+    Rect r = s.screenRect;
+    if (!s.wholeScreen) {
+        // A window's size is read each time: it may have been resized since.
+        auto geometry =
+            reply(xcb_get_geometry_reply(s.connection, xcb_get_geometry(s.connection, s.drawable), nullptr));
+        if (!geometry)
+            return nullptr;
+        r = Rect{0, 0, geometry->width, geometry->height};
+    }
+    r.width &= ~1;
+    r.height &= ~1;
+    if (r.width < 2 || r.height < 2)
+        return nullptr;
+    if (s.shm && s.ensureShared(size_t(r.width) * r.height * 4))
+        return s.grabShared(r);
+    return s.grabPlain(r);
+}
+
+}  // namespace velto_media

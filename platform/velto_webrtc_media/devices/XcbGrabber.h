@@ -1,0 +1,40 @@
+// Reads the pixels of a screen or a window from the X server through xcb:
+// with the MIT-SHM extension (the server writes into memory we share with
+// it) where the server offers it, with plain GetImage otherwise.
+//
+// Screens are counted as Qt counts them: the RandR monitors, the primary
+// first; without RandR monitors, screen 0 is the root window. A window is
+// named by its native id and read as the server has it (on a server without
+// a compositor, what covers the window covers it in the picture too).
+//
+// One thread at a time.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "VideoFrame.h"
+
+namespace velto_media {
+
+class XcbGrabber {
+public:
+    // Null without a display, without such a screen or window, or on a server
+    // whose pixels are not 32 bits. `useShm` false keeps to plain GetImage.
+    static std::unique_ptr<XcbGrabber> open(bool wholeScreen, int64_t sourceId, bool useShm = true);
+    ~XcbGrabber();
+    XcbGrabber(const XcbGrabber&) = delete;
+    XcbGrabber& operator=(const XcbGrabber&) = delete;
+
+    // The source's picture now, an odd last row or column left out; null
+    // when it cannot be read (the window is unmapped, gone or off the screen).
+    std::shared_ptr<VideoFrame> grab();
+    bool usesShm() const;
+
+private:
+    struct State;
+    explicit XcbGrabber(std::unique_ptr<State> state);
+    std::unique_ptr<State> state_;
+};
+
+}  // namespace velto_media
