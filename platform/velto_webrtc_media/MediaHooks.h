@@ -12,7 +12,11 @@ namespace velto_media {
 
 class MediaEngine;
 
-velto_webrtc_test::Devices currentDevices();
+// The devices the engines list: the device layer's (and the user's files),
+// unless a test set its own.
+std::vector<velto_webrtc::rtc_device_> currentCameras();
+std::vector<velto_webrtc::rtc_device_> currentMicrophones();
+std::vector<velto_webrtc::rtc_device_> currentSpeakers();
 bool cameraBusy();
 std::optional<int> forcedResult(const std::string& operation);
 void recordCall(const std::string& operation, std::vector<std::string> args, int result);

@@ -7,8 +7,11 @@
 #include <mutex>
 #include <set>
 
+#include "AudioDevice.h"
 #include "MediaEngine.h"
 #include "MediaHooks.h"
+#include "UserSources.h"
+#include "VideoSource.h"
 
 namespace {
 
@@ -16,7 +19,7 @@ namespace {
 // is called.
 struct Settings {
     std::mutex mutex;
-    velto_webrtc_test::Devices devices = velto_webrtc_test::DefaultDevices();
+    std::optional<velto_webrtc_test::Devices> devices;  // none: the system's
     bool cameraBusy = false;
     std::map<std::string, int> forced;
     std::deque<velto_webrtc_test::EngineCall> calls;  // the latest kCallsKept
@@ -48,10 +51,54 @@ Engines& engines()
 
 namespace velto_media {
 
-velto_webrtc_test::Devices currentDevices()
+namespace {
+
+std::optional<velto_webrtc_test::Devices> testDevices()
 {
     std::lock_guard<std::mutex> lock(settings().mutex);
     return settings().devices;
+}
+
+// A sound device as listed: its description with its system name after it,
+// so that the program finds the device its own sound library names.
+std::vector<velto_webrtc::rtc_device_> soundDevices(const std::vector<AudioDeviceInfo>& devices,
+                                                     const std::string& userFile, const char* userId)
+{
+    std::vector<velto_webrtc::rtc_device_> listed;
+    // Without a sound server the user's file stands in for the device.
+    if (!userFile.empty() && devices.empty())
+        listed.push_back({0, "Sound file", userId});
+    for (const AudioDeviceInfo& device : devices) {
+        const int index = static_cast<int>(listed.size());
+        listed.push_back({index, device.name.empty() ? device.id : device.name + " (" + device.id + ")", device.id});
+    }
+    return listed;
+}
+
+}  // namespace
+
+std::vector<velto_webrtc::rtc_device_> currentCameras()
+{
+    if (const auto devices = testDevices())
+        return devices->cameras;
+    std::vector<velto_webrtc::rtc_device_> listed;
+    for (const CameraInfo& camera : listCameras())
+        listed.push_back({static_cast<int>(listed.size()), camera.name, camera.id});
+    return listed;
+}
+
+std::vector<velto_webrtc::rtc_device_> currentMicrophones()
+{
+    if (const auto devices = testDevices())
+        return devices->microphones;
+    return soundDevices(listAudioSources(), userSources().microphoneWav, kSoundFileDevice);
+}
+
+std::vector<velto_webrtc::rtc_device_> currentSpeakers()
+{
+    if (const auto devices = testDevices())
+        return devices->speakers;
+    return soundDevices(listAudioSinks(), userSources().playoutWav, kSoundFileDevice);
 }
 
 bool cameraBusy()
@@ -94,12 +141,11 @@ namespace velto_webrtc_test {
 
 Devices DefaultDevices()
 {
-    // The audio names contain the system names of the null sink that tests and
-    // CI run ("vsink", "vsink.monitor"), so that the program's name matching
-    // joins the engine's devices to the ones Qt Multimedia lists.
-    return {{{0, "Stand-in Camera", "velto-camera-0"}},
-            {{0, "Stand-in Microphone (vsink.monitor)", "velto-microphone-0"}},
-            {{0, "Stand-in Speaker (vsink)", "velto-speaker-0"}}};
+    // Named as the engine names the null sink that tests and CI run, so that
+    // the program's name matching joins them to the ones Qt Multimedia lists.
+    return {{{0, "Synthetic camera", velto_media::kSyntheticCameraId}},
+            {{0, "Monitor of Null Output (vsink.monitor)", "vsink.monitor"}},
+            {{0, "Null Output (vsink)", "vsink"}}};
 }
 
 void SetDevices(const Devices& devices)
