@@ -7,10 +7,13 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
 
+#include "MediaTestSupport.h"
 #include "PlatformTestSupport.h"
 #include "RenderTargetStub.h"
 #include "velto_webrtc_test_hooks.h"
@@ -452,6 +455,38 @@ TEST_F(MediaEngineTest, LevelObserversAreReplacedAndMayActFromInsideTheirCall)
     bool recording = true;
     ASSERT_EQ(0, engine_->AudioRecording(&recording));
     EXPECT_FALSE(recording);
+}
+
+// The device check: the speaker test's sound plays into the test command's
+// null sink, and the level meter, listening to that sink's monitor, follows it.
+TEST_F(MediaEngineTest, TheSpeakerTestSoundPlaysAndTheLevelMeterFollowsIt)
+{
+    const std::string folder = ::testing::TempDir() + "/speaker_test_" + std::to_string(::getpid());
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder + "/readme.txt") << "not a sound";
+    ASSERT_TRUE(media_test::writeWav(folder + "/tone.wav", media_test::tone(1000, 48000, 48000 * 3 / 2, 16000), 48000));
+    // The loudest of the last five levels (a tenth of a second).
+    const auto recentLevel = [&] {
+        const std::vector<std::string> lines = levels_.lines();
+        int loudest = -1;
+        for (size_t i = lines.size() > 5 ? lines.size() - 5 : 0; i < lines.size(); ++i)
+            loudest = std::max(loudest, std::stoi(lines[i].substr(6)));
+        return loudest;
+    };
+    ASSERT_EQ(0, engine_->SetAudioCaptureDataDBObserver(&levels_));
+    ASSERT_EQ(0, engine_->SetAudioRecordDevice(0));  // the sink's monitor
+    ASSERT_EQ(0, engine_->SetAudioPlayoutDevice(0));  // the sink
+    ASSERT_EQ(0, engine_->StartAudioRecording());
+    ASSERT_TRUE(levels_.waitForCount("level", 10));
+    EXPECT_TRUE(eventually([&] { return recentLevel() >= 0 && recentLevel() < 40; })) << "silence is low";
+
+    ASSERT_EQ(0, engine_->SetTryAudioSpeekerFileFoldPath(folder));
+    ASSERT_EQ(0, engine_->StartAudioPlayout());
+    EXPECT_TRUE(eventually([&] { return recentLevel() > 75; })) << "a tone at half scale is high";
+    ASSERT_EQ(0, engine_->StopAudioPlayout());
+    EXPECT_TRUE(eventually([&] { return recentLevel() < 40; })) << "and low again once it stopped";
+    EXPECT_EQ(0, engine_->StopAudioRecording());
+    std::filesystem::remove_all(folder);
 }
 
 TEST_F(MediaEngineTest, DeInitJoinsEveryThreadAndSilencesTheObservers)

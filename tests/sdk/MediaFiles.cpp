@@ -40,31 +40,6 @@ Picture readPng(const std::string& path)
     return picture;
 }
 
-bool writeWav(const std::string& path, const std::vector<int16_t>& samples, int sampleRate)
-{
-    std::ofstream out(path, std::ios::binary);
-    const auto put = [&](uint32_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i)
-            out.put(static_cast<char>(value >> (8 * i)));
-    };
-    const uint32_t data = static_cast<uint32_t>(samples.size() * 2);
-    out.write("RIFF", 4);
-    put(36 + data, 4);
-    out.write("WAVEfmt ", 8);
-    put(16, 4);
-    put(1, 2);
-    put(1, 2);
-    put(static_cast<uint32_t>(sampleRate), 4);
-    put(static_cast<uint32_t>(sampleRate * 2), 4);
-    put(2, 2);
-    put(16, 2);
-    out.write("data", 4);
-    put(data, 4);
-    for (int16_t sample : samples)
-        put(static_cast<uint16_t>(sample), 2);
-    return static_cast<bool>(out);
-}
-
 std::vector<int16_t> readWav(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);

@@ -17,7 +17,6 @@ bool writePng(const std::string& path, const Picture& picture);
 // Empty (0 x 0) when the file is no readable PNG.
 Picture readPng(const std::string& path);
 
-bool writeWav(const std::string& path, const std::vector<int16_t>& samples, int sampleRate);
 // The samples of a 16-bit mono WAV file; empty when there are none.
 std::vector<int16_t> readWav(const std::string& path);
 

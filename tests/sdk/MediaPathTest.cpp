@@ -120,8 +120,8 @@ protected:
         peerPicture_ = inverted(Picture{kWidth, kHeight, media_test::testPicture(kWidth, kHeight, 120)});
         ASSERT_TRUE(writePng(dir_ + "/host.png", hostPicture_));
         ASSERT_TRUE(writePng(dir_ + "/peer.png", peerPicture_));
-        ASSERT_TRUE(writeWav(dir_ + "/host.wav", media_test::tone(kHostTone, kSampleRate, kSampleRate * 2), kSampleRate));
-        ASSERT_TRUE(writeWav(dir_ + "/peer.wav", media_test::tone(kPeerTone, kSampleRate, kSampleRate * 2), kSampleRate));
+        ASSERT_TRUE(media_test::writeWav(dir_ + "/host.wav", media_test::tone(kHostTone, kSampleRate, kSampleRate * 2), kSampleRate));
+        ASSERT_TRUE(media_test::writeWav(dir_ + "/peer.wav", media_test::tone(kPeerTone, kSampleRate, kSampleRate * 2), kSampleRate));
         // The host's camera and microphone are files too, and what it plays is kept.
         velto_media::setUserSources({dir_ + "/host.png", dir_ + "/host.wav", hostHeard()});
     }
