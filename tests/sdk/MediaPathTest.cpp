@@ -279,6 +279,12 @@ TEST_F(MediaPathTest, AfterARingCallEachSideDrawsTheOthersPicture)
     const std::string peerLabel = firstRemoteLabel(callback);
     ASSERT_FALSE(peerLabel.empty());
     ASSERT_NE(peerLabel, preview.label);
+    // Two programs never announce the same stream identity (they used to
+    // number their streams alike, and the program matched tiles by it).
+    const std::vector<SignalMember> members = roomMembers(demo.room);
+    ASSERT_EQ(members.size(), 2u);
+    EXPECT_FALSE(members[0].ssrc.empty());
+    EXPECT_NE(members[0].ssrc, members[1].ssrc);
     PictureSink sink;
     unsigned int renderId = 0;
     ASSERT_TRUE(host->StartRenderStream(&sink, renderId, peerLabel, false));
