@@ -170,6 +170,7 @@ protected:
 
 TEST_F(MediaPathTest, PicturesAndTonesCrossTheUnitBothWays)
 {
+    PictureSink sink;  // outlives the host's engine, which draws into it
     RecordingCallback callback;
     auto host = makeSdk(&callback);
     rtc_render preview;
@@ -180,7 +181,6 @@ TEST_F(MediaPathTest, PicturesAndTonesCrossTheUnitBothWays)
 
     const std::string peerLabel = firstRemoteLabel(callback);
     ASSERT_FALSE(peerLabel.empty());
-    PictureSink sink;
     unsigned int renderId = 0;
     ASSERT_TRUE(host->StartRenderStream(&sink, renderId, peerLabel, false));
 
@@ -209,6 +209,7 @@ TEST_F(MediaPathTest, PicturesAndTonesCrossTheUnitBothWays)
 
 TEST_F(MediaPathTest, AMutedCameraTurnsTheOtherSidesPictureBlack)
 {
+    PictureSink sink;  // outlives the host's engine, which draws into it
     RecordingCallback callback;
     auto host = makeSdk(&callback);
     rtc_render preview;
@@ -218,7 +219,6 @@ TEST_F(MediaPathTest, AMutedCameraTurnsTheOtherSidesPictureBlack)
     const std::string peerJid = field(peer->waitFor("ready "), 1);
     const std::string peerLabel = firstRemoteLabel(callback);
     ASSERT_FALSE(peerLabel.empty());
-    PictureSink sink;
     unsigned int renderId = 0;
     ASSERT_TRUE(host->StartRenderStream(&sink, renderId, peerLabel, false));
     ASSERT_TRUE(eventually([&] { return psnr(sink.picture(), peerPicture_) > 30; }));
@@ -235,6 +235,7 @@ TEST_F(MediaPathTest, AMutedCameraTurnsTheOtherSidesPictureBlack)
 
 TEST_F(MediaPathTest, AStoppedShareRemovesTheStream)
 {
+    PictureSink sink;  // outlives the host's engine, which draws into it
     RecordingCallback callback;
     auto host = makeSdk(&callback);
     rtc_render preview;
@@ -262,6 +263,7 @@ TEST_F(MediaPathTest, AStoppedShareRemovesTheStream)
 
 TEST_F(MediaPathTest, AfterARingCallEachSideDrawsTheOthersPicture)
 {
+    PictureSink sink;  // outlives the host's engine, which draws into it
     RecordingCallback callback;
     auto host = makeSdk(&callback);
     rtc_render preview;
@@ -285,7 +287,6 @@ TEST_F(MediaPathTest, AfterARingCallEachSideDrawsTheOthersPicture)
     ASSERT_EQ(members.size(), 2u);
     EXPECT_FALSE(members[0].ssrc.empty());
     EXPECT_NE(members[0].ssrc, members[1].ssrc);
-    PictureSink sink;
     unsigned int renderId = 0;
     ASSERT_TRUE(host->StartRenderStream(&sink, renderId, peerLabel, false));
     double hostSaw = 0;
