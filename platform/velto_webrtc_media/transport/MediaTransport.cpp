@@ -149,7 +149,12 @@ void MediaTransport::receiveAll(int64_t nowMs)
     std::vector<uint8_t> packet(kMaxDatagram);
     for (int i = 0; i < 256 && !stopping_; ++i) {
         packet.resize(kMaxDatagram);
-        const long got = port_->receive(packet.data(), packet.size());
+        long got = -1;
+        {
+            // The port's destination changes under the same lock.
+            std::lock_guard<std::mutex> lock(mutex_);
+            got = port_->receive(packet.data(), packet.size());
+        }
         if (got < 0)
             return;
         packet.resize(static_cast<size_t>(got));
