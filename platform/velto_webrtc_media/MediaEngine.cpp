@@ -519,7 +519,8 @@ bool MediaEngine::SetMediaBitrate(const std::string& kind, int bitrate)
 
 }  // namespace velto_media
 
-velto_webrtc_interface* velto_webrtc_interface::createNew()
+// What the loader library looks up in this module (velto_webrtc_media_loader.cpp).
+extern "C" __attribute__((visibility("default"))) velto_webrtc_interface* velto_media_create_engine()
 {
     return new velto_media::MediaEngine();
 }

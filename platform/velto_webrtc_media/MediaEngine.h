@@ -1,4 +1,5 @@
-// The media engine behind velto_webrtc_interface: local tracks from the
+// The media engine behind velto_webrtc_interface, in a module of its own that
+// the loader library opens on first use: local tracks from the
 // device layer, encoded and sent over one SRTP connection to the forwarding
 // unit named by the server's candidate; remote streams received, decoded,
 // drawn into their renders and played out.
@@ -26,6 +27,7 @@
 #include "EventLoop.h"
 #include "FrameFanout.h"
 #include "LocalVideoTrack.h"
+#include "MediaHooks.h"
 #include "MediaTransport.h"
 #include "RemoteAudioStream.h"
 #include "RemoteVideoStream.h"
@@ -33,7 +35,10 @@
 
 namespace velto_media {
 
-class MediaEngine final : public velto_webrtc_interface, private TransportListener, private FeedbackSender {
+class MediaEngine final : public velto_webrtc_interface,
+                          public HookedEngine,
+                          private TransportListener,
+                          private FeedbackSender {
 public:
     MediaEngine();
     ~MediaEngine() override;
@@ -97,10 +102,10 @@ public:
 
     // Queues `event` for the observer on the engine's thread; false (and
     // dropped) while the engine is not initialised.
-    bool emit(Event event);
+    bool emit(Event event) override;
     // Posts `marker` behind every event queued so far; false when the engine
     // has no thread, so that nothing is pending.
-    bool post(std::function<void()> marker);
+    bool post(std::function<void()> marker) override;
 
 private:
     struct Track {

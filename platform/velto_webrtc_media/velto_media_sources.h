@@ -19,8 +19,10 @@ struct UserSources {
 };
 
 VELTO_MEDIA_EXPORT void setUserSources(const UserSources& sources);
+VELTO_MEDIA_EXPORT UserSources userSources();
 
 // The local user's display name, shown on the synthetic camera's picture.
 VELTO_MEDIA_EXPORT void setLocalUserName(const std::string& name);
+VELTO_MEDIA_EXPORT std::string localUserName();
 
 }  // namespace velto_media

@@ -7,11 +7,7 @@
 #include <mutex>
 #include <set>
 
-#include "AudioDevice.h"
-#include "MediaEngine.h"
 #include "MediaHooks.h"
-#include "UserSources.h"
-#include "VideoSource.h"
 
 namespace {
 
@@ -38,7 +34,7 @@ Settings& settings()
 // cannot go away meanwhile; an engine never takes it while it holds its own lock.
 struct Engines {
     std::mutex mutex;
-    std::set<velto_media::MediaEngine*> live;
+    std::set<velto_media::HookedEngine*> live;
 };
 
 Engines& engines()
@@ -51,56 +47,10 @@ Engines& engines()
 
 namespace velto_media {
 
-namespace {
-
 std::optional<velto_webrtc_test::Devices> testDevices()
 {
     std::lock_guard<std::mutex> lock(settings().mutex);
     return settings().devices;
-}
-
-// A sound device as listed: its description with its system name after it,
-// so that the program finds the device its own sound library names.
-std::vector<velto_webrtc::rtc_device_> soundDevices(std::vector<AudioDeviceInfo> (*list)(),
-                                                     const std::string& userFile)
-{
-    std::vector<velto_webrtc::rtc_device_> listed;
-    // The user's file stands in for the devices when it is all there is to be.
-    const bool filesOnly = userSources().soundFilesOnly;
-    const std::vector<AudioDeviceInfo> devices = filesOnly ? std::vector<AudioDeviceInfo>() : list();
-    if ((filesOnly || !userFile.empty()) && devices.empty())
-        listed.push_back({0, "Sound file", kSoundFileDevice});
-    for (const AudioDeviceInfo& device : devices) {
-        const int index = static_cast<int>(listed.size());
-        listed.push_back({index, device.name.empty() ? device.id : device.name + " (" + device.id + ")", device.id});
-    }
-    return listed;
-}
-
-}  // namespace
-
-std::vector<velto_webrtc::rtc_device_> currentCameras()
-{
-    if (const auto devices = testDevices())
-        return devices->cameras;
-    std::vector<velto_webrtc::rtc_device_> listed;
-    for (const CameraInfo& camera : listCameras())
-        listed.push_back({static_cast<int>(listed.size()), camera.name, camera.id});
-    return listed;
-}
-
-std::vector<velto_webrtc::rtc_device_> currentMicrophones()
-{
-    if (const auto devices = testDevices())
-        return devices->microphones;
-    return soundDevices(listAudioSources, userSources().microphoneWav);
-}
-
-std::vector<velto_webrtc::rtc_device_> currentSpeakers()
-{
-    if (const auto devices = testDevices())
-        return devices->speakers;
-    return soundDevices(listAudioSinks, userSources().playoutWav);
 }
 
 bool cameraBusy()
@@ -125,13 +75,13 @@ void recordCall(const std::string& operation, std::vector<std::string> args, int
     calls.push_back({operation, std::move(args), result});
 }
 
-void registerEngine(MediaEngine* engine)
+void registerEngine(HookedEngine* engine)
 {
     std::lock_guard<std::mutex> lock(engines().mutex);
     engines().live.insert(engine);
 }
 
-void unregisterEngine(MediaEngine* engine)
+void unregisterEngine(HookedEngine* engine)
 {
     std::lock_guard<std::mutex> lock(engines().mutex);
     engines().live.erase(engine);
@@ -143,9 +93,10 @@ namespace velto_webrtc_test {
 
 Devices DefaultDevices()
 {
-    // Named as the engine names the null sink that tests and CI run, so that
-    // the program's name matching joins them to the ones Qt Multimedia lists.
-    return {{{0, "Synthetic camera", velto_media::kSyntheticCameraId}},
+    // The synthetic camera by the device layer's id; the null sink that tests
+    // and CI run named as the engine names sound devices, so that the
+    // program's name matching joins them to the ones Qt Multimedia lists.
+    return {{{0, "Synthetic camera", "synthetic"}},
             {{0, "Monitor of Null Output (vsink.monitor)", "vsink.monitor"}},
             {{0, "Null Output (vsink)", "vsink"}}};
 }
@@ -184,7 +135,7 @@ int InjectEvent(const std::function<void(velto_webrtc::velto_media_observer&)>& 
 {
     std::lock_guard<std::mutex> lock(engines().mutex);
     int reached = 0;
-    for (velto_media::MediaEngine* engine : engines().live)
+    for (velto_media::HookedEngine* engine : engines().live)
         reached += engine->emit(event) ? 1 : 0;
     return reached;
 }
@@ -196,7 +147,7 @@ bool Flush(std::chrono::milliseconds timeout)
     std::vector<std::future<void>> markers;
     {
         std::lock_guard<std::mutex> lock(engines().mutex);
-        for (velto_media::MediaEngine* engine : engines().live) {
+        for (velto_media::HookedEngine* engine : engines().live) {
             auto delivered = std::make_shared<std::promise<void>>();
             std::future<void> done = delivered->get_future();
             if (engine->post([delivered] { delivered->set_value(); }))

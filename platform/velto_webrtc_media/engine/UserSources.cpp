@@ -11,17 +11,16 @@
 namespace velto_media {
 namespace {
 
-struct State {
+// The record of what was played out.
+struct Recording {
     std::mutex mutex;
-    UserSources sources;
-    std::string userName;
-    std::string recordingPath;  // of the open writer
-    WavWriter recording;
+    std::string path;  // of the open writer
+    WavWriter writer;
 };
 
-State& state()
+Recording& recording()
 {
-    static State instance;
+    static Recording instance;
     return instance;
 }
 
@@ -80,43 +79,20 @@ private:
 
 }  // namespace
 
-void setUserSources(const UserSources& sources)
-{
-    std::lock_guard<std::mutex> lock(state().mutex);
-    state().sources = sources;
-}
-
-UserSources userSources()
-{
-    std::lock_guard<std::mutex> lock(state().mutex);
-    return state().sources;
-}
-
-void setLocalUserName(const std::string& name)
-{
-    std::lock_guard<std::mutex> lock(state().mutex);
-    state().userName = name;
-}
-
-std::string localUserName()
-{
-    std::lock_guard<std::mutex> lock(state().mutex);
-    return state().userName;
-}
-
 void recordPlayout(const int16_t* samples, int count)
 {
-    State& s = state();
-    std::lock_guard<std::mutex> lock(s.mutex);
-    if (s.sources.playoutWav.empty())
+    const std::string path = userSources().playoutWav;
+    Recording& r = recording();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    if (path.empty())
         return;
-    if (s.recordingPath != s.sources.playoutWav) {
-        s.recording.close();
-        if (!s.recording.open(s.sources.playoutWav, kAudioSampleRate, 1))
+    if (r.path != path) {
+        r.writer.close();
+        r.path = path;  // tried once: a file that cannot be made is not tried again every block
+        if (!r.writer.open(path, kAudioSampleRate, 1))
             return;
-        s.recordingPath = s.sources.playoutWav;
     }
-    s.recording.write(samples, static_cast<size_t>(count));
+    r.writer.write(samples, static_cast<size_t>(count));
 }
 
 std::unique_ptr<AudioCapture> openSilentCapture()

@@ -11,10 +11,8 @@
 
 namespace velto_media {
 
-UserSources userSources();
 // The id of the device that stands for the user's file when the sound server has none.
 constexpr const char* kSoundFileDevice = "sound-file";
-std::string localUserName();
 
 // Called by the playout with every block it plays.
 void recordPlayout(const int16_t* samples, int count);
