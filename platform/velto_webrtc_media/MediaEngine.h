@@ -1,26 +1,44 @@
-// The media engine of the stand-in: no real capture or transport, but the
-// devices, streams, negotiation steps, statistics, microphone levels and
-// rendered pictures that its users see from a real one.
+// The media engine behind velto_webrtc_interface, in a module of its own that
+// the loader library opens on first use: local tracks from the
+// device layer, encoded and sent over one SRTP connection to the forwarding
+// unit named by the server's candidate; remote streams received, decoded,
+// drawn into their renders and played out.
+//
+// Threads, each owned here and joined by DeInit: the observer's event
+// thread; the network thread (transport); one encoder thread per local video
+// track; one decoder thread per remote video stream; the capture thread and
+// the playout mixer. mutex_ guards the engine's bookkeeping and is never
+// held while an observer or render target is called; streamsMutex_ guards
+// what the network thread looks up by SSRC.
 #pragma once
 
 #include <atomic>
-#include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "AudioCapturePath.h"
+#include "AudioPlayoutPath.h"
 #include "EventLoop.h"
-#include "TestPatternRender.h"
+#include "FrameFanout.h"
+#include "LocalVideoTrack.h"
+#include "MediaHooks.h"
+#include "MediaTransport.h"
+#include "RemoteAudioStream.h"
+#include "RemoteVideoStream.h"
 #include "velto_webrtc_interface.h"
 
 namespace velto_media {
 
-class MediaEngine final : public velto_webrtc_interface {
+class MediaEngine final : public velto_webrtc_interface,
+                          public HookedEngine,
+                          private TransportListener,
+                          private FeedbackSender {
 public:
     MediaEngine();
     ~MediaEngine() override;
@@ -84,25 +102,40 @@ public:
 
     // Queues `event` for the observer on the engine's thread; false (and
     // dropped) while the engine is not initialised.
-    bool emit(Event event);
+    bool emit(Event event) override;
     // Posts `marker` behind every event queued so far; false when the engine
     // has no thread, so that nothing is pending.
-    bool post(std::function<void()> marker);
+    bool post(std::function<void()> marker) override;
 
 private:
     struct Track {
         std::string label;
         std::string kind;  // "audio" or "video"
-        std::string ssrc;
+        uint32_t ssrc = 0;
         bool screen = false;
         bool enabled = true;
-        int bitrate = 0;   // kbit/s
+        std::shared_ptr<LocalVideoTrack> video;  // video tracks
     };
     struct LocalStream {
         std::vector<Track> tracks;
-        int width = 0;     // capture size of the camera track
-        int height = 0;
     };
+    struct Render {
+        std::string label;
+        QGLRenderInterface* target = nullptr;
+        std::shared_ptr<FrameFanout> fanout;
+    };
+    struct RemoteSource {
+        velto_webrtc::rtc_ssrc source;
+        uint32_t ssrc = 0;  // 0 when the text is no SSRC
+    };
+
+    // TransportListener, on the network thread.
+    void onRtp(const rtp::RtpHeader& header, const uint8_t* payload, size_t size, int64_t nowMs) override;
+    void onKeyframeRequest(uint32_t ssrc) override;
+    int64_t onTimer(int64_t nowMs) override;
+    // FeedbackSender, on the network and decoder threads.
+    void sendNack(uint32_t mediaSsrc, const std::vector<uint16_t>& sequences) override;
+    void sendPli(uint32_t mediaSsrc) override;
 
     // Stops every thread of the engine: the work of DeInit.
     void shutdown();
@@ -110,21 +143,24 @@ private:
     Track* trackLocked(const std::string& label, const std::string& kind);
     bool enableTrack(const char* operation, const std::string& label, const std::string& kind, bool enable);
     std::string answerLocked() const;
-    velto_webrtc::rtc_stat_info statsLocked() const;
-    // The frame size of the pattern drawn for `label`; needs mutex_.
-    void frameSizeLocked(const std::string& label, int* width, int* height) const;
-    // A local stream or a remote one with a source is called `label`; needs mutex_.
+    std::shared_ptr<FrameFanout> fanoutLocked(const std::string& label);
     bool liveLocked(const std::string& label) const;
-    // The stream `label` sends a picture: an enabled video track of a local
-    // stream, or a video source of a remote one; needs mutex_.
-    bool showingLocked(const std::string& label) const;
-    // The user id of the remote stream's sender, empty for a local stream; needs mutex_.
-    std::string senderLocked(const std::string& label) const;
-    // Each render draws its pattern or black, as its stream now sends; needs mutex_.
-    void refreshRendersLocked();
-    void stopLevelThread();
-    void runLevels();
-    int selectDevice(const char* operation, int index, const std::vector<velto_webrtc::rtc_device_>& devices);
+    // A fresh SSRC: random, never 0, none of this engine's.
+    uint32_t newSsrcLocked() const;
+    // Starts what a new video track needs and files it under `label`.
+    int addVideoTrack(const std::string& label, const std::string& trackLabel, bool screen,
+                      std::unique_ptr<VideoSource> source, const LocalVideoTrack::Settings& settings);
+    // Ends a local track's media (joins its encoder thread); called without mutex_.
+    void endTrack(const Track& track);
+    // The connection, once the answer is set; null before.
+    std::shared_ptr<MediaTransport> sendingTransport() const;
+    // The microphone runs while recording or while an audio track exists;
+    // the capture thread sends on the enabled audio tracks.
+    void updateAudio();
+    std::unique_ptr<AudioCapture> openMicrophone();
+    void reportLevel(int level);
+    int selectDevice(const char* operation, int index, const std::vector<velto_webrtc::rtc_device_>& devices,
+                     std::string* chosen);
     // Writes `value` to `out` (-1 when null) and journals the call.
     template <typename T>
     int report(const char* operation, T* out, T value);
@@ -139,21 +175,39 @@ private:
     velto_webrtc::velto_media_observer* observer_ = nullptr;
     std::unique_ptr<velto_platform::EventLoop> loop_;  // exists from Init to DeInit
     std::map<std::string, LocalStream> localStreams_;
-    std::vector<velto_webrtc::rtc_ssrc> remoteSources_;
+    std::vector<RemoteSource> remoteSources_;
+    std::map<std::string, std::shared_ptr<FrameFanout>> fanouts_;  // by label
+    std::map<unsigned int, Render> renders_;
     std::string remoteOffer_;
-    std::map<unsigned int, std::unique_ptr<TestPatternRender>> renders_;
-    bool playing_ = false;
-    unsigned int microphoneVolume_ = 200;
-    unsigned int speakerVolume_ = 200;
+    std::vector<uint8_t> receiveKey_;  // from the offer
+    std::vector<uint8_t> sendKey_;     // ours, in the answer
+    std::string unitHost_;             // from the candidate
+    int unitPort_ = 0;
+    bool answered_ = false;            // the answer is set: media may go
+    bool shutDown_ = false;
+    std::shared_ptr<MediaTransport> transport_;
+    bool recording_ = false;
+    AudioDeviceMode mode_ = kAudioDeviceNormal;
+    std::string speakerTestPath_;
+    std::string microphoneId_;         // "" = the sound server's default
+    unsigned int microphoneVolume_ = 255;
+    unsigned int speakerVolume_ = 255;
+
+    // What the network thread looks up by SSRC.
+    std::mutex streamsMutex_;
+    std::map<uint32_t, std::shared_ptr<RemoteVideoStream>> remoteVideo_;
+    std::map<uint32_t, std::shared_ptr<RemoteAudioStream>> remoteAudio_;
+    std::map<uint32_t, std::shared_ptr<LocalVideoTrack>> sendingVideo_;
+    std::shared_ptr<MediaTransport> feedbackTransport_;  // transport_, for the network and decoder threads
+
+    std::mutex audioMutex_;  // serialises updateAudio
+    AudioPlayoutPath playout_;
+    std::unique_ptr<AudioCapturePath> capture_;
 
     // Microphone levels. A level reads the observer when it starts and is
     // reported under levelCallMutex_, so that replacing the observer can wait.
     std::mutex levelCallMutex_;
     std::atomic<velto_audio_capture_data_db_observer*> levelObserver_{nullptr};
-    std::mutex levelMutex_;
-    std::condition_variable levelWake_;
-    bool recording_ = false;
-    std::thread levelThread_;
 };
 
 }  // namespace velto_media

@@ -1,6 +1,10 @@
-// The process-wide state behind velto_webrtc_test_hooks.h, as the engines see it.
+// The process-wide state behind velto_webrtc_test_hooks.h, as the engines see
+// it. It lives in the loader library (velto_webrtc_test_hooks.cpp), so that
+// tests reach it without the engine module; the device lists are the
+// module's (MediaDevices.cpp).
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -10,14 +14,30 @@
 
 namespace velto_media {
 
-class MediaEngine;
+// What the hooks reach of an engine.
+class HookedEngine {
+public:
+    // Queues `event` for the observer on the engine's thread; false when it has none.
+    virtual bool emit(std::function<void(velto_webrtc::velto_media_observer&)> event) = 0;
+    // Runs `marker` behind every event queued so far; false when nothing is pending.
+    virtual bool post(std::function<void()> marker) = 0;
 
-velto_webrtc_test::Devices currentDevices();
+protected:
+    ~HookedEngine() = default;
+};
+
+// The devices a test set in place of the system's, if any.
+std::optional<velto_webrtc_test::Devices> testDevices();
+// The devices the engines list: the device layer's (and the user's files),
+// unless a test set its own.
+std::vector<velto_webrtc::rtc_device_> currentCameras();
+std::vector<velto_webrtc::rtc_device_> currentMicrophones();
+std::vector<velto_webrtc::rtc_device_> currentSpeakers();
 bool cameraBusy();
 std::optional<int> forcedResult(const std::string& operation);
 void recordCall(const std::string& operation, std::vector<std::string> args, int result);
-void registerEngine(MediaEngine* engine);
-void unregisterEngine(MediaEngine* engine);
+void registerEngine(HookedEngine* engine);
+void unregisterEngine(HookedEngine* engine);
 
 // Journal texts of arguments.
 inline std::string arg(const std::string& text) { return text; }

@@ -7,7 +7,6 @@
 #include <mutex>
 #include <set>
 
-#include "MediaEngine.h"
 #include "MediaHooks.h"
 
 namespace {
@@ -16,7 +15,7 @@ namespace {
 // is called.
 struct Settings {
     std::mutex mutex;
-    velto_webrtc_test::Devices devices = velto_webrtc_test::DefaultDevices();
+    std::optional<velto_webrtc_test::Devices> devices;  // none: the system's
     bool cameraBusy = false;
     std::map<std::string, int> forced;
     std::deque<velto_webrtc_test::EngineCall> calls;  // the latest kCallsKept
@@ -35,7 +34,7 @@ Settings& settings()
 // cannot go away meanwhile; an engine never takes it while it holds its own lock.
 struct Engines {
     std::mutex mutex;
-    std::set<velto_media::MediaEngine*> live;
+    std::set<velto_media::HookedEngine*> live;
 };
 
 Engines& engines()
@@ -48,7 +47,7 @@ Engines& engines()
 
 namespace velto_media {
 
-velto_webrtc_test::Devices currentDevices()
+std::optional<velto_webrtc_test::Devices> testDevices()
 {
     std::lock_guard<std::mutex> lock(settings().mutex);
     return settings().devices;
@@ -76,13 +75,13 @@ void recordCall(const std::string& operation, std::vector<std::string> args, int
     calls.push_back({operation, std::move(args), result});
 }
 
-void registerEngine(MediaEngine* engine)
+void registerEngine(HookedEngine* engine)
 {
     std::lock_guard<std::mutex> lock(engines().mutex);
     engines().live.insert(engine);
 }
 
-void unregisterEngine(MediaEngine* engine)
+void unregisterEngine(HookedEngine* engine)
 {
     std::lock_guard<std::mutex> lock(engines().mutex);
     engines().live.erase(engine);
@@ -94,12 +93,12 @@ namespace velto_webrtc_test {
 
 Devices DefaultDevices()
 {
-    // The audio names contain the system names of the null sink that tests and
-    // CI run ("vsink", "vsink.monitor"), so that the program's name matching
-    // joins the engine's devices to the ones Qt Multimedia lists.
-    return {{{0, "Stand-in Camera", "velto-camera-0"}},
-            {{0, "Stand-in Microphone (vsink.monitor)", "velto-microphone-0"}},
-            {{0, "Stand-in Speaker (vsink)", "velto-speaker-0"}}};
+    // The synthetic camera by the device layer's id; the null sink that tests
+    // and CI run named as the engine names sound devices, so that the
+    // program's name matching joins them to the ones Qt Multimedia lists.
+    return {{{0, "Synthetic camera", "synthetic"}},
+            {{0, "Monitor of Null Output (vsink.monitor)", "vsink.monitor"}},
+            {{0, "Null Output (vsink)", "vsink"}}};
 }
 
 void SetDevices(const Devices& devices)
@@ -136,7 +135,7 @@ int InjectEvent(const std::function<void(velto_webrtc::velto_media_observer&)>& 
 {
     std::lock_guard<std::mutex> lock(engines().mutex);
     int reached = 0;
-    for (velto_media::MediaEngine* engine : engines().live)
+    for (velto_media::HookedEngine* engine : engines().live)
         reached += engine->emit(event) ? 1 : 0;
     return reached;
 }
@@ -148,7 +147,7 @@ bool Flush(std::chrono::milliseconds timeout)
     std::vector<std::future<void>> markers;
     {
         std::lock_guard<std::mutex> lock(engines().mutex);
-        for (velto_media::MediaEngine* engine : engines().live) {
+        for (velto_media::HookedEngine* engine : engines().live) {
             auto delivered = std::make_shared<std::promise<void>>();
             std::future<void> done = delivered->get_future();
             if (engine->post([delivered] { delivered->set_value(); }))

@@ -19,8 +19,10 @@ struct Devices {
     std::vector<velto_webrtc::rtc_device_> speakers;
 };
 
-// One camera, one microphone and one speaker.
+// The devices of the tests: the synthetic camera, and the test command's
+// null sink ("vsink") and its monitor as speaker and microphone.
 Devices DefaultDevices();
+// From now on every engine lists these instead of the system's devices.
 void SetDevices(const Devices& devices);
 
 // While set, AddVideoToLocalStream answers -3 (another application holds the camera).
@@ -50,7 +52,9 @@ int InjectEvent(const std::function<void(velto_webrtc::velto_media_observer&)>& 
 // Waits until every engine has delivered what it queued so far; false on time-out.
 bool Flush(std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
-// Default devices, camera free, no forced results, empty journal.
+// The default devices (instead of the system's), camera free, no forced
+// results, empty journal. Until the first Reset the engines list the
+// system's devices.
 void Reset();
 
 }  // namespace velto_webrtc_test

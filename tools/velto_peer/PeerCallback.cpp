@@ -54,8 +54,18 @@ void PeerCallback::onGetStat(std::string jid, int lost, int jitter, int samples,
     event("onGetStat", {jid, std::to_string(lost), std::to_string(jitter), std::to_string(samples),
                         std::to_string(download), std::to_string(upload)});
 }
-void PeerCallback::onAddStream(const std::string& label) { event("onAddStream", {label}); }
-void PeerCallback::onRemoveStream(const std::string& label) { event("onRemoveStream", {label}); }
+void PeerCallback::onAddStream(const std::string& label)
+{
+    event("onAddStream", {label});
+    if (onStream)
+        onStream(label, true);
+}
+void PeerCallback::onRemoveStream(const std::string& label)
+{
+    event("onRemoveStream", {label});
+    if (onStream)
+        onStream(label, false);
+}
 void PeerCallback::onWhiteBoard(std::string action, std::string data) { event("onWhiteBoard", {action, data}); }
 void PeerCallback::onAnnotate(std::string action, std::string data, std::string userjid)
 {

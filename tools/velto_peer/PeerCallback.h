@@ -15,6 +15,8 @@ public:
     std::function<void(const std::string& nickname, const std::string& message)> onChat;
     // Runs inside a create or join that the server accepted, before the room join.
     std::function<void()> onJoined;
+    // Runs on the SDK's threads when a remote video stream comes or goes.
+    std::function<void(const std::string& label, bool added)> onStream;
     std::string myJid;   // set by onLogin
     std::string myName;  // display name, set by onLogin
 

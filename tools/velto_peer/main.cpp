@@ -1,6 +1,8 @@
 // velto_peer: a scripted participant for trying the program and for tests.
 // It logs in through the SDK, joins a meeting by number, can raise its hand
 // and echo the chat, and with --commands takes orders line by line on stdin.
+// It sends a camera picture and a microphone sound (the synthetic camera and
+// silence, or files of its user's choosing) and can keep what it receives.
 // Every SDK event is printed as "event NAME ARG..."; every order's result as
 // "result ORDER CODE".
 
@@ -11,21 +13,25 @@
 #include <deque>
 #include <functional>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <sstream>
 #include <string>
 #include <thread>
 
+#include "FrameDump.h"
 #include "PeerCallback.h"
 #include "VeltoHttpCallback.h"
 #include "VeltoSdk.h"
+#include "velto_media_sources.h"
 
 namespace {
 
 const char* const kUsage =
     "usage: velto_peer --server HOST:PORT --user NAME --password PW [--room NUMBER] [--room-password PW]\n"
-    "                  [--echo] [--raise-hand] [--commands]\n"
+    "                  [--echo] [--raise-hand] [--commands] [--camera-image PNG] [--microphone-wav WAV]\n"
+    "                  [--dump-frames DIR] [--dump-audio WAV]\n"
     "  Trust comes from the system CAs and VELTO_CA_BUNDLE (the local server's ca.pem).\n"
     "  --room          meeting to join (default: none)\n"
     "  --echo          answers every chat message with \"echo: \" and the message\n"
@@ -33,10 +39,15 @@ const char* const kUsage =
     "  --commands      reads orders on stdin until \"quit\" or end of input:\n"
     "                  join ROOM [PW] | leave | chat TEXT | hand ACTION [JID] | stage JID | split N |\n"
     "                  record start|stop | lock on|off | claim PASSWORD | grant JID | kick JID |\n"
-    "                  mute JID | whiteboard ACTION | ring JID | quit\n";
+    "                  mute JID | whiteboard ACTION | ring JID | quit\n"
+    "  --camera-image    sends this PNG picture as its camera (default: the synthetic camera)\n"
+    "  --microphone-wav  sends this WAV sound, looped, as its microphone (default: silence)\n"
+    "  --dump-frames     writes each received stream's pictures into DIR as LABEL-N.png, one a second\n"
+    "  --dump-audio      writes everything it plays (the meeting's mixed sound) into this WAV file\n";
 
 struct Options {
     std::string server, user, password, room, roomPassword;
+    std::string cameraImage, microphoneWav, dumpFrames, dumpAudio;
     bool echo = false;
     bool raiseHand = false;
     bool commands = false;
@@ -70,6 +81,14 @@ Options parse(int argc, char** argv)
             o.raiseHand = true;
         else if (arg == "--commands")
             o.commands = true;
+        else if (arg == "--camera-image")
+            o.cameraImage = value();
+        else if (arg == "--microphone-wav")
+            o.microphoneWav = value();
+        else if (arg == "--dump-frames")
+            o.dumpFrames = value();
+        else if (arg == "--dump-audio")
+            o.dumpAudio = value();
         else {
             std::cerr << kUsage;
             std::exit(arg == "--help" || arg == "-h" ? 0 : 2);
@@ -130,7 +149,17 @@ int main(int argc, char** argv)
         orders.push("quit");
     }).detach();
 
+    // Files in place of devices, before the first engine exists. The peer
+    // touches no sound device: beside a program on the same sound server it
+    // would hear that program's playout and send it back.
+    velto_media::setUserSources({options.cameraImage, options.microphoneWav, options.dumpAudio, true});
+
     PeerCallback callback;
+    if (!options.dumpFrames.empty()) {
+        callback.onStream = [&orders](const std::string& label, bool added) {
+            orders.push(std::string(added ? "render " : "unrender ") + label);
+        };
+    }
     if (options.echo)
         callback.onChat = [&orders](const std::string&, const std::string& message) {
             if (message.rfind("echo: ", 0) != 0)
@@ -138,17 +167,30 @@ int main(int argc, char** argv)
         };
     std::unique_ptr<VeltoSdk> sdk(static_cast<VeltoSdk*>(getVeltoInterface()));
     sdk->setCallback(&callback);
-    // The peer sends the stand-in camera's picture into every meeting it joins,
-    // as a participant with a camera would; nothing is drawn locally.
+    // The peer sends its camera's picture and its microphone's sound into
+    // every meeting it joins, as a participant would; nothing is drawn locally.
     callback.onJoined = [&sdk] {
         std::vector<velto_webrtc::rtc_device_> cameras, microphones, speakers;
         sdk->getVideoCaptureDevices(cameras);
         sdk->getAudioRecordingDevices(microphones);
         sdk->getAudioPlayoutDevices(speakers);
-        if (cameras.empty() || microphones.empty() || speakers.empty())
+        if (cameras.empty())
             return;
+        // Without a microphone the stream has no sound; the speaker is only chosen.
         rtc_render render;
-        sdk->ShowLocalPreview(render, cameras[0], microphones[0], speakers[0], 640, 360, 15, 512);
+        sdk->ShowLocalPreview(render, cameras[0], microphones.empty() ? velto_webrtc::rtc_device_{} : microphones[0],
+                              speakers.empty() ? velto_webrtc::rtc_device_{} : speakers[0], 640, 360, 15, 512);
+    };
+    // The received streams' pictures, while --dump-frames asks for them.
+    struct Dumped {
+        std::unique_ptr<FrameDump> target;
+        unsigned int id = 0;
+    };
+    std::map<std::string, Dumped> dumps;
+    const auto stopDumps = [&] {
+        for (auto& [label, dump] : dumps)
+            sdk->StopRenderStream(static_cast<int>(dump.id), label);
+        dumps.clear();
     };
 
     if (sdk->Login(options.server, options.user, options.password, "") != 0) {
@@ -179,11 +221,27 @@ int main(int argc, char** argv)
         const std::string rest = order.size() > verb.size() + 1 ? order.substr(verb.size() + 1) : std::string();
         if (verb == "quit")
             break;
+        // Internal orders: drawing a received stream into its files.
+        if (verb == "render" && !dumps.count(a)) {
+            Dumped dump{std::make_unique<FrameDump>(options.dumpFrames, a), 0};
+            if (sdk->StartRenderStream(dump.target.get(), dump.id, a, false))
+                dumps.emplace(a, std::move(dump));
+            continue;
+        }
+        if (verb == "unrender" || verb == "render") {
+            if (verb == "unrender" && dumps.count(a)) {
+                sdk->StopRenderStream(static_cast<int>(dumps[a].id), a);
+                dumps.erase(a);
+            }
+            continue;
+        }
         int rc = -1;
         if (verb == "join")
             rc = sdk->JoinConference(a, b);
-        else if (verb == "leave")
+        else if (verb == "leave") {
+            stopDumps();
             rc = sdk->LeaveConference();
+        }
         else if (verb == "chat")
             rc = sdk->SendChatMessage(rest);
         else if (verb == "hand")
@@ -216,6 +274,7 @@ int main(int argc, char** argv)
         }
         PeerCallback::print("result " + verb + " " + std::to_string(rc));
     }
+    stopDumps();
     sdk->LeaveConference();
     sdk->Logout();
     return 0;

@@ -14,6 +14,7 @@
 #include "VeltoHttpSdkInterface.h"
 #include "VeltoObserver.h"
 #include "VeltoRtcCallback.h"
+#include "velto_media_sources.h"
 
 namespace {
 
@@ -142,6 +143,8 @@ int VeltoSdk::Login(std::string server, std::string userName, std::string passwo
         return result;
 
     const conference_login_info login = httpCallback_->getLoginInfo();
+    // The synthetic camera shows who sends it.
+    velto_media::setLocalUserName(login.mUserName);
     const int connected =
         rtc_ ? rtc_->ConnectToServer(login.messageServer, login.messageServerPort, login.mUserId,
                                      login.messageServer, login.endpoint, login)

@@ -1,0 +1,427 @@
+// The engine's media connection: the answer to the server's offer with our
+// key and SSRCs, the connection to the unit its candidate names, remote
+// streams by SSRC, and the statistics.
+#include <algorithm>
+#include <iostream>
+
+#include "MediaEngine.h"
+#include "MediaHooks.h"
+#include "MediaSdp.h"
+#include "StandInSdp.h"
+#include "Vp8Payload.h"
+
+namespace velto_media {
+namespace {
+
+using velto_webrtc::rtc_ssrc;
+
+constexpr uint8_t kOpusPayloadType = 111;
+
+bool isMediaKind(const std::string& kind)
+{
+    return kind == "audio" || kind == "video";
+}
+
+bool sameRemoteStream(const rtc_ssrc& a, const rtc_ssrc& b)
+{
+    return a.streamLabel == b.streamLabel && a.kind == b.kind;
+}
+
+// The SSRC a source names; 0 when its text is no 32-bit number.
+uint32_t ssrcOf(const std::string& text)
+{
+    if (text.empty() || text.size() > 10 || !std::all_of(text.begin(), text.end(), ::isdigit))
+        return 0;
+    const unsigned long long value = std::stoull(text);
+    return value > 0xffffffffull ? 0 : static_cast<uint32_t>(value);
+}
+
+}  // namespace
+
+std::string MediaEngine::answerLocked() const
+{
+    std::vector<velto_platform::SdpSource> sources;
+    for (const auto& [label, stream] : localStreams_)
+        for (const Track& track : stream.tracks)
+            sources.push_back({track.kind, std::to_string(track.ssrc), cname_, label, track.label});
+    const std::string sdp = velto_platform::WriteSdp(cname_, sources);
+    return sendKey_.size() == SrtpSession::kKeyLength ? velto_platform::withCryptoLine(sdp, sendKey_.data()) : sdp;
+}
+
+int MediaEngine::CreateAnswer()
+{
+    return journaled("CreateAnswer", {}, [&] {
+        std::string answer;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (remoteOffer_.empty())
+                return -1;
+            answer = answerLocked();
+        }
+        emit([answer](velto_webrtc::velto_media_observer& observer) {
+            std::string sdp = answer;
+            observer.onAnswer("well", sdp);
+        });
+        return 0;
+    });
+}
+
+std::shared_ptr<MediaTransport> MediaEngine::sendingTransport() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return answered_ ? transport_ : nullptr;
+}
+
+int MediaEngine::SetLocalDescription(const std::string& sdp, const std::string& type)
+{
+    // The journal never holds a key.
+    return journaled("SetLocalDescription", {velto_platform::withoutKeys(sdp), type}, [&] {
+        if (type != "answer" || sdp.empty())
+            return -1;
+        emit([sdp](velto_webrtc::velto_media_observer& observer) {
+            std::string description = sdp;
+            observer.onSetLocalSDP("well", description);
+        });
+        std::shared_ptr<MediaTransport> transport;
+        std::vector<std::shared_ptr<LocalVideoTrack>> videos;
+        uint32_t reportingSsrc = 0;
+        int port = 9;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            transport = transport_;
+            if (transport) {
+                answered_ = true;
+                port = transport->localPort();
+            }
+            for (const auto& [label, stream] : localStreams_) {
+                for (const Track& track : stream.tracks) {
+                    if (track.video)
+                        videos.push_back(track.video);
+                    // Reports go out from an audio SSRC when there is one.
+                    if (reportingSsrc == 0 || track.kind == "audio")
+                        reportingSsrc = track.ssrc;
+                }
+            }
+        }
+        // With the local description in place the engine names its own address.
+        emit([ufrag = cname_, port](velto_webrtc::velto_media_observer& observer) {
+            observer.OnIceCandidate("audio", velto_platform::writeHostCandidate("127.0.0.1", port), 0, ufrag, "1",
+                                    "udp");
+        });
+        if (!transport)
+            return 0;
+        // The answer is on its way: media may go, and the unit learns our
+        // address from the first reports.
+        if (reportingSsrc != 0)
+            transport->setReportingSsrc(reportingSsrc);
+        for (const auto& video : videos)
+            video->setTransport(transport);
+        updateAudio();
+        transport->reportSoon();
+        return 0;
+    });
+}
+
+bool MediaEngine::SetRemoteDescription(const std::string& sdp, const std::string& type)
+{
+    return journaled("SetRemoteDescription", {velto_platform::withoutKeys(sdp), type}, [&] {
+        if (type != "offer" || sdp.empty())
+            return false;
+        std::vector<uint8_t> key;
+        const bool keyed = velto_platform::readCryptoLine(sdp, &key);
+        std::shared_ptr<MediaTransport> transport;
+        std::vector<uint8_t> sendKey;
+        bool newSession = false;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            remoteOffer_ = sdp;
+            // The same offer again (a second stream's answer) keeps the
+            // connection; a new key is a new join with a fresh key of ours.
+            if (keyed && key != receiveKey_ && !shutDown_) {
+                newSession = true;
+                receiveKey_ = key;
+                sendKey_.assign(SrtpSession::kKeyLength, 0);
+                makeSrtpKey(sendKey_.data());
+                sendKey = sendKey_;
+                answered_ = false;
+                if (!transport_) {
+                    std::unique_ptr<PacketPort> port = openUdpPort();
+                    if (port) {
+                        transport_ =
+                            std::make_shared<MediaTransport>(std::move(port), static_cast<TransportListener*>(this));
+                        std::lock_guard<std::mutex> streams(streamsMutex_);
+                        feedbackTransport_ = transport_;
+                    } else {
+                        std::cerr << "velto_webrtc_media: no UDP port for media" << std::endl;
+                    }
+                }
+                transport = transport_;
+            }
+        }
+        if (newSession && transport) {
+            transport->setKeys(key.data(), sendKey.data());
+            std::string host;
+            int port = 0;
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                host = unitHost_;
+                port = unitPort_;
+            }
+            if (port > 0)
+                transport->setDestination(host, port);
+            transport->start();
+        }
+        emit([sdp](velto_webrtc::velto_media_observer& observer) {
+            std::string description = sdp;
+            observer.onSetRemoteSDP("well", description);
+        });
+        return true;
+    }) != 0;
+}
+
+std::string MediaEngine::GetRemoteOffer()
+{
+    std::string offer;
+    journaled("GetRemoteOffer", {}, [&] {
+        std::lock_guard<std::mutex> lock(mutex_);
+        offer = remoteOffer_;
+        return offer.empty() ? -1 : 0;
+    });
+    return offer;
+}
+
+int MediaEngine::AddIceCandidate(const std::string& candidate)
+{
+    return journaled("AddIceCandidate", {candidate}, [&] {
+        std::string host;
+        int port = 0;
+        if (!velto_platform::readHostCandidate(candidate, &host, &port))
+            return -1;
+        std::shared_ptr<MediaTransport> transport;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            unitHost_ = host;
+            unitPort_ = port;
+            transport = transport_;
+        }
+        if (transport && !transport->setDestination(host, port))
+            return -1;
+        return 0;
+    });
+}
+
+int MediaEngine::AddRemoteSources(const std::vector<rtc_ssrc>& sources)
+{
+    return journaled("AddRemoteSources", {arg(static_cast<unsigned int>(sources.size()))}, [&] {
+        std::vector<rtc_ssrc> arrived;  // the first source of each new stream
+        std::vector<std::pair<uint32_t, std::shared_ptr<FrameFanout>>> videos;
+        std::vector<uint32_t> voices;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            for (const rtc_ssrc& source : sources) {
+                if (!isMediaKind(source.kind) || source.streamLabel.empty() ||
+                    std::any_of(remoteSources_.begin(), remoteSources_.end(),
+                                [&](const RemoteSource& known) { return known.source.ssrc == source.ssrc; }))
+                    continue;
+                if (std::none_of(remoteSources_.begin(), remoteSources_.end(),
+                                 [&](const RemoteSource& known) { return sameRemoteStream(known.source, source); }))
+                    arrived.push_back(source);
+                const uint32_t ssrc = ssrcOf(source.ssrc);
+                remoteSources_.push_back({source, ssrc});
+                if (ssrc == 0 || shutDown_)
+                    continue;
+                if (source.kind == "video")
+                    videos.emplace_back(ssrc, fanoutLocked(source.streamLabel));
+                else
+                    voices.push_back(ssrc);
+            }
+        }
+        for (const auto& [ssrc, fanout] : videos) {
+            auto stream = std::make_shared<RemoteVideoStream>(ssrc, fanout, static_cast<FeedbackSender*>(this));
+            std::lock_guard<std::mutex> lock(streamsMutex_);
+            remoteVideo_[ssrc] = std::move(stream);
+        }
+        for (uint32_t ssrc : voices) {
+            auto stream = std::make_shared<RemoteAudioStream>(ssrc);
+            {
+                std::lock_guard<std::mutex> lock(streamsMutex_);
+                remoteAudio_[ssrc] = stream;
+            }
+            playout_.addStream(stream);
+        }
+        for (const rtc_ssrc& source : arrived) {
+            emit([kind = source.kind, label = source.streamLabel](velto_webrtc::velto_media_observer& observer) {
+                std::string streamLabel = label;
+                observer.onAddStream(kind, streamLabel);
+            });
+        }
+        return 0;
+    });
+}
+
+int MediaEngine::RemoveRemoteSources(const std::vector<rtc_ssrc>& sources)
+{
+    return journaled("RemoveRemoteSources", {arg(static_cast<unsigned int>(sources.size()))}, [&] {
+        std::vector<rtc_ssrc> ended;  // streams whose last source went
+        std::vector<uint32_t> gone;
+        std::shared_ptr<MediaTransport> transport;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            transport = transport_;
+            for (const rtc_ssrc& source : sources) {
+                const auto known = std::find_if(remoteSources_.begin(), remoteSources_.end(),
+                                                [&](const RemoteSource& s) { return s.source.ssrc == source.ssrc; });
+                if (known == remoteSources_.end())
+                    continue;
+                const RemoteSource removed = *known;
+                remoteSources_.erase(known);
+                if (removed.ssrc != 0)
+                    gone.push_back(removed.ssrc);
+                if (std::none_of(remoteSources_.begin(), remoteSources_.end(),
+                                 [&](const RemoteSource& s) { return sameRemoteStream(s.source, removed.source); }))
+                    ended.push_back(removed.source);
+            }
+        }
+        for (uint32_t ssrc : gone) {
+            std::shared_ptr<RemoteVideoStream> video;
+            {
+                std::lock_guard<std::mutex> lock(streamsMutex_);
+                const auto it = remoteVideo_.find(ssrc);
+                if (it != remoteVideo_.end()) {
+                    video = it->second;
+                    remoteVideo_.erase(it);
+                }
+                remoteAudio_.erase(ssrc);
+            }
+            if (video)
+                video->stop();  // its renders go black
+            playout_.removeStream(ssrc);
+            if (transport)
+                transport->forgetReceived(ssrc);
+        }
+        for (const rtc_ssrc& source : ended) {
+            emit([kind = source.kind, label = source.streamLabel](velto_webrtc::velto_media_observer& observer) {
+                observer.onRemoveStream(kind, label);
+            });
+        }
+        return 0;
+    });
+}
+
+void MediaEngine::onRtp(const rtp::RtpHeader& header, const uint8_t* payload, size_t size, int64_t nowMs)
+{
+    std::shared_ptr<RemoteVideoStream> video;
+    std::shared_ptr<RemoteAudioStream> audio;
+    {
+        std::lock_guard<std::mutex> lock(streamsMutex_);
+        if (header.payloadType == rtp::kVp8PayloadType) {
+            const auto it = remoteVideo_.find(header.ssrc);
+            if (it != remoteVideo_.end())
+                video = it->second;
+        } else if (header.payloadType == kOpusPayloadType) {
+            const auto it = remoteAudio_.find(header.ssrc);
+            if (it != remoteAudio_.end())
+                audio = it->second;
+        }
+    }
+    if (video)
+        video->onPacket(header, payload, size, nowMs);
+    else if (audio)
+        audio->onPacket(header.sequence, payload, size);
+}
+
+void MediaEngine::onKeyframeRequest(uint32_t ssrc)
+{
+    std::shared_ptr<LocalVideoTrack> track;
+    {
+        std::lock_guard<std::mutex> lock(streamsMutex_);
+        const auto it = sendingVideo_.find(ssrc);
+        if (it != sendingVideo_.end())
+            track = it->second;
+    }
+    if (track)
+        track->requestKeyframe();
+}
+
+int64_t MediaEngine::onTimer(int64_t nowMs)
+{
+    std::vector<std::shared_ptr<RemoteVideoStream>> videos;
+    {
+        std::lock_guard<std::mutex> lock(streamsMutex_);
+        for (const auto& [ssrc, video] : remoteVideo_)
+            videos.push_back(video);
+    }
+    int64_t next = 0;
+    for (const auto& video : videos) {
+        const int64_t due = video->onTimer(nowMs);
+        if (due > 0 && (next == 0 || due < next))
+            next = due;
+    }
+    return next;
+}
+
+void MediaEngine::sendNack(uint32_t mediaSsrc, const std::vector<uint16_t>& sequences)
+{
+    std::shared_ptr<MediaTransport> transport;
+    {
+        std::lock_guard<std::mutex> lock(streamsMutex_);
+        transport = feedbackTransport_;
+    }
+    if (transport && transport->reportingSsrc() != 0)
+        transport->sendNack(transport->reportingSsrc(), mediaSsrc, sequences);
+}
+
+void MediaEngine::sendPli(uint32_t mediaSsrc)
+{
+    std::shared_ptr<MediaTransport> transport;
+    {
+        std::lock_guard<std::mutex> lock(streamsMutex_);
+        transport = feedbackTransport_;
+    }
+    if (transport && transport->reportingSsrc() != 0)
+        transport->sendPli(transport->reportingSsrc(), mediaSsrc);
+}
+
+int MediaEngine::GetStats()
+{
+    return journaled("GetStats", {}, [&] {
+        velto_webrtc::rtc_stat_info stats;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            const TransportStats measured = transport_ ? transport_->stats() : TransportStats();
+            const auto kbpsOf = [&](uint32_t ssrc, bool sent) {
+                for (const TransportStats::Stream& s : measured.streams)
+                    if (s.ssrc == ssrc && s.sent == sent)
+                        return s.kbps;
+                return 0;
+            };
+            int audioSend = 0, videoSend = 0, audioRecv = 0, videoRecv = 0, loss = 0;
+            for (const auto& [label, stream] : localStreams_) {
+                for (const Track& track : stream.tracks) {
+                    const int kbps = kbpsOf(track.ssrc, true);
+                    (track.kind == "audio" ? audioSend : videoSend) += kbps;
+                    stats.media.push_back({track.label, track.kind, std::to_string(kbps)});
+                }
+            }
+            for (const RemoteSource& remote : remoteSources_)
+                (remote.source.kind == "audio" ? audioRecv : videoRecv) += kbpsOf(remote.ssrc, false);
+            // The loss of what this participant receives, in percent: the
+            // worst of its streams over the last report interval.
+            for (const TransportStats::Stream& s : measured.streams)
+                if (!s.sent)
+                    loss = std::max(loss, s.lossPercent);
+            stats.audioSendBitrate = std::to_string(audioSend);
+            stats.audioRecvBitrate = std::to_string(audioRecv);
+            stats.videoSendBitrate = std::to_string(videoSend);
+            stats.videoRecvBitrate = std::to_string(videoRecv);
+            stats.packetLoss = std::to_string(loss);
+        }
+        emit([stats](velto_webrtc::velto_media_observer& observer) {
+            velto_webrtc::rtc_stat_info copy = stats;
+            observer.OnStats(copy);
+        });
+        return 0;
+    });
+}
+
+}  // namespace velto_media

@@ -1,0 +1,219 @@
+#include "LocalVideoTrack.h"
+
+#include <algorithm>
+#include <random>
+
+#include "MediaTransport.h"
+#include "VideoConvert.h"
+#include "Vp8Payload.h"
+
+namespace velto_media {
+namespace {
+
+constexpr auto kBlackInterval = std::chrono::seconds(1);
+
+int64_t nowUs()
+{
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+}  // namespace
+
+LocalVideoTrack::LocalVideoTrack(const Settings& settings, std::unique_ptr<VideoSource> source,
+                                 std::shared_ptr<FrameFanout> renders)
+    : settings_(settings), source_(std::move(source)), renders_(std::move(renders)), encoder_(settings.screen)
+{
+    encoder_.setBitrate(settings_.bitrateKbps);
+    encoder_.setFrameRate(settings_.fps);
+    std::random_device random;
+    timestampOffset_ = random();
+    pictureId_ = static_cast<uint16_t>(random() & 0x7fff);
+}
+
+LocalVideoTrack::~LocalVideoTrack()
+{
+    stop();
+}
+
+int LocalVideoTrack::startSource()
+{
+    return source_->start([this](VideoFramePtr frame) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (!enabled_ || stopping_)
+                return;
+            pending_ = std::move(frame);
+        }
+        wake_.notify_one();
+    });
+}
+
+int LocalVideoTrack::start()
+{
+    if (!source_)
+        return -1;
+    const int started = startSource();
+    if (started != 0)
+        return started;
+    thread_ = std::thread([this] { run(); });
+    return 0;
+}
+
+void LocalVideoTrack::stop()
+{
+    if (source_)
+        source_->stop();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (stopping_)
+            return;
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    if (thread_.joinable())
+        thread_.join();
+}
+
+void LocalVideoTrack::setEnabled(bool enabled)
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (enabled_ == enabled || stopping_)
+            return;
+    }
+    if (!enabled) {
+        // The camera goes off while muted.
+        source_->stop();
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            enabled_ = false;
+            pending_.reset();
+            nextBlack_ = std::chrono::steady_clock::now();
+        }
+        wake_.notify_all();
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        enabled_ = true;
+    }
+    encoder_.requestKeyframe();
+    startSource();
+}
+
+bool LocalVideoTrack::enabled() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return enabled_;
+}
+
+void LocalVideoTrack::setTransport(std::shared_ptr<MediaTransport> transport)
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        transport_ = std::move(transport);
+    }
+    // A new connection starts with a keyframe, sent at once.
+    encoder_.requestKeyframe();
+}
+
+void LocalVideoTrack::setFormat(int width, int height, int fps)
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        settings_.width = width;
+        settings_.height = height;
+        settings_.fps = fps;
+    }
+    encoder_.setFrameRate(fps);
+    source_->setFormat(width, height, fps);
+}
+
+void LocalVideoTrack::setBitrate(int kbps)
+{
+    encoder_.setBitrate(kbps);
+}
+
+void LocalVideoTrack::size(int* width, int* height) const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    *width = sentWidth_ > 0 ? sentWidth_ : settings_.width;
+    *height = sentHeight_ > 0 ? sentHeight_ : settings_.height;
+}
+
+VideoFramePtr LocalVideoTrack::fitted(const VideoFramePtr& frame) const
+{
+    int boxWidth = 0;
+    int boxHeight = 0;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        boxWidth = settings_.screen ? 1920 : settings_.width;
+        boxHeight = settings_.screen ? 1080 : settings_.height;
+    }
+    if (frame->width <= boxWidth && frame->height <= boxHeight)
+        return frame;
+    // Scaled down to fit the box, its shape kept.
+    const double scale = std::min(double(boxWidth) / frame->width, double(boxHeight) / frame->height);
+    return scaleFrame(frame, std::max(2, int(frame->width * scale)), std::max(2, int(frame->height * scale)));
+}
+
+void LocalVideoTrack::run()
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        const auto ready = [&] {
+            return stopping_ || pending_ || (!enabled_ && std::chrono::steady_clock::now() >= nextBlack_);
+        };
+        if (enabled_)
+            wake_.wait(lock, ready);
+        else
+            wake_.wait_until(lock, nextBlack_, ready);
+        if (stopping_)
+            break;
+        VideoFramePtr frame = std::move(pending_);
+        pending_.reset();
+        if (!enabled_) {
+            const int width = sentWidth_ > 0 ? sentWidth_ : settings_.width & ~1;
+            const int height = sentHeight_ > 0 ? sentHeight_ : settings_.height & ~1;
+            auto black = VideoFrame::black(std::max(2, width), std::max(2, height));
+            black->captureUs = nowUs();
+            frame = std::move(black);
+            nextBlack_ = std::chrono::steady_clock::now() + kBlackInterval;
+        }
+        if (!frame)
+            continue;
+        const std::shared_ptr<MediaTransport> transport = transport_;
+        lock.unlock();
+        process(frame, transport);
+        lock.lock();
+    }
+    lock.unlock();
+    renders_->deliverBlack();
+}
+
+void LocalVideoTrack::process(const VideoFramePtr& captured, const std::shared_ptr<MediaTransport>& transport)
+{
+    const VideoFramePtr frame = fitted(captured);
+    renders_->deliver(*frame);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        sentWidth_ = frame->width;
+        sentHeight_ = frame->height;
+    }
+    if (!transport)
+        return;
+    const int64_t captureUs = frame->captureUs != 0 ? frame->captureUs : nowUs();
+    const uint32_t timestamp = timestampOffset_ + static_cast<uint32_t>(captureUs * 9 / 100);
+    EncodedFrame encoded;
+    if (!encoder_.encode(*frame, timestamp, &encoded))
+        return;
+    const auto packets = rtp::packetizeVp8(encoded.data.data(), encoded.data.size(), pictureId_);
+    pictureId_ = static_cast<uint16_t>((pictureId_ + 1) & 0x7fff);
+    for (size_t i = 0; i < packets.size(); ++i)
+        transport->sendRtp(settings_.ssrc, rtp::kVp8PayloadType, timestamp, i + 1 == packets.size(),
+                           packets[i].data(), packets[i].size());
+}
+
+}  // namespace velto_media

@@ -1,0 +1,36 @@
+#include "RemoteAudioStream.h"
+
+#include <algorithm>
+
+namespace velto_media {
+
+void RemoteAudioStream::onPacket(uint16_t sequence, const uint8_t* payload, size_t size)
+{
+    if (size == 0)
+        return;
+    std::lock_guard<std::mutex> lock(mutex_);
+    buffer_.insert(unwrapper_.unwrap(sequence), std::vector<uint8_t>(payload, payload + size));
+}
+
+bool RemoteAudioStream::pull(int16_t* out)
+{
+    AudioJitterBuffer::Pull pull;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        pull = buffer_.pull();
+    }
+    switch (pull.kind) {
+    case AudioJitterBuffer::Pull::Kind::Packet:
+        return decoder_.decode(pull.payload.data(), pull.payload.size(), out);
+    case AudioJitterBuffer::Pull::Kind::FromNext:
+        return decoder_.decodeFromNext(pull.payload.data(), pull.payload.size(), out);
+    case AudioJitterBuffer::Pull::Kind::Conceal:
+        return decoder_.conceal(out);
+    case AudioJitterBuffer::Pull::Kind::Silence:
+        break;
+    }
+    std::fill(out, out + kOpusFrameSamples, int16_t(0));
+    return false;
+}
+
+}  // namespace velto_media

@@ -1,0 +1,34 @@
+// One received audio stream (one SSRC): packets go into its jitter buffer on
+// the network thread; the playout mixer pulls one decoded 20 ms frame at a
+// time on its own thread (decoding, rebuilding from FEC or concealing).
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+
+#include "AudioJitterBuffer.h"
+#include "OpusCodec.h"
+#include "SequenceNumbers.h"
+
+namespace velto_media {
+
+class RemoteAudioStream {
+public:
+    explicit RemoteAudioStream(uint32_t ssrc) : ssrc_(ssrc) {}
+
+    // Network thread.
+    void onPacket(uint16_t sequence, const uint8_t* payload, size_t size);
+    // Mixer thread: kOpusFrameSamples samples into `out`; false (and
+    // silence) when the stream has nothing to play.
+    bool pull(int16_t* out);
+    uint32_t ssrc() const { return ssrc_; }
+
+private:
+    const uint32_t ssrc_;
+    std::mutex mutex_;  // the buffer; the decoder is the mixer's alone
+    SequenceUnwrapper unwrapper_;
+    AudioJitterBuffer buffer_;
+    AudioDecoder decoder_;
+};
+
+}  // namespace velto_media

@@ -1,0 +1,78 @@
+// One received video stream (one SSRC): its packets are put together into
+// frames on the network thread, which also asks for what is missing (NACK at
+// once on a gap) and for keyframes (PLI, at most one per 500 ms: when the
+// stream cannot be decoded yet, when a gap was not repaired in time, when
+// the decoder fails). Whole frames go to the stream's decoder thread through
+// a bounded queue; it decodes them and draws them into the stream's renders.
+//
+// stop() joins the decoder thread after it drew black: the stream is gone.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "FrameAssembler.h"
+#include "FrameFanout.h"
+#include "SequenceNumbers.h"
+#include "rtp/RtpPacket.h"
+
+namespace velto_media {
+
+// Where a receiver's requests go: the transport of the moment, if any.
+class FeedbackSender {
+public:
+    virtual ~FeedbackSender() = default;
+    virtual void sendNack(uint32_t mediaSsrc, const std::vector<uint16_t>& sequences) = 0;
+    virtual void sendPli(uint32_t mediaSsrc) = 0;
+};
+
+class RemoteVideoStream {
+public:
+    RemoteVideoStream(uint32_t ssrc, std::shared_ptr<FrameFanout> renders, FeedbackSender* feedback);
+    ~RemoteVideoStream();
+    RemoteVideoStream(const RemoteVideoStream&) = delete;
+    RemoteVideoStream& operator=(const RemoteVideoStream&) = delete;
+
+    // --- network thread ----------------------------------------------------
+    void onPacket(const rtp::RtpHeader& header, const uint8_t* payload, size_t size, int64_t nowMs);
+    // Keyframe requests and gaps given up; the next time wanted, 0 for none.
+    int64_t onTimer(int64_t nowMs);
+
+    void stop();
+    uint32_t ssrc() const { return ssrc_; }
+    int framesDecoded() const { return framesDecoded_; }
+
+private:
+    void run();
+    void askForKeyframe(int64_t nowMs);
+
+    const uint32_t ssrc_;
+    const std::shared_ptr<FrameFanout> renders_;
+    FeedbackSender* const feedback_;
+    std::atomic<int> framesDecoded_{0};
+    std::atomic<bool> decoderWantsKeyframe_{false};
+
+    // Network thread side.
+    std::mutex receiveMutex_;
+    SequenceUnwrapper unwrapper_;
+    FrameAssembler assembler_;
+    int64_t lastPliMs_ = -1000000;
+    int64_t waitingSinceMs_ = -1;  // for a keyframe, or for a gap to be filled
+    int64_t lastPacketMs_ = 0;
+
+    // Decoder side.
+    std::mutex queueMutex_;
+    std::condition_variable queueWake_;
+    std::deque<AssembledFrame> queue_;
+    bool stopping_ = false;
+    std::thread thread_;
+};
+
+}  // namespace velto_media
