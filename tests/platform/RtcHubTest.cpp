@@ -202,22 +202,58 @@ TEST_F(RtcHubTest, ModeratorOnlyMessagesFromOthersAreDroppedByTheServer)
     }
 }
 
-// Until the moderator chooses, the room shows everybody who sends video: the
-// moderator first (the main screen), the others after.
-TEST_F(RtcHubTest, WithoutAStageChoiceTheRoomShowsEverybodyWhoSendsVideo)
+// What the room shows follows the moderator's choices and the members' answers:
+// every entry names a member by endpoint and camera source (none for a member
+// without video), the stage's camera source travels beside it.
+TEST_F(RtcHubTest, TheRoomShowsTheChosenStageWithEveryMembersCameraSource)
 {
     auto [alice, bob] = aliceAndBob();
-    const auto camera = [](const std::string& name, const std::string& ssrc) {
-        return velto_platform::WriteSdp("s", {{"video", ssrc, "c", name, name + "_video"}});
+    Client& demo = connect("demo");
+    const std::string room = server_->account("alice").room;
+    join(demo, room);
+    const auto answer = [](Client& c, const std::vector<velto_platform::SdpSource>& sources) {
+        ASSERT_EQ(0, c.rtc->SendAnswer(velto_platform::WriteSdp("s", sources)));
     };
-    ASSERT_EQ(0, bob->rtc->SendAnswer(camera("bob-cam", "12")));
-    ASSERT_EQ(0, alice->rtc->SendAnswer(camera("alice-cam", "21")));
-    const std::string both = alice->login.endpoint + "_21," + bob->login.endpoint + "_12";
-    EXPECT_TRUE(bob->events.waitFor("participants " + alice->jid + " false  0 " + both));
-    EXPECT_TRUE(alice->events.waitFor("participants " + alice->jid + " false  0 " + both));
+    answer(*alice, {{"video", "21", "c", "alice-cam", "alice-cam_video"}});
+    answer(*bob, {{"audio", "11", "c", "bob-cam", "bob-cam_audio"}, {"video", "12", "c", "bob-cam", "bob-cam_video"}});
+    answer(demo, {{"audio", "31", "c", "demo-mic", "demo-mic_audio"}});  // no camera
+    const std::string a = alice->login.endpoint, b = bob->login.endpoint, d = demo.login.endpoint;
+    const std::string by = "?userJid=" + alice->jid;
 
-    ASSERT_EQ(0, bob->rtc->LeaveConferenceRoom());
-    EXPECT_TRUE(alice->events.waitFor("participants " + alice->jid + " false  0 " + alice->login.endpoint + "_21"));
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+        std::string shown;  // the participants line the room gets
+    };
+    const Step steps[] = {
+        {"nothing chosen: the moderator on stage, everybody after", [] {},
+         alice->jid + " false 21 0 " + a + "_21," + b + "_12," + d + "_"},
+        {"a member put on stage",
+         [&] { rest("/clientApi/stage/" + room + by + "&stageJid=" + bob->jid + "&screen=false"); },
+         bob->jid + " false 12 0 " + b + "_12," + a + "_21," + d + "_"},
+        {"tiles show everybody", [&] { rest("/clientApi/splitScreen/" + room + by + "&splitScreen=5"); },
+         bob->jid + " false 12 5 " + a + "_21," + b + "_12," + d + "_"},
+        {"chosen tiles, one polling",
+         [&] { rest("/clientApi/selectParticipants/" + room + by + "&participants=" + d + ",polling"); },
+         bob->jid + " false 12 5 " + d + "_," + a + "_21"},
+        {"back to surround: the stage stays first",
+         [&] { rest("/clientApi/splitScreen/" + room + by + "&splitScreen=0"); },
+         bob->jid + " false 12 0 " + b + "_12," + a + "_21"},
+        {"the chosen main screen goes on stage, a member without video too",
+         [&] { rest("/clientApi/selectParticipants/" + room + by + "&participants=" + d + "," + b); },
+         demo.jid + " false  0 " + d + "_," + b + "_12"},
+        {"a chosen member leaves", [&] { ASSERT_EQ(0, bob->rtc->LeaveConferenceRoom()); },
+         demo.jid + " false  0 " + d + "_"},
+        {"a stage that left falls back to the moderator",
+         [&] { rest("/clientApi/stage/" + room + by + "&stageJid=" + bob->jid + "&screen=false"); },
+         alice->jid + " false 21 0 " + a + "_21," + d + "_"},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.act();
+        EXPECT_TRUE(alice->events.waitFor("participants " + step.shown));
+        EXPECT_TRUE(demo.events.waitFor("participants " + step.shown));
+    }
 }
 
 TEST_F(RtcHubTest, RestActionsAndRoomWideRequestsReachTheRoom)
@@ -245,7 +281,9 @@ TEST_F(RtcHubTest, RestActionsAndRoomWideRequestsReachTheRoom)
          [](Client& alice, Client&, const std::string& room) {
              rest("/clientApi/splitScreen/" + room + "?userJid=" + alice.jid + "&splitScreen=4");
          },
-         [](const Client&, const Client&) { return "participants  false  4 "; }},
+         [](const Client& alice, const Client& bob) {
+             return "participants " + alice.jid + " false  4 " + alice.login.endpoint + "_," + bob.login.endpoint + "_";
+         }},
         {"a hand raised and agreed",
          [](Client&, Client& bob, const std::string& room) {
              rest("/clientApi/handsUp/apply/" + room + "?userJid=" + bob.jid + "&nickname=Bob");

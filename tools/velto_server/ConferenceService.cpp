@@ -1426,7 +1426,9 @@ Reply ConferenceService::setStage(const Call& call, const Args& args)
     requireModerator(meeting, user.id);
     meeting.stageJid = call.param("stageJid");
     meeting.stageScreen = screen == "true";
-    notifyParticipants(meeting);
+    // The main screen is entry 0 of a chosen list too.
+    meeting.participants = withOnStage(meeting.participants, endpointOf(meeting.stageJid));
+    notify({Notice::Kind::Stage, meeting.cNumber, {}, {}, {}});
     return ok();
 }
 
@@ -1439,7 +1441,7 @@ Reply ConferenceService::splitScreen(const Call& call, const Args& args)
         refuse(code::RequestFailed, "splitScreen must be a layout number");
     requireModerator(meeting, user.id);
     meeting.splitScreen = std::to_string(layout);
-    notifyParticipants(meeting);
+    notify({Notice::Kind::Stage, meeting.cNumber, {}, {}, {}});
     return ok();
 }
 
@@ -1447,11 +1449,20 @@ Reply ConferenceService::selectParticipants(const Call& call, const Args& args)
 {
     Meeting& meeting = requireLiveRoom(args[0]);
     const User& user = requireJidUser(call.param("userJid"));
-    if (call.param("participants").empty())
+    const std::string& participants = call.param("participants");
+    if (participants.empty())
         refuse(code::ParticipantsRequired, "participants are required");
     requireModerator(meeting, user.id);
-    meeting.participants = call.param("participants");
-    notifyParticipants(meeting);
+    meeting.participants = participants;
+    // In surround mode the first entry is the main screen: its member goes on stage.
+    const std::string first = participants.substr(0, participants.find(','));
+    const auto onStage = std::find_if(meeting.jids.begin(), meeting.jids.end(),
+                                      [&](const std::string& jid) { return endpointOf(jid) == first; });
+    if (meeting.splitScreen == "0" && onStage != meeting.jids.end() && *onStage != meeting.stageJid) {
+        meeting.stageJid = *onStage;
+        meeting.stageScreen = false;
+    }
+    notify({Notice::Kind::Stage, meeting.cNumber, {}, {}, {}});
     return ok();
 }
 
@@ -1533,17 +1544,6 @@ void ConferenceService::notifyRoom(const Meeting& meeting, Json::Value message, 
     notify({Notice::Kind::Send, meeting.cNumber, std::move(to), std::move(message), {}});
 }
 
-void ConferenceService::notifyParticipants(const Meeting& meeting) const
-{
-    Json::Value message;
-    message["type"] = "participants";
-    message["stage"] = meeting.stageJid;
-    message["screen"] = meeting.stageScreen;
-    message["splitScreen"] = std::atoi(meeting.splitScreen.c_str());
-    message["participants"] = meeting.participants;
-    notifyRoom(meeting, message);
-}
-
 std::optional<LiveLogin> ConferenceService::checkLogin(const std::string& userId, const std::string& endpoint,
                                                        const std::string& secret) const
 {
@@ -1569,21 +1569,23 @@ bool ConferenceService::mayJoin(const std::string& room, const std::string& jid)
     return isLive(meeting) && std::find(meeting.jids.begin(), meeting.jids.end(), jid) != meeting.jids.end();
 }
 
-bool ConferenceService::stageChosen(const std::string& room) const
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    const auto id = state_.rooms.find(room);
-    if (id == state_.rooms.end())
-        return false;
-    const Meeting& meeting = state_.meetings.at(id->second);
-    return !meeting.participants.empty() || !meeting.stageJid.empty();
-}
-
 std::string ConferenceService::moderatorOf(const std::string& room) const
 {
     std::lock_guard<std::mutex> lock(mutex_);
     const auto id = state_.rooms.find(room);
     return id == state_.rooms.end() ? std::string() : state_.meetings.at(id->second).moderatorJid;
+}
+
+StageChoice ConferenceService::stageOf(const std::string& room) const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto id = state_.rooms.find(room);
+    if (id == state_.rooms.end())
+        return {};
+    const Meeting& meeting = state_.meetings.at(id->second);
+    if (!isLive(meeting))
+        return {};
+    return {meeting.stageJid, meeting.stageScreen, std::atoi(meeting.splitScreen.c_str()), meeting.participants};
 }
 
 bool ConferenceService::handOver(const std::string& room, const std::string& from, const std::string& to)
