@@ -50,6 +50,10 @@ int InjectEvent(const std::function<void(velto_webrtc::velto_media_observer&)>& 
 // Waits until every engine has delivered what it queued so far; false on time-out.
 bool Flush(std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
+// The label of the stream that a live engine draws into the render target
+// `target` (a QGLRenderInterface*), empty when none does.
+std::string RenderedLabel(const void* target);
+
 // Default devices, camera free, no forced results, empty journal.
 void Reset();
 

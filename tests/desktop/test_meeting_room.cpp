@@ -246,6 +246,30 @@ TEST_F(MeetingRoom, StageMovesTheMainViewAndItsName)
     EXPECT_EQ(sdk.count("StartRenderStream"), 0);
 }
 
+// Someone who sends no video has no camera source: the stage names it by its
+// endpoint alone, and it is shown by name, without a picture.
+TEST_F(MeetingRoom, AParticipantWithoutVideoIsPlacedByItsAddress)
+{
+    CGlobalInstance::updateUserList(participant("d@127.0.0.1/pc-d", "Dan", "", "Ld"));
+    open();
+    video->slotShowSubWidget(kMe, false, "1", 5, "pc-a_2,pc-d_");
+    EXPECT_EQ(shownTiles(), (std::set<std::string>{"a@127.0.0.1/pc-a#0", "d@127.0.0.1/pc-d#1"}));
+    for (SubVideoWidget* tile : video->tiles()) {
+        if (tile->getUserJid() == "d@127.0.0.1/pc-d") {
+            EXPECT_EQ(tile->getRtcIndex(), 0u) << "nothing to draw";
+            EXPECT_TRUE(tile->findChild<QLabel*>("lblTilePicture")->isVisible());
+        }
+    }
+    // On the main screen: its name over the no-video picture.
+    video->slotShowSubWidget("d@127.0.0.1/pc-d", false, "", 0, "pc-d_,pc-me_1");
+    EXPECT_EQ(video->masterRender().label, "Ld");
+    EXPECT_EQ(video->nicknameWidget()->getNickname(), "Dan");
+    EXPECT_TRUE(video->findChild<QLabel*>("lblMainPicture")->isVisible());
+    // A participant with video is found by its source only.
+    video->slotShowSubWidget("a@127.0.0.1/pc-a", false, "", 0, "pc-a_2,pc-me_1");
+    EXPECT_EQ(video->masterRender().label, "Ld");
+}
+
 TEST_F(MeetingRoom, ParticipantList)
 {
     open();
