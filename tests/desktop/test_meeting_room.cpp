@@ -519,6 +519,9 @@ TEST_F(MeetingRoom, HandsUpListHasOneRowPerPendingRequest)
     sdk.moderator = true;
     open();
     emit video->sigHandsUp("apply", "a@127.0.0.1/pc-a", "Alice");
+    // The button that opens the list does not look like ending the meeting.
+    const auto picture = [&](const char* name) { return button(name)->icon().pixmap(32, 32).toImage(); };
+    EXPECT_NE(picture("m_btnRing"), picture("m_btnClose"));
     button("m_btnRing")->click();
     QPointer<QHandsUpWidget> dialog;
     for (QWidget* widget : QApplication::topLevelWidgets())
