@@ -476,9 +476,10 @@ void MessageHub::notice(const Notice& notice)
                 p->send(typed("grantAdmin"));
             p->send(control);
         }
-        // Everybody's record names the chair anew.
+        // Everybody's record names the chair anew; a stage nobody chose is the chair's.
         for (Connection* p : inRoom)
             announce(*p);
+        sendStage(notice.room);
         break;
     }
     case Notice::Kind::Stage:

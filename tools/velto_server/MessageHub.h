@@ -105,7 +105,8 @@ private:
     Json::Value sourceMessage(const Connection& to, std::vector<Source> sources, bool added) const;
     void leaveRoom(Connection& c);
     // Tells room `room` what it shows (Stage.h), after every choice of the
-    // moderator, every change of a member's main stream and every leave.
+    // moderator, every change of a member's main stream or of the chair, and
+    // every leave.
     void sendStage(const std::string& room);
     void presence(const Connection& c, bool online) const;
 

@@ -6,8 +6,8 @@
 
 #include <QCursor>
 #include <QGuiApplication>
-#include <QWindow>
 #include <QTimer>
+#include <QWindow>
 
 #include "cglobalinstance.h"
 #include "meetinglayout.h"
