@@ -10,6 +10,7 @@
 #include "PrivateDisplay.h"
 #include "cglobalinstance.h"
 
+#include "callwidget.h"
 #include "qcallsipwidget.h"
 #include "qconferencedelaywidget.h"
 #include "qgetmoderatorwidget.h"
@@ -53,9 +54,21 @@ bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000)
     return true;
 }
 
+// The widget's centre where the X server shows it.
 QPoint centreOf(const QWidget* widget)
 {
-    return widget->mapToGlobal(widget->rect().center());
+    const QWidget* window = widget->window();
+    return velto::test::onScreen(window->winId(), widget->mapTo(window, widget->rect().center()));
+}
+
+// A click as a user makes it: the pointer comes to rest on the widget first
+// (when nothing covers it, the widget then has it), then the button goes down.
+void clickOn(QWidget* widget)
+{
+    const QPoint at = centreOf(widget);
+    movePointer(at);
+    waitUntil([widget] { return widget->underMouse(); }, 2000);
+    clickAt(at);
 }
 
 user_info participant(std::string jid, std::string nickname, std::string ssrc, std::string label)
@@ -152,6 +165,7 @@ protected:
         video->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(video, 5000));
         ASSERT_TRUE(waitUntil([&] { return video->toolbar()->isVisible(); }));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(video->toolbar(), 5000));
     }
     SubVideoWidget* tileOf(const std::string& jid) const
     {
@@ -187,32 +201,35 @@ protected:
 TEST_F(MeetingWindows, HoverGoesOnAfterClicksOnTheToolbarAndItsPanels)
 {
     open();
-    clickAt(centreOf(button("m_btnPatipants")));
+    clickOn(button("m_btnPatipants"));
     ASSERT_TRUE(waitUntil([&] { return video->findChild<QWidget*>("m_infoWidget")->isVisible(); }))
         << "the click did not reach the toolbar";
     QTest::qWait(600);  // longer than the X focus hand-over takes
     EXPECT_TRUE(hoverShowsStatistics("a@127.0.0.1/pc-a")) << "the cursor poll stopped after a toolbar click";
 
-    // A click on the statistics panel itself, then the next tile.
-    clickAt(centreOf(video->staticsWidget()->findChild<QLabel*>("m_lblResolution")));
+    // A click on one of the toolbar's call panels, then the next tile.
+    auto* panel = new CallWidget("sip:1234@127.0.0.1", nullptr);
+    video->toolbar()->placeCallPanel(panel);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(panel, 5000));
+    clickOn(panel->findChild<QLabel*>("lblSipNumber"));
     QTest::qWait(600);
-    EXPECT_TRUE(hoverShowsStatistics("b@127.0.0.1/web-b")) << "the cursor poll stopped after a click on the panel";
+    EXPECT_TRUE(hoverShowsStatistics("b@127.0.0.1/web-b")) << "the cursor poll stopped after a click on a call panel";
 }
 
 TEST_F(MeetingWindows, TheToolbarComesBackAfterTheSharePickerCloses)
 {
     open();
-    clickAt(centreOf(button("m_btnShare")));
+    clickOn(button("m_btnShare"));
     ASSERT_TRUE(waitUntil([&] { return shown<ScreenShareWidget>() != nullptr; }));
     ScreenShareWidget* picker = shown<ScreenShareWidget>();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(picker, 5000));
     video->isVisibleControlWidget(false);  // the bar hid itself meanwhile
-    clickAt(centreOf(picker->findChild<QPushButton*>("btnScreenCancel")));
+    clickOn(picker->findChild<QPushButton*>("btnScreenCancel"));
     ASSERT_TRUE(waitUntil([&] { return shown<ScreenShareWidget>() == nullptr; }));
     QTest::qWait(600);
-    movePointer(video->mapToGlobal(QPoint(300, 200)));
+    movePointer(velto::test::onScreen(video->winId(), QPoint(300, 200)));
     QTest::qWait(100);
-    movePointer(video->mapToGlobal(QPoint(320, 220)));
+    movePointer(velto::test::onScreen(video->winId(), QPoint(320, 220)));
     EXPECT_TRUE(waitUntil([&] { return video->toolbar()->isVisible(); }, 3000))
         << "moving the pointer does not bring the toolbar back";
     EXPECT_TRUE(hoverShowsStatistics("a@127.0.0.1/pc-a"));
@@ -221,7 +238,7 @@ TEST_F(MeetingWindows, TheToolbarComesBackAfterTheSharePickerCloses)
 TEST_F(MeetingWindows, InFullScreenTheToolbarStaysAboveAndTakesClicks)
 {
     open();
-    clickAt(centreOf(button("m_btnFullScreen")));
+    clickOn(button("m_btnFullScreen"));
     // (Without a window manager nobody resizes a window to the screen.)
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     const bool managed = !velto::test::windowManagerName().empty();
@@ -229,8 +246,9 @@ TEST_F(MeetingWindows, InFullScreenTheToolbarStaysAboveAndTakesClicks)
     QTest::qWait(300);
     movePointer(screen.center());
     ASSERT_TRUE(waitUntil([&] { return video->toolbar()->isVisible(); }));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(video->toolbar(), 5000));
     QTest::qWait(300);
-    clickAt(centreOf(button("m_btnChat")));
+    clickOn(button("m_btnChat"));
     EXPECT_TRUE(waitUntil([&] { return video->findChild<QWidget*>("chatWidget")->isVisible(); }))
         << "the toolbar lies behind the full-screen meeting";
 }

@@ -151,6 +151,17 @@ void movePointer(QPoint global)
     fake(XCB_MOTION_NOTIFY, 0, global);
 }
 
+QPoint onScreen(unsigned long window, QPoint local)
+{
+    Connection& x = input();
+    std::unique_ptr<xcb_translate_coordinates_reply_t, decltype(&free)> at(
+        xcb_translate_coordinates_reply(
+            x.c, xcb_translate_coordinates(x.c, xcb_window_t(window), x.root(), int16_t(local.x()), int16_t(local.y())),
+            nullptr),
+        &free);
+    return at ? QPoint(at->dst_x, at->dst_y) : local;
+}
+
 void clickAt(QPoint global)
 {
     movePointer(global);

@@ -42,4 +42,9 @@ std::string windowManagerName();
 void movePointer(QPoint global);
 void clickAt(QPoint global);
 
+// Where the X server shows the point `local` of `window` (a native window's
+// id), on the screen: what the pointer must aim at, whatever the toolkit
+// still believes of a window that the window manager has just placed.
+QPoint onScreen(unsigned long window, QPoint local);
+
 }  // namespace velto::test
