@@ -9,7 +9,7 @@ packages=(
   libgl-dev libgl1-mesa-dri libglu1-mesa-dev mesa-utils
   libcurl4-openssl-dev libjsoncpp-dev libgoogle-glog-dev libgflags-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev libssl-dev openssl libboost-dev
-  fonts-font-awesome xvfb xauth x11-utils libxcb1-dev openbox xdotool
+  fonts-font-awesome xvfb xauth x11-utils libxcb1-dev libxcb-xtest0-dev openbox xdotool
   sox imagemagick fonts-wqy-microhei
   pulseaudio pulseaudio-utils
   libyuv-dev libpng-dev libpulse-dev libxcb-shm0-dev libxcb-randr0-dev

@@ -173,9 +173,9 @@ const std::map<std::string, Decoder>& decoders()
          }},
         {"participants",
          [](Reader& r) -> Event {
-             return [stage = r.text("stage"), screen = r.flag("screen"), split = r.number("splitScreen"),
-                     list = r.text("participants")](VeltoRtcCallback& cb) {
-                 cb.onConferencePartipants(stage, screen, std::string(), split, list);
+             return [stage = r.text("stage"), screen = r.flag("screen"), ssrc = r.text("ssrc"),
+                     split = r.number("splitScreen"), list = r.text("participants")](VeltoRtcCallback& cb) {
+                 cb.onConferencePartipants(stage, screen, ssrc, split, list);
              };
          }},
         {"handsUp",

@@ -415,6 +415,15 @@ bool MediaEngine::StartRender(void* window, unsigned int& renderId, const std::s
     }) != 0;
 }
 
+std::string MediaEngine::renderedLabel(const void* target) const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const auto& [id, render] : renders_)
+        if (render.target == target)
+            return render.label;
+    return {};
+}
+
 bool MediaEngine::StopRender(unsigned int renderId, const std::string& label)
 {
     return journaled("StopRender", {arg(renderId), label}, [&] {

@@ -106,6 +106,8 @@ public:
     // Posts `marker` behind every event queued so far; false when the engine
     // has no thread, so that nothing is pending.
     bool post(std::function<void()> marker) override;
+    // The label of the stream drawn into `target`, empty when none is (tests).
+    std::string renderedLabel(const void* target) const override;
 
 private:
     struct Track {

@@ -21,6 +21,8 @@ public:
     virtual bool emit(std::function<void(velto_webrtc::velto_media_observer&)> event) = 0;
     // Runs `marker` behind every event queued so far; false when nothing is pending.
     virtual bool post(std::function<void()> marker) = 0;
+    // The label of the stream drawn into `target`, empty when none is.
+    virtual std::string renderedLabel(const void* target) const = 0;
 
 protected:
     ~HookedEngine() = default;

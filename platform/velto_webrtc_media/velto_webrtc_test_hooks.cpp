@@ -161,6 +161,17 @@ bool Flush(std::chrono::milliseconds timeout)
     return true;
 }
 
+std::string RenderedLabel(const void* target)
+{
+    std::lock_guard<std::mutex> lock(engines().mutex);
+    for (velto_media::HookedEngine* engine : engines().live) {
+        std::string label = engine->renderedLabel(target);
+        if (!label.empty())
+            return label;
+    }
+    return {};
+}
+
 void Reset()
 {
     std::lock_guard<std::mutex> lock(settings().mutex);

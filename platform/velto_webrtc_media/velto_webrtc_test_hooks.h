@@ -52,6 +52,10 @@ int InjectEvent(const std::function<void(velto_webrtc::velto_media_observer&)>& 
 // Waits until every engine has delivered what it queued so far; false on time-out.
 bool Flush(std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
+// The label of the stream that a live engine draws into the render target
+// `target` (a QGLRenderInterface*), empty when none does.
+std::string RenderedLabel(const void* target);
+
 // The default devices (instead of the system's), camera free, no forced
 // results, empty journal. Until the first Reset the engines list the
 // system's devices.

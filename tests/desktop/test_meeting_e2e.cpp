@@ -1,7 +1,9 @@
 // A real meeting: the program with the real SDK, logged in to the local
-// conference server, meets a second SDK client in the same process (the
-// in-process signalling hub). The meeting window shows the guest's moving
-// video in a tile, chat goes both ways, and leaving brings the main window back.
+// conference server, meets a second SDK client (the guest) in the same
+// process, through the server. The meeting window draws the guest's video
+// where the server's stage puts it and where the moderator moves it (main
+// screen, strip, tiles); chat goes both ways, and leaving brings the main
+// window back.
 #include "AppTestSupport.h"
 #include "LocalServer.h"
 #include "RecordingCallback.h"
@@ -11,20 +13,25 @@
 #include "cglobalinstance.h"
 #include "loginwidget.h"
 #include "mainwindow.h"
+#include "qlayoutmanagerwidget.h"
+#include "qnicknamewidget.h"
+#include "qpickcandiatewidget.h"
+#include "qstaticswidget.h"
 #include "screensharewidget.h"
 #include "subvideowidget.h"
+#include "velto_webrtc_test_hooks.h"
 #include "videocontrolwidget.h"
 #include "videowidget.h"
 
 #include <gtest/gtest.h>
 
-#include <QJsonDocument>
-#include <QJsonObject>
-
 #include <QApplication>
+#include <QComboBox>
 #include <QListWidget>
 #include <QOpenGLWidget>
+#include <QPointer>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTextEdit>
@@ -44,20 +51,6 @@ VideoWidget* meetingWindow()
     return nullptr;
 }
 
-SubVideoWidget* tileOf(VideoWidget* video, const std::string& jid)
-{
-    for (SubVideoWidget* tile : video->tiles())
-        if (tile->isVisible() && tile->getUserJid() == jid)
-            return tile;
-    return nullptr;
-}
-
-QImage grabTile(SubVideoWidget* tile)
-{
-    auto* view = qobject_cast<QOpenGLWidget*>(tile->renderer()->getSelfWidget());
-    return view ? view->grabFramebuffer() : QImage();
-}
-
 bool isBlack(const QImage& image)
 {
     for (int y = 0; y < image.height(); y += 4)
@@ -67,31 +60,53 @@ bool isBlack(const QImage& image)
     return true;
 }
 
-TEST(MeetingEndToEnd, TwoClientsSeeEachOtherChatAndLeave)
+// Which participant's stream a render target shows: the label of the stream
+// the media engine was asked to draw there, once that stream's frames arrive
+// (the picture is not black and moves). Empty while nothing arrives.
+std::string streamDrawnInto(QGLRenderInterface* target)
 {
-    LocalServer server;
-    server.setProgramEnv();
-    const Account account = server.demoAccount();
-    ASSERT_NE(CGlobalInstance::getVeltoInterface(), nullptr);
+    const std::string label = velto_webrtc_test::RenderedLabel(target);
+    auto* view = target ? qobject_cast<QOpenGLWidget*>(target->getSelfWidget()) : nullptr;
+    if (label.empty() || !view)
+        return {};
+    const QImage first = view->grabFramebuffer();
+    QImage later;
+    const bool moves = waitUntil([&] { return (later = view->grabFramebuffer()) != first; }, 3000);
+    return moves && !first.isNull() && !isBlack(later) ? label : std::string();
+}
 
-    RecordingCallback guestCallback;
-    std::unique_ptr<VeltoInterface> guest(getVeltoInterface());
-    guest->setCallback(&guestCallback);
+// Waits until `target` shows the stream `label`; the last stream seen otherwise.
+std::string waitForStream(QGLRenderInterface* target, const std::string& label)
+{
+    std::string seen;
+    waitUntil([&] { return (seen = streamDrawnInto(target)) == label; }, 15000);
+    return seen;
+}
+
+class MeetingEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override
     {
-        MainWindow window;
-        CGlobalInstance::setMainWindow(&window);
-        LoginWidget* login = window.loginWidget();
+        server.setProgramEnv();
+        account = server.demoAccount();
+        ASSERT_NE(CGlobalInstance::getVeltoInterface(), nullptr);
+        guest.reset(getVeltoInterface());
+        guest->setCallback(&guestCallback);
+
+        window = std::make_unique<MainWindow>();
+        CGlobalInstance::setMainWindow(window.get());
+        LoginWidget* login = window->loginWidget();
         login->findChild<QPushButton*>("btnLogin")->click();
         login->findChild<QBaseLineEdit*>("edtDomain_2")->setText(QString::fromStdString(server.localhost()));
         login->findChild<QBaseLineEdit*>("edtUsername")->setText(QString::fromStdString(account.userName));
         login->findChild<QBaseLineEdit*>("edtPassword_2")->setText(QString::fromStdString(account.password));
         login->findChild<QPushButton*>("btnLogin_2")->click();
         ASSERT_TRUE(CGlobalInstance::isLogin);
-        window.findChild<QToolButton*>("btnInstantMeet")->click();
+        window->findChild<QToolButton*>("btnInstantMeet")->click();
         ASSERT_TRUE(CGlobalInstance::isJoinConference);
-        VideoWidget* video = meetingWindow();
+        video = meetingWindow();
         ASSERT_NE(video, nullptr);
-        const std::string hostJid = CGlobalInstance::userInfo.myJid;
+        hostJid = CGlobalInstance::userInfo.myJid;
 
         // The guest joins with a camera stream of its own, started inside the
         // join as the program does, before the signalling room is joined.
@@ -100,94 +115,180 @@ TEST(MeetingEndToEnd, TwoClientsSeeEachOtherChatAndLeave)
         guest->getAudioRecordingDevices(microphones);
         guest->getAudioPlayoutDevices(speakers);
         ASSERT_FALSE(cameras.empty() || microphones.empty() || speakers.empty());
-        QWidget guestView;
         guestView.resize(320, 180);
-        rtc_render guestRender;
         guestRender.window = QGLRenderInterface::CreateRender(&guestView);
         guestCallback.onEvent("onCreateOrJoinConference", [&](const Event&) {
             guest->ShowLocalPreview(guestRender, cameras[0], microphones[0], speakers[0], 640, 360, 15, 512);
         });
         ASSERT_EQ(guest->AnonymousJoinConference(server.host(), account.room, account.meetPassword, "Guest"), 0);
+        ASSERT_FALSE(guestRender.label.empty());
 
-        // The host learns the guest's camera source, then the server puts the
-        // guest into the strip.
-        user_info guestInfo;
+        // The host learns the guest's camera stream.
         ASSERT_TRUE(waitUntil([&] {
             for (const auto& [endpoint, user] : CGlobalInstance::user_list)
-                if (user.nickname == "Guest" && !user.ssrc.empty())
-                    guestInfo = user;
-            return !guestInfo.ssrc.empty();
-        }, 20000)) << "the guest never showed its camera; " << CGlobalInstance::user_list.size() << " known";
-        const std::string stage = CGlobalInstance::getEndpointByJid(hostJid) + "_1,"
-                                  + CGlobalInstance::getEndpointByJid(guestInfo.jid) + "_" + guestInfo.ssrc;
-        const QJsonObject participants{{"type", "participants"},
-                                       {"stage", QString::fromStdString(hostJid)},
-                                       {"screen", false},
-                                       {"splitScreen", 0},
-                                       {"participants", QString::fromStdString(stage)}};
-        ASSERT_TRUE(server.pushSignals(
-            hostJid, {QJsonDocument(participants).toJson(QJsonDocument::Compact).toStdString()}));
-        SubVideoWidget* tile = nullptr;
-        ASSERT_TRUE(waitUntil([&] { return (tile = tileOf(video, guestInfo.jid)) != nullptr; }));
-        EXPECT_EQ(tile->getLabel(), guestInfo.label);
-        QImage first;
-        ASSERT_TRUE(waitUntil([&] {
-            first = grabTile(tile);
-            return !first.isNull() && !isBlack(first);
-        })) << "the guest's tile stays black";
-        QImage second;
-        EXPECT_TRUE(waitUntil([&] {
-            second = grabTile(tile);
-            return second != first;
-        })) << "the guest's video does not move";
-
-        // Chat both ways.
-        video->slotShowChatWidget(true);
-        auto* input = video->findChild<QTextEdit*>("textEdit");
-        input->setPlainText("hello guest");
-        QTest::keyClick(input, Qt::Key_Return);
-        EXPECT_TRUE(guestCallback.waitFor([](const std::vector<Event>& events) {
-            return std::any_of(events.begin(), events.end(), [](const Event& e) {
-                return e.name == "onChatMessage" && e.args.size() > 1 && e.args[1] == "hello guest";
-            });
-        }));
-        guest->SendChatMessage("hello host");
-        auto* history = video->findChild<QTextBrowser*>("textBrowser");
-        EXPECT_TRUE(waitUntil([&] { return history->toPlainText().contains("hello host"); }));
-
-        // Screen share: a screen picked in the picker goes out and is marked
-        // on the toolbar; stopping it takes the mark away.
-        video->slotShareStream(true);
-        ScreenShareWidget* picker = nullptr;
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* found = qobject_cast<ScreenShareWidget*>(w); found && found->isVisible())
-                picker = found;
-        ASSERT_NE(picker, nullptr);
-        picker->findChild<QListWidget*>("screenListWidget")->setCurrentRow(0);
-        picker->findChild<QPushButton*>("btnScreenShare")->click();
-        EXPECT_TRUE(video->toolbar()->isSharing());
-        EXPECT_TRUE(CGlobalInstance::isSecondStreamModel);
-        video->slotShareStream(false);
-        EXPECT_FALSE(video->toolbar()->isSharing());
-
-        // Leave: the main window comes back.
-        QPointer<VideoWidget> closing = video;
-        video->toolbar()->findChild<QToolButton*>("m_btnClose")->click();
-        EXPECT_TRUE(waitUntil([&] {
-            // No event loop runs here: the closed window goes now.
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-            return !closing;
-        }));
-        EXPECT_FALSE(CGlobalInstance::isJoinConference);
-        EXPECT_TRUE(waitUntil([&] { return window.isVisible(); }));
-
-        guest->LeaveConference();
-        guest->Logout();
-        CGlobalInstance::veltoSdk->Logout();
+                if (user.nickname == "Guest" && user.label == guestRender.label)
+                    guestJid = user.jid;
+            return !guestJid.empty();
+        }, 20000)) << "the guest's stream never reached the host";
     }
-    guest.reset();
-    delete CGlobalInstance::veltoSdk;
-    CGlobalInstance::veltoSdk = nullptr;
+
+    void TearDown() override
+    {
+        if (QPointer<VideoWidget> closing = meetingWindow()) {
+            closing->toolbar()->findChild<QToolButton*>("m_btnClose")->click();
+            waitUntil([&] {
+                QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+                return !closing;
+            });
+        }
+        if (guest) {
+            guest->LeaveConference();
+            guest->Logout();
+        }
+        if (CGlobalInstance::veltoSdk)
+            CGlobalInstance::veltoSdk->Logout();
+        window.reset();
+        guest.reset();
+        delete CGlobalInstance::veltoSdk;
+        CGlobalInstance::veltoSdk = nullptr;
+    }
+
+    SubVideoWidget* tileOf(const std::string& jid) const
+    {
+        for (SubVideoWidget* tile : video->tiles())
+            if (tile->isVisible() && tile->getUserJid() == jid)
+                return tile;
+        return nullptr;
+    }
+    // The tile of `jid`, once a stage update placed it.
+    SubVideoWidget* waitForTile(const std::string& jid) const
+    {
+        SubVideoWidget* tile = nullptr;
+        waitUntil([&] { return (tile = tileOf(jid)) != nullptr; }, 15000);
+        return tile;
+    }
+    QGLRenderInterface* mainView() const { return static_cast<QGLRenderInterface*>(video->ownRender().window); }
+    const std::string& ownLabel() const { return video->ownRender().label; }
+
+    // The moderator's layout manager, as the toolbar opens it, in mode `tab`
+    // (0 surround, 1 tiles); each slot gets the participant of `endpoints`.
+    void chooseLayout(int tab, const std::vector<std::string>& endpoints)
+    {
+        video->toolbar()->findChild<QToolButton*>("m_btnLayout")->click();
+        QList<QLayoutManagerWidget*> dialogs = shownWindows<QLayoutManagerWidget>();
+        ASSERT_EQ(dialogs.size(), 1);
+        QLayoutManagerWidget* dialog = dialogs.front();
+        dialog->findChild<QTabWidget*>("tabManagerWidget")->setCurrentIndex(tab);
+        QApplication::processEvents();  // widgets added to a shown layout show a moment later
+        QList<QPickCandiateWidget*> screens;
+        for (QPickCandiateWidget* slot : dialog->findChildren<QPickCandiateWidget*>())
+            if (slot->isVisibleTo(dialog))
+                screens << slot;
+        // (in screen order: surround's main screen first)
+        ASSERT_EQ(size_t(screens.size()), endpoints.size());
+        for (int i = 0; i < screens.size(); ++i) {
+            auto* combo = screens[i]->findChild<QComboBox*>("comboBox");
+            combo->setCurrentIndex(combo->findData(QString::fromStdString(endpoints[size_t(i)])));
+        }
+        dialog->findChild<QPushButton*>("btnOk")->click();
+        EXPECT_TRUE(waitUntil([] { return shownWindows<QLayoutManagerWidget>().isEmpty(); }));
+    }
+
+    LocalServer server;
+    Account account;
+    RecordingCallback guestCallback;
+    std::unique_ptr<VeltoInterface> guest;
+    std::unique_ptr<MainWindow> window;
+    QWidget guestView;
+    rtc_render guestRender;
+    VideoWidget* video = nullptr;
+    std::string hostJid;
+    std::string guestJid;
+};
+
+TEST_F(MeetingEndToEnd, TwoClientsSeeEachOtherChatAndLeave)
+{
+    // Nobody chose a stage: the server puts the moderator on the main screen
+    // and the guest into the strip, naming the guest's camera source.
+    SubVideoWidget* tile = waitForTile(guestJid);
+    ASSERT_NE(tile, nullptr) << "the guest never got a tile";
+    EXPECT_EQ(waitForStream(tile->renderer(), guestRender.label), guestRender.label);
+    EXPECT_EQ(waitForStream(mainView(), ownLabel()), ownLabel());
+
+    // Chat both ways.
+    video->slotShowChatWidget(true);
+    auto* input = video->findChild<QTextEdit*>("textEdit");
+    input->setPlainText("hello guest");
+    QTest::keyClick(input, Qt::Key_Return);
+    EXPECT_TRUE(guestCallback.waitFor([](const std::vector<Event>& events) {
+        return std::any_of(events.begin(), events.end(), [](const Event& e) {
+            return e.name == "onChatMessage" && e.args.size() > 1 && e.args[1] == "hello guest";
+        });
+    }));
+    guest->SendChatMessage("hello host");
+    auto* history = video->findChild<QTextBrowser*>("textBrowser");
+    EXPECT_TRUE(waitUntil([&] { return history->toPlainText().contains("hello host"); }));
+
+    // Screen share: a screen picked in the picker goes out and is marked
+    // on the toolbar; stopping it takes the mark away.
+    video->slotShareStream(true);
+    ScreenShareWidget* picker = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* found = qobject_cast<ScreenShareWidget*>(w); found && found->isVisible())
+            picker = found;
+    ASSERT_NE(picker, nullptr);
+    picker->findChild<QListWidget*>("screenListWidget")->setCurrentRow(0);
+    picker->findChild<QPushButton*>("btnScreenShare")->click();
+    EXPECT_TRUE(video->toolbar()->isSharing());
+    EXPECT_TRUE(CGlobalInstance::isSecondStreamModel);
+    video->slotShareStream(false);
+    EXPECT_FALSE(video->toolbar()->isSharing());
+
+    // Leave: the main window comes back.
+    QPointer<VideoWidget> closing = video;
+    video->toolbar()->findChild<QToolButton*>("m_btnClose")->click();
+    EXPECT_TRUE(waitUntil([&] {
+        // No event loop runs here: the closed window goes now.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return !closing;
+    }));
+    EXPECT_FALSE(CGlobalInstance::isJoinConference);
+    EXPECT_TRUE(waitUntil([&] { return window->isVisible(); }));
+}
+
+TEST_F(MeetingEndToEnd, TheModeratorMovesTheGuestToTheMainScreenAndIntoTiles)
+{
+    const std::string guestEndpoint = CGlobalInstance::getEndpointByJid(guestJid);
+    const std::string ownEndpoint = CGlobalInstance::getEndpointByJid(hostJid);
+    SubVideoWidget* tile = waitForTile(guestJid);
+    ASSERT_NE(tile, nullptr);
+
+    // "Put on screen" from the statistics panel over the guest's tile.
+    tile->enterWidget();
+    ASSERT_TRUE(video->staticsWidget()->isVisible());
+    video->staticsWidget()->findChild<QToolButton*>("m_btnShowscreen")->click();
+    EXPECT_EQ(waitForStream(mainView(), guestRender.label), guestRender.label) << "the main view stays on the own video";
+    EXPECT_EQ(video->nicknameWidget()->getNickname(), "Guest");
+    SubVideoWidget* own = waitForTile(hostJid);
+    ASSERT_NE(own, nullptr) << "the moderator's own video left the meeting window";
+    EXPECT_EQ(waitForStream(own->renderer(), ownLabel()), ownLabel());
+
+    // Tiles: both participants, each in a tile of its own.
+    chooseLayout(1, {guestEndpoint, ownEndpoint});
+    ASSERT_TRUE(waitUntil([] { return CGlobalInstance::eSplitScreen == 5; }));
+    ASSERT_NE(tile = waitForTile(guestJid), nullptr);
+    EXPECT_EQ(waitForStream(tile->renderer(), guestRender.label), guestRender.label);
+    ASSERT_NE(own = waitForTile(hostJid), nullptr);
+    EXPECT_EQ(waitForStream(own->renderer(), ownLabel()), ownLabel());
+
+    // Surround with the moderator on the main screen, then the guest.
+    chooseLayout(0, {ownEndpoint, guestEndpoint});
+    EXPECT_EQ(waitForStream(mainView(), ownLabel()), ownLabel());
+    ASSERT_NE(tile = waitForTile(guestJid), nullptr);
+    EXPECT_EQ(waitForStream(tile->renderer(), guestRender.label), guestRender.label);
+    chooseLayout(0, {guestEndpoint, ownEndpoint});
+    EXPECT_EQ(waitForStream(mainView(), guestRender.label), guestRender.label);
+    EXPECT_TRUE(video->findChild<QWidget*>("m_videoWidget")->isVisible());
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "cglobalinstance.h"
 
 #include "messagebox.h"
+#include "qhandsupwidget.h"
 #include "qconferenceinfowidget.h"
 #include "qnicknamewidget.h"
 #include "qnoticewidget.h"
@@ -19,6 +20,8 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
@@ -244,6 +247,30 @@ TEST_F(MeetingRoom, StageMovesTheMainViewAndItsName)
     EXPECT_EQ(video->masterRender().label, "Lg");
     EXPECT_EQ(video->masterRender().id, 0u);
     EXPECT_EQ(sdk.count("StartRenderStream"), 0);
+}
+
+// Someone who sends no video has no camera source: the stage names it by its
+// endpoint alone, and it is shown by name, without a picture.
+TEST_F(MeetingRoom, AParticipantWithoutVideoIsPlacedByItsAddress)
+{
+    CGlobalInstance::updateUserList(participant("d@127.0.0.1/pc-d", "Dan", "", "Ld"));
+    open();
+    video->slotShowSubWidget(kMe, false, "1", 5, "pc-a_2,pc-d_");
+    EXPECT_EQ(shownTiles(), (std::set<std::string>{"a@127.0.0.1/pc-a#0", "d@127.0.0.1/pc-d#1"}));
+    for (SubVideoWidget* tile : video->tiles()) {
+        if (tile->getUserJid() == "d@127.0.0.1/pc-d") {
+            EXPECT_EQ(tile->getRtcIndex(), 0u) << "nothing to draw";
+            EXPECT_TRUE(tile->findChild<QLabel*>("lblTilePicture")->isVisible());
+        }
+    }
+    // On the main screen: its name over the no-video picture.
+    video->slotShowSubWidget("d@127.0.0.1/pc-d", false, "", 0, "pc-d_,pc-me_1");
+    EXPECT_EQ(video->masterRender().label, "Ld");
+    EXPECT_EQ(video->nicknameWidget()->getNickname(), "Dan");
+    EXPECT_TRUE(video->findChild<QLabel*>("lblMainPicture")->isVisible());
+    // A participant with video is found by its source only.
+    video->slotShowSubWidget("a@127.0.0.1/pc-a", false, "", 0, "pc-a_2,pc-me_1");
+    EXPECT_EQ(video->masterRender().label, "Ld");
 }
 
 TEST_F(MeetingRoom, ParticipantList)
@@ -482,6 +509,52 @@ TEST_F(MeetingRoom, ToolbarHandsUpLockAndPanels)
     EXPECT_EQ(bar->callPanels(), (std::vector<QWidget*>{panels[0], panels[2]}));
     EXPECT_EQ(panels[0]->pos(), QPoint(oldest.x(), newest.y() - 105));
     EXPECT_EQ(panels[2]->pos(), newest);
+    settle();
+}
+
+// The moderator's list of raised hands follows the toolbar's pending requests:
+// one row per hand however often it is raised, gone once anybody answered it.
+TEST_F(MeetingRoom, HandsUpListHasOneRowPerPendingRequest)
+{
+    sdk.moderator = true;
+    open();
+    emit video->sigHandsUp("apply", "a@127.0.0.1/pc-a", "Alice");
+    // The button that opens the list does not look like ending the meeting.
+    const auto picture = [&](const char* name) { return button(name)->icon().pixmap(32, 32).toImage(); };
+    EXPECT_NE(picture("m_btnRing"), picture("m_btnClose"));
+    button("m_btnRing")->click();
+    QPointer<QHandsUpWidget> dialog;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* found = qobject_cast<QHandsUpWidget*>(widget); found && found->isVisible())
+            dialog = found;
+    ASSERT_TRUE(dialog);
+    QListWidget* list = dialog->findChild<QListWidget*>("handsUpListWidget");
+    const auto rows = [&] {
+        QStringList names;
+        for (int i = 0; i < list->count(); ++i)
+            names << list->itemWidget(list->item(i))->findChild<QLabel*>("lblHandsUpName")->text();
+        return names;
+    };
+    emit video->sigHandsUp("apply", "a@127.0.0.1/pc-a", "Alice");
+    emit video->sigHandsUp("apply", "b@127.0.0.1/web-b", "Bob");
+    EXPECT_EQ(rows(), (QStringList{"Alice", "Bob"}));
+
+    // Answered elsewhere (the server tells every moderator): the row goes.
+    emit video->sigHandsUp("agree", "a@127.0.0.1/pc-a", "Alice");
+    EXPECT_EQ(rows(), (QStringList{"Bob"}));
+    // Answered here: the server's echo of the answer adds nothing back.
+    list->itemWidget(list->item(0))->findChild<QPushButton*>("btnHandsupAccept")->click();
+    EXPECT_EQ(sdk.last("HandsUp").args, (Args{"agree", "b@127.0.0.1/web-b", ""}));
+    emit video->sigHandsUp("agree", "b@127.0.0.1/web-b", "Bob");
+    settle();
+    EXPECT_TRUE(rows().isEmpty());
+    EXPECT_FALSE(button("m_btnRing")->isVisible());
+    // A hand raised and refused while the list is open leaves no row either.
+    emit video->sigHandsUp("apply", "b@127.0.0.1/web-b", "Bob");
+    emit video->sigHandsUp("refuse", "b@127.0.0.1/web-b", "Bob");
+    EXPECT_TRUE(rows().isEmpty());
+    EXPECT_TRUE(CGlobalInstance::handsup_list.empty());
+    dialog->close();
     settle();
 }
 

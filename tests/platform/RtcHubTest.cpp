@@ -241,22 +241,78 @@ TEST_F(RtcHubTest, RefusalsOfQueuedSendsAreLoggedWithOutsideTextEscaped)
         << log;
 }
 
-// Until the moderator chooses, the room shows everybody who sends video: the
-// moderator first (the main screen), the others after.
-TEST_F(RtcHubTest, WithoutAStageChoiceTheRoomShowsEverybodyWhoSendsVideo)
+// What the room shows follows the moderator's choices and the members' answers:
+// every entry names a member by endpoint and camera source (none for a member
+// without video), the stage's camera source travels beside it.
+TEST_F(RtcHubTest, TheRoomShowsTheChosenStageWithEveryMembersCameraSource)
 {
     auto [alice, bob] = aliceAndBob();
-    const auto camera = [](const std::string& name, const std::string& ssrc) {
-        return velto_platform::WriteSdp("s", {{"video", ssrc, "c", name, name + "_video"}});
+    Client& demo = connect("demo");
+    const std::string room = server_->account("alice").room;
+    join(demo, room);
+    const auto answer = [](Client& c, const std::vector<velto_platform::SdpSource>& sources) {
+        ASSERT_EQ(0, c.rtc->SendAnswer(velto_platform::WriteSdp("s", sources)));
     };
-    ASSERT_EQ(0, bob->rtc->SendAnswer(camera("bob-cam", "12")));
-    ASSERT_EQ(0, alice->rtc->SendAnswer(camera("alice-cam", "21")));
-    const std::string both = alice->login.endpoint + "_21," + bob->login.endpoint + "_12";
-    EXPECT_TRUE(bob->events.waitFor("participants " + alice->jid + " false  0 " + both));
-    EXPECT_TRUE(alice->events.waitFor("participants " + alice->jid + " false  0 " + both));
+    answer(*alice, {{"video", "21", "c", "alice-cam", "alice-cam_video"}});
+    answer(*bob, {{"audio", "11", "c", "bob-cam", "bob-cam_audio"}, {"video", "12", "c", "bob-cam", "bob-cam_video"}});
+    const std::string a = alice->login.endpoint, b = bob->login.endpoint, d = demo.login.endpoint;
+    const std::string by = "?userJid=" + alice->jid;
 
-    ASSERT_EQ(0, bob->rtc->LeaveConferenceRoom());
-    EXPECT_TRUE(alice->events.waitFor("participants " + alice->jid + " false  0 " + alice->login.endpoint + "_21"));
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+        std::string shown;  // the participants line the room gets
+    };
+    const Step steps[] = {
+        {"nothing chosen: the moderator on stage, everybody after",
+         [&] { answer(demo, {{"audio", "31", "c", "demo-mic", "demo-mic_audio"}}); },  // no camera
+         alice->jid + " false 21 0 " + a + "_21," + b + "_12," + d + "_"},
+        {"a member put on stage",
+         [&] { rest("/clientApi/stage/" + room + by + "&stageJid=" + bob->jid + "&screen=false", alice->token); },
+         bob->jid + " false 12 0 " + b + "_12," + a + "_21," + d + "_"},
+        {"tiles show everybody", [&] { rest("/clientApi/splitScreen/" + room + by + "&splitScreen=5", alice->token); },
+         bob->jid + " false 12 5 " + a + "_21," + b + "_12," + d + "_"},
+        {"chosen tiles, one polling",
+         [&] { rest("/clientApi/selectParticipants/" + room + by + "&participants=" + d + ",polling", alice->token); },
+         bob->jid + " false 12 5 " + d + "_," + a + "_21"},
+        {"back to surround: the stage stays first",
+         [&] { rest("/clientApi/splitScreen/" + room + by + "&splitScreen=0", alice->token); },
+         bob->jid + " false 12 0 " + b + "_12," + a + "_21"},
+        {"the chosen main screen goes on stage, a member without video too",
+         [&] { rest("/clientApi/selectParticipants/" + room + by + "&participants=" + d + "," + b, alice->token); },
+         demo.jid + " false  0 " + d + "_," + b + "_12"},
+        {"a chosen member leaves", [&] { ASSERT_EQ(0, bob->rtc->LeaveConferenceRoom()); },
+         demo.jid + " false  0 " + d + "_"},
+        {"a stage that left falls back to the moderator",
+         [&] { rest("/clientApi/stage/" + room + by + "&stageJid=" + bob->jid + "&screen=false", alice->token); },
+         alice->jid + " false 21 0 " + a + "_21," + d + "_"},
+        {"the chair moves, and with it a stage nobody holds",
+         [&] { ASSERT_EQ(0, alice->rtc->SendGrantAdmin(demo.jid)); },
+         demo.jid + " false  0 " + d + "_"},
+    };
+    // Each step's message arrives anew (a line seen before does not count).
+    const auto arrives = [](const Client& c, const std::string& line, std::size_t before) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (std::chrono::steady_clock::now() < deadline) {
+            const std::vector<std::string> lines = c.events.lines();
+            if (std::size_t(std::count(lines.begin(), lines.end(), line)) > before)
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        const std::string line = "participants " + step.shown;
+        const auto seen = [&](const Client& c) {
+            const std::vector<std::string> lines = c.events.lines();
+            return std::size_t(std::count(lines.begin(), lines.end(), line));
+        };
+        const std::size_t byAlice = seen(*alice), byDemo = seen(demo);
+        step.act();
+        EXPECT_TRUE(arrives(*alice, line, byAlice));
+        EXPECT_TRUE(arrives(demo, line, byDemo));
+    }
 }
 
 TEST_F(RtcHubTest, RestActionsAndRoomWideRequestsReachTheRoom)
@@ -284,7 +340,9 @@ TEST_F(RtcHubTest, RestActionsAndRoomWideRequestsReachTheRoom)
          [](Client& alice, Client&, const std::string& room) {
              rest("/clientApi/splitScreen/" + room + "?userJid=" + alice.jid + "&splitScreen=4", alice.token);
          },
-         [](const Client&, const Client&) { return "participants  false  4 "; }},
+         [](const Client& alice, const Client& bob) {
+             return "participants " + alice.jid + " false  4 " + alice.login.endpoint + "_," + bob.login.endpoint + "_";
+         }},
         {"a hand raised and agreed",
          [](Client& alice, Client& bob, const std::string& room) {
              rest("/clientApi/handsUp/apply/" + room + "?userJid=" + bob.jid + "&nickname=Bob", bob.token);

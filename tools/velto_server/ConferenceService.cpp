@@ -661,17 +661,6 @@ void ConferenceService::notifyRoom(const Meeting& meeting, Json::Value message, 
     notify({Notice::Kind::Send, meeting.cNumber, std::move(to), std::move(message), {}});
 }
 
-void ConferenceService::notifyParticipants(const Meeting& meeting) const
-{
-    Json::Value message;
-    message["type"] = "participants";
-    message["stage"] = meeting.stageJid;
-    message["screen"] = meeting.stageScreen;
-    message["splitScreen"] = std::atoi(meeting.splitScreen.c_str());
-    message["participants"] = meeting.participants;
-    notifyRoom(meeting, message);
-}
-
 std::optional<LiveLogin> ConferenceService::checkLogin(const std::string& userId, const std::string& endpoint,
                                                        const std::string& secret) const
 {
@@ -746,21 +735,23 @@ bool ConferenceService::mayJoin(const std::string& room, const std::string& jid)
     return isLive(meeting) && std::find(meeting.jids.begin(), meeting.jids.end(), jid) != meeting.jids.end();
 }
 
-bool ConferenceService::stageChosen(const std::string& room) const
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    const auto id = state_.rooms.find(room);
-    if (id == state_.rooms.end())
-        return false;
-    const Meeting& meeting = state_.meetings.at(id->second);
-    return !meeting.participants.empty() || !meeting.stageJid.empty();
-}
-
 std::string ConferenceService::moderatorOf(const std::string& room) const
 {
     std::lock_guard<std::mutex> lock(mutex_);
     const auto id = state_.rooms.find(room);
     return id == state_.rooms.end() ? std::string() : state_.meetings.at(id->second).moderatorJid;
+}
+
+StageChoice ConferenceService::stageOf(const std::string& room) const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto id = state_.rooms.find(room);
+    if (id == state_.rooms.end())
+        return {};
+    const Meeting& meeting = state_.meetings.at(id->second);
+    if (!isLive(meeting))
+        return {};
+    return {meeting.stageJid, meeting.stageScreen, std::atoi(meeting.splitScreen.c_str()), meeting.participants};
 }
 
 bool ConferenceService::handOver(const std::string& room, const std::string& from, const std::string& to)

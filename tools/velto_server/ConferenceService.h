@@ -1,5 +1,6 @@
 #pragma once
 #include "Call.h"
+#include "Stage.h"
 
 #include <json/value.h>
 
@@ -23,9 +24,10 @@ struct Reply {
 
 // Something the REST side tells the message service to do: send `message`
 // to the connections of room `room` (every participant when `to` is empty,
-// else only those addresses), hand the chair over, or close the room.
+// else only those addresses), hand the chair over, close the room, or tell the
+// room what it shows (the stage, layout or chosen participants changed).
 struct Notice {
-    enum class Kind { Send, ModeratorChanged, CloseRoom };
+    enum class Kind { Send, ModeratorChanged, CloseRoom, Stage };
     Kind kind = Kind::Send;
     std::string room;
     std::vector<std::string> to;
@@ -71,8 +73,9 @@ public:
     // Whether `jid` created or joined the running meeting of room `room`.
     bool mayJoin(const std::string& room, const std::string& jid) const;
     std::string moderatorOf(const std::string& room) const;
-    // Whether the moderator has chosen the stage or the participants shown.
-    bool stageChosen(const std::string& room) const;
+    // What the moderator chose to show in room `room` (nothing chosen when the
+    // room does not run).
+    StageChoice stageOf(const std::string& room) const;
     // The chair moves from `from` (who must hold it, unless a REST grant gave
     // it to `to` already) to `to`; false otherwise.
     bool handOver(const std::string& room, const std::string& from, const std::string& to);
@@ -244,7 +247,6 @@ private:
     Json::Value loginObj(const User& user, const std::string& endpoint, const Session& session) const;
     void notify(Notice notice) const;
     void notifyRoom(const Meeting& meeting, Json::Value message, std::vector<std::string> to = {}) const;
-    void notifyParticipants(const Meeting& meeting) const;
     Json::Value joinObj(const Meeting& meeting, const std::string& jid) const;
     Json::Value meetingObj(const Meeting& meeting, const std::string& viewerKey) const;
     Json::Value contactObj(const User& user, const std::string& nickname) const;

@@ -168,7 +168,9 @@ Reply ConferenceService::setStage(const Call& call, const Args& args)
     requireModerator(meeting, user.id);
     meeting.stageJid = call.param("stageJid");
     meeting.stageScreen = screen == "true";
-    notifyParticipants(meeting);
+    // The main screen is entry 0 of a chosen list too.
+    meeting.participants = withOnStage(meeting.participants, endpointOf(meeting.stageJid));
+    notify({Notice::Kind::Stage, meeting.cNumber, {}, {}, {}});
     return ok();
 }
 
@@ -181,7 +183,7 @@ Reply ConferenceService::splitScreen(const Call& call, const Args& args)
         refuse(code::RequestFailed, "splitScreen must be a layout number");
     requireModerator(meeting, user.id);
     meeting.splitScreen = std::to_string(layout);
-    notifyParticipants(meeting);
+    notify({Notice::Kind::Stage, meeting.cNumber, {}, {}, {}});
     return ok();
 }
 
@@ -189,11 +191,20 @@ Reply ConferenceService::selectParticipants(const Call& call, const Args& args)
 {
     Meeting& meeting = requireLiveRoom(args[0]);
     const User& user = requireJidActor(call, call.param("userJid"));
-    if (call.param("participants").empty())
+    const std::string& participants = call.param("participants");
+    if (participants.empty())
         refuse(code::ParticipantsRequired, "participants are required");
     requireModerator(meeting, user.id);
-    meeting.participants = call.param("participants");
-    notifyParticipants(meeting);
+    meeting.participants = participants;
+    // In surround mode the first entry is the main screen: its member goes on stage.
+    const std::string first = participants.substr(0, participants.find(','));
+    const auto onStage = std::find_if(meeting.jids.begin(), meeting.jids.end(),
+                                      [&](const std::string& jid) { return endpointOf(jid) == first; });
+    if (meeting.splitScreen == "0" && onStage != meeting.jids.end() && *onStage != meeting.stageJid) {
+        meeting.stageJid = *onStage;
+        meeting.stageScreen = false;
+    }
+    notify({Notice::Kind::Stage, meeting.cNumber, {}, {}, {}});
     return ok();
 }
 

@@ -3,6 +3,7 @@
 #include "JsonText.h"
 #include "MediaSdp.h"
 #include "MediaUnit.h"
+#include "Stage.h"
 #include "StandInSdp.h"
 
 #include <algorithm>
@@ -581,11 +582,15 @@ void MessageHub::notice(const Notice& notice)
                 p->send(typed("grantAdmin"));
             p->send(control);
         }
-        // Everybody's record names the chair anew.
+        // Everybody's record names the chair anew; a stage nobody chose is the chair's.
         for (Connection* p : inRoom)
             announce(*p);
+        sendStage(notice.room);
         break;
     }
+    case Notice::Kind::Stage:
+        sendStage(notice.room);
+        break;
     case Notice::Kind::CloseRoom:
         for (Connection* p : inRoom) {
             Json::Value control = typed("control");
@@ -702,7 +707,8 @@ void MessageHub::setSources(Connection& c, std::vector<Source> sources)
             main = &s;
     }
     const std::array<std::string, 4> old{c.ssrc, c.label, c.secondSsrc, c.secondLabel};
-    c.ssrc = main ? main->ssrc : "";
+    // The camera's source names the participant's picture; without one it has none.
+    c.ssrc = main && main->kind == "video" ? main->ssrc : "";
     c.label = main ? main->streamLabel : "";
     c.secondSsrc = second ? second->ssrc : "";
     c.secondLabel = second ? second->streamLabel : "";
@@ -715,34 +721,27 @@ void MessageHub::setSources(Connection& c, std::vector<Source> sources)
     }
     if (old != std::array<std::string, 4>{c.ssrc, c.label, c.secondSsrc, c.secondLabel}) {
         announce(c);
-        sendDefaultStage(c);
+        sendStage(c.room);
     }
 }
 
-void MessageHub::sendDefaultStage(Connection& member)
+void MessageHub::sendStage(const std::string& room)
 {
-    if (member.room.empty() || service_.stageChosen(member.room))
+    std::vector<Connection*> members;
+    for (const ConnectionPtr& p : connections_)
+        if (p->authed && !room.empty() && p->room == room)
+            members.push_back(p.get());
+    const std::string moderator = service_.moderatorOf(room);
+    std::stable_partition(members.begin(), members.end(), [&](const Connection* p) { return p->jid == moderator; });
+    std::vector<StageMember> shown;
+    for (const Connection* p : members)
+        shown.push_back({p->jid, p->ssrc, p->secondSsrc});
+    const Json::Value message = stageMessage(service_.stageOf(room), shown);
+    if (message.isNull())
         return;
-    std::vector<Connection*> room = peers(member);
-    room.push_back(&member);
-    const std::string moderator = service_.moderatorOf(member.room);
-    std::stable_partition(room.begin(), room.end(), [&](const Connection* p) { return p->jid == moderator; });
-
-    std::string list;
-    for (const Connection* p : room) {
-        if (p->ssrc.empty())
-            continue;
-        if (!list.empty())
-            list += ',';
-        list += p->jid.substr(p->jid.rfind('/') + 1) + '_' + p->ssrc;
-    }
-    Json::Value message = typed("participants");
-    message["stage"] = room.front()->jid;
-    message["screen"] = false;
-    message["splitScreen"] = 0;
-    message["participants"] = list;
-    for (Connection* p : room)
-        p->send(message);
+    const std::string text = toJsonText(message);
+    for (Connection* p : members)
+        p->sendText(text);
 }
 
 void MessageHub::leaveRoom(Connection& c)
@@ -773,7 +772,7 @@ void MessageHub::leaveRoom(Connection& c)
     c.statSamples = 0;
     c.downloadSum = c.uploadSum = 0;
     if (!rest.empty())
-        sendDefaultStage(*rest.front());
+        sendStage(rest.front()->room);
 }
 
 void MessageHub::presence(const Connection& c, bool online) const

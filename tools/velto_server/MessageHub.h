@@ -121,9 +121,10 @@ private:
     std::vector<Source> sourcesOf(const Connection& c, const std::string& sdp) const;
     Json::Value sourceMessage(const Connection& to, std::vector<Source> sources, bool added) const;
     void leaveRoom(Connection& c);
-    // Until the moderator chooses, the room shows everybody who sends video:
-    // the moderator on the main screen, the others in the strip.
-    void sendDefaultStage(Connection& member);
+    // Tells room `room` what it shows (Stage.h), after every choice of the
+    // moderator, every change of a member's main stream or of the chair, and
+    // every leave.
+    void sendStage(const std::string& room);
     void presence(const Connection& c, bool online) const;
 
     net::io_context io_;

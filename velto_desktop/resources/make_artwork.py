@@ -97,6 +97,13 @@ def bubble(c):
     return f'<path d="M8 12 H40 V32 H22 L14 39 V32 H8 Z" fill="{c}" stroke-linejoin="round"/>'
 
 
+def hand(c, dx=0):
+    """A raised open hand."""
+    move = f' transform="translate({dx} 0)"' if dx else ''
+    return (f'<path{move} d="M16 38 V18 a2.5 2.5 0 0 1 5 0 V12 a2.5 2.5 0 0 1 5 0 V14 '
+            f'a2.5 2.5 0 0 1 5 0 V20 a2.5 2.5 0 0 1 5 0 V30 C36 35 32 39 27 39 H20 C18 39 16 38 16 38 Z" fill="{c}"/>')
+
+
 def star(c):
     return f'<path d="M24 6 L29 18 L42 19 L32 28 L35 41 L24 34 L13 41 L16 28 L6 19 L19 18 Z" fill="{c}"/>'
 
@@ -143,7 +150,8 @@ ICONS = {
     "icons/phone": handset(TEAL),
     "icons/phone_1": disc(TEAL, handset(WHITE)),
     "icons/endcall": disc(RED, handset(WHITE, 135)),
-    "icons/ring_hangsup": disc(RED, handset(WHITE, 135)),
+    # the list of raised hands: never to be taken for ending the meeting
+    "icons/ring_hangsup": disc("rgb(250,170,60)", hand(WHITE, -2)),
     "icons/sip": disc(BLUE, handset(WHITE)),
     "icons/callsip": handset(BLUE),
     # meeting controls
@@ -168,8 +176,7 @@ ICONS = {
                         '<path d="M18 33 L14 41 M30 33 L34 41" stroke="rgb(110,110,110)" stroke-width="3"/>',
     "icons/annotate": '<path d="M12 36 L14 28 L31 11 L37 17 L20 34 Z" fill="rgb(113,223,195)"/>'
                       '<path d="M12 36 L14 28 L20 34 Z" fill="rgb(110,110,110)"/>',
-    "icons/handsup": '<path d="M16 38 V18 a2.5 2.5 0 0 1 5 0 V12 a2.5 2.5 0 0 1 5 0 V14 a2.5 2.5 0 0 1 5 0 V20 '
-                     'a2.5 2.5 0 0 1 5 0 V30 C36 35 32 39 27 39 H20 C18 39 16 38 16 38 Z" fill="rgb(113,223,195)"/>',
+    "icons/handsup": hand(TEAL),
     "icons/killout": person(GREY, 20) + '<path d="M32 20 L42 30 M42 20 L32 30" stroke="rgb(235,87,87)" stroke-width="3.5"/>',
     "icons/transferModerator": star(TEAL) + '<path d="M30 36 H42 M38 32 L42 36 L38 40" fill="none" stroke="rgb(69,159,252)" stroke-width="3"/>',
     "icons/getModerator": star(BLUE),

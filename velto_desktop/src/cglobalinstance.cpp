@@ -375,13 +375,25 @@ std::string CGlobalInstance::getUsernameByJid(std::string jid)
 std::string CGlobalInstance::getLabelBySsrc(std::string endpoint, std::string ssrc, std::string& jid,
                                             std::string& nickname, bool& videoMute)
 {
+    // A participant without video has no camera source: an entry naming none
+    // finds it by the endpoint alone, and it is shown without a picture.
     const auto entry = user_list.find(endpoint);
     if (entry == user_list.end() || entry->second.ssrc != ssrc)
         return std::string();
     jid = entry->second.jid;
     nickname = entry->second.nickname;
-    videoMute = entry->second.videoMute;
+    videoMute = entry->second.videoMute || entry->second.ssrc.empty();
     return entry->second.label;
+}
+
+int CGlobalInstance::getUserWithoutVideo(std::string jid, std::string& label, std::string& nickname)
+{
+    const auto entry = user_list.find(getEndpointByJid(jid));
+    if (entry == user_list.end() || !entry->second.ssrc.empty() || entry->second.label.empty())
+        return -1;
+    label = entry->second.label;
+    nickname = entry->second.nickname;
+    return 0;
 }
 
 int CGlobalInstance::getUserBySsrc(std::string ssrc, std::string& label, std::string& nickname, bool second)
@@ -399,8 +411,8 @@ int CGlobalInstance::getUserBySsrc(std::string ssrc, std::string& label, std::st
 bool CGlobalInstance::getVideoMuteByLabel(std::string label)
 {
     for (const auto& [endpoint, user] : user_list)
-        if (user.label == label)
-            return user.videoMute;
+        if (!label.empty() && user.label == label)
+            return user.videoMute || user.ssrc.empty();
     return false;
 }
 

@@ -164,6 +164,8 @@ public:
     static std::string getLabelBySsrc(std::string endpoint, std::string ssrc, std::string& jid,
                                       std::string& nickname, bool& videoMute);
     static int getUserBySsrc(std::string ssrc, std::string& label, std::string& nickname, bool second);
+    // The participant `jid` when it sends a stream but no video (no camera source): 0 and its label and name.
+    static int getUserWithoutVideo(std::string jid, std::string& label, std::string& nickname);
     static bool getVideoMuteByLabel(std::string label);
     static bool isPhoneOrSip(std::string jid);
 

@@ -7,6 +7,13 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <cstdio>
+#include <memory>
+
+#ifdef VELTO_PRIVATE_DISPLAY
+#include "PrivateDisplay.h"
+#endif
+
 #if defined(__SANITIZE_ADDRESS__)
 // Qt's offscreen platform plugin keeps its screen objects past QApplication's
 // end; every allocation of that cycle is named here by its allocating frame.
@@ -85,6 +92,17 @@ int main(int argc, char** argv)
     // No session bus: the saved password never reaches the desktop's own
     // keyring; a test that needs a secret service starts one of its own.
     qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+
+#ifdef VELTO_PRIVATE_DISPLAY
+    // Window behaviour: an X server of this test's own, with the window
+    // manager that VELTO_TEST_WM names ("none" for none).
+    const velto::test::PrivateDisplay display(velto::test::windowManagerName());
+    if (!display.ok()) {
+        fprintf(stderr, "%s\n", display.error().c_str());
+        return 1;
+    }
+    qputenv("QT_QPA_PLATFORM", "xcb");
+#endif
 
     QApplication::setApplicationName("velto_desktop");
     QApplication app(argc, argv);

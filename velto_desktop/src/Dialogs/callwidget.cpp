@@ -14,7 +14,8 @@ int ringTimeoutMs = CallWidget::kRingTimeoutMs;
 CallWidget::CallWidget(std::string sip, QWidget* parent) : QWidget(parent), ui(new Ui::CallWidget), m_sip(std::move(sip))
 {
     ui->setupUi(this);
-    setWindowFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Tool);
+    // A click on it leaves the focus with the meeting (its cursor poll goes on).
+    setWindowFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Tool | Qt::WindowDoesNotAcceptFocus);
     setAttribute(Qt::WA_ShowWithoutActivating);
     ui->lblSipNumber->setText(QString::fromStdString(m_sip));
 

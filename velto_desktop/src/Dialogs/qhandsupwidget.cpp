@@ -40,12 +40,17 @@ void QHandsUpWidget::answer(const char* action, const std::string& userjid)
         removeItem(userjid);
 }
 
-void QHandsUpWidget::removeItem(const std::string& userjid)
+std::vector<QListWidgetItem*>::iterator QHandsUpWidget::findItem(const std::string& userjid)
 {
-    auto it = std::find_if(m_items.begin(), m_items.end(), [this, &userjid](QListWidgetItem* item) {
+    return std::find_if(m_items.begin(), m_items.end(), [this, &userjid](QListWidgetItem* item) {
         auto* row = qobject_cast<HandsUpItem*>(ui->handsUpListWidget->itemWidget(item));
         return row && row->getUserJid() == userjid;
     });
+}
+
+void QHandsUpWidget::removeItem(const std::string& userjid)
+{
+    const auto it = findItem(userjid);
     if (it != m_items.end()) {
         QListWidgetItem* item = *it;
         // The row is inside its own button's signal: let it finish first.
@@ -62,7 +67,10 @@ void QHandsUpWidget::removeItem(const std::string& userjid)
         emit sigHideHandsUpRingBtn();
 }
 
-void QHandsUpWidget::slotHandsUp(std::string /*action*/, std::string userjid, std::string nickname)
+void QHandsUpWidget::slotHandsUp(std::string action, std::string userjid, std::string nickname)
 {
-    addItemWidget(userjid, nickname);
+    if (action == "apply")
+        addItemWidget(userjid, nickname);
+    else
+        removeItem(userjid);
 }

@@ -13,8 +13,9 @@ class QHandsUpWidget;
 
 // The moderator's list of raised hands: Accept and Refuse answer through the
 // SDK, Ignore drops the request. Rows mirror CGlobalInstance::handsup_list,
-// which outlives the dialog. Parentless, application-modal, deletes itself on
-// close.
+// which outlives the dialog: one row per pending request, added and removed as
+// the toolbar's sigHandsUp reports (slotHandsUp). Parentless, application-modal,
+// deletes itself on close.
 class QHandsUpWidget : public QWidget {
     Q_OBJECT
 public:
@@ -32,6 +33,7 @@ public slots:
 
 private:
     void answer(const char* action, const std::string& userjid);
+    std::vector<QListWidgetItem*>::iterator findItem(const std::string& userjid);
 
     Ui::QHandsUpWidget* ui;
     std::vector<QListWidgetItem*> m_items;  // in row order

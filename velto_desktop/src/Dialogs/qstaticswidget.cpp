@@ -11,7 +11,8 @@
 QStaticsWidget::QStaticsWidget(QWidget* parent) : QWidget(parent), ui(new Ui::QStaticsWidget)
 {
     ui->setupUi(this);
-    setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    // A click on it leaves the focus with the meeting (its cursor poll goes on).
+    setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus);
     setAttribute(Qt::WA_ShowWithoutActivating);
     ui->m_controlBarWidget->hide();
     IconHelper::Instance()->SetIcon(ui->m_lblDownloadIcon, QChar(0xF063), 11);

@@ -7,7 +7,8 @@ QTopWidget::QTopWidget(QWidget* parent)
     : QWidget(parent), m_renderArea(new QWidget(this)), m_muteLabel(new QLabel(this))
 {
     setObjectName("QTopWidget");
-    setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    // A click on it leaves the focus with the meeting (its cursor poll goes on).
+    setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus);
     setAttribute(Qt::WA_StyledBackground);
     setStyleSheet("background:black;");
     setFixedSize(320, 180);

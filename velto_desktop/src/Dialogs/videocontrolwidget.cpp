@@ -28,7 +28,9 @@ VideoControlWidget::VideoControlWidget(QWidget* parent)
 {
     ui->setupUi(this);
     setWindowTitle("velto_desktop");
-    setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    // A click on the bar leaves the focus with the meeting window, whose cursor
+    // poll (hover, statistics, auto-hide) runs only while it is active.
+    setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus);
     setFixedHeight(40);
     setMaximumWidth(888);
     const auto buttons = findChildren<QToolButton*>();

@@ -67,6 +67,9 @@ signals:
     void sigGetInit();
     void sigVideoWidgetVisible(bool isVisible);
     void sigUpdateLayout();
+    // The pending hands-up requests changed: "apply" for a new one, "agree",
+    // "refuse" or "cancel" for one that is gone (CGlobalInstance::handsup_list
+    // holds them).
     void sigHandsUp(std::string action, std::string userjid, std::string nickname);
     void sigLocalVideo(bool isVisible);
     void sigFullscreen(bool isFullScreen);

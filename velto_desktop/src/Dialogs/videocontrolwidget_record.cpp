@@ -118,10 +118,17 @@ void VideoControlWidget::slotHandsUp(std::string action, std::string userjid, st
             emit sigHandsUp(action, userjid, nickname);
         ui->m_btnRing->show();
         m_ringBlinkTimer->start();
-    } else if (action == "agree") {
-        // Only the participant whose hand was granted stops asking.
-        if (userjid == CGlobalInstance::userInfo.myJid)
-            ui->m_btnHandsUp->hide();
+        return;
+    }
+    // Only the participant whose hand was granted stops asking.
+    if (action == "agree" && userjid == CGlobalInstance::userInfo.myJid)
+        ui->m_btnHandsUp->hide();
+    // A request answered or withdrawn, by whoever did it, is no longer pending.
+    if ((action == "agree" || action == "refuse" || action == "cancel")
+        && CGlobalInstance::handsup_list.erase(userjid) != 0) {
+        emit sigHandsUp(action, userjid, nickname);
+        if (CGlobalInstance::handsup_list.empty())
+            slotHideHandsUpRing();
     }
 }
 

@@ -4,11 +4,13 @@
 #include "videowidget.h"
 #include "ui_videowidget.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDebug>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -81,6 +83,11 @@ VideoWidget::VideoWidget(QWidget* parent)
     m_toolbar = new VideoControlWidget(nullptr);
     m_toolbarX = (CGlobalInstance::getScreenRect().width() - m_toolbar->width()) / 2;
     m_toolbar->setGeometry(m_toolbarX, 0, m_toolbar->width(), 40);
+    // A window manager lifts a full-screen window above those that stay on
+    // top; the toolbar, a transient of the meeting window, stays above it.
+    winId();
+    m_toolbar->winId();
+    m_toolbar->windowHandle()->setTransientParent(windowHandle());
     connectToolbar();
     connectTools();
 
@@ -89,6 +96,7 @@ VideoWidget::VideoWidget(QWidget* parent)
     m_pollTimer->setInterval(500);
     connect(m_pollTimer, &QTimer::timeout, this, &VideoWidget::pollCursor);
     m_pollTimer->start();
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, &VideoWidget::followFocus);
     m_statsHideTimer->setSingleShot(true);
     m_statsHideTimer->setInterval(500);
     connect(m_statsHideTimer, &QTimer::timeout, this, [this] {

@@ -19,6 +19,7 @@ class QStaticsWidget;
 class QTimer;
 class QTopWidget;
 class QUserInfoWidget;
+class QWindow;
 class SubVideoWidget;
 class TipWidget;
 class VideoControlWidget;
@@ -171,6 +172,11 @@ private:
     void onParticipant(user_info user);
     void pollCursor();
     void hideControlBarTimeout();
+    // The focus comes back to the meeting when a window of the program that
+    // held it goes (a dialog or the share picker closed), with or without a
+    // window manager to hand it back.
+    void followFocus(QWindow* focus);
+    void onFocusWindowHidden(bool visible);
     void onTileEnter(int x, int y, int width);
     void onNicknameEnter(int x, int y);
     void showStatistics(const std::string& jid, unsigned renderId,

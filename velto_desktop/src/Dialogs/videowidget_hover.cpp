@@ -5,7 +5,9 @@
 #include "ui_videowidget.h"
 
 #include <QCursor>
+#include <QGuiApplication>
 #include <QTimer>
+#include <QWindow>
 
 #include "cglobalinstance.h"
 #include "meetinglayout.h"
@@ -91,6 +93,28 @@ void VideoWidget::hideControlBarTimeout()
     }
     if (cursor == m_lastCursor)
         isVisibleControlWidget(false);
+}
+
+void VideoWidget::followFocus(QWindow* focus)
+{
+    if (focus && focus != windowHandle())
+        connect(focus, &QWindow::visibleChanged, this, &VideoWidget::onFocusWindowHidden, Qt::UniqueConnection);
+}
+
+void VideoWidget::onFocusWindowHidden(bool visible)
+{
+    // Only a window that goes while it has the focus: when another
+    // application is in front, it keeps the focus.
+    if (visible || sender() != QGuiApplication::focusWindow())
+        return;
+    QTimer::singleShot(0, this, [this] {
+        const QWindow* focus = QGuiApplication::focusWindow();
+        if (!isVisible() || isMinimized() || (focus && focus->isVisible()))
+            return;
+        activateWindow();
+        if (!m_pollTimer->isActive())
+            m_pollTimer->start();
+    });
 }
 
 void VideoWidget::armStatsHide()

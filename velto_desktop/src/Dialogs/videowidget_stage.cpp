@@ -68,8 +68,13 @@ void VideoWidget::slotShowSubWidget(std::string stageJid, bool screen, std::stri
             CGlobalInstance::conferenceInfo.stageJid = stageJid;
             slotUpdateMasterScreen(m_ownRender.label, CGlobalInstance::userInfo.mUserName, false);
         } else {
+            // The stream is found by its source; a participant without video
+            // has none and is found by its address.
             std::string label, nickname;
-            if (!ssrc.empty() && CGlobalInstance::getUserBySsrc(ssrc, label, nickname, screen) == 0) {
+            const bool found = ssrc.empty()
+                                   ? !screen && CGlobalInstance::getUserWithoutVideo(stageJid, label, nickname) == 0
+                                   : CGlobalInstance::getUserBySsrc(ssrc, label, nickname, screen) == 0;
+            if (found) {
                 CGlobalInstance::conferenceInfo.stageJid = stageJid;
                 slotUpdateMasterScreen(label, nickname, screen);
             }

@@ -25,7 +25,8 @@ void VideoWidget::connectTools()
     });
     connect(bar, &VideoControlWidget::sigHandsUpList, this, [this] {
         auto* dialog = new QHandsUpWidget(nullptr);
-        connect(this, &VideoWidget::sigHandsUp, dialog, &QHandsUpWidget::slotHandsUp);
+        // The toolbar's pending requests, not the raw messages: one row per raised hand.
+        connect(m_toolbar, &VideoControlWidget::sigHandsUp, dialog, &QHandsUpWidget::slotHandsUp);
         connect(dialog, &QHandsUpWidget::sigHideHandsUpRingBtn, m_toolbar, &VideoControlWidget::slotHideHandsUpRing);
         dialog->show();
     });

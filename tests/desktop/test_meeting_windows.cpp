@@ -1,0 +1,285 @@
+// The meeting window among its own windows as the X server and a window
+// manager handle them: the cursor poll (tile hover, the toolbar's return) goes
+// on after clicks on the toolbar and its panels and after a dialog closes; in
+// full screen the toolbar stays above the meeting and takes clicks; the
+// meeting's dialogs come without minimise and maximise. Runs on an X server of
+// its own, with openbox and without a window manager (VELTO_TEST_WM); pointer
+// input goes through the X server.
+#include "DesktopTestUtil.h"
+#include "FakeVeltoInterface.h"
+#include "PrivateDisplay.h"
+#include "cglobalinstance.h"
+
+#include "callwidget.h"
+#include "qcallsipwidget.h"
+#include "qconferencedelaywidget.h"
+#include "qgetmoderatorwidget.h"
+#include "qhandsupwidget.h"
+#include "qlayoutmanagerwidget.h"
+#include "qstaticswidget.h"
+#include "screensharewidget.h"
+#include "subvideowidget.h"
+#include "videocontrolwidget.h"
+#include "videowidget.h"
+
+#include <gtest/gtest.h>
+#include <xcb/xcb.h>
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <QToolButton>
+
+#include <functional>
+#include <memory>
+
+using velto::test::clickAt;
+using velto::test::FakeVeltoInterface;
+using velto::test::movePointer;
+
+namespace {
+
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(20);
+    }
+    return true;
+}
+
+// The widget's centre where the X server shows it.
+QPoint centreOf(const QWidget* widget)
+{
+    const QWidget* window = widget->window();
+    return velto::test::onScreen(window->winId(), widget->mapTo(window, widget->rect().center()));
+}
+
+// A click as a user makes it: the pointer comes to rest on the widget first
+// (when nothing covers it, the widget then has it), then the button goes down.
+void clickOn(QWidget* widget)
+{
+    const QPoint at = centreOf(widget);
+    movePointer(at);
+    waitUntil([widget] { return widget->underMouse(); }, 2000);
+    clickAt(at);
+}
+
+user_info participant(std::string jid, std::string nickname, std::string ssrc, std::string label)
+{
+    user_info user;
+    user.jid = std::move(jid);
+    user.nickname = std::move(nickname);
+    user.ssrc = std::move(ssrc);
+    user.label = std::move(label);
+    return user;
+}
+
+// The title-bar buttons a window asks its window manager for: the Motif hints
+// every common window manager reads (openbox alone keeps minimise and maximise
+// on any window that may be resized).
+struct TitleButtons {
+    bool minimise = true;
+    bool maximise = true;
+    bool close = true;
+};
+
+TitleButtons titleButtons(const QWidget* window)
+{
+    enum : uint32_t { Functions = 1, Decorations = 2 };
+    enum : uint32_t { FuncAll = 1, FuncMinimise = 8, FuncMaximise = 16, FuncClose = 32 };
+    enum : uint32_t { DecorAll = 1, DecorMinimise = 32, DecorMaximise = 64 };
+    TitleButtons buttons;
+    xcb_connection_t* x = xcb_connect(nullptr, nullptr);
+    static const char name[] = "_MOTIF_WM_HINTS";
+    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(x, xcb_intern_atom(x, 1, sizeof name - 1, name), nullptr);
+    xcb_get_property_reply_t* property =
+        atom ? xcb_get_property_reply(x,
+                                      xcb_get_property(x, 0, xcb_window_t(window->winId()), atom->atom,
+                                                       XCB_GET_PROPERTY_TYPE_ANY, 0, 5),
+                                      nullptr)
+             : nullptr;
+    if (property && xcb_get_property_value_length(property) >= 12) {
+        const auto* hints = static_cast<const uint32_t*>(xcb_get_property_value(property));
+        if ((hints[0] & Functions) && !(hints[1] & FuncAll)) {
+            buttons.minimise = hints[1] & FuncMinimise;
+            buttons.maximise = hints[1] & FuncMaximise;
+            buttons.close = hints[1] & FuncClose;
+        }
+        if ((hints[0] & Decorations) && !(hints[2] & DecorAll)) {
+            buttons.minimise = buttons.minimise && (hints[2] & DecorMinimise);
+            buttons.maximise = buttons.maximise && (hints[2] & DecorMaximise);
+        }
+    }
+    free(property);
+    free(atom);
+    xcb_disconnect(x);
+    return buttons;
+}
+
+class MeetingWindows : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        velto::test::resetGlobalState();
+        CGlobalInstance::veltoSdk = &sdk;
+        sdk.moderator = true;
+        CGlobalInstance::video_devices = sdk.cameras;
+        CGlobalInstance::audio_record_devices = sdk.microphones;
+        CGlobalInstance::audio_playout_devices = sdk.speakers;
+        ConferenceInfo& conference = CGlobalInstance::conferenceInfo;
+        conference.room = "10000001";
+        conference.width = 1280;
+        conference.resolution = 720;
+        conference.maxViewNum = 4;
+        conference.withAudio = conference.withVideo = true;
+        CGlobalInstance::userInfo.myJid = "me@127.0.0.1/pc-me";
+        CGlobalInstance::userInfo.mUserName = "Me";
+        CGlobalInstance::isJoinConference = true;
+        CGlobalInstance::updateUserList(participant("a@127.0.0.1/pc-a", "Alice", "2", "La"));
+        CGlobalInstance::updateUserList(participant("b@127.0.0.1/web-b", "Bob", "3", "Lb"));
+    }
+    void TearDown() override
+    {
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (widget != video && widget->isVisible() && widget->testAttribute(Qt::WA_DeleteOnClose))
+                widget->close();
+        delete video.data();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        CGlobalInstance::veltoSdk = nullptr;
+    }
+
+    // The meeting window, active, with Alice and Bob in the strip.
+    void open()
+    {
+        video = new VideoWidget();
+        video->showWidget();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(video, 5000));
+        video->slotShowSubWidget("me@127.0.0.1/pc-me", false, "1", 0, "pc-me_1,pc-a_2,web-b_3");
+        video->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(video, 5000));
+        ASSERT_TRUE(waitUntil([&] { return video->toolbar()->isVisible(); }));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(video->toolbar(), 5000));
+    }
+    SubVideoWidget* tileOf(const std::string& jid) const
+    {
+        for (SubVideoWidget* tile : video->tiles())
+            if (tile->isVisible() && tile->getUserJid() == jid)
+                return tile;
+        return nullptr;
+    }
+    QToolButton* button(const char* name) const { return video->toolbar()->findChild<QToolButton*>(name); }
+    // The statistics panel opens over the tile once the pointer rests on it.
+    bool hoverShowsStatistics(const std::string& jid)
+    {
+        SubVideoWidget* tile = tileOf(jid);
+        if (!tile)
+            return false;
+        movePointer(centreOf(tile));
+        QStaticsWidget* panel = video->staticsWidget();
+        return waitUntil([&] { return panel->isVisible() && panel->getUserJid() == jid; }, 3000);
+    }
+    template <typename T>
+    T* shown() const
+    {
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* found = qobject_cast<T*>(widget); found && found->isVisible())
+                return found;
+        return nullptr;
+    }
+
+    FakeVeltoInterface sdk;
+    QPointer<VideoWidget> video;
+};
+
+TEST_F(MeetingWindows, HoverGoesOnAfterClicksOnTheToolbarAndItsPanels)
+{
+    open();
+    clickOn(button("m_btnPatipants"));
+    ASSERT_TRUE(waitUntil([&] { return video->findChild<QWidget*>("m_infoWidget")->isVisible(); }))
+        << "the click did not reach the toolbar";
+    QTest::qWait(600);  // longer than the X focus hand-over takes
+    EXPECT_TRUE(hoverShowsStatistics("a@127.0.0.1/pc-a")) << "the cursor poll stopped after a toolbar click";
+
+    // A click on one of the toolbar's call panels, then the next tile.
+    auto* panel = new CallWidget("sip:1234@127.0.0.1", nullptr);
+    video->toolbar()->placeCallPanel(panel);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(panel, 5000));
+    clickOn(panel->findChild<QLabel*>("lblSipNumber"));
+    QTest::qWait(600);
+    EXPECT_TRUE(hoverShowsStatistics("b@127.0.0.1/web-b")) << "the cursor poll stopped after a click on a call panel";
+}
+
+TEST_F(MeetingWindows, TheToolbarComesBackAfterTheSharePickerCloses)
+{
+    open();
+    clickOn(button("m_btnShare"));
+    ASSERT_TRUE(waitUntil([&] { return shown<ScreenShareWidget>() != nullptr; }));
+    ScreenShareWidget* picker = shown<ScreenShareWidget>();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(picker, 5000));
+    video->isVisibleControlWidget(false);  // the bar hid itself meanwhile
+    clickOn(picker->findChild<QPushButton*>("btnScreenCancel"));
+    ASSERT_TRUE(waitUntil([&] { return shown<ScreenShareWidget>() == nullptr; }));
+    QTest::qWait(600);
+    movePointer(velto::test::onScreen(video->winId(), QPoint(300, 200)));
+    QTest::qWait(100);
+    movePointer(velto::test::onScreen(video->winId(), QPoint(320, 220)));
+    EXPECT_TRUE(waitUntil([&] { return video->toolbar()->isVisible(); }, 3000))
+        << "moving the pointer does not bring the toolbar back";
+    EXPECT_TRUE(hoverShowsStatistics("a@127.0.0.1/pc-a"));
+}
+
+TEST_F(MeetingWindows, InFullScreenTheToolbarStaysAboveAndTakesClicks)
+{
+    open();
+    clickOn(button("m_btnFullScreen"));
+    // (Without a window manager nobody resizes a window to the screen.)
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const bool managed = !velto::test::windowManagerName().empty();
+    ASSERT_TRUE(waitUntil([&] { return video->isFullScreen() && (!managed || video->geometry() == screen); }));
+    QTest::qWait(300);
+    movePointer(screen.center());
+    ASSERT_TRUE(waitUntil([&] { return video->toolbar()->isVisible(); }));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(video->toolbar(), 5000));
+    QTest::qWait(300);
+    clickOn(button("m_btnChat"));
+    EXPECT_TRUE(waitUntil([&] { return video->findChild<QWidget*>("chatWidget")->isVisible(); }))
+        << "the toolbar lies behind the full-screen meeting";
+}
+
+TEST_F(MeetingWindows, TheMeetingsDialogsGoWithoutMinimiseAndMaximise)
+{
+    struct Case {
+        const char* name;
+        std::function<QWidget*()> make;
+        bool minimise;
+    };
+    const Case cases[] = {
+        {"screen share", [] { return new ScreenShareWidget(0, nullptr); }, false},
+        {"layout manager", [] { return new QLayoutManagerWidget(nullptr); }, false},
+        {"call out", [] { return new QCallSipWidget(0, nullptr); }, false},
+        {"hands up", [] { return new QHandsUpWidget(nullptr); }, true},
+        {"moderator claim", [] { return new QGetModeratorWidget(nullptr); }, false},
+        {"conference delay", [] { return new QConferenceDelayWidget(nullptr); }, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QPointer<QWidget> dialog = c.make();
+        dialog->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog, 5000));
+        const TitleButtons buttons = titleButtons(dialog);
+        EXPECT_EQ(buttons.minimise, c.minimise);
+        EXPECT_FALSE(buttons.maximise);
+        EXPECT_TRUE(buttons.close);
+        dialog->close();
+        delete dialog.data();
+    }
+}
+
+}  // namespace
