@@ -422,7 +422,9 @@ TEST_F(MeetingRoom, ToolbarRecordingStates)
     record->click();
     EXPECT_FALSE(record->isEnabled());
     bar->findChild<QTimer*>("recordRequestTimer")->setInterval(5);  // instead of a minute
-    QTest::qWait(50);
+    // Waited for, not slept: a loaded machine may run the timer late.
+    for (int i = 0; i < 500 && !record->isEnabled(); ++i)
+        QTest::qWait(10);
     EXPECT_TRUE(record->isEnabled());
     EXPECT_FALSE(bar->isRecording());
     EXPECT_FALSE(bar->findChild<QTimer*>("recordRequestTimer")->isActive());
