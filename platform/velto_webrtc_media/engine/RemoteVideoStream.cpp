@@ -65,7 +65,7 @@ void RemoteVideoStream::onPacket(const rtp::RtpHeader& header, const uint8_t* pa
         frames = assembler_.takeFrames();
         if (!frames.empty())
             nack_.forgetBefore(frames.back().lastSequence + 1);
-        if (!frames.empty() && !assembler_.waitingForKeyframe() && !assembler_.blockingGap())
+        if (!assembler_.waitingForKeyframe())
             waitingSinceMs_ = -1;
         if (assembler_.waitingForKeyframe() && !assembler_.hasKeyframeStart() && waitingSinceMs_ < 0)
             askForKeyframe(nowMs);  // nothing decodable is on its way: ask at once
@@ -132,19 +132,29 @@ int64_t RemoteVideoStream::waitForFramesLocked(int64_t nowMs)
     const bool waiting = assembler_.waitingForKeyframe();
     if (!gap && !waiting) {
         waitingSinceMs_ = -1;
+        blockedAt_.reset();
         return 0;
     }
-    if (waitingSinceMs_ < 0)
-        waitingSinceMs_ = nowMs;
-    // A gap is given up once its requests were, or after the patience at the
-    // latest; then, as for a stream that cannot be decoded yet, a keyframe.
-    const bool givenUp = gap && nack_.givenUp(*gap, nowMs);
-    if (givenUp || nowMs - waitingSinceMs_ >= kGapPatienceMs) {
-        if (gap) {
+    if (gap) {
+        // Each gap is given up once its requests were, or after the patience
+        // at the latest; then the stream waits for a keyframe.
+        if (gap != blockedAt_) {
+            blockedAt_ = gap;
+            blockedSinceMs_ = nowMs;
+        }
+        if (nack_.givenUp(*gap, nowMs) || nowMs - blockedSinceMs_ >= kGapPatienceMs) {
             assembler_.skipGap();
             nack_.forgetBefore(*gap + 1);
+            blockedAt_.reset();
+            askForKeyframe(nowMs);
         }
-        askForKeyframe(nowMs);
+    } else {
+        // A keyframe is awaited (perhaps missing packets of its own): asked
+        // for when it does not come in time, and again while it does not.
+        if (waitingSinceMs_ < 0)
+            waitingSinceMs_ = nowMs;
+        if (nowMs - waitingSinceMs_ >= kGapPatienceMs)
+            askForKeyframe(nowMs);
     }
     // Nothing arrives (the sender went away or stopped): no more requests.
     if (nowMs - lastPacketMs_ > 2 * kPliIntervalMs)

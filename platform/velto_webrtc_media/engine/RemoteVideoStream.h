@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -88,7 +89,9 @@ private:
     FrameAssembler assembler_;
     NackRequester nack_;
     int64_t lastPliMs_ = -1000000;
-    int64_t waitingSinceMs_ = -1;  // for a keyframe, or for a gap to be filled
+    int64_t waitingSinceMs_ = -1;  // for a keyframe
+    std::optional<int64_t> blockedAt_;  // the gap that holds the next frame up
+    int64_t blockedSinceMs_ = 0;
     int64_t lastPacketMs_ = 0;
 
     // Decoder side.
