@@ -31,6 +31,7 @@
 #include "MediaTransport.h"
 #include "RemoteAudioStream.h"
 #include "RemoteVideoStream.h"
+#include "RtxReceiver.h"
 #include "velto_webrtc_interface.h"
 
 namespace velto_media {
@@ -108,6 +109,7 @@ public:
     bool post(std::function<void()> marker) override;
     // The label of the stream drawn into `target`, empty when none is (tests).
     std::string renderedLabel(const void* target) const override;
+    std::vector<velto_webrtc_test::StreamCounters> streamCounters() override;
 
 private:
     struct Track {
@@ -171,6 +173,23 @@ private:
     static T locked(std::mutex& mutex, const T& field);
     int setVolume(const char* operation, unsigned int volume, unsigned int& store);
 
+    // Loss recovery (MediaEngine_recovery.cpp). Our video tracks' retransmission
+    // streams: a fresh SSRC for `mediaSsrc`'s, announced with it; needs mutex_.
+    uint32_t addRetransmissionLocked(uint32_t mediaSsrc);
+    void forgetRetransmission(uint32_t mediaSsrc);
+    // (media, retransmission) of our tracks; needs mutex_.
+    std::vector<std::pair<uint32_t, uint32_t>> retransmissionPairsLocked() const;
+    // Tells the transport which of our streams resend and how.
+    void announceRetransmissions(MediaTransport& transport);
+    // The received streams' retransmission streams, paired anew from the
+    // remote sources; true when `ssrc` is one. Called without the locks.
+    void pairRemoteRetransmissions();
+    bool isRemoteRetransmission(uint32_t ssrc);
+    // A resend of a received video stream's packet, on the network thread.
+    void onRetransmission(const rtp::RtpHeader& header, const uint8_t* payload, size_t size, int64_t nowMs);
+    // The port of a new connection, with the test's packet filter if it set one.
+    static std::unique_ptr<PacketPort> openMediaPort();
+
     const std::string cname_;
 
     mutable std::mutex mutex_;
@@ -191,6 +210,7 @@ private:
     bool recording_ = false;
     AudioDeviceMode mode_ = kAudioDeviceNormal;
     std::string speakerTestPath_;
+    std::map<uint32_t, uint32_t> retransmissionOf_;  // our video SSRC -> its retransmission SSRC
     std::string microphoneId_;         // "" = the sound server's default
     unsigned int microphoneVolume_ = 255;
     unsigned int speakerVolume_ = 255;
@@ -200,6 +220,7 @@ private:
     std::map<uint32_t, std::shared_ptr<RemoteVideoStream>> remoteVideo_;
     std::map<uint32_t, std::shared_ptr<RemoteAudioStream>> remoteAudio_;
     std::map<uint32_t, std::shared_ptr<LocalVideoTrack>> sendingVideo_;
+    RtxReceiver remoteRetransmissions_;
     std::shared_ptr<MediaTransport> feedbackTransport_;  // transport_, for the network and decoder threads
 
     std::mutex audioMutex_;  // serialises updateAudio

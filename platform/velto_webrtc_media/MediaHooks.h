@@ -23,6 +23,8 @@ public:
     virtual bool post(std::function<void()> marker) = 0;
     // The label of the stream drawn into `target`, empty when none is.
     virtual std::string renderedLabel(const void* target) const = 0;
+    // What its streams counted so far.
+    virtual std::vector<velto_webrtc_test::StreamCounters> streamCounters() = 0;
 
 protected:
     ~HookedEngine() = default;
@@ -36,6 +38,8 @@ std::vector<velto_webrtc::rtc_device_> currentCameras();
 std::vector<velto_webrtc::rtc_device_> currentMicrophones();
 std::vector<velto_webrtc::rtc_device_> currentSpeakers();
 bool cameraBusy();
+// The packet filter a test set for new media connections, if any.
+velto_webrtc_test::PacketFilter testPacketFilter();
 std::optional<int> forcedResult(const std::string& operation);
 void recordCall(const std::string& operation, std::vector<std::string> args, int result);
 void registerEngine(HookedEngine* engine);

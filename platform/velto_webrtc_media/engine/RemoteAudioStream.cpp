@@ -12,6 +12,11 @@ void RemoteAudioStream::onPacket(uint16_t sequence, const uint8_t* payload, size
     buffer_.insert(unwrapper_.unwrap(sequence), std::vector<uint8_t>(payload, payload + size));
 }
 
+RemoteAudioStream::Counters RemoteAudioStream::counters() const
+{
+    return {framesDecoded_, framesFromFec_, framesConcealed_};
+}
+
 bool RemoteAudioStream::pull(int16_t* out)
 {
     AudioJitterBuffer::Pull pull;
@@ -21,10 +26,13 @@ bool RemoteAudioStream::pull(int16_t* out)
     }
     switch (pull.kind) {
     case AudioJitterBuffer::Pull::Kind::Packet:
+        ++framesDecoded_;
         return decoder_.decode(pull.payload.data(), pull.payload.size(), out);
     case AudioJitterBuffer::Pull::Kind::FromNext:
+        ++framesFromFec_;
         return decoder_.decodeFromNext(pull.payload.data(), pull.payload.size(), out);
     case AudioJitterBuffer::Pull::Kind::Conceal:
+        ++framesConcealed_;
         return decoder_.conceal(out);
     case AudioJitterBuffer::Pull::Kind::Silence:
         break;
