@@ -130,12 +130,9 @@ void AudioProcessor::processCapture(int16_t* samples, int count)
                             webrtc::AudioFrame::kVadUnknown, 1);
     };
     if (cancel) {
-        // Gain control hears the far end too, so that it does not raise what is left of the echo.
         for (size_t at = 0; at + kChunkSamples <= m.render.size(); at += kChunkSamples) {
             load(m.render.data() + at);
             m.echo->ProcessReverseStream(&m.frame);
-            if (m.clean)
-                m.clean->ProcessReverseStream(&m.frame);
         }
     }
     for (int at = 0; at < count; at += kChunkSamples) {
