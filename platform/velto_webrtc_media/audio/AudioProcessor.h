@@ -12,7 +12,12 @@
 // The echo canceller costs more than the rest together, so it runs only
 // while the far end sounded within the last second (the echo's delay and
 // tail); noise suppression and gain control always run. A paused canceller
-// keeps what it learnt of the echo path.
+// keeps what it learnt of the echo path. About 0.35% of a core with the far
+// end silent, 1% while it talks (bench/audio_processing).
+//
+// Gain control brings a voice to about -25 dBFS within seconds, and noise
+// suppression takes a steady tone for noise: a test tone through the
+// microphone comes out at its pitch but not at its level.
 #pragma once
 
 #include <atomic>
@@ -39,10 +44,16 @@ public:
     void processCapture(int16_t* samples, int count);
 
     // Roughly how long after processRender() took a block its echo reaches
-    // processCapture(); the canceller searches around it. Any thread.
+    // processCapture(). Any thread. The canceller takes out echoes from about
+    // 20 ms sooner to 60 ms later than this at once; others only once its
+    // delay search has found them, after some 15 s of far-end speech. On
+    // PulseAudio a block written in the speaker's callback comes back in the
+    // microphone's about 60 ms later (the default); queues before the speaker
+    // or after the microphone add to it.
     void setStreamDelayMs(int delayMs);
 
     // Whether the last captured block went through the echo canceller.
+    // Any thread.
     bool echoCancelling() const { return echoCancelling_; }
 
 private:
@@ -50,7 +61,7 @@ private:
     void takeRender(std::vector<int16_t>* chunks, bool* sounding);
 
     std::unique_ptr<Modules> modules_;  // capture thread only
-    std::atomic<int> delayMs_{40};
+    std::atomic<int> delayMs_{60};
     std::atomic<bool> echoCancelling_{false};
     int chunksSinceFarEnd_;  // capture thread only
 
