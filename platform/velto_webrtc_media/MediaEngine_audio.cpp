@@ -54,6 +54,8 @@ std::unique_ptr<AudioCapture> MediaEngine::openMicrophone()
     const UserSources user = userSources();
     if (!user.microphoneWav.empty())
         return openWavCapture(user.microphoneWav);
+    if (user.soundFilesOnly)
+        return openSilentCapture();
     std::lock_guard<std::mutex> lock(mutex_);
     return openAudioCapture(microphoneId_);
 }

@@ -13,6 +13,9 @@ struct UserSources {
     std::string cameraImage;    // PNG sent instead of any camera
     std::string microphoneWav;  // WAV sent (looped) instead of any microphone
     std::string playoutWav;     // everything played out is written here too (48 kHz mono)
+    // No sound device is opened: the microphone is the WAV file (silence
+    // without one), the speaker only the playout file (nothing without one).
+    bool soundFilesOnly = false;
 };
 
 VELTO_MEDIA_EXPORT void setUserSources(const UserSources& sources);

@@ -61,13 +61,15 @@ std::optional<velto_webrtc_test::Devices> testDevices()
 
 // A sound device as listed: its description with its system name after it,
 // so that the program finds the device its own sound library names.
-std::vector<velto_webrtc::rtc_device_> soundDevices(const std::vector<AudioDeviceInfo>& devices,
-                                                     const std::string& userFile, const char* userId)
+std::vector<velto_webrtc::rtc_device_> soundDevices(std::vector<AudioDeviceInfo> (*list)(),
+                                                     const std::string& userFile)
 {
     std::vector<velto_webrtc::rtc_device_> listed;
-    // Without a sound server the user's file stands in for the device.
-    if (!userFile.empty() && devices.empty())
-        listed.push_back({0, "Sound file", userId});
+    // The user's file stands in for the devices when it is all there is to be.
+    const bool filesOnly = userSources().soundFilesOnly;
+    const std::vector<AudioDeviceInfo> devices = filesOnly ? std::vector<AudioDeviceInfo>() : list();
+    if ((filesOnly || !userFile.empty()) && devices.empty())
+        listed.push_back({0, "Sound file", kSoundFileDevice});
     for (const AudioDeviceInfo& device : devices) {
         const int index = static_cast<int>(listed.size());
         listed.push_back({index, device.name.empty() ? device.id : device.name + " (" + device.id + ")", device.id});
@@ -91,14 +93,14 @@ std::vector<velto_webrtc::rtc_device_> currentMicrophones()
 {
     if (const auto devices = testDevices())
         return devices->microphones;
-    return soundDevices(listAudioSources(), userSources().microphoneWav, kSoundFileDevice);
+    return soundDevices(listAudioSources, userSources().microphoneWav);
 }
 
 std::vector<velto_webrtc::rtc_device_> currentSpeakers()
 {
     if (const auto devices = testDevices())
         return devices->speakers;
-    return soundDevices(listAudioSinks(), userSources().playoutWav, kSoundFileDevice);
+    return soundDevices(listAudioSinks, userSources().playoutWav);
 }
 
 bool cameraBusy()

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <fstream>
+#include <string>
 #include <vector>
 
 namespace media_test {
@@ -89,6 +91,32 @@ inline std::vector<uint8_t> testPicture(int width, int height, int seed = 0)
         }
     }
     return argb;
+}
+
+// Writes `samples` as a 16-bit mono WAV file.
+inline bool writeWav(const std::string& path, const std::vector<int16_t>& samples, int sampleRate)
+{
+    std::ofstream out(path, std::ios::binary);
+    const auto put = [&](uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            out.put(static_cast<char>(value >> (8 * i)));
+    };
+    const uint32_t data = static_cast<uint32_t>(samples.size() * 2);
+    out.write("RIFF", 4);
+    put(36 + data, 4);
+    out.write("WAVEfmt ", 8);
+    put(16, 4);
+    put(1, 2);
+    put(1, 2);
+    put(static_cast<uint32_t>(sampleRate), 4);
+    put(static_cast<uint32_t>(sampleRate * 2), 4);
+    put(2, 2);
+    put(16, 2);
+    out.write("data", 4);
+    put(data, 4);
+    for (int16_t sample : samples)
+        put(static_cast<uint16_t>(sample), 2);
+    return static_cast<bool>(out);
 }
 
 }  // namespace media_test

@@ -93,10 +93,11 @@ TEST_F(SdkTest, MuteRequestsSwitchTheLocalTrackAndAreAlwaysReported)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         resetWorld();
+        // The window outlives the engine, which draws into it until it goes.
+        FrameSink window;
         RecordingCallback callback;
         auto sdk = makeSdk(&callback);
         Bridge bridge(*sdk);
-        FrameSink window;
         rtc_render render;
         render.window = &window;
         if (c.withStream) {

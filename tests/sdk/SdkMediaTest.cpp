@@ -235,12 +235,12 @@ TEST_F(SdkTest, CaptureSizeChangeSetsTheMatchingBitrate)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         resetWorld();
+        FrameSink window;  // outlives the engine, which draws into it until it goes
         RecordingCallback callback;
         auto sdk = makeSdk(&callback);
         conference_join_info join;
         join.rbwc = {{1280, 720, 1024}};
         sdk->getHttpCallback()->onCreateOrJoinConference(200, join);
-        FrameSink window;
         rtc_render preview;
         preview.window = &window;
         ASSERT_EQ(

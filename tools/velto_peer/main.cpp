@@ -41,7 +41,7 @@ const char* const kUsage =
     "                  record start|stop | lock on|off | claim PASSWORD | grant JID | kick JID |\n"
     "                  mute JID | whiteboard ACTION | ring JID | quit\n"
     "  --camera-image    sends this PNG picture as its camera (default: the synthetic camera)\n"
-    "  --microphone-wav  sends this WAV sound, looped, as its microphone (default: the sound server's)\n"
+    "  --microphone-wav  sends this WAV sound, looped, as its microphone (default: silence)\n"
     "  --dump-frames     writes each received stream's pictures into DIR as LABEL-N.png, one a second\n"
     "  --dump-audio      writes everything it plays (the meeting's mixed sound) into this WAV file\n";
 
@@ -149,8 +149,10 @@ int main(int argc, char** argv)
         orders.push("quit");
     }).detach();
 
-    // Files in place of devices, before the first engine exists.
-    velto_media::setUserSources({options.cameraImage, options.microphoneWav, options.dumpAudio});
+    // Files in place of devices, before the first engine exists. The peer
+    // touches no sound device: beside a program on the same sound server it
+    // would hear that program's playout and send it back.
+    velto_media::setUserSources({options.cameraImage, options.microphoneWav, options.dumpAudio, true});
 
     PeerCallback callback;
     if (!options.dumpFrames.empty()) {

@@ -62,7 +62,7 @@ void AudioPlayoutPath::setDevice(const std::string& deviceId)
     if (!device_)
         return;
     device_->stop();
-    device_ = deviceId == kSoundFileDevice ? nullptr : openAudioPlayout(deviceId);
+    device_ = deviceId == kSoundFileDevice || userSources().soundFilesOnly ? nullptr : openAudioPlayout(deviceId);
     if (device_ && device_->start([this](int16_t* samples, int count) { fill(samples, count); }) != 0)
         device_.reset();
     if (device_)
@@ -167,7 +167,7 @@ void AudioPlayoutPath::reconcile()
         }
         thread_ = std::thread([this] { run(); });
         // The user's file alone: no speaker to open.
-        if (deviceId != kSoundFileDevice)
+        if (deviceId != kSoundFileDevice && !userSources().soundFilesOnly)
             device_ = openAudioPlayout(deviceId);
         if (device_ && device_->start([this](int16_t* samples, int count) { fill(samples, count); }) != 0) {
             std::cerr << "velto_webrtc_media: the speaker " << (deviceId.empty() ? "(default)" : deviceId)

@@ -119,6 +119,11 @@ void recordPlayout(const int16_t* samples, int count)
     s.recording.write(samples, static_cast<size_t>(count));
 }
 
+std::unique_ptr<AudioCapture> openSilentCapture()
+{
+    return std::make_unique<WavCapture>(std::vector<int16_t>(kAudioBlockSamples, 0));
+}
+
 std::unique_ptr<AudioCapture> openWavCapture(const std::string& path)
 {
     WavAudio audio;

@@ -22,5 +22,7 @@ void recordPlayout(const int16_t* samples, int count);
 // A microphone that plays a WAV file in a loop, in real time, in 20 ms
 // blocks on a thread of its own; null when the file is no readable WAV.
 std::unique_ptr<AudioCapture> openWavCapture(const std::string& path);
+// A microphone that hears nothing, in the same rhythm.
+std::unique_ptr<AudioCapture> openSilentCapture();
 
 }  // namespace velto_media
