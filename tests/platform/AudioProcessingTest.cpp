@@ -2,7 +2,8 @@
 // through the test command's null sink a far-end tone played out comes back
 // from the monitor and is taken out, while a near-end tone passes; in memory,
 // the canceller finds the echo at the delays a sound server has and runs only
-// while the far end sounds; hiss is lowered and a quiet voice raised.
+// while the far end sounds; hiss and a constant offset are lowered and a
+// quiet voice raised.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -256,7 +257,7 @@ TEST(EchoCancellation, TheCancellerRunsOnlyWhileTheFarEndSoundsAndKeepsWhatItLea
     EXPECT_GE(room.run(5).reductionDb(), 40);
 }
 
-TEST(MicrophoneFilters, HissIsSuppressedAndQuietSpeechRaised)
+TEST(MicrophoneFilters, HissAndAnOffsetAreTakenOutAndAQuietVoiceRaised)
 {
     struct Case {
         const char* name;
@@ -278,6 +279,7 @@ TEST(MicrophoneFilters, HissIsSuppressedAndQuietSpeechRaised)
     const Case cases[] = {
         {"steady hiss", [&](long) { return int16_t(std::lround(hiss(random))); }, -100, -6},
         {"quiet voice", voice, 10, 100},
+        {"a microphone's offset", [](long) { return int16_t(1000); }, -100, -20},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -62,11 +62,8 @@ AudioProcessor::AudioProcessor() : modules_(std::make_unique<Modules>()), chunks
             apm->Initialize(kSampleRate, kSampleRate, kSampleRate, AudioProcessing::kMono, AudioProcessing::kMono,
                             AudioProcessing::kMono);
     }
-    if (auto* echo = modules_->echo.get()) {
-        echo->echo_cancellation()->enable_drift_compensation(false);
-        echo->echo_cancellation()->set_suppression_level(webrtc::EchoCancellation::kHighSuppression);
+    if (auto* echo = modules_->echo.get())
         echo->echo_cancellation()->Enable(true);
-    }
     if (auto* clean = modules_->clean.get()) {
         clean->high_pass_filter()->Enable(true);
         clean->noise_suppression()->set_level(webrtc::NoiseSuppression::kModerate);
