@@ -8,7 +8,8 @@
 # screenshot of its login window is saved, and both stop again:
 #   VELTO_SCREENSHOT=path.png   where the screenshot goes (default build/run/login-window.png)
 #   VELTO_PEER=1                also starts a scripted participant (alice) in the demo user's
-#                               meeting room: it echoes the chat and raises its hand
+#                               meeting room: it sends the synthetic camera's picture, echoes
+#                               the chat and raises its hand
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/install-deps.sh"
@@ -53,7 +54,7 @@ if [ "${VELTO_PEER:-0}" = 1 ]; then
   "$build/bin/velto_peer" --server localhost:8443 --user alice --password alice1234 \
     --room 10000001 --room-password 123456 --echo --raise-hand >"$build/peer.out" 2>&1 &
   pids+=($!)
-  echo "Peer:         alice is in meeting 10000001 (echoes chat, raised her hand)"
+  echo "Peer:         alice is in meeting 10000001 (sends her camera, echoes chat, raised her hand)"
 fi
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then

@@ -147,7 +147,8 @@ bool MediaEngine::SetRemoteDescription(const std::string& sdp, const std::string
                 if (!transport_) {
                     std::unique_ptr<PacketPort> port = openUdpPort();
                     if (port) {
-                        transport_ = std::make_shared<MediaTransport>(std::move(port), static_cast<TransportListener*>(this));
+                        transport_ =
+                            std::make_shared<MediaTransport>(std::move(port), static_cast<TransportListener*>(this));
                         std::lock_guard<std::mutex> streams(streamsMutex_);
                         feedbackTransport_ = transport_;
                     } else {

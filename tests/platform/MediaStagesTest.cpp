@@ -498,12 +498,13 @@ TEST(OpusCodec, ToneKeepsItsPitchAndALostFrameIsRebuilt)
             ASSERT_TRUE(decoder.decode(packets[i].data(), packets[i].size(), frame));
         output.insert(output.end(), frame, frame + kOpusFrameSamples);
     }
-    const std::vector<int16_t> rebuilt(output.begin() + 30 * kOpusFrameSamples, output.begin() + 31 * kOpusFrameSamples);
+    const auto frameStart = [&](int frame) { return output.begin() + frame * kOpusFrameSamples; };
+    const std::vector<int16_t> rebuilt(frameStart(30), frameStart(31));
     EXPECT_NEAR(440, media_test::dominantFrequency(rebuilt, kOpusSampleRate), 20);  // 20 ms: coarse
     EXPECT_GT(media_test::rms(rebuilt), 2000);
-    const std::vector<int16_t> before(output.begin() + 10 * kOpusFrameSamples, output.begin() + 30 * kOpusFrameSamples);
+    const std::vector<int16_t> before(frameStart(10), frameStart(30));
     EXPECT_EQ(440, media_test::dominantFrequency(before, kOpusSampleRate));
-    const std::vector<int16_t> after(output.begin() + 32 * kOpusFrameSamples, output.end());
+    const std::vector<int16_t> after(frameStart(32), output.end());
     EXPECT_EQ(880, media_test::dominantFrequency(after, kOpusSampleRate));
     EXPECT_FALSE(decoder.decode(nullptr, 0, frame));
 }

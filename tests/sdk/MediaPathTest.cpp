@@ -120,8 +120,10 @@ protected:
         peerPicture_ = inverted(Picture{kWidth, kHeight, media_test::testPicture(kWidth, kHeight, 120)});
         ASSERT_TRUE(writePng(dir_ + "/host.png", hostPicture_));
         ASSERT_TRUE(writePng(dir_ + "/peer.png", peerPicture_));
-        ASSERT_TRUE(media_test::writeWav(dir_ + "/host.wav", media_test::tone(kHostTone, kSampleRate, kSampleRate * 2), kSampleRate));
-        ASSERT_TRUE(media_test::writeWav(dir_ + "/peer.wav", media_test::tone(kPeerTone, kSampleRate, kSampleRate * 2), kSampleRate));
+        for (const auto& [file, frequency] : {std::pair{"/host.wav", kHostTone}, std::pair{"/peer.wav", kPeerTone}}) {
+            ASSERT_TRUE(media_test::writeWav(dir_ + file, media_test::tone(frequency, kSampleRate, kSampleRate * 2),
+                                             kSampleRate));
+        }
         // The host's camera and microphone are files too, and what it plays is kept.
         velto_media::setUserSources({dir_ + "/host.png", dir_ + "/host.wav", hostHeard()});
     }
@@ -188,8 +190,9 @@ TEST_F(MediaPathTest, PicturesAndTonesCrossTheUnitBothWays)
     double hostSaw = 0;
     EXPECT_TRUE(eventually([&] { return (hostSaw = psnr(sink.picture(), peerPicture_)) > 30; })) << hostSaw << " dB";
     double peerSaw = 0;
-    EXPECT_TRUE(eventually([&] { return (peerSaw = psnr(newestDump(peerFrames(), preview.label), hostPicture_)) > 30; }))
-        << peerSaw << " dB";
+    EXPECT_TRUE(eventually([&] {
+        return (peerSaw = psnr(newestDump(peerFrames(), preview.label), hostPicture_)) > 30;
+    })) << peerSaw << " dB";
     int width = 0;
     int height = 0;
     EXPECT_TRUE(host->GetStreamAspect(renderId, &width, &height));
@@ -293,8 +296,9 @@ TEST_F(MediaPathTest, AfterARingCallEachSideDrawsTheOthersPicture)
     EXPECT_TRUE(eventually([&] { return (hostSaw = psnr(sink.picture(), peerPicture_)) > 30; })) << hostSaw << " dB";
     EXPECT_LT(psnr(sink.picture(), hostPicture_), 20) << "the host draws its own picture";
     double peerSaw = 0;
-    EXPECT_TRUE(eventually([&] { return (peerSaw = psnr(newestDump(peerFrames(), preview.label), hostPicture_)) > 30; }))
-        << peerSaw << " dB";
+    EXPECT_TRUE(eventually([&] {
+        return (peerSaw = psnr(newestDump(peerFrames(), preview.label), hostPicture_)) > 30;
+    })) << peerSaw << " dB";
     EXPECT_LT(psnr(newestDump(peerFrames(), preview.label), peerPicture_), 20) << "the peer draws its own picture";
     EXPECT_TRUE(host->StopRenderStream(static_cast<int>(renderId), peerLabel));
 }

@@ -149,7 +149,12 @@ void MediaTransport::receiveAll(int64_t nowMs)
     std::vector<uint8_t> packet(kMaxDatagram);
     for (int i = 0; i < 256 && !stopping_; ++i) {
         packet.resize(kMaxDatagram);
-        const long got = port_->receive(packet.data(), packet.size());
+        long got = -1;
+        {
+            // The port's destination changes under the same lock.
+            std::lock_guard<std::mutex> lock(mutex_);
+            got = port_->receive(packet.data(), packet.size());
+        }
         if (got < 0)
             return;
         packet.resize(static_cast<size_t>(got));
@@ -307,8 +312,9 @@ void MediaTransport::sendReports(int64_t nowMs)
         // Streams quiet for a while (muted, ended) send no more sender reports.
         if (stream.packets == 0 || nowMs - stream.lastSendMs > 5 * kReportIntervalMs)
             continue;
-        const uint32_t elapsed =
-            static_cast<uint32_t>((nowMs - stream.lastSendMs) * static_cast<int64_t>(clockRateOf(stream.payloadType)) / 1000);
+        // The RTP time of now: the last packet's, moved on by the time since.
+        const int64_t clockRate = clockRateOf(stream.payloadType);
+        const uint32_t elapsed = static_cast<uint32_t>((nowMs - stream.lastSendMs) * clockRate / 1000);
         std::vector<uint8_t> packet;
         rtp::appendSenderReport(packet, ssrc, ntp, stream.lastTimestamp + elapsed, stream.packets, stream.octets,
                                 first ? blocks : std::vector<rtp::ReportBlock>());

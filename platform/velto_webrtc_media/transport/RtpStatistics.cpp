@@ -79,7 +79,8 @@ int RateMeter::sample(uint64_t totalBytes, int64_t nowMs)
 uint64_t ntpNow()
 {
     const auto since1970 = std::chrono::system_clock::now().time_since_epoch();
-    const uint64_t micros = static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(since1970).count());
+    const uint64_t micros =
+        static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(since1970).count());
     const uint64_t seconds = micros / 1000000 + 2208988800ull;
     const uint64_t fraction = ((micros % 1000000) << 32) / 1000000;
     return (seconds << 32) | fraction;
