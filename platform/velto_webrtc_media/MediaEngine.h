@@ -132,6 +132,7 @@ private:
     // TransportListener, on the network thread.
     void onRtp(const rtp::RtpHeader& header, const uint8_t* payload, size_t size, int64_t nowMs) override;
     void onKeyframeRequest(uint32_t ssrc) override;
+    void onReceptionReport(uint32_t reporter, const rtp::ReportBlock& block, int64_t nowMs) override;
     int64_t onTimer(int64_t nowMs) override;
     // FeedbackSender, on the network and decoder threads.
     void sendNack(uint32_t mediaSsrc, const std::vector<uint16_t>& sequences) override;
