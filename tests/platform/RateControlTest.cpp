@@ -9,6 +9,7 @@
 
 namespace {
 
+using velto_media::PictureThinner;
 using velto_media::RateController;
 
 // Loss as RTCP carries it, in 256ths.
@@ -118,6 +119,29 @@ TEST(RateControl, TheMaximumMovesAStreamNotHeldBackAndCapsOneThatIs)
     EXPECT_EQ(500, held.target().kbps) << "back at its maximum";
     held.setMaximum(700);
     EXPECT_EQ(700, held.target().kbps);
+}
+
+TEST(RateControl, FewerPicturesGoOutEvenlySpread)
+{
+    struct Case {
+        int sending, source;
+        const char* pattern;  // of the source's pictures, which go ('x') and which not ('.')
+    };
+    const Case cases[] = {
+        {15, 15, "xxxxxxxxxxxxxxx"},
+        {30, 15, "xxxxxxxxxxxxxxx"},
+        {10, 15, "xx.xx.xx.xx.xx."},
+        {5, 15, "x..x..x..x..x.."},
+        {2, 15, "x......x......."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.sending) + " of " + std::to_string(c.source));
+        PictureThinner thinner;
+        std::string pattern;
+        for (size_t i = 0; i < std::string(c.pattern).size(); ++i)
+            pattern += thinner.next(c.sending, c.source) ? 'x' : '.';
+        EXPECT_EQ(c.pattern, pattern);
+    }
 }
 
 }  // namespace

@@ -159,20 +159,6 @@ void LocalVideoTrack::applyRateLocked()
     sendingFps_ = target.fps;
 }
 
-bool LocalVideoTrack::sendingPictureLocked()
-{
-    if (sendingFps_ >= settings_.fps) {
-        pictureCredit_ = 1;
-        return true;
-    }
-    // Evenly spread: of every settings_.fps pictures, sendingFps_ go.
-    pictureCredit_ += double(sendingFps_) / settings_.fps;
-    if (pictureCredit_ < 1)
-        return false;
-    pictureCredit_ -= 1;
-    return true;
-}
-
 void LocalVideoTrack::size(int* width, int* height) const
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -222,7 +208,7 @@ void LocalVideoTrack::run()
         if (!frame)
             continue;
         // A black picture of a muted camera always goes.
-        const std::shared_ptr<MediaTransport> transport = !enabled_ || sendingPictureLocked() ? transport_ : nullptr;
+        const std::shared_ptr<MediaTransport> transport = !enabled_ || thinner_.next(sendingFps_, settings_.fps) ? transport_ : nullptr;
         lock.unlock();
         process(frame, transport);
         lock.lock();

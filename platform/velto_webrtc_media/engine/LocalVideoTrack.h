@@ -74,8 +74,6 @@ private:
     int startSource();
     // The encoder and the frame rate follow the rate controller; needs mutex_.
     void applyRateLocked();
-    // Whether a picture is sent, at the rate controller's frame rate; needs mutex_.
-    bool sendingPictureLocked();
 
     Settings settings_;
     const std::unique_ptr<VideoSource> source_;
@@ -94,8 +92,8 @@ private:
     int sentHeight_ = 0;
     std::chrono::steady_clock::time_point nextBlack_;
     RateController rate_;
-    int sendingFps_;            // at most settings_.fps
-    double pictureCredit_ = 1;  // a picture goes when it reaches 1
+    int sendingFps_;  // at most settings_.fps
+    PictureThinner thinner_;
     std::thread thread_;
 };
 

@@ -81,4 +81,17 @@ RateController::Target RateController::target() const
     return target;
 }
 
+bool PictureThinner::next(int sending, int source)
+{
+    if (sending >= source || source <= 0) {
+        credit_ = 1;
+        return true;
+    }
+    credit_ += double(std::max(0, sending)) / source;
+    if (credit_ < 1)
+        return false;
+    credit_ -= 1;
+    return true;
+}
+
 }  // namespace velto_media

@@ -56,4 +56,14 @@ private:
     int64_t lastDecreaseMs_ = -1;
 };
 
+// Which of a source's pictures go out when fewer a second may than it gives:
+// spread evenly, `sending` of every `source`.
+class PictureThinner {
+public:
+    bool next(int sending, int source);
+
+private:
+    double credit_ = 1;  // a picture goes once it reaches 1
+};
+
 }  // namespace velto_media
