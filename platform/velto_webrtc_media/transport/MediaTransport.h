@@ -22,11 +22,14 @@
 
 #include "PacketPort.h"
 #include "RtpStatistics.h"
-#include "rtp/Rtcp.h"
 #include "rtp/RtpPacket.h"
 #include "transport/SrtpSession.h"
 
 namespace velto_media {
+
+namespace rtp {
+struct ReportBlock;
+}
 
 class TransportListener {
 public:
