@@ -19,7 +19,7 @@ packages=(
   # the saved password in the desktop's secret service; the tests start a private gnome-keyring
   qtkeychain-qt5-dev libsecret-1-0 gnome-keyring dbus-daemon libglib2.0-dev
   python3-pyftpdlib
-  libvpx-dev libopus-dev
+  libvpx-dev libopus-dev libwebrtc-audio-processing-dev
 )
 
 sudo=""

@@ -1,6 +1,7 @@
 #pragma once
 #include "Certificates.h"
 #include "ConferenceService.h"
+#include "MediaUnit.h"
 #include "MessageService.h"
 #include "TestControl.h"
 
@@ -26,7 +27,8 @@ public:
     // Binds 127.0.0.1:`port` (0 = any free port); returns the port, -1 on failure.
     int bind(int port);
     // `control` null: no test control (the demo run).
-    void attach(ConferenceService& service, TestControl* control, MessageService& messages, Info info);
+    void attach(ConferenceService& service, TestControl* control, MessageService& messages, MediaUnit& media,
+                Info info);
     // Serves until stop(); false when serving failed.
     bool run();
     void stop();
@@ -43,6 +45,7 @@ private:
     ConferenceService* service_ = nullptr;
     TestControl* control_ = nullptr;  // null without the test control
     MessageService* messages_ = nullptr;
+    MediaUnit* media_ = nullptr;
     Info info_;
 };
 

@@ -208,7 +208,7 @@ int main(int argc, char** argv)
         media.start();
         messages.start();
         TestControl control;
-        front.attach(service, options.testControl ? &control : nullptr, messages,
+        front.attach(service, options.testControl ? &control : nullptr, messages, media,
                      {identity.caFile, config.messageServer, config.messageServerPort});
 
         std::atomic<bool> stopping{false};
