@@ -64,9 +64,23 @@ extern "C" const char* __tsan_default_suppressions()
            "called_from_lib:libQt5Gui.so.5\n"
            "mutex:libxcb.so.1\n"
            // PulseAudio's client library hands packets over shared ring
-           // buffers guarded by its own semaphores.
-           "called_from_lib:libpulsecommon-16.1.so\n"
-           "called_from_lib:libpulse.so.0\n"
+           // buffers guarded by its own semaphores. Its races are left out, not
+           // its calls: the media engine's callbacks run on its mainloop thread
+           // under its mutex, which the sanitizer must see to order them.
+           "race:libpulse.so.0\n"
+           "race:libpulsecommon-16.1.so\n"
+           "race:pa_packet_new_data\n"
+           "race:pa_srbchannel_read\n"
+           // Qt Multimedia plays through GStreamer (its libraries and plugins,
+           // liborc, and the NSS and SELinux libraries its plugin scan loads).
+           "called_from_lib:libQt5Multimedia.so.5\n"
+           "called_from_lib:libgstreamer-1.0.so.0\n"
+           "called_from_lib:libgstmediaplayer.so\n"
+           "race:libgst\n"
+           "mutex:libgst\n"
+           "race:liborc-0.4.so\n"
+           "race:libfreeblpriv3.so\n"
+           "race:libselinux.so.1\n"
            // Qt's bearer plugin opens sockets on its own thread.
            "called_from_lib:libqgenericbearer.so\n";
 }
