@@ -47,13 +47,7 @@ public:
     {
         if (!connection_)
             return;
-        {
-            // Callbacks run under this lock: once it is ours and the stream is closed, none runs or will.
-            PulseLock lock(*connection_);
-            closeStream(stream_);
-            stream_ = nullptr;
-        }
-        connection_.reset();
+        closeStreamAndConnection(connection_, stream_);
         sink_ = nullptr;
     }
 

@@ -41,4 +41,16 @@ void closeStream(pa_stream* stream)
     pa_stream_unref(stream);
 }
 
+void closeStreamAndConnection(std::unique_ptr<PulseConnection>& connection, pa_stream*& stream)
+{
+    if (!connection)
+        return;
+    {
+        PulseLock lock(*connection);
+        closeStream(stream);
+        stream = nullptr;
+    }
+    connection.reset();
+}
+
 }  // namespace velto_media

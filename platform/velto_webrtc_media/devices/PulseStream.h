@@ -23,4 +23,8 @@ bool waitUntilReady(PulseConnection& connection, pa_stream* stream);
 // Detaches every callback from the stream, disconnects and releases it (lock held).
 void closeStream(pa_stream* stream);
 
+// Closes `stream` under its connection's lock, after which none of its
+// callbacks runs or will, then drops the connection; both end null.
+void closeStreamAndConnection(std::unique_ptr<PulseConnection>& connection, pa_stream*& stream);
+
 }  // namespace velto_media
