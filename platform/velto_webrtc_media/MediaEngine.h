@@ -137,6 +137,8 @@ private:
     void sendNack(uint32_t mediaSsrc, const std::vector<uint16_t>& sequences) override;
     void sendPli(uint32_t mediaSsrc) override;
 
+    // The received video stream `ssrc`, or null; needs streamsMutex_.
+    std::shared_ptr<RemoteVideoStream> findRemoteVideoLocked(uint32_t ssrc) const;
     // Stops every thread of the engine: the work of DeInit.
     void shutdown();
     // The track of `kind` in the local stream `label`, or null; needs mutex_.

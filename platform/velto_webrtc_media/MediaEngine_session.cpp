@@ -9,6 +9,7 @@
 #include "MediaSdp.h"
 #include "StandInSdp.h"
 #include "Vp8Payload.h"
+#include "velto_media_statistics.h"
 
 namespace velto_media {
 namespace {
@@ -237,12 +238,13 @@ int MediaEngine::AddRemoteSources(const std::vector<rtc_ssrc>& sources)
             }
         }
         for (const auto& [ssrc, fanout] : videos) {
-            auto stream = std::make_shared<RemoteVideoStream>(ssrc, fanout, static_cast<FeedbackSender*>(this));
+            auto stream = std::make_shared<RemoteVideoStream>(ssrc, fanout, static_cast<FeedbackSender*>(this),
+                                                              newReceiveCounters(ssrc, true));
             std::lock_guard<std::mutex> lock(streamsMutex_);
             remoteVideo_[ssrc] = std::move(stream);
         }
         for (uint32_t ssrc : voices) {
-            auto stream = std::make_shared<RemoteAudioStream>(ssrc);
+            auto stream = std::make_shared<RemoteAudioStream>(ssrc, newReceiveCounters(ssrc, false));
             {
                 std::lock_guard<std::mutex> lock(streamsMutex_);
                 remoteAudio_[ssrc] = stream;
@@ -363,23 +365,39 @@ int64_t MediaEngine::onTimer(int64_t nowMs)
 void MediaEngine::sendNack(uint32_t mediaSsrc, const std::vector<uint16_t>& sequences)
 {
     std::shared_ptr<MediaTransport> transport;
+    std::shared_ptr<RemoteVideoStream> stream;
     {
         std::lock_guard<std::mutex> lock(streamsMutex_);
         transport = feedbackTransport_;
+        stream = findRemoteVideoLocked(mediaSsrc);
     }
-    if (transport && transport->reportingSsrc() != 0)
-        transport->sendNack(transport->reportingSsrc(), mediaSsrc, sequences);
+    if (!transport || transport->reportingSsrc() == 0)
+        return;
+    transport->sendNack(transport->reportingSsrc(), mediaSsrc, sequences);
+    if (stream && stream->counters())
+        stream->counters()->onNackSent();
 }
 
 void MediaEngine::sendPli(uint32_t mediaSsrc)
 {
     std::shared_ptr<MediaTransport> transport;
+    std::shared_ptr<RemoteVideoStream> stream;
     {
         std::lock_guard<std::mutex> lock(streamsMutex_);
         transport = feedbackTransport_;
+        stream = findRemoteVideoLocked(mediaSsrc);
     }
-    if (transport && transport->reportingSsrc() != 0)
-        transport->sendPli(transport->reportingSsrc(), mediaSsrc);
+    if (!transport || transport->reportingSsrc() == 0)
+        return;
+    transport->sendPli(transport->reportingSsrc(), mediaSsrc);
+    if (stream && stream->counters())
+        stream->counters()->onPliSent();
+}
+
+std::shared_ptr<RemoteVideoStream> MediaEngine::findRemoteVideoLocked(uint32_t ssrc) const
+{
+    const auto it = remoteVideo_.find(ssrc);
+    return it == remoteVideo_.end() ? nullptr : it->second;
 }
 
 int MediaEngine::GetStats()

@@ -15,8 +15,10 @@ constexpr size_t kMaxQueuedFrames = 30;
 
 }  // namespace
 
-RemoteVideoStream::RemoteVideoStream(uint32_t ssrc, std::shared_ptr<FrameFanout> renders, FeedbackSender* feedback)
-    : ssrc_(ssrc), renders_(std::move(renders)), feedback_(feedback), thread_([this] { run(); })
+RemoteVideoStream::RemoteVideoStream(uint32_t ssrc, std::shared_ptr<FrameFanout> renders, FeedbackSender* feedback,
+                                     std::shared_ptr<ReceiveCounters> counters)
+    : ssrc_(ssrc), renders_(std::move(renders)), feedback_(feedback), counters_(std::move(counters)),
+      thread_([this] { run(); })
 {
 }
 
@@ -40,6 +42,8 @@ void RemoteVideoStream::stop()
 
 void RemoteVideoStream::onPacket(const rtp::RtpHeader& header, const uint8_t* payload, size_t size, int64_t nowMs)
 {
+    if (counters_)
+        counters_->onPacket(header.sequence);
     rtp::Vp8Descriptor descriptor;
     if (!rtp::parseVp8Descriptor(payload, size, &descriptor))
         return;
@@ -146,6 +150,8 @@ void RemoteVideoStream::run()
         if (result == Vp8Decoder::Result::Picture) {
             ++framesDecoded_;
             renders_->deliver(*picture);
+            if (counters_)
+                counters_->onFrameDrawn(frame.keyframe);
         }
     }
     renders_->deliverBlack();

@@ -22,6 +22,7 @@
 #include "FrameFanout.h"
 #include "SequenceNumbers.h"
 #include "rtp/RtpPacket.h"
+#include "velto_media_statistics.h"
 
 namespace velto_media {
 
@@ -35,7 +36,9 @@ public:
 
 class RemoteVideoStream {
 public:
-    RemoteVideoStream(uint32_t ssrc, std::shared_ptr<FrameFanout> renders, FeedbackSender* feedback);
+    // `counters` (may be null) count what arrives and what is drawn.
+    RemoteVideoStream(uint32_t ssrc, std::shared_ptr<FrameFanout> renders, FeedbackSender* feedback,
+                      std::shared_ptr<ReceiveCounters> counters = nullptr);
     ~RemoteVideoStream();
     RemoteVideoStream(const RemoteVideoStream&) = delete;
     RemoteVideoStream& operator=(const RemoteVideoStream&) = delete;
@@ -48,6 +51,7 @@ public:
     void stop();
     uint32_t ssrc() const { return ssrc_; }
     int framesDecoded() const { return framesDecoded_; }
+    ReceiveCounters* counters() const { return counters_.get(); }
 
 private:
     void run();
@@ -56,6 +60,7 @@ private:
     const uint32_t ssrc_;
     const std::shared_ptr<FrameFanout> renders_;
     FeedbackSender* const feedback_;
+    const std::shared_ptr<ReceiveCounters> counters_;
     std::atomic<int> framesDecoded_{0};
     std::atomic<bool> decoderWantsKeyframe_{false};
 
