@@ -53,7 +53,7 @@ const char* const kUsage =
     "  --dump-audio      writes everything it plays (the meeting's mixed sound) into this WAV file\n"
     "  --stats           draws every received stream (into no window) and, whenever it leaves a meeting,\n"
     "                    writes what it received and what it cost into FILE as JSON\n"
-    "  --receive-only    sends neither camera picture nor microphone sound\n"
+    "  --receive-only    sends neither camera picture nor microphone sound (its microphone is muted)\n"
     "  --share-screen    shares its whole screen ($DISPLAY) at FPS frames a second once in the meeting\n"
     "                    (it must be the meeting's moderator)\n";
 
@@ -198,16 +198,22 @@ int main(int argc, char** argv)
     // The peer sends its camera's picture and its microphone's sound into
     // every meeting it joins, as a participant would; nothing is drawn locally.
     callback.onJoined = [&sdk, &options] {
-        if (options.receiveOnly)
-            return;
         std::vector<velto_webrtc::rtc_device_> cameras, microphones, speakers;
         sdk->getVideoCaptureDevices(cameras);
         sdk->getAudioRecordingDevices(microphones);
         sdk->getAudioPlayoutDevices(speakers);
+        rtc_render render;
+        if (options.receiveOnly) {
+            // The forwarding unit learns where a participant is from the
+            // reports of a stream it announced: a muted microphone's.
+            sdk->CreateSingleAudioStream(render, microphones.empty() ? velto_webrtc::rtc_device_{} : microphones[0],
+                                         speakers.empty() ? velto_webrtc::rtc_device_{} : speakers[0]);
+            sdk->EnableStreamAudio(false);
+            return;
+        }
         if (cameras.empty())
             return;
         // Without a microphone the stream has no sound; the speaker is only chosen.
-        rtc_render render;
         sdk->ShowLocalPreview(render, cameras[0], microphones.empty() ? velto_webrtc::rtc_device_{} : microphones[0],
                               speakers.empty() ? velto_webrtc::rtc_device_{} : speakers[0], 640, 360, 15, 512);
     };
