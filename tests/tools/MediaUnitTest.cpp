@@ -305,8 +305,12 @@ TEST_F(MediaUnitTest, APacketOfOneRoomNeverReachesAnother)
     ASSERT_NO_FATAL_FAILURE(wang.enter(demoAccount.room, {301, 302}, demoAccount.meetPassword));
 
     alice.sendRtp(102, 1, "alice's room");
+    Bytes sr;
+    rtp::appendSenderReport(sr, 102, 1, 2, 3, 4, {});
+    alice.sendRtcp(sr);
     alice.sendRtcp(pli(101, 302));  // feedback naming a stream of the other room
     EXPECT_EQ(bob.receiveText(), "alice's room");
+    EXPECT_TRUE(bob.receive().rtcp);
     demo.sendRtp(102, 1, "demo's room");
     EXPECT_EQ(wang.receiveText(), "demo's room");
     wang.sendRtp(302, 1, "from wang");

@@ -57,6 +57,7 @@ struct MediaUnit::Leg {
 MediaUnit::MediaUnit(Options options) : options_(std::move(options))
 {
     random_.seed(options_.lossSeed ? *options_.lossSeed : std::random_device{}());
+    buffer_.resize(kMaxDatagram);
 }
 
 MediaUnit::~MediaUnit()
@@ -216,7 +217,7 @@ void MediaUnit::run()
 
 void MediaUnit::receiveAll()
 {
-    std::vector<uint8_t> buffer(kMaxDatagram);
+    std::vector<uint8_t>& buffer = buffer_;
     for (int i = 0; i < kBatch; ++i) {
         sockaddr_in from{};
         socklen_t length = sizeof from;
@@ -292,23 +293,27 @@ void MediaUnit::routeRtcp(const Leg& source, const std::vector<uint8_t>& packet)
     if (!rtp::parseRtcp(packet.data(), packet.size(), &items))
         return;
     const Clock::time_point now = Clock::now();
-    std::vector<uint8_t> reports;  // to every other leg of the room
-    std::map<Leg*, std::vector<uint8_t>> feedback;
+    std::map<Leg*, std::vector<uint8_t>> out;  // a compound for each leg that gets something
     for (const rtp::RtcpItem& item : items) {
         switch (item.type) {
         case rtp::RtcpItem::Type::SenderReport:
-            // The timing goes on; its reception blocks, like receiver reports, end here.
-            if (source.ssrcs.count(item.senderSsrc))
-                rtp::appendSenderReport(reports, item.senderSsrc, item.ntpTime, item.rtpTimestamp, item.packetCount,
-                                        item.octetCount, {});
+            // The timing goes to the room's others; its reception blocks, like
+            // receiver reports, end here.
+            if (!source.ssrcs.count(item.senderSsrc))
+                break;
+            for (auto& [name, leg] : legs_)
+                if (leg.get() != &source && leg->room == source.room)
+                    rtp::appendSenderReport(out[leg.get()], item.senderSsrc, item.ntpTime, item.rtpTimestamp,
+                                            item.packetCount, item.octetCount, {});
             break;
         case rtp::RtcpItem::Type::Nack:
         case rtp::RtcpItem::Type::Pli:
+            // To the leg in the room that sends the stream named.
             for (auto& [name, leg] : legs_) {
                 if (leg.get() == &source || leg->room != source.room || !leg->ssrcs.count(item.mediaSsrc))
                     continue;
                 if (item.type == rtp::RtcpItem::Type::Nack) {
-                    rtp::appendNack(feedback[leg.get()], item.senderSsrc, item.mediaSsrc, item.nackSequences);
+                    rtp::appendNack(out[leg.get()], item.senderSsrc, item.mediaSsrc, item.nackSequences);
                     continue;
                 }
                 // Several receivers losing the same frame ask for one keyframe.
@@ -316,7 +321,7 @@ void MediaUnit::routeRtcp(const Leg& source, const std::vector<uint8_t>& packet)
                 if (last != leg->lastPli.end() && now - last->second < kPliInterval)
                     continue;
                 leg->lastPli[item.mediaSsrc] = now;
-                rtp::appendPli(feedback[leg.get()], item.senderSsrc, item.mediaSsrc);
+                rtp::appendPli(out[leg.get()], item.senderSsrc, item.mediaSsrc);
             }
             break;
         case rtp::RtcpItem::Type::ReceiverReport:
@@ -324,16 +329,8 @@ void MediaUnit::routeRtcp(const Leg& source, const std::vector<uint8_t>& packet)
             break;
         }
     }
-    for (auto& [name, leg] : legs_) {
-        if (leg.get() == &source || leg->room != source.room)
-            continue;
-        std::vector<uint8_t> out = reports;
-        const auto own = feedback.find(leg.get());
-        if (own != feedback.end())
-            out.insert(out.end(), own->second.begin(), own->second.end());
-        if (!out.empty())
-            sendTo(*leg, std::move(out), true);
-    }
+    for (auto& [leg, compound] : out)
+        sendTo(*leg, std::move(compound), true);
 }
 
 void MediaUnit::sendTo(Leg& leg, std::vector<uint8_t> packet, bool rtcp)

@@ -89,6 +89,7 @@ private:
     int wake_ = -1;  // eventfd: stop
     int port_ = -1;
     std::thread thread_;
+    std::vector<uint8_t> buffer_;  // the network thread's, for one datagram
 
     std::mutex mutex_;  // guards everything below
     std::map<std::string, std::unique_ptr<Leg>> legs_;

@@ -4,7 +4,8 @@
 //
 // Capture hands each block to its sink; playout asks its source for each
 // block it plays. Both are called on the sound server's threads and must
-// return quickly. stop() returns only once neither callback runs any more.
+// return quickly. stop() returns only once neither callback runs any more
+// (so a callback must never call stop()).
 #pragma once
 
 #include <cstdint>

@@ -71,8 +71,11 @@ private:
     {
         auto self = static_cast<PulsePlayout*>(userdata);
         void* buffer = nullptr;
-        if (pa_stream_begin_write(stream, &buffer, &bytes) < 0 || !buffer)
-            return;
+        std::vector<int16_t> ownBuffer;  // when the server lends none, it copies from ours
+        if (pa_stream_begin_write(stream, &buffer, &bytes) < 0 || !buffer) {
+            ownBuffer.resize(bytes / sizeof(int16_t));
+            buffer = ownBuffer.data();
+        }
         auto out = static_cast<int16_t*>(buffer);
         size_t wanted = bytes / sizeof(int16_t);
         for (size_t written = 0; written < wanted;) {

@@ -48,11 +48,12 @@ SyntheticPicture::SyntheticPicture(std::string userName, int width, int height)
     bandY_.resize(size_t(2 * width_) * height_);
     bandU_.resize(size_t(2 * cw) * ch);
     bandV_.resize(size_t(2 * cw) * ch);
+    std::vector<double> wave(size_t(2 * width_));
+    for (int x = 0; x < 2 * width_; ++x)
+        wave[size_t(x)] = 90 + 50 * std::sin(2 * kPi * x / width_);
     for (int y = 0; y < height_; ++y)
-        for (int x = 0; x < 2 * width_; ++x) {
-            double a = 2 * kPi * x / width_;
-            bandY_[size_t(y) * 2 * width_ + x] = uint8_t(90 + 50 * std::sin(a) + 40.0 * y / height_);
-        }
+        for (int x = 0; x < 2 * width_; ++x)
+            bandY_[size_t(y) * 2 * width_ + x] = uint8_t(wave[size_t(x)] + 40.0 * y / height_);
     for (int y = 0; y < ch; ++y)
         for (int x = 0; x < 2 * cw; ++x) {
             double a = 2 * kPi * x / cw;

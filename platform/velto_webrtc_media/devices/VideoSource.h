@@ -3,7 +3,9 @@
 //
 // A source delivers frames on a thread of its own at about the asked rate.
 // stop() joins that thread: once it has returned the sink is not called
-// again. Every other call is made by the engine on one thread at a time.
+// again (so the sink itself must never call stop()). Every other call is made
+// by the engine on one thread at a time. FrameCounter.h reads back the
+// synthetic camera's frame numbers.
 #pragma once
 
 #include <functional>

@@ -31,9 +31,13 @@ Reply<T> reply(T* raw)
 }
 
 // The RandR monitors, the primary first, each clipped to the root; the root itself when there are none.
+// The root's size is asked for, not taken from the connection's setup: it changes with the resolution.
 std::vector<Rect> screenRects(xcb_connection_t* connection, const xcb_screen_t* screen)
 {
-    const Rect whole{0, 0, screen->width_in_pixels, screen->height_in_pixels};
+    auto root = reply(xcb_get_geometry_reply(connection, xcb_get_geometry(connection, screen->root), nullptr));
+    if (!root)
+        return {};
+    const Rect whole{0, 0, root->width, root->height};
     std::vector<Rect> rects;
     const xcb_query_extension_reply_t* randr = xcb_get_extension_data(connection, &xcb_randr_id);
     if (randr && randr->present) {
@@ -94,8 +98,11 @@ struct XcbGrabber::State {
     const xcb_setup_t* setup = nullptr;
     bool wholeScreen = false;
     xcb_drawable_t drawable = 0;
-    Rect screenRect;  // wholeScreen only
-    bool shm = false;
+    const xcb_screen_t* screen = nullptr;
+    size_t screenIndex = 0;  // wholeScreen only
+    Rect screenRect;         // wholeScreen only, read again when a grab fails (the layout changed)
+    bool shm = false;         // the server can share memory with us
+    bool lastShared = false;  // the last picture came that way
     xcb_shm_seg_t segment = 0;
     uint8_t* shared = nullptr;  // attached to the server as `segment`
     size_t sharedSize = 0;
@@ -202,12 +209,14 @@ std::unique_ptr<XcbGrabber> XcbGrabber::open(bool wholeScreen, int64_t sourceId,
         return nullptr;
 
     state->wholeScreen = wholeScreen;
+    state->screen = screen;
     if (wholeScreen) {
         auto rects = screenRects(state->connection, screen);
         if (sourceId < 0 || sourceId >= int64_t(rects.size()))
             return nullptr;
         state->drawable = screen->root;
-        state->screenRect = rects[size_t(sourceId)];
+        state->screenIndex = size_t(sourceId);
+        state->screenRect = rects[state->screenIndex];
     } else {
         if (sourceId <= 0 || sourceId > int64_t(UINT32_MAX))
             return nullptr;
@@ -227,7 +236,7 @@ std::unique_ptr<XcbGrabber> XcbGrabber::open(bool wholeScreen, int64_t sourceId,
     return std::unique_ptr<XcbGrabber>(new XcbGrabber(std::move(state)));
 }
 
-bool XcbGrabber::usesShm() const { return state_->shm; }
+bool XcbGrabber::usesShm() const { return state_->lastShared; }
 
 std::shared_ptr<VideoFrame> XcbGrabber::grab()
 {
@@ -245,9 +254,14 @@ std::shared_ptr<VideoFrame> XcbGrabber::grab()
     r.height &= ~1;
     if (r.width < 2 || r.height < 2)
         return nullptr;
-    if (s.shm && s.ensureShared(size_t(r.width) * r.height * 4))
-        return s.grabShared(r);
-    return s.grabPlain(r);
+    s.lastShared = s.shm && s.ensureShared(size_t(r.width) * r.height * 4);
+    auto frame = s.lastShared ? s.grabShared(r) : s.grabPlain(r);
+    if (!frame && s.wholeScreen) {
+        auto rects = screenRects(s.connection, s.screen);
+        if (s.screenIndex < rects.size())
+            s.screenRect = rects[s.screenIndex];
+    }
+    return frame;
 }
 
 }  // namespace velto_media

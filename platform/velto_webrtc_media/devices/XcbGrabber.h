@@ -29,6 +29,7 @@ public:
     // The source's picture now, an odd last row or column left out; null
     // when it cannot be read (the window is unmapped, gone or off the screen).
     std::shared_ptr<VideoFrame> grab();
+    // True when the last picture came through shared memory.
     bool usesShm() const;
 
 private:
