@@ -189,6 +189,7 @@ void MediaEngine::endTrack(const Track& track)
             sendingVideo_.erase(track.ssrc);
         }
         track.video->stop();
+        forgetRetransmission(track.ssrc);
     }
     if (const std::shared_ptr<MediaTransport> transport = sendingTransport())
         transport->forgetSent(track.ssrc);
@@ -240,6 +241,8 @@ uint32_t MediaEngine::newSsrcLocked() const
                 taken = taken || track.ssrc == ssrc;
         for (const RemoteSource& remote : remoteSources_)
             taken = taken || remote.ssrc == ssrc;
+        for (const auto& [media, retransmission] : retransmissionOf_)
+            taken = taken || retransmission == ssrc;
         if (!taken)
             return ssrc;
     }
@@ -272,6 +275,7 @@ int MediaEngine::addVideoTrack(const std::string& label, const std::string& trac
     if (started != 0)
         return started;
     std::shared_ptr<MediaTransport> transport;
+    uint32_t retransmission = 0;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         const auto stream = localStreams_.find(label);
@@ -280,6 +284,7 @@ int MediaEngine::addVideoTrack(const std::string& label, const std::string& trac
             return -1;
         }
         stream->second.tracks.push_back({trackLabel, "video", settings.ssrc, screen, true, track});
+        retransmission = addRetransmissionLocked(settings.ssrc);
         if (answered_)
             transport = transport_;
     }
@@ -287,8 +292,10 @@ int MediaEngine::addVideoTrack(const std::string& label, const std::string& trac
         std::lock_guard<std::mutex> lock(streamsMutex_);
         sendingVideo_[settings.ssrc] = track;
     }
-    if (transport)
+    if (transport) {
+        transport->setRetransmission(settings.ssrc, retransmission);
         track->setTransport(transport);
+    }
     return 0;
 }
 

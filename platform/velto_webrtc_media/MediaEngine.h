@@ -31,6 +31,7 @@
 #include "MediaTransport.h"
 #include "RemoteAudioStream.h"
 #include "RemoteVideoStream.h"
+#include "RtxReceiver.h"
 #include "velto_webrtc_interface.h"
 
 namespace velto_media {
@@ -106,6 +107,7 @@ public:
     // Posts `marker` behind every event queued so far; false when the engine
     // has no thread, so that nothing is pending.
     bool post(std::function<void()> marker) override;
+    std::vector<velto_webrtc_test::StreamCounters> streamCounters() override;
 
 private:
     struct Track {
@@ -137,8 +139,6 @@ private:
     void sendNack(uint32_t mediaSsrc, const std::vector<uint16_t>& sequences) override;
     void sendPli(uint32_t mediaSsrc) override;
 
-    // The received video stream `ssrc`, or null; needs streamsMutex_.
-    std::shared_ptr<RemoteVideoStream> findRemoteVideoLocked(uint32_t ssrc) const;
     // Stops every thread of the engine: the work of DeInit.
     void shutdown();
     // The track of `kind` in the local stream `label`, or null; needs mutex_.
@@ -171,6 +171,23 @@ private:
     static T locked(std::mutex& mutex, const T& field);
     int setVolume(const char* operation, unsigned int volume, unsigned int& store);
 
+    // Loss recovery (MediaEngine_recovery.cpp). Our video tracks' retransmission
+    // streams: a fresh SSRC for `mediaSsrc`'s, announced with it; needs mutex_.
+    uint32_t addRetransmissionLocked(uint32_t mediaSsrc);
+    void forgetRetransmission(uint32_t mediaSsrc);
+    // (media, retransmission) of our tracks; needs mutex_.
+    std::vector<std::pair<uint32_t, uint32_t>> retransmissionPairsLocked() const;
+    // Tells the transport which of our streams resend and how.
+    void announceRetransmissions(MediaTransport& transport);
+    // The received streams' retransmission streams, paired anew from the
+    // remote sources; true when `ssrc` is one. Called without the locks.
+    void pairRemoteRetransmissions();
+    bool isRemoteRetransmission(uint32_t ssrc);
+    // A resend of a received video stream's packet, on the network thread.
+    void onRetransmission(const rtp::RtpHeader& header, const uint8_t* payload, size_t size, int64_t nowMs);
+    // The port of a new connection, with the test's packet filter if it set one.
+    static std::unique_ptr<PacketPort> openMediaPort();
+
     const std::string cname_;
 
     mutable std::mutex mutex_;
@@ -191,6 +208,7 @@ private:
     bool recording_ = false;
     AudioDeviceMode mode_ = kAudioDeviceNormal;
     std::string speakerTestPath_;
+    std::map<uint32_t, uint32_t> retransmissionOf_;  // our video SSRC -> its retransmission SSRC
     std::string microphoneId_;         // "" = the sound server's default
     unsigned int microphoneVolume_ = 255;
     unsigned int speakerVolume_ = 255;
@@ -200,6 +218,7 @@ private:
     std::map<uint32_t, std::shared_ptr<RemoteVideoStream>> remoteVideo_;
     std::map<uint32_t, std::shared_ptr<RemoteAudioStream>> remoteAudio_;
     std::map<uint32_t, std::shared_ptr<LocalVideoTrack>> sendingVideo_;
+    RtxReceiver remoteRetransmissions_;
     std::shared_ptr<MediaTransport> feedbackTransport_;  // transport_, for the network and decoder threads
 
     std::mutex audioMutex_;  // serialises updateAudio

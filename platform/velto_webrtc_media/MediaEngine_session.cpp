@@ -7,6 +7,7 @@
 #include "MediaEngine.h"
 #include "MediaHooks.h"
 #include "MediaSdp.h"
+#include "Retransmission.h"
 #include "StandInSdp.h"
 #include "Vp8Payload.h"
 #include "velto_media_statistics.h"
@@ -42,10 +43,17 @@ uint32_t ssrcOf(const std::string& text)
 std::string MediaEngine::answerLocked() const
 {
     std::vector<velto_platform::SdpSource> sources;
-    for (const auto& [label, stream] : localStreams_)
-        for (const Track& track : stream.tracks)
+    for (const auto& [label, stream] : localStreams_) {
+        for (const Track& track : stream.tracks) {
             sources.push_back({track.kind, std::to_string(track.ssrc), cname_, label, track.label});
-    const std::string sdp = velto_platform::WriteSdp(cname_, sources);
+            // A retransmission stream is announced as its media stream is, right after it.
+            const auto retransmission = retransmissionOf_.find(track.ssrc);
+            if (retransmission != retransmissionOf_.end())
+                sources.push_back({track.kind, std::to_string(retransmission->second), cname_, label, track.label});
+        }
+    }
+    const std::string sdp =
+        withRetransmissionGroups(velto_platform::WriteSdp(cname_, sources), retransmissionPairsLocked());
     return sendKey_.size() == SrtpSession::kKeyLength ? velto_platform::withCryptoLine(sdp, sendKey_.data()) : sdp;
 }
 
@@ -115,6 +123,7 @@ int MediaEngine::SetLocalDescription(const std::string& sdp, const std::string& 
         // address from the first reports.
         if (reportingSsrc != 0)
             transport->setReportingSsrc(reportingSsrc);
+        announceRetransmissions(*transport);
         for (const auto& video : videos)
             video->setTransport(transport);
         updateAudio();
@@ -146,7 +155,7 @@ bool MediaEngine::SetRemoteDescription(const std::string& sdp, const std::string
                 sendKey = sendKey_;
                 answered_ = false;
                 if (!transport_) {
-                    std::unique_ptr<PacketPort> port = openUdpPort();
+                    std::unique_ptr<PacketPort> port = openMediaPort();
                     if (port) {
                         transport_ =
                             std::make_shared<MediaTransport>(std::move(port), static_cast<TransportListener*>(this));
@@ -237,7 +246,10 @@ int MediaEngine::AddRemoteSources(const std::vector<rtc_ssrc>& sources)
                     voices.push_back(ssrc);
             }
         }
+        pairRemoteRetransmissions();
         for (const auto& [ssrc, fanout] : videos) {
+            if (isRemoteRetransmission(ssrc))
+                continue;  // its packets go to the stream they belong to
             auto stream = std::make_shared<RemoteVideoStream>(ssrc, fanout, static_cast<FeedbackSender*>(this),
                                                               newReceiveCounters(ssrc, true));
             std::lock_guard<std::mutex> lock(streamsMutex_);
@@ -284,6 +296,7 @@ int MediaEngine::RemoveRemoteSources(const std::vector<rtc_ssrc>& sources)
                     ended.push_back(removed.source);
             }
         }
+        pairRemoteRetransmissions();
         for (uint32_t ssrc : gone) {
             std::shared_ptr<RemoteVideoStream> video;
             {
@@ -312,6 +325,10 @@ int MediaEngine::RemoveRemoteSources(const std::vector<rtc_ssrc>& sources)
 
 void MediaEngine::onRtp(const rtp::RtpHeader& header, const uint8_t* payload, size_t size, int64_t nowMs)
 {
+    if (header.payloadType == kVp8RtxPayloadType) {
+        onRetransmission(header, payload, size, nowMs);
+        return;
+    }
     std::shared_ptr<RemoteVideoStream> video;
     std::shared_ptr<RemoteAudioStream> audio;
     {
@@ -365,39 +382,23 @@ int64_t MediaEngine::onTimer(int64_t nowMs)
 void MediaEngine::sendNack(uint32_t mediaSsrc, const std::vector<uint16_t>& sequences)
 {
     std::shared_ptr<MediaTransport> transport;
-    std::shared_ptr<RemoteVideoStream> stream;
     {
         std::lock_guard<std::mutex> lock(streamsMutex_);
         transport = feedbackTransport_;
-        stream = findRemoteVideoLocked(mediaSsrc);
     }
-    if (!transport || transport->reportingSsrc() == 0)
-        return;
-    transport->sendNack(transport->reportingSsrc(), mediaSsrc, sequences);
-    if (stream && stream->counters())
-        stream->counters()->onNackSent();
+    if (transport && transport->reportingSsrc() != 0)
+        transport->sendNack(transport->reportingSsrc(), mediaSsrc, sequences);
 }
 
 void MediaEngine::sendPli(uint32_t mediaSsrc)
 {
     std::shared_ptr<MediaTransport> transport;
-    std::shared_ptr<RemoteVideoStream> stream;
     {
         std::lock_guard<std::mutex> lock(streamsMutex_);
         transport = feedbackTransport_;
-        stream = findRemoteVideoLocked(mediaSsrc);
     }
-    if (!transport || transport->reportingSsrc() == 0)
-        return;
-    transport->sendPli(transport->reportingSsrc(), mediaSsrc);
-    if (stream && stream->counters())
-        stream->counters()->onPliSent();
-}
-
-std::shared_ptr<RemoteVideoStream> MediaEngine::findRemoteVideoLocked(uint32_t ssrc) const
-{
-    const auto it = remoteVideo_.find(ssrc);
-    return it == remoteVideo_.end() ? nullptr : it->second;
+    if (transport && transport->reportingSsrc() != 0)
+        transport->sendPli(transport->reportingSsrc(), mediaSsrc);
 }
 
 int MediaEngine::GetStats()

@@ -21,6 +21,8 @@ public:
     virtual bool emit(std::function<void(velto_webrtc::velto_media_observer&)> event) = 0;
     // Runs `marker` behind every event queued so far; false when nothing is pending.
     virtual bool post(std::function<void()> marker) = 0;
+    // What its streams counted so far.
+    virtual std::vector<velto_webrtc_test::StreamCounters> streamCounters() = 0;
 
 protected:
     ~HookedEngine() = default;
@@ -34,6 +36,8 @@ std::vector<velto_webrtc::rtc_device_> currentCameras();
 std::vector<velto_webrtc::rtc_device_> currentMicrophones();
 std::vector<velto_webrtc::rtc_device_> currentSpeakers();
 bool cameraBusy();
+// The packet filter a test set for new media connections, if any.
+velto_webrtc_test::PacketFilter testPacketFilter();
 std::optional<int> forcedResult(const std::string& operation);
 void recordCall(const std::string& operation, std::vector<std::string> args, int result);
 void registerEngine(HookedEngine* engine);

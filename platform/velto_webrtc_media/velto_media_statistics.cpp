@@ -92,6 +92,7 @@ void ReceiveCounters::onAudioFrame(AudioFrame frame)
     case AudioFrame::FromFec:
         ++counts_.framesDecoded;
         ++counts_.framesFromFec;
+        ++counts_.packetsRecovered;
         break;
     case AudioFrame::Concealed:
         ++counts_.framesConcealed;

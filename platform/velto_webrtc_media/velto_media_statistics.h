@@ -28,7 +28,7 @@ struct ReceivedStreamStatistics {
     uint32_t nacksSent = 0;        // NACK messages about this stream
     uint32_t plisSent = 0;
     uint64_t packetsLost = 0;      // expected less received (RFC 3550, A.3)
-    uint64_t packetsRecovered = 0; // lost ones that came back (a resend or FEC)
+    uint64_t packetsRecovered = 0; // lost ones that came back: video resent, audio rebuilt from FEC
     uint32_t framesFromFec = 0;    // audio: frames rebuilt from the next packet's FEC (in framesDecoded)
     uint32_t framesConcealed = 0;  // audio: frames the decoder made up
 };

@@ -18,6 +18,7 @@ struct Settings {
     std::optional<velto_webrtc_test::Devices> devices;  // none: the system's
     bool cameraBusy = false;
     std::map<std::string, int> forced;
+    velto_webrtc_test::PacketFilter packetFilter;
     std::deque<velto_webrtc_test::EngineCall> calls;  // the latest kCallsKept
 };
 
@@ -57,6 +58,12 @@ bool cameraBusy()
 {
     std::lock_guard<std::mutex> lock(settings().mutex);
     return settings().cameraBusy;
+}
+
+velto_webrtc_test::PacketFilter testPacketFilter()
+{
+    std::lock_guard<std::mutex> lock(settings().mutex);
+    return settings().packetFilter;
 }
 
 std::optional<int> forcedResult(const std::string& operation)
@@ -161,9 +168,27 @@ bool Flush(std::chrono::milliseconds timeout)
     return true;
 }
 
+std::vector<StreamCounters> Streams()
+{
+    std::vector<StreamCounters> streams;
+    std::lock_guard<std::mutex> lock(engines().mutex);
+    for (velto_media::HookedEngine* engine : engines().live) {
+        std::vector<StreamCounters> counted = engine->streamCounters();
+        streams.insert(streams.end(), counted.begin(), counted.end());
+    }
+    return streams;
+}
+
+void SetPacketFilter(PacketFilter filter)
+{
+    std::lock_guard<std::mutex> lock(settings().mutex);
+    settings().packetFilter = std::move(filter);
+}
+
 void Reset()
 {
     std::lock_guard<std::mutex> lock(settings().mutex);
+    settings().packetFilter = nullptr;
     settings().devices = DefaultDevices();
     settings().cameraBusy = false;
     settings().forced.clear();

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -52,8 +54,42 @@ int InjectEvent(const std::function<void(velto_webrtc::velto_media_observer&)>& 
 // Waits until every engine has delivered what it queued so far; false on time-out.
 bool Flush(std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
+// What the streams of the live engines counted since they began (one entry a
+// stream and engine): how losses were asked for, answered and repaired.
+struct StreamCounters {
+    uint32_t ssrc = 0;
+    std::string kind;   // "audio" or "video"
+    bool sent = false;  // the engine's own stream; else a received one
+    // Sent video: sequences its receivers asked for again (NACK), packets
+    // resent (in its retransmission stream), keyframe requests (PLI).
+    int packetsNacked = 0;
+    int packetsResent = 0;
+    int keyframeRequests = 0;
+    // Received video.
+    int framesDecoded = 0;
+    int keyframesDecoded = 0;
+    int nacksSent = 0;         // NACK messages
+    int packetsRequested = 0;  // sequences they named, repeats included
+    int packetsRecovered = 0;  // missing packets that came resent
+    int plisSent = 0;
+    int rttMs = 0;             // the round trip as the resends tell it
+    // Received audio: 20 ms frames decoded, rebuilt from the next packet's
+    // redundancy (FEC), concealed.
+    int audioFramesDecoded = 0;
+    int audioFramesFromFec = 0;
+    int audioFramesConcealed = 0;
+};
+std::vector<StreamCounters> Streams();
+
+// Decides over each datagram an engine sends (`outgoing`) or receives
+// (before it is opened): true drops it, as a lossy network would. Called on
+// the engines' threads. Holds for the media connections opened after it is
+// set; an empty filter (and Reset) ends it for those opened afterwards.
+using PacketFilter = std::function<bool(bool outgoing, const uint8_t* data, size_t size)>;
+void SetPacketFilter(PacketFilter filter);
+
 // The default devices (instead of the system's), camera free, no forced
-// results, empty journal. Until the first Reset the engines list the
+// results, empty journal, no packet filter. Until the first Reset the engines list the
 // system's devices.
 void Reset();
 

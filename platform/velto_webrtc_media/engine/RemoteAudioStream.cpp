@@ -32,6 +32,11 @@ void RemoteAudioStream::count(AudioJitterBuffer::Pull::Kind kind)
     }
 }
 
+RemoteAudioStream::Counters RemoteAudioStream::counters() const
+{
+    return {framesDecoded_, framesFromFec_, framesConcealed_};
+}
+
 bool RemoteAudioStream::pull(int16_t* out)
 {
     AudioJitterBuffer::Pull pull;
@@ -43,10 +48,13 @@ bool RemoteAudioStream::pull(int16_t* out)
         count(pull.kind);
     switch (pull.kind) {
     case AudioJitterBuffer::Pull::Kind::Packet:
+        ++framesDecoded_;
         return decoder_.decode(pull.payload.data(), pull.payload.size(), out);
     case AudioJitterBuffer::Pull::Kind::FromNext:
+        ++framesFromFec_;
         return decoder_.decodeFromNext(pull.payload.data(), pull.payload.size(), out);
     case AudioJitterBuffer::Pull::Kind::Conceal:
+        ++framesConcealed_;
         return decoder_.conceal(out);
     case AudioJitterBuffer::Pull::Kind::Silence:
         break;

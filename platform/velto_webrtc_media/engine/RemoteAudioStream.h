@@ -3,6 +3,7 @@
 // time on its own thread (decoding, rebuilding from FEC or concealing).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -29,6 +30,15 @@ public:
     bool pull(int16_t* out);
     uint32_t ssrc() const { return ssrc_; }
 
+    // Frames played since the stream began: decoded, rebuilt from the next
+    // packet's redundancy (in-band FEC), concealed.
+    struct Counters {
+        int framesDecoded = 0;
+        int framesFromFec = 0;
+        int framesConcealed = 0;
+    };
+    Counters counters() const;
+
 private:
     void count(AudioJitterBuffer::Pull::Kind kind);
 
@@ -38,6 +48,9 @@ private:
     SequenceUnwrapper unwrapper_;
     AudioJitterBuffer buffer_;
     AudioDecoder decoder_;
+    std::atomic<int> framesDecoded_{0};
+    std::atomic<int> framesFromFec_{0};
+    std::atomic<int> framesConcealed_{0};
 };
 
 }  // namespace velto_media

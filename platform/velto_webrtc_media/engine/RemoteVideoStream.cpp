@@ -8,10 +8,12 @@ namespace velto_media {
 namespace {
 
 constexpr int64_t kPliIntervalMs = 500;
-// How long a gap may wait for its resend, or an incomplete keyframe for its
-// missing packets, before a keyframe is asked for.
+// How long a gap may wait for its resends at most, or an incomplete keyframe
+// for its missing packets, before a keyframe is asked for.
 constexpr int64_t kGapPatienceMs = 250;
 constexpr size_t kMaxQueuedFrames = 30;
+// While frames are held up, how often the timer looks again.
+constexpr int64_t kStalledPollMs = 20;
 
 }  // namespace
 
@@ -40,9 +42,11 @@ void RemoteVideoStream::stop()
         thread_.join();
 }
 
-void RemoteVideoStream::onPacket(const rtp::RtpHeader& header, const uint8_t* payload, size_t size, int64_t nowMs)
+void RemoteVideoStream::onPacket(const rtp::RtpHeader& header, const uint8_t* payload, size_t size, int64_t nowMs,
+                                 bool resent)
 {
-    if (counters_)
+    // The stream's own losses are counted on its first sending alone.
+    if (counters_ && !resent)
         counters_->onPacket(header.sequence);
     rtp::Vp8Descriptor descriptor;
     if (!rtp::parseVp8Descriptor(payload, size, &descriptor))
@@ -60,17 +64,21 @@ void RemoteVideoStream::onPacket(const rtp::RtpHeader& header, const uint8_t* pa
         std::lock_guard<std::mutex> lock(receiveMutex_);
         packet.sequence = unwrapper_.unwrap(header.sequence);
         lastPacketMs_ = nowMs;
-        const FrameAssembler::Arrival arrival = assembler_.insert(std::move(packet));
-        for (int64_t sequence : arrival.missing)
+        const int recovered = nack_.recovered();
+        for (int64_t sequence : nack_.onPacket(packet.sequence, resent, nowMs))
             missing.push_back(static_cast<uint16_t>(sequence));
+        if (counters_ && nack_.recovered() > recovered)
+            counters_->onPacketRecovered();
+        assembler_.insert(std::move(packet));
         frames = assembler_.takeFrames();
-        if (!frames.empty() && !assembler_.waitingForKeyframe() && !assembler_.blockingGap())
+        if (!frames.empty())
+            nack_.forgetBefore(frames.back().lastSequence + 1);
+        if (!assembler_.waitingForKeyframe())
             waitingSinceMs_ = -1;
         if (assembler_.waitingForKeyframe() && !assembler_.hasKeyframeStart() && waitingSinceMs_ < 0)
             askForKeyframe(nowMs);  // nothing decodable is on its way: ask at once
     }
-    if (!missing.empty())
-        feedback_->sendNack(ssrc_, missing);
+    requestResends(missing);
     if (frames.empty())
         return;
     {
@@ -93,34 +101,91 @@ void RemoteVideoStream::askForKeyframe(int64_t nowMs)
     if (nowMs - lastPliMs_ < kPliIntervalMs)
         return;
     lastPliMs_ = nowMs;
+    ++plisSent_;
+    if (counters_)
+        counters_->onPliSent();
     feedback_->sendPli(ssrc_);
+}
+
+void RemoteVideoStream::requestResends(const std::vector<uint16_t>& sequences)
+{
+    if (sequences.empty())
+        return;
+    ++nacksSent_;
+    if (counters_)
+        counters_->onNackSent();
+    feedback_->sendNack(ssrc_, sequences);
 }
 
 int64_t RemoteVideoStream::onTimer(int64_t nowMs)
 {
-    std::lock_guard<std::mutex> lock(receiveMutex_);
-    if (decoderWantsKeyframe_.exchange(false)) {
-        std::lock_guard<std::mutex> queueLock(queueMutex_);
-        queue_.clear();
-        assembler_.skipGap();
+    std::vector<uint16_t> again;
+    int64_t next = 0;
+    {
+        std::lock_guard<std::mutex> lock(receiveMutex_);
+        if (decoderWantsKeyframe_.exchange(false)) {
+            std::lock_guard<std::mutex> queueLock(queueMutex_);
+            queue_.clear();
+            assembler_.skipGap();
+        }
+        for (int64_t sequence : nack_.due(nowMs))
+            again.push_back(static_cast<uint16_t>(sequence));
+        next = waitForFramesLocked(nowMs);
+        if (const std::optional<int64_t> due = nack_.nextDueMs(nowMs))
+            next = next == 0 ? *due : std::min(next, *due);
     }
-    const bool gap = assembler_.blockingGap().has_value();
+    requestResends(again);
+    return next;
+}
+
+int64_t RemoteVideoStream::waitForFramesLocked(int64_t nowMs)
+{
+    const std::optional<int64_t> gap = assembler_.blockingGap();
     const bool waiting = assembler_.waitingForKeyframe();
     if (!gap && !waiting) {
         waitingSinceMs_ = -1;
+        blockedAt_.reset();
         return 0;
     }
-    if (waitingSinceMs_ < 0)
-        waitingSinceMs_ = nowMs;
-    if (nowMs - waitingSinceMs_ >= kGapPatienceMs) {
-        if (gap)
+    if (gap) {
+        // Each gap is given up once its requests were, or after the patience
+        // at the latest; then the stream waits for a keyframe.
+        if (gap != blockedAt_) {
+            blockedAt_ = gap;
+            blockedSinceMs_ = nowMs;
+        }
+        if (nack_.givenUp(*gap, nowMs) || nowMs - blockedSinceMs_ >= kGapPatienceMs) {
             assembler_.skipGap();
-        askForKeyframe(nowMs);
+            nack_.forgetBefore(*gap + 1);
+            blockedAt_.reset();
+            askForKeyframe(nowMs);
+        }
+    } else {
+        // A keyframe is awaited (perhaps missing packets of its own): asked
+        // for when it does not come in time, and again while it does not.
+        if (waitingSinceMs_ < 0)
+            waitingSinceMs_ = nowMs;
+        if (nowMs - waitingSinceMs_ >= kGapPatienceMs)
+            askForKeyframe(nowMs);
     }
     // Nothing arrives (the sender went away or stopped): no more requests.
     if (nowMs - lastPacketMs_ > 2 * kPliIntervalMs)
         return 0;
-    return nowMs + 50;
+    return nowMs + kStalledPollMs;
+}
+
+RemoteVideoStream::Counters RemoteVideoStream::counters() const
+{
+    Counters counters;
+    counters.framesDecoded = framesDecoded_;
+    counters.keyframesDecoded = keyframesDecoded_;
+    counters.nacksSent = nacksSent_;
+    counters.plisSent = plisSent_;
+    std::lock_guard<std::mutex> lock(receiveMutex_);
+    counters.packetsRequested = nack_.requests();
+    counters.packetsRecovered = nack_.recovered();
+    counters.rttMs = static_cast<int>(nack_.rttMs());
+    return counters;
 }
 
 void RemoteVideoStream::run()
@@ -149,6 +214,8 @@ void RemoteVideoStream::run()
         needKeyframe = false;
         if (result == Vp8Decoder::Result::Picture) {
             ++framesDecoded_;
+            if (frame.keyframe)
+                ++keyframesDecoded_;
             renders_->deliver(*picture);
             if (counters_)
                 counters_->onFrameDrawn(frame.keyframe);

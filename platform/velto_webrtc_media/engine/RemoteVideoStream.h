@@ -1,8 +1,9 @@
-// One received video stream (one SSRC): its packets are put together into
-// frames on the network thread, which also asks for what is missing (NACK at
-// once on a gap) and for keyframes (PLI, at most one per 500 ms: when the
-// stream cannot be decoded yet, when a gap was not repaired in time, when
-// the decoder fails). Whole frames go to the stream's decoder thread through
+// One received video stream (one SSRC): its packets, and those resent in its
+// retransmission stream, are put together into frames on the network thread,
+// which also asks for what is missing (NACK at once on a gap, again after
+// about a round trip: NackRequester) and for keyframes (PLI, at most one per
+// 500 ms: when the stream cannot be decoded yet, when a gap was given up,
+// when the decoder fails). Whole frames go to the stream's decoder thread through
 // a bounded queue; it decodes them and draws them into the stream's renders.
 //
 // stop() joins the decoder thread after it drew black: the stream is gone.
@@ -15,11 +16,13 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
 #include "FrameAssembler.h"
 #include "FrameFanout.h"
+#include "NackRequester.h"
 #include "SequenceNumbers.h"
 #include "rtp/RtpPacket.h"
 #include "velto_media_statistics.h"
@@ -44,32 +47,55 @@ public:
     RemoteVideoStream& operator=(const RemoteVideoStream&) = delete;
 
     // --- network thread ----------------------------------------------------
-    void onPacket(const rtp::RtpHeader& header, const uint8_t* payload, size_t size, int64_t nowMs);
-    // Keyframe requests and gaps given up; the next time wanted, 0 for none.
+    // `resent`: the packet came in the retransmission stream.
+    void onPacket(const rtp::RtpHeader& header, const uint8_t* payload, size_t size, int64_t nowMs,
+                  bool resent = false);
+    // Repeated requests, keyframe requests and gaps given up; the next time
+    // wanted, 0 for none.
     int64_t onTimer(int64_t nowMs);
 
     void stop();
     uint32_t ssrc() const { return ssrc_; }
     int framesDecoded() const { return framesDecoded_; }
-    ReceiveCounters* counters() const { return counters_.get(); }
+
+    struct Counters {
+        int framesDecoded = 0;
+        int keyframesDecoded = 0;
+        int nacksSent = 0;         // NACK messages
+        int packetsRequested = 0;  // sequences they named, repeats included
+        int packetsRecovered = 0;  // missing packets that came as resends
+        int plisSent = 0;
+        int rttMs = 0;             // as the resends tell it
+    };
+    Counters counters() const;
 
 private:
     void run();
     void askForKeyframe(int64_t nowMs);
+    void requestResends(const std::vector<uint16_t>& sequences);
+    // Gives up gaps and asks for keyframes while no frame can be decoded;
+    // the next time to look again, 0 for none.
+    int64_t waitForFramesLocked(int64_t nowMs);
 
     const uint32_t ssrc_;
     const std::shared_ptr<FrameFanout> renders_;
     FeedbackSender* const feedback_;
     const std::shared_ptr<ReceiveCounters> counters_;
     std::atomic<int> framesDecoded_{0};
+    std::atomic<int> keyframesDecoded_{0};
+    std::atomic<int> nacksSent_{0};
+    std::atomic<int> plisSent_{0};
     std::atomic<bool> decoderWantsKeyframe_{false};
 
     // Network thread side.
-    std::mutex receiveMutex_;
+    mutable std::mutex receiveMutex_;
     SequenceUnwrapper unwrapper_;
     FrameAssembler assembler_;
+    NackRequester nack_;
     int64_t lastPliMs_ = -1000000;
-    int64_t waitingSinceMs_ = -1;  // for a keyframe, or for a gap to be filled
+    int64_t waitingSinceMs_ = -1;  // for a keyframe
+    std::optional<int64_t> blockedAt_;  // the gap that holds the next frame up
+    int64_t blockedSinceMs_ = 0;
     int64_t lastPacketMs_ = 0;
 
     // Decoder side.

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <random>
 
+#include "Retransmission.h"
 #include "rtp/Rtcp.h"
 #include "rtp/Vp8Payload.h"
 
@@ -21,6 +22,8 @@ constexpr int64_t kQuickReportMs = 250;
 constexpr int kQuickReports = 3;
 constexpr size_t kMaxDatagram = 2048;
 constexpr uint8_t kOpusPayloadType = 111;
+// One packet is resent at most this often, however many receivers ask.
+constexpr int64_t kMinResendMs = 10;
 
 uint32_t clockRateOf(uint8_t payloadType)
 {
@@ -139,6 +142,7 @@ void MediaTransport::run()
                 listenerDue = 0;  // a wake-up may bring new timers
             } else {
                 receiveAll(now);
+                listenerDue = 0;  // packets may bring new timers (a gap to ask for again)
             }
         }
     }
@@ -200,19 +204,18 @@ void MediaTransport::onRtcp(std::vector<uint8_t>& packet, int64_t nowMs)
             }
             case rtp::RtcpItem::Type::Nack: {
                 const auto it = sent_.find(item.mediaSsrc);
-                if (it == sent_.end() || !connected_)
-                    break;
-                for (uint16_t sequence : item.nackSequences) {
-                    const size_t slot = sequence % it->second.history.size();
-                    if (it->second.historySequence[slot] == sequence)
-                        port_->send(it->second.history[slot].data(), it->second.history[slot].size());
+                if (it != sent_.end())
+                    resendLocked(it->second, item.nackSequences, nowMs);
+                break;
+            }
+            case rtp::RtcpItem::Type::Pli: {
+                const auto it = sent_.find(item.mediaSsrc);
+                if (it != sent_.end()) {
+                    ++it->second.keyframeRequests;
+                    keyframeRequests.push_back(item.mediaSsrc);
                 }
                 break;
             }
-            case rtp::RtcpItem::Type::Pli:
-                if (sent_.count(item.mediaSsrc) != 0)
-                    keyframeRequests.push_back(item.mediaSsrc);
-                break;
             default:
                 break;
             }
@@ -239,6 +242,12 @@ bool MediaTransport::sendRtp(uint32_t ssrc, uint8_t payloadType, uint32_t timest
         it = sent_.emplace(ssrc, SentStream()).first;
         // A random first sequence number (RFC 3550), as for the SSRC.
         it->second.nextSequence = static_cast<uint16_t>(std::random_device{}());
+        const auto retransmission = retransmissions_.find(ssrc);
+        if (retransmission != retransmissions_.end()) {
+            it->second.history = std::make_unique<SendHistory>();
+            it->second.rtxSsrc = retransmission->second;
+            it->second.rtxSequence = static_cast<uint16_t>(std::random_device{}());
+        }
     }
     SentStream& stream = it->second;
     rtp::RtpHeader header;
@@ -259,11 +268,36 @@ bool MediaTransport::sendRtp(uint32_t ssrc, uint8_t payloadType, uint32_t timest
     stream.lastTimestamp = timestamp;
     stream.lastSendMs = steadyMs();
     stream.payloadType = payloadType;
-    const bool sent = port_->send(packet.data(), packet.size());
-    const size_t slot = header.sequence % stream.history.size();
-    stream.history[slot] = std::move(packet);
-    stream.historySequence[slot] = header.sequence;
-    return sent;
+    if (stream.history)
+        stream.history->add(header.sequence, timestamp, marker, payload, size, stream.lastSendMs);
+    return port_->send(packet.data(), packet.size());
+}
+
+void MediaTransport::resendLocked(SentStream& stream, const std::vector<uint16_t>& sequences, int64_t nowMs)
+{
+    stream.packetsNacked += static_cast<int>(sequences.size());
+    if (!stream.history || !keyed_ || !connected_)
+        return;
+    for (uint16_t sequence : sequences) {
+        const SendHistory::Packet* original = stream.history->takeForResend(sequence, nowMs, kMinResendMs);
+        if (!original)
+            continue;
+        rtp::RtpHeader header;
+        header.payloadType = kVp8RtxPayloadType;
+        header.marker = original->marker;
+        header.sequence = stream.rtxSequence++;
+        header.timestamp = original->timestamp;
+        header.ssrc = stream.rtxSsrc;
+        std::vector<uint8_t> packet;
+        packet.reserve(12 + 2 + original->payload.size() + 16);
+        rtp::appendRtpHeader(packet, header);
+        appendRetransmission(packet, sequence, original->payload.data(), original->payload.size());
+        if (!sendSession_.protectRtp(packet))
+            continue;
+        stream.bytes += packet.size();
+        if (port_->send(packet.data(), packet.size()))
+            ++stream.packetsResent;
+    }
 }
 
 void MediaTransport::sendNack(uint32_t senderSsrc, uint32_t mediaSsrc, const std::vector<uint16_t>& sequences)
@@ -328,10 +362,17 @@ void MediaTransport::sendReports(int64_t nowMs)
     }
 }
 
+void MediaTransport::setRetransmission(uint32_t mediaSsrc, uint32_t rtxSsrc)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    retransmissions_[mediaSsrc] = rtxSsrc;
+}
+
 void MediaTransport::forgetSent(uint32_t ssrc)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     sent_.erase(ssrc);
+    retransmissions_.erase(ssrc);
 }
 
 void MediaTransport::forgetReceived(uint32_t ssrc)
@@ -344,8 +385,13 @@ TransportStats MediaTransport::stats() const
 {
     TransportStats stats;
     std::lock_guard<std::mutex> lock(mutex_);
-    for (const auto& [ssrc, stream] : sent_)
-        stats.streams.push_back({ssrc, true, stream.rate.kbps(), stream.reportedLoss});
+    for (const auto& [ssrc, stream] : sent_) {
+        TransportStats::Stream sent{ssrc, true, stream.rate.kbps(), stream.reportedLoss};
+        sent.packetsNacked = stream.packetsNacked;
+        sent.packetsResent = stream.packetsResent;
+        sent.keyframeRequests = stream.keyframeRequests;
+        stats.streams.push_back(sent);
+    }
     for (const auto& [ssrc, received] : received_)
         stats.streams.push_back({ssrc, false, received.rate.kbps(), received.stream.lossPercent()});
     return stats;

@@ -3,14 +3,14 @@
 //
 // One network thread, blocked in epoll on the port and an eventfd (wake-ups
 // and stop), receives, unprotects and hands RTP to the listener, answers
-// NACKs from a short history of sent packets, hands PLIs to the listener and
+// NACKs from a short history of sent packets (resent in the stream's
+// retransmission stream, when it has one), hands PLIs to the listener and
 // sends the reports: at once when asked (after an answer, so that the unit
 // learns our address), then about every second. Sending RTP and feedback is
 // allowed from any thread. The listener is called on the network thread
 // only, never after stop() returned.
 #pragma once
 
-#include <array>
 #include <atomic>
 #include <cstdint>
 #include <map>
@@ -22,6 +22,7 @@
 
 #include "PacketPort.h"
 #include "RtpStatistics.h"
+#include "SendHistory.h"
 #include "rtp/RtpPacket.h"
 #include "transport/SrtpSession.h"
 
@@ -45,6 +46,10 @@ struct TransportStats {
         bool sent = false;   // ours; else received
         int kbps = 0;
         int lossPercent = 0; // received: what we lost; sent: what its receivers reported
+        // Sent: packets receivers asked for again, packets resent, keyframes asked for.
+        int packetsNacked = 0;
+        int packetsResent = 0;
+        int keyframeRequests = 0;
     };
     std::vector<Stream> streams;
 };
@@ -63,6 +68,9 @@ public:
     bool setDestination(const std::string& host, int port);
     // The SSRC that reports go out from while nothing is sent.
     void setReportingSsrc(uint32_t ssrc);
+    // Our stream `mediaSsrc` keeps its last second of packets and resends
+    // what receivers ask for in the retransmission stream `rtxSsrc`.
+    void setRetransmission(uint32_t mediaSsrc, uint32_t rtxSsrc);
     // Sends the reports now and a few times more in the next second.
     void reportSoon();
 
@@ -93,10 +101,13 @@ private:
         uint8_t payloadType = 0;
         int reportedLoss = 0;
         RateMeter rate;
-        // The latest protected packets, by sequence modulo the size: NACK answers.
-        std::array<std::vector<uint8_t>, 512> history;
-        std::array<int32_t, 512> historySequence;
-        SentStream() { historySequence.fill(-1); }
+        // Streams with a retransmission stream: what receivers may ask for again.
+        std::unique_ptr<SendHistory> history;
+        uint32_t rtxSsrc = 0;
+        uint16_t rtxSequence = 0;
+        int packetsNacked = 0;
+        int packetsResent = 0;
+        int keyframeRequests = 0;
     };
     struct Received {
         ReceivedStream stream;
@@ -112,6 +123,8 @@ private:
     void sendReports(int64_t nowMs);
     // Protects and sends an RTCP compound; needs mutex_.
     void sendRtcpLocked(std::vector<uint8_t> packet);
+    // Answers a NACK for `stream`; needs mutex_.
+    void resendLocked(SentStream& stream, const std::vector<uint16_t>& sequences, int64_t nowMs);
 
     const std::unique_ptr<PacketPort> port_;
     TransportListener* const listener_;
@@ -127,6 +140,7 @@ private:
     bool keyed_ = false;
     bool connected_ = false;
     std::map<uint32_t, SentStream> sent_;
+    std::map<uint32_t, uint32_t> retransmissions_;  // media SSRC -> retransmission SSRC
     std::map<uint32_t, Received> received_;
     int64_t nextReportMs_ = 0;
     int quickReports_ = 0;

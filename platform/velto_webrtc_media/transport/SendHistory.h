@@ -1,0 +1,51 @@
+// The packets one stream sent in about the last second, kept for receivers
+// that lost some and ask for them again (RFC 4585 generic NACK). One packet
+// is handed out for a resend at most once per `minResendMs`: the unit
+// forwards every receiver's request, and several receivers that lost the
+// same packet on its way up need only one resend between them.
+//
+// Pure and thread-compatible.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <vector>
+
+namespace velto_media {
+
+class SendHistory {
+public:
+    static constexpr int64_t kKeepMs = 1000;
+    // A screen's keyframe is a few hundred packets; a second of it fits.
+    static constexpr size_t kMaxPackets = 2048;
+
+    explicit SendHistory(int64_t keepMs = kKeepMs, size_t maxPackets = kMaxPackets);
+
+    struct Packet {
+        uint16_t sequence = 0;
+        uint32_t timestamp = 0;
+        bool marker = false;
+        std::vector<uint8_t> payload;  // as sent, after the RTP header
+        int64_t sentMs = 0;
+        int64_t resentMs = 0;
+        bool resent = false;
+    };
+
+    // A packet just sent; sequences follow each other by one.
+    void add(uint16_t sequence, uint32_t timestamp, bool marker, const uint8_t* payload, size_t size, int64_t nowMs);
+    // The packet `sequence` to be sent again now, marked as resent; null when
+    // it is not kept (older than the history, never sent) or was resent less
+    // than `minResendMs` ago.
+    const Packet* takeForResend(uint16_t sequence, int64_t nowMs, int64_t minResendMs);
+    size_t size() const { return packets_.size(); }
+
+private:
+    void forgetOld(int64_t nowMs);
+
+    const int64_t keepMs_;
+    const size_t maxPackets_;
+    std::deque<Packet> packets_;  // oldest first
+};
+
+}  // namespace velto_media
