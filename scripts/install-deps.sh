@@ -13,7 +13,7 @@ packages=(
   sox imagemagick fonts-wqy-microhei
   pulseaudio pulseaudio-utils
   libsrtp2-dev libyuv-dev libpng-dev libpulse-dev libxcb-shm0-dev libxcb-randr0-dev
-  libvpx-dev libopus-dev
+  libvpx-dev libopus-dev libwebrtc-audio-processing-dev
 )
 
 sudo=""

@@ -36,7 +36,10 @@ int fillDevices(std::vector<rtc_device_>& out, const std::vector<rtc_device_>& d
 
 MediaEngine::MediaEngine()
     : cname_("engine-" + std::to_string(++lastEngine)),
-      capture_(std::make_unique<AudioCapturePath>([this](int level) { reportLevel(level); }, &playout_))
+      audioProcessor_(std::make_shared<AudioProcessor>()),
+      playout_(audioProcessor_),
+      capture_(std::make_unique<AudioCapturePath>([this](int level) { reportLevel(level); }, &playout_,
+                                                  audioProcessor_))
 {
     registerEngine(this);
 }

@@ -24,6 +24,7 @@
 
 #include "AudioCapturePath.h"
 #include "AudioPlayoutPath.h"
+#include "AudioProcessor.h"
 #include "EventLoop.h"
 #include "FrameFanout.h"
 #include "LocalVideoTrack.h"
@@ -134,6 +135,7 @@ private:
     // TransportListener, on the network thread.
     void onRtp(const rtp::RtpHeader& header, const uint8_t* payload, size_t size, int64_t nowMs) override;
     void onKeyframeRequest(uint32_t ssrc) override;
+    void onReceptionReport(uint32_t reporter, const rtp::ReportBlock& block, int64_t nowMs) override;
     int64_t onTimer(int64_t nowMs) override;
     // FeedbackSender, on the network and decoder threads.
     void sendNack(uint32_t mediaSsrc, const std::vector<uint16_t>& sequences) override;
@@ -160,6 +162,8 @@ private:
     // the capture thread sends on the enabled audio tracks.
     void updateAudio();
     std::unique_ptr<AudioCapture> openMicrophone();
+    // Whether the microphone is a sound device (in a room, with an echo), not a file.
+    static bool microphoneIsAcoustic();
     void reportLevel(int level);
     int selectDevice(const char* operation, int index, const std::vector<velto_webrtc::rtc_device_>& devices,
                      std::string* chosen);
@@ -222,6 +226,8 @@ private:
     std::shared_ptr<MediaTransport> feedbackTransport_;  // transport_, for the network and decoder threads
 
     std::mutex audioMutex_;  // serialises updateAudio
+    // Cleans the microphone, with what the speaker plays as echo reference.
+    const std::shared_ptr<AudioProcessor> audioProcessor_;
     AudioPlayoutPath playout_;
     std::unique_ptr<AudioCapturePath> capture_;
 

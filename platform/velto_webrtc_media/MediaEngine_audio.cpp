@@ -60,6 +60,12 @@ std::unique_ptr<AudioCapture> MediaEngine::openMicrophone()
     return openAudioCapture(microphoneId_);
 }
 
+bool MediaEngine::microphoneIsAcoustic()
+{
+    const UserSources user = userSources();
+    return user.microphoneWav.empty() && !user.soundFilesOnly;
+}
+
 void MediaEngine::updateAudio()
 {
     std::lock_guard<std::mutex> audio(audioMutex_);
@@ -85,7 +91,7 @@ void MediaEngine::updateAudio()
     capture_->setSenders(std::move(senders));
     capture_->setGain(gain);
     if (wanted && !capture_->isOpen()) {
-        if (capture_->open(openMicrophone()) != 0)
+        if (capture_->open(openMicrophone(), microphoneIsAcoustic()) != 0)
             std::cerr << "velto_webrtc_media: the microphone cannot be opened" << std::endl;
     } else if (!wanted && capture_->isOpen()) {
         capture_->open(nullptr);
@@ -177,7 +183,7 @@ int MediaEngine::SetAudioRecordDevice(int index)
     if (changed) {
         std::lock_guard<std::mutex> audio(audioMutex_);
         if (capture_ && capture_->isOpen())
-            capture_->open(openMicrophone());
+            capture_->open(openMicrophone(), microphoneIsAcoustic());
     }
     return 0;
 }

@@ -362,6 +362,19 @@ void MediaEngine::onKeyframeRequest(uint32_t ssrc)
         track->requestKeyframe();
 }
 
+void MediaEngine::onReceptionReport(uint32_t reporter, const rtp::ReportBlock& block, int64_t nowMs)
+{
+    std::shared_ptr<LocalVideoTrack> track;
+    {
+        std::lock_guard<std::mutex> lock(streamsMutex_);
+        const auto it = sendingVideo_.find(block.ssrc);
+        if (it != sendingVideo_.end())
+            track = it->second;
+    }
+    if (track)
+        track->onLossReport(reporter, block.fractionLost, nowMs);
+}
+
 int64_t MediaEngine::onTimer(int64_t nowMs)
 {
     std::vector<std::shared_ptr<RemoteVideoStream>> videos;

@@ -464,7 +464,7 @@ TEST_F(MediaEngineTest, TheSpeakerTestSoundPlaysAndTheLevelMeterFollowsIt)
     const std::string folder = ::testing::TempDir() + "/speaker_test_" + std::to_string(::getpid());
     std::filesystem::create_directories(folder);
     std::ofstream(folder + "/readme.txt") << "not a sound";
-    ASSERT_TRUE(media_test::writeWav(folder + "/tone.wav", media_test::tone(1000, 48000, 48000 * 3 / 2, 16000), 48000));
+    ASSERT_TRUE(media_test::writeWav(folder + "/tone.wav", media_test::tone(1000, 48000, 48000 * 4, 16000), 48000));
     // The loudest of the last five levels (a tenth of a second).
     const auto recentLevel = [&] {
         const std::vector<std::string> lines = levels_.lines();
@@ -483,6 +483,10 @@ TEST_F(MediaEngineTest, TheSpeakerTestSoundPlaysAndTheLevelMeterFollowsIt)
     ASSERT_EQ(0, engine_->SetTryAudioSpeekerFileFoldPath(folder));
     ASSERT_EQ(0, engine_->StartAudioPlayout());
     EXPECT_TRUE(eventually([&] { return recentLevel() > 75; })) << "a tone at half scale is high";
+    // The meter shows the microphone as it is, before the echo canceller
+    // (which by now has learnt to take out what the speaker plays).
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_GT(recentLevel(), 75) << "and stays high while it plays";
     ASSERT_EQ(0, engine_->StopAudioPlayout());
     EXPECT_TRUE(eventually([&] { return recentLevel() < 40; })) << "and low again once it stopped";
     EXPECT_EQ(0, engine_->StopAudioRecording());

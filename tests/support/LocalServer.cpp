@@ -461,6 +461,13 @@ void LocalServer::setNoCredit(bool noCredit)
     control("PUT", "/_test/switches", toText(switches));
 }
 
+void LocalServer::setMediaLoss(int percent)
+{
+    Json::Value loss;
+    loss["percent"] = percent;
+    control("PUT", "/_test/mediaLoss", toText(loss));
+}
+
 std::vector<SentSignal> LocalServer::sentSignals() const
 {
     std::vector<SentSignal> out;

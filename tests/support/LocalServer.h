@@ -147,6 +147,9 @@ public:
 
     // --- switches and documents ----------------------------------------------
     void setNoCredit(bool noCredit);           // phone call-out answers {"code":301}
+    // The media forwarding unit drops this share (0-100) of what it forwards
+    // from now on; reset() puts back Options::mediaLossPercent.
+    void setMediaLoss(int percent);
     void setManifest(const std::string& json); // body of "/download/bm/version_mac_bm.json", served as is
     // Moves the server's clock ahead (reset() puts it back); the meeting-end
     // warnings and closes that fall due are sent before this returns.

@@ -24,6 +24,8 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -260,14 +262,15 @@ TEST_F(MediaUnitTest, ForwardsToEveryOtherMemberEncryptedForEachNeverBackToTheSe
     ASSERT_TRUE(wang.open(*atWang, &received));
     EXPECT_EQ(received.plain, rtpPlain(102, 7, "from alice"));
 
-    // Sender reports go on as well (their timing, without reception blocks).
+    // Sender reports go on as well (their timing; a reception block only to
+    // the sender of the stream it names, after the timing).
     Bytes sr;
     rtp::appendSenderReport(sr, 102, 0x1122334455667788ull, 21000, 1, 10, {rtp::ReportBlock{201}});
     alice.sendRtcp(sr);
     for (Participant* receiver : {&bob, &wang}) {
         const Received report = receiver->receive();
         ASSERT_TRUE(report.rtcp);
-        ASSERT_EQ(report.items.size(), 1u);
+        ASSERT_EQ(report.items.size(), receiver == &bob ? 2u : 1u);
         EXPECT_EQ(report.items[0].type, rtp::RtcpItem::Type::SenderReport);
         EXPECT_EQ(report.items[0].senderSsrc, 102u);
         EXPECT_EQ(report.items[0].ntpTime, 0x1122334455667788ull);
@@ -292,6 +295,38 @@ TEST_F(MediaUnitTest, ForwardsToEveryOtherMemberEncryptedForEachNeverBackToTheSe
         EXPECT_NE(signal.args[0].find("inline:..."), std::string::npos);
     }
     EXPECT_TRUE(sawAnswer);
+}
+
+TEST_F(MediaUnitTest, ReceptionReportsReachTheSenderOfTheStreamTheyNameAndNobodyElse)
+{
+    Participant alice(server, "alice"), bob(server, "bob"), wang(server, "wang");
+    ASSERT_NO_FATAL_FAILURE(alice.enter(aliceRoom, {101, 102}));
+    ASSERT_NO_FATAL_FAILURE(bob.enter(aliceRoom, {201, 202}));
+    ASSERT_NO_FATAL_FAILURE(wang.enter(aliceRoom, {301, 302}));
+
+    // Bob reports on alice's and wang's video, on his own audio and on a stream nobody sends.
+    const rtp::ReportBlock onAlice{102, 51, 17, 70000, 12, 0x11223344, 0x10000};
+    const rtp::ReportBlock onWang{302, 3, 1, 500, 4, 0, 0};
+    Bytes rr;
+    rtp::appendReceiverReport(rr, 201, {onAlice, rtp::ReportBlock{201}, onWang, rtp::ReportBlock{999}});
+    bob.sendRtcp(rr);
+    const auto fields = [](const rtp::ReportBlock& b) {
+        return std::make_tuple(b.ssrc, b.fractionLost, b.cumulativeLost, b.highestSequence, b.jitter, b.lastSr,
+                               b.delaySinceLastSr);
+    };
+    for (const auto& [sender, block] : {std::pair{&alice, onAlice}, std::pair{&wang, onWang}}) {
+        const Received got = sender->receive();
+        ASSERT_TRUE(got.rtcp);
+        ASSERT_EQ(got.items.size(), 1u);
+        EXPECT_EQ(got.items[0].type, rtp::RtcpItem::Type::ReceiverReport);
+        EXPECT_EQ(got.items[0].senderSsrc, 201u) << "the reporter stays named";
+        ASSERT_EQ(got.items[0].reports.size(), 1u);
+        EXPECT_EQ(fields(got.items[0].reports[0]), fields(block));
+    }
+    // Nothing came back to bob, and nothing more went to the others: wang's packet is next.
+    wang.sendRtp(302, 1, "from wang");
+    EXPECT_EQ(bob.receiveText(), "from wang");
+    EXPECT_EQ(alice.receiveText(), "from wang");
 }
 
 TEST_F(MediaUnitTest, APacketOfOneRoomNeverReachesAnother)

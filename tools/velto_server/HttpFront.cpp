@@ -99,10 +99,12 @@ int HttpFront::bind(int port)
     return port_;
 }
 
-void HttpFront::attach(ConferenceService& service, TestControl& control, MessageService& messages, Info info)
+void HttpFront::attach(ConferenceService& service, TestControl& control, MessageService& messages, MediaUnit& media,
+                       Info info)
 {
     service_ = &service;
     messages_ = &messages;
+    media_ = &media;
     control_ = &control;
     info_ = std::move(info);
     const auto handler = [this](const httplib::Request& request, httplib::Response& response) {
@@ -227,6 +229,11 @@ void HttpFront::serveControl(const Call& call, httplib::Response& response)
             return refuse(400, "switches need a boolean \"noCredit\"");
         service_->setNoCredit(body["noCredit"].asBool());
         answer(Json::Value(Json::objectValue));
+    } else if (method == "PUT" && path == "/_test/mediaLoss") {
+        if (!jsonBody || !body["percent"].isInt() || body["percent"].asInt() < 0 || body["percent"].asInt() > 100)
+            return refuse(400, "media loss needs \"percent\" 0-100");
+        media_->setLossPercent(body["percent"].asInt());
+        answer(Json::Value(Json::objectValue));
     } else if (method == "PUT" && path == "/_test/manifest") {
         service_->setManifest(call.body);
         answer(Json::Value(Json::objectValue));
@@ -241,6 +248,7 @@ void HttpFront::serveControl(const Call& call, httplib::Response& response)
         service_->reset();
         control_->reset();
         messages_->reset();
+        media_->resetLoss();
         answer(Json::Value(Json::objectValue));
     } else if (method == "GET" && path == "/_test/signals") {
         answer(messages_->sent());

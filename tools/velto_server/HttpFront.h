@@ -1,6 +1,7 @@
 #pragma once
 #include "Certificates.h"
 #include "ConferenceService.h"
+#include "MediaUnit.h"
 #include "MessageService.h"
 #include "TestControl.h"
 
@@ -24,7 +25,8 @@ public:
 
     // Binds 127.0.0.1:`port` (0 = any free port); returns the port, -1 on failure.
     int bind(int port);
-    void attach(ConferenceService& service, TestControl& control, MessageService& messages, Info info);
+    void attach(ConferenceService& service, TestControl& control, MessageService& messages, MediaUnit& media,
+                Info info);
     // Serves until stop(); false when serving failed.
     bool run();
     void stop();
@@ -39,6 +41,7 @@ private:
     ConferenceService* service_ = nullptr;
     TestControl* control_ = nullptr;
     MessageService* messages_ = nullptr;
+    MediaUnit* media_ = nullptr;
     Info info_;
 };
 

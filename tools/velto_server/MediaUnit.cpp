@@ -54,7 +54,7 @@ struct MediaUnit::Leg {
     std::map<uint32_t, Clock::time_point> lastPli;  // of this leg's streams
 };
 
-MediaUnit::MediaUnit(Options options) : options_(std::move(options))
+MediaUnit::MediaUnit(Options options) : options_(std::move(options)), lossPercent_(options_.lossPercent)
 {
     random_.seed(options_.lossSeed ? *options_.lossSeed : std::random_device{}());
     buffer_.resize(kMaxDatagram);
@@ -237,9 +237,15 @@ void MediaUnit::receiveAll()
     }
 }
 
+void MediaUnit::setLossPercent(int percent)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    lossPercent_ = percent;
+}
+
 bool MediaUnit::lost()
 {
-    return options_.lossPercent > 0 && std::uniform_int_distribution<int>(0, 99)(random_) < options_.lossPercent;
+    return lossPercent_ > 0 && std::uniform_int_distribution<int>(0, 99)(random_) < lossPercent_;
 }
 
 void MediaUnit::handle(std::vector<uint8_t>& packet, const sockaddr_in& from)
@@ -298,7 +304,7 @@ void MediaUnit::routeRtcp(const Leg& source, const std::vector<uint8_t>& packet)
         switch (item.type) {
         case rtp::RtcpItem::Type::SenderReport:
             // The timing goes to the room's others; its reception blocks, like
-            // receiver reports, end here.
+            // receiver reports', only to the streams' senders (below).
             if (!source.ssrcs.count(item.senderSsrc))
                 break;
             for (auto& [name, leg] : legs_)
@@ -328,9 +334,24 @@ void MediaUnit::routeRtcp(const Leg& source, const std::vector<uint8_t>& packet)
         case rtp::RtcpItem::Type::Other:
             break;
         }
+        forwardReceptionReports(source, item, out);
     }
     for (auto& [leg, compound] : out)
         sendTo(*leg, std::move(compound), true);
+}
+
+void MediaUnit::forwardReceptionReports(const Leg& source, const rtp::RtcpItem& item,
+                                        std::map<Leg*, std::vector<uint8_t>>& out)
+{
+    // Each block goes to the leg that sends the stream it names, under the
+    // reporter's SSRC, so that the sender tells its receivers apart.
+    std::map<Leg*, std::vector<rtp::ReportBlock>> blocks;
+    for (const rtp::ReportBlock& block : item.reports)
+        for (auto& [name, leg] : legs_)
+            if (leg.get() != &source && leg->room == source.room && leg->ssrcs.count(block.ssrc))
+                blocks[leg.get()].push_back(block);
+    for (const auto& [leg, own] : blocks)
+        rtp::appendReceiverReport(out[leg], item.senderSsrc, own);
 }
 
 void MediaUnit::sendTo(Leg& leg, std::vector<uint8_t> packet, bool rtcp)

@@ -11,8 +11,10 @@
 // authenticates with that leg's key. RTP goes to every other leg of the same
 // room (the receivers choose what they draw); sender reports likewise; NACK
 // and PLI go to the leg that announced the stream they name (PLIs for one
-// stream at most one per 500 ms); receiver reports end here. Nothing goes
-// back to the leg it came from, nothing crosses rooms.
+// stream at most one per 500 ms), and so does each reception report block
+// (from receiver and sender reports alike), in a receiver report under its
+// reporter's SSRC: the sender sets its rate from them. Nothing goes back to
+// the leg it came from, nothing crosses rooms.
 //
 // Threads: one network thread, blocked in poll() on the socket and an eventfd
 // that stop() signals; owned here and joined by stop(). The leg calls come
@@ -34,6 +36,9 @@
 
 namespace velto_media {
 class SrtpSession;
+namespace rtp {
+struct RtcpItem;
+}
 }
 
 namespace velto::server {
@@ -70,6 +75,12 @@ public:
     void setStreams(const std::string& leg, const std::vector<std::string>& ssrcs);
     void closeLeg(const std::string& leg);
 
+    // --- test control (thread-safe) ------------------------------------------
+    // From now on this share (0-100) of the forwarded packets is dropped.
+    void setLossPercent(int percent);
+    // Back to the share it was started with.
+    void resetLoss() { setLossPercent(options_.lossPercent); }
+
 private:
     struct Leg;
     using Clock = std::chrono::steady_clock;
@@ -81,6 +92,9 @@ private:
     void handle(std::vector<uint8_t>& packet, const sockaddr_in& from);
     void forwardRtp(const Leg& source, const std::vector<uint8_t>& packet);
     void routeRtcp(const Leg& source, const std::vector<uint8_t>& packet);
+    // The report blocks of `item` on streams of other legs, as a receiver report for each such leg.
+    void forwardReceptionReports(const Leg& source, const velto_media::rtp::RtcpItem& item,
+                                 std::map<Leg*, std::vector<uint8_t>>& out);
     void sendTo(Leg& leg, std::vector<uint8_t> packet, bool rtcp);
     bool lost();
 
@@ -93,6 +107,7 @@ private:
 
     std::mutex mutex_;  // guards everything below
     std::map<std::string, std::unique_ptr<Leg>> legs_;
+    int lossPercent_;
     std::mt19937 random_;
 };
 

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "AudioPlayoutPath.h"
+#include "AudioProcessor.h"
 #include "MediaTransport.h"
 
 namespace velto_media {
@@ -14,8 +15,9 @@ constexpr uint8_t kOpusPayloadType = 111;
 
 }  // namespace
 
-AudioCapturePath::AudioCapturePath(std::function<void(int level)> level, AudioPlayoutPath* playout)
-    : level_(std::move(level)), playout_(playout)
+AudioCapturePath::AudioCapturePath(std::function<void(int level)> level, AudioPlayoutPath* playout,
+                                   std::shared_ptr<AudioProcessor> cleaner)
+    : level_(std::move(level)), playout_(playout), cleaner_(std::move(cleaner))
 {
 }
 
@@ -31,7 +33,7 @@ AudioCapturePath::~AudioCapturePath()
         thread_.join();
 }
 
-int AudioCapturePath::open(std::unique_ptr<AudioCapture> capture)
+int AudioCapturePath::open(std::unique_ptr<AudioCapture> capture, bool acoustic)
 {
     std::lock_guard<std::mutex> device(deviceMutex_);
     if (device_) {
@@ -45,6 +47,7 @@ int AudioCapturePath::open(std::unique_ptr<AudioCapture> capture)
         if (stopping_)
             return -1;
         queue_.clear();
+        acoustic_ = acoustic;
         if (!thread_.joinable())
             thread_ = std::thread([this] { run(); });
     }
@@ -96,14 +99,24 @@ void AudioCapturePath::run()
     }
 }
 
+void AudioCapturePath::clean(std::vector<int16_t>& block, bool acoustic)
+{
+    // Runs while not sending too (muted, the device check), so that the echo
+    // canceller stays in step with the room.
+    if (cleaner_ && acoustic)
+        cleaner_->processCapture(block.data(), static_cast<int>(block.size()));
+}
+
 void AudioCapturePath::process(std::vector<int16_t>& block)
 {
     std::vector<Sender> senders;
     double gain = 1;
+    bool acoustic = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         senders = senders_;
         gain = gain_;
+        acoustic = acoustic_;
     }
     if (gain < 0.999 || gain > 1.001)
         for (int16_t& sample : block)
@@ -113,6 +126,7 @@ void AudioCapturePath::process(std::vector<int16_t>& block)
     level_(static_cast<int>(std::lround(std::clamp(db + 100.0, 0.0, 100.0))));
     if (playout_)
         playout_->pushCaptured(block.data(), count);
+    clean(block, acoustic);
 
     const uint32_t timestamp = samplesCaptured_;
     samplesCaptured_ += static_cast<uint32_t>(count);

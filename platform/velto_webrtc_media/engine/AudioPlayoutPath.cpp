@@ -4,6 +4,7 @@
 #include <chrono>
 #include <iostream>
 
+#include "AudioProcessor.h"
 #include "OpusCodec.h"
 #include "UserSources.h"
 
@@ -23,6 +24,8 @@ int16_t saturate(int value)
 }
 
 }  // namespace
+
+AudioPlayoutPath::AudioPlayoutPath(std::shared_ptr<AudioProcessor> echo) : echo_(std::move(echo)) {}
 
 AudioPlayoutPath::~AudioPlayoutPath()
 {
@@ -190,11 +193,17 @@ void AudioPlayoutPath::reconcile()
 
 void AudioPlayoutPath::fill(int16_t* samples, int count)
 {
-    std::lock_guard<std::mutex> lock(ringMutex_);
-    const size_t available = std::min(ring_.size(), static_cast<size_t>(count));
-    std::copy_n(ring_.begin(), available, samples);
-    ring_.erase(ring_.begin(), ring_.begin() + static_cast<long>(available));
-    std::fill(samples + available, samples + count, int16_t(0));
+    {
+        std::lock_guard<std::mutex> lock(ringMutex_);
+        const size_t available = std::min(ring_.size(), static_cast<size_t>(count));
+        std::copy_n(ring_.begin(), available, samples);
+        ring_.erase(ring_.begin(), ring_.begin() + static_cast<long>(available));
+        std::fill(samples + available, samples + count, int16_t(0));
+    }
+    // The reference in step with the speaker, not with the mixer ahead of it
+    // (the processor only copies it here).
+    if (echo_)
+        echo_->processRender(samples, count);
 }
 
 void AudioPlayoutPath::mix(int16_t* block)

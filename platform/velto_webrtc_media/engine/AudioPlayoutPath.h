@@ -6,6 +6,7 @@
 //
 // Every call comes from the engine's callers; pushCaptured from the capture
 // thread. stop() (and the destructor) join the mixer and close the speaker.
+// What the speaker takes is, as it takes it, the echo canceller's reference.
 #pragma once
 
 #include <condition_variable>
@@ -23,9 +24,12 @@
 
 namespace velto_media {
 
+class AudioProcessor;
+
 class AudioPlayoutPath {
 public:
-    AudioPlayoutPath() = default;
+    // `echo` hears everything the speaker plays.
+    explicit AudioPlayoutPath(std::shared_ptr<AudioProcessor> echo = nullptr);
     ~AudioPlayoutPath();
     AudioPlayoutPath(const AudioPlayoutPath&) = delete;
     AudioPlayoutPath& operator=(const AudioPlayoutPath&) = delete;
@@ -50,6 +54,8 @@ private:
     void run();
     void mix(int16_t* block);
     void fill(int16_t* samples, int count);
+
+    const std::shared_ptr<AudioProcessor> echo_;
 
     mutable std::mutex controlMutex_;  // serialises reconcile: opening and closing
     std::unique_ptr<AudioPlayout> device_;

@@ -23,7 +23,12 @@ int64_t nowUs()
 
 LocalVideoTrack::LocalVideoTrack(const Settings& settings, std::unique_ptr<VideoSource> source,
                                  std::shared_ptr<FrameFanout> renders)
-    : settings_(settings), source_(std::move(source)), renders_(std::move(renders)), encoder_(settings.screen)
+    : settings_(settings),
+      source_(std::move(source)),
+      renders_(std::move(renders)),
+      encoder_(settings.screen),
+      rate_(settings.bitrateKbps, settings.fps, settings.screen),
+      sendingFps_(settings.fps)
 {
     encoder_.setBitrate(settings_.bitrateKbps);
     encoder_.setFrameRate(settings_.fps);
@@ -126,14 +131,32 @@ void LocalVideoTrack::setFormat(int width, int height, int fps)
         settings_.width = width;
         settings_.height = height;
         settings_.fps = fps;
+        rate_.setFrameRate(fps);
+        applyRateLocked();
     }
-    encoder_.setFrameRate(fps);
     source_->setFormat(width, height, fps);
 }
 
 void LocalVideoTrack::setBitrate(int kbps)
 {
-    encoder_.setBitrate(kbps);
+    std::lock_guard<std::mutex> lock(mutex_);
+    rate_.setMaximum(kbps);
+    applyRateLocked();
+}
+
+void LocalVideoTrack::onLossReport(uint32_t reporter, uint8_t fractionLost, int64_t nowMs)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    rate_.onReport(reporter, fractionLost, nowMs);
+    applyRateLocked();
+}
+
+void LocalVideoTrack::applyRateLocked()
+{
+    const RateController::Target target = rate_.target();
+    encoder_.setBitrate(target.kbps);
+    encoder_.setFrameRate(target.fps);
+    sendingFps_ = target.fps;
 }
 
 void LocalVideoTrack::size(int* width, int* height) const
@@ -184,7 +207,8 @@ void LocalVideoTrack::run()
         }
         if (!frame)
             continue;
-        const std::shared_ptr<MediaTransport> transport = transport_;
+        // A black picture of a muted camera always goes.
+        const std::shared_ptr<MediaTransport> transport = !enabled_ || thinner_.next(sendingFps_, settings_.fps) ? transport_ : nullptr;
         lock.unlock();
         process(frame, transport);
         lock.lock();

@@ -8,6 +8,10 @@
 // Disabled, the source is stopped and a black picture is drawn and sent once
 // a second, so that the others see black and a late receiver gets one too.
 // stop() joins the encoder thread; nothing is drawn or sent afterwards.
+//
+// What its receivers report lost sets the bitrate (and a screen's frame
+// rate) below the asked one (RateController); pictures beyond that frame
+// rate are drawn but not sent.
 #pragma once
 
 #include <chrono>
@@ -18,6 +22,7 @@
 #include <thread>
 
 #include "FrameFanout.h"
+#include "RateController.h"
 #include "VideoSource.h"
 #include "Vp8Encoder.h"
 
@@ -52,7 +57,10 @@ public:
     bool enabled() const;
     void setTransport(std::shared_ptr<MediaTransport> transport);
     void setFormat(int width, int height, int fps);
+    // The most it sends (SetMediaBitrate's value).
     void setBitrate(int kbps);
+    // A receiver's report block on this stream (any thread).
+    void onLossReport(uint32_t reporter, uint8_t fractionLost, int64_t nowMs);
     void requestKeyframe() { encoder_.requestKeyframe(); }
     uint32_t ssrc() const { return settings_.ssrc; }
     bool screen() const { return settings_.screen; }
@@ -64,6 +72,8 @@ private:
     void process(const VideoFramePtr& frame, const std::shared_ptr<MediaTransport>& transport);
     VideoFramePtr fitted(const VideoFramePtr& frame) const;
     int startSource();
+    // The encoder and the frame rate follow the rate controller; needs mutex_.
+    void applyRateLocked();
 
     Settings settings_;
     const std::unique_ptr<VideoSource> source_;
@@ -81,6 +91,9 @@ private:
     int sentWidth_ = 0;
     int sentHeight_ = 0;
     std::chrono::steady_clock::time_point nextBlack_;
+    RateController rate_;
+    int sendingFps_;  // at most settings_.fps
+    PictureThinner thinner_;
     std::thread thread_;
 };
 

@@ -190,6 +190,7 @@ void MediaTransport::onRtcp(std::vector<uint8_t>& packet, int64_t nowMs)
 {
     std::vector<rtp::RtcpItem> items;
     std::vector<uint32_t> keyframeRequests;
+    std::vector<std::pair<uint32_t, rtp::ReportBlock>> receptionReports;  // by reporter
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (!keyed_ || !receiveSession_.unprotectRtcp(packet) || !rtp::parseRtcp(packet.data(), packet.size(), &items))
@@ -222,13 +223,17 @@ void MediaTransport::onRtcp(std::vector<uint8_t>& packet, int64_t nowMs)
             // What the receivers of our streams lost, from any report that names them.
             for (const rtp::ReportBlock& block : item.reports) {
                 const auto it = sent_.find(block.ssrc);
-                if (it != sent_.end())
+                if (it != sent_.end()) {
                     it->second.reportedLoss = block.fractionLost * 100 / 256;
+                    receptionReports.emplace_back(item.senderSsrc, block);
+                }
             }
         }
     }
     for (uint32_t ssrc : keyframeRequests)
         listener_->onKeyframeRequest(ssrc);
+    for (const auto& [reporter, block] : receptionReports)
+        listener_->onReceptionReport(reporter, block, nowMs);
 }
 
 bool MediaTransport::sendRtp(uint32_t ssrc, uint8_t payloadType, uint32_t timestamp, bool marker,

@@ -28,6 +28,10 @@
 
 namespace velto_media {
 
+namespace rtp {
+struct ReportBlock;
+}
+
 class TransportListener {
 public:
     virtual ~TransportListener() = default;
@@ -35,6 +39,8 @@ public:
     virtual void onRtp(const rtp::RtpHeader& header, const uint8_t* payload, size_t size, int64_t nowMs) = 0;
     // A receiver asks for a keyframe of our stream `ssrc`.
     virtual void onKeyframeRequest(uint32_t ssrc) = 0;
+    // A receiver (`reporter`) reports on our stream `block.ssrc`.
+    virtual void onReceptionReport(uint32_t /*reporter*/, const rtp::ReportBlock& /*block*/, int64_t /*nowMs*/) {}
     // Timers: called when the last call asked for (or sooner); returns the
     // next time wanted (steady milliseconds), 0 for none.
     virtual int64_t onTimer(int64_t nowMs) = 0;
