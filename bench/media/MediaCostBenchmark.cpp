@@ -79,7 +79,8 @@ const Json::Value* receivedVideo(const Json::Value& stats)
 {
     const Json::Value* best = nullptr;
     for (const Json::Value& stream : stats["streams"])
-        if (stream["kind"].asString() == "video" && (!best || stream["seconds"].asDouble() > (*best)["seconds"].asDouble()))
+        if (stream["kind"].asString() == "video" &&
+            (!best || stream["seconds"].asDouble() > (*best)["seconds"].asDouble()))
             best = &stream;
     return best;
 }
@@ -143,7 +144,8 @@ int main(int argc, char** argv)
         LocalServer server;
         server.setCaBundleEnv();
 
-        const Measured camera = measure(server, dir, "camera", {"--microphone-wav", dir + "/tone.wav"}, warmup, seconds);
+        const Measured camera =
+            measure(server, dir, "camera", {"--microphone-wav", dir + "/tone.wav"}, warmup, seconds);
         std::printf("\none 640x360/15 fps camera stream with an Opus tone, sender -> unit -> receiver\n");
         std::printf("  sender    CPU %5s %% of a core, RSS %5s MiB (peak %s)\n", fixed(camera.sender.cpu, 2).c_str(),
                     fixed(camera.sender.rss).c_str(), fixed(camera.sender.peak).c_str());

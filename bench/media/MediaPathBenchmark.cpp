@@ -177,9 +177,9 @@ public:
                 return;
             rtc_render render;
             render.window = preview;
-            sdk_->ShowLocalPreview(render, *synthetic, microphones.empty() ? velto_webrtc::rtc_device_{} : microphones[0],
-                                   speakers.empty() ? velto_webrtc::rtc_device_{} : speakers[0], kWidth, kHeight, kFps,
-                                   kBitrateKbps);
+            const velto_webrtc::rtc_device_ none;
+            sdk_->ShowLocalPreview(render, *synthetic, microphones.empty() ? none : microphones[0],
+                                   speakers.empty() ? none : speakers[0], kWidth, kHeight, kFps, kBitrateKbps);
         });
     }
     // Sends nothing, and draws every stream it receives into `target` from

@@ -140,7 +140,8 @@ int main(int argc, char** argv)
                     static_cast<long long>(longestFreeze));
 
         std::printf("\nCPU over %d s (percent of one core)\n", seconds);
-        std::printf("  server: %s %%, RSS %s MiB\n", fixed(serverPercent, 2).c_str(), fixed(serverUsage.rssMib).c_str());
+        std::printf("  server: %s %%, RSS %s MiB\n", fixed(serverPercent, 2).c_str(),
+                    fixed(serverUsage.rssMib).c_str());
         std::string each;
         for (double percent : peerPercent)
             each += " " + fixed(percent);
