@@ -195,7 +195,9 @@ struct IncomingLosses {
     {
         const Header header = headerOf(data, size);
         std::lock_guard<std::mutex> lock(mutex);
-        if (!header.rtp || (header.payloadType != kVideoPayloadType && header.payloadType != kRetransmissionPayloadType))
+        const bool video =
+            header.payloadType == kVideoPayloadType || header.payloadType == kRetransmissionPayloadType;
+        if (!header.rtp || !video)
             return false;
         if (revealed && Clock::now() < *revealed + blackout)
             return true;
