@@ -76,7 +76,8 @@ public:
     Room()
     {
         monitor_ = velto_media::openAudioCapture("vsink.monitor");
-        started_ = monitor_ && monitor_->start([this](const int16_t* samples, int count) { heard(samples, count); }) == 0;
+        started_ = monitor_ &&
+                   monitor_->start([this](const int16_t* samples, int count) { heard(samples, count); }) == 0;
     }
     ~Room()
     {
@@ -192,10 +193,10 @@ TEST_F(MediaEchoTest, WhatTheMeetingPlaysIsTakenOutOfTheMicrophoneAndTheVoiceBes
     std::this_thread::sleep_for(1s);
     const Tones microphone = room.measured();
     const std::vector<int16_t> received = readWav(heard);
-    ASSERT_GE(received.size(), size_t(kAudioSampleRate) * 5);
+    const size_t second = kAudioSampleRate;
+    ASSERT_GE(received.size(), second * 5);
     Tones sent;
-    for (size_t at = received.size() - size_t(kAudioSampleRate) * 9 / 2; at + size_t(kAudioSampleRate) <= received.size();
-         at += kAudioBlockSamples)
+    for (size_t at = received.size() - second * 9 / 2; at + second <= received.size(); at += kAudioBlockSamples)
         sent.add(received.data() + at);
     voice->stop();
 

@@ -200,7 +200,8 @@ int main(int argc, char** argv)
         media.start();
         messages.start();
         TestControl control;
-        front.attach(service, control, messages, media, {identity.caFile, config.messageServer, config.messageServerPort});
+        front.attach(service, control, messages, media,
+                     {identity.caFile, config.messageServer, config.messageServerPort});
 
         std::atomic<bool> stopping{false};
         std::thread stopper([&] {

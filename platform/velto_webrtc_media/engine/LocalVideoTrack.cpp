@@ -208,7 +208,8 @@ void LocalVideoTrack::run()
         if (!frame)
             continue;
         // A black picture of a muted camera always goes.
-        const std::shared_ptr<MediaTransport> transport = !enabled_ || thinner_.next(sendingFps_, settings_.fps) ? transport_ : nullptr;
+        const bool send = !enabled_ || thinner_.next(sendingFps_, settings_.fps);
+        const std::shared_ptr<MediaTransport> transport = send ? transport_ : nullptr;
         lock.unlock();
         process(frame, transport);
         lock.lock();
