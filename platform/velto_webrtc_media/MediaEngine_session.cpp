@@ -10,6 +10,7 @@
 #include "Retransmission.h"
 #include "StandInSdp.h"
 #include "Vp8Payload.h"
+#include "velto_media_statistics.h"
 
 namespace velto_media {
 namespace {
@@ -249,12 +250,13 @@ int MediaEngine::AddRemoteSources(const std::vector<rtc_ssrc>& sources)
         for (const auto& [ssrc, fanout] : videos) {
             if (isRemoteRetransmission(ssrc))
                 continue;  // its packets go to the stream they belong to
-            auto stream = std::make_shared<RemoteVideoStream>(ssrc, fanout, static_cast<FeedbackSender*>(this));
+            auto stream = std::make_shared<RemoteVideoStream>(ssrc, fanout, static_cast<FeedbackSender*>(this),
+                                                              newReceiveCounters(ssrc, true));
             std::lock_guard<std::mutex> lock(streamsMutex_);
             remoteVideo_[ssrc] = std::move(stream);
         }
         for (uint32_t ssrc : voices) {
-            auto stream = std::make_shared<RemoteAudioStream>(ssrc);
+            auto stream = std::make_shared<RemoteAudioStream>(ssrc, newReceiveCounters(ssrc, false));
             {
                 std::lock_guard<std::mutex> lock(streamsMutex_);
                 remoteAudio_[ssrc] = stream;

@@ -130,6 +130,8 @@ public:
         return result;
     }
 
+    pid_t pid() const { return pid_; }
+
     std::size_t count(const std::string& prefix) const
     {
         std::lock_guard<std::mutex> lock(mutex_);

@@ -2,36 +2,43 @@
 // It logs in through the SDK, joins a meeting by number, can raise its hand
 // and echo the chat, and with --commands takes orders line by line on stdin.
 // It sends a camera picture and a microphone sound (the synthetic camera and
-// silence, or files of its user's choosing) and can keep what it receives.
+// silence, or files of its user's choosing), can share its screen, and can
+// keep what it receives and write down how well it received it.
 // Every SDK event is printed as "event NAME ARG..."; every order's result as
 // "result ORDER CODE".
 
 #include <signal.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <deque>
 #include <functional>
 #include <iostream>
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <random>
 #include <sstream>
 #include <string>
 #include <thread>
 
 #include "FrameDump.h"
 #include "PeerCallback.h"
+#include "StatsFile.h"
 #include "VeltoHttpCallback.h"
 #include "VeltoSdk.h"
 #include "velto_media_sources.h"
+#include "velto_media_statistics.h"
 
 namespace {
 
 const char* const kUsage =
     "usage: velto_peer --server HOST:PORT --user NAME --password PW [--room NUMBER] [--room-password PW]\n"
     "                  [--echo] [--raise-hand] [--commands] [--camera-image PNG] [--microphone-wav WAV]\n"
-    "                  [--dump-frames DIR] [--dump-audio WAV]\n"
+    "                  [--dump-frames DIR] [--dump-audio WAV] [--stats FILE] [--receive-only]\n"
+    "                  [--share-screen FPS]\n"
     "  Trust comes from the system CAs and VELTO_CA_BUNDLE (the local server's ca.pem).\n"
     "  --room          meeting to join (default: none)\n"
     "  --echo          answers every chat message with \"echo: \" and the message\n"
@@ -39,15 +46,22 @@ const char* const kUsage =
     "  --commands      reads orders on stdin until \"quit\" or end of input:\n"
     "                  join ROOM [PW] | leave | chat TEXT | hand ACTION [JID] | stage JID | split N |\n"
     "                  record start|stop | lock on|off | claim PASSWORD | grant JID | kick JID |\n"
-    "                  mute JID | whiteboard ACTION | ring JID | quit\n"
+    "                  mute JID | whiteboard ACTION | ring JID | share FPS | unshare | quit\n"
     "  --camera-image    sends this PNG picture as its camera (default: the synthetic camera)\n"
     "  --microphone-wav  sends this WAV sound, looped, as its microphone (default: silence)\n"
     "  --dump-frames     writes each received stream's pictures into DIR as LABEL-N.png, one a second\n"
-    "  --dump-audio      writes everything it plays (the meeting's mixed sound) into this WAV file\n";
+    "  --dump-audio      writes everything it plays (the meeting's mixed sound) into this WAV file\n"
+    "  --stats           draws every received stream (into no window) and, whenever it leaves a meeting,\n"
+    "                    writes what it received and what it cost into FILE as JSON\n"
+    "  --receive-only    sends neither camera picture nor microphone sound (its microphone is muted)\n"
+    "  --share-screen    shares its whole screen ($DISPLAY) at FPS frames a second once in the meeting\n"
+    "                    (it must be the meeting's moderator)\n";
 
 struct Options {
     std::string server, user, password, room, roomPassword;
-    std::string cameraImage, microphoneWav, dumpFrames, dumpAudio;
+    std::string cameraImage, microphoneWav, dumpFrames, dumpAudio, stats;
+    int shareFps = 0;
+    bool receiveOnly = false;
     bool echo = false;
     bool raiseHand = false;
     bool commands = false;
@@ -89,6 +103,17 @@ Options parse(int argc, char** argv)
             o.dumpFrames = value();
         else if (arg == "--dump-audio")
             o.dumpAudio = value();
+        else if (arg == "--stats")
+            o.stats = value();
+        else if (arg == "--receive-only")
+            o.receiveOnly = true;
+        else if (arg == "--share-screen") {
+            o.shareFps = std::atoi(value().c_str());
+            if (o.shareFps <= 0 || o.shareFps > 60) {
+                std::cerr << kUsage;
+                std::exit(2);
+            }
+        }
         else {
             std::cerr << kUsage;
             std::exit(arg == "--help" || arg == "-h" ? 0 : 2);
@@ -131,6 +156,7 @@ private:
 
 int main(int argc, char** argv)
 {
+    const auto started = std::chrono::steady_clock::now();
     const Options options = parse(argc, argv);
     // The stdin and signal threads stay detached until the process ends, so
     // what they push to must outlive main.
@@ -153,9 +179,11 @@ int main(int argc, char** argv)
     // touches no sound device: beside a program on the same sound server it
     // would hear that program's playout and send it back.
     velto_media::setUserSources({options.cameraImage, options.microphoneWav, options.dumpAudio, true});
+    if (!options.stats.empty())
+        velto_media::keepReceiveStatistics(true);
 
     PeerCallback callback;
-    if (!options.dumpFrames.empty()) {
+    if (!options.dumpFrames.empty() || !options.stats.empty()) {
         callback.onStream = [&orders](const std::string& label, bool added) {
             orders.push(std::string(added ? "render " : "unrender ") + label);
         };
@@ -169,28 +197,48 @@ int main(int argc, char** argv)
     sdk->setCallback(&callback);
     // The peer sends its camera's picture and its microphone's sound into
     // every meeting it joins, as a participant would; nothing is drawn locally.
-    callback.onJoined = [&sdk] {
+    callback.onJoined = [&sdk, &options] {
         std::vector<velto_webrtc::rtc_device_> cameras, microphones, speakers;
         sdk->getVideoCaptureDevices(cameras);
         sdk->getAudioRecordingDevices(microphones);
         sdk->getAudioPlayoutDevices(speakers);
+        rtc_render render;
+        if (options.receiveOnly) {
+            // The forwarding unit learns where a participant is from the
+            // reports of a stream it announced: a muted microphone's.
+            sdk->CreateSingleAudioStream(render, microphones.empty() ? velto_webrtc::rtc_device_{} : microphones[0],
+                                         speakers.empty() ? velto_webrtc::rtc_device_{} : speakers[0]);
+            sdk->EnableStreamAudio(false);
+            return;
+        }
         if (cameras.empty())
             return;
         // Without a microphone the stream has no sound; the speaker is only chosen.
-        rtc_render render;
         sdk->ShowLocalPreview(render, cameras[0], microphones.empty() ? velto_webrtc::rtc_device_{} : microphones[0],
                               speakers.empty() ? velto_webrtc::rtc_device_{} : speakers[0], 640, 360, 15, 512);
     };
-    // The received streams' pictures, while --dump-frames asks for them.
-    struct Dumped {
-        std::unique_ptr<FrameDump> target;
+    // The received streams' pictures, while --dump-frames or --stats ask for
+    // them: files and a drawing that goes nowhere.
+    struct Drawn {
+        std::unique_ptr<QGLRenderInterface> target;
         unsigned int id = 0;
     };
-    std::map<std::string, Dumped> dumps;
-    const auto stopDumps = [&] {
-        for (auto& [label, dump] : dumps)
-            sdk->StopRenderStream(static_cast<int>(dump.id), label);
-        dumps.clear();
+    std::map<std::string, std::vector<Drawn>> drawn;
+    const auto stopDrawing = [&](const std::string& label) {
+        for (Drawn& draw : drawn[label])
+            sdk->StopRenderStream(static_cast<int>(draw.id), label);
+        drawn.erase(label);
+    };
+    const auto stopAllDrawing = [&] {
+        while (!drawn.empty())
+            stopDrawing(drawn.begin()->first);
+    };
+    const auto leave = [&] {
+        stopAllDrawing();
+        const int left = sdk->LeaveConference();
+        if (!options.stats.empty() && !writeStatsFile(options.stats, started))
+            std::cerr << "velto_peer: cannot write " << options.stats << std::endl;
+        return left;
     };
 
     if (sdk->Login(options.server, options.user, options.password, "") != 0) {
@@ -204,6 +252,8 @@ int main(int argc, char** argv)
         orders.push("join " + options.room + " " + options.roomPassword);
     if (options.raiseHand)
         orders.push("hand apply");
+    if (options.shareFps > 0)
+        orders.push("share " + std::to_string(options.shareFps));
     if (options.commands)
         std::thread([&orders] {
             std::string line;
@@ -212,6 +262,8 @@ int main(int argc, char** argv)
             orders.push("quit");
         }).detach();
 
+    // A share's label as the program makes them: a number below 10000.
+    const std::string shareLabel = std::to_string(std::random_device{}() % 10000);
     for (;;) {
         const std::string order = orders.take();
         std::istringstream in(order);
@@ -222,26 +274,26 @@ int main(int argc, char** argv)
         if (verb == "quit")
             break;
         // Internal orders: drawing a received stream into its files.
-        if (verb == "render" && !dumps.count(a)) {
-            Dumped dump{std::make_unique<FrameDump>(options.dumpFrames, a), 0};
-            if (sdk->StartRenderStream(dump.target.get(), dump.id, a, false))
-                dumps.emplace(a, std::move(dump));
+        if (verb == "render" && !drawn.count(a)) {
+            std::vector<Drawn>& draws = drawn[a];
+            if (!options.dumpFrames.empty())
+                draws.push_back({std::make_unique<FrameDump>(options.dumpFrames, a), 0});
+            if (!options.stats.empty())
+                draws.push_back({std::make_unique<DrawTarget>(), 0});
+            for (auto draw = draws.begin(); draw != draws.end();)
+                draw = sdk->StartRenderStream(draw->target.get(), draw->id, a, false) ? draw + 1 : draws.erase(draw);
             continue;
         }
         if (verb == "unrender" || verb == "render") {
-            if (verb == "unrender" && dumps.count(a)) {
-                sdk->StopRenderStream(static_cast<int>(dumps[a].id), a);
-                dumps.erase(a);
-            }
+            if (verb == "unrender" && drawn.count(a))
+                stopDrawing(a);
             continue;
         }
         int rc = -1;
         if (verb == "join")
             rc = sdk->JoinConference(a, b);
-        else if (verb == "leave") {
-            stopDumps();
-            rc = sdk->LeaveConference();
-        }
+        else if (verb == "leave")
+            rc = leave();
         else if (verb == "chat")
             rc = sdk->SendChatMessage(rest);
         else if (verb == "hand")
@@ -266,6 +318,10 @@ int main(int argc, char** argv)
             rc = sdk->SendWhiteboard(a, "1", "");
         else if (verb == "ring")
             rc = sdk->SendRingCall(a, "invite", sdk->getHttpCallback()->getJoinInfo().r, callback.myName, 1, 1, "0", "");
+        else if (verb == "share")
+            rc = sdk->AddScreenShareStream(shareLabel, true, std::max(1, std::atoi(a.c_str())), 0, 0);
+        else if (verb == "unshare")
+            rc = sdk->RemoveScreenShareStream(shareLabel);
         else if (verb == "moderator")
             rc = sdk->isModerator() ? 1 : 0;
         else {
@@ -274,8 +330,7 @@ int main(int argc, char** argv)
         }
         PeerCallback::print("result " + verb + " " + std::to_string(rc));
     }
-    stopDumps();
-    sdk->LeaveConference();
+    leave();
     sdk->Logout();
     return 0;
 }

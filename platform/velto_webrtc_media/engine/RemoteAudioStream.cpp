@@ -6,10 +6,30 @@ namespace velto_media {
 
 void RemoteAudioStream::onPacket(uint16_t sequence, const uint8_t* payload, size_t size)
 {
+    if (counters_)
+        counters_->onPacket(sequence);
     if (size == 0)
         return;
     std::lock_guard<std::mutex> lock(mutex_);
     buffer_.insert(unwrapper_.unwrap(sequence), std::vector<uint8_t>(payload, payload + size));
+}
+
+void RemoteAudioStream::count(AudioJitterBuffer::Pull::Kind kind)
+{
+    using Frame = ReceiveCounters::AudioFrame;
+    switch (kind) {
+    case AudioJitterBuffer::Pull::Kind::Packet:
+        counters_->onAudioFrame(Frame::Decoded);
+        break;
+    case AudioJitterBuffer::Pull::Kind::FromNext:
+        counters_->onAudioFrame(Frame::FromFec);
+        break;
+    case AudioJitterBuffer::Pull::Kind::Conceal:
+        counters_->onAudioFrame(Frame::Concealed);
+        break;
+    case AudioJitterBuffer::Pull::Kind::Silence:
+        break;
+    }
 }
 
 RemoteAudioStream::Counters RemoteAudioStream::counters() const
@@ -24,6 +44,8 @@ bool RemoteAudioStream::pull(int16_t* out)
         std::lock_guard<std::mutex> lock(mutex_);
         pull = buffer_.pull();
     }
+    if (counters_)
+        count(pull.kind);
     switch (pull.kind) {
     case AudioJitterBuffer::Pull::Kind::Packet:
         ++framesDecoded_;

@@ -5,17 +5,23 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 
 #include "AudioJitterBuffer.h"
 #include "OpusCodec.h"
 #include "SequenceNumbers.h"
+#include "velto_media_statistics.h"
 
 namespace velto_media {
 
 class RemoteAudioStream {
 public:
-    explicit RemoteAudioStream(uint32_t ssrc) : ssrc_(ssrc) {}
+    // `counters` (may be null) count what arrives and what is played.
+    explicit RemoteAudioStream(uint32_t ssrc, std::shared_ptr<ReceiveCounters> counters = nullptr)
+        : ssrc_(ssrc), counters_(std::move(counters))
+    {
+    }
 
     // Network thread.
     void onPacket(uint16_t sequence, const uint8_t* payload, size_t size);
@@ -34,7 +40,10 @@ public:
     Counters counters() const;
 
 private:
+    void count(AudioJitterBuffer::Pull::Kind kind);
+
     const uint32_t ssrc_;
+    const std::shared_ptr<ReceiveCounters> counters_;
     std::mutex mutex_;  // the buffer; the decoder is the mixer's alone
     SequenceUnwrapper unwrapper_;
     AudioJitterBuffer buffer_;

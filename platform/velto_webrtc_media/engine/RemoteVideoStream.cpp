@@ -17,8 +17,10 @@ constexpr int64_t kStalledPollMs = 20;
 
 }  // namespace
 
-RemoteVideoStream::RemoteVideoStream(uint32_t ssrc, std::shared_ptr<FrameFanout> renders, FeedbackSender* feedback)
-    : ssrc_(ssrc), renders_(std::move(renders)), feedback_(feedback), thread_([this] { run(); })
+RemoteVideoStream::RemoteVideoStream(uint32_t ssrc, std::shared_ptr<FrameFanout> renders, FeedbackSender* feedback,
+                                     std::shared_ptr<ReceiveCounters> counters)
+    : ssrc_(ssrc), renders_(std::move(renders)), feedback_(feedback), counters_(std::move(counters)),
+      thread_([this] { run(); })
 {
 }
 
@@ -43,6 +45,9 @@ void RemoteVideoStream::stop()
 void RemoteVideoStream::onPacket(const rtp::RtpHeader& header, const uint8_t* payload, size_t size, int64_t nowMs,
                                  bool resent)
 {
+    // The stream's own losses are counted on its first sending alone.
+    if (counters_ && !resent)
+        counters_->onPacket(header.sequence);
     rtp::Vp8Descriptor descriptor;
     if (!rtp::parseVp8Descriptor(payload, size, &descriptor))
         return;
@@ -59,8 +64,11 @@ void RemoteVideoStream::onPacket(const rtp::RtpHeader& header, const uint8_t* pa
         std::lock_guard<std::mutex> lock(receiveMutex_);
         packet.sequence = unwrapper_.unwrap(header.sequence);
         lastPacketMs_ = nowMs;
+        const int recovered = nack_.recovered();
         for (int64_t sequence : nack_.onPacket(packet.sequence, resent, nowMs))
             missing.push_back(static_cast<uint16_t>(sequence));
+        if (counters_ && nack_.recovered() > recovered)
+            counters_->onPacketRecovered();
         assembler_.insert(std::move(packet));
         frames = assembler_.takeFrames();
         if (!frames.empty())
@@ -94,6 +102,8 @@ void RemoteVideoStream::askForKeyframe(int64_t nowMs)
         return;
     lastPliMs_ = nowMs;
     ++plisSent_;
+    if (counters_)
+        counters_->onPliSent();
     feedback_->sendPli(ssrc_);
 }
 
@@ -102,6 +112,8 @@ void RemoteVideoStream::requestResends(const std::vector<uint16_t>& sequences)
     if (sequences.empty())
         return;
     ++nacksSent_;
+    if (counters_)
+        counters_->onNackSent();
     feedback_->sendNack(ssrc_, sequences);
 }
 
@@ -205,6 +217,8 @@ void RemoteVideoStream::run()
             if (frame.keyframe)
                 ++keyframesDecoded_;
             renders_->deliver(*picture);
+            if (counters_)
+                counters_->onFrameDrawn(frame.keyframe);
         }
     }
     renders_->deliverBlack();

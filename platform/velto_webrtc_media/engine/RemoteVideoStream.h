@@ -25,6 +25,7 @@
 #include "NackRequester.h"
 #include "SequenceNumbers.h"
 #include "rtp/RtpPacket.h"
+#include "velto_media_statistics.h"
 
 namespace velto_media {
 
@@ -38,7 +39,9 @@ public:
 
 class RemoteVideoStream {
 public:
-    RemoteVideoStream(uint32_t ssrc, std::shared_ptr<FrameFanout> renders, FeedbackSender* feedback);
+    // `counters` (may be null) count what arrives and what is drawn.
+    RemoteVideoStream(uint32_t ssrc, std::shared_ptr<FrameFanout> renders, FeedbackSender* feedback,
+                      std::shared_ptr<ReceiveCounters> counters = nullptr);
     ~RemoteVideoStream();
     RemoteVideoStream(const RemoteVideoStream&) = delete;
     RemoteVideoStream& operator=(const RemoteVideoStream&) = delete;
@@ -77,6 +80,7 @@ private:
     const uint32_t ssrc_;
     const std::shared_ptr<FrameFanout> renders_;
     FeedbackSender* const feedback_;
+    const std::shared_ptr<ReceiveCounters> counters_;
     std::atomic<int> framesDecoded_{0};
     std::atomic<int> keyframesDecoded_{0};
     std::atomic<int> nacksSent_{0};

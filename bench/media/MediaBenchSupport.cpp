@@ -1,0 +1,126 @@
+#include "MediaBenchSupport.h"
+
+#include <json/json.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "MediaTestSupport.h"
+
+namespace velto::bench {
+
+ProcessUsage processUsage(pid_t pid)
+{
+    ProcessUsage usage;
+    const std::string dir = "/proc/" + std::to_string(pid);
+    std::ifstream stat(dir + "/stat");
+    std::string line;
+    if (!std::getline(stat, line))
+        return usage;
+    // The name (field 2) may hold spaces: the fields after it are counted from its closing parenthesis.
+    const size_t close = line.rfind(')');
+    if (close == std::string::npos)
+        return usage;
+    std::istringstream fields(line.substr(close + 2));
+    std::vector<std::string> after;
+    std::string field;
+    while (fields >> field)
+        after.push_back(field);
+    // utime and stime are fields 14 and 15 of the whole line, 12th and 13th after the name.
+    if (after.size() < 13)
+        return usage;
+    const double ticks = double(sysconf(_SC_CLK_TCK));
+    usage.cpuSeconds = (std::stod(after[11]) + std::stod(after[12])) / ticks;
+    std::ifstream status(dir + "/status");
+    while (std::getline(status, line)) {
+        const auto kib = [&](const char* key) { return std::stod(line.substr(std::string(key).size())) / 1024; };
+        if (line.rfind("VmRSS:", 0) == 0)
+            usage.rssMib = kib("VmRSS:");
+        else if (line.rfind("VmHWM:", 0) == 0)
+            usage.peakRssMib = kib("VmHWM:");
+    }
+    usage.known = true;
+    return usage;
+}
+
+CpuWindow::CpuWindow(pid_t pid)
+    : pid_(pid), startCpu_(processUsage(pid).cpuSeconds), startWall_(std::chrono::steady_clock::now())
+{
+}
+
+double CpuWindow::percent() const
+{
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - startWall_).count();
+    return wall > 0 ? 100 * (processUsage(pid_).cpuSeconds - startCpu_) / wall : 0;
+}
+
+std::string loadAverage()
+{
+    std::ifstream file("/proc/loadavg");
+    std::string one, five, fifteen;
+    file >> one >> five >> fifteen;
+    return one + " " + five + " " + fifteen;
+}
+
+double percentile(std::vector<double> values, double fraction)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const double rank = std::ceil(fraction * double(values.size()));
+    const size_t index = size_t(std::clamp(rank, 1.0, double(values.size()))) - 1;
+    return values[index];
+}
+
+int intOption(int argc, char** argv, const std::string& name, int fallback)
+{
+    for (int i = 1; i + 1 < argc; ++i)
+        if (argv[i] == name)
+            return std::atoi(argv[i + 1]);
+    return fallback;
+}
+
+bool flagOption(int argc, char** argv, const std::string& name)
+{
+    return std::find(argv + 1, argv + argc, name) != argv + argc;
+}
+
+std::string freshFolder(const std::string& name)
+{
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / (name + "-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    return dir.string();
+}
+
+void writeTone(const std::string& path, int frequency, int seconds)
+{
+    constexpr int kRate = 48000;
+    media_test::writeWav(path, media_test::tone(frequency, kRate, size_t(kRate) * seconds), kRate);
+}
+
+Json::Value readJsonFile(const std::string& path)
+{
+    std::ifstream file(path);
+    Json::Value value;
+    Json::CharReaderBuilder builder;
+    std::string errors;
+    if (!file || !Json::parseFromStream(builder, file, &value, &errors))
+        return Json::Value();
+    return value;
+}
+
+std::string fixed(double value, int decimals)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+}  // namespace velto::bench

@@ -1,0 +1,113 @@
+// The scripted peer's statistics file: two peers meet through a local server
+// whose forwarding unit loses 5% of the packets, each writes what it received
+// when it leaves, and both files hold every member with values that fit the
+// run (the other's camera and sound, losses seen, asked for and recovered).
+#include <gtest/gtest.h>
+#include <json/json.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "LocalServer.h"
+#include "PeerProcess.h"
+
+namespace velto::test {
+namespace {
+
+constexpr auto kMeeting = 6s;
+
+Json::Value readJson(const std::string& path)
+{
+    std::ifstream file(path);
+    Json::Value value;
+    Json::CharReaderBuilder builder;
+    std::string errors;
+    if (!file || !Json::parseFromStream(builder, file, &value, &errors))
+        ADD_FAILURE() << "no JSON in " << path << ": " << errors;
+    return value;
+}
+
+// The received stream of `kind`; null when there is not exactly one.
+const Json::Value* stream(const Json::Value& stats, const std::string& kind)
+{
+    const Json::Value* found = nullptr;
+    for (const Json::Value& s : stats["streams"])
+        if (s["kind"].asString() == kind) {
+            if (found)
+                return nullptr;
+            found = &s;
+        }
+    return found;
+}
+
+TEST(PeerStatsTest, EachPeerWritesWhatItReceivedWhenItLeaves)
+{
+    LocalServer::Options lossy;
+    lossy.mediaLossPercent = 5;
+    lossy.mediaLossSeed = 11;
+    LocalServer server(lossy);
+    server.setCaBundleEnv();
+    const std::string dir = ::testing::TempDir() + "/peer_stats_" + std::to_string(::getpid());
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    const Account demo = server.demoAccount();
+    {
+        // Demo opens its room and sends; Alice joins the running stream.
+        PeerProcess host(server.host(), demo, demo.room, demo.meetPassword, {"--stats", dir + "/demo.json"});
+        ASSERT_EQ(host.waitFor("result join "), "result join 0");
+        PeerProcess guest(server.host(), server.account("alice"), demo.room, demo.meetPassword,
+                          {"--stats", dir + "/alice.json"});
+        ASSERT_EQ(guest.waitFor("result join "), "result join 0");
+        std::this_thread::sleep_for(kMeeting);
+    }  // both quit, and leave
+
+    for (const std::string name : {"demo", "alice"}) {
+        SCOPED_TRACE(name);
+        const Json::Value stats = readJson(dir + "/" + name + ".json");
+        ASSERT_TRUE(stats["streams"].isArray());
+        ASSERT_EQ(2u, stats["streams"].size());
+        const Json::Value* video = stream(stats, "video");
+        const Json::Value* audio = stream(stats, "audio");
+        ASSERT_TRUE(video && audio);
+        for (const Json::Value* s : {video, audio}) {
+            for (const char* member : {"ssrc", "frames_decoded", "longest_freeze_ms", "keyframes", "nacks_sent",
+                                       "plis_sent", "packets_lost", "packets_recovered"})
+                EXPECT_TRUE((*s)[member].isUInt64()) << member;
+            EXPECT_NE(0u, (*s)["ssrc"].asUInt());
+            // The other peer's stream, from about when both were in until both left.
+            const double seconds = (*s)["seconds"].asDouble();
+            EXPECT_GT(seconds, 4);
+            EXPECT_LT(seconds, 12);
+            EXPECT_NEAR((*s)["frames_decoded"].asDouble() / seconds, (*s)["fps"].asDouble(), 0.1);
+            // 5% of some hundred packets went missing, and some came back.
+            EXPECT_GT((*s)["packets_lost"].asUInt64(), 0u);
+            EXPECT_GT((*s)["packets_recovered"].asUInt64(), 0u);
+        }
+        EXPECT_LE((*video)["packets_recovered"].asUInt64(), (*video)["packets_lost"].asUInt64());
+        // Pictures drawn from keyframes on, with gaps between them; each gap asked for.
+        EXPECT_GT((*video)["frames_decoded"].asUInt(), 5u);
+        EXPECT_GE((*video)["keyframes"].asUInt(), 1u);
+        EXPECT_GT((*video)["longest_freeze_ms"].asInt64(), 0);
+        EXPECT_LT((*video)["longest_freeze_ms"].asDouble(), (*video)["seconds"].asDouble() * 1000);
+        EXPECT_GT((*video)["nacks_sent"].asUInt(), 0u);
+        // Sound: 20 ms frames, those rebuilt from FEC counted as recovered.
+        EXPECT_GT((*audio)["fps"].asDouble(), 40);
+        EXPECT_LE((*audio)["fps"].asDouble(), 51);
+        EXPECT_EQ((*audio)["frames_from_fec"].asUInt(), (*audio)["packets_recovered"].asUInt());
+        // The peer itself.
+        EXPECT_GT(stats["cpu_percent"].asDouble(), 0);
+        EXPECT_LT(stats["cpu_percent"].asDouble(), 800);
+        EXPECT_GT(stats["max_rss_mib"].asDouble(), 5);
+        EXPECT_LT(stats["max_rss_mib"].asDouble(), 2000);
+    }
+    // Alice came into a running stream: she asked for a keyframe.
+    const Json::Value alice = readJson(dir + "/alice.json");
+    ASSERT_TRUE(stream(alice, "video"));
+    EXPECT_GE((*stream(alice, "video"))["plis_sent"].asUInt(), 1u);
+    std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace velto::test
