@@ -29,7 +29,7 @@
 #include "FrameCounter.h"
 #include "LocalServer.h"
 #include "MediaBenchSupport.h"
-#include "QGLRenderInterface.h"
+#include "WindowlessRender.h"
 #include "RecordingCallback.h"
 #include "VeltoSdk.h"
 #include "velto_media_sources.h"
@@ -56,7 +56,7 @@ int64_t nowUs()
 }
 
 // A render target that notes when each frame number was drawn.
-class CounterTarget final : public QGLRenderInterface {
+class CounterTarget final : public WindowlessRender {
 public:
     void lockBuffer() override { mutex_.lock(); }
     unsigned char* getDataBuffer(int w, int h) override
@@ -103,17 +103,8 @@ public:
         return unnumbered_;
     }
 
-    void SetCB(Callback, void*) override {}
-    void ReSize(int, int, int, int) override {}
-    void Clean() override {}
-    QWidget* getParent() override { return nullptr; }
-    QWidget* getSelfWidget() override { return nullptr; }
-    void Hide() override {}
-    void Show() override {}
-    void setWinTitle(std::string&) override {}
-    void setPriority(int) override {}
     void getWinSize(int* w, int* h) override { *w = kWidth, *h = kHeight; }
-    void PlayOneFrame(const unsigned char*, const unsigned char*, const unsigned char*, int, int) override {}
+    using WindowlessRender::PlayOneFrame;
 
 private:
     // The number's blocks lie in the bottom band: only its brightness is worked out.

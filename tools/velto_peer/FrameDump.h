@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "QGLRenderInterface.h"
+#include "WindowlessRender.h"
 
-class FrameDump final : public QGLRenderInterface {
+class FrameDump final : public WindowlessRender {
 public:
     FrameDump(std::string directory, std::string label);
 
@@ -18,17 +18,8 @@ public:
     void unlockBuffer() override { mutex_.unlock(); }
     void PlayOneFrame(const unsigned char* frame, int w, int h) override;
 
-    void SetCB(Callback, void*) override {}
-    void ReSize(int, int, int, int) override {}
-    void Clean() override {}
-    QWidget* getParent() override { return nullptr; }
-    QWidget* getSelfWidget() override { return nullptr; }
-    void Hide() override {}
-    void Show() override {}
-    void setWinTitle(std::string&) override {}
-    void setPriority(int) override {}
     void getWinSize(int* w, int* h) override { *w = width_, *h = height_; }
-    void PlayOneFrame(const unsigned char*, const unsigned char*, const unsigned char*, int, int) override {}
+    using WindowlessRender::PlayOneFrame;
 
 private:
     const std::string directory_;

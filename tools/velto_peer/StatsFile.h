@@ -14,29 +14,20 @@
 #include <string>
 #include <vector>
 
-#include "QGLRenderInterface.h"
+#include "WindowlessRender.h"
 
 // A render target that takes each picture as a window would and shows it
 // nowhere: with --stats every received stream is drawn, so that what the
 // peer costs and counts is what a program showing the stream would.
-class DrawTarget final : public QGLRenderInterface {
+class DrawTarget final : public WindowlessRender {
 public:
     void lockBuffer() override { mutex_.lock(); }
     unsigned char* getDataBuffer(int w, int h) override;
     void unlockBuffer() override { mutex_.unlock(); }
     void PlayOneFrame(const unsigned char*, int, int) override {}
 
-    void SetCB(Callback, void*) override {}
-    void ReSize(int, int, int, int) override {}
-    void Clean() override {}
-    QWidget* getParent() override { return nullptr; }
-    QWidget* getSelfWidget() override { return nullptr; }
-    void Hide() override {}
-    void Show() override {}
-    void setWinTitle(std::string&) override {}
-    void setPriority(int) override {}
     void getWinSize(int* w, int* h) override { *w = width_, *h = height_; }
-    void PlayOneFrame(const unsigned char*, const unsigned char*, const unsigned char*, int, int) override {}
+    using WindowlessRender::PlayOneFrame;
 
 private:
     std::mutex mutex_;
