@@ -12,6 +12,7 @@
 #include "MediaTestSupport.h"
 #include "PeerProcess.h"
 #include "SdkTestFixture.h"
+#include "TonePower.h"
 #include "velto_media_sources.h"
 
 namespace velto::test {
@@ -34,27 +35,8 @@ int16_t syllables(double hz, long sample)
     return int16_t(std::lround(kAmplitude * 32767 * std::sin(2 * M_PI * hz * double(sample) / kAudioSampleRate)));
 }
 
-// The power of one frequency in a block (Goertzel over a Hann window, so
-// that the other tone and the syllables' edges do not leak in), full-scale sine = 1.
-double tonePower(const int16_t* samples, int count, double hz)
-{
-    const double c = 2 * std::cos(2 * M_PI * hz / kAudioSampleRate);
-    double s1 = 0, s2 = 0, windowSum = 0;
-    for (int i = 0; i < count; ++i) {
-        const double w = 0.5 - 0.5 * std::cos(2 * M_PI * i / count);
-        windowSum += w;
-        const double s0 = w * samples[i] / 32768.0 + c * s1 - s2;
-        s2 = s1;
-        s1 = s0;
-    }
-    const double amplitude = 2 * std::sqrt(std::max(0.0, s1 * s1 + s2 * s2 - c * s1 * s2)) / windowSum;
-    return amplitude * amplitude;
-}
-
-double db(double power)
-{
-    return 10 * std::log10(power + 1e-20);
-}
+using velto::test::db;
+using velto::test::tonePower;
 
 // The mean power of each tone over 20 ms blocks.
 struct Tones {
