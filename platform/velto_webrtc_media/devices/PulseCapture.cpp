@@ -21,8 +21,7 @@ public:
         if (!connection->connect("velto microphone", kPulseTimeout))
             return -1;
         PulseLock lock(*connection);
-        pa_sample_spec spec = audioSampleSpec();
-        stream_ = pa_stream_new(connection->context(), "microphone", &spec, nullptr);
+        stream_ = newAudioStream(*connection, "microphone");
         if (!stream_)
             return -1;
         sink_ = std::move(sink);

@@ -25,8 +25,7 @@ public:
         if (!connection->connect("velto speaker", kPulseTimeout))
             return -1;
         PulseLock lock(*connection);
-        pa_sample_spec spec = audioSampleSpec();
-        stream_ = pa_stream_new(connection->context(), "speaker", &spec, nullptr);
+        stream_ = newAudioStream(*connection, "speaker");
         if (!stream_)
             return -1;
         source_ = std::move(source);

@@ -8,13 +8,13 @@ void streamStateChanged(pa_stream*, void* userdata) { static_cast<PulseConnectio
 
 }  // namespace
 
-pa_sample_spec audioSampleSpec()
+pa_stream* newAudioStream(PulseConnection& connection, const char* name)
 {
-    pa_sample_spec spec;
-    spec.format = PA_SAMPLE_S16LE;
-    spec.rate = kAudioSampleRate;
-    spec.channels = 1;
-    return spec;
+    pa_sample_spec format;
+    format.format = PA_SAMPLE_S16LE;
+    format.rate = kAudioSampleRate;
+    format.channels = 1;
+    return pa_stream_new(connection.context(), name, &format, nullptr);
 }
 
 bool waitUntilReady(PulseConnection& connection, pa_stream* stream)

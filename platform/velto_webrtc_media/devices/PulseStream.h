@@ -14,8 +14,9 @@ namespace velto_media {
 constexpr std::chrono::milliseconds kPulseTimeout{3000};
 constexpr uint32_t kAudioBlockBytes = kAudioBlockSamples * sizeof(int16_t);
 
-// 48 kHz, mono, signed 16-bit little-endian.
-pa_sample_spec audioSampleSpec();
+// A new stream called `name` on the connection (lock held) in the engine's
+// format: 48 kHz, mono, signed 16-bit little-endian. Null on failure.
+pa_stream* newAudioStream(PulseConnection& connection, const char* name);
 
 // Waits (lock held) until the stream is ready or has failed; true when ready.
 bool waitUntilReady(PulseConnection& connection, pa_stream* stream);
