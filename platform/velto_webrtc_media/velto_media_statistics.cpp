@@ -116,11 +116,11 @@ void keepReceiveStatistics(bool keep)
 
 std::shared_ptr<ReceiveCounters> newReceiveCounters(uint32_t ssrc, bool video)
 {
+    auto counters = std::make_shared<ReceiveCounters>(ssrc, video);
     std::lock_guard<std::mutex> lock(kept().mutex);
-    if (!kept().keep)
-        return nullptr;
-    kept().streams.push_back(std::make_shared<ReceiveCounters>(ssrc, video));
-    return kept().streams.back();
+    if (kept().keep)
+        kept().streams.push_back(counters);
+    return counters;
 }
 
 std::vector<ReceivedStreamStatistics> receiveStatistics()

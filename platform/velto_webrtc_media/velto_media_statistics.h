@@ -4,9 +4,10 @@
 // switched on: the program keeps nothing of it.
 //
 // Every received stream (one SSRC, from its sources' arrival to their
-// removal) gets counters of its own, kept to the end of the process, so that
-// a stream that ended is still reported. Each counter is written from the
-// engine thread that sees the event and read from any thread.
+// removal) counts through counters of its own; the engine reads them too.
+// While the statistics are kept, they are also kept to the end of the
+// process, so that a stream that ended is still reported. Each counter is
+// written from the engine thread that sees the event and read from any thread.
 #pragma once
 
 #include <cstdint>
@@ -65,8 +66,8 @@ private:
 
 // From now on (keep) every new received stream gets counters; existing ones stay.
 VELTO_MEDIA_EXPORT void keepReceiveStatistics(bool keep);
-// The counters of a new received stream, kept for the statistics; null while
-// they are not kept.
+// The counters of a new received stream, also kept for the statistics while
+// they are switched on.
 VELTO_MEDIA_EXPORT std::shared_ptr<ReceiveCounters> newReceiveCounters(uint32_t ssrc, bool video);
 // Every stream counted so far, in the order they came.
 VELTO_MEDIA_EXPORT std::vector<ReceivedStreamStatistics> receiveStatistics();

@@ -6,35 +6,19 @@ namespace velto_media {
 
 void RemoteAudioStream::onPacket(uint16_t sequence, const uint8_t* payload, size_t size)
 {
-    if (counters_)
-        counters_->onPacket(sequence);
+    counters_->onPacket(sequence);
     if (size == 0)
         return;
     std::lock_guard<std::mutex> lock(mutex_);
     buffer_.insert(unwrapper_.unwrap(sequence), std::vector<uint8_t>(payload, payload + size));
 }
 
-void RemoteAudioStream::count(AudioJitterBuffer::Pull::Kind kind)
-{
-    using Frame = ReceiveCounters::AudioFrame;
-    switch (kind) {
-    case AudioJitterBuffer::Pull::Kind::Packet:
-        counters_->onAudioFrame(Frame::Decoded);
-        break;
-    case AudioJitterBuffer::Pull::Kind::FromNext:
-        counters_->onAudioFrame(Frame::FromFec);
-        break;
-    case AudioJitterBuffer::Pull::Kind::Conceal:
-        counters_->onAudioFrame(Frame::Concealed);
-        break;
-    case AudioJitterBuffer::Pull::Kind::Silence:
-        break;
-    }
-}
-
 RemoteAudioStream::Counters RemoteAudioStream::counters() const
 {
-    return {framesDecoded_, framesFromFec_, framesConcealed_};
+    const ReceivedStreamStatistics counted = counters_->statistics();
+    // Frames rebuilt from the next packet are among the decoded ones there.
+    return {static_cast<int>(counted.framesDecoded - counted.framesFromFec), static_cast<int>(counted.framesFromFec),
+            static_cast<int>(counted.framesConcealed)};
 }
 
 bool RemoteAudioStream::pull(int16_t* out)
@@ -44,17 +28,16 @@ bool RemoteAudioStream::pull(int16_t* out)
         std::lock_guard<std::mutex> lock(mutex_);
         pull = buffer_.pull();
     }
-    if (counters_)
-        count(pull.kind);
+    using Frame = ReceiveCounters::AudioFrame;
     switch (pull.kind) {
     case AudioJitterBuffer::Pull::Kind::Packet:
-        ++framesDecoded_;
+        counters_->onAudioFrame(Frame::Decoded);
         return decoder_.decode(pull.payload.data(), pull.payload.size(), out);
     case AudioJitterBuffer::Pull::Kind::FromNext:
-        ++framesFromFec_;
+        counters_->onAudioFrame(Frame::FromFec);
         return decoder_.decodeFromNext(pull.payload.data(), pull.payload.size(), out);
     case AudioJitterBuffer::Pull::Kind::Conceal:
-        ++framesConcealed_;
+        counters_->onAudioFrame(Frame::Concealed);
         return decoder_.conceal(out);
     case AudioJitterBuffer::Pull::Kind::Silence:
         break;

@@ -3,7 +3,6 @@
 // time on its own thread (decoding, rebuilding from FEC or concealing).
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -17,9 +16,9 @@ namespace velto_media {
 
 class RemoteAudioStream {
 public:
-    // `counters` (may be null) count what arrives and what is played.
+    // `counters` count what arrives and what is played (new ones when null).
     explicit RemoteAudioStream(uint32_t ssrc, std::shared_ptr<ReceiveCounters> counters = nullptr)
-        : ssrc_(ssrc), counters_(std::move(counters))
+        : ssrc_(ssrc), counters_(counters ? std::move(counters) : std::make_shared<ReceiveCounters>(ssrc, false))
     {
     }
 
@@ -40,17 +39,12 @@ public:
     Counters counters() const;
 
 private:
-    void count(AudioJitterBuffer::Pull::Kind kind);
-
     const uint32_t ssrc_;
     const std::shared_ptr<ReceiveCounters> counters_;
     std::mutex mutex_;  // the buffer; the decoder is the mixer's alone
     SequenceUnwrapper unwrapper_;
     AudioJitterBuffer buffer_;
     AudioDecoder decoder_;
-    std::atomic<int> framesDecoded_{0};
-    std::atomic<int> framesFromFec_{0};
-    std::atomic<int> framesConcealed_{0};
 };
 
 }  // namespace velto_media

@@ -19,7 +19,8 @@ constexpr int64_t kStalledPollMs = 20;
 
 RemoteVideoStream::RemoteVideoStream(uint32_t ssrc, std::shared_ptr<FrameFanout> renders, FeedbackSender* feedback,
                                      std::shared_ptr<ReceiveCounters> counters)
-    : ssrc_(ssrc), renders_(std::move(renders)), feedback_(feedback), counters_(std::move(counters)),
+    : ssrc_(ssrc), renders_(std::move(renders)), feedback_(feedback),
+      counters_(counters ? std::move(counters) : std::make_shared<ReceiveCounters>(ssrc, true)),
       thread_([this] { run(); })
 {
 }
@@ -46,7 +47,7 @@ void RemoteVideoStream::onPacket(const rtp::RtpHeader& header, const uint8_t* pa
                                  bool resent)
 {
     // The stream's own losses are counted on its first sending alone.
-    if (counters_ && !resent)
+    if (!resent)
         counters_->onPacket(header.sequence);
     rtp::Vp8Descriptor descriptor;
     if (!rtp::parseVp8Descriptor(payload, size, &descriptor))
@@ -67,7 +68,7 @@ void RemoteVideoStream::onPacket(const rtp::RtpHeader& header, const uint8_t* pa
         const int recovered = nack_.recovered();
         for (int64_t sequence : nack_.onPacket(packet.sequence, resent, nowMs))
             missing.push_back(static_cast<uint16_t>(sequence));
-        if (counters_ && nack_.recovered() > recovered)
+        if (nack_.recovered() > recovered)
             counters_->onPacketRecovered();
         assembler_.insert(std::move(packet));
         frames = assembler_.takeFrames();
@@ -101,9 +102,7 @@ void RemoteVideoStream::askForKeyframe(int64_t nowMs)
     if (nowMs - lastPliMs_ < kPliIntervalMs)
         return;
     lastPliMs_ = nowMs;
-    ++plisSent_;
-    if (counters_)
-        counters_->onPliSent();
+    counters_->onPliSent();
     feedback_->sendPli(ssrc_);
 }
 
@@ -111,9 +110,7 @@ void RemoteVideoStream::requestResends(const std::vector<uint16_t>& sequences)
 {
     if (sequences.empty())
         return;
-    ++nacksSent_;
-    if (counters_)
-        counters_->onNackSent();
+    counters_->onNackSent();
     feedback_->sendNack(ssrc_, sequences);
 }
 
@@ -176,11 +173,12 @@ int64_t RemoteVideoStream::waitForFramesLocked(int64_t nowMs)
 
 RemoteVideoStream::Counters RemoteVideoStream::counters() const
 {
+    const ReceivedStreamStatistics counted = counters_->statistics();
     Counters counters;
-    counters.framesDecoded = framesDecoded_;
-    counters.keyframesDecoded = keyframesDecoded_;
-    counters.nacksSent = nacksSent_;
-    counters.plisSent = plisSent_;
+    counters.framesDecoded = static_cast<int>(counted.framesDecoded);
+    counters.keyframesDecoded = static_cast<int>(counted.keyframes);
+    counters.nacksSent = static_cast<int>(counted.nacksSent);
+    counters.plisSent = static_cast<int>(counted.plisSent);
     std::lock_guard<std::mutex> lock(receiveMutex_);
     counters.packetsRequested = nack_.requests();
     counters.packetsRecovered = nack_.recovered();
@@ -213,12 +211,8 @@ void RemoteVideoStream::run()
         }
         needKeyframe = false;
         if (result == Vp8Decoder::Result::Picture) {
-            ++framesDecoded_;
-            if (frame.keyframe)
-                ++keyframesDecoded_;
             renders_->deliver(*picture);
-            if (counters_)
-                counters_->onFrameDrawn(frame.keyframe);
+            counters_->onFrameDrawn(frame.keyframe);
         }
     }
     renders_->deliverBlack();

@@ -39,7 +39,7 @@ public:
 
 class RemoteVideoStream {
 public:
-    // `counters` (may be null) count what arrives and what is drawn.
+    // `counters` count what arrives and what is drawn (new ones when null).
     RemoteVideoStream(uint32_t ssrc, std::shared_ptr<FrameFanout> renders, FeedbackSender* feedback,
                       std::shared_ptr<ReceiveCounters> counters = nullptr);
     ~RemoteVideoStream();
@@ -56,7 +56,6 @@ public:
 
     void stop();
     uint32_t ssrc() const { return ssrc_; }
-    int framesDecoded() const { return framesDecoded_; }
 
     struct Counters {
         int framesDecoded = 0;
@@ -81,10 +80,6 @@ private:
     const std::shared_ptr<FrameFanout> renders_;
     FeedbackSender* const feedback_;
     const std::shared_ptr<ReceiveCounters> counters_;
-    std::atomic<int> framesDecoded_{0};
-    std::atomic<int> keyframesDecoded_{0};
-    std::atomic<int> nacksSent_{0};
-    std::atomic<int> plisSent_{0};
     std::atomic<bool> decoderWantsKeyframe_{false};
 
     // Network thread side.
