@@ -19,6 +19,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <stdexcept>
 #include <thread>
@@ -205,14 +207,25 @@ void LocalServer::launch(int port, int messagePort)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
 
+    int log = -1;
+    if (options_.captureLog) {
+        log = open(logFile().c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+        if (log < 0)
+            fail(std::string("server log: ") + std::strerror(errno));
+    }
     int out[2];
-    if (pipe2(out, O_CLOEXEC) != 0)
+    if (pipe2(out, O_CLOEXEC) != 0) {
+        if (log >= 0)
+            close(log);
         fail(std::string("pipe: ") + std::strerror(errno));
+    }
     const pid_t parent = getpid();
     pid_ = fork();
     if (pid_ < 0) {
         close(out[0]);
         close(out[1]);
+        if (log >= 0)
+            close(log);
         fail(std::string("fork: ") + std::strerror(errno));
     }
     if (pid_ == 0) {
@@ -230,10 +243,14 @@ void LocalServer::launch(int port, int messagePort)
                 _exit(127);
         }
         dup2(out[1], STDOUT_FILENO);
+        if (log >= 0)
+            dup2(log, STDERR_FILENO);
         execv(argv[0], argv.data());
         _exit(127);
     }
     close(out[1]);
+    if (log >= 0)
+        close(log);
 
     try {
         const std::string line = readFirstLine(out[0]);
@@ -308,6 +325,12 @@ std::string LocalServer::caFile() const
 void LocalServer::setCaBundleEnv() const
 {
     setenv("VELTO_CA_BUNDLE", caFile_.c_str(), 1);
+}
+
+std::string LocalServer::serverLog() const
+{
+    std::ifstream in(logFile(), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 void LocalServer::setProgramEnv() const

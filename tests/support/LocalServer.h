@@ -101,6 +101,9 @@ public:
         int messageDelayMs = 0;
         // The server process may hold at most this many descriptors; 0 = as inherited.
         int maxOpenFiles = 0;
+        // What the server writes for people goes to a file read back by
+        // serverLog() instead of the test's own error output.
+        bool captureLog = false;
     };
 
     LocalServer();
@@ -118,6 +121,7 @@ public:
     std::string localhost() const;  // "localhost:PORT" (the certificate names both)
     std::string caFile() const;     // PEM file of the run's CA
     void setCaBundleEnv() const;    // setenv("VELTO_CA_BUNDLE", caFile())
+    std::string serverLog() const;  // what it wrote so far; "" unless Options::captureLog
     // The program trusts this server and asks it for the update manifest:
     // setCaBundleEnv() and VELTO_UPDATE_HOST = localhost().
     void setProgramEnv() const;
@@ -204,6 +208,7 @@ private:
     Options options_;
     std::string dir_;
     std::string caFile_;
+    std::string logFile() const { return dir_ + "/server.log"; }
     std::string messageServer_;
     std::string messageServerPort_;
     int port_ = 0;
