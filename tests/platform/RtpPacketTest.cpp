@@ -324,6 +324,8 @@ TEST(Rtcp, RejectsMalformedCompounds)
     uint32_t ssrc = 0;
     EXPECT_FALSE(readRtcpSenderSsrc(rr.data(), 7, &ssrc));
     EXPECT_FALSE(readRtcpSenderSsrc(patched(rr, 1, 111).data(), rr.size(), &ssrc));
+    EXPECT_FALSE(readRtcpSenderSsrc(join({{0x80, 201, 0, 0}, rr}).data(), rr.size() + 4, &ssrc))
+        << "a header-only first packet has no sender of its own";
 }
 
 }  // namespace

@@ -177,6 +177,9 @@ bool readRtcpSenderSsrc(const uint8_t* data, size_t size, uint32_t* ssrc)
 {
     if (!data || size < 8 || (data[0] >> 6) != 2 || data[1] < 192 || data[1] > 223)
         return false;
+    // A first packet of only its header holds no sender: the next four bytes are another packet's.
+    if (data[2] == 0 && data[3] == 0)
+        return false;
     if (ssrc)
         *ssrc = read32(data + 4);
     return true;
