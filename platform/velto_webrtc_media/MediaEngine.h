@@ -141,7 +141,7 @@ private:
     int64_t onTimer(int64_t nowMs) override;
     // FeedbackSender, on the network and decoder threads.
     void sendNack(uint32_t mediaSsrc, const std::vector<uint16_t>& sequences) override;
-    void sendPli(uint32_t mediaSsrc) override;
+    bool sendPli(uint32_t mediaSsrc) override;
 
     // Stops every thread of the engine: the work of DeInit.
     void shutdown();

@@ -247,6 +247,7 @@ int MediaEngine::AddRemoteSources(const std::vector<rtc_ssrc>& sources)
             }
         }
         pairRemoteRetransmissions();
+        std::shared_ptr<MediaTransport> feedback;
         for (const auto& [ssrc, fanout] : videos) {
             if (isRemoteRetransmission(ssrc))
                 continue;  // its packets go to the stream they belong to
@@ -254,7 +255,11 @@ int MediaEngine::AddRemoteSources(const std::vector<rtc_ssrc>& sources)
                                                               newReceiveCounters(ssrc, true));
             std::lock_guard<std::mutex> lock(streamsMutex_);
             remoteVideo_[ssrc] = std::move(stream);
+            feedback = feedbackTransport_;
         }
+        // A new stream asks for its first keyframe at once, not at the next report.
+        if (feedback)
+            feedback->timersChanged();
         for (uint32_t ssrc : voices) {
             auto stream = std::make_shared<RemoteAudioStream>(ssrc, newReceiveCounters(ssrc, false));
             {
@@ -403,15 +408,16 @@ void MediaEngine::sendNack(uint32_t mediaSsrc, const std::vector<uint16_t>& sequ
         transport->sendNack(transport->reportingSsrc(), mediaSsrc, sequences);
 }
 
-void MediaEngine::sendPli(uint32_t mediaSsrc)
+bool MediaEngine::sendPli(uint32_t mediaSsrc)
 {
     std::shared_ptr<MediaTransport> transport;
     {
         std::lock_guard<std::mutex> lock(streamsMutex_);
         transport = feedbackTransport_;
     }
-    if (transport && transport->reportingSsrc() != 0)
-        transport->sendPli(transport->reportingSsrc(), mediaSsrc);
+    // Until the answer names our SSRCs there is none to ask from.
+    return transport && transport->reportingSsrc() != 0 &&
+           transport->sendPli(transport->reportingSsrc(), mediaSsrc);
 }
 
 int MediaEngine::GetStats()

@@ -70,6 +70,16 @@ public:
     void enter(const std::string& room, const std::vector<uint32_t>& ssrcs, const std::string& password = "",
                int reports = 1)
     {
+        ASSERT_NO_FATAL_FAILURE(join(room, ssrcs, password));
+        ASSERT_NO_FATAL_FAILURE(answer());
+        for (int i = 0; i < reports; ++i)
+            report();
+    }
+
+    // The two halves of enter(): join and take the offer (from then on it
+    // may send), and answer it.
+    void join(const std::string& room, const std::vector<uint32_t>& ssrcs, const std::string& password = "")
+    {
         if (!connected_) {
             ASSERT_TRUE(signal_.connect());
             connected_ = true;
@@ -97,17 +107,18 @@ public:
         ASSERT_TRUE(send_.init(Direction::Outbound, key_.data()));
 
         ssrcs_ = ssrcs;
+        session_ = offer["session"].asString();
+    }
+    void answer()
+    {
         std::vector<velto_platform::SdpSource> sources;
-        for (size_t i = 0; i < ssrcs.size(); ++i)
-            sources.push_back({i == 0 ? "audio" : "video", std::to_string(ssrcs[i]), user_, user_ + "-stream",
+        for (size_t i = 0; i < ssrcs_.size(); ++i)
+            sources.push_back({i == 0 ? "audio" : "video", std::to_string(ssrcs_[i]), user_, user_ + "-stream",
                                user_ + "-track" + std::to_string(i)});
         Json::Value answer;
         answer["type"] = "answer";
-        answer["sdp"] = velto_platform::withCryptoLine(
-            velto_platform::WriteSdp(offer["session"].asString(), sources), key_.data());
+        answer["sdp"] = velto_platform::withCryptoLine(velto_platform::WriteSdp(session_, sources), key_.data());
         ASSERT_TRUE(signal_.request(answer));
-        for (int i = 0; i < reports; ++i)
-            report();
     }
 
     std::string keyText() const
@@ -212,6 +223,7 @@ private:
     SrtpSession send_;
     SrtpSession receive_;
     std::vector<uint32_t> ssrcs_;
+    std::string session_;
 };
 
 Bytes rtpPlain(uint32_t ssrc, uint16_t sequence, const std::string& text)
@@ -228,6 +240,10 @@ Bytes pli(uint32_t sender, uint32_t media)
     rtp::appendPli(packet, sender, media);
     return packet;
 }
+
+// The start of a VP8 keyframe as an RTP payload: descriptor (start of
+// partition 0), frame tag (key), start code, size.
+const std::string kKeyframeStart{'\x10', '\x50', '\x2a', '\x00', '\x9d', '\x01', '\x2a', '\x80', '\x02', '\x68', '\x01'};
 
 bool isPli(const Received& r, uint32_t sender, uint32_t media)
 {
@@ -418,7 +434,11 @@ TEST_F(MediaUnitTest, FeedbackReachesTheStreamsSenderWithPlisMergedWithinHalfASe
     EXPECT_EQ(got.items[0].mediaSsrc, 102u);
     EXPECT_EQ(got.items[0].nackSequences, (std::vector<uint16_t>{7, 8, 40}));
 
-    // Two receivers ask for a keyframe of alice's video at once: she hears it once.
+    // Two receivers that lose the same frame of alice's video ask for a
+    // keyframe at once: she hears it once.
+    alice.sendRtp(102, 1, kKeyframeStart);
+    EXPECT_EQ(bob.receiveText(), kKeyframeStart);
+    EXPECT_EQ(wang.receiveText(), kKeyframeStart);
     const auto firstPli = std::chrono::steady_clock::now();
     bob.sendRtcp(pli(201, 102));
     wang.sendRtcp(pli(301, 102));
@@ -434,6 +454,73 @@ TEST_F(MediaUnitTest, FeedbackReachesTheStreamsSenderWithPlisMergedWithinHalfASe
     std::this_thread::sleep_until(firstPli + 550ms);
     wang.sendRtcp(pli(301, 102));
     EXPECT_TRUE(isPli(alice.receive(), 301, 102));
+}
+
+TEST_F(MediaUnitTest, PacketsThatOvertakeTheirAnswerCountOnceItComes)
+{
+    Participant alice(server, "alice"), bob(server, "bob");
+    ASSERT_NO_FATAL_FAILURE(alice.enter(aliceRoom, {101, 102}));
+    // Bob reports and asks for a keyframe of alice's video at once, as a
+    // joining engine does; his answer reaches the unit only after them.
+    ASSERT_NO_FATAL_FAILURE(bob.join(aliceRoom, {201, 202}));
+    bob.report();
+    bob.sendRtcp(pli(201, 102));
+    std::this_thread::sleep_for(50ms);  // in the unit before the answer
+    ASSERT_NO_FATAL_FAILURE(bob.answer());
+
+    // The unit knows where bob is without another report, and alice heard his request.
+    EXPECT_TRUE(isPli(alice.receive(), 201, 102));
+    alice.sendRtp(102, 1, "to bob");
+    EXPECT_EQ(bob.receiveText(), "to bob");
+
+    // What nobody's answer opens is not kept for ever, nor taken for anybody's.
+    Participant wang(server, "wang");
+    ASSERT_NO_FATAL_FAILURE(wang.join(aliceRoom, {301, 302}));
+    wang.report();
+    SrtpSession stranger;
+    std::array<uint8_t, SrtpSession::kKeyLength> strangerKey;
+    velto_media::makeSrtpKey(strangerKey.data());
+    ASSERT_TRUE(stranger.init(Direction::Outbound, strangerKey.data()));
+    Bytes forged = pli(301, 102);
+    ASSERT_TRUE(stranger.protectRtcp(forged));
+    wang.sendRaw(forged);
+    std::this_thread::sleep_for(1500ms);  // held a second at most
+    ASSERT_NO_FATAL_FAILURE(wang.answer());
+    bob.sendRtp(202, 1, "from bob");
+    EXPECT_EQ(alice.receiveText(), "from bob") << "the forged request got through";
+    EXPECT_EQ(wang.receiveRaw(300ms), std::nullopt) << "a report older than a second told the unit where wang is";
+}
+
+TEST_F(MediaUnitTest, ANewcomersKeyframeRequestsAreNotMergedUntilAKeyframeReachedIt)
+{
+    Participant alice(server, "alice"), bob(server, "bob"), wang(server, "wang");
+    ASSERT_NO_FATAL_FAILURE(alice.enter(aliceRoom, {101, 102}));
+    ASSERT_NO_FATAL_FAILURE(bob.enter(aliceRoom, {201, 202}));
+    alice.sendRtp(102, 1, kKeyframeStart);
+    EXPECT_EQ(bob.receiveText(), kKeyframeStart);
+    const auto firstPli = std::chrono::steady_clock::now();
+    bob.sendRtcp(pli(201, 102));
+    EXPECT_TRUE(isPli(alice.receive(), 201, 102));
+
+    // Wang comes in after that request: the keyframe it brings may have left
+    // before the unit knew where he is, so his request goes through, and so
+    // does his next one (that keyframe, or his request, may have gone
+    // missing).
+    ASSERT_NO_FATAL_FAILURE(wang.enter(aliceRoom, {301, 302}));
+    wang.sendRtcp(pli(301, 102));
+    EXPECT_TRUE(isPli(alice.receive(), 301, 102));
+    wang.sendRtcp(pli(301, 102));
+    EXPECT_TRUE(isPli(alice.receive(), 301, 102));
+
+    // Once a keyframe reached him, he is merged with the others.
+    alice.sendRtp(102, 2, kKeyframeStart);
+    EXPECT_EQ(bob.receiveText(), kKeyframeStart);
+    EXPECT_EQ(wang.receiveText(), kKeyframeStart);
+    bob.sendRtcp(pli(201, 102));
+    wang.sendRtcp(pli(301, 102));
+    wang.sendRtp(302, 1, "after the requests");
+    EXPECT_EQ(alice.receiveText(), "after the requests");
+    ASSERT_LT(std::chrono::steady_clock::now() - firstPli, 500ms) << "too slow a machine to tell";
 }
 
 TEST_F(MediaUnitTest, ALegEndsWithItsParticipantAndARejoinGetsFreshKeys)

@@ -3,6 +3,7 @@
 #include "MediaSdp.h"
 #include "rtp/Rtcp.h"
 #include "rtp/RtpPacket.h"
+#include "rtp/Vp8Payload.h"
 #include "transport/SrtpSession.h"
 
 #include <arpa/inet.h>
@@ -11,6 +12,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -24,6 +26,9 @@ using velto_media::SrtpSession;
 namespace {
 
 constexpr auto kPliInterval = std::chrono::milliseconds(500);
+// Packets that arrive before their leg's answer: how many are held, how long.
+constexpr size_t kMaxHeld = 32;
+constexpr auto kHoldFor = std::chrono::seconds(1);
 constexpr size_t kMaxDatagram = 65536;
 constexpr int kBatch = 256;                // datagrams read before stop is looked at again
 constexpr int kSocketBuffer = 4 << 20;     // a screen keyframe to nine receivers fits
@@ -41,6 +46,21 @@ bool readSsrc(const std::string& text, uint32_t* ssrc)
     return true;
 }
 
+// Whether an RTP packet (in clear) starts a VP8 keyframe; its SSRC in *ssrc.
+bool startsKeyframe(const std::vector<uint8_t>& packet, uint32_t* ssrc)
+{
+    rtp::RtpHeader header;
+    rtp::Vp8Descriptor descriptor;
+    if (!rtp::parseRtp(packet.data(), packet.size(), &header) || header.payloadType != rtp::kVp8PayloadType)
+        return false;
+    const uint8_t* payload = packet.data() + header.headerSize;
+    const size_t size = packet.size() - header.headerSize - header.paddingSize;
+    if (!rtp::parseVp8Descriptor(payload, size, &descriptor) || !descriptor.start || descriptor.partition != 0)
+        return false;
+    *ssrc = header.ssrc;
+    return rtp::isVp8Keyframe(payload + descriptor.size, size - descriptor.size);
+}
+
 }  // namespace
 
 struct MediaUnit::Leg {
@@ -51,6 +71,7 @@ struct MediaUnit::Leg {
     std::set<uint32_t> ssrcs;
     sockaddr_in address{};
     bool latched = false;  // an authenticated packet told where the participant is
+    std::set<uint32_t> keyframesSent;  // others' video streams it was sent a keyframe of
     std::map<uint32_t, Clock::time_point> lastPli;  // of this leg's streams
 };
 
@@ -141,6 +162,7 @@ void MediaUnit::answer(const std::string& leg, const std::string& answerSdp)
     Leg& l = *it->second;
     if (l.fromParticipant.init(SrtpSession::Direction::Inbound, key.data())) {
         l.participantKey = std::move(key);
+        retryHeldLocked();
     } else {
         l.participantKey.clear();
         logLine("refused a participant's key");
@@ -165,6 +187,7 @@ void MediaUnit::setStreams(const std::string& leg, const std::vector<std::string
             gone.push_back(ssrc);
     it->second->ssrcs = std::move(announced);
     forgetStreams(*it->second, gone);
+    retryHeldLocked();
 }
 
 void MediaUnit::closeLeg(const std::string& leg)
@@ -190,9 +213,12 @@ void MediaUnit::forgetStreams(Leg& owner, const std::vector<uint32_t>& ssrcs)
     for (const uint32_t ssrc : ssrcs) {
         owner.fromParticipant.removeStream(ssrc);
         owner.lastPli.erase(ssrc);
-        for (auto& [name, leg] : legs_)
-            if (leg->room == owner.room)
+        for (auto& [name, leg] : legs_) {
+            if (leg->room == owner.room) {
                 leg->toParticipant.removeStream(ssrc);
+                leg->keyframesSent.erase(ssrc);
+            }
+        }
     }
 }
 
@@ -253,31 +279,49 @@ void MediaUnit::handle(std::vector<uint8_t>& packet, const sockaddr_in& from)
     std::lock_guard<std::mutex> lock(mutex_);
     if (lost())
         return;
+    handleLocked(packet, from, Clock::now());
+}
+
+MediaUnit::Leg* MediaUnit::sourceOfLocked(std::vector<uint8_t>& packet, bool rtcp)
+{
     // The SSRC is in clear in both SRTP and SRTCP; it names the leg to try.
-    const bool rtcp = rtp::isRtcp(packet.data(), packet.size());
     uint32_t ssrc = 0;
     if (rtcp) {
         if (!rtp::readRtcpSenderSsrc(packet.data(), packet.size(), &ssrc))
-            return;
+            return nullptr;
     } else {
         rtp::RtpHeader header;
         if (!rtp::parseRtp(packet.data(), packet.size(), &header))
-            return;
+            return nullptr;
         ssrc = header.ssrc;
     }
     // SSRCs are chosen at random, so two legs may share one: the key decides.
     // A failed try leaves the packet as it was.
-    Leg* source = nullptr;
     for (auto& [name, leg] : legs_) {
         if (leg->participantKey.empty() || !leg->ssrcs.count(ssrc))
             continue;
-        if (rtcp ? leg->fromParticipant.unprotectRtcp(packet) : leg->fromParticipant.unprotectRtp(packet)) {
-            source = leg.get();
-            break;
-        }
+        if (rtcp ? leg->fromParticipant.unprotectRtcp(packet) : leg->fromParticipant.unprotectRtp(packet))
+            return leg.get();
     }
-    if (!source)
+    return nullptr;
+}
+
+void MediaUnit::handleLocked(std::vector<uint8_t>& packet, const sockaddr_in& from, Clock::time_point now)
+{
+    const bool rtcp = rtp::isRtcp(packet.data(), packet.size());
+    Leg* source = sourceOfLocked(packet, rtcp);
+    if (!source) {
+        // Perhaps a participant whose answer is still on its way.
+        const bool waiting = std::any_of(legs_.begin(), legs_.end(), [](const auto& leg) {
+            return leg.second->participantKey.empty() || leg.second->ssrcs.empty();
+        });
+        if (waiting) {
+            if (held_.size() >= kMaxHeld)
+                held_.pop_front();
+            held_.push_back({std::move(packet), from, now});
+        }
         return;
+    }
     source->address = from;
     source->latched = true;
     if (rtcp)
@@ -286,11 +330,26 @@ void MediaUnit::handle(std::vector<uint8_t>& packet, const sockaddr_in& from)
         forwardRtp(*source, packet);
 }
 
+void MediaUnit::retryHeldLocked()
+{
+    const Clock::time_point now = Clock::now();
+    std::deque<Held> held;
+    held.swap(held_);
+    for (Held& h : held) {
+        if (now - h.arrived > kHoldFor)
+            continue;
+        // Still nobody's: held again, while somebody waits.
+        handleLocked(h.packet, h.from, now);
+    }
+}
+
 void MediaUnit::forwardRtp(const Leg& source, const std::vector<uint8_t>& packet)
 {
+    uint32_t ssrc = 0;
+    const bool keyframe = startsKeyframe(packet, &ssrc);
     for (auto& [name, leg] : legs_)
-        if (leg.get() != &source && leg->room == source.room)
-            sendTo(*leg, packet, false);
+        if (leg.get() != &source && leg->room == source.room && sendTo(*leg, packet, false) && keyframe)
+            leg->keyframesSent.insert(ssrc);
 }
 
 void MediaUnit::routeRtcp(const Leg& source, const std::vector<uint8_t>& packet)
@@ -322,9 +381,12 @@ void MediaUnit::routeRtcp(const Leg& source, const std::vector<uint8_t>& packet)
                     rtp::appendNack(out[leg.get()], item.senderSsrc, item.mediaSsrc, item.nackSequences);
                     continue;
                 }
-                // Several receivers losing the same frame ask for one keyframe.
+                // Several receivers losing the same frame ask for one
+                // keyframe. One that never had a keyframe of the stream has
+                // no use for one that may have left before it was there.
                 const auto last = leg->lastPli.find(item.mediaSsrc);
-                if (last != leg->lastPli.end() && now - last->second < kPliInterval)
+                if (last != leg->lastPli.end() && now - last->second < kPliInterval &&
+                    source.keyframesSent.count(item.mediaSsrc))
                     continue;
                 leg->lastPli[item.mediaSsrc] = now;
                 rtp::appendPli(out[leg.get()], item.senderSsrc, item.mediaSsrc);
@@ -354,17 +416,17 @@ void MediaUnit::forwardReceptionReports(const Leg& source, const rtp::RtcpItem& 
         rtp::appendReceiverReport(out[leg], item.senderSsrc, own);
 }
 
-void MediaUnit::sendTo(Leg& leg, std::vector<uint8_t> packet, bool rtcp)
+bool MediaUnit::sendTo(Leg& leg, std::vector<uint8_t> packet, bool rtcp)
 {
     if (!leg.latched)
-        return;  // nowhere to send yet
+        return false;  // nowhere to send yet
     if (!(rtcp ? leg.toParticipant.protectRtcp(packet) : leg.toParticipant.protectRtp(packet)))
-        return;
+        return false;
     if (lost())
-        return;
+        return false;
     // UDP: a full socket buffer loses the packet, as a network would.
-    sendto(socket_, packet.data(), packet.size(), MSG_DONTWAIT, reinterpret_cast<const sockaddr*>(&leg.address),
-           sizeof leg.address);
+    return sendto(socket_, packet.data(), packet.size(), MSG_DONTWAIT,
+                  reinterpret_cast<const sockaddr*>(&leg.address), sizeof leg.address) >= 0;
 }
 
 }  // namespace velto::server

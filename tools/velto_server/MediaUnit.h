@@ -16,6 +16,18 @@
 // reporter's SSRC: the sender sets its rate from them. Nothing goes back to
 // the leg it came from, nothing crosses rooms.
 //
+// A participant reports at once after it answered, and its report often
+// overtakes the answer on its way through the message service: packets that
+// no leg takes while a leg still waits for its key or its SSRCs are held a
+// moment (a few, briefly) and tried again when that leg's answer comes, so
+// that a joining participant is reachable from its first report on.
+//
+// PLIs are merged only among receivers that were sent a keyframe of that
+// stream before: one that never had one (it just joined, or the keyframe it
+// asked for went missing on the way) has no use for a keyframe that may have
+// left before it was there, so each of its requests goes on (it limits them
+// itself).
+//
 // Threads: one network thread, blocked in poll() on the socket and an eventfd
 // that stop() signals; owned here and joined by stop(). The leg calls come
 // from the message service's thread; one mutex guards the legs. Keys are never
@@ -23,6 +35,7 @@
 #include <netinet/in.h>
 
 #include <chrono>
+#include <deque>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -90,12 +103,22 @@ private:
     void run();
     void receiveAll();
     void handle(std::vector<uint8_t>& packet, const sockaddr_in& from);
+    // A datagram that passed the loss: forwarded, or held while a leg waits
+    // for its answer; needs mutex_.
+    void handleLocked(std::vector<uint8_t>& packet, const sockaddr_in& from, Clock::time_point now);
+    // The packet of the leg that announced its SSRC and whose key opens it
+    // (in place), null when none; needs mutex_.
+    Leg* sourceOfLocked(std::vector<uint8_t>& packet, bool rtcp);
+    // Held packets that a leg's answer now opens are taken as if they came
+    // now; needs mutex_.
+    void retryHeldLocked();
     void forwardRtp(const Leg& source, const std::vector<uint8_t>& packet);
     void routeRtcp(const Leg& source, const std::vector<uint8_t>& packet);
     // The report blocks of `item` on streams of other legs, as a receiver report for each such leg.
     void forwardReceptionReports(const Leg& source, const velto_media::rtp::RtcpItem& item,
                                  std::map<Leg*, std::vector<uint8_t>>& out);
-    void sendTo(Leg& leg, std::vector<uint8_t> packet, bool rtcp);
+    // False when nothing went out (no address yet, or lost).
+    bool sendTo(Leg& leg, std::vector<uint8_t> packet, bool rtcp);
     bool lost();
 
     const Options options_;
@@ -107,6 +130,12 @@ private:
 
     std::mutex mutex_;  // guards everything below
     std::map<std::string, std::unique_ptr<Leg>> legs_;
+    struct Held {
+        std::vector<uint8_t> packet;
+        sockaddr_in from;
+        Clock::time_point arrived;
+    };
+    std::deque<Held> held_;  // oldest first
     int lossPercent_;
     std::mt19937 random_;
 };

@@ -8,6 +8,10 @@ namespace velto_media {
 namespace {
 
 constexpr int64_t kPliIntervalMs = 500;
+// A stream's first keyframe: what a newcomer waits for before anything shows.
+// A lost request (or keyframe) is asked for again sooner, a few times.
+constexpr int64_t kFirstKeyframeRetryMs = 200;
+constexpr int kQuickFirstKeyframeRequests = 3;
 // How long a gap may wait for its resends at most, or an incomplete keyframe
 // for its missing packets, before a keyframe is asked for.
 constexpr int64_t kGapPatienceMs = 250;
@@ -72,8 +76,10 @@ void RemoteVideoStream::onPacket(const rtp::RtpHeader& header, const uint8_t* pa
             counters_->onPacketRecovered();
         assembler_.insert(std::move(packet));
         frames = assembler_.takeFrames();
-        if (!frames.empty())
+        if (!frames.empty()) {
             nack_.forgetBefore(frames.back().lastSequence + 1);
+            hadKeyframe_ = true;  // the first frame handed out is one
+        }
         if (!assembler_.waitingForKeyframe())
             waitingSinceMs_ = -1;
         if (assembler_.waitingForKeyframe() && !assembler_.hasKeyframeStart() && waitingSinceMs_ < 0)
@@ -95,15 +101,25 @@ void RemoteVideoStream::onPacket(const rtp::RtpHeader& header, const uint8_t* pa
     queueWake_.notify_one();
 }
 
+bool RemoteVideoStream::mayAskLocked(int64_t nowMs) const
+{
+    const bool first = !hadKeyframe_ && firstKeyframeRequests_ < kQuickFirstKeyframeRequests;
+    return nowMs - lastPliMs_ >= (first ? kFirstKeyframeRetryMs : kPliIntervalMs);
+}
+
 void RemoteVideoStream::askForKeyframe(int64_t nowMs)
 {
     if (waitingSinceMs_ < 0)
         waitingSinceMs_ = nowMs;
-    if (nowMs - lastPliMs_ < kPliIntervalMs)
+    if (!mayAskLocked(nowMs))
+        return;
+    // Not sent (no connection yet): asked again at the next look.
+    if (!feedback_->sendPli(ssrc_))
         return;
     lastPliMs_ = nowMs;
+    if (!hadKeyframe_)
+        ++firstKeyframeRequests_;
     counters_->onPliSent();
-    feedback_->sendPli(ssrc_);
 }
 
 void RemoteVideoStream::requestResends(const std::vector<uint16_t>& sequences)
@@ -157,6 +173,12 @@ int64_t RemoteVideoStream::waitForFramesLocked(int64_t nowMs)
             blockedAt_.reset();
             askForKeyframe(nowMs);
         }
+    } else if (!hadKeyframe_ && !assembler_.hasKeyframeStart()) {
+        // Nothing shown yet and no keyframe on its way: the sender runs
+        // already and answers with one only when asked, so ask at once.
+        askForKeyframe(nowMs);
+        if (firstKeyframeRequests_ == 0)
+            return nowMs + kStalledPollMs;  // not sent yet: the connection is still coming up
     } else {
         // A keyframe is awaited (perhaps missing packets of its own): asked
         // for when it does not come in time, and again while it does not.

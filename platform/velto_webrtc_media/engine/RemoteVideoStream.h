@@ -3,8 +3,11 @@
 // which also asks for what is missing (NACK at once on a gap, again after
 // about a round trip: NackRequester) and for keyframes (PLI, at most one per
 // 500 ms: when the stream cannot be decoded yet, when a gap was given up,
-// when the decoder fails). Whole frames go to the stream's decoder thread through
-// a bounded queue; it decodes them and draws them into the stream's renders.
+// when the decoder fails). A stream that never had a keyframe (its receiver
+// joined a running sender) asks for its first at once, as soon as feedback
+// can go out, and the first few times again after 200 ms while none comes.
+// Whole frames go to the stream's decoder thread through a bounded queue; it
+// decodes them and draws them into the stream's renders.
 //
 // stop() joins the decoder thread after it drew black: the stream is gone.
 #pragma once
@@ -34,7 +37,8 @@ class FeedbackSender {
 public:
     virtual ~FeedbackSender() = default;
     virtual void sendNack(uint32_t mediaSsrc, const std::vector<uint16_t>& sequences) = 0;
-    virtual void sendPli(uint32_t mediaSsrc) = 0;
+    // False when it could not go out (no connection yet).
+    virtual bool sendPli(uint32_t mediaSsrc) = 0;
 };
 
 class RemoteVideoStream {
@@ -71,6 +75,9 @@ public:
 private:
     void run();
     void askForKeyframe(int64_t nowMs);
+    // Whether a keyframe request may go now: at most one per 500 ms, but
+    // sooner while the first keyframe is awaited.
+    bool mayAskLocked(int64_t nowMs) const;
     void requestResends(const std::vector<uint16_t>& sequences);
     // Gives up gaps and asks for keyframes while no frame can be decoded;
     // the next time to look again, 0 for none.
@@ -88,6 +95,8 @@ private:
     FrameAssembler assembler_;
     NackRequester nack_;
     int64_t lastPliMs_ = -1000000;
+    bool hadKeyframe_ = false;
+    int firstKeyframeRequests_ = 0;  // sent while no keyframe came yet
     int64_t waitingSinceMs_ = -1;  // for a keyframe
     std::optional<int64_t> blockedAt_;  // the gap that holds the next frame up
     int64_t blockedSinceMs_ = 0;

@@ -317,20 +317,20 @@ void MediaTransport::sendNack(uint32_t senderSsrc, uint32_t mediaSsrc, const std
     sendRtcpLocked(std::move(packet));
 }
 
-void MediaTransport::sendPli(uint32_t senderSsrc, uint32_t mediaSsrc)
+bool MediaTransport::sendPli(uint32_t senderSsrc, uint32_t mediaSsrc)
 {
     std::vector<uint8_t> packet;
     std::lock_guard<std::mutex> lock(mutex_);
     rtp::appendReceiverReport(packet, senderSsrc, {});
     rtp::appendPli(packet, senderSsrc, mediaSsrc);
-    sendRtcpLocked(std::move(packet));
+    return sendRtcpLocked(std::move(packet));
 }
 
-void MediaTransport::sendRtcpLocked(std::vector<uint8_t> packet)
+bool MediaTransport::sendRtcpLocked(std::vector<uint8_t> packet)
 {
     if (!keyed_ || !connected_ || !sendSession_.protectRtcp(packet))
-        return;
-    port_->send(packet.data(), packet.size());
+        return false;
+    return port_->send(packet.data(), packet.size());
 }
 
 void MediaTransport::sendReports(int64_t nowMs)

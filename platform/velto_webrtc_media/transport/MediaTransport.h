@@ -88,7 +88,10 @@ public:
     bool sendRtp(uint32_t ssrc, uint8_t payloadType, uint32_t timestamp, bool marker, const uint8_t* payload,
                  size_t size);
     void sendNack(uint32_t senderSsrc, uint32_t mediaSsrc, const std::vector<uint16_t>& sequences);
-    void sendPli(uint32_t senderSsrc, uint32_t mediaSsrc);
+    // False when it could not go out (no keys or destination yet).
+    bool sendPli(uint32_t senderSsrc, uint32_t mediaSsrc);
+    // Timers may be due sooner (a stream was added): the listener is asked at once.
+    void timersChanged() { wake(); }
     // Our streams that end (their counts go) and received streams that end.
     void forgetSent(uint32_t ssrc);
     void forgetReceived(uint32_t ssrc);
@@ -127,8 +130,8 @@ private:
     void onPacket(std::vector<uint8_t>& packet, int64_t nowMs);
     void onRtcp(std::vector<uint8_t>& packet, int64_t nowMs);
     void sendReports(int64_t nowMs);
-    // Protects and sends an RTCP compound; needs mutex_.
-    void sendRtcpLocked(std::vector<uint8_t> packet);
+    // Protects and sends an RTCP compound; needs mutex_. False when it did not go out.
+    bool sendRtcpLocked(std::vector<uint8_t> packet);
     // Answers a NACK for `stream`; needs mutex_.
     void resendLocked(SentStream& stream, const std::vector<uint16_t>& sequences, int64_t nowMs);
 
