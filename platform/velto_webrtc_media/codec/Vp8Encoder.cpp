@@ -42,7 +42,11 @@ bool Vp8Encoder::configure(int width, int height)
     c.g_w = static_cast<unsigned>(width);
     c.g_h = static_cast<unsigned>(height);
     c.g_timebase = {1, 90000};
-    c.g_threads = width * height > 1280 * 720 ? 2 : 1;
+    // A second thread halves a large camera picture's delay; a screen, at a
+    // few pictures a second and most of them not encoded at all, keeps to
+    // one: libvpx's threads wait for each other spinning, which costs more
+    // than it saves, worst on a busy machine.
+    c.g_threads = !screen_ && width * height > 1280 * 720 ? 2 : 1;
     c.g_error_resilient = VPX_ERROR_RESILIENT_DEFAULT;
     c.g_lag_in_frames = 0;
     c.g_pass = VPX_RC_ONE_PASS;
