@@ -260,13 +260,14 @@ TEST(ScreenTrack, AFinePictureIsSharpenedForAWhileThenGoesRarely)
     // Too fine for its bits at once: the first picture is coarse, the ones
     // after it sharpen it, for a few seconds at most.
     Receiver receiver;
-    const auto started = Clock::now();
     SharedScreen shared(receiver, true, 300);
     ASSERT_TRUE(shared.started);
-    std::this_thread::sleep_for(5500ms);
+    SentPicture first;
+    ASSERT_TRUE(receiver.nextAfter(Clock::time_point(), 5s, &first));
+    std::this_thread::sleep_until(first.at + 5600ms);
     const std::vector<SentPicture> pictures = receiver.pictures();
-    EXPECT_GE(countBetween(pictures, started, started + 2s), 10u);
-    EXPECT_LE(countBetween(pictures, started + 4s, started + 5500ms), 3u);
+    EXPECT_GE(countBetween(pictures, first.at, first.at + 2s), 10u);
+    EXPECT_LE(countBetween(pictures, first.at + 4s, first.at + 5500ms), 3u);
 }
 
 }  // namespace
