@@ -218,8 +218,12 @@ TEST(ScreenShareTest, WhoJoinsAStillShareSeesItAtOnce)
     // although nothing changed.
     const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - joined);
     EXPECT_LT(waited, 2500ms) << waited.count() << " ms";
-    std::this_thread::sleep_for(100ms);  // written whole
-    const Picture picture = readPng(files.front());
+    // The file is there as soon as its writing begins.
+    Picture picture;
+    for (const auto begun = Clock::now(); picture.width == 0 && Clock::now() - begun < 10s;) {
+        std::this_thread::sleep_for(100ms);
+        picture = readPng(files.front());
+    }
     ASSERT_EQ(picture.width, 1920);
     ASSERT_EQ(picture.height, 1080);
     // The green window, sharp-edged, on the black screen.
