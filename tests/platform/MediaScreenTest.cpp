@@ -1,6 +1,7 @@
 // The screen and window source on a real X server (Xvfb, no window manager):
 // the pixels of coloured windows made here come back at their place on the
-// screen and as the window's own picture, with shared memory and without.
+// screen and as the window's own picture, with shared memory and without; a
+// picture like the one before is marked so.
 #include <gtest/gtest.h>
 
 #include <libyuv/convert_argb.h>
@@ -157,6 +158,44 @@ TEST(ScreenSource, ReadsWindowsAtTheirPlaceOnTheScreenAndAsTheirOwnPicture)
         Pixels own(*picture);
         for (auto [x, y] : {std::pair{0, 0}, {100, 60}, {199, 119}})
             EXPECT_TRUE(own.near(x, y, kBlue)) << x << "," << y;
+    }
+}
+
+TEST(ScreenSource, AStillScreenIsMarkedUnchangedAndAChangedOneComesWhole)
+{
+    Windows windows;
+    ASSERT_TRUE(windows.ok());
+    const auto samePixels = [](const VideoFrame& a, const VideoFrame& b) {
+        return a.width == b.width && a.height == b.height && a.y == b.y && a.u == b.u && a.v == b.v;
+    };
+    for (bool shm : {true, false}) {
+        SCOPED_TRACE(shm ? "shared memory" : "GetImage");
+        auto screen = XcbGrabber::open(true, 0, shm);
+        ASSERT_TRUE(screen);
+        auto first = screen->grab();
+        auto again = screen->grab();
+        ASSERT_TRUE(first && again);
+        EXPECT_FALSE(first->unchanged);
+        EXPECT_TRUE(again->unchanged);
+        EXPECT_TRUE(samePixels(*first, *again));
+
+        // A window from an odd row to an odd row: the rows it covers are read anew, and the
+        // picture is the one a fresh read of the whole screen gives.
+        const xcb_window_t red = windows.show(300, 141, 240, 160, kRed);
+        auto changed = screen->grab();
+        ASSERT_TRUE(changed);
+        EXPECT_FALSE(changed->unchanged);
+        EXPECT_TRUE(Pixels(*changed).near(400, 200, kRed));
+        auto whole = XcbGrabber::open(true, 0, shm)->grab();
+        ASSERT_TRUE(whole);
+        EXPECT_TRUE(samePixels(*changed, *whole));
+
+        windows.destroy(red);
+        auto back = screen->grab();
+        ASSERT_TRUE(back);
+        EXPECT_FALSE(back->unchanged);
+        EXPECT_TRUE(samePixels(*back, *first));
+        EXPECT_TRUE(screen->grab()->unchanged);
     }
 }
 

@@ -30,6 +30,7 @@ VideoFramePtr scaleFrame(const VideoFramePtr& frame, int width, int height)
         return frame;
     auto scaled = VideoFrame::black(width, height);
     scaled->captureUs = frame->captureUs;
+    scaled->unchanged = frame->unchanged;
     libyuv::I420Scale(frame->y.data(), frame->width, frame->u.data(), frame->width / 2, frame->v.data(),
                       frame->width / 2, frame->width, frame->height, scaled->y.data(), width, scaled->u.data(),
                       width / 2, scaled->v.data(), width / 2, width, height, libyuv::kFilterBilinear);

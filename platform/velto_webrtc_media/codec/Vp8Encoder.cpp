@@ -42,7 +42,11 @@ bool Vp8Encoder::configure(int width, int height)
     c.g_w = static_cast<unsigned>(width);
     c.g_h = static_cast<unsigned>(height);
     c.g_timebase = {1, 90000};
-    c.g_threads = width * height > 1280 * 720 ? 2 : 1;
+    // A second thread halves a large camera picture's delay; a screen, at a
+    // few pictures a second and most of them not encoded at all, keeps to
+    // one: libvpx's threads wait for each other spinning, which costs more
+    // than it saves, worst on a busy machine.
+    c.g_threads = !screen_ && width * height > 1280 * 720 ? 2 : 1;
     c.g_error_resilient = VPX_ERROR_RESILIENT_DEFAULT;
     c.g_lag_in_frames = 0;
     c.g_pass = VPX_RC_ONE_PASS;
@@ -64,7 +68,7 @@ bool Vp8Encoder::configure(int width, int height)
     if (vpx_codec_enc_init(&codec->context, iface, &codec->config, 0) != VPX_CODEC_OK)
         return false;
     codec->open = true;
-    vpx_codec_control(&codec->context, VP8E_SET_CPUUSED, -6);
+    vpx_codec_control(&codec->context, VP8E_SET_CPUUSED, screen_ ? -16 : -6);
     vpx_codec_control(&codec->context, VP8E_SET_NOISE_SENSITIVITY, 0u);
     vpx_codec_control(&codec->context, VP8E_SET_STATIC_THRESHOLD, 1u);
     vpx_codec_control(&codec->context, VP8E_SET_TOKEN_PARTITIONS, static_cast<int>(VP8_ONE_TOKENPARTITION));
@@ -112,6 +116,9 @@ bool Vp8Encoder::encode(const VideoFrame& frame, uint32_t, EncodedFrame* out)
         return false;
     }
     pts_ += static_cast<int64_t>(duration);
+    int quantizer = 0;
+    if (vpx_codec_control(&codec_->context, VP8E_GET_LAST_QUANTIZER_64, &quantizer) == VPX_CODEC_OK)
+        lastQuantizer_ = quantizer;
     vpx_codec_iter_t iter = nullptr;
     while (const vpx_codec_cx_pkt_t* packet = vpx_codec_get_cx_data(&codec_->context, &iter)) {
         if (packet->kind != VPX_CODEC_CX_FRAME_PKT)

@@ -15,6 +15,9 @@ struct VideoFrame {
     std::vector<uint8_t> y;    // width * height
     std::vector<uint8_t> u;    // (width / 2) * (height / 2)
     std::vector<uint8_t> v;    // (width / 2) * (height / 2)
+    // The same pixels as the source's picture before (a still screen): what
+    // was sent of that one still stands.
+    bool unchanged = false;
 
     // A black frame of this size (Y 16, U and V 128).
     static std::shared_ptr<VideoFrame> black(int width, int height);

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace velto_media {
@@ -77,18 +78,15 @@ int bitsPerPixel(const xcb_setup_t* setup, uint8_t depth)
     return 0;
 }
 
-std::shared_ptr<VideoFrame> toI420(const uint8_t* bgrx, int width, int height)
+// X's 32-bit pixels in little-endian order are B, G, R, X in memory: libyuv's "ARGB". Rows [top, bottom) of
+// `bgrx` (`top` and `bottom` even, or `bottom` the height) into the same rows of `frame`.
+void convertRows(const uint8_t* bgrx, VideoFrame& frame, int top, int bottom)
 {
-    auto frame = std::make_shared<VideoFrame>();
-    frame->width = width;
-    frame->height = height;
-    frame->y.resize(size_t(width) * height);
-    frame->u.resize(size_t(width / 2) * (height / 2));
-    frame->v.resize(frame->u.size());
-    // X's 32-bit pixels in little-endian order are B, G, R, X in memory: libyuv's "ARGB".
-    libyuv::ARGBToI420(bgrx, width * 4, frame->y.data(), width, frame->u.data(), width / 2, frame->v.data(),
-                       width / 2, width, height);
-    return frame;
+    const int width = frame.width;
+    const size_t stride = size_t(width) * 4;
+    libyuv::ARGBToI420(bgrx + top * stride, int(stride), frame.y.data() + size_t(top) * width, width,
+                       frame.u.data() + size_t(top / 2) * (width / 2), width / 2,
+                       frame.v.data() + size_t(top / 2) * (width / 2), width / 2, width, bottom - top);
 }
 
 }  // namespace
@@ -106,6 +104,11 @@ struct XcbGrabber::State {
     xcb_shm_seg_t segment = 0;
     uint8_t* shared = nullptr;  // attached to the server as `segment`
     size_t sharedSize = 0;
+    // The last picture, as the server gave it and as handed out: a new grab
+    // is compared with it row by row (far cheaper than converting it, let
+    // alone encoding it) and only the rows that changed are converted.
+    std::vector<uint8_t> previous;
+    std::shared_ptr<const VideoFrame> last;
 
     ~State()
     {
@@ -167,7 +170,7 @@ struct XcbGrabber::State {
         std::free(error);
         if (!image || !readable(image->depth))
             return nullptr;
-        return toI420(shared, r.width, r.height);
+        return picture(shared, r.width, r.height);
     }
 
     std::shared_ptr<VideoFrame> grabPlain(const Rect& r)
@@ -182,7 +185,49 @@ struct XcbGrabber::State {
         if (!image || !readable(image->depth) ||
             size_t(xcb_get_image_data_length(image.get())) < size_t(r.width) * r.height * 4)
             return nullptr;
-        return toI420(xcb_get_image_data(image.get()), r.width, r.height);
+        return picture(xcb_get_image_data(image.get()), r.width, r.height);
+    }
+
+    // The picture of `bgrx`: the last one again (marked unchanged) when no row differs, else the last one with
+    // the rows that changed converted anew.
+    std::shared_ptr<VideoFrame> picture(const uint8_t* bgrx, int width, int height)
+    {
+        const size_t stride = size_t(width) * 4;
+        std::shared_ptr<VideoFrame> frame;
+        int top = 0;
+        int bottom = height;
+        if (last && last->width == width && last->height == height) {
+            const auto same = [&](int row) {
+                return std::memcmp(bgrx + row * stride, previous.data() + row * stride, stride) == 0;
+            };
+            while (top < height && same(top))
+                ++top;
+            if (top == height) {
+                frame = std::make_shared<VideoFrame>(*last);
+                frame->unchanged = true;
+                last = frame;
+                return frame;
+            }
+            while (bottom > top && same(bottom - 1))
+                --bottom;
+            // Whole pairs of rows: two rows share their colour samples.
+            top &= ~1;
+            bottom = std::min(height, (bottom + 1) & ~1);
+            frame = std::make_shared<VideoFrame>(*last);
+            frame->unchanged = false;
+        } else {
+            frame = std::make_shared<VideoFrame>();
+            frame->width = width;
+            frame->height = height;
+            frame->y.resize(size_t(width) * height);
+            frame->u.resize(size_t(width / 2) * (height / 2));
+            frame->v.resize(frame->u.size());
+            previous.resize(stride * height);
+        }
+        convertRows(bgrx, *frame, top, bottom);
+        std::memcpy(previous.data() + top * stride, bgrx + top * stride, (bottom - top) * stride);
+        last = frame;
+        return frame;
     }
 };
 

@@ -28,6 +28,8 @@ public:
 
     // The source's picture now, an odd last row or column left out; null
     // when it cannot be read (the window is unmapped, gone or off the screen).
+    // Marked unchanged when it is the same as the one before; only the rows
+    // that changed since are converted.
     std::shared_ptr<VideoFrame> grab();
     // True when the last picture came through shared memory.
     bool usesShm() const;

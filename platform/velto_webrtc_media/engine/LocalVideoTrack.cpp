@@ -11,6 +11,12 @@ namespace velto_media {
 namespace {
 
 constexpr auto kBlackInterval = std::chrono::seconds(1);
+// A still picture goes again this often.
+constexpr auto kStillInterval = std::chrono::seconds(1);
+// After a change, a still picture is sharpened this long at most, until the
+// encoder's quantizer (0..63) comes down to this.
+constexpr auto kRefineTime = std::chrono::seconds(3);
+constexpr int kSharpQuantizer = 20;
 
 int64_t nowUs()
 {
@@ -208,7 +214,14 @@ void LocalVideoTrack::run()
         if (!frame)
             continue;
         // A black picture of a muted camera always goes.
-        const bool send = !enabled_ || thinner_.next(sendingFps_, settings_.fps);
+        bool send = !enabled_ || thinner_.next(sendingFps_, settings_.fps);
+        if (enabled_) {
+            const auto now = std::chrono::steady_clock::now();
+            if (frame->unchanged && send)
+                send = stillPictureWanted(now);
+            if (send)
+                lastSent_ = now;
+        }
         const std::shared_ptr<MediaTransport> transport = send ? transport_ : nullptr;
         lock.unlock();
         process(frame, transport);
@@ -216,6 +229,12 @@ void LocalVideoTrack::run()
     }
     lock.unlock();
     renders_->deliverBlack();
+}
+
+bool LocalVideoTrack::stillPictureWanted(std::chrono::steady_clock::time_point now) const
+{
+    return encoder_.keyframeWanted() || now - lastSent_ >= kStillInterval ||
+           (refining_ && now < refineUntil_);
 }
 
 void LocalVideoTrack::process(const VideoFramePtr& captured, const std::shared_ptr<MediaTransport>& transport)
@@ -234,6 +253,13 @@ void LocalVideoTrack::process(const VideoFramePtr& captured, const std::shared_p
     EncodedFrame encoded;
     if (!encoder_.encode(*frame, timestamp, &encoded))
         return;
+    // A new picture (or a whole one again) starts coarse and is sharpened by
+    // the frames after it; a picture sent only to keep the stream going
+    // starts nothing.
+    const bool fresh = !frame->unchanged || encoded.keyframe;
+    if (fresh)
+        refineUntil_ = std::chrono::steady_clock::now() + kRefineTime;
+    refining_ = (refining_ || fresh) && encoder_.lastQuantizer() > kSharpQuantizer;
     const auto packets = rtp::packetizeVp8(encoded.data.data(), encoded.data.size(), pictureId_);
     pictureId_ = static_cast<uint16_t>((pictureId_ + 1) & 0x7fff);
     for (size_t i = 0; i < packets.size(); ++i)

@@ -12,6 +12,13 @@
 // What its receivers report lost sets the bitrate (and a screen's frame
 // rate) below the asked one (RateController); pictures beyond that frame
 // rate are drawn but not sent.
+//
+// A still screen is not encoded again and again: a picture its source marks
+// unchanged is sent only while the one before is still being sharpened
+// (libvpx starts a detailed picture coarse and refines it over the next
+// frames), when a receiver asks for a keyframe, and once a second, so that
+// the receivers' reports, statistics and sender reports go on and a picture
+// lost on the way is healed within a second.
 #pragma once
 
 #include <chrono>
@@ -71,6 +78,8 @@ private:
     void run();
     void process(const VideoFramePtr& frame, const std::shared_ptr<MediaTransport>& transport);
     VideoFramePtr fitted(const VideoFramePtr& frame) const;
+    // Whether a picture the same as the last one is worth sending now.
+    bool stillPictureWanted(std::chrono::steady_clock::time_point now) const;
     int startSource();
     // The encoder and the frame rate follow the rate controller; needs mutex_.
     void applyRateLocked();
@@ -91,6 +100,11 @@ private:
     int sentWidth_ = 0;
     int sentHeight_ = 0;
     std::chrono::steady_clock::time_point nextBlack_;
+    // Encoder thread: when the last picture went out; whether the last new
+    // picture is still being sharpened, and until when at most.
+    std::chrono::steady_clock::time_point lastSent_;
+    std::chrono::steady_clock::time_point refineUntil_;
+    bool refining_ = false;
     RateController rate_;
     int sendingFps_;  // at most settings_.fps
     PictureThinner thinner_;

@@ -1,0 +1,238 @@
+// A shared screen through the local server's forwarding unit, between two
+// scripted peers: the sharer (Demo, sharing the whole screen of an X server
+// of this test's own, so that nothing else draws on it) and a receiver
+// (Alice, drawing what she gets and writing her statistics). A still screen
+// costs a few pictures, a moving one goes at the asked rate, and somebody
+// who joins a still share sees it at once.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+#include <gtest/gtest.h>
+#include <json/json.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "LocalServer.h"
+#include "MediaFiles.h"
+#include "PeerProcess.h"
+
+namespace velto::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kShareFps = 10;
+constexpr uint32_t kGreen = 0x20c040;
+
+// An X server (Xvfb, 1920x1080) of the test's own, with one window whose
+// colour the test sets. Ends with the object.
+class OwnScreen {
+public:
+    OwnScreen()
+    {
+        int ready[2];
+        if (pipe2(ready, O_CLOEXEC) != 0)
+            return;
+        server_ = fork();
+        if (server_ == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGTERM);
+            fcntl(ready[1], F_SETFD, 0);
+            const int null = open("/dev/null", O_WRONLY);
+            dup2(null, STDOUT_FILENO);
+            dup2(null, STDERR_FILENO);
+            const std::string fd = std::to_string(ready[1]);
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1920x1080x24", "-nolisten", "tcp",
+                   "-noreset", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(ready[1]);
+        // Xvfb writes its display number once it takes clients.
+        std::string number;
+        pollfd wait{ready[0], POLLIN, 0};
+        char c = 0;
+        while (poll(&wait, 1, 10000) == 1 && read(ready[0], &c, 1) == 1 && c != '\n')
+            number += c;
+        close(ready[0]);
+        if (number.empty())
+            return;
+        display_ = ":" + number;
+        connection_ = xcb_connect(display_.c_str(), nullptr);
+        if (xcb_connection_has_error(connection_))
+            return;
+        screen_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data;
+        window_ = xcb_generate_id(connection_);
+        const uint32_t values[] = {kGreen, 1};
+        xcb_create_window(connection_, XCB_COPY_FROM_PARENT, window_, screen_->root, 600, 300, 400, 300, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen_->root_visual,
+                          XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
+        xcb_map_window(connection_, window_);
+        sync();
+    }
+    ~OwnScreen()
+    {
+        if (connection_)
+            xcb_disconnect(connection_);
+        if (server_ > 0) {
+            kill(server_, SIGTERM);
+            waitpid(server_, nullptr, 0);
+        }
+    }
+    bool ok() const { return screen_ != nullptr; }
+    const std::string& display() const { return display_; }
+
+    void paint(uint32_t rgb)
+    {
+        xcb_change_window_attributes(connection_, window_, XCB_CW_BACK_PIXEL, &rgb);
+        xcb_clear_area(connection_, 0, window_, 0, 0, 0, 0);
+        sync();
+    }
+
+private:
+    void sync() { std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr)); }
+
+    pid_t server_ = -1;
+    std::string display_;
+    xcb_connection_t* connection_ = nullptr;
+    xcb_screen_t* screen_ = nullptr;
+    xcb_window_t window_ = 0;
+};
+
+// The scripted peer that shares the whole of `screen` (the peer reads DISPLAY when it starts).
+std::unique_ptr<PeerProcess> startSharer(LocalServer& server, const OwnScreen& screen)
+{
+    const std::string before = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
+    setenv("DISPLAY", screen.display().c_str(), 1);
+    const Account demo = server.demoAccount();
+    auto sharer = std::make_unique<PeerProcess>(server.host(), demo, demo.room, demo.meetPassword,
+                                                std::vector<std::string>{"--receive-only", "--share-screen",
+                                                                         std::to_string(kShareFps)});
+    if (before.empty())
+        unsetenv("DISPLAY");
+    else
+        setenv("DISPLAY", before.c_str(), 1);
+    return sharer;
+}
+
+std::string freshDirectory(const std::string& name)
+{
+    const std::string dir = ::testing::TempDir() + "/" + name + "_" + std::to_string(::getpid());
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+// The received video stream of a statistics file; null without one.
+Json::Value receivedVideo(const std::string& path)
+{
+    std::ifstream file(path);
+    Json::Value stats;
+    Json::CharReaderBuilder builder;
+    std::string errors;
+    if (!file || !Json::parseFromStream(builder, file, &stats, &errors))
+        return Json::Value();
+    for (const Json::Value& stream : stats["streams"])
+        if (stream["kind"].asString() == "video")
+            return stream;
+    return Json::Value();
+}
+
+TEST(ScreenShareTest, AStillScreenSendsAFewPicturesAMovingOneItsRate)
+{
+    LocalServer server;
+    server.setCaBundleEnv();
+    const std::string dir = freshDirectory("screen_share_rate");
+    struct Case {
+        const char* name;
+        bool moving;
+        double minFps, maxFps;
+    };
+    // Still: the first picture, then one a second. Moving: a change every
+    // 100 ms, each sent (a loaded machine may lose some).
+    for (const Case& c : {Case{"still", false, 0.4, 3}, Case{"moving", true, 4, 11}}) {
+        SCOPED_TRACE(c.name);
+        OwnScreen screen;
+        ASSERT_TRUE(screen.ok());
+        std::atomic<bool> painting{c.moving};
+        std::thread painter([&] {
+            for (uint32_t shade = 0; painting; shade += 16) {
+                screen.paint(kGreen + (shade & 0xff));
+                std::this_thread::sleep_for(100ms);
+            }
+        });
+        const std::string stats = dir + "/" + c.name + ".json";
+        {
+            auto sharer = startSharer(server, screen);
+            ASSERT_EQ(sharer->waitFor("result join "), "result join 0");
+            ASSERT_EQ(sharer->waitFor("result share "), "result share 0");
+            const Account demo = server.demoAccount();
+            PeerProcess receiver(server.host(), server.account("alice"), demo.room, demo.meetPassword,
+                                 {"--receive-only", "--stats", stats});
+            ASSERT_EQ(receiver.waitFor("result join "), "result join 0");
+            std::this_thread::sleep_for(7s);
+        }  // both leave; Alice writes her file
+        painting = false;
+        painter.join();
+        const Json::Value video = receivedVideo(stats);
+        ASSERT_TRUE(video.isObject());
+        const double seconds = video["seconds"].asDouble();
+        EXPECT_GT(seconds, 4);
+        const double fps = video["frames_decoded"].asDouble() / std::max(1.0, seconds);
+        EXPECT_GE(fps, c.minFps) << video["frames_decoded"].asUInt() << " pictures in " << seconds << " s";
+        EXPECT_LE(fps, c.maxFps) << video["frames_decoded"].asUInt() << " pictures in " << seconds << " s";
+    }
+    std::filesystem::remove_all(dir);
+}
+
+TEST(ScreenShareTest, WhoJoinsAStillShareSeesItAtOnce)
+{
+    LocalServer server;
+    server.setCaBundleEnv();
+    OwnScreen screen;
+    ASSERT_TRUE(screen.ok());
+    const std::string dir = freshDirectory("screen_share_join");
+    auto sharer = startSharer(server, screen);
+    ASSERT_EQ(sharer->waitFor("result join "), "result join 0");
+    ASSERT_EQ(sharer->waitFor("result share "), "result share 0");
+    // Long enough for the picture to be sent, sharpened, and left alone.
+    std::this_thread::sleep_for(4s);
+
+    const Account demo = server.demoAccount();
+    PeerProcess receiver(server.host(), server.account("alice"), demo.room, demo.meetPassword,
+                         {"--receive-only", "--dump-frames", dir});
+    ASSERT_EQ(receiver.waitFor("result join ", 20s), "result join 0");
+    const auto joined = Clock::now();
+    std::vector<std::string> files;
+    while (Clock::now() - joined < 10s && (files = filesStartingWith(dir, "")).empty())
+        std::this_thread::sleep_for(20ms);
+    ASSERT_FALSE(files.empty()) << "no picture";
+    // She asks for a keyframe, which the sharer sends with its next picture
+    // although nothing changed.
+    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - joined);
+    EXPECT_LT(waited, 2500ms) << waited.count() << " ms";
+    // The file is there as soon as its writing begins.
+    Picture picture;
+    for (const auto begun = Clock::now(); picture.width == 0 && Clock::now() - begun < 10s;) {
+        std::this_thread::sleep_for(100ms);
+        picture = readPng(files.front());
+    }
+    ASSERT_EQ(picture.width, 1920);
+    ASSERT_EQ(picture.height, 1080);
+    // The green window, sharp-edged, on the black screen.
+    const auto at = [&](int x, int y) { return &picture.argb[(size_t(y) * picture.width + x) * 4]; };
+    EXPECT_NEAR(at(800, 450)[2], 0xc0, 12);
+    EXPECT_LT(at(800, 450)[1], 0x40);
+    EXPECT_LT(at(100, 100)[2], 0x20);
+    std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace velto::test
