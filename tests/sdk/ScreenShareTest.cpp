@@ -168,6 +168,16 @@ TEST(ScreenShareTest, AStillScreenSendsAFewPicturesAMovingOneItsRate)
                 std::this_thread::sleep_for(100ms);
             }
         });
+        // Stopped and joined however the case ends, a failed assertion included.
+        struct Stop {
+            std::atomic<bool>& painting;
+            std::thread& painter;
+            ~Stop()
+            {
+                painting = false;
+                painter.join();
+            }
+        } stop{painting, painter};
         const std::string stats = dir + "/" + c.name + ".json";
         {
             auto sharer = startSharer(server, screen);
@@ -179,8 +189,6 @@ TEST(ScreenShareTest, AStillScreenSendsAFewPicturesAMovingOneItsRate)
             ASSERT_EQ(receiver.waitFor("result join "), "result join 0");
             std::this_thread::sleep_for(7s);
         }  // both leave; Alice writes her file
-        painting = false;
-        painter.join();
         const Json::Value video = receivedVideo(stats);
         ASSERT_TRUE(video.isObject());
         const double seconds = video["seconds"].asDouble();

@@ -318,9 +318,18 @@ int main(int argc, char** argv)
             rc = sdk->SendWhiteboard(a, "1", "");
         else if (verb == "ring")
             rc = sdk->SendRingCall(a, "invite", sdk->getHttpCallback()->getJoinInfo().r, callback.myName, 1, 1, "0", "");
-        else if (verb == "share")
+        else if (verb == "share") {
+            // Sharing is the chair's and renegotiates the meeting's media:
+            // the role and the server's offer arrive by signalling shortly
+            // after the join, so an order given with the join waits for both.
+            const auto ready = [&sdk] {
+                velto_webrtc_interface* media = sdk->getWebrtc();
+                return sdk->isModerator() && media && !media->GetRemoteOffer().empty();
+            };
+            for (int waited = 0; waited < 100 && !ready(); ++waited)
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
             rc = sdk->AddScreenShareStream(shareLabel, true, std::max(1, std::atoi(a.c_str())), 0, 0);
-        else if (verb == "unshare")
+        } else if (verb == "unshare")
             rc = sdk->RemoveScreenShareStream(shareLabel);
         else if (verb == "moderator")
             rc = sdk->isModerator() ? 1 : 0;
