@@ -18,35 +18,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A render target that notes when pictures were drawn.
-class DrawClock : public RenderTargetStub {
-public:
-    void lockBuffer() override { mutex_.lock(); }
-    unsigned char* getDataBuffer(int w, int h) override
-    {
-        buffer_.resize(static_cast<std::size_t>(w) * h * 4);
-        return buffer_.data();
-    }
-    void unlockBuffer() override
-    {
-        drawn_.push_back(Clock::now());
-        mutex_.unlock();
-    }
-
-    // The first picture drawn at or after `since`, if any.
-    std::optional<Clock::time_point> firstSince(Clock::time_point since)
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        const auto it = std::find_if(drawn_.begin(), drawn_.end(), [&](Clock::time_point at) { return at >= since; });
-        return it == drawn_.end() ? std::nullopt : std::optional<Clock::time_point>(*it);
-    }
-
-private:
-    std::mutex mutex_;
-    std::vector<unsigned char> buffer_;
-    std::vector<Clock::time_point> drawn_;
-};
-
 class MediaJoinTest : public SdkTest {
 protected:
     void SetUp() override
@@ -69,7 +40,7 @@ protected:
 
 TEST_F(MediaJoinTest, AReceiverJoiningARunningSenderSeesItWithinAFewPictures)
 {
-    DrawClock drawn;     // outlive the engines that draw into them
+    FrameSink drawn;     // outlive the engines that draw into them
     FrameSink preview;
     RecordingCallback senderEvents, receiverEvents;
     std::unique_ptr<VeltoSdk> sender = makeSdk(&senderEvents);

@@ -48,33 +48,6 @@ Header headerOf(const uint8_t* data, size_t size)
     return header;
 }
 
-// A render target that notes when each picture was drawn.
-class FrameClock : public RenderTargetStub {
-public:
-    void lockBuffer() override { mutex_.lock(); }
-    unsigned char* getDataBuffer(int w, int h) override
-    {
-        buffer_.resize(static_cast<std::size_t>(w) * h * 4);
-        return buffer_.data();
-    }
-    void unlockBuffer() override
-    {
-        drawn_.push_back(Clock::now());
-        mutex_.unlock();
-    }
-
-    std::vector<Clock::time_point> drawn()
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return drawn_;
-    }
-
-private:
-    std::mutex mutex_;
-    std::vector<unsigned char> buffer_;
-    std::vector<Clock::time_point> drawn_;
-};
-
 // How smoothly pictures were drawn between two times.
 struct Smoothness {
     double fps = 0;
@@ -170,7 +143,7 @@ protected:
     }
 
     std::string dir_;
-    FrameClock clock_;  // outlives the host's engine, which draws into it
+    FrameSink clock_;  // outlives the host's engine, which draws into it
     RecordingCallback callback_;
     std::unique_ptr<VeltoSdk> host_;
     rtc_render preview_;

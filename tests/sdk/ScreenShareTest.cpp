@@ -4,11 +4,6 @@
 // (Alice, drawing what she gets and writing her statistics). A still screen
 // costs a few pictures, a moving one goes at the asked rate, and somebody
 // who joins a still share sees it at once.
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
 
@@ -23,6 +18,7 @@
 
 #include "LocalServer.h"
 #include "MediaFiles.h"
+#include "OwnXServer.h"
 #include "PeerProcess.h"
 
 namespace velto::test {
@@ -33,39 +29,14 @@ using Clock = std::chrono::steady_clock;
 constexpr int kShareFps = 10;
 constexpr uint32_t kGreen = 0x20c040;
 
-// An X server (Xvfb, 1920x1080) of the test's own, with one window whose
-// colour the test sets. Ends with the object.
+// An X server of the test's own with one window whose colour the test sets.
 class OwnScreen {
 public:
     OwnScreen()
     {
-        int ready[2];
-        if (pipe2(ready, O_CLOEXEC) != 0)
+        if (!server_.ok())
             return;
-        server_ = fork();
-        if (server_ == 0) {
-            prctl(PR_SET_PDEATHSIG, SIGTERM);
-            fcntl(ready[1], F_SETFD, 0);
-            const int null = open("/dev/null", O_WRONLY);
-            dup2(null, STDOUT_FILENO);
-            dup2(null, STDERR_FILENO);
-            const std::string fd = std::to_string(ready[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1920x1080x24", "-nolisten", "tcp",
-                   "-noreset", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(ready[1]);
-        // Xvfb writes its display number once it takes clients.
-        std::string number;
-        pollfd wait{ready[0], POLLIN, 0};
-        char c = 0;
-        while (poll(&wait, 1, 10000) == 1 && read(ready[0], &c, 1) == 1 && c != '\n')
-            number += c;
-        close(ready[0]);
-        if (number.empty())
-            return;
-        display_ = ":" + number;
-        connection_ = xcb_connect(display_.c_str(), nullptr);
+        connection_ = xcb_connect(server_.display().c_str(), nullptr);
         if (xcb_connection_has_error(connection_))
             return;
         screen_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data;
@@ -81,13 +52,9 @@ public:
     {
         if (connection_)
             xcb_disconnect(connection_);
-        if (server_ > 0) {
-            kill(server_, SIGTERM);
-            waitpid(server_, nullptr, 0);
-        }
     }
     bool ok() const { return screen_ != nullptr; }
-    const std::string& display() const { return display_; }
+    const std::string& display() const { return server_.display(); }
 
     void paint(uint32_t rgb)
     {
@@ -99,8 +66,7 @@ public:
 private:
     void sync() { std::free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr)); }
 
-    pid_t server_ = -1;
-    std::string display_;
+    OwnXServer server_;
     xcb_connection_t* connection_ = nullptr;
     xcb_screen_t* screen_ = nullptr;
     xcb_window_t window_ = 0;

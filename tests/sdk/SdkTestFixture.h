@@ -9,6 +9,7 @@
 #include <chrono>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -174,20 +175,41 @@ inline bool contains(const std::vector<std::string>& list, const std::string& it
     return std::find(list.begin(), list.end(), item) != list.end();
 }
 
-// A render target that only takes the frames the engine hands over.
+// A render target that takes the frames the engine hands over and notes when
+// each was drawn.
 class FrameSink : public RenderTargetStub {
 public:
+    using Clock = std::chrono::steady_clock;
+
     void lockBuffer() override { mutex_.lock(); }
     unsigned char* getDataBuffer(int w, int h) override
     {
         buffer_.resize(static_cast<std::size_t>(w) * h * 4);
         return buffer_.data();
     }
-    void unlockBuffer() override { mutex_.unlock(); }
+    void unlockBuffer() override
+    {
+        drawn_.push_back(Clock::now());
+        mutex_.unlock();
+    }
+
+    std::vector<Clock::time_point> drawn()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return drawn_;
+    }
+    // The first picture drawn at or after `since`, if any.
+    std::optional<Clock::time_point> firstSince(Clock::time_point since)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const auto it = std::find_if(drawn_.begin(), drawn_.end(), [&](Clock::time_point at) { return at >= since; });
+        return it == drawn_.end() ? std::nullopt : std::optional<Clock::time_point>(*it);
+    }
 
 private:
     std::mutex mutex_;
     std::vector<unsigned char> buffer_;
+    std::vector<Clock::time_point> drawn_;
 };
 
 }  // namespace velto::test

@@ -1,7 +1,6 @@
 #include "PrivateDisplay.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -19,8 +18,8 @@
 namespace velto::test {
 namespace {
 
-// `args` as a child that ends with this process; `keepFd` stays open in it.
-pid_t spawn(std::vector<std::string> args, int keepFd = -1)
+// `args` as a child that ends with this process.
+pid_t spawn(std::vector<std::string> args)
 {
     std::vector<char*> argv;
     for (std::string& arg : args)
@@ -29,8 +28,6 @@ pid_t spawn(std::vector<std::string> args, int keepFd = -1)
     const pid_t pid = fork();
     if (pid == 0) {
         prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (keepFd >= 0)
-            fcntl(keepFd, F_SETFD, 0);
         const int null = open("/dev/null", O_WRONLY);
         dup2(null, STDOUT_FILENO);
         dup2(null, STDERR_FILENO);
@@ -38,21 +35,6 @@ pid_t spawn(std::vector<std::string> args, int keepFd = -1)
         _exit(127);
     }
     return pid;
-}
-
-void stop(pid_t& pid)
-{
-    if (pid <= 0)
-        return;
-    kill(pid, SIGTERM);
-    int status = 0;
-    for (int i = 0; i < 200 && waitpid(pid, &status, WNOHANG) == 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    if (waitpid(pid, &status, WNOHANG) == 0) {
-        kill(pid, SIGKILL);
-        waitpid(pid, &status, 0);
-    }
-    pid = -1;
 }
 
 struct Connection {
@@ -98,32 +80,16 @@ PrivateDisplay::PrivateDisplay(const std::string& windowManager)
 
 PrivateDisplay::~PrivateDisplay()
 {
-    stop(windowManager_);
-    stop(server_);
+    stopChild(windowManager_);  // before its X server, which goes with the members
 }
 
 bool PrivateDisplay::startServer()
 {
-    // Xvfb picks a free display number and writes it once it accepts clients.
-    int ready[2];
-    if (pipe2(ready, O_CLOEXEC) != 0)
-        return false;
-    server_ = spawn({"Xvfb", "-displayfd", std::to_string(ready[1]), "-screen", "0", "1920x1080x24", "-nolisten",
-                     "tcp"},
-                    ready[1]);
-    close(ready[1]);
-    std::string number;
-    pollfd wait{ready[0], POLLIN, 0};
-    char c = 0;
-    while (poll(&wait, 1, 10000) == 1 && read(ready[0], &c, 1) == 1 && c != '\n')
-        number += c;
-    close(ready[0]);
-    if (number.empty()) {
+    if (!server_.ok()) {
         error_ = "Xvfb did not start";
         return false;
     }
-    display_ = ":" + number;
-    setenv("DISPLAY", display_.c_str(), 1);
+    setenv("DISPLAY", server_.display().c_str(), 1);
     return true;
 }
 
@@ -136,7 +102,7 @@ bool PrivateDisplay::startWindowManager(const std::string& name)
             return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    error_ = name + " did not start on " + display_;
+    error_ = name + " did not start on " + server_.display();
     return false;
 }
 

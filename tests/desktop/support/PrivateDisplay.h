@@ -7,6 +7,8 @@
 
 #include <QPoint>
 
+#include "OwnXServer.h"
+
 #include <string>
 #include <sys/types.h>
 
@@ -27,9 +29,8 @@ private:
     bool startServer();
     bool startWindowManager(const std::string& name);
 
-    pid_t server_ = -1;
+    OwnXServer server_;
     pid_t windowManager_ = -1;
-    std::string display_;
     bool ok_ = false;
     std::string error_;
 };
