@@ -110,9 +110,7 @@ protected:
     void SetUp() override
     {
         SdkTest::SetUp();
-        dir_ = ::testing::TempDir() + "/media_echo_" + std::to_string(::getpid());
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
+        dir_ = freshTestDirectory("media_echo");
         std::vector<int16_t> voice(kAudioSampleRate * 2);  // loops seamlessly: whole syllables
         for (size_t i = 0; i < voice.size(); ++i)
             voice[i] = syllables(kFarHz, long(i));

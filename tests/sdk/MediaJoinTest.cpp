@@ -9,6 +9,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "MediaFiles.h"
 #include "MediaTestSupport.h"
 #include "SdkTestFixture.h"
 #include "velto_media_sources.h"
@@ -23,9 +24,7 @@ protected:
     void SetUp() override
     {
         SdkTest::SetUp();
-        dir_ = ::testing::TempDir() + "/media_join_" + std::to_string(::getpid());
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
+        dir_ = freshTestDirectory("media_join");
         ASSERT_TRUE(media_test::writeWav(dir_ + "/tone.wav", media_test::tone(440, 48000, 48000), 48000));
         velto_media::setUserSources({"", dir_ + "/tone.wav", "", true});
     }

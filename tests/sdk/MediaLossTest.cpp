@@ -10,6 +10,7 @@
 #include <optional>
 #include <sstream>
 
+#include "MediaFiles.h"
 #include "MediaTestSupport.h"
 #include "PeerProcess.h"
 #include "SdkTestFixture.h"
@@ -102,10 +103,8 @@ protected:
     void SetUp() override
     {
         SdkTest::SetUp();
-        dir_ = ::testing::TempDir() + "/media_loss_" + std::to_string(::getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
+        dir_ = freshTestDirectory(std::string("media_loss_") +
+                                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
         ASSERT_TRUE(media_test::writeWav(dir_ + "/tone.wav", media_test::tone(440, kSampleRate, kSampleRate * 2),
                                          kSampleRate));
         // The host's camera is the synthetic one (a moving picture: frames of

@@ -112,9 +112,8 @@ protected:
     void SetUp() override
     {
         SdkTest::SetUp();
-        dir_ = ::testing::TempDir() + "/media_path_" + std::to_string(::getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        std::filesystem::remove_all(dir_);
+        dir_ = freshTestDirectory(std::string("media_path_") +
+                                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(dir_ + "/frames");
         hostPicture_ = {kWidth, kHeight, media_test::testPicture(kWidth, kHeight)};
         peerPicture_ = inverted(Picture{kWidth, kHeight, media_test::testPicture(kWidth, kHeight, 120)});

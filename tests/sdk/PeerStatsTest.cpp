@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "LocalServer.h"
+#include "MediaFiles.h"
 #include "PeerProcess.h"
 
 namespace velto::test {
@@ -20,12 +21,9 @@ constexpr auto kMeeting = 6s;
 
 Json::Value readJson(const std::string& path)
 {
-    std::ifstream file(path);
-    Json::Value value;
-    Json::CharReaderBuilder builder;
-    std::string errors;
-    if (!file || !Json::parseFromStream(builder, file, &value, &errors))
-        ADD_FAILURE() << "no JSON in " << path << ": " << errors;
+    const Json::Value value = readJsonFile(path);
+    if (value.isNull())
+        ADD_FAILURE() << "no JSON in " << path;
     return value;
 }
 
@@ -49,9 +47,7 @@ TEST(PeerStatsTest, EachPeerWritesWhatItReceivedWhenItLeaves)
     lossy.mediaLossSeed = 11;
     LocalServer server(lossy);
     server.setCaBundleEnv();
-    const std::string dir = ::testing::TempDir() + "/peer_stats_" + std::to_string(::getpid());
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
+    const std::string dir = freshTestDirectory("peer_stats");
     const Account demo = server.demoAccount();
     {
         // Demo opens its room and sends; Alice joins the running stream.

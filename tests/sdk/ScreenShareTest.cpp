@@ -88,23 +88,10 @@ std::unique_ptr<PeerProcess> startSharer(LocalServer& server, const OwnScreen& s
     return sharer;
 }
 
-std::string freshDirectory(const std::string& name)
-{
-    const std::string dir = ::testing::TempDir() + "/" + name + "_" + std::to_string(::getpid());
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-    return dir;
-}
-
 // The received video stream of a statistics file; null without one.
 Json::Value receivedVideo(const std::string& path)
 {
-    std::ifstream file(path);
-    Json::Value stats;
-    Json::CharReaderBuilder builder;
-    std::string errors;
-    if (!file || !Json::parseFromStream(builder, file, &stats, &errors))
-        return Json::Value();
+    const Json::Value stats = readJsonFile(path);
     for (const Json::Value& stream : stats["streams"])
         if (stream["kind"].asString() == "video")
             return stream;
@@ -115,7 +102,7 @@ TEST(ScreenShareTest, AStillScreenSendsAFewPicturesAMovingOneItsRate)
 {
     LocalServer server;
     server.setCaBundleEnv();
-    const std::string dir = freshDirectory("screen_share_rate");
+    const std::string dir = freshTestDirectory("screen_share_rate");
     struct Case {
         const char* name;
         bool moving;
@@ -172,7 +159,7 @@ TEST(ScreenShareTest, WhoJoinsAStillShareSeesItAtOnce)
     server.setCaBundleEnv();
     OwnScreen screen;
     ASSERT_TRUE(screen.ok());
-    const std::string dir = freshDirectory("screen_share_join");
+    const std::string dir = freshTestDirectory("screen_share_join");
     auto sharer = startSharer(server, screen);
     ASSERT_EQ(sharer->waitFor("result join "), "result join 0");
     ASSERT_EQ(sharer->waitFor("result share "), "result share 0");
