@@ -105,17 +105,6 @@ void writeTone(const std::string& path, int frequency, int seconds)
     media_test::writeWav(path, media_test::tone(frequency, kRate, size_t(kRate) * seconds), kRate);
 }
 
-Json::Value readJsonFile(const std::string& path)
-{
-    std::ifstream file(path);
-    Json::Value value;
-    Json::CharReaderBuilder builder;
-    std::string errors;
-    if (!file || !Json::parseFromStream(builder, file, &value, &errors))
-        return Json::Value();
-    return value;
-}
-
 std::string fixed(double value, int decimals)
 {
     char text[64];

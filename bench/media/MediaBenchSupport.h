@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "JsonFile.h"
+
 namespace velto::bench {
 
 // What a process has cost so far: CPU time (user and system) and memory.
@@ -49,7 +51,7 @@ std::string freshFolder(const std::string& name);
 // A mono 48 kHz WAV file with a sine tone, for a participant's microphone.
 void writeTone(const std::string& path, int frequency, int seconds);
 // The JSON in `path`; null when it cannot be read.
-Json::Value readJsonFile(const std::string& path);
+using velto::test::readJsonFile;
 
 // "12.3" with `decimals` decimals.
 std::string fixed(double value, int decimals = 1);

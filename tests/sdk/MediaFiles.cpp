@@ -1,6 +1,5 @@
 #include "MediaFiles.h"
 
-#include <json/reader.h>
 #include <png.h>
 #include <unistd.h>
 
@@ -65,17 +64,6 @@ std::vector<std::string> filesStartingWith(const std::string& directory, const s
             files.push_back(entry.path().string());
     std::sort(files.begin(), files.end());
     return files;
-}
-
-Json::Value readJsonFile(const std::string& path)
-{
-    std::ifstream file(path);
-    Json::Value value;
-    Json::CharReaderBuilder builder;
-    std::string errors;
-    if (!file || !Json::parseFromStream(builder, file, &value, &errors))
-        return Json::Value();
-    return value;
 }
 
 std::string freshTestDirectory(const std::string& name)

@@ -1,9 +1,7 @@
 #pragma once
 // Picture and sound files for media tests: PNG pictures in the renderer's
-// byte order (alpha, red, green, blue) and 16-bit mono WAV sounds; the
-// statistics files of the scripted peer; a test's own directory for them.
-#include <json/value.h>
-
+// byte order (alpha, red, green, blue) and 16-bit mono WAV sounds; a test's
+// own directory for them.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -25,9 +23,6 @@ std::vector<int16_t> readWav(const std::string& path);
 
 // The files in `directory` whose names start with `prefix`, sorted by name.
 std::vector<std::string> filesStartingWith(const std::string& directory, const std::string& prefix);
-
-// A JSON file's value; null when the file is missing or no JSON.
-Json::Value readJsonFile(const std::string& path);
 
 // An empty directory "<name>_<pid>" under the tests' temporary directory.
 std::string freshTestDirectory(const std::string& name);

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <memory>
 
+#include "JsonFile.h"
 #include "LocalServer.h"
 #include "MediaFiles.h"
 #include "PeerProcess.h"

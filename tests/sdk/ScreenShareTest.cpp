@@ -16,6 +16,7 @@
 #include <fstream>
 #include <thread>
 
+#include "JsonFile.h"
 #include "LocalServer.h"
 #include "MediaFiles.h"
 #include "OwnXServer.h"
