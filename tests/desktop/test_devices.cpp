@@ -162,14 +162,11 @@ TEST(StripGeometry, CalcVideoWidgetPosX)
         EXPECT_EQ(CGlobalInstance::calcVideoWidgetPosX(width, i), x) << width << "," << i;
 }
 
-user_info participant(std::string jid, std::string nickname, std::string ssrc = "", std::string label = "",
-                      bool moderator = false, bool videoMute = false)
+// A participant with a second stream beside each one it announces.
+user_info sharingParticipant(std::string jid, std::string nickname, std::string ssrc = "", std::string label = "",
+                             bool moderator = false, bool videoMute = false)
 {
-    user_info user;
-    user.jid = std::move(jid);
-    user.nickname = std::move(nickname);
-    user.ssrc = std::move(ssrc);
-    user.label = std::move(label);
+    user_info user = participant(std::move(jid), std::move(nickname), std::move(ssrc), std::move(label));
     user.secondSsrc = user.ssrc.empty() ? "" : user.ssrc + "-2";
     user.secondLabel = user.label.empty() ? "" : user.label + "-share";
     user.isModerator = moderator;
@@ -180,9 +177,9 @@ user_info participant(std::string jid, std::string nickname, std::string ssrc = 
 TEST_F(DevicesTest, ParticipantList)
 {
     EXPECT_TRUE(CGlobalInstance::isLostModerator());
-    CGlobalInstance::updateUserList(participant("ann@m/ep1", "Ann", "11", "la"));
-    CGlobalInstance::updateUserList(participant("bob@m/ep2", "Bob", "22", "lb", true, true));
-    CGlobalInstance::updateUserList(participant("other@m/ep1", "Ann again", "33", "lc"));
+    CGlobalInstance::updateUserList(sharingParticipant("ann@m/ep1", "Ann", "11", "la"));
+    CGlobalInstance::updateUserList(sharingParticipant("bob@m/ep2", "Bob", "22", "lb", true, true));
+    CGlobalInstance::updateUserList(sharingParticipant("other@m/ep1", "Ann again", "33", "lc"));
     ASSERT_EQ(CGlobalInstance::user_list.size(), 2u);
     EXPECT_EQ(CGlobalInstance::getUsernameByJid("x@y/ep1"), "Ann again");
     EXPECT_EQ(CGlobalInstance::getUsernameByJid("nobody@m/ep9"), "");
@@ -218,9 +215,9 @@ TEST_F(DevicesTest, ParticipantList)
 
 TEST_F(DevicesTest, PhoneParticipants)
 {
-    CGlobalInstance::updateUserList(participant("gateway@m/tel1", "tel:5551234"));
-    CGlobalInstance::updateUserList(participant("gateway@m/sip1", "sip:room@example.org"));
-    CGlobalInstance::updateUserList(participant("ann@m/tel2", "tel:5550000"));
+    CGlobalInstance::updateUserList(sharingParticipant("gateway@m/tel1", "tel:5551234"));
+    CGlobalInstance::updateUserList(sharingParticipant("gateway@m/sip1", "sip:room@example.org"));
+    CGlobalInstance::updateUserList(sharingParticipant("ann@m/tel2", "tel:5550000"));
     const std::pair<const char*, bool> cases[] = {
         {"gateway@m/tel1", true}, {"gateway@m/sip1", false}, {"ann@m/tel2", false}, {"gateway@m/none", false}};
     for (const auto& [jid, phone] : cases)

@@ -36,19 +36,11 @@
 using velto::test::Args;
 using velto::test::FakeVeltoInterface;
 
+using velto::test::participant;
+
 namespace {
 
 const std::string kMe = "me@127.0.0.1/pc-me";
-
-user_info participant(std::string jid, std::string nickname, std::string ssrc, std::string label)
-{
-    user_info user;
-    user.jid = std::move(jid);
-    user.nickname = std::move(nickname);
-    user.ssrc = std::move(ssrc);
-    user.label = std::move(label);
-    return user;
-}
 
 void settle()
 {

@@ -41,6 +41,8 @@ using velto::test::clickAt;
 using velto::test::FakeVeltoInterface;
 using velto::test::movePointer;
 
+using velto::test::participant;
+
 namespace {
 
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000)
@@ -69,16 +71,6 @@ void clickOn(QWidget* widget)
     movePointer(at);
     waitUntil([widget] { return widget->underMouse(); }, 2000);
     clickAt(at);
-}
-
-user_info participant(std::string jid, std::string nickname, std::string ssrc, std::string label)
-{
-    user_info user;
-    user.jid = std::move(jid);
-    user.nickname = std::move(nickname);
-    user.ssrc = std::move(ssrc);
-    user.label = std::move(label);
-    return user;
 }
 
 // The title-bar buttons a window asks its window manager for: the Motif hints

@@ -116,6 +116,22 @@ protected:
         CGlobalInstance::veltoSdk = nullptr;
     }
 
+    // The program, with a main window of its own, logged in as `who` and in a
+    // meeting: a new one of its own, or the demo user's room. Call it through
+    // ASSERT_NO_FATAL_FAILURE.
+    void enterMeeting(std::unique_ptr<MainWindow>& window, const Account& who, bool ownMeeting)
+    {
+        ASSERT_NE(CGlobalInstance::getVeltoInterface(), nullptr);
+        CGlobalInstance::veltoSdk->setCallback(CGlobalInstance::veltoCallback);  // also when run after another test
+        window = std::make_unique<MainWindow>();
+        CGlobalInstance::setMainWindow(window.get());
+        VeltoInterface* sdk = CGlobalInstance::veltoSdk;
+        ASSERT_EQ(sdk->Login(server.host(), who.userName, who.password, ""), 0);
+        CGlobalInstance::getVideoAudioDevices();  // as the join button does first
+        ASSERT_EQ(ownMeeting ? sdk->CreateConference() : sdk->JoinConference(demo.room, demo.meetPassword), 0);
+        ASSERT_TRUE(waitUntil([] { return CGlobalInstance::isJoinConference; }));
+    }
+
     LocalServer server;
     const Account demo = server.demoAccount();
     const Account alice = server.account("alice");
@@ -129,21 +145,14 @@ TEST_F(WhiteboardMeeting, TheViewerFollowsTheModeratorsDrawing)
         // Drawn before the viewer arrives: it reaches her only by a replay.
         moderator.drag({{10, 10}, {20, 20}, {30, 10}});
 
-        ASSERT_NE(CGlobalInstance::getVeltoInterface(), nullptr);
-        CGlobalInstance::veltoSdk->setCallback(CGlobalInstance::veltoCallback);  // also when run after another test
-        MainWindow window;
-        CGlobalInstance::setMainWindow(&window);
-        VeltoInterface* viewerSdk = CGlobalInstance::veltoSdk;
-        ASSERT_EQ(viewerSdk->Login(server.host(), alice.userName, alice.password, ""), 0);
-        CGlobalInstance::getVideoAudioDevices();  // as the join button does first
-        ASSERT_EQ(viewerSdk->JoinConference(demo.room, demo.meetPassword), 0);
-        ASSERT_TRUE(waitUntil([] { return CGlobalInstance::isJoinConference; }));
+        std::unique_ptr<MainWindow> window;
+        ASSERT_NO_FATAL_FAILURE(enterMeeting(window, alice, false));
 
         // The meeting window greets the arrival with "create"; she opens a
         // read-only copy and the meeting window hides.
         ASSERT_EQ(moderator.sdk->SendWhiteboard(drawing::kCreate, drawing::kWhiteboardPage, ""), 0);
-        ASSERT_TRUE(waitUntil([&] { return window.viewerWhiteboard() != nullptr; }));
-        WhiteboardWidget* viewer = window.viewerWhiteboard();
+        ASSERT_TRUE(waitUntil([&] { return window->viewerWhiteboard() != nullptr; }));
+        WhiteboardWidget* viewer = window->viewerWhiteboard();
         EXPECT_TRUE(CGlobalInstance::isWhiteboardViewer);
         EXPECT_FALSE(CGlobalInstance::isWhiteboard);
         EXPECT_EQ(lines(viewer), 0);
@@ -189,7 +198,7 @@ TEST_F(WhiteboardMeeting, TheViewerFollowsTheModeratorsDrawing)
 
         // "destroy" closes the copy and brings the meeting window back.
         ASSERT_EQ(moderator.sdk->SendWhiteboard(drawing::kDestroy, drawing::kWhiteboardPage, ""), 0);
-        ASSERT_TRUE(waitUntil([&] { return window.viewerWhiteboard() == nullptr; }));
+        ASSERT_TRUE(waitUntil([&] { return window->viewerWhiteboard() == nullptr; }));
         EXPECT_FALSE(CGlobalInstance::isWhiteboardViewer);
 
         // Annotation: the moderator shares the screen and draws over it; the
@@ -197,7 +206,7 @@ TEST_F(WhiteboardMeeting, TheViewerFollowsTheModeratorsDrawing)
         QWidget frame;
         frame.setGeometry(0, 0, 1200, 697);
         QPointer<QScreenshareWhiteboard> viewerOverlay;
-        QObject::connect(&window, &MainWindow::sigAnnotate, &frame,
+        QObject::connect(window.get(), &MainWindow::sigAnnotate, &frame,
                 [&](std::string action, std::string data, std::string from) {
                     QScreenshareWhiteboard::relay(viewerOverlay, &frame, action, data, from);
                 });
@@ -219,16 +228,9 @@ TEST_F(WhiteboardMeeting, TheViewerFollowsTheModeratorsDrawing)
 TEST_F(WhiteboardMeeting, TheToolbarOpensTheDrawersWhiteboardAndItAnswersReplays)
 {
     {
-        ASSERT_NE(CGlobalInstance::getVeltoInterface(), nullptr);
-        CGlobalInstance::veltoSdk->setCallback(CGlobalInstance::veltoCallback);  // also when run after another test
-        MainWindow window;
-        CGlobalInstance::setMainWindow(&window);
-        VeltoInterface* own = CGlobalInstance::veltoSdk;
-        ASSERT_EQ(own->Login(server.host(), demo.userName, demo.password, ""), 0);
-        CGlobalInstance::getVideoAudioDevices();
-        ASSERT_EQ(own->CreateConference(), 0);
-        ASSERT_TRUE(waitUntil([] { return CGlobalInstance::isJoinConference; }));
-        ASSERT_TRUE(own->isModerator());
+        std::unique_ptr<MainWindow> window;
+        ASSERT_NO_FATAL_FAILURE(enterMeeting(window, demo, true));
+        ASSERT_TRUE(CGlobalInstance::veltoSdk->isModerator());
         const QList<VideoWidget*> meetings = shownWindows<VideoWidget>();
         ASSERT_EQ(meetings.size(), 1);
 
@@ -242,13 +244,13 @@ TEST_F(WhiteboardMeeting, TheToolbarOpensTheDrawersWhiteboardAndItAnswersReplays
         auto* button = meetings.first()->toolbar()->findChild<QToolButton*>("m_btnWhiteboard");
         ASSERT_NE(button, nullptr);
         button->click();
-        ASSERT_NE(window.drawerWhiteboard(), nullptr);
-        EXPECT_TRUE(window.drawerWhiteboard()->isVisible());
+        ASSERT_NE(window->drawerWhiteboard(), nullptr);
+        EXPECT_TRUE(window->drawerWhiteboard()->isVisible());
         EXPECT_TRUE(CGlobalInstance::isWhiteboard);
         EXPECT_FALSE(CGlobalInstance::isWhiteboardViewer);
         ASSERT_TRUE(guestCallback.waitForEvent("onWhiteBoard"));
 
-        velto::test::drag(window.drawerWhiteboard()->findChild<QBaseGraphicsView*>("graphicsView")->viewport(),
+        velto::test::drag(window->drawerWhiteboard()->findChild<QBaseGraphicsView*>("graphicsView")->viewport(),
                           {{10, 10}, {40, 40}});
         const auto strokeFor = [](const std::string& type) {
             return wrapType(type,
@@ -275,7 +277,7 @@ TEST_F(WhiteboardMeeting, TheToolbarOpensTheDrawersWhiteboardAndItAnswersReplays
         ASSERT_EQ(boxes.size(), 1);
         boxes.first()->findChild<QPushButton*>("btnOK")->click();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        EXPECT_EQ(window.drawerWhiteboard(), nullptr);
+        EXPECT_EQ(window->drawerWhiteboard(), nullptr);
         EXPECT_FALSE(CGlobalInstance::isWhiteboard);
 
         guest->LeaveConference();
@@ -302,23 +304,16 @@ std::set<std::string> replayed(const RecordingCallback& guest, const char* event
 TEST_F(WhiteboardMeeting, ParticipantsArrivingWithinTheReplayIntervalAllGetTheWholeDrawing)
 {
     {
-        ASSERT_NE(CGlobalInstance::getVeltoInterface(), nullptr);
-        CGlobalInstance::veltoSdk->setCallback(CGlobalInstance::veltoCallback);  // also when run after another test
-        MainWindow window;
-        CGlobalInstance::setMainWindow(&window);
-        VeltoInterface* own = CGlobalInstance::veltoSdk;
-        ASSERT_EQ(own->Login(server.host(), demo.userName, demo.password, ""), 0);
-        CGlobalInstance::getVideoAudioDevices();
-        ASSERT_EQ(own->CreateConference(), 0);
-        ASSERT_TRUE(waitUntil([] { return CGlobalInstance::isJoinConference; }));
+        std::unique_ptr<MainWindow> window;
+        ASSERT_NO_FATAL_FAILURE(enterMeeting(window, demo, true));
         const QList<VideoWidget*> meetings = shownWindows<VideoWidget>();
         ASSERT_EQ(meetings.size(), 1);
 
         // The moderator draws on the whiteboard and over the shared screen
         // before anybody else is there.
         meetings.first()->toolbar()->findChild<QToolButton*>("m_btnWhiteboard")->click();
-        ASSERT_NE(window.drawerWhiteboard(), nullptr);
-        velto::test::drag(window.drawerWhiteboard()->findChild<QBaseGraphicsView*>("graphicsView")->viewport(),
+        ASSERT_NE(window->drawerWhiteboard(), nullptr);
+        velto::test::drag(window->drawerWhiteboard()->findChild<QBaseGraphicsView*>("graphicsView")->viewport(),
                           {{10, 10}, {40, 40}, {80, 20}, {120, 60}});
         meetings.first()->slotAnnotate(true);
         QScreenshareWhiteboard* sharer = nullptr;
@@ -327,7 +322,7 @@ TEST_F(WhiteboardMeeting, ParticipantsArrivingWithinTheReplayIntervalAllGetTheWh
                 sharer = o;
         ASSERT_NE(sharer, nullptr);
         velto::test::drag(sharer, {{300, 300}, {350, 320}, {400, 300}});
-        ASSERT_EQ(window.drawerWhiteboard()->drawnItems().size(), 3u);
+        ASSERT_EQ(window->drawerWhiteboard()->drawnItems().size(), 3u);
         ASSERT_EQ(sharer->drawnItems().size(), 2u);
 
         // Alice arrives; her arrival brings both replays.

@@ -5,25 +5,9 @@
 #include <cstdio>
 #include <memory>
 
-namespace {
-
-constexpr int kMaxSide = 8192;
-
-}  // namespace
-
 FrameDump::FrameDump(std::string directory, std::string label)
     : directory_(std::move(directory)), label_(std::move(label))
 {
-}
-
-unsigned char* FrameDump::getDataBuffer(int w, int h)
-{
-    if (w <= 0 || h <= 0 || w > kMaxSide || h > kMaxSide)
-        return nullptr;
-    width_ = w;
-    height_ = h;
-    buffer_.resize(static_cast<size_t>(w) * h * 4);
-    return buffer_.data();
 }
 
 void FrameDump::PlayOneFrame(const unsigned char*, int w, int h)

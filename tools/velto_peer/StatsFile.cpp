@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr int kMaxSide = 8192;
-
 double seconds(const timeval& time)
 {
     return double(time.tv_sec) + double(time.tv_usec) / 1e6;
@@ -25,16 +23,6 @@ std::string number(double value)
 }
 
 }  // namespace
-
-unsigned char* DrawTarget::getDataBuffer(int w, int h)
-{
-    if (w <= 0 || h <= 0 || w > kMaxSide || h > kMaxSide)
-        return nullptr;
-    width_ = w;
-    height_ = h;
-    buffer_.resize(static_cast<size_t>(w) * h * 4);
-    return buffer_.data();
-}
 
 bool writeStatsFile(const std::string& path, std::chrono::steady_clock::time_point started)
 {

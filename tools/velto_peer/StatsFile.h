@@ -10,31 +10,9 @@
 #pragma once
 
 #include <chrono>
-#include <mutex>
 #include <string>
-#include <vector>
 
-#include "WindowlessRender.h"
-
-// A render target that takes each picture as a window would and shows it
-// nowhere: with --stats every received stream is drawn, so that what the
-// peer costs and counts is what a program showing the stream would.
-class DrawTarget final : public WindowlessRender {
-public:
-    void lockBuffer() override { mutex_.lock(); }
-    unsigned char* getDataBuffer(int w, int h) override;
-    void unlockBuffer() override { mutex_.unlock(); }
-    void PlayOneFrame(const unsigned char*, int, int) override {}
-
-    void getWinSize(int* w, int* h) override { *w = width_, *h = height_; }
-    using WindowlessRender::PlayOneFrame;
-
-private:
-    std::mutex mutex_;
-    std::vector<unsigned char> buffer_;
-    int width_ = 0;
-    int height_ = 0;
-};
+#include "DrawTarget.h"
 
 // Writes the statistics of every stream received so far and of this process,
 // which has run since `started`, into `path` (replaced whole); false when

@@ -8,6 +8,8 @@
 #include <QString>
 
 #include <ostream>
+#include <string>
+#include <utility>
 
 // Readable QStrings in test failure messages.
 inline void PrintTo(const QString& text, std::ostream* out)
@@ -37,6 +39,17 @@ inline void resetGlobalState()
     CGlobalInstance::audio_record_devices.clear();
     CGlobalInstance::audio_playout_devices.clear();
     CGlobalInstance::veltoSdk = nullptr;
+}
+
+// A meeting participant as the SDK reports one.
+inline user_info participant(std::string jid, std::string nickname, std::string ssrc = "", std::string label = "")
+{
+    user_info user;
+    user.jid = std::move(jid);
+    user.nickname = std::move(nickname);
+    user.ssrc = std::move(ssrc);
+    user.label = std::move(label);
+    return user;
 }
 
 // Replaces the settings file with the given INI text.
