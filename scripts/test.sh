@@ -5,7 +5,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/install-deps.sh"
 
 build=${VELTO_BUILD_DIR:-$root/build/test}
-jobs=$(nproc)
+# VELTO_JOBS: build and test jobs at once (all cores by default).
+jobs=${VELTO_JOBS:-$(nproc)}
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo ${VELTO_CMAKE_ARGS:-}
 cmake --build "$build" -j"$jobs"
 
