@@ -20,6 +20,8 @@ packages=(
   qtkeychain-qt5-dev libsecret-1-0 gnome-keyring dbus-daemon libglib2.0-dev
   python3-pyftpdlib
   libvpx-dev libopus-dev libwebrtc-audio-processing-dev
+  # the engine's ICE agent; the tests' TURN server, started by hand, never as a service
+  libnice-dev coturn
 )
 
 sudo=""
