@@ -154,6 +154,8 @@ private:
     // The ICE agent of a new connection to the peer of `offer`, with the
     // port it sends through; false when none could be made.
     bool startIceLocked(const std::string& offer, std::unique_ptr<PacketPort>* port);
+    // The agent starts over with the peer of a new offer; called without mutex_.
+    void restartIce(const std::shared_ptr<IceAgent>& agent, const std::string& offer);
 
     // Stops every thread of the engine: the work of DeInit.
     void shutdown();
@@ -229,6 +231,7 @@ private:
     // Our candidates wait for the answer: the peer learns of our agent there.
     bool candidatesMayGo_ = false;
     std::vector<std::pair<std::string, std::string>> heldCandidates_;  // candidate, protocol
+    std::vector<std::pair<std::string, std::string>> localCandidates_;  // all found so far
     bool answered_ = false;            // the answer is set: media may go
     bool shutDown_ = false;
     std::shared_ptr<MediaTransport> transport_;

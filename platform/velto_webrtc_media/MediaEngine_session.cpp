@@ -117,6 +117,26 @@ std::string withoutIcePassword(const std::string& sdp)
 
 }  // namespace
 
+void MediaEngine::restartIce(const std::shared_ptr<IceAgent>& agent, const std::string& offer)
+{
+    if (!agent->restart()) {
+        std::cerr << "velto_webrtc_media: the ICE agent did not start over" << std::endl;
+        return;
+    }
+    {
+        // Our candidates go again, after the new answer.
+        std::lock_guard<std::mutex> lock(mutex_);
+        candidatesMayGo_ = false;
+        heldCandidates_ = localCandidates_;
+    }
+    agent->setRemoteCredentials(sdpAttribute(offer, "ice-ufrag"), sdpAttribute(offer, "ice-pwd"));
+    const std::vector<std::string> offered = sdpCandidates(offer);
+    for (const std::string& candidate : offered)
+        agent->addRemoteCandidate(candidate);
+    if (!offered.empty())
+        agent->remoteCandidatesDone();
+}
+
 bool MediaEngine::startIceLocked(const std::string& offer, std::unique_ptr<PacketPort>* port)
 {
     const std::vector<std::string> offered = sdpCandidates(offer);
@@ -149,6 +169,8 @@ bool MediaEngine::startIceLocked(const std::string& offer, std::unique_ptr<Packe
 void MediaEngine::onLocalCandidate(const std::string& candidate, const std::string& protocol)
 {
     std::lock_guard<std::mutex> lock(mutex_);
+    if (localCandidates_.size() < 64)
+        localCandidates_.emplace_back(candidate, protocol);
     if (!candidatesMayGo_) {
         if (heldCandidates_.size() < 64)
             heldCandidates_.emplace_back(candidate, protocol);
@@ -293,6 +315,7 @@ bool MediaEngine::SetRemoteDescription(const std::string& sdp, const std::string
         std::vector<uint8_t> sendKey;
         bool newSession = false;
         bool ice = false;
+        std::shared_ptr<IceAgent> restartAgent;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             remoteOffer_ = sdp;
@@ -305,7 +328,11 @@ bool MediaEngine::SetRemoteDescription(const std::string& sdp, const std::string
                 makeSrtpKey(sendKey_.data());
                 sendKey = sendKey_;
                 answered_ = false;
-                if (!transport_) {
+                if (transport_ && ice_ && !sdpAttribute(sdp, "ice-ufrag").empty()) {
+                    // A new peer of the agent: checks anew (the agent's
+                    // thread may wait for mutex_: not under it).
+                    restartAgent = ice_;
+                } else if (!transport_) {
                     // A peer that takes part in ICE names its credentials; the
                     // agent then chooses the path.
                     std::unique_ptr<PacketPort> port;
@@ -328,6 +355,8 @@ bool MediaEngine::SetRemoteDescription(const std::string& sdp, const std::string
                 ice = ice_ != nullptr;
             }
         }
+        if (restartAgent)
+            restartIce(restartAgent, sdp);
         if (newSession && transport) {
             transport->setKeys(key.data(), sendKey.data());
             std::string host;

@@ -14,6 +14,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <future>
 #include <functional>
 #include <iostream>
 #include <map>
@@ -43,13 +44,6 @@ std::string typeName(NiceCandidateType type)
     case NICE_CANDIDATE_TYPE_RELAYED: return "relay";
     }
     return "host";
-}
-
-std::string addressText(const NiceAddress& address)
-{
-    char text[NICE_ADDRESS_STRING_LEN] = {0};
-    nice_address_to_string(&address, text);
-    return text;
 }
 
 bool isNumericAddress(const std::string& host)
@@ -124,8 +118,11 @@ public:
         gchar* password = nullptr;
         if (!nice_agent_get_local_credentials(agent_, stream_, &ufrag, &password))
             return false;
-        ufrag_ = ufrag;
-        password_ = password;
+        {
+            std::lock_guard<std::mutex> lock(pathMutex_);
+            ufrag_ = ufrag;
+            password_ = password;
+        }
         g_free(ufrag);
         g_free(password);
         thread_ = std::thread([this] { run(); });
@@ -134,8 +131,51 @@ public:
         return true;
     }
 
-    std::string localUfrag() const override { return ufrag_; }
-    std::string localPassword() const override { return password_; }
+    std::string localUfrag() const override
+    {
+        std::lock_guard<std::mutex> lock(pathMutex_);
+        return ufrag_;
+    }
+    std::string localPassword() const override
+    {
+        std::lock_guard<std::mutex> lock(pathMutex_);
+        return password_;
+    }
+
+    bool restart() override
+    {
+        auto done = std::make_shared<std::promise<void>>();
+        std::future<void> restarted = done->get_future();
+        invoke([this, done] {
+            {
+                std::lock_guard<std::mutex> lock(sendMutex_);
+                selected_ = false;
+            }
+            failed_ = false;
+            nice_agent_restart_stream(agent_, stream_);
+            gchar* ufrag = nullptr;
+            gchar* password = nullptr;
+            if (nice_agent_get_local_credentials(agent_, stream_, &ufrag, &password)) {
+                std::lock_guard<std::mutex> lock(pathMutex_);
+                ufrag_ = ufrag;
+                password_ = password;
+                path_ = IcePath();
+            }
+            g_free(ufrag);
+            g_free(password);
+            done->set_value();
+        });
+        if (restarted.wait_for(std::chrono::seconds(5)) != std::future_status::ready)
+            return false;
+        try {
+            restarted.get();  // a stopped agent dropped the work
+        } catch (const std::future_error&) {
+            return false;
+        }
+        std::lock_guard<std::mutex> lock(contextMutex_);
+        remoteCandidates_ = 0;
+        return true;
+    }
 
     bool setRemoteCredentials(const std::string& ufrag, const std::string& password) override
     {
@@ -560,7 +600,7 @@ private:
     bool sending_ = false;
     bool selected_ = false;
 
-    mutable std::mutex pathMutex_;
+    mutable std::mutex pathMutex_;  // also the credentials
     IcePath path_;
     int localPort_ = 0;
 

@@ -68,6 +68,10 @@ public:
     // The peer has named all its candidates: when the checks of all pairs
     // failed, the path failed.
     virtual void remoteCandidatesDone() = 0;
+    // Starts over with a new peer (RFC 8445 9: an ICE restart): new local
+    // credentials, no remote candidates, the checks anew; the local
+    // candidates are kept. False when the agent did not restart in time.
+    virtual bool restart() = 0;
     virtual IcePath selectedPath() const = 0;
     // The datagram side: sends over the selected pair (false while none is),
     // receives what came on any pair. Several ports may exist; each datagram
