@@ -4,6 +4,7 @@
 // and a peer that never answers a check is a lost connection.
 #include <poll.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -225,6 +226,31 @@ TEST_F(MediaEngineIce, TheAnswerNamesTheAgentItsCandidatesFollowAndMediaTakesThe
     EXPECT_EQ(path.local, "host");
     EXPECT_EQ(path.remote, "host");
     EXPECT_EQ(path.transport, "udp");
+    EXPECT_FALSE(observer_.has("failed"));
+}
+
+TEST_F(MediaEngineIce, ANewOfferStartsTheChecksOverWithItsPeer)
+{
+    const auto join = [&](Unit& unit, size_t answers) {
+        const std::string candidate = unit.loopbackCandidate();
+        EXPECT_TRUE(engine_->SetRemoteDescription(unit.offer({candidate}), "offer"));
+        EXPECT_TRUE(observer_.wait(10s, [&] {
+            return size_t(std::count(observer_.events_.begin(), observer_.events_.end(), "answer")) == answers;
+        }));
+        std::lock_guard<std::mutex> lock(observer_.mutex_);
+        return observer_.answer_;
+    };
+    Unit first;
+    const std::string firstAnswer = join(first, 1);
+    first.agent().setRemoteCredentials(attribute(firstAnswer, "ice-ufrag"), attribute(firstAnswer, "ice-pwd"));
+    ASSERT_TRUE(first.receivesMedia(10s));
+
+    // A new key is a new join: the unit's new leg knows nothing of the old checks.
+    Unit second;
+    const std::string secondAnswer = join(second, 2);
+    EXPECT_NE(attribute(secondAnswer, "ice-ufrag"), attribute(firstAnswer, "ice-ufrag"));
+    second.agent().setRemoteCredentials(attribute(secondAnswer, "ice-ufrag"), attribute(secondAnswer, "ice-pwd"));
+    EXPECT_TRUE(second.receivesMedia(10s));
     EXPECT_FALSE(observer_.has("failed"));
 }
 
