@@ -9,7 +9,7 @@
 namespace velto::test {
 
 struct RestClient::Impl {
-    explicit Impl(const LocalServer& server) : client("127.0.0.1", server.port())
+    explicit Impl(const LocalServer& server) : client(server.options().listen, server.port())
     {
         client.set_ca_cert_path(server.caFile().c_str());
         client.enable_server_certificate_verification(!server.options().untrustedCertificate &&

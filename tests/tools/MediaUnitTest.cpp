@@ -1,8 +1,9 @@
 // The server's media forwarding unit, spoken to as participants speak to it:
 // each joins through the signalling, takes the unit's key and address from
 // the offer, answers with a key and SSRCs of its own, and sends SRTP over UDP
-// from a socket of its own. "Never" is checked by order: a packet that must
-// not arrive is sent before one that must, so the first one in is the answer.
+// from a socket of its own; it checks the path with STUN as an ICE agent does
+// when a test asks it to. "Never" is checked by order: a packet that must not
+// arrive is sent before one that must, so the first one in is the answer.
 
 #include "LocalServer.h"
 #include "MediaSdp.h"
@@ -11,6 +12,9 @@
 #include "rtp/Rtcp.h"
 #include "rtp/RtpPacket.h"
 #include "transport/SrtpSession.h"
+
+#include <stun/stunagent.h>
+#include <stun/usages/ice.h>
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -21,6 +25,7 @@
 
 #include <array>
 #include <chrono>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <thread>
@@ -49,20 +54,122 @@ struct Received {
     Bytes plain;
 };
 
+// A UDP socket on `address` (any free port).
+int udpSocket(const std::string& address = "127.0.0.1")
+{
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    EXPECT_EQ(inet_pton(AF_INET, address.c_str(), &local.sin_addr), 1);
+    EXPECT_EQ(bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local), 0);
+    return fd;
+}
+
+sockaddr_in localAddress(int fd)
+{
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    EXPECT_EQ(getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    return address;
+}
+
+// The value of the first "a=NAME:" line of an SDP text.
+std::string sdpValue(const std::string& sdp, const std::string& name)
+{
+    const std::string key = "a=" + name + ":";
+    const size_t at = sdp.find(key);
+    if (at == std::string::npos)
+        return std::string();
+    const size_t end = sdp.find_first_of("\r\n", at);
+    return sdp.substr(at + key.size(), end == std::string::npos ? std::string::npos : end - at - key.size());
+}
+
+// The ICE credentials a check is signed with.
+struct Credentials {
+    std::string ufrag;     // the unit's, first half of USERNAME
+    std::string password;  // keys MESSAGE-INTEGRITY; empty = none
+};
+
 class Participant {
 public:
-    Participant(LocalServer& server, const std::string& user) : user_(user), signal_(server, server.account(user))
+    Participant(LocalServer& server, const std::string& user, const std::string& local = "127.0.0.1")
+        : user_(user), local_(local), signal_(server, server.account(user)), socket_(udpSocket(local))
     {
-        socket_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_in local{};
-        local.sin_family = AF_INET;
-        local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        EXPECT_EQ(bind(socket_, reinterpret_cast<const sockaddr*>(&local), sizeof local), 0);
+        static const uint16_t kKnown[] = {STUN_ATTRIBUTE_USERNAME,       STUN_ATTRIBUTE_MESSAGE_INTEGRITY,
+                                          STUN_ATTRIBUTE_XOR_MAPPED_ADDRESS, STUN_ATTRIBUTE_PRIORITY,
+                                          STUN_ATTRIBUTE_USE_CANDIDATE,  STUN_ATTRIBUTE_ICE_CONTROLLED,
+                                          STUN_ATTRIBUTE_ICE_CONTROLLING, STUN_ATTRIBUTE_FINGERPRINT,
+                                          STUN_ATTRIBUTE_ERROR_CODE,     0};
+        stun_agent_init(&stun_, kKnown, STUN_COMPATIBILITY_RFC5389,
+                        static_cast<StunAgentUsageFlags>(STUN_AGENT_USAGE_SHORT_TERM_CREDENTIALS |
+                                                         STUN_AGENT_USAGE_USE_FINGERPRINT));
     }
     ~Participant() { close(socket_); }
 
     SignalClient& signal() { return signal_; }
     const Bytes& unitKey() const { return unitKey_; }
+    const std::string& offerSdp() const { return offerSdp_; }
+    const std::string& unitCandidate() const { return unitCandidate_; }
+    Credentials unitCredentials() const { return {sdpValue(offerSdp_, "ice-ufrag"), sdpValue(offerSdp_, "ice-pwd")}; }
+    sockaddr_in address() const { return localAddress(socket_); }
+    sockaddr_in unitAddress() const { return unit_; }
+
+    // The member's network changed: from now on it sends and receives on a new socket.
+    void moveSocket()
+    {
+        close(socket_);
+        socket_ = udpSocket(local_);
+    }
+
+    // A Binding request as an ICE agent in control sends it, signed with
+    // `credentials` (the offer's by default), nominating the path when
+    // `nominate`. The XOR-MAPPED-ADDRESS of a success answer signed with the
+    // same password (and its FINGERPRINT present), or none when no such
+    // answer comes within `wait`.
+    std::optional<sockaddr_in> check(bool nominate, std::optional<Credentials> credentials = std::nullopt,
+                                     std::chrono::milliseconds wait = kPatience)
+    {
+        const Credentials with = credentials ? *credentials : unitCredentials();
+        const std::string username = with.ufrag + ":" + "peerufra";
+        StunMessage request;
+        uint8_t buffer[1280];
+        const size_t length = stun_usage_ice_conncheck_create(
+            &stun_, &request, buffer, sizeof buffer, reinterpret_cast<const uint8_t*>(username.data()),
+            username.size(), reinterpret_cast<const uint8_t*>(with.password.data()), with.password.size(), nominate,
+            true, 0x6e0001ff, 0x0123456789abcdefull, nullptr, STUN_USAGE_ICE_COMPATIBILITY_RFC5245);
+        EXPECT_GT(length, 0u);
+        sendRaw(Bytes(buffer, buffer + length));
+        const std::optional<Bytes> answer = receiveRaw(wait);
+        if (!answer)
+            return std::nullopt;
+        EXPECT_LT((*answer)[0], 4) << "a STUN answer, not media";
+        StunMessage response;
+        std::string password = with.password;
+        const auto validater = [](StunAgent*, StunMessage*, uint8_t*, uint16_t, uint8_t** key, size_t* keyLength,
+                                  void* data) -> bool {
+            auto* text = static_cast<std::string*>(data);
+            *key = reinterpret_cast<uint8_t*>(text->data());
+            *keyLength = text->size();
+            return true;
+        };
+        if (stun_agent_validate(&stun_, &response, answer->data(), answer->size(), validater, &password) !=
+            STUN_VALIDATION_SUCCESS) {
+            ADD_FAILURE() << "an answer that is not a signed answer to the check";
+            return std::nullopt;
+        }
+        uint32_t fingerprint = 0;
+        EXPECT_EQ(stun_message_find32(&response, STUN_ATTRIBUTE_FINGERPRINT, &fingerprint), STUN_MESSAGE_RETURN_SUCCESS);
+        sockaddr_storage mapped{};
+        socklen_t mappedLength = sizeof mapped;
+        if (stun_usage_ice_conncheck_process(&response, &mapped, &mappedLength, STUN_USAGE_ICE_COMPATIBILITY_RFC5245) !=
+            STUN_USAGE_ICE_RETURN_SUCCESS) {
+            ADD_FAILURE() << "the check was refused";
+            return std::nullopt;
+        }
+        sockaddr_in out{};
+        std::memcpy(&out, &mapped, sizeof out);
+        return out;
+    }
 
     // Joins `room` and answers its offer announcing `ssrcs` (the first audio,
     // the rest video) with a fresh key; then reports, so the unit learns where
@@ -93,15 +200,16 @@ public:
                 ice = m;
         }
         unitKey_.clear();
-        ASSERT_TRUE(velto_platform::readCryptoLine(offer["sdp"].asString(), &unitKey_)) << offer;
+        offerSdp_ = offer["sdp"].asString();
+        unitCandidate_ = ice["candidate"].asString();
+        ASSERT_TRUE(velto_platform::readCryptoLine(offerSdp_, &unitKey_)) << offer;
         std::string host;
         int port = 0;
-        ASSERT_TRUE(velto_platform::readHostCandidate(ice["candidate"].asString(), &host, &port)) << ice;
-        ASSERT_EQ(host, "127.0.0.1");
+        ASSERT_TRUE(velto_platform::readHostCandidate(unitCandidate_, &host, &port)) << ice;
         unit_ = sockaddr_in{};
         unit_.sin_family = AF_INET;
         unit_.sin_port = htons(static_cast<uint16_t>(port));
-        unit_.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ASSERT_EQ(inet_pton(AF_INET, host.c_str(), &unit_.sin_addr), 1) << host;
         ASSERT_TRUE(receive_.init(Direction::Inbound, unitKey_.data()));
         velto_media::makeSrtpKey(key_.data());
         ASSERT_TRUE(send_.init(Direction::Outbound, key_.data()));
@@ -214,9 +322,13 @@ public:
 
 private:
     std::string user_;
+    std::string local_;
     SignalClient signal_;
     bool connected_ = false;
     int socket_ = -1;
+    StunAgent stun_;
+    std::string offerSdp_;
+    std::string unitCandidate_;
     sockaddr_in unit_{};
     Bytes unitKey_;
     std::array<uint8_t, SrtpSession::kKeyLength> key_{};
@@ -585,6 +697,150 @@ TEST(MediaUnitLoss, TheLossOptionDropsForwardedPacketsAtRandom)
     // Half lost on the way in, half of the rest on the way out: about a quarter arrive.
     EXPECT_GT(arrived, kSent * 15 / 100);
     EXPECT_LT(arrived, kSent * 35 / 100);
+}
+
+// --- ICE-lite: checks choose where a member's media goes --------------------------------
+
+bool sameAddress(const sockaddr_in& a, const sockaddr_in& b)
+{
+    return a.sin_addr.s_addr == b.sin_addr.s_addr && a.sin_port == b.sin_port;
+}
+
+TEST_F(MediaUnitTest, ASignedCheckIsAnsweredAndItsNominationTellsWhereTheMembersMediaGoes)
+{
+    Participant alice(server, "alice"), bob(server, "bob");
+    ASSERT_NO_FATAL_FAILURE(alice.enter(aliceRoom, {101, 102}));
+    ASSERT_NO_FATAL_FAILURE(bob.enter(aliceRoom, {201, 202}));
+
+    // The offer: a lite agent, the leg's own credentials, the unit's candidate.
+    const std::string& sdp = alice.offerSdp();
+    EXPECT_NE(sdp.find("\r\na=ice-lite\r\n"), std::string::npos) << sdp;
+    EXPECT_LT(sdp.find("a=ice-lite"), sdp.find("\r\nm=")) << "at the session level";
+    EXPECT_EQ(alice.unitCredentials().ufrag.size(), 8u);
+    EXPECT_EQ(alice.unitCredentials().password.size(), 24u);
+    EXPECT_NE(alice.unitCredentials().ufrag, bob.unitCredentials().ufrag);
+    EXPECT_NE(alice.unitCredentials().password, bob.unitCredentials().password);
+    EXPECT_EQ("candidate:" + sdpValue(sdp, "candidate"), alice.unitCandidate()) << "the same as the candidate message";
+
+    // A check that does not nominate is answered, but chooses nothing: the
+    // stand-in address of alice's first report is no longer used either.
+    const std::optional<sockaddr_in> mapped = alice.check(false);
+    ASSERT_TRUE(mapped);
+    EXPECT_TRUE(sameAddress(*mapped, alice.address())) << "XOR-MAPPED-ADDRESS names where the check came from";
+    bob.sendRtp(202, 1, "before the nomination");
+    EXPECT_FALSE(alice.receiveRaw(300ms));
+
+    ASSERT_TRUE(alice.check(true));
+    bob.sendRtp(202, 2, "after the nomination");
+    EXPECT_EQ(alice.receiveText(), "after the nomination");
+}
+
+TEST_F(MediaUnitTest, AForgedPacketFromAnotherAddressDoesNotMoveAMembersMedia)
+{
+    // A member whose engine checks, and one that does not (whose address the
+    // unit took from its first report).
+    for (const bool checks : {true, false}) {
+        SCOPED_TRACE(checks ? "a member that checks" : "a member that never checks");
+        Participant alice(server, "alice"), bob(server, "bob");
+        ASSERT_NO_FATAL_FAILURE(alice.enter(aliceRoom, {101, 102}));
+        ASSERT_NO_FATAL_FAILURE(bob.enter(aliceRoom, {201, 202}));
+        if (checks)
+            ASSERT_TRUE(alice.check(true));
+
+        // Alice's own packets, authentic, but from a bystander's address.
+        const int bystander = udpSocket();
+        for (Bytes packet : {alice.protectedRtp(102, 40, "forged"), alice.protectedRtcp([] {
+                                 Bytes rr;
+                                 rtp::appendReceiverReport(rr, 101, {});
+                                 return rr;
+                             }())}) {
+            const sockaddr_in unit = alice.unitAddress();
+            ASSERT_EQ(sendto(bystander, packet.data(), packet.size(), 0, reinterpret_cast<const sockaddr*>(&unit),
+                             sizeof unit),
+                      static_cast<ssize_t>(packet.size()));
+        }
+        EXPECT_EQ(bob.receiveText(), "forged") << "authentic media is still forwarded";
+
+        bob.sendRtp(202, 1, "to alice");
+        EXPECT_EQ(alice.receiveText(), "to alice");
+        pollfd fd{bystander, POLLIN, 0};
+        EXPECT_EQ(poll(&fd, 1, 300), 0) << "the bystander got the room's media";
+        close(bystander);
+    }
+}
+
+TEST_F(MediaUnitTest, ASignedCheckFromANewAddressMovesANominatedMembersMedia)
+{
+    Participant alice(server, "alice"), bob(server, "bob");
+    ASSERT_NO_FATAL_FAILURE(alice.enter(aliceRoom, {101, 102}));
+    ASSERT_NO_FATAL_FAILURE(bob.enter(aliceRoom, {201, 202}));
+    ASSERT_TRUE(alice.check(true));
+
+    // Alice's network changed; her agent's consent checks now come from elsewhere.
+    alice.moveSocket();
+    const std::optional<sockaddr_in> mapped = alice.check(false);
+    ASSERT_TRUE(mapped);
+    EXPECT_TRUE(sameAddress(*mapped, alice.address()));
+    bob.sendRtp(202, 1, "to the new address");
+    EXPECT_EQ(alice.receiveText(), "to the new address");
+}
+
+TEST_F(MediaUnitTest, ChecksThatAreNotSignedWithTheLegsPasswordGetNoAnswerAndChangeNothing)
+{
+    Participant alice(server, "alice"), bob(server, "bob");
+    ASSERT_NO_FATAL_FAILURE(alice.enter(aliceRoom, {101, 102}));
+    ASSERT_NO_FATAL_FAILURE(bob.enter(aliceRoom, {201, 202}));
+    ASSERT_TRUE(alice.check(true));
+    const Credentials own = alice.unitCredentials();
+    const Credentials bobs = bob.unitCredentials();
+
+    const std::vector<std::pair<const char*, Credentials>> cases = {
+        {"another password", {own.ufrag, "abcdefghijklmnopqrstuvwx"}},
+        {"not signed", {own.ufrag, ""}},
+        {"an unknown ufrag", {"zzzzzzzz", own.password}},
+        {"another leg's ufrag", {bobs.ufrag, own.password}},
+    };
+    uint16_t sequence = 1;
+    for (const auto& [name, credentials] : cases) {
+        SCOPED_TRACE(name);
+        // From another address, nominating it: had it counted, alice's media would go there.
+        alice.moveSocket();
+        EXPECT_FALSE(alice.check(true, credentials, 300ms));
+        bob.sendRtp(202, sequence, "elsewhere");
+        EXPECT_FALSE(alice.receiveRaw(300ms)) << "the check moved alice's media";
+        ++sequence;
+    }
+    // Her own checks still count.
+    ASSERT_TRUE(alice.check(true));
+    bob.sendRtp(202, sequence, "after a signed check");
+    EXPECT_EQ(alice.receiveText(), "after a signed check");
+}
+
+TEST(MediaUnitConsent, NothingMoreGoesToAMemberWhoseChecksStoppedUntilItChecksAgain)
+{
+    LocalServer::Options options;
+    options.mediaConsentMs = 1500;
+    LocalServer server(options);
+    server.setCaBundleEnv();
+    const std::string room = server.account("alice").room;
+    Participant alice(server, "alice"), bob(server, "bob"), wang(server, "wang");
+    ASSERT_NO_FATAL_FAILURE(alice.enter(room, {101, 102}));
+    ASSERT_NO_FATAL_FAILURE(bob.enter(room, {201, 202}));
+    ASSERT_NO_FATAL_FAILURE(wang.enter(room, {301, 302}));  // an engine that never checks
+    ASSERT_TRUE(alice.check(true));
+    bob.sendRtp(202, 1, "while consented");
+    EXPECT_EQ(alice.receiveText(), "while consented");
+    EXPECT_EQ(wang.receiveText(), "while consented");
+
+    std::this_thread::sleep_for(2500ms);
+    bob.sendRtp(202, 2, "after consent ran out");
+    EXPECT_EQ(wang.receiveText(), "after consent ran out");
+    EXPECT_FALSE(alice.receiveRaw(300ms)) << "sent without consent";
+
+    // A consent check (no nomination) from where her media went.
+    ASSERT_TRUE(alice.check(false));
+    bob.sendRtp(202, 3, "consented again");
+    EXPECT_EQ(alice.receiveText(), "consented again");
 }
 
 }  // namespace

@@ -30,10 +30,13 @@ MessageHub::MessageHub(const ServerIdentity& identity, ConferenceService& servic
                      ssl::context::no_tlsv1 | ssl::context::no_tlsv1_1);
 }
 
-int MessageHub::bind(int port)
+int MessageHub::bind(const std::string& address, int port)
 {
     beast::error_code ec;
-    const tcp::endpoint endpoint(net::ip::make_address("127.0.0.1"), static_cast<unsigned short>(port));
+    const net::ip::address ip = net::ip::make_address(address, ec);
+    if (ec)
+        return -1;
+    const tcp::endpoint endpoint(ip, static_cast<unsigned short>(port));
     acceptor_.open(endpoint.protocol(), ec);
     if (!ec)
         acceptor_.set_option(net::socket_base::reuse_address(true), ec);
