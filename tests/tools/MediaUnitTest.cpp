@@ -7,6 +7,8 @@
 
 #include "LocalServer.h"
 #include "MediaSdp.h"
+#include "NetworkLab.h"
+#include "ServerTestSupport.h"
 #include "SignalClient.h"
 #include "StandInSdp.h"
 #include "rtp/Rtcp.h"
@@ -37,6 +39,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using velto::test::LocalServer;
+using velto::test::NetworkLab;
 using velto::test::SignalClient;
 using velto_media::SrtpSession;
 namespace rtp = velto_media::rtp;
@@ -841,6 +844,105 @@ TEST(MediaUnitConsent, NothingMoreGoesToAMemberWhoseChecksStoppedUntilItChecksAg
     ASSERT_TRUE(alice.check(false));
     bob.sendRtp(202, 3, "consented again");
     EXPECT_EQ(alice.receiveText(), "consented again");
+}
+
+// --- the server on a network, reached from another machine ------------------------------
+
+TEST(ServerOnANetwork, AllItHandsOutNamesItsAddressWhichItsCertificateNamesAndMediaCrossesWithChecks)
+{
+    if (const std::string why = NetworkLab::unavailable(); !why.empty())
+        GTEST_SKIP() << why;
+    NetworkLab lab;
+    const std::string serverMachine = lab.add("server"), clientMachine = lab.add("client");
+    lab.link(serverMachine, "192.0.2.1/24", clientMachine, "192.0.2.2/24");
+    LocalServer::Options options;
+    options.networkNamespace = serverMachine;
+    options.listen = "192.0.2.1";
+    options.iceServers = {"turn:198.51.100.7:3478?transport=tcp,lan,pass,word", "stun:198.51.100.7"};
+    // Everything of this test (the server's control included) is on the client machine.
+    NetworkLab::Inside inside(clientMachine);
+    LocalServer server(options);
+    server.setCaBundleEnv();
+
+    // The REST client verifies the certificate for 192.0.2.1 against the run's CA.
+    velto::test::Rest rest(server);
+    const velto::test::Account account = server.account("alice");
+    const Json::Value answer = rest.call("GET", "/clientApi/loginClient?username=" + account.userName +
+                                                    "&password=" + account.password + "&clientType=pc-win&domain=");
+    ASSERT_EQ(answer["code"].asInt(), 200) << answer;
+    const Json::Value& login = answer["obj"];
+    EXPECT_EQ(login["messageServer"].asString(), "192.0.2.1");
+    const Json::Value& ice = login["turn"]["iceServers"];
+    ASSERT_EQ(ice.size(), 4u) << ice;
+    EXPECT_EQ(ice[0]["url"].asString(), "stun:192.0.2.1:3478");
+    EXPECT_EQ(ice[1]["url"].asString(), "turn:192.0.2.1:3478?transport=udp");
+    EXPECT_FALSE(ice[1]["credential"].asString().empty()) << "the first credential is the message service's key";
+    EXPECT_EQ(ice[2]["url"].asString(), "turn:198.51.100.7:3478?transport=tcp");
+    EXPECT_EQ(ice[2]["username"].asString(), "lan");
+    EXPECT_EQ(ice[2]["credential"].asString(), "pass,word");
+    EXPECT_EQ(ice[3]["url"].asString(), "stun:198.51.100.7");
+    EXPECT_EQ(ice[3]["credential"].asString(), "");
+
+    // The signalling (TLS verified as well) and the media, across the link.
+    Participant alice(server, "alice", "192.0.2.2"), bob(server, "bob", "192.0.2.2");
+    ASSERT_NO_FATAL_FAILURE(alice.enter(account.room, {101, 102}));
+    ASSERT_NO_FATAL_FAILURE(bob.enter(account.room, {201, 202}));
+    std::string host;
+    int port = 0;
+    ASSERT_TRUE(velto_platform::readHostCandidate(alice.unitCandidate(), &host, &port));
+    EXPECT_EQ(host, "192.0.2.1");
+    EXPECT_EQ("candidate:" + sdpValue(alice.offerSdp(), "candidate"), alice.unitCandidate());
+    const std::optional<sockaddr_in> mapped = alice.check(true);
+    ASSERT_TRUE(mapped);
+    EXPECT_TRUE(sameAddress(*mapped, alice.address()));
+    ASSERT_TRUE(bob.check(true));
+    bob.sendRtp(202, 1, "across the link");
+    EXPECT_EQ(alice.receiveText(), "across the link");
+}
+
+// The lab itself: a NAT router hides the inside behind its outer address, and
+// a blocked namespace sends no UDP.
+TEST(NetworkLabTest, ARouterMasqueradesTheInsideAndDropUdpBlocksIt)
+{
+    if (const std::string why = NetworkLab::unavailable(); !why.empty())
+        GTEST_SKIP() << why;
+    NetworkLab lab;
+    const std::string inner = lab.add("inner"), router = lab.add("router"), outer = lab.add("outer");
+    lab.link(inner, "192.0.2.2/24", router, "192.0.2.1/24");
+    const auto [routerOut, outerIn] = lab.link(router, "198.51.100.1/24", outer, "198.51.100.2/24");
+    lab.route(inner, "192.0.2.1");
+    lab.masquerade(router, routerOut);
+
+    int sender = -1, receiver = -1;
+    {
+        NetworkLab::Inside inside(inner);
+        sender = udpSocket("192.0.2.2");
+    }
+    {
+        NetworkLab::Inside inside(outer);
+        receiver = udpSocket("198.51.100.2");
+    }
+    const sockaddr_in to = localAddress(receiver);
+    const char hello[] = "hello";
+    const auto sendOne = [&] {
+        return sendto(sender, hello, sizeof hello, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    };
+    ASSERT_EQ(sendOne(), static_cast<ssize_t>(sizeof hello));
+    pollfd fd{receiver, POLLIN, 0};
+    ASSERT_EQ(poll(&fd, 1, 5000), 1) << "nothing crossed the router";
+    char buffer[64];
+    sockaddr_in from{};
+    socklen_t length = sizeof from;
+    ASSERT_GT(recvfrom(receiver, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &length), 0);
+    char text[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &from.sin_addr, text, sizeof text);
+    EXPECT_STREQ(text, "198.51.100.1") << "the router's outer address, not the inside's";
+
+    lab.dropUdp(inner);
+    sendOne();  // refused at once (EPERM), or dropped on the way
+    EXPECT_EQ(poll(&fd, 1, 500), 0) << "UDP left a blocked namespace";
+    close(sender);
+    close(receiver);
 }
 
 }  // namespace

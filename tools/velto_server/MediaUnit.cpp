@@ -482,10 +482,11 @@ void MediaUnit::handleLocked(std::vector<uint8_t>& packet, const sockaddr_in& fr
         return;
     }
     // Stand-in until the participants' engines check the path over ICE: a
-    // leg that has never sent a check takes its address from its first
-    // authenticated packet, once; later packets never move it. To go once
-    // the engine's agent has landed.
-    if (!source->checking && !source->latched) {
+    // leg takes its address from its first authenticated packet, once; later
+    // packets never move it, and once the leg has checked, only its
+    // nomination counts (consentedLocked). To go once the engine's agent has
+    // landed.
+    if (!source->latched) {
         source->address = from;
         source->latched = true;
     }
