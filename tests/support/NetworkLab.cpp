@@ -1,12 +1,16 @@
 #include "NetworkLab.h"
 
+#include <arpa/inet.h>
 #include <dirent.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sched.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -345,6 +349,50 @@ int NetworkLab::stop(pid_t pid)
         status = 128 + SIGKILL;
     }
     return status;
+}
+
+pid_t NetworkLab::startTurnServer(const std::string& ns, const std::string& address, int port,
+                                  const std::string& user, const std::string& password, const std::string& dir)
+{
+    checkDocumentationAddress(address);
+    const std::string portText = std::to_string(port);
+    const pid_t pid = spawn(ns,
+                            {"turnserver", "-n", "--listening-ip", address, "--listening-port", portText, "--relay-ip",
+                             address, "--realm", "velto", "--lt-cred-mech", "--user", user + ":" + password,
+                             "--no-tls", "--no-dtls", "--no-cli", "--fingerprint", "--simple-log", "--log-file",
+                             "stdout", "--pidfile", dir + "/turnserver.pid", "--userdb", dir + "/turndb"},
+                            dir + "/turnserver.log");
+    if (!waitForTcp(ns, address, port, std::chrono::seconds(10))) {
+        stop(pid);
+        fail("turnserver did not listen on " + address + ":" + portText + " (see " + dir + "/turnserver.log)");
+    }
+    return pid;
+}
+
+bool NetworkLab::waitForTcp(const std::string& ns, const std::string& address, int port,
+                            std::chrono::milliseconds timeout)
+{
+    Inside inside(ns);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<uint16_t>(port));
+    if (inet_pton(AF_INET, address.c_str(), &to.sin_addr) != 1)
+        fail("not an IPv4 address: " + address);
+    const auto deadline = Clock::now() + timeout;
+    for (;;) {
+        const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const timeval most{1, 0};  // bounds connect() too
+        if (fd >= 0)
+            setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &most, sizeof most);
+        const bool connected = fd >= 0 && connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0;
+        if (fd >= 0)
+            close(fd);
+        if (connected)
+            return true;
+        if (Clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
 }
 
 NetworkLab::Inside::Inside(const std::string& ns)

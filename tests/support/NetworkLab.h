@@ -24,6 +24,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,17 @@ public:
     pid_t spawn(const std::string& ns, const std::vector<std::string>& args, const std::string& logFile = "");
     // Ends one spawned program; its exit status as a shell gives it.
     int stop(pid_t pid);
+
+    // coturn's `turnserver` in `ns`, started by hand (no service, no
+    // configuration file): UDP and TCP on `address`:`port`, relaying from
+    // `address`, one static user (long-term credentials, realm "velto"), no
+    // TLS; its log (and pid file) in `dir`. Returns once it takes TCP
+    // connections; stopped as spawn()'s are.
+    pid_t startTurnServer(const std::string& ns, const std::string& address, int port, const std::string& user,
+                          const std::string& password, const std::string& dir);
+    // Polls until a TCP connection to `address`:`port` from `ns` succeeds; false on time-out.
+    static bool waitForTcp(const std::string& ns, const std::string& address, int port,
+                           std::chrono::milliseconds timeout);
 
     // While it lives, the calling thread is in `ns`; threads it starts then
     // stay there. Back to where it was on destruction.

@@ -17,6 +17,7 @@
 
 #include <stun/stunagent.h>
 #include <stun/usages/ice.h>
+#include <stun/usages/turn.h>
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -28,6 +29,7 @@
 #include <array>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <thread>
@@ -943,6 +945,100 @@ TEST(NetworkLabTest, ARouterMasqueradesTheInsideAndDropUdpBlocksIt)
     EXPECT_EQ(poll(&fd, 1, 500), 0) << "UDP left a blocked namespace";
     close(sender);
     close(receiver);
+}
+
+// A TURN allocation as a client asks it over UDP: the relayed address, or
+// none when the server refuses it (after the challenge of its realm and nonce).
+std::optional<std::string> allocate(int fd, const sockaddr_in& server, const std::string& user,
+                                    const std::string& password)
+{
+    static const uint16_t kKnown[] = {STUN_ATTRIBUTE_USERNAME, STUN_ATTRIBUTE_MESSAGE_INTEGRITY,
+                                      STUN_ATTRIBUTE_ERROR_CODE, STUN_ATTRIBUTE_REALM, STUN_ATTRIBUTE_NONCE,
+                                      STUN_ATTRIBUTE_XOR_RELAYED_ADDRESS, STUN_ATTRIBUTE_XOR_MAPPED_ADDRESS,
+                                      STUN_ATTRIBUTE_LIFETIME, STUN_ATTRIBUTE_FINGERPRINT, 0};
+    StunAgent agent;
+    stun_agent_init(&agent, kKnown, STUN_COMPATIBILITY_RFC5389,
+                    static_cast<StunAgentUsageFlags>(STUN_AGENT_USAGE_LONG_TERM_CREDENTIALS |
+                                                     STUN_AGENT_USAGE_USE_FINGERPRINT));
+    StunMessage request, response;
+    uint8_t out[1280];
+    std::vector<uint8_t> in(1280);
+    bool challenged = false;
+    for (int round = 0; round < 2; ++round) {
+        const size_t length = stun_usage_turn_create(
+            &agent, &request, out, sizeof out, challenged ? &response : nullptr, STUN_USAGE_TURN_REQUEST_PORT_NORMAL,
+            -1, -1, reinterpret_cast<uint8_t*>(const_cast<char*>(user.data())), user.size(),
+            reinterpret_cast<uint8_t*>(const_cast<char*>(password.data())), password.size(),
+            STUN_USAGE_TURN_COMPATIBILITY_RFC5766);
+        EXPECT_GT(length, 0u);
+        // Sent again each second, as STUN clients do: a server just started may miss the first.
+        bool answered = false;
+        for (int tries = 0; tries < 5 && !answered; ++tries) {
+            EXPECT_EQ(sendto(fd, out, length, 0, reinterpret_cast<const sockaddr*>(&server), sizeof server),
+                      static_cast<ssize_t>(length));
+            pollfd pfd{fd, POLLIN, 0};
+            answered = poll(&pfd, 1, 1000) == 1;
+        }
+        if (!answered) {
+            ADD_FAILURE() << "no answer from the TURN server";
+            return std::nullopt;
+        }
+        const ssize_t got = recv(fd, in.data(), in.size(), 0);
+        if (got <= 0)
+            return std::nullopt;
+        const StunValidationStatus valid =
+            stun_agent_validate(&agent, &response, in.data(), static_cast<size_t>(got), nullptr, nullptr);
+        if (valid != STUN_VALIDATION_SUCCESS) {
+            ADD_FAILURE() << "an answer that does not validate: " << valid;
+            return std::nullopt;
+        }
+        sockaddr_storage relay{}, mapped{}, alternate{};
+        socklen_t relayLength = sizeof relay, mappedLength = sizeof mapped, alternateLength = sizeof alternate;
+        uint32_t bandwidth = 0, lifetime = 0;
+        const StunUsageTurnReturn result =
+            stun_usage_turn_process(&response, &relay, &relayLength, &mapped, &mappedLength, &alternate,
+                                    &alternateLength, &bandwidth, &lifetime, STUN_USAGE_TURN_COMPATIBILITY_RFC5766);
+        if (result == STUN_USAGE_TURN_RETURN_RELAY_SUCCESS || result == STUN_USAGE_TURN_RETURN_MAPPED_SUCCESS) {
+            char text[INET_ADDRSTRLEN] = {};
+            inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in&>(relay).sin_addr, text, sizeof text);
+            return std::string(text);
+        }
+        int code = 0;
+        if (stun_message_find_error(&response, &code) != STUN_MESSAGE_RETURN_SUCCESS || code != 401)
+            return std::nullopt;
+        challenged = true;  // 401 with the realm and nonce: once more with the credentials
+    }
+    return std::nullopt;
+}
+
+TEST(NetworkLabTest, ATurnServerStartedByHandRelaysForItsUserOnly)
+{
+    if (const std::string why = NetworkLab::unavailable(); !why.empty())
+        GTEST_SKIP() << why;
+    NetworkLab lab;
+    const std::string relay = lab.add("relay"), client = lab.add("client");
+    lab.link(relay, "203.0.113.1/24", client, "203.0.113.2/24");
+    char dir[] = "/tmp/velto_turn.XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    lab.startTurnServer(relay, "203.0.113.1", 3478, "lan", "secret", dir);
+
+    NetworkLab::Inside inside(client);
+    sockaddr_in server{};
+    server.sin_family = AF_INET;
+    server.sin_port = htons(3478);
+    inet_pton(AF_INET, "203.0.113.1", &server.sin_addr);
+    const std::vector<std::tuple<const char*, std::string, std::string, std::optional<std::string>>> cases = {
+        {"its user", "lan", "secret", "203.0.113.1"},
+        {"a wrong password", "lan", "guess", std::nullopt},
+        {"another user", "velto", "secret", std::nullopt},
+    };
+    for (const auto& [name, user, password, relayed] : cases) {
+        SCOPED_TRACE(name);
+        const int fd = udpSocket("203.0.113.2");
+        EXPECT_EQ(allocate(fd, server, user, password), relayed);
+        close(fd);
+    }
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace
