@@ -34,6 +34,8 @@ constexpr int kMaxRemoteCandidates = 32;
 constexpr size_t kMaxCandidateLength = 512;
 // How long a server's name may take to resolve before it is left out.
 constexpr guint kResolveTimeoutMs = 3000;
+// How long the relays may take to give up their allocations at the end.
+constexpr guint kCloseTimeoutMs = 1000;
 
 std::string typeName(NiceCandidateType type)
 {
@@ -250,6 +252,7 @@ public:
             sending_ = false;
         }
         if (agent_) {
+            closeRelays();
             nice_agent_attach_recv(agent_, stream_, kComponent, context_, nullptr, nullptr);
             g_object_unref(agent_);
             agent_ = nullptr;
@@ -265,6 +268,33 @@ public:
             g_main_context_unref(context_);
             context_ = nullptr;
         }
+    }
+
+    // Gives up the relays' allocations (a refresh of lifetime 0 each), waiting
+    // for them at most kCloseTimeoutMs; called after the thread was joined.
+    void closeRelays()
+    {
+        if (relays_.empty())
+            return;
+        // A late answer is still taken by the context's last turns below: the
+        // flag it sets lives as long as this agent.
+        bool late = false;
+        nice_agent_close_async(
+            agent_, [](GObject*, GAsyncResult*, gpointer done) { *static_cast<bool*>(done) = true; },
+            &relaysClosed_);
+        GSource* timeout = g_timeout_source_new(kCloseTimeoutMs);
+        g_source_set_callback(
+            timeout,
+            [](gpointer done) -> gboolean {
+                *static_cast<bool*>(done) = true;
+                return G_SOURCE_REMOVE;
+            },
+            &late, nullptr);
+        g_source_attach(timeout, context_);
+        while (!relaysClosed_ && !late)
+            g_main_context_iteration(context_, TRUE);
+        g_source_destroy(timeout);
+        g_source_unref(timeout);
     }
 
     // --- the port's side --------------------------------------------------------
@@ -593,6 +623,7 @@ private:
     int resolving_ = 0;
     std::vector<Relay> relays_;
     std::map<IceServer::Transport, int> relaysAnswered_;  // relayed candidates by the way to their relay
+    bool relaysClosed_ = false;
     bool failed_ = false;
     bool selectedOnce_ = false;
 
