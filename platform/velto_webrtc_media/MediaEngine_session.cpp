@@ -191,6 +191,22 @@ void MediaEngine::announceCandidateLocked(const std::string& candidate, const st
 void MediaEngine::onPathSelected(const IcePath& path)
 {
     noteIcePath(path.local, path.remote, path.transport);
+    // What went before the path existed was lost: keyframe requests and
+    // reports go now, and our pictures start again from a keyframe.
+    std::shared_ptr<MediaTransport> transport;
+    std::vector<std::shared_ptr<LocalVideoTrack>> videos;
+    {
+        std::lock_guard<std::mutex> lock(streamsMutex_);
+        transport = feedbackTransport_;
+        for (const auto& [ssrc, video] : sendingVideo_)
+            videos.push_back(video);
+    }
+    if (transport) {
+        transport->reportSoon();
+        transport->timersChanged();
+    }
+    for (const auto& video : videos)
+        video->requestKeyframe();
 }
 
 void MediaEngine::onPathFailed()
