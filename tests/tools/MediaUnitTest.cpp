@@ -88,6 +88,9 @@ public:
             ASSERT_TRUE(signal_.connect());
             connected_ = true;
         }
+        while (receiveRaw(0ms)) {
+            // what the last leg left is nothing of this one's
+        }
         ASSERT_TRUE(signal_.join(room, password));
         Json::Value offer, ice;
         for (const Json::Value& m : signal_.received()) {
@@ -415,6 +418,11 @@ TEST_F(MediaUnitTest, PacketsOfSsrcsTheLegDidNotAnnounceAreDropped)
     alice.sendRtp(202, 1, "bob's SSRC");
     Bytes feedback = pli(999, 202);
     alice.sendRtcp(feedback);
+    // Her own report first, then feedback in another's name.
+    Bytes inAnothersName;
+    rtp::appendReceiverReport(inAnothersName, 101, {});
+    rtp::appendPli(inAnothersName, 201, 202);
+    alice.sendRtcp(inAnothersName);
     alice.sendRtp(102, 1, "announced");
     const Received first = bob.receive();
     EXPECT_FALSE(first.rtcp);
@@ -806,6 +814,15 @@ TEST_F(MediaUnitTest, AStreamAnnouncedAgainKeepsItsLossRecovery)
     }
     ASSERT_NO_FATAL_FAILURE(alice.leave());
     ASSERT_NO_FATAL_FAILURE(alice.enter(aliceRoom, {101, 102, 103}));
+    // A resend before bob was sent anything of her new stream has no number of his.
+    alice.sendRtp(103, 1, std::string{'\x07', '\xd5'} + "too early", velto_media::kVp8RtxPayloadType);
+    // Nor does a NACK of bob's name one of hers.
+    Bytes early;
+    rtp::appendReceiverReport(early, 201, {});
+    rtp::appendNack(early, 201, 102, {2005});
+    bob.sendRtcp(early);
+    bob.sendRtp(202, 1, "end");
+    EXPECT_EQ(nackedUntil(alice, 102, "end"), std::vector<uint16_t>{});
     for (uint16_t sequence = 1; sequence <= 10; ++sequence) {
         alice.sendRtp(102, sequence, "after");
         EXPECT_EQ(bob.receive().header.sequence, 2009 + sequence);
@@ -816,12 +833,12 @@ TEST_F(MediaUnitTest, AStreamAnnouncedAgainKeepsItsLossRecovery)
     rtp::appendReceiverReport(nack, 201, {});
     rtp::appendNack(nack, 201, 102, {2005, 2015});
     bob.sendRtcp(nack);
-    bob.sendRtp(202, 1, "end");
+    bob.sendRtp(202, 2, "end");
     EXPECT_EQ(nackedUntil(alice, 102, "end"), std::vector<uint16_t>{6});
 
     // Her resend of 6 names bob's 2015; one of a packet he was never sent goes nowhere.
-    alice.sendRtp(103, 1, std::string{'\x00', '\x32'} + "never sent", velto_media::kVp8RtxPayloadType);
-    alice.sendRtp(103, 2, std::string{'\x00', '\x06'} + "resent", velto_media::kVp8RtxPayloadType);
+    alice.sendRtp(103, 2, std::string{'\x00', '\x32'} + "never sent", velto_media::kVp8RtxPayloadType);
+    alice.sendRtp(103, 3, std::string{'\x00', '\x06'} + "resent", velto_media::kVp8RtxPayloadType);
     const Received resend = bob.receive();
     EXPECT_EQ(resend.header.ssrc, 103u);
     ASSERT_GE(resend.text.size(), 2u);
