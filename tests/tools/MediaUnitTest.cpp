@@ -846,6 +846,49 @@ TEST_F(MediaUnitTest, AStreamAnnouncedAgainKeepsItsLossRecovery)
     EXPECT_EQ((static_cast<uint8_t>(resend.text[0]) << 8) | static_cast<uint8_t>(resend.text[1]), 2015);
 }
 
+TEST_F(MediaUnitTest, ALegKeepsStateForABoundedNumberOfSsrcsEachWay)
+{
+    // SRTP state outlives a withdraw, so a member who announces ever new
+    // SSRCs is what the bound (1024 a leg, each way) is for.
+    constexpr uint32_t kBound = 1024;
+    constexpr uint32_t kAlices = 1000000;
+    Participant alice(server, "alice"), bob(server, "bob"), wang(server, "wang");
+    ASSERT_NO_FATAL_FAILURE(alice.enter(aliceRoom, {101}));
+    ASSERT_NO_FATAL_FAILURE(bob.enter(aliceRoom, {201}));
+    ASSERT_NO_FATAL_FAILURE(wang.enter(aliceRoom, {301}));
+    // Alice's key opens her reports' 101 and 1023 SSRCs more, three an answer.
+    for (uint32_t ssrc = kAlices; ssrc < kAlices + kBound - 1; ssrc += 3) {
+        std::vector<uint32_t> announced{101};
+        for (uint32_t s = ssrc; s < std::min(ssrc + 3, kAlices + kBound - 1); ++s)
+            announced.push_back(s);
+        ASSERT_NO_FATAL_FAILURE(alice.announce(announced));
+        for (size_t i = 1; i < announced.size(); ++i) {
+            alice.sendRtp(announced[i], 1, "new");
+            ASSERT_EQ(bob.receiveText(), "new");
+            ASSERT_EQ(wang.receiveText(), "new");
+        }
+    }
+    // Her key opens no SSRC more; one it opened before still goes through.
+    ASSERT_NO_FATAL_FAILURE(alice.announce({101, kAlices + kBound - 1}));
+    alice.sendRtp(kAlices + kBound - 1, 1, "one more");
+    ASSERT_NO_FATAL_FAILURE(alice.announce({101, kAlices}));
+    alice.sendRtp(kAlices, 2, "opened before");
+    EXPECT_EQ(bob.receiveText(), "opened before");
+    EXPECT_EQ(wang.receiveText(), "opened before");
+
+    // Bob was sent 1023 of alice's: one of wang's fills his bound, the next
+    // one reaches alice only.
+    ASSERT_NO_FATAL_FAILURE(wang.announce({301, 302}));
+    wang.sendRtp(302, 1, "fills it");
+    EXPECT_EQ(bob.receiveText(), "fills it");
+    EXPECT_EQ(alice.receiveText(), "fills it");
+    ASSERT_NO_FATAL_FAILURE(wang.announce({301, 303}));
+    wang.sendRtp(303, 1, "beyond it");
+    EXPECT_EQ(alice.receiveText(), "beyond it");
+    alice.sendRtp(kAlices, 3, "carried before");
+    EXPECT_EQ(bob.receiveText(), "carried before");
+}
+
 TEST(MediaUnitLoss, TheLossOptionDropsForwardedPacketsAtRandom)
 {
     LocalServer::Options options;
