@@ -46,6 +46,9 @@ constexpr size_t kMaxStreamsPerLeg = 1024;
 constexpr int64_t kNackReach = 1024;
 constexpr int kMaxNackAsks = 5;
 constexpr double kNackItemsPerSecond = 400;
+// Packets whose asks a receiver's streams remember, all together: at the
+// rate above, those of the last ten seconds.
+constexpr size_t kMaxAskedPerLeg = 4096;
 
 void logLine(const std::string& line) { std::cerr << "velto_server: media: " << line << std::endl; }
 
@@ -161,6 +164,7 @@ struct MediaUnit::Leg {
     bool warnedFull = false;
     double nackBudget = kNackItemsPerSecond;
     Clock::time_point nackBudgetAt = Clock::now();
+    std::deque<std::pair<uint32_t, int64_t>> askedOrder;  // (SSRC, sequence) of its streams' asks, oldest first
 
     // The SSRC's stream to this leg, created on first use; null when the leg
     // already carries as many as it may.
@@ -586,7 +590,16 @@ std::vector<uint16_t> MediaUnit::boundNack(Leg& receiver, const Leg& sender, con
         if (receiver.nackBudget < 1)
             break;
         receiver.nackBudget -= 1;
-        ++asks;
+        if (asks++ == 0) {
+            receiver.askedOrder.emplace_back(item.mediaSsrc, extended);
+            if (receiver.askedOrder.size() > kMaxAskedPerLeg) {
+                const auto [ssrc, oldest] = receiver.askedOrder.front();
+                receiver.askedOrder.pop_front();
+                const auto owner = receiver.outStreams.find(ssrc);
+                if (owner != receiver.outStreams.end())
+                    owner->second.asked.erase(oldest);
+            }
+        }
         sequences.push_back(static_cast<uint16_t>(own - stream.offset));
     }
     return sequences;
