@@ -23,7 +23,6 @@
 #include <cerrno>
 #include <cstring>
 #include <iostream>
-#include <stdexcept>
 #include <tuple>
 
 namespace velto::server {
@@ -62,7 +61,7 @@ constexpr size_t kMaxStunAnswer = 1280;
 void logLine(const std::string& line) { std::cerr << "velto_server: media: " << line << std::endl; }
 
 // Letters and digits from the system's random source (the password is a
-// secret: a guessed one would let anyone move the leg).
+// secret: a guessed one would let anyone move the leg); empty when it fails.
 std::string randomIceText(size_t length)
 {
     static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
@@ -71,7 +70,7 @@ std::string randomIceText(size_t length)
     while (text.size() < length) {
         unsigned char bytes[32];
         if (RAND_bytes(bytes, sizeof bytes) != 1)
-            throw std::runtime_error("no random bytes for an ICE password");
+            return std::string();
         for (const unsigned char b : bytes)
             if (b < 256 / kCount * kCount && text.size() < length)  // no bias towards the first letters
                 text.push_back(kChars[b % kCount]);
@@ -324,6 +323,8 @@ std::string MediaUnit::offer(const std::string& leg, const std::string& room, co
     if (!fresh->toParticipant.init(SrtpSession::Direction::Outbound, key.data()))
         logLine("cannot set up the sending side of a leg; its participant gets no media");
     fresh->password = randomIceText(kPasswordLength);
+    if (fresh->password.empty())
+        logLine("no random source for a leg's ICE password; no check will reach its participant");
     std::vector<std::string> iceLines{"a=ice-lite", "", "a=ice-pwd:" + fresh->password, "a=" + candidate()};
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -331,8 +332,9 @@ std::string MediaUnit::offer(const std::string& leg, const std::string& room, co
         // The ufrag finds the leg of a check: no two legs share one.
         do
             fresh->ufrag = randomIceText(kUfragLength);
-        while (std::any_of(legs_.begin(), legs_.end(),
-                           [&](const auto& other) { return other.second->ufrag == fresh->ufrag; }));
+        while (!fresh->ufrag.empty() && std::any_of(legs_.begin(), legs_.end(), [&](const auto& other) {
+            return other.second->ufrag == fresh->ufrag;
+        }));
         iceLines[1] = "a=ice-ufrag:" + fresh->ufrag;
         legs_[leg] = std::move(fresh);
     }
@@ -513,8 +515,8 @@ void MediaUnit::handleStunLocked(const std::vector<uint8_t>& packet, const socka
             return false;
         const std::string ufrag = name.substr(0, colon);
         for (const auto& [id, leg] : *found->legs) {
-            if (leg->ufrag != ufrag)
-                continue;
+            if (leg->ufrag != ufrag || leg->ufrag.empty() || leg->password.empty())
+                continue;  // an empty password would take checks signed with none
             found->leg = leg.get();
             *password = reinterpret_cast<uint8_t*>(leg->password.data());
             *passwordLength = leg->password.size();
