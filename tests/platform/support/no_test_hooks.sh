@@ -10,8 +10,10 @@ set -euo pipefail
 
 hooks=$1
 shift
-defines_hooks() { nm -D --defined-only "$1" | grep -q velto_webrtc_test; }
-needs_hooks() { readelf -d "$1" | grep NEEDED | grep -q "$(basename "$hooks")"; }
+# grep reads on to the end: one that stopped at the first hit (-q) would
+# break the pipe, and pipefail would take that for no hit.
+defines_hooks() { nm -D --defined-only "$1" | grep velto_webrtc_test >/dev/null; }
+needs_hooks() { readelf -d "$1" | grep NEEDED | grep "$(basename "$hooks")" >/dev/null; }
 
 defines_hooks "$hooks" || { echo "no_test_hooks: $hooks defines no hooks: the check finds nothing" >&2; exit 1; }
 failed=0
