@@ -80,29 +80,32 @@ TEST(SendHistory, RequestsCostAtMostAboutTheStreamsOwnRate)
     constexpr size_t kSentPerSecond = kPacketBytes * 1000 / kPacketMs;
     struct Case {
         const char* name;
+        int64_t askFromMs;
         int64_t askEveryMs;
         // The sequences asked for, the newest sent being `newest`.
         std::function<std::vector<uint16_t>(uint16_t newest)> ask;
         size_t mostResentPerSecond;  // bytes, in any second
         int resendsOfEachAsked;      // -1: not looked at
     };
+    const auto everyKept = [](uint16_t newest) {
+        std::vector<uint16_t> all;
+        for (int back = 0; back < 100; ++back)
+            all.push_back(uint16_t(newest - back));
+        return all;
+    };
     const Case cases[] = {
         // Everything kept, every millisecond: the budget that the stream's
         // own sending fills holds the resends to about its rate.
-        {"a flood of every kept packet", 1,
-         [](uint16_t newest) {
-             std::vector<uint16_t> all;
-             for (int back = 0; back < 100; ++back)
-                 all.push_back(uint16_t(newest - back));
-             return all;
-         },
-         2 * kSentPerSecond, -1},
+        {"a flood of every kept packet", 0, 1, everyKept, 2 * kSentPerSecond, -1},
+        // The budget holds no more than a second of the stream, however
+        // long it was not spent.
+        {"a flood after two quiet seconds", 2000, 1, everyKept, 2 * kSentPerSecond, -1},
         // One packet every millisecond while it is kept: resent three times.
-        {"one packet over and over", 1, [](uint16_t) { return std::vector<uint16_t>(5, 7); },
+        {"one packet over and over", 0, 1, [](uint16_t) { return std::vector<uint16_t>(5, 7); },
          SendHistory::kMaxResends * kPacketBytes, SendHistory::kMaxResends},
         // One packet in twenty lost; three receivers ask for it at once, and
         // one of them again 30 ms later: answered once each time.
-        {"receivers that lost one packet in twenty", kPacketMs,
+        {"receivers that lost one packet in twenty", 0, kPacketMs,
          [](uint16_t newest) {
              if (newest % 20 == 0)
                  return std::vector<uint16_t>{newest, newest, newest};
@@ -123,7 +126,7 @@ TEST(SendHistory, RequestsCostAtMostAboutTheStreamsOwnRate)
         for (int64_t now = 0; now < kSeconds * 1000; ++now) {
             if (now % kPacketMs == 0)
                 history.add(newest = uint16_t(now / kPacketMs), 0, false, payload.data(), payload.size(), now);
-            if (now % c.askEveryMs != 0)
+            if (now < c.askFromMs || now % c.askEveryMs != 0)
                 continue;
             for (uint16_t sequence : c.ask(newest)) {
                 asked.insert(sequence);
