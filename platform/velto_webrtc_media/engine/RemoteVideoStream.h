@@ -10,10 +10,11 @@
 // Only a stream that is drawn somewhere is decoded: whole frames go through
 // a bounded queue to the engine's decoder pool, where one task at a time
 // decodes them in order and draws them into the stream's renders. A stream
-// no render shows drops its frames and its decoder; when a render starts,
-// decoding starts again from a keyframe, asked for when none is coming. A
-// keyframe announcing a picture larger than the program's largest is
-// dropped before it reaches the decoder, and another one is asked for.
+// no render shows holds no decoder, only its latest keyframe and the few
+// frames after it, for a render that starts soon; a render that starts
+// later has a keyframe asked for. A keyframe announcing a picture larger
+// than the program's largest is dropped before it reaches the decoder, and
+// another one is asked for.
 //
 // stop() waits for the stream's running task and draws black: the stream is gone.
 #pragma once
