@@ -234,14 +234,15 @@ int MediaEngine::AddRemoteSources(const std::vector<rtc_ssrc>& sources)
         {
             std::lock_guard<std::mutex> lock(mutex_);
             for (const rtc_ssrc& source : sources) {
-                if (!isMediaKind(source.kind) || source.streamLabel.empty() ||
-                    std::any_of(remoteSources_.begin(), remoteSources_.end(),
-                                [&](const RemoteSource& known) { return known.source.ssrc == source.ssrc; }))
-                    continue;
+                // Looked at first: beyond it, even the search for a known one is spared.
                 if (remoteSources_.size() >= kMaxRemoteSources) {
                     ++ignored;
                     continue;
                 }
+                if (!isMediaKind(source.kind) || source.streamLabel.empty() ||
+                    std::any_of(remoteSources_.begin(), remoteSources_.end(),
+                                [&](const RemoteSource& known) { return known.source.ssrc == source.ssrc; }))
+                    continue;
                 if (std::none_of(remoteSources_.begin(), remoteSources_.end(),
                                  [&](const RemoteSource& known) { return sameRemoteStream(known.source, source); }))
                     arrived.push_back(source);
