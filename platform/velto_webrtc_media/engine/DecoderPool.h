@@ -31,7 +31,7 @@ public:
     // Runs `task` on one of the threads; false (and not run) once stopped.
     bool post(std::function<void()> task);
     void stop();
-    // Threads started so far (tests).
+    // Threads running (tests).
     size_t threads() const;
 
 private:
