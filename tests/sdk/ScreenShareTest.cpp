@@ -111,8 +111,10 @@ TEST(ScreenShareTest, AStillScreenSendsAFewPicturesAMovingOneItsRate)
         bool moving;
         double minFps, maxFps;
     };
-    // Still: the first picture, then one a second. Moving: a change every
-    // 100 ms, each sent (a loaded machine may lose some).
+    // Still: the first picture and its sharpening, then one a second; watched
+    // long enough that the sharpening's burst (more on a loaded machine, where
+    // receivers ask for keyframes) does not decide the rate. Moving: a change
+    // every 100 ms, each sent (a loaded machine may lose some).
     for (const Case& c : {Case{"still", false, 0.4, 3}, Case{"moving", true, 4, 11}}) {
         SCOPED_TRACE(c.name);
         OwnScreen screen;
@@ -143,12 +145,12 @@ TEST(ScreenShareTest, AStillScreenSendsAFewPicturesAMovingOneItsRate)
             PeerProcess receiver(server.host(), server.account("alice"), demo.room, demo.meetPassword,
                                  {"--receive-only", "--stats", stats});
             ASSERT_EQ(receiver.waitFor("result join "), "result join 0");
-            std::this_thread::sleep_for(7s);
+            std::this_thread::sleep_for(12s);
         }  // both leave; Alice writes her file
         const Json::Value video = receivedVideo(stats);
         ASSERT_TRUE(video.isObject());
         const double seconds = video["seconds"].asDouble();
-        EXPECT_GT(seconds, 4);
+        EXPECT_GT(seconds, 6);
         const double fps = video["frames_decoded"].asDouble() / std::max(1.0, seconds);
         EXPECT_GE(fps, c.minFps) << video["frames_decoded"].asUInt() << " pictures in " << seconds << " s";
         EXPECT_LE(fps, c.maxFps) << video["frames_decoded"].asUInt() << " pictures in " << seconds << " s";
