@@ -56,11 +56,13 @@ public:
     int screenWidth() const { return screen_->width_in_pixels; }
     int screenHeight() const { return screen_->height_in_pixels; }
 
-    xcb_window_t show(int x, int y, int width, int height, Colour colour)
+    // On the root, or inside `parent` (as a window manager's frame holds a window).
+    xcb_window_t show(int x, int y, int width, int height, Colour colour, xcb_window_t parent = 0)
     {
         xcb_window_t window = xcb_generate_id(connection_);
         const uint32_t values[] = {pixelOf(colour), 1};
-        xcb_create_window(connection_, XCB_COPY_FROM_PARENT, window, screen_->root, int16_t(x), int16_t(y),
+        xcb_create_window(connection_, XCB_COPY_FROM_PARENT, window, parent ? parent : screen_->root, int16_t(x),
+                          int16_t(y),
                           uint16_t(width), uint16_t(height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen_->root_visual,
                           XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
         xcb_map_window(connection_, window);
@@ -274,6 +276,16 @@ TEST(ScreenSource, AWholeScreenShowsTheLeftOutWindowAsAPlainFillWhereverItIs)
         auto gone = screen->grab();
         ASSERT_TRUE(gone);
         EXPECT_TRUE(Pixels(*gone).near(750, 550, kBlue));
+
+        // In a window manager's frame, its title bar included: the whole frame is filled.
+        const xcb_window_t wmFrame = windows.show(300, 120, 240, 190, kBlue);
+        const xcb_window_t framed = windows.show(0, 30, 240, 160, kRed, wmFrame);
+        screen->leaveOut(framed);
+        auto inFrame = screen->grab();
+        ASSERT_TRUE(inFrame);
+        for (auto [x, y] : {std::pair{420, 130}, {420, 220}})
+            EXPECT_TRUE(Pixels(*inFrame).near(x, y, kLeftOut)) << x << "," << y;
+        windows.destroy(wmFrame);
     }
     windows.destroy(blue);
 }

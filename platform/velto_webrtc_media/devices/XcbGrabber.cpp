@@ -171,8 +171,26 @@ struct XcbGrabber::State {
 
     LeftOutCookies askLeftOut() const
     {
-        return {xcb_get_window_attributes(connection, leftOut), xcb_get_geometry(connection, leftOut),
-                xcb_translate_coordinates(connection, leftOut, screen->root, 0, 0)};
+        const xcb_window_t shown = shownWindowOf(leftOut);
+        return {xcb_get_window_attributes(connection, shown), xcb_get_geometry(connection, shown),
+                xcb_translate_coordinates(connection, shown, screen->root, 0, 0)};
+    }
+
+    // A window manager puts a managed window into a frame of its own, whose
+    // title bar names the window: the frame (the root's child that holds the
+    // window) is what shows. Asked at each grab, since the frame comes and goes
+    // with the window manager's handling.
+    xcb_window_t shownWindowOf(xcb_window_t window) const
+    {
+        for (int level = 0; level < 8; ++level) {
+            xcb_generic_error_t* error = nullptr;
+            auto tree = reply(xcb_query_tree_reply(connection, xcb_query_tree(connection, window), &error));
+            std::free(error);
+            if (!tree || tree->parent == screen->root || tree->parent == XCB_NONE)
+                break;
+            window = tree->parent;
+        }
+        return window;
     }
 
     // The left-out window's rectangle (border included) in the coordinates of `r`, clipped to it; empty when it
