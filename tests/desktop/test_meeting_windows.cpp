@@ -351,6 +351,22 @@ TEST_F(MeetingWindows, TheToolbarStaysWhileThePointerRestsOnIt)
     EXPECT_TRUE(waitUntil([&] { return video->findChild<QWidget*>("chatWidget")->isVisible(); }));
 }
 
+TEST_F(MeetingWindows, AHiddenBarComesBackWhereItLives)
+{
+    open();
+    // The meeting window clear of the bar's place at the top of the screen.
+    video->move(200, 300);
+    ASSERT_TRUE(waitUntil([&] { return !video->frameGeometry().intersects(video->toolbar()->geometry()); }));
+    video->isVisibleControlWidget(false);  // the bar hid after ten seconds of stillness
+    movePointer(video->toolbar()->geometry().center());
+    ASSERT_TRUE(waitUntil([&] { return video->toolbar()->isVisible(); }, 2000))
+        << "the bar stays away where the user looks for it";
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(video->toolbar(), 5000));
+    QTest::qWait(300);
+    clickOn(button("m_btnChat"));
+    EXPECT_TRUE(waitUntil([&] { return video->findChild<QWidget*>("chatWidget")->isVisible(); }));
+}
+
 TEST_F(MeetingWindows, TheLayoutManagerStaysAboveTheMeetingAfterAChoice)
 {
     open();
@@ -390,19 +406,21 @@ TEST_F(MeetingWindows, TheLayoutManagerStaysAboveTheMeetingAfterAChoice)
     EXPECT_TRUE(above()) << "the meeting window came in front after a choice by keyboard";
 }
 
-TEST_F(MeetingWindows, TheLayoutManagerAndTheHandsUpListOpenOverTheMeeting)
+TEST_F(MeetingWindows, TheMeetingsDialogsOpenOverTheMeeting)
 {
     open();
+    VideoControlWidget* bar = video->toolbar();
     const struct {
         const char* what;
-        void (VideoControlWidget::*request)();
+        std::function<void()> request;
     } cases[] = {
-        {"layout manager", &VideoControlWidget::sigLayoutManager},
-        {"hands-up list", &VideoControlWidget::sigHandsUpList},
+        {"layout manager", [bar] { emit bar->sigLayoutManager(); }},
+        {"hands-up list", [bar] { emit bar->sigHandsUpList(); }},
+        {"share picker", [bar] { emit bar->sigShareStream(true); }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        emit(video->toolbar()->*c.request)();
+        c.request();
         QWidget* dialog = QApplication::activeModalWidget();
         ASSERT_NE(dialog, nullptr);
         ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog, 5000));

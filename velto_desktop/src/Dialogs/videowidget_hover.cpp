@@ -55,6 +55,13 @@ void VideoWidget::pollCursor()
         isVisibleControlWidget(true);
         m_toolbar->raise();
     }
+    // The bar lives at the top of the screen, mostly outside the meeting
+    // window: a pointer that goes there for it brings a hidden bar back, so
+    // that its click does not land on the desktop instead.
+    if (m_toolbar->isHidden() && QRect(m_toolbarX, 0, m_toolbar->width(), m_toolbar->height()).contains(cursor)) {
+        isVisibleControlWidget(true);
+        m_hideTimer->start();
+    }
     if (frameGeometry().contains(cursor) && cursor != m_lastCursor) {
         m_lastCursor = cursor;
         isVisibleControlWidget(true);
