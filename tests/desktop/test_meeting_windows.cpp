@@ -468,4 +468,87 @@ TEST_F(MeetingWindows, TheMeetingComesBackWhenTheWhiteboardCloses)
         << "the meeting stays minimised after the whiteboard ";
 }
 
+TEST_F(MeetingWindows, TheFirstClickAfterAnnotateCounts)
+{
+    open();
+    enum First { Stroke, Colour, Exit };
+    const struct {
+        const char* what;
+        First first;
+    } cases[] = {{"a stroke", Stroke}, {"a colour", Colour}, {"the exit button", Exit}};
+    video->slotAddSecondStream("share-1");  // a share runs: the bar offers Annotate
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        movePointer(middleOfTheVideo());
+        QTest::qWait(100);
+        movePointer(middleOfTheVideo() + QPoint(20, 20));
+        ASSERT_TRUE(waitUntil([&] { return video->toolbar()->isVisible(); }));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(video->toolbar(), 5000));
+        QTest::qWait(300);
+        clickOn(button("m_btnAnnotate"));
+        ASSERT_TRUE(waitUntil([&] { return shown<QScreenshareWhiteboard>() != nullptr; }));
+        QPointer<QScreenshareWhiteboard> overlay = shown<QScreenshareWhiteboard>();
+        ASSERT_TRUE(overlay);
+        WhiteboardMenuWidget* menu = overlay->toolMenu();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(overlay, 5000));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(menu, 5000));
+        ASSERT_TRUE(waitUntil([&] { return video->isMinimized(); }));
+        QTest::qWait(300);
+        switch (c.first) {
+        case Stroke: {
+            // The pointer comes from the bar and rests a moment, as a hand does.
+            const QPoint from = overlay->geometry().center();
+            movePointer(from);
+            QTest::qWait(300);
+            velto::test::pressAt(from);
+            for (int step = 1; step <= 5; ++step) {
+                QTest::qWait(30);
+                movePointer(from + QPoint(20 * step, 5 * step));
+            }
+            velto::test::release();
+            EXPECT_TRUE(waitUntil([&] { return !overlay->drawnItems().empty(); }, 2000))
+                << "the first stroke was not drawn";
+            break;
+        }
+        case Colour: {
+            QSignalSpy chosen(menu, &WhiteboardMenuWidget::sigColor);
+            clickOn(menu->findChild<QToolButton*>("btnRed"));
+            EXPECT_TRUE(waitUntil([&] { return chosen.count() == 1; }, 2000)) << "the first click chose no colour";
+            break;
+        }
+        case Exit:
+            clickOn(menu->findChild<QToolButton*>("btnExit"));
+            EXPECT_TRUE(waitUntil([&] { return overlay.isNull() || !overlay->isVisible(); }, 2000))
+                << "the first click did not end the annotation";
+            break;
+        }
+        if (overlay && overlay->isVisible()) {
+            video->slotAnnotate(false);
+            video->toolbar()->showAnnotate(false);
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        video->showNormal();
+        video->activateWindow();
+        ASSERT_TRUE(waitUntil([&] { return viewable(video) && video->isActiveWindow(); }));
+    }
+
+    // Ended from its menu, with the meeting still minimised, it starts again
+    // at the first click on the bar.
+    movePointer(middleOfTheVideo());
+    ASSERT_TRUE(waitUntil([&] { return video->toolbar()->isVisible(); }));
+    QTest::qWait(300);
+    clickOn(button("m_btnAnnotate"));
+    ASSERT_TRUE(waitUntil([&] { return shown<QScreenshareWhiteboard>() != nullptr; }));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(shown<QScreenshareWhiteboard>()->toolMenu(), 5000));
+    QTest::qWait(300);
+    clickOn(shown<QScreenshareWhiteboard>()->toolMenu()->findChild<QToolButton*>("btnExit"));
+    ASSERT_TRUE(waitUntil([&] { return shown<QScreenshareWhiteboard>() == nullptr; }));
+    movePointer(video->toolbar()->geometry().center() + QPoint(0, 5));
+    ASSERT_TRUE(waitUntil([&] { return video->toolbar()->isVisible(); }));
+    QTest::qWait(300);
+    clickOn(button("m_btnAnnotate"));
+    EXPECT_TRUE(waitUntil([&] { return shown<QScreenshareWhiteboard>() != nullptr; }, 2000))
+        << "the first click on Annotate after its end was lost";
+}
+
 }  // namespace
