@@ -531,24 +531,6 @@ TEST_F(MeetingWindows, TheFirstClickAfterAnnotateCounts)
         video->activateWindow();
         ASSERT_TRUE(waitUntil([&] { return viewable(video) && video->isActiveWindow(); }));
     }
-
-    // Ended from its menu, with the meeting still minimised, it starts again
-    // at the first click on the bar.
-    movePointer(middleOfTheVideo());
-    ASSERT_TRUE(waitUntil([&] { return video->toolbar()->isVisible(); }));
-    QTest::qWait(300);
-    clickOn(button("m_btnAnnotate"));
-    ASSERT_TRUE(waitUntil([&] { return shown<QScreenshareWhiteboard>() != nullptr; }));
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(shown<QScreenshareWhiteboard>()->toolMenu(), 5000));
-    QTest::qWait(300);
-    clickOn(shown<QScreenshareWhiteboard>()->toolMenu()->findChild<QToolButton*>("btnExit"));
-    ASSERT_TRUE(waitUntil([&] { return shown<QScreenshareWhiteboard>() == nullptr; }));
-    movePointer(video->toolbar()->geometry().center() + QPoint(0, 5));
-    ASSERT_TRUE(waitUntil([&] { return video->toolbar()->isVisible(); }));
-    QTest::qWait(300);
-    clickOn(button("m_btnAnnotate"));
-    EXPECT_TRUE(waitUntil([&] { return shown<QScreenshareWhiteboard>() != nullptr; }, 2000))
-        << "the first click on Annotate after its end was lost";
 }
 
 }  // namespace

@@ -172,19 +172,21 @@ void VideoWidget::showStatistics(const std::string& jid, unsigned renderId, cons
 
 void VideoWidget::onTileEnter(int x, int y, int width)
 {
-    if (auto* tile = qobject_cast<SubVideoWidget*>(sender()))
-        showStatistics(tile->getUserJid(), tile->getRtcIndex(), QRect(x, y, width, tile->height()),
-                       [=](bool moderator, int height) {
-            return MeetingLayout::statsPanelOverTile(x, y, width, moderator, height);
-        });
+    auto* tile = qobject_cast<SubVideoWidget*>(sender());
+    if (!tile)
+        return;
+    const auto place = [=](bool moderator, int height) {
+        return MeetingLayout::statsPanelOverTile(x, y, width, moderator, height);
+    };
+    showStatistics(tile->getUserJid(), tile->getRtcIndex(), QRect(x, y, width, tile->height()), place);
 }
 
 void VideoWidget::onNicknameEnter(int x, int y)
 {
-    showStatistics(m_nickname->getUserJid(), m_nickname->getIndex(), QRect(QPoint(x, y), m_nickname->size()),
-                   [=](bool moderator, int height) {
+    const auto place = [=](bool moderator, int height) {
         return MeetingLayout::statsPanelBelowName(x, y, moderator, height);
-    });
+    };
+    showStatistics(m_nickname->getUserJid(), m_nickname->getIndex(), QRect(QPoint(x, y), m_nickname->size()), place);
 }
 
 void VideoWidget::onTileStat(std::string userJid, int download, int upload)
