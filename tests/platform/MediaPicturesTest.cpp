@@ -293,18 +293,36 @@ TEST(ImageSource, IsNullForFilesThatAreNoUsablePicture)
     EXPECT_FALSE(makeImageSource(dir.file(""), 5));
 }
 
-TEST(Cameras, ListTheSyntheticCameraLastAndOpenOnlyCamerasThatExist)
+TEST(Cameras, ListTheSyntheticCameraLastOnlyWhenAskedAndOpenOnlyCamerasThatExist)
 {
     glob_t nodes{};
     bool anyNode = glob("/dev/video*", 0, nullptr, &nodes) == 0;
     globfree(&nodes);
-    auto cameras = listCameras();
-    ASSERT_FALSE(cameras.empty());
-    EXPECT_EQ(cameras.back().id, kSyntheticCameraId);
-    EXPECT_FALSE(cameras.back().name.empty());
-    if (!anyNode) {
-        EXPECT_EQ(cameras.size(), 1u);
+    const char* before = std::getenv("VELTO_SYNTHETIC_CAMERA");
+    const std::string kept = before ? before : "";
+    struct Case {
+        const char* variable;  // nullptr: unset
+        bool listed;
+    };
+    // A machine without a camera lists none unless asked: its user is offered an audio-only join.
+    for (const Case& c : {Case{nullptr, false}, Case{"0", false}, Case{"", false}, Case{"1", true}}) {
+        SCOPED_TRACE(c.variable ? c.variable : "unset");
+        if (c.variable)
+            setenv("VELTO_SYNTHETIC_CAMERA", c.variable, 1);
+        else
+            unsetenv("VELTO_SYNTHETIC_CAMERA");
+        auto cameras = listCameras();
+        const bool synthetic = !cameras.empty() && cameras.back().id == kSyntheticCameraId;
+        EXPECT_EQ(synthetic, c.listed);
+        if (synthetic)
+            EXPECT_FALSE(cameras.back().name.empty());
+        if (!anyNode)
+            EXPECT_EQ(cameras.size(), c.listed ? 1u : 0u);
     }
+    if (before)
+        setenv("VELTO_SYNTHETIC_CAMERA", kept.c_str(), 1);
+    else
+        unsetenv("VELTO_SYNTHETIC_CAMERA");
 
     auto synthetic = openCamera(kSyntheticCameraId, "carol", 320, 180, 30);
     ASSERT_TRUE(synthetic);

@@ -24,6 +24,8 @@ struct Colour {
 };
 constexpr Colour kRed{224, 48, 32};
 constexpr Colour kBlue{32, 64, 208};
+constexpr Colour kBlack{0, 0, 0};
+constexpr Colour kLeftOut{48, 48, 48};  // the grabber's plain fill
 
 uint32_t pixelOf(Colour c) { return uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | uint32_t(c.b); }
 
@@ -68,6 +70,17 @@ public:
     void destroy(xcb_window_t window)
     {
         xcb_destroy_window(connection_, window);
+        sync();
+    }
+    void move(xcb_window_t window, int x, int y)
+    {
+        const uint32_t place[] = {uint32_t(x), uint32_t(y)};
+        xcb_configure_window(connection_, window, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, place);
+        sync();
+    }
+    void unmap(xcb_window_t window)
+    {
+        xcb_unmap_window(connection_, window);
         sync();
     }
 
@@ -197,6 +210,72 @@ TEST(ScreenSource, AStillScreenIsMarkedUnchangedAndAChangedOneComesWhole)
         EXPECT_TRUE(samePixels(*back, *first));
         EXPECT_TRUE(screen->grab()->unchanged);
     }
+}
+
+TEST(ScreenSource, AWholeScreenShowsTheLeftOutWindowAsAPlainFillWhereverItIs)
+{
+    Windows windows;
+    ASSERT_TRUE(windows.ok());
+    const auto samePixels = [](const VideoFrame& a, const VideoFrame& b) {
+        return a.width == b.width && a.height == b.height && a.y == b.y && a.u == b.u && a.v == b.v;
+    };
+    const xcb_window_t blue = windows.show(700, 500, 200, 120, kBlue);
+    for (bool shm : {true, false}) {
+        SCOPED_TRACE(shm ? "shared memory" : "GetImage");
+        // From an odd row, like a meeting window below a title bar.
+        const xcb_window_t red = windows.show(300, 141, 240, 160, kRed);
+        auto screen = XcbGrabber::open(true, 0, shm);
+        ASSERT_TRUE(screen);
+        screen->leaveOut(red);
+        // A fresh grabber's picture: what the changed rows of a running one must add up to.
+        const auto fresh = [&] {
+            auto grabber = XcbGrabber::open(true, 0, shm);
+            grabber->leaveOut(red);
+            return grabber->grab();
+        };
+
+        auto frame = screen->grab();
+        ASSERT_TRUE(frame);
+        Pixels first(*frame);
+        for (auto [x, y] : {std::pair{300, 142}, {420, 220}, {539, 299}})
+            EXPECT_TRUE(first.near(x, y, kLeftOut)) << x << "," << y;
+        for (auto [x, y] : {std::pair{294, 220}, {420, 134}, {546, 220}, {420, 308}})
+            EXPECT_TRUE(first.near(x, y, kBlack)) << x << "," << y;
+        EXPECT_TRUE(first.near(750, 550, kBlue));
+
+        // Moved over the blue window: followed, and the place it left is the screen's again.
+        windows.move(red, 640, 451);
+        auto moved = screen->grab();
+        ASSERT_TRUE(moved);
+        EXPECT_FALSE(moved->unchanged);
+        Pixels there(*moved);
+        EXPECT_TRUE(there.near(420, 220, kBlack));
+        EXPECT_TRUE(there.near(750, 550, kLeftOut));
+        EXPECT_TRUE(there.near(890, 600, kBlue));
+        EXPECT_TRUE(samePixels(*moved, *fresh()));
+        EXPECT_TRUE(screen->grab()->unchanged);
+
+        // Partly off the screen: the part on it.
+        windows.move(red, windows.screenWidth() - 100, -60);
+        auto edge = screen->grab();
+        ASSERT_TRUE(edge);
+        EXPECT_TRUE(Pixels(*edge).near(windows.screenWidth() - 50, 50, kLeftOut));
+        EXPECT_TRUE(Pixels(*edge).near(10, 50, kBlack)) << "the fill ran on into the next row";
+        EXPECT_TRUE(Pixels(*edge).near(750, 550, kBlue));
+        EXPECT_TRUE(samePixels(*edge, *fresh()));
+
+        // Unmapped or gone, it hides nothing.
+        windows.move(red, 650, 460);
+        windows.unmap(red);
+        auto unmapped = screen->grab();
+        ASSERT_TRUE(unmapped);
+        EXPECT_TRUE(Pixels(*unmapped).near(750, 550, kBlue));
+        windows.destroy(red);
+        auto gone = screen->grab();
+        ASSERT_TRUE(gone);
+        EXPECT_TRUE(Pixels(*gone).near(750, 550, kBlue));
+    }
+    windows.destroy(blue);
 }
 
 TEST(ScreenSource, SendsAWindowAtTheAskedRateUntilItIsGone)
