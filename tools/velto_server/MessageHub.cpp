@@ -16,9 +16,9 @@ namespace {
 
 constexpr std::size_t kSentKept = 10000;
 // What one answer may announce. A participant sends its camera, microphone
-// and screen, each video with its resend stream (six sources, its answer
-// about 1.5 kB); more than twice that is nobody's media but a flood of
-// receivers at every other member.
+// and screen, each video with its resend stream: six sources, in an answer
+// of about 1 kB. Twice that is no participant's media, but a flood of
+// receivers set up at every other member.
 constexpr std::size_t kMaxAnswerSources = 12;
 constexpr std::size_t kMaxAnswerSdp = 16 * 1024;
 // Connections that identified themselves or went stay in the list of
