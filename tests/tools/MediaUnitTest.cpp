@@ -10,6 +10,7 @@
 #include "StandInSdp.h"
 #include "rtp/Rtcp.h"
 #include "rtp/RtpPacket.h"
+#include "transport/Retransmission.h"
 #include "transport/SrtpSession.h"
 
 #include <arpa/inet.h>
@@ -21,7 +22,9 @@
 
 #include <array>
 #include <chrono>
+#include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -44,6 +47,7 @@ constexpr auto kPatience = 5000ms;
 struct Received {
     bool rtcp = false;
     rtp::RtpHeader header;           // RTP
+    int64_t index = 0;               // RTP: its SRTP index (rollover count and sequence number)
     std::string text;                // RTP: the payload
     std::vector<rtp::RtcpItem> items;  // RTCP
     Bytes plain;
@@ -84,6 +88,9 @@ public:
             ASSERT_TRUE(signal_.connect());
             connected_ = true;
         }
+        while (receiveRaw(0ms)) {
+            // what the last leg left is nothing of this one's
+        }
         ASSERT_TRUE(signal_.join(room, password));
         Json::Value offer, ice;
         for (const Json::Value& m : signal_.received()) {
@@ -108,6 +115,7 @@ public:
 
         ssrcs_ = ssrcs;
         session_ = offer["session"].asString();
+        highest_.clear();
     }
     void answer()
     {
@@ -116,19 +124,40 @@ public:
             ssrcs.push_back(std::to_string(ssrc));
         ASSERT_TRUE(signal_.request(answerOf(ssrcs)));
     }
-    // An answer announcing `ssrcs` as written (the first audio, the rest
-    // video), with this participant's key.
+    // An answer announcing `ssrcs` as written (decimal, the first audio, the
+    // rest video), with this participant's key.
     Json::Value answerOf(const std::vector<std::string>& ssrcs) const
     {
+        // A resend stream follows its media stream with the same stream and track.
         std::vector<velto_platform::SdpSource> sources;
-        for (size_t i = 0; i < ssrcs.size(); ++i)
-            sources.push_back({i == 0 ? "audio" : "video", ssrcs[i], user_, user_ + "-stream",
-                               user_ + "-track" + std::to_string(i)});
+        for (size_t i = 0; i < ssrcs.size(); ++i) {
+            const auto media = resends_.find(static_cast<uint32_t>(std::stoul(ssrcs[i])));
+            const std::string track = media != resends_.end() ? std::to_string(media->second) : ssrcs[i];
+            sources.push_back({i == 0 ? "audio" : "video", ssrcs[i], user_, user_ + "-stream", user_ + "-track" + track});
+        }
         Json::Value answer;
         answer["type"] = "answer";
         answer["sdp"] = velto_platform::withCryptoLine(velto_platform::WriteSdp(session_, sources), key_.data());
         return answer;
     }
+
+    // Answers again, announcing `ssrcs` instead (same key).
+    void announce(const std::vector<uint32_t>& ssrcs)
+    {
+        ssrcs_ = ssrcs;
+        answer();
+    }
+    void leave()
+    {
+        Json::Value leave;
+        leave["type"] = "leave";
+        ASSERT_TRUE(signal_.request(leave));
+    }
+    // From the next answer on, `resend` carries the resends of `media`.
+    void pairResend(uint32_t resend, uint32_t media) { resends_[resend] = media; }
+    // The sending session starts `ssrc` afresh under the same key, from any
+    // sequence number: what a member who wants to reuse an index does.
+    void restartSending(uint32_t ssrc) { send_.removeStream(ssrc); }
 
     std::string keyText() const
     {
@@ -136,17 +165,17 @@ public:
         return line.substr(line.find("inline:") + 7);
     }
 
-    Bytes protectedRtp(uint32_t ssrc, uint16_t sequence, const std::string& text)
+    Bytes protectedRtp(uint32_t ssrc, uint16_t sequence, const std::string& text, uint8_t payloadType = 100)
     {
         Bytes packet;
-        rtp::appendRtpHeader(packet, {100, false, sequence, sequence * 3000u, ssrc, 0, 0});
+        rtp::appendRtpHeader(packet, {payloadType, false, sequence, sequence * 3000u, ssrc, 0, 0});
         packet.insert(packet.end(), text.begin(), text.end());
         EXPECT_TRUE(send_.protectRtp(packet));
         return packet;
     }
-    void sendRtp(uint32_t ssrc, uint16_t sequence, const std::string& text)
+    void sendRtp(uint32_t ssrc, uint16_t sequence, const std::string& text, uint8_t payloadType = 100)
     {
-        sendRaw(protectedRtp(ssrc, sequence, text));
+        sendRaw(protectedRtp(ssrc, sequence, text, payloadType));
     }
     Bytes protectedRtcp(Bytes plain)
     {
@@ -195,6 +224,15 @@ public:
         } else {
             if (!rtp::parseRtp(packet.data(), packet.size(), &received.header))
                 return false;
+            // The index libsrtp took it at: the tag holds the rollover count,
+            // so a packet that opens was protected at this index.
+            const auto highest = highest_.find(received.header.ssrc);
+            received.index = highest == highest_.end()
+                                 ? received.header.sequence
+                                 : highest->second + static_cast<int16_t>(static_cast<uint16_t>(
+                                                         received.header.sequence - uint16_t(highest->second)));
+            int64_t& h = highest_.emplace(received.header.ssrc, received.index).first->second;
+            h = std::max(h, received.index);
             received.text.assign(packet.begin() + received.header.headerSize,
                                  packet.end() - received.header.paddingSize);
         }
@@ -217,10 +255,6 @@ public:
 
     std::string receiveText() { return receive().text; }
 
-    // A receiver forgets a stream that was removed, as engines do, so that its
-    // return under the same SSRC is no replay.
-    void forget(uint32_t ssrc) { receive_.removeStream(ssrc); }
-
 private:
     std::string user_;
     SignalClient signal_;
@@ -232,6 +266,8 @@ private:
     SrtpSession send_;
     SrtpSession receive_;
     std::vector<uint32_t> ssrcs_;
+    std::map<uint32_t, uint32_t> resends_;  // resend SSRC -> media SSRC
+    std::map<uint32_t, int64_t> highest_;   // index, by SSRC received
     std::string session_;
 };
 
@@ -390,6 +426,11 @@ TEST_F(MediaUnitTest, PacketsOfSsrcsTheLegDidNotAnnounceAreDropped)
     alice.sendRtp(202, 1, "bob's SSRC");
     Bytes feedback = pli(999, 202);
     alice.sendRtcp(feedback);
+    // Her own report first, then feedback in another's name.
+    Bytes inAnothersName;
+    rtp::appendReceiverReport(inAnothersName, 101, {});
+    rtp::appendPli(inAnothersName, 201, 202);
+    alice.sendRtcp(inAnothersName);
     alice.sendRtp(102, 1, "announced");
     const Received first = bob.receive();
     EXPECT_FALSE(first.rtcp);
@@ -432,6 +473,11 @@ TEST_F(MediaUnitTest, FeedbackReachesTheStreamsSenderWithPlisMergedWithinHalfASe
     ASSERT_NO_FATAL_FAILURE(wang.enter(aliceRoom, {301, 302}));
 
     // A NACK goes to the sender of the stream it names, and only there.
+    for (uint16_t sequence = 1; sequence <= 40; ++sequence) {
+        alice.sendRtp(102, sequence, "video");
+        EXPECT_EQ(bob.receiveText(), "video");
+        EXPECT_EQ(wang.receiveText(), "video");
+    }
     Bytes nack;
     rtp::appendNack(nack, 201, 102, {7, 8, 40});
     bob.sendRtcp(nack);
@@ -445,7 +491,7 @@ TEST_F(MediaUnitTest, FeedbackReachesTheStreamsSenderWithPlisMergedWithinHalfASe
 
     // Two receivers that lose the same frame of alice's video ask for a
     // keyframe at once: she hears it once.
-    alice.sendRtp(102, 1, kKeyframeStart);
+    alice.sendRtp(102, 41, kKeyframeStart);
     EXPECT_EQ(bob.receiveText(), kKeyframeStart);
     EXPECT_EQ(wang.receiveText(), kKeyframeStart);
     const auto firstPli = std::chrono::steady_clock::now();
@@ -554,8 +600,6 @@ TEST_F(MediaUnitTest, ALegEndsWithItsParticipantAndARejoinGetsFreshKeys)
     const Bytes oldKey = bob.unitKey();
     ASSERT_NO_FATAL_FAILURE(bob.enter(aliceRoom, {201, 202}));
     EXPECT_NE(bob.unitKey(), oldKey);
-    alice.forget(202);
-    wang.forget(202);
     bob.sendRtp(202, 1, "back again");
     EXPECT_EQ(alice.receiveText(), "back again");
     EXPECT_EQ(wang.receiveText(), "back again");
@@ -571,6 +615,286 @@ TEST_F(MediaUnitTest, ALegEndsWithItsParticipantAndARejoinGetsFreshKeys)
     bob.sendRtp(202, 2, "after the connection ended");
     wang.sendRtp(302, 3, "from wang again");
     EXPECT_EQ(alice.receiveText(), "from wang again");
+}
+
+// How an SSRC comes back after its sender left.
+enum class Return { Rejoin, Newcomer };
+
+TEST_F(MediaUnitTest, AReceiversSrtpIndicesNeverRepeatWhenAnSsrcIsAnnouncedAgain)
+{
+    // Bob sends 20 packets under SSRC 202 from `first`, leaves; then 202
+    // comes back (bob rejoins, or wang comes in under it) and sends 20 from
+    // `again`. Alice stays: her leg's key stays, and so does her session,
+    // as an engine's does.
+    struct Case {
+        const char* name;
+        Return how;
+        uint16_t first;
+        uint16_t again;
+    };
+    const Case cases[] = {
+        {"a rejoin from within the numbers used", Return::Rejoin, 100, 110},
+        {"a rejoin from lower", Return::Rejoin, 2000, 1},
+        {"a newcomer from lower", Return::Newcomer, 3000, 5},
+        {"a newcomer from far ahead", Return::Newcomer, 10, 40000},
+        {"a rejoin after the numbers wrapped", Return::Rejoin, 65530, 3},
+    };
+    constexpr int kEach = 20;
+    Participant alice(server, "alice"), bob(server, "bob"), wang(server, "wang");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_NO_FATAL_FAILURE(alice.enter(aliceRoom, {101, 102}));
+        ASSERT_NO_FATAL_FAILURE(bob.enter(aliceRoom, {201, 202}));
+        std::set<int64_t> indices;
+        int64_t last = -1;
+        const auto receiveAll = [&](uint16_t from) {
+            for (int i = 0; i < kEach; ++i) {
+                const std::string text = "packet " + std::to_string(from + i);
+                const Received got = alice.receive();
+                EXPECT_EQ(got.text, text);
+                EXPECT_TRUE(indices.insert(got.index).second) << "index used again: " << got.index;
+                EXPECT_EQ(got.index, last + 1) << "the sequence does not go on";
+                last = got.index;
+            }
+        };
+        for (int i = 0; i < kEach; ++i)
+            bob.sendRtp(202, static_cast<uint16_t>(c.first + i), "packet " + std::to_string(c.first + i));
+        last = c.first - 1;
+        receiveAll(c.first);
+
+        ASSERT_NO_FATAL_FAILURE(bob.leave());
+        Participant& sender = c.how == Return::Rejoin ? bob : wang;
+        ASSERT_NO_FATAL_FAILURE(sender.enter(aliceRoom, {c.how == Return::Rejoin ? 201u : 301u, 202}));
+        for (int i = 0; i < kEach; ++i)
+            sender.sendRtp(202, static_cast<uint16_t>(c.again + i), "packet " + std::to_string(c.again + i));
+        receiveAll(c.again);
+
+        ASSERT_NO_FATAL_FAILURE(sender.leave());
+        ASSERT_NO_FATAL_FAILURE(alice.leave());
+    }
+}
+
+TEST_F(MediaUnitTest, OldPacketsOfAnSsrcAnnouncedAgainAreReplays)
+{
+    // Alice sends something under 102, withdraws 102 and announces it again
+    // (same leg, same key); then `replay` is sent, then a fresh packet:
+    // bob's first datagram must be the fresh one.
+    enum class Replay { Packet, Report, Restarted };
+    struct Case {
+        const char* name;
+        Replay replay;
+    };
+    const Case cases[] = {
+        {"a packet sent again as it was", Replay::Packet},
+        {"a sender report sent again as it was", Replay::Report},
+        {"a packet protected again at an index used", Replay::Restarted},
+    };
+    Participant alice(server, "alice"), bob(server, "bob");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_NO_FATAL_FAILURE(alice.enter(aliceRoom, {101, 102}));
+        ASSERT_NO_FATAL_FAILURE(bob.enter(aliceRoom, {201, 202}));
+        const Bytes packet = alice.protectedRtp(102, 5, "old");
+        Bytes sr;
+        rtp::appendSenderReport(sr, 102, 1, 2, 3, 4, {});
+        const Bytes report = alice.protectedRtcp(sr);
+        alice.sendRaw(packet);
+        EXPECT_EQ(bob.receiveText(), "old");
+        alice.sendRaw(report);
+        EXPECT_TRUE(bob.receive().rtcp);
+
+        ASSERT_NO_FATAL_FAILURE(alice.announce({101}));
+        ASSERT_NO_FATAL_FAILURE(alice.announce({101, 102}));
+        switch (c.replay) {
+        case Replay::Packet:
+            alice.sendRaw(packet);
+            break;
+        case Replay::Report:
+            alice.sendRaw(report);
+            break;
+        case Replay::Restarted:
+            alice.restartSending(102);
+            alice.sendRtp(102, 5, "again");
+            break;
+        }
+        alice.sendRtp(102, 6, "fresh");
+        const std::optional<Bytes> first = bob.receiveRaw();
+        Received got;
+        ASSERT_TRUE(first && bob.open(*first, &got)) << "bob cannot open what came first";
+        EXPECT_FALSE(got.rtcp);
+        EXPECT_EQ(got.text, "fresh");
+
+        ASSERT_NO_FATAL_FAILURE(bob.leave());
+        ASSERT_NO_FATAL_FAILURE(alice.leave());
+    }
+}
+
+// What reached a sender of NACKs naming `media` until `end` came from the room.
+std::vector<uint16_t> nackedUntil(Participant& sender, uint32_t media, const std::string& end)
+{
+    std::vector<uint16_t> sequences;
+    for (;;) {
+        const Received got = sender.receive();
+        if (!got.rtcp && (got.text == end || got.text.empty()))
+            return sequences;
+        for (const rtp::RtcpItem& item : got.items)
+            if (item.type == rtp::RtcpItem::Type::Nack && item.mediaSsrc == media)
+                sequences.insert(sequences.end(), item.nackSequences.begin(), item.nackSequences.end());
+    }
+}
+
+TEST_F(MediaUnitTest, AReceiversNacksReachTheSenderBounded)
+{
+    // Alice sends 102's packets 1 to 1100 to bob; bob sends `nacks`; alice
+    // counts the sequence numbers that reach her.
+    constexpr uint16_t kSent = 1100;
+    const auto range = [](uint16_t from, uint16_t to) {
+        std::vector<uint16_t> out;
+        for (uint32_t s = from; s <= to; ++s)
+            out.push_back(static_cast<uint16_t>(s));
+        return out;
+    };
+    const auto repeated = [](std::vector<uint16_t> sequences, int times) {
+        return std::vector<std::vector<uint16_t>>(static_cast<size_t>(times), sequences);
+    };
+    const auto split = [](const std::vector<uint16_t>& sequences) {
+        std::vector<std::vector<uint16_t>> nacks;
+        for (size_t i = 0; i < sequences.size(); i += 16)
+            nacks.emplace_back(sequences.begin() + i, sequences.begin() + std::min(i + 16, sequences.size()));
+        return nacks;
+    };
+    struct Case {
+        const char* name;
+        std::vector<std::vector<uint16_t>> nacks;
+        size_t least;
+        size_t most;  // 0: a second's budget and what time adds
+    };
+    const Case cases[] = {
+        {"an engine asking for three packets five times", repeated({500, 501, 502}, 5), 15, 15},
+        {"one packet asked for again and again", repeated({1050}, 40), 5, 5},
+        {"packets never sent", {range(1101, 1116), {2000}, {60000}}, 0, 0},
+        {"packets older than the last 1024", {range(1, 76)}, 0, 0},
+        {"the oldest within them", {{77}}, 1, 1},
+        {"a flood of every packet within them", split(range(77, kSent)), 400, 0},
+    };
+    Participant alice(server, "alice"), bob(server, "bob");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_NO_FATAL_FAILURE(alice.enter(aliceRoom, {101, 102}));
+        ASSERT_NO_FATAL_FAILURE(bob.enter(aliceRoom, {201, 202}));
+        for (uint16_t sequence = 1; sequence <= kSent; ++sequence) {
+            alice.sendRtp(102, sequence, "video");
+            ASSERT_EQ(bob.receiveText(), "video");
+        }
+        const auto start = std::chrono::steady_clock::now();
+        for (const std::vector<uint16_t>& sequences : c.nacks) {
+            Bytes nack;
+            rtp::appendReceiverReport(nack, 201, {});
+            rtp::appendNack(nack, 201, 102, sequences);
+            bob.sendRtcp(nack);
+        }
+        bob.sendRtp(202, 1, "end");
+        const std::vector<uint16_t> nacked = nackedUntil(alice, 102, "end");
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        const size_t most = c.most ? c.most : static_cast<size_t>(400 * (1 + took.count())) + 1;
+        EXPECT_GE(nacked.size(), c.least);
+        EXPECT_LE(nacked.size(), most);
+        for (const uint16_t sequence : nacked)
+            EXPECT_TRUE(sequence >= 77 && sequence <= kSent) << sequence;
+
+        ASSERT_NO_FATAL_FAILURE(bob.leave());
+        ASSERT_NO_FATAL_FAILURE(alice.leave());
+    }
+}
+
+TEST_F(MediaUnitTest, AStreamAnnouncedAgainKeepsItsLossRecovery)
+{
+    // Alice sends 102 (resends under 103) to bob, rejoins, and sends 102
+    // again from lower: bob's numbers go on, his NACKs reach her in hers, her
+    // resends reach him in his.
+    Participant alice(server, "alice"), bob(server, "bob");
+    alice.pairResend(103, 102);
+    ASSERT_NO_FATAL_FAILURE(alice.enter(aliceRoom, {101, 102, 103}));
+    ASSERT_NO_FATAL_FAILURE(bob.enter(aliceRoom, {201, 202}));
+    for (uint16_t sequence = 2000; sequence < 2010; ++sequence) {
+        alice.sendRtp(102, sequence, "before");
+        EXPECT_EQ(bob.receive().header.sequence, sequence);
+    }
+    ASSERT_NO_FATAL_FAILURE(alice.leave());
+    ASSERT_NO_FATAL_FAILURE(alice.enter(aliceRoom, {101, 102, 103}));
+    // A resend before bob was sent anything of her new stream has no number of his.
+    alice.sendRtp(103, 1, std::string{'\x07', '\xd5'} + "too early", velto_media::kVp8RtxPayloadType);
+    // Nor does a NACK of bob's name one of hers.
+    Bytes early;
+    rtp::appendReceiverReport(early, 201, {});
+    rtp::appendNack(early, 201, 102, {2005});
+    bob.sendRtcp(early);
+    bob.sendRtp(202, 1, "end");
+    EXPECT_EQ(nackedUntil(alice, 102, "end"), std::vector<uint16_t>{});
+    for (uint16_t sequence = 1; sequence <= 10; ++sequence) {
+        alice.sendRtp(102, sequence, "after");
+        EXPECT_EQ(bob.receive().header.sequence, 2009 + sequence);
+    }
+
+    // 2015 is alice's 6; 2005 was her earlier stream's, which is gone.
+    Bytes nack;
+    rtp::appendReceiverReport(nack, 201, {});
+    rtp::appendNack(nack, 201, 102, {2005, 2015});
+    bob.sendRtcp(nack);
+    bob.sendRtp(202, 2, "end");
+    EXPECT_EQ(nackedUntil(alice, 102, "end"), std::vector<uint16_t>{6});
+
+    // Her resend of 6 names bob's 2015; one of a packet he was never sent goes nowhere.
+    alice.sendRtp(103, 2, std::string{'\x00', '\x32'} + "never sent", velto_media::kVp8RtxPayloadType);
+    alice.sendRtp(103, 3, std::string{'\x00', '\x06'} + "resent", velto_media::kVp8RtxPayloadType);
+    const Received resend = bob.receive();
+    EXPECT_EQ(resend.header.ssrc, 103u);
+    ASSERT_GE(resend.text.size(), 2u);
+    EXPECT_EQ(resend.text.substr(2), "resent");
+    EXPECT_EQ((static_cast<uint8_t>(resend.text[0]) << 8) | static_cast<uint8_t>(resend.text[1]), 2015);
+}
+
+TEST_F(MediaUnitTest, ALegKeepsStateForABoundedNumberOfSsrcsEachWay)
+{
+    // SRTP state outlives a withdraw, so a member who announces ever new
+    // SSRCs is what the bound (1024 a leg, each way) is for.
+    constexpr uint32_t kBound = 1024;
+    constexpr uint32_t kAlices = 1000000;
+    Participant alice(server, "alice"), bob(server, "bob"), wang(server, "wang");
+    ASSERT_NO_FATAL_FAILURE(alice.enter(aliceRoom, {101}));
+    ASSERT_NO_FATAL_FAILURE(bob.enter(aliceRoom, {201}));
+    ASSERT_NO_FATAL_FAILURE(wang.enter(aliceRoom, {301}));
+    // Alice's key opens her reports' 101 and 1023 SSRCs more, three an answer.
+    for (uint32_t ssrc = kAlices; ssrc < kAlices + kBound - 1; ssrc += 3) {
+        std::vector<uint32_t> announced{101};
+        for (uint32_t s = ssrc; s < std::min(ssrc + 3, kAlices + kBound - 1); ++s)
+            announced.push_back(s);
+        ASSERT_NO_FATAL_FAILURE(alice.announce(announced));
+        for (size_t i = 1; i < announced.size(); ++i) {
+            alice.sendRtp(announced[i], 1, "new");
+            ASSERT_EQ(bob.receiveText(), "new");
+            ASSERT_EQ(wang.receiveText(), "new");
+        }
+    }
+    // Her key opens no SSRC more; one it opened before still goes through.
+    ASSERT_NO_FATAL_FAILURE(alice.announce({101, kAlices + kBound - 1}));
+    alice.sendRtp(kAlices + kBound - 1, 1, "one more");
+    ASSERT_NO_FATAL_FAILURE(alice.announce({101, kAlices}));
+    alice.sendRtp(kAlices, 2, "opened before");
+    EXPECT_EQ(bob.receiveText(), "opened before");
+    EXPECT_EQ(wang.receiveText(), "opened before");
+
+    // Bob was sent 1023 of alice's: one of wang's fills his bound, the next
+    // one reaches alice only.
+    ASSERT_NO_FATAL_FAILURE(wang.announce({301, 302}));
+    wang.sendRtp(302, 1, "fills it");
+    EXPECT_EQ(bob.receiveText(), "fills it");
+    EXPECT_EQ(alice.receiveText(), "fills it");
+    ASSERT_NO_FATAL_FAILURE(wang.announce({301, 303}));
+    wang.sendRtp(303, 1, "beyond it");
+    EXPECT_EQ(alice.receiveText(), "beyond it");
+    alice.sendRtp(kAlices, 3, "carried before");
+    EXPECT_EQ(bob.receiveText(), "carried before");
 }
 
 TEST(MediaUnitLoss, TheLossOptionDropsForwardedPacketsAtRandom)

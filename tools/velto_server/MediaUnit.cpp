@@ -1,9 +1,11 @@
 #include "MediaUnit.h"
 
 #include "MediaSdp.h"
+#include "StandInSdp.h"
 #include "rtp/Rtcp.h"
 #include "rtp/RtpPacket.h"
 #include "rtp/Vp8Payload.h"
+#include "transport/Retransmission.h"
 #include "transport/SrtpSession.h"
 
 #include <arpa/inet.h>
@@ -17,6 +19,7 @@
 #include <cerrno>
 #include <cstring>
 #include <iostream>
+#include <tuple>
 
 namespace velto::server {
 
@@ -32,6 +35,20 @@ constexpr auto kHoldFor = std::chrono::seconds(1);
 constexpr size_t kMaxDatagram = 65536;
 constexpr int kBatch = 256;                // datagrams read before stop is looked at again
 constexpr int kSocketBuffer = 4 << 20;     // a screen keyframe to nine receivers fits
+// SSRCs a leg's SRTP sessions hold state for, each way. That state lives as
+// long as the leg's key, so this is what a member announcing ever new SSRCs
+// can make the unit keep; a participant uses a handful per join.
+constexpr size_t kMaxStreamsPerLeg = 1024;
+// A receiver's NACKs: how far behind the newest packet it was sent it may ask
+// (about the second of history a sender keeps), how often for one packet (as
+// often as an engine asks), how many sequence numbers a second (a second's
+// worth at once).
+constexpr int64_t kNackReach = 1024;
+constexpr int kMaxNackAsks = 5;
+constexpr double kNackItemsPerSecond = 400;
+// Packets whose asks a receiver's streams remember, all together: at the
+// rate above, those of the last ten seconds.
+constexpr size_t kMaxAskedPerLeg = 4096;
 
 void logLine(const std::string& line) { std::cerr << "velto_server: media: " << line << std::endl; }
 
@@ -61,7 +78,74 @@ bool startsKeyframe(const std::vector<uint8_t>& packet, uint32_t* ssrc)
     return rtp::isVp8Keyframe(payload + descriptor.size, size - descriptor.size);
 }
 
+void writeSequence(std::vector<uint8_t>& packet, size_t at, uint16_t sequence)
+{
+    packet[at] = static_cast<uint8_t>(sequence >> 8);
+    packet[at + 1] = static_cast<uint8_t>(sequence);
+}
+
+// Resend SSRC -> media SSRC, as receivers pair them: of the video sources of
+// one owner, stream and track, the first is the media stream, the next its
+// resends.
+std::map<uint32_t, uint32_t> resendPairs(const std::string& sdp)
+{
+    std::map<uint32_t, uint32_t> pairs;
+    std::map<std::tuple<std::string, std::string, std::string>, std::vector<uint32_t>> tracks;
+    for (const velto_platform::SdpSource& source : velto_platform::ReadSdpSources(sdp)) {
+        uint32_t ssrc = 0;
+        if (source.kind != "video" || !readSsrc(source.ssrc, &ssrc))
+            continue;
+        std::vector<uint32_t>& ssrcs = tracks[std::make_tuple(source.cname, source.streamLabel, source.trackLabel)];
+        if (ssrcs.size() == 1 && ssrcs[0] != ssrc)
+            pairs[ssrc] = ssrcs[0];
+        ssrcs.push_back(ssrc);
+    }
+    return pairs;
+}
+
 }  // namespace
+
+// One SSRC as one leg receives it, for as long as the leg's key: each
+// announcement of the SSRC goes on where the last one stood, so that the
+// sending session never reaches an index twice and the receiver's replay
+// window takes the new packets. Sequence numbers are the leg's own: the
+// sender's plus `offset`, extended (with the rollover count) as libsrtp
+// does.
+struct MediaUnit::OutStream {
+    uint64_t announcement = 0;  // whose packets it carries now; 0: none yet
+    uint16_t offset = 0;
+    int64_t first = -1;    // of this announcement
+    int64_t highest = -1;  // of all it was sent
+    std::map<int64_t, int> asked;  // NACKs per packet of this announcement, the newest kNackReach
+
+    bool carries(uint64_t a) const { return a != 0 && a == announcement; }
+
+    int64_t extend(uint16_t sequence) const
+    {
+        if (highest < 0)
+            return sequence;
+        return highest + static_cast<int16_t>(static_cast<uint16_t>(sequence - static_cast<uint16_t>(highest)));
+    }
+
+    // The leg's sequence number for the sender's `sequence` of announcement
+    // `a`; none for a packet from before the first of it the leg was sent
+    // (those numbers were another announcement's).
+    std::optional<uint16_t> map(uint64_t a, uint16_t sequence)
+    {
+        if (a != announcement) {
+            announcement = a;
+            offset = highest < 0 ? 0 : static_cast<uint16_t>(highest + 1 - sequence);
+            first = highest < 0 ? sequence : highest + 1;
+            asked.clear();
+        }
+        const uint16_t own = static_cast<uint16_t>(sequence + offset);
+        const int64_t extended = extend(own);
+        if (extended < first)
+            return std::nullopt;
+        highest = std::max(highest, extended);
+        return own;
+    }
+};
 
 struct MediaUnit::Leg {
     std::string room;
@@ -73,6 +157,30 @@ struct MediaUnit::Leg {
     bool latched = false;  // an authenticated packet told where the participant is
     std::set<uint32_t> keyframesSent;  // others' video streams it was sent a keyframe of
     std::map<uint32_t, Clock::time_point> lastPli;  // of this leg's streams
+    std::map<uint32_t, uint64_t> announcements;  // of its SSRCs: which announcement they are
+    std::map<uint32_t, uint32_t> mediaOfResend;  // its resend SSRCs -> media SSRCs, from its answers
+    std::set<uint32_t> opened;  // SSRCs its key opened packets of: fromParticipant holds state for each
+    std::map<uint32_t, OutStream> outStreams;  // what toParticipant carried, by SSRC
+    bool warnedFull = false;
+    double nackBudget = kNackItemsPerSecond;
+    Clock::time_point nackBudgetAt = Clock::now();
+    std::deque<std::pair<uint32_t, int64_t>> askedOrder;  // (SSRC, sequence) of its streams' asks, oldest first
+
+    // The SSRC's stream to this leg, created on first use; null when the leg
+    // already carries as many as it may.
+    OutStream* outStream(uint32_t ssrc)
+    {
+        const auto it = outStreams.find(ssrc);
+        if (it != outStreams.end())
+            return &it->second;
+        if (outStreams.size() >= kMaxStreamsPerLeg) {
+            if (!warnedFull)
+                logLine("a participant was sent as many streams as its key may carry; new ones do not reach it");
+            warnedFull = true;
+            return nullptr;
+        }
+        return &outStreams[ssrc];
+    }
 };
 
 MediaUnit::MediaUnit(Options options) : options_(std::move(options)), lossPercent_(options_.lossPercent)
@@ -155,11 +263,16 @@ void MediaUnit::answer(const std::string& leg, const std::string& answerSdp)
     std::vector<uint8_t> key;
     if (!velto_platform::readCryptoLine(answerSdp, &key))
         return;
+    const std::map<uint32_t, uint32_t> resends = resendPairs(answerSdp);
     std::lock_guard<std::mutex> lock(mutex_);
     const auto it = legs_.find(leg);
-    if (it == legs_.end() || it->second->participantKey == key)
-        return;  // the same key again keeps the replay state it has
+    if (it == legs_.end())
+        return;
     Leg& l = *it->second;
+    for (const auto& [resend, media] : resends)
+        l.mediaOfResend[resend] = media;
+    if (l.participantKey == key)
+        return;  // the same key again keeps the replay state it has
     if (l.fromParticipant.init(SrtpSession::Direction::Inbound, key.data())) {
         l.participantKey = std::move(key);
         retryHeldLocked();
@@ -181,12 +294,18 @@ void MediaUnit::setStreams(const std::string& leg, const std::vector<std::string
     const auto it = legs_.find(leg);
     if (it == legs_.end())
         return;
+    Leg& l = *it->second;
     std::vector<uint32_t> gone;
-    for (const uint32_t ssrc : it->second->ssrcs)
+    for (const uint32_t ssrc : l.ssrcs)
         if (!announced.count(ssrc))
             gone.push_back(ssrc);
-    it->second->ssrcs = std::move(announced);
-    forgetStreams(*it->second, gone);
+    for (const uint32_t ssrc : announced)
+        if (!l.ssrcs.count(ssrc))
+            l.announcements[ssrc] = ++announcements_;
+    for (auto pair = l.mediaOfResend.begin(); pair != l.mediaOfResend.end();)
+        pair = announced.count(pair->first) ? std::next(pair) : l.mediaOfResend.erase(pair);
+    l.ssrcs = std::move(announced);
+    forgetStreams(l, gone);
     retryHeldLocked();
 }
 
@@ -208,17 +327,15 @@ void MediaUnit::closeLegLocked(const std::string& leg)
 
 void MediaUnit::forgetStreams(Leg& owner, const std::vector<uint32_t>& ssrcs)
 {
-    // A stream that comes back under the same SSRC (a rejoin) may start at a
-    // lower sequence number: the sessions must not take it for a replay.
+    // The SRTP state stays with the keys: the sender's, so that its old
+    // packets stay replays; the receivers', so that a stream announced again
+    // goes on past every index used.
     for (const uint32_t ssrc : ssrcs) {
-        owner.fromParticipant.removeStream(ssrc);
+        owner.announcements.erase(ssrc);
         owner.lastPli.erase(ssrc);
-        for (auto& [name, leg] : legs_) {
-            if (leg->room == owner.room) {
-                leg->toParticipant.removeStream(ssrc);
+        for (auto& [name, leg] : legs_)
+            if (leg->room == owner.room)
                 leg->keyframesSent.erase(ssrc);
-            }
-        }
     }
 }
 
@@ -300,8 +417,12 @@ MediaUnit::Leg* MediaUnit::sourceOfLocked(std::vector<uint8_t>& packet, bool rtc
     for (auto& [name, leg] : legs_) {
         if (leg->participantKey.empty() || !leg->ssrcs.count(ssrc))
             continue;
-        if (rtcp ? leg->fromParticipant.unprotectRtcp(packet) : leg->fromParticipant.unprotectRtp(packet))
+        if (!leg->opened.count(ssrc) && leg->opened.size() >= kMaxStreamsPerLeg)
+            continue;
+        if (rtcp ? leg->fromParticipant.unprotectRtcp(packet) : leg->fromParticipant.unprotectRtp(packet)) {
+            leg->opened.insert(ssrc);
             return leg.get();
+        }
     }
     return nullptr;
 }
@@ -345,14 +466,54 @@ void MediaUnit::retryHeldLocked()
 
 void MediaUnit::forwardRtp(const Leg& source, const std::vector<uint8_t>& packet)
 {
-    uint32_t ssrc = 0;
-    const bool keyframe = startsKeyframe(packet, &ssrc);
-    for (auto& [name, leg] : legs_)
-        if (leg.get() != &source && leg->room == source.room && sendTo(*leg, packet, false) && keyframe)
-            leg->keyframesSent.insert(ssrc);
+    rtp::RtpHeader header;
+    if (!rtp::parseRtp(packet.data(), packet.size(), &header))
+        return;
+    const auto announcement = source.announcements.find(header.ssrc);
+    if (announcement == source.announcements.end())
+        return;
+    // A resend names the packet it carries by the sender's sequence number;
+    // each receiver knows that packet by its own.
+    const bool resend = header.payloadType == velto_media::kVp8RtxPayloadType;
+    uint32_t media = 0;
+    uint64_t mediaAnnouncement = 0;
+    if (resend) {
+        const auto pair = source.mediaOfResend.find(header.ssrc);
+        if (packet.size() < header.headerSize + header.paddingSize + 2 || pair == source.mediaOfResend.end() ||
+            !source.announcements.count(pair->second))
+            return;  // nobody could tell where it goes
+        media = pair->second;
+        mediaAnnouncement = source.announcements.at(media);
+    }
+    uint32_t keyframeSsrc = 0;
+    const bool keyframe = startsKeyframe(packet, &keyframeSsrc);
+    for (auto& [name, leg] : legs_) {
+        if (leg.get() == &source || leg->room != source.room || !leg->latched)
+            continue;
+        std::vector<uint8_t> copy = packet;
+        if (resend) {
+            const auto mediaOut = leg->outStreams.find(media);
+            if (mediaOut == leg->outStreams.end() || !mediaOut->second.carries(mediaAnnouncement))
+                continue;
+            const OutStream& m = mediaOut->second;
+            const uint8_t* original = packet.data() + header.headerSize;
+            const uint16_t own = static_cast<uint16_t>(((original[0] << 8) | original[1]) + m.offset);
+            const int64_t extended = m.extend(own);
+            if (extended < m.first || extended > m.highest)
+                continue;  // never sent to this leg
+            writeSequence(copy, header.headerSize, own);
+        }
+        OutStream* out = leg->outStream(header.ssrc);
+        const std::optional<uint16_t> sequence = out ? out->map(announcement->second, header.sequence) : std::nullopt;
+        if (!sequence)
+            continue;
+        writeSequence(copy, 2, *sequence);
+        if (sendTo(*leg, std::move(copy), false) && keyframe)
+            leg->keyframesSent.insert(keyframeSsrc);
+    }
 }
 
-void MediaUnit::routeRtcp(const Leg& source, const std::vector<uint8_t>& packet)
+void MediaUnit::routeRtcp(Leg& source, const std::vector<uint8_t>& packet)
 {
     std::vector<rtp::RtcpItem> items;
     if (!rtp::parseRtcp(packet.data(), packet.size(), &items))
@@ -360,12 +521,13 @@ void MediaUnit::routeRtcp(const Leg& source, const std::vector<uint8_t>& packet)
     const Clock::time_point now = Clock::now();
     std::map<Leg*, std::vector<uint8_t>> out;  // a compound for each leg that gets something
     for (const rtp::RtcpItem& item : items) {
+        // Nobody speaks for another's SSRC.
+        if (!source.ssrcs.count(item.senderSsrc))
+            continue;
         switch (item.type) {
         case rtp::RtcpItem::Type::SenderReport:
             // The timing goes to the room's others; its reception blocks, like
             // receiver reports', only to the streams' senders (below).
-            if (!source.ssrcs.count(item.senderSsrc))
-                break;
             for (auto& [name, leg] : legs_)
                 if (leg.get() != &source && leg->room == source.room)
                     rtp::appendSenderReport(out[leg.get()], item.senderSsrc, item.ntpTime, item.rtpTimestamp,
@@ -378,7 +540,9 @@ void MediaUnit::routeRtcp(const Leg& source, const std::vector<uint8_t>& packet)
                 if (leg.get() == &source || leg->room != source.room || !leg->ssrcs.count(item.mediaSsrc))
                     continue;
                 if (item.type == rtp::RtcpItem::Type::Nack) {
-                    rtp::appendNack(out[leg.get()], item.senderSsrc, item.mediaSsrc, item.nackSequences);
+                    const std::vector<uint16_t> sequences = boundNack(source, *leg, item, now);
+                    if (!sequences.empty())
+                        rtp::appendNack(out[leg.get()], item.senderSsrc, item.mediaSsrc, sequences);
                     continue;
                 }
                 // Several receivers losing the same frame ask for one
@@ -402,6 +566,45 @@ void MediaUnit::routeRtcp(const Leg& source, const std::vector<uint8_t>& packet)
         sendTo(*leg, std::move(compound), true);
 }
 
+std::vector<uint16_t> MediaUnit::boundNack(Leg& receiver, const Leg& sender, const rtp::RtcpItem& item,
+                                          Clock::time_point now)
+{
+    std::vector<uint16_t> sequences;
+    const auto announcement = sender.announcements.find(item.mediaSsrc);
+    const auto it = receiver.outStreams.find(item.mediaSsrc);
+    if (announcement == sender.announcements.end() || it == receiver.outStreams.end() ||
+        !it->second.carries(announcement->second))
+        return sequences;  // it was sent nothing of this announcement
+    OutStream& stream = it->second;
+    const std::chrono::duration<double> since = now - receiver.nackBudgetAt;
+    receiver.nackBudget = std::min(kNackItemsPerSecond, receiver.nackBudget + since.count() * kNackItemsPerSecond);
+    receiver.nackBudgetAt = now;
+    stream.asked.erase(stream.asked.begin(), stream.asked.lower_bound(stream.highest - kNackReach + 1));
+    for (const uint16_t own : item.nackSequences) {
+        const int64_t extended = stream.extend(own);
+        if (extended < stream.first || extended > stream.highest || stream.highest - extended >= kNackReach)
+            continue;  // never sent to it, or long gone
+        int& asks = stream.asked[extended];
+        if (asks >= kMaxNackAsks)
+            continue;
+        if (receiver.nackBudget < 1)
+            break;
+        receiver.nackBudget -= 1;
+        if (asks++ == 0) {
+            receiver.askedOrder.emplace_back(item.mediaSsrc, extended);
+            if (receiver.askedOrder.size() > kMaxAskedPerLeg) {
+                const auto [ssrc, oldest] = receiver.askedOrder.front();
+                receiver.askedOrder.pop_front();
+                const auto owner = receiver.outStreams.find(ssrc);
+                if (owner != receiver.outStreams.end())
+                    owner->second.asked.erase(oldest);
+            }
+        }
+        sequences.push_back(static_cast<uint16_t>(own - stream.offset));
+    }
+    return sequences;
+}
+
 void MediaUnit::forwardReceptionReports(const Leg& source, const rtp::RtcpItem& item,
                                         std::map<Leg*, std::vector<uint8_t>>& out)
 {
@@ -420,6 +623,10 @@ bool MediaUnit::sendTo(Leg& leg, std::vector<uint8_t> packet, bool rtcp)
 {
     if (!leg.latched)
         return false;  // nowhere to send yet
+    // The sending session keeps a stream for each SSRC it protects under.
+    uint32_t ssrc = 0;
+    if (rtcp && (!rtp::readRtcpSenderSsrc(packet.data(), packet.size(), &ssrc) || !leg.outStream(ssrc)))
+        return false;
     if (!(rtcp ? leg.toParticipant.protectRtcp(packet) : leg.toParticipant.protectRtp(packet)))
         return false;
     if (lost())

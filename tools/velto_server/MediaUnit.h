@@ -28,6 +28,22 @@
 // left before it was there, so each of its requests goes on (it limits them
 // itself).
 //
+// Keys: a leg's key is never used twice at one SRTP index (RFC 3711 9.1). Its
+// SRTP state for an SSRC lives as long as the key, on both sides: a stream
+// that is withdrawn and announced again (by its sender, or by a newcomer under
+// a leaver's SSRC) goes on, at each receiver, from the next sequence number
+// that receiver has not seen (the unit adds an offset per receiver and SSRC,
+// to the resends' original sequence numbers too, and takes it off the NACKs),
+// and old packets of it are refused as replays. A rejoin is a new leg with
+// new keys and starts afresh. Each leg keeps state for a bounded number of
+// SSRCs each way (kMaxStreamsPerLeg); beyond it, new SSRCs are not carried.
+//
+// NACKs are bounded per receiver: only packets it was sent of the stream's
+// current announcement, recently, each at most a few times, a few hundred
+// sequence numbers a second; the rest is dropped before it reaches the
+// sender. Feedback and reports are taken only under the SSRCs their leg
+// announced.
+//
 // Threads: one network thread, blocked in poll() on the socket and an eventfd
 // that stop() signals; owned here and joined by stop(). The leg calls come
 // from the message service's thread; one mutex guards the legs. Keys are never
@@ -95,6 +111,7 @@ public:
     void resetLoss() { setLossPercent(options_.lossPercent); }
 
 private:
+    struct OutStream;
     struct Leg;
     using Clock = std::chrono::steady_clock;
 
@@ -113,7 +130,11 @@ private:
     // now; needs mutex_.
     void retryHeldLocked();
     void forwardRtp(const Leg& source, const std::vector<uint8_t>& packet);
-    void routeRtcp(const Leg& source, const std::vector<uint8_t>& packet);
+    void routeRtcp(Leg& source, const std::vector<uint8_t>& packet);
+    // The sequence numbers of a NACK from `receiver` that go on to `sender`,
+    // in the sender's numbering; spends the receiver's NACK budget.
+    std::vector<uint16_t> boundNack(Leg& receiver, const Leg& sender, const velto_media::rtp::RtcpItem& item,
+                                    Clock::time_point now);
     // The report blocks of `item` on streams of other legs, as a receiver report for each such leg.
     void forwardReceptionReports(const Leg& source, const velto_media::rtp::RtcpItem& item,
                                  std::map<Leg*, std::vector<uint8_t>>& out);
@@ -138,6 +159,7 @@ private:
     std::deque<Held> held_;  // oldest first
     int lossPercent_;
     std::mt19937 random_;
+    uint64_t announcements_ = 0;  // SSRC announcements so far: each one's number
 };
 
 }  // namespace velto::server
