@@ -20,6 +20,9 @@ packages=(
   qtkeychain-qt5-dev libsecret-1-0 gnome-keyring dbus-daemon libglib2.0-dev
   python3-pyftpdlib
   libvpx-dev libopus-dev libwebrtc-audio-processing-dev
+  # ICE (the engine's agent, the unit's STUN checks); the namespace tests' NAT, firewall and TURN server
+  # (coturn, started by hand, never as a service)
+  libnice-dev iproute2 iptables coturn
 )
 
 sudo=""

@@ -76,6 +76,7 @@ int MediaEngine::Init(velto_webrtc::velto_media_observer* observer,
             return -1;
         observer_ = observer;
         loop_ = std::make_unique<velto_platform::EventLoop>();
+        iceServers_ = usableIceServers(iceServers);
         return 0;
     });
 }
@@ -92,6 +93,7 @@ void MediaEngine::shutdown()
 {
     std::unique_ptr<velto_platform::EventLoop> loop;
     std::shared_ptr<MediaTransport> transport;
+    std::shared_ptr<IceAgent> ice;
     std::vector<Track> tracks;
     std::map<std::string, std::shared_ptr<FrameFanout>> fanouts;
     {
@@ -99,6 +101,7 @@ void MediaEngine::shutdown()
         shutDown_ = true;
         loop = std::move(loop_);
         transport = std::move(transport_);
+        ice = std::move(ice_);
         for (auto& [label, stream] : localStreams_)
             for (Track& track : stream.tracks)
                 tracks.push_back(std::move(track));
@@ -113,6 +116,9 @@ void MediaEngine::shutdown()
     // the streams after it.
     if (transport)
         transport->stop();
+    // The agent's thread next: no candidate or failure is reported after it.
+    if (ice)
+        ice->stop();
     std::map<uint32_t, std::shared_ptr<RemoteVideoStream>> videos;
     {
         std::lock_guard<std::mutex> lock(streamsMutex_);
@@ -141,11 +147,14 @@ void MediaEngine::shutdown()
 
 int MediaEngine::SetIceServers(const std::vector<velto_webrtc::ice_server_config>& iceServers)
 {
-    // Only the count is journaled: the entries carry credentials. The unit's
-    // own candidate is all the engine needs; relays are not used.
+    // Only the count is journaled: the entries carry credentials. They hold
+    // for the connections made from now on; those that do not parse are
+    // logged and left out.
     return journaled("SetIceServers", {arg(static_cast<unsigned int>(iceServers.size()))}, [&] {
-        const bool complete = std::all_of(iceServers.begin(), iceServers.end(),
-                                          [](const velto_webrtc::ice_server_config& s) { return !s.url.empty(); });
+        std::vector<IceServer> servers = usableIceServers(iceServers);
+        const bool complete = servers.size() == iceServers.size();
+        std::lock_guard<std::mutex> lock(mutex_);
+        iceServers_ = std::move(servers);
         return complete ? 0 : -1;
     });
 }

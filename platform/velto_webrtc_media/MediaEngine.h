@@ -27,6 +27,7 @@
 #include "AudioProcessor.h"
 #include "EventLoop.h"
 #include "FrameFanout.h"
+#include "IcePort.h"
 #include "LocalVideoTrack.h"
 #include "MediaHooks.h"
 #include "MediaTransport.h"
@@ -40,7 +41,8 @@ namespace velto_media {
 class MediaEngine final : public velto_webrtc_interface,
                           public HookedEngine,
                           private TransportListener,
-                          private FeedbackSender {
+                          private FeedbackSender,
+                          private IceListener {
 public:
     MediaEngine();
     ~MediaEngine() override;
@@ -143,6 +145,18 @@ private:
     void sendNack(uint32_t mediaSsrc, const std::vector<uint16_t>& sequences) override;
     bool sendPli(uint32_t mediaSsrc) override;
 
+    // IceListener, on the agent's thread.
+    void onLocalCandidate(const std::string& candidate, const std::string& protocol) override;
+    void onPathSelected(const IcePath& path) override;
+    void onPathFailed() override;
+    // Hands a local candidate to the observer; needs mutex_.
+    void announceCandidateLocked(const std::string& candidate, const std::string& protocol);
+    // The ICE agent of a new connection to the peer of `offer`, with the
+    // port it sends through; false when none could be made.
+    bool startIceLocked(const std::string& offer, std::unique_ptr<PacketPort>* port);
+    // The agent starts over with the peer of a new offer; called without mutex_.
+    void restartIce(const std::shared_ptr<IceAgent>& agent, const std::string& offer);
+
     // Stops every thread of the engine: the work of DeInit.
     void shutdown();
     // The track of `kind` in the local stream `label`, or null; needs mutex_.
@@ -208,6 +222,16 @@ private:
     std::vector<uint8_t> sendKey_;     // ours, in the answer
     std::string unitHost_;             // from the candidate
     int unitPort_ = 0;
+    // The login's STUN and TURN servers, and the ICE agent of the connection
+    // when the offer's peer takes part in ICE (a=ice-ufrag); without, media
+    // goes to the address its candidate names.
+    std::vector<IceServer> iceServers_;
+    std::shared_ptr<IceAgent> ice_;
+    std::vector<std::string> remoteCandidates_;  // the peer's, as they came before the agent
+    // Our candidates wait for the answer: the peer learns of our agent there.
+    bool candidatesMayGo_ = false;
+    std::vector<std::pair<std::string, std::string>> heldCandidates_;  // candidate, protocol
+    std::vector<std::pair<std::string, std::string>> localCandidates_;  // all found so far
     bool answered_ = false;            // the answer is set: media may go
     bool shutDown_ = false;
     std::shared_ptr<MediaTransport> transport_;

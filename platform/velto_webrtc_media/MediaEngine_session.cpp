@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <iostream>
 
+#include "FilteredPort.h"
 #include "MediaEngine.h"
 #include "MediaHooks.h"
 #include "MediaSdp.h"
@@ -38,7 +39,181 @@ uint32_t ssrcOf(const std::string& text)
     return value > 0xffffffffull ? 0 : static_cast<uint32_t>(value);
 }
 
+// The lines of an SDP text, without their line ends.
+std::vector<std::string> sdpLines(const std::string& sdp)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < sdp.size()) {
+        size_t end = sdp.find('\n', start);
+        if (end == std::string::npos)
+            end = sdp.size();
+        std::string line = sdp.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(std::move(line));
+        start = end + 1;
+    }
+    return lines;
+}
+
+// The value of the first "a=<name>:" line, empty when none.
+std::string sdpAttribute(const std::string& sdp, const std::string& name)
+{
+    const std::string prefix = "a=" + name + ":";
+    for (const std::string& line : sdpLines(sdp))
+        if (line.compare(0, prefix.size(), prefix) == 0)
+            return line.substr(prefix.size());
+    return std::string();
+}
+
+// The offer's candidates, "candidate:..." each; at most a few dozen are looked at.
+std::vector<std::string> sdpCandidates(const std::string& sdp)
+{
+    std::vector<std::string> candidates;
+    for (const std::string& line : sdpLines(sdp))
+        if (line.compare(0, 12, "a=candidate:") == 0 && candidates.size() < 64)
+            candidates.push_back(line.substr(2));
+    return candidates;
+}
+
+// `sdp` with `lines` at session level, before the first "m=" line.
+std::string withSessionLines(const std::string& sdp, const std::vector<std::string>& lines)
+{
+    const std::string lineEnd = sdp.find("\r\n") != std::string::npos ? "\r\n" : "\n";
+    std::string block;
+    for (const std::string& line : lines)
+        block += line + lineEnd;
+    size_t media = sdp.compare(0, 2, "m=") == 0 ? 0 : sdp.find("\nm=");
+    if (media == std::string::npos) {
+        std::string result = sdp;
+        if (!result.empty() && result.back() != '\n')
+            result += lineEnd;
+        return result + block;
+    }
+    if (media > 0)
+        ++media;
+    return sdp.substr(0, media) + block + sdp.substr(media);
+}
+
+// The text with the value of "a=ice-pwd" lines replaced by "...", for the journal.
+std::string withoutIcePassword(const std::string& sdp)
+{
+    std::string result;
+    size_t start = 0;
+    while (start < sdp.size()) {
+        size_t end = sdp.find('\n', start);
+        end = end == std::string::npos ? sdp.size() : end + 1;
+        std::string line = sdp.substr(start, end - start);
+        if (line.compare(0, 10, "a=ice-pwd:") == 0) {
+            const size_t valueEnd = line.find_first_of("\r\n");
+            line.replace(10, (valueEnd == std::string::npos ? line.size() : valueEnd) - 10, "...");
+        }
+        result += line;
+        start = end;
+    }
+    return result;
+}
+
 }  // namespace
+
+void MediaEngine::restartIce(const std::shared_ptr<IceAgent>& agent, const std::string& offer)
+{
+    if (!agent->restart()) {
+        std::cerr << "velto_webrtc_media: the ICE agent did not start over" << std::endl;
+        return;
+    }
+    {
+        // Our candidates go again, after the new answer.
+        std::lock_guard<std::mutex> lock(mutex_);
+        candidatesMayGo_ = false;
+        heldCandidates_ = localCandidates_;
+    }
+    agent->setRemoteCredentials(sdpAttribute(offer, "ice-ufrag"), sdpAttribute(offer, "ice-pwd"));
+    const std::vector<std::string> offered = sdpCandidates(offer);
+    for (const std::string& candidate : offered)
+        agent->addRemoteCandidate(candidate);
+    if (!offered.empty())
+        agent->remoteCandidatesDone();
+}
+
+bool MediaEngine::startIceLocked(const std::string& offer, std::unique_ptr<PacketPort>* port)
+{
+    const std::vector<std::string> offered = sdpCandidates(offer);
+    IceAgent::Settings settings;
+    settings.controlling = true;
+    settings.servers = iceServers_;
+    // A peer on this machine is reached on loopback, which libnice leaves out.
+    settings.loopback = std::any_of(offered.begin(), offered.end(), isLoopbackCandidate) ||
+                        std::any_of(remoteCandidates_.begin(), remoteCandidates_.end(), isLoopbackCandidate);
+    std::shared_ptr<IceAgent> agent = IceAgent::start(settings, static_cast<IceListener*>(this));
+    if (!agent)
+        return false;
+    agent->setRemoteCredentials(sdpAttribute(offer, "ice-ufrag"), sdpAttribute(offer, "ice-pwd"));
+    for (const std::string& candidate : offered)
+        if (!agent->addRemoteCandidate(candidate))
+            std::cerr << "velto_webrtc_media: the offer's candidate \"" << escapedForLog(candidate)
+                      << "\" left out" << std::endl;
+    for (const std::string& candidate : remoteCandidates_)
+        agent->addRemoteCandidate(candidate);
+    remoteCandidates_.clear();
+    // The offer names all of the peer's candidates: when they all fail, the
+    // connection failed (later ones are still taken).
+    if (!offered.empty())
+        agent->remoteCandidatesDone();
+    *port = agent->port();
+    ice_ = std::move(agent);
+    return true;
+}
+
+void MediaEngine::onLocalCandidate(const std::string& candidate, const std::string& protocol)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (localCandidates_.size() < 64)
+        localCandidates_.emplace_back(candidate, protocol);
+    if (!candidatesMayGo_) {
+        if (heldCandidates_.size() < 64)
+            heldCandidates_.emplace_back(candidate, protocol);
+        return;
+    }
+    announceCandidateLocked(candidate, protocol);
+}
+
+void MediaEngine::announceCandidateLocked(const std::string& candidate, const std::string& protocol)
+{
+    if (!loop_ || !observer_ || !ice_)
+        return;
+    loop_->post([observer = observer_, candidate, protocol, ufrag = ice_->localUfrag()] {
+        observer->OnIceCandidate("audio", candidate, 0, ufrag, "1", protocol);
+    });
+}
+
+void MediaEngine::onPathSelected(const IcePath& path)
+{
+    noteIcePath(path.local, path.remote, path.transport);
+    // What went before the path existed was lost: keyframe requests and
+    // reports go now, and our pictures start again from a keyframe.
+    std::shared_ptr<MediaTransport> transport;
+    std::vector<std::shared_ptr<LocalVideoTrack>> videos;
+    {
+        std::lock_guard<std::mutex> lock(streamsMutex_);
+        transport = feedbackTransport_;
+        for (const auto& [ssrc, video] : sendingVideo_)
+            videos.push_back(video);
+    }
+    if (transport) {
+        transport->reportSoon();
+        transport->timersChanged();
+    }
+    for (const auto& video : videos)
+        video->requestKeyframe();
+}
+
+void MediaEngine::onPathFailed()
+{
+    // The meeting's network-loss path takes it from here.
+    emit([](velto_webrtc::velto_media_observer& observer) { observer.OnIceConnectionFailed(); });
+}
 
 std::string MediaEngine::answerLocked() const
 {
@@ -52,8 +227,10 @@ std::string MediaEngine::answerLocked() const
                 sources.push_back({track.kind, std::to_string(retransmission->second), cname_, label, track.label});
         }
     }
-    const std::string sdp =
+    std::string sdp =
         withRetransmissionGroups(velto_platform::WriteSdp(cname_, sources), retransmissionPairsLocked());
+    if (ice_)
+        sdp = withSessionLines(sdp, {"a=ice-ufrag:" + ice_->localUfrag(), "a=ice-pwd:" + ice_->localPassword()});
     return sendKey_.size() == SrtpSession::kKeyLength ? velto_platform::withCryptoLine(sdp, sendKey_.data()) : sdp;
 }
 
@@ -84,7 +261,7 @@ std::shared_ptr<MediaTransport> MediaEngine::sendingTransport() const
 int MediaEngine::SetLocalDescription(const std::string& sdp, const std::string& type)
 {
     // The journal never holds a key.
-    return journaled("SetLocalDescription", {velto_platform::withoutKeys(sdp), type}, [&] {
+    return journaled("SetLocalDescription", {withoutIcePassword(velto_platform::withoutKeys(sdp)), type}, [&] {
         if (type != "answer" || sdp.empty())
             return -1;
         emit([sdp](velto_webrtc::velto_media_observer& observer) {
@@ -95,12 +272,21 @@ int MediaEngine::SetLocalDescription(const std::string& sdp, const std::string& 
         std::vector<std::shared_ptr<LocalVideoTrack>> videos;
         uint32_t reportingSsrc = 0;
         int port = 9;
+        bool ice = false;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             transport = transport_;
             if (transport) {
                 answered_ = true;
                 port = transport->localPort();
+            }
+            ice = ice_ != nullptr;
+            if (ice) {
+                // The answer is on its way ahead of them: our candidates may follow.
+                candidatesMayGo_ = true;
+                for (const auto& [candidate, protocol] : heldCandidates_)
+                    announceCandidateLocked(candidate, protocol);
+                heldCandidates_.clear();
             }
             for (const auto& [label, stream] : localStreams_) {
                 for (const Track& track : stream.tracks) {
@@ -112,11 +298,13 @@ int MediaEngine::SetLocalDescription(const std::string& sdp, const std::string& 
                 }
             }
         }
-        // With the local description in place the engine names its own address.
-        emit([ufrag = cname_, port](velto_webrtc::velto_media_observer& observer) {
-            observer.OnIceCandidate("audio", velto_platform::writeHostCandidate("127.0.0.1", port), 0, ufrag, "1",
-                                    "udp");
-        });
+        // With the local description in place the engine names its own
+        // address; an ICE agent names its candidates itself.
+        if (!ice)
+            emit([ufrag = cname_, port](velto_webrtc::velto_media_observer& observer) {
+                observer.OnIceCandidate("audio", velto_platform::writeHostCandidate("127.0.0.1", port), 0, ufrag,
+                                        "1", "udp");
+            });
         if (!transport)
             return 0;
         // The answer is on its way: media may go, and the unit learns our
@@ -142,6 +330,8 @@ bool MediaEngine::SetRemoteDescription(const std::string& sdp, const std::string
         std::shared_ptr<MediaTransport> transport;
         std::vector<uint8_t> sendKey;
         bool newSession = false;
+        bool ice = false;
+        std::shared_ptr<IceAgent> restartAgent;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             remoteOffer_ = sdp;
@@ -154,8 +344,20 @@ bool MediaEngine::SetRemoteDescription(const std::string& sdp, const std::string
                 makeSrtpKey(sendKey_.data());
                 sendKey = sendKey_;
                 answered_ = false;
-                if (!transport_) {
-                    std::unique_ptr<PacketPort> port = openMediaPort();
+                if (transport_ && ice_ && !sdpAttribute(sdp, "ice-ufrag").empty()) {
+                    // A new peer of the agent: checks anew (the agent's
+                    // thread may wait for mutex_: not under it).
+                    restartAgent = ice_;
+                } else if (!transport_) {
+                    // A peer that takes part in ICE names its credentials; the
+                    // agent then chooses the path.
+                    std::unique_ptr<PacketPort> port;
+                    if (!sdpAttribute(sdp, "ice-ufrag").empty() && !sdpAttribute(sdp, "ice-pwd").empty()) {
+                        if (startIceLocked(sdp, &port))
+                            port = filteredPort(std::move(port), testPacketFilter());
+                    } else {
+                        port = openMediaPort();
+                    }
                     if (port) {
                         transport_ =
                             std::make_shared<MediaTransport>(std::move(port), static_cast<TransportListener*>(this));
@@ -166,8 +368,11 @@ bool MediaEngine::SetRemoteDescription(const std::string& sdp, const std::string
                     }
                 }
                 transport = transport_;
+                ice = ice_ != nullptr;
             }
         }
+        if (restartAgent)
+            restartIce(restartAgent, sdp);
         if (newSession && transport) {
             transport->setKeys(key.data(), sendKey.data());
             std::string host;
@@ -177,7 +382,10 @@ bool MediaEngine::SetRemoteDescription(const std::string& sdp, const std::string
                 host = unitHost_;
                 port = unitPort_;
             }
-            if (port > 0)
+            // An ICE port sends over the pair its checks select: this only lets media go.
+            if (ice)
+                transport->setDestination(std::string(), 0);
+            else if (port > 0)
                 transport->setDestination(host, port);
             transport->start();
         }
@@ -203,6 +411,17 @@ std::string MediaEngine::GetRemoteOffer()
 int MediaEngine::AddIceCandidate(const std::string& candidate)
 {
     return journaled("AddIceCandidate", {candidate}, [&] {
+        std::shared_ptr<IceAgent> agent;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            agent = ice_;
+            // Before the offer it waits for the agent; the offer's peer may
+            // not take part in ICE, and then only a host candidate is of use.
+            if (!agent && remoteCandidates_.size() < 32 && candidate.size() < 512)
+                remoteCandidates_.push_back(candidate);
+        }
+        if (agent)
+            return agent->addRemoteCandidate(candidate) ? 0 : -1;
         std::string host;
         int port = 0;
         if (!velto_platform::readHostCandidate(candidate, &host, &port))

@@ -17,6 +17,7 @@ struct Kept {
     std::mutex mutex;
     bool keep = false;
     std::vector<std::shared_ptr<ReceiveCounters>> streams;
+    IcePathStatistics path;
 };
 
 Kept& kept()
@@ -134,6 +135,19 @@ std::vector<ReceivedStreamStatistics> receiveStatistics()
     for (const auto& stream : streams)
         all.push_back(stream->statistics());
     return all;
+}
+
+void noteIcePath(const std::string& local, const std::string& remote, const std::string& transport)
+{
+    std::lock_guard<std::mutex> lock(kept().mutex);
+    if (kept().keep)
+        kept().path = {local, remote, transport};
+}
+
+IcePathStatistics icePathStatistics()
+{
+    std::lock_guard<std::mutex> lock(kept().mutex);
+    return kept().path;
 }
 
 }  // namespace velto_media

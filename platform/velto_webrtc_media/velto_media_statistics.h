@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "velto_media_sources.h"
@@ -71,5 +72,17 @@ VELTO_MEDIA_EXPORT void keepReceiveStatistics(bool keep);
 VELTO_MEDIA_EXPORT std::shared_ptr<ReceiveCounters> newReceiveCounters(uint32_t ssrc, bool video);
 // Every stream counted so far, in the order they came.
 VELTO_MEDIA_EXPORT std::vector<ReceivedStreamStatistics> receiveStatistics();
+
+// The path of the latest media connection that found one, while the
+// statistics are kept: its candidate types ("host", "srflx", "prflx",
+// "relay") and transport ("udp", "tcp"; for a relayed local candidate the way
+// to the relay). Empty texts when none was found.
+struct IcePathStatistics {
+    std::string local;
+    std::string remote;
+    std::string transport;
+};
+VELTO_MEDIA_EXPORT void noteIcePath(const std::string& local, const std::string& remote, const std::string& transport);
+VELTO_MEDIA_EXPORT IcePathStatistics icePathStatistics();
 
 }  // namespace velto_media

@@ -89,6 +89,10 @@ public:
                                 const std::string& ufrag, const std::string& component,
                                 const std::string& protocol) = 0;
     virtual void OnStats(rtc_stat_info& stats) = 0;
+    // The media connection is lost: no path to the peer works (its checks
+    // failed, or the selected one stopped answering). Nothing flows until a
+    // new offer.
+    virtual void OnIceConnectionFailed() {}
 };
 
 }  // namespace velto_webrtc

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <map>
 #include <memory>
 
@@ -115,6 +116,52 @@ private:
     std::thread::id producer_;
     int width_ = 0;
     int height_ = 0;
+    std::vector<unsigned char> buffer_;
+};
+
+// A render target whose next picture, once asked to, stays in PlayOneFrame
+// until the test lets it go: a draw held under way.
+class HeldRender : public RenderTargetStub {
+public:
+    void lockBuffer() override {}
+    unsigned char* getDataBuffer(int w, int h) override
+    {
+        buffer_.resize(static_cast<size_t>(w) * h * 4);
+        return buffer_.data();
+    }
+    void unlockBuffer() override {}
+    void PlayOneFrame(const unsigned char*, int, int) override
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (!hold_)
+            return;
+        hold_ = false;
+        drawing_ = true;
+        changed_.notify_all();
+        changed_.wait(lock, [&] { return released_; });
+        drawing_ = false;
+    }
+
+    // Holds the next picture; true once it is held.
+    bool holdNext()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        hold_ = true;
+        return changed_.wait_for(lock, kPatience, [&] { return drawing_; });
+    }
+    void release()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        released_ = true;
+        changed_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool hold_ = false;
+    bool drawing_ = false;
+    bool released_ = false;
     std::vector<unsigned char> buffer_;
 };
 
@@ -278,6 +325,26 @@ TEST_F(MediaEngineTest, RendersTheCamerasPicturesUntilStopped)
     std::this_thread::sleep_for(std::chrono::milliseconds(200));  // a few more pictures of the first camera
     EXPECT_EQ(0, local.faults());
     EXPECT_EQ(0, other.faults());
+}
+
+// The window's owner destroys the target as soon as StopRender returns: it
+// must not return while a picture is still being drawn into it.
+TEST_F(MediaEngineTest, StopRenderReturnsOnlyOnceThePictureUnderWayIsDrawn)
+{
+    addCameraStream("1234", 320, 240);
+    HeldRender held;
+    unsigned int renderId = 0;
+    ASSERT_TRUE(engine_->StartRender(&held, renderId, "1234", false, 0));
+    ASSERT_TRUE(held.holdNext()) << "no picture drawn";
+
+    auto stopped = std::async(std::launch::async, [&] { return engine_->StopRender(renderId, "1234"); });
+    // A StopRender that does not wait returns at once; half a second is
+    // plenty for it even on a busy machine.
+    EXPECT_EQ(std::future_status::timeout, stopped.wait_for(std::chrono::milliseconds(500)))
+        << "StopRender returned while a picture was being drawn";
+    held.release();
+    ASSERT_EQ(std::future_status::ready, stopped.wait_for(kPatience));
+    EXPECT_TRUE(stopped.get());
 }
 
 TEST_F(MediaEngineTest, RenderingNeedsALiveStreamAndAWindowOfItsOwn)

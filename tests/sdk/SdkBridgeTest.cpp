@@ -282,6 +282,11 @@ TEST_F(SdkTest, ObserverForwardsCandidatesInSignallingOrderAndReportsPresence)
     EXPECT_EQ(callback.events("onAddStream").size(), 1u);
     EXPECT_EQ(callback.events("onAddStream")[0].args, std::vector<std::string>{"9876"});
     EXPECT_EQ(callback.events("onRemoveStream").size(), 1u);
+
+    // A media connection without a working path is a lost network to the program.
+    EXPECT_TRUE(callback.events("onNetworkError").empty());
+    bridge.observer.OnIceConnectionFailed();
+    EXPECT_TRUE(callback.waitForEvent("onNetworkError"));
 }
 
 TEST_F(SdkTest, ScreenShareGoesOutAsTheSecondStream)

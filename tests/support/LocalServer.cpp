@@ -7,6 +7,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -100,7 +101,7 @@ Account toAccount(const Json::Value& value)
                    value["ownerPassword"].asString()};
 }
 
-// Reads the child's first line ("listening 127.0.0.1:PORT") within the start time-out.
+// Reads the child's first line ("listening ADDRESS:PORT") within the start time-out.
 std::string readFirstLine(int fd)
 {
     std::string text;
@@ -202,6 +203,12 @@ void LocalServer::launch(int port, int messagePort)
                                  "--media-loss-seed", std::to_string(options_.mediaLossSeed)});
     if (options_.messageDelayMs > 0)
         args.insert(args.end(), {"--message-delay-ms", std::to_string(options_.messageDelayMs)});
+    if (options_.listen != "127.0.0.1")
+        args.insert(args.end(), {"--listen", options_.listen});
+    if (options_.mediaConsentMs > 0)
+        args.insert(args.end(), {"--media-consent-ms", std::to_string(options_.mediaConsentMs)});
+    for (const std::string& server : options_.iceServers)
+        args.insert(args.end(), {"--ice-server", server});
     std::vector<char*> argv;
     for (std::string& arg : args)
         argv.push_back(arg.data());
@@ -213,10 +220,22 @@ void LocalServer::launch(int port, int messagePort)
         if (log < 0)
             fail(std::string("server log: ") + std::strerror(errno));
     }
+    // The child enters the namespace before it runs the server.
+    int network = -1;
+    if (!options_.networkNamespace.empty()) {
+        network = open(("/run/netns/" + options_.networkNamespace).c_str(), O_RDONLY | O_CLOEXEC);
+        if (network < 0) {
+            if (log >= 0)
+                close(log);
+            fail("no network namespace " + options_.networkNamespace + ": " + std::strerror(errno));
+        }
+    }
     int out[2];
     if (pipe2(out, O_CLOEXEC) != 0) {
         if (log >= 0)
             close(log);
+        if (network >= 0)
+            close(network);
         fail(std::string("pipe: ") + std::strerror(errno));
     }
     const pid_t parent = getpid();
@@ -226,6 +245,8 @@ void LocalServer::launch(int port, int messagePort)
         close(out[1]);
         if (log >= 0)
             close(log);
+        if (network >= 0)
+            close(network);
         fail(std::string("fork: ") + std::strerror(errno));
     }
     if (pid_ == 0) {
@@ -242,6 +263,8 @@ void LocalServer::launch(int port, int messagePort)
             if (setrlimit(RLIMIT_NOFILE, &files) != 0)
                 _exit(127);
         }
+        if (network >= 0 && setns(network, CLONE_NEWNET) != 0)
+            _exit(127);
         dup2(out[1], STDOUT_FILENO);
         if (log >= 0)
             dup2(log, STDERR_FILENO);
@@ -251,11 +274,13 @@ void LocalServer::launch(int port, int messagePort)
     close(out[1]);
     if (log >= 0)
         close(log);
+    if (network >= 0)
+        close(network);
 
     try {
         const std::string line = readFirstLine(out[0]);
         close(out[0]);  // later lines are for people; the server ignores the broken pipe
-        const std::string prefix = "listening 127.0.0.1:";
+        const std::string prefix = "listening " + options_.listen + ":";
         if (line.compare(0, prefix.size(), prefix) != 0)
             fail("unexpected first line from velto_server: " + line);
         port_ = std::stoi(line.substr(prefix.size()));
@@ -309,7 +334,7 @@ int LocalServer::port() const
 
 std::string LocalServer::host() const
 {
-    return "127.0.0.1:" + std::to_string(port_);
+    return options_.listen + ":" + std::to_string(port_);
 }
 
 std::string LocalServer::localhost() const
@@ -355,7 +380,7 @@ std::string LocalServer::control(const std::string& method, const std::string& p
 {
     if (pid_ <= 0)
         fail("the server is not running");
-    httplib::SSLClient client("127.0.0.1", port_);
+    httplib::SSLClient client(options_.listen, port_);
     client.set_ca_cert_path(caFile_.c_str());
     // A certificate the clients must refuse is the point of those modes; the
     // control side still talks to it.

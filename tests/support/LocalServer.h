@@ -104,6 +104,17 @@ public:
         // What the server writes for people goes to a file read back by
         // serverLog() instead of the test's own error output.
         bool captureLog = false;
+        // The address it serves on (--listen) and names in all it hands out.
+        std::string listen = "127.0.0.1";
+        // The network namespace (of a NetworkLab) the server runs in; empty =
+        // the test's own. The test reaches it from a namespace linked to it
+        // (NetworkLab::Inside).
+        std::string networkNamespace;
+        // The unit stops sending to a participant whose checks stopped this
+        // long ago; 0 = the server's 30 s.
+        int mediaConsentMs = 0;
+        // "URL[,USER,CREDENTIAL]" entries added to the login answers.
+        std::vector<std::string> iceServers;
     };
 
     LocalServer();
@@ -117,7 +128,7 @@ public:
     // --- where it is -------------------------------------------------------
     int port() const;
     int pid() const { return pid_; }  // of the running server process, -1 when stopped
-    std::string host() const;       // "127.0.0.1:PORT"
+    std::string host() const;       // "ADDRESS:PORT" (127.0.0.1 unless Options::listen)
     std::string localhost() const;  // "localhost:PORT" (the certificate names both)
     std::string caFile() const;     // PEM file of the run's CA
     void setCaBundleEnv() const;    // setenv("VELTO_CA_BUNDLE", caFile())
@@ -126,7 +137,7 @@ public:
     // setCaBundleEnv() and VELTO_UPDATE_HOST = localhost().
     void setProgramEnv() const;
     // Message server named in every login answer; the pair is unique per
-    // server instance ("127.0.0.1" and this server's port by default).
+    // server instance (Options::listen and this server's port by default).
     std::string messageServer() const;
     std::string messageServerPort() const;
 

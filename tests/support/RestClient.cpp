@@ -9,7 +9,7 @@
 namespace velto::test {
 
 struct RestClient::Impl {
-    explicit Impl(const LocalServer& server) : client("127.0.0.1", server.port())
+    explicit Impl(const LocalServer& server) : client(server.options().listen, server.port())
     {
         client.set_ca_cert_path(server.caFile().c_str());
         client.enable_server_certificate_verification(!server.options().untrustedCertificate &&
@@ -71,14 +71,19 @@ Login RestClient::loginFrom(const Json::Value& answer, const std::string& what)
     if (answer["code"].asInt() != 200)
         throw std::runtime_error("RestClient: no login for " + what + ": " + answer.toStyledString() + error_);
     const Json::Value& obj = answer["obj"];
-    const Json::Value& ice = obj["turn"]["iceServers"];
+    // The key to the message service is the first credential of the list, as
+    // the program's signalling client takes it.
+    std::string secret;
+    for (const Json::Value& server : obj["turn"]["iceServers"])
+        if (secret.empty() && server["credential"].isString())
+            secret = server["credential"].asString();
     const std::string id = obj["mUserId"].asString();
     return {id,
             id + "@" + obj["messageServer"].asString() + "/" + obj["endpoint"].asString(),
             obj["endpoint"].asString(),
             obj["currentTimeMillis"].asString(),
             obj["messageServer"].asString(),
-            ice.empty() ? std::string() : ice[ice.size() - 1]["credential"].asString(),
+            secret,
             obj["accessToken"].asString()};
 }
 

@@ -1,17 +1,24 @@
 // The server's media forwarding unit, spoken to as participants speak to it:
 // each joins through the signalling, takes the unit's key and address from
 // the offer, answers with a key and SSRCs of its own, and sends SRTP over UDP
-// from a socket of its own. "Never" is checked by order: a packet that must
-// not arrive is sent before one that must, so the first one in is the answer.
+// from a socket of its own; it checks the path with STUN as an ICE agent does
+// when a test asks it to. "Never" is checked by order: a packet that must not
+// arrive is sent before one that must, so the first one in is the answer.
 
 #include "LocalServer.h"
 #include "MediaSdp.h"
+#include "NetworkLab.h"
+#include "ServerTestSupport.h"
 #include "SignalClient.h"
 #include "StandInSdp.h"
 #include "rtp/Rtcp.h"
 #include "rtp/RtpPacket.h"
 #include "transport/Retransmission.h"
 #include "transport/SrtpSession.h"
+
+#include <stun/stunagent.h>
+#include <stun/usages/ice.h>
+#include <stun/usages/turn.h>
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -22,6 +29,8 @@
 
 #include <array>
 #include <chrono>
+#include <cstring>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <set>
@@ -35,6 +44,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using velto::test::LocalServer;
+using velto::test::NetworkLab;
 using velto::test::SignalClient;
 using velto_media::SrtpSession;
 namespace rtp = velto_media::rtp;
@@ -53,20 +63,122 @@ struct Received {
     Bytes plain;
 };
 
+// A UDP socket on `address` (any free port).
+int udpSocket(const std::string& address = "127.0.0.1")
+{
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    EXPECT_EQ(inet_pton(AF_INET, address.c_str(), &local.sin_addr), 1);
+    EXPECT_EQ(bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local), 0);
+    return fd;
+}
+
+sockaddr_in localAddress(int fd)
+{
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    EXPECT_EQ(getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    return address;
+}
+
+// The value of the first "a=NAME:" line of an SDP text.
+std::string sdpValue(const std::string& sdp, const std::string& name)
+{
+    const std::string key = "a=" + name + ":";
+    const size_t at = sdp.find(key);
+    if (at == std::string::npos)
+        return std::string();
+    const size_t end = sdp.find_first_of("\r\n", at);
+    return sdp.substr(at + key.size(), end == std::string::npos ? std::string::npos : end - at - key.size());
+}
+
+// The ICE credentials a check is signed with.
+struct Credentials {
+    std::string ufrag;     // the unit's, first half of USERNAME
+    std::string password;  // keys MESSAGE-INTEGRITY; empty = none
+};
+
 class Participant {
 public:
-    Participant(LocalServer& server, const std::string& user) : user_(user), signal_(server, server.account(user))
+    Participant(LocalServer& server, const std::string& user, const std::string& local = "127.0.0.1")
+        : user_(user), local_(local), signal_(server, server.account(user)), socket_(udpSocket(local))
     {
-        socket_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        sockaddr_in local{};
-        local.sin_family = AF_INET;
-        local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        EXPECT_EQ(bind(socket_, reinterpret_cast<const sockaddr*>(&local), sizeof local), 0);
+        static const uint16_t kKnown[] = {STUN_ATTRIBUTE_USERNAME,       STUN_ATTRIBUTE_MESSAGE_INTEGRITY,
+                                          STUN_ATTRIBUTE_XOR_MAPPED_ADDRESS, STUN_ATTRIBUTE_PRIORITY,
+                                          STUN_ATTRIBUTE_USE_CANDIDATE,  STUN_ATTRIBUTE_ICE_CONTROLLED,
+                                          STUN_ATTRIBUTE_ICE_CONTROLLING, STUN_ATTRIBUTE_FINGERPRINT,
+                                          STUN_ATTRIBUTE_ERROR_CODE,     0};
+        stun_agent_init(&stun_, kKnown, STUN_COMPATIBILITY_RFC5389,
+                        static_cast<StunAgentUsageFlags>(STUN_AGENT_USAGE_SHORT_TERM_CREDENTIALS |
+                                                         STUN_AGENT_USAGE_USE_FINGERPRINT));
     }
     ~Participant() { close(socket_); }
 
     SignalClient& signal() { return signal_; }
     const Bytes& unitKey() const { return unitKey_; }
+    const std::string& offerSdp() const { return offerSdp_; }
+    const std::string& unitCandidate() const { return unitCandidate_; }
+    Credentials unitCredentials() const { return {sdpValue(offerSdp_, "ice-ufrag"), sdpValue(offerSdp_, "ice-pwd")}; }
+    sockaddr_in address() const { return localAddress(socket_); }
+    sockaddr_in unitAddress() const { return unit_; }
+
+    // The member's network changed: from now on it sends and receives on a new socket.
+    void moveSocket()
+    {
+        close(socket_);
+        socket_ = udpSocket(local_);
+    }
+
+    // A Binding request as an ICE agent in control sends it, signed with
+    // `credentials` (the offer's by default), nominating the path when
+    // `nominate`. The XOR-MAPPED-ADDRESS of a success answer signed with the
+    // same password (and its FINGERPRINT present), or none when no such
+    // answer comes within `wait`.
+    std::optional<sockaddr_in> check(bool nominate, std::optional<Credentials> credentials = std::nullopt,
+                                     std::chrono::milliseconds wait = kPatience)
+    {
+        const Credentials with = credentials ? *credentials : unitCredentials();
+        const std::string username = with.ufrag + ":" + "peerufra";
+        StunMessage request;
+        uint8_t buffer[1280];
+        const size_t length = stun_usage_ice_conncheck_create(
+            &stun_, &request, buffer, sizeof buffer, reinterpret_cast<const uint8_t*>(username.data()),
+            username.size(), reinterpret_cast<const uint8_t*>(with.password.data()), with.password.size(), nominate,
+            true, 0x6e0001ff, 0x0123456789abcdefull, nullptr, STUN_USAGE_ICE_COMPATIBILITY_RFC5245);
+        EXPECT_GT(length, 0u);
+        sendRaw(Bytes(buffer, buffer + length));
+        const std::optional<Bytes> answer = receiveRaw(wait);
+        if (!answer)
+            return std::nullopt;
+        EXPECT_LT((*answer)[0], 4) << "a STUN answer, not media";
+        StunMessage response;
+        std::string password = with.password;
+        const auto validater = [](StunAgent*, StunMessage*, uint8_t*, uint16_t, uint8_t** key, size_t* keyLength,
+                                  void* data) -> bool {
+            auto* text = static_cast<std::string*>(data);
+            *key = reinterpret_cast<uint8_t*>(text->data());
+            *keyLength = text->size();
+            return true;
+        };
+        if (stun_agent_validate(&stun_, &response, answer->data(), answer->size(), validater, &password) !=
+            STUN_VALIDATION_SUCCESS) {
+            ADD_FAILURE() << "an answer that is not a signed answer to the check";
+            return std::nullopt;
+        }
+        uint32_t fingerprint = 0;
+        EXPECT_EQ(stun_message_find32(&response, STUN_ATTRIBUTE_FINGERPRINT, &fingerprint), STUN_MESSAGE_RETURN_SUCCESS);
+        sockaddr_storage mapped{};
+        socklen_t mappedLength = sizeof mapped;
+        if (stun_usage_ice_conncheck_process(&response, &mapped, &mappedLength, STUN_USAGE_ICE_COMPATIBILITY_RFC5245) !=
+            STUN_USAGE_ICE_RETURN_SUCCESS) {
+            ADD_FAILURE() << "the check was refused";
+            return std::nullopt;
+        }
+        sockaddr_in out{};
+        std::memcpy(&out, &mapped, sizeof out);
+        return out;
+    }
 
     // Joins `room` and answers its offer announcing `ssrcs` (the first audio,
     // the rest video) with a fresh key; then reports, so the unit learns where
@@ -100,15 +212,16 @@ public:
                 ice = m;
         }
         unitKey_.clear();
-        ASSERT_TRUE(velto_platform::readCryptoLine(offer["sdp"].asString(), &unitKey_)) << offer;
+        offerSdp_ = offer["sdp"].asString();
+        unitCandidate_ = ice["candidate"].asString();
+        ASSERT_TRUE(velto_platform::readCryptoLine(offerSdp_, &unitKey_)) << offer;
         std::string host;
         int port = 0;
-        ASSERT_TRUE(velto_platform::readHostCandidate(ice["candidate"].asString(), &host, &port)) << ice;
-        ASSERT_EQ(host, "127.0.0.1");
+        ASSERT_TRUE(velto_platform::readHostCandidate(unitCandidate_, &host, &port)) << ice;
         unit_ = sockaddr_in{};
         unit_.sin_family = AF_INET;
         unit_.sin_port = htons(static_cast<uint16_t>(port));
-        unit_.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ASSERT_EQ(inet_pton(AF_INET, host.c_str(), &unit_.sin_addr), 1) << host;
         ASSERT_TRUE(receive_.init(Direction::Inbound, unitKey_.data()));
         velto_media::makeSrtpKey(key_.data());
         ASSERT_TRUE(send_.init(Direction::Outbound, key_.data()));
@@ -257,9 +370,13 @@ public:
 
 private:
     std::string user_;
+    std::string local_;
     SignalClient signal_;
     bool connected_ = false;
     int socket_ = -1;
+    StunAgent stun_;
+    std::string offerSdp_;
+    std::string unitCandidate_;
     sockaddr_in unit_{};
     Bytes unitKey_;
     std::array<uint8_t, SrtpSession::kKeyLength> key_{};
@@ -942,6 +1059,343 @@ TEST_F(MediaUnitTest, AnAnswerTakingAnotherMembersSsrcIsRefusedAndTheStreamStays
         EXPECT_EQ(wang.receiveText(), "bob");
         EXPECT_EQ(alice.receiveText(), "bob");
     }
+}
+
+// --- ICE-lite: checks choose where a member's media goes --------------------------------
+
+bool sameAddress(const sockaddr_in& a, const sockaddr_in& b)
+{
+    return a.sin_addr.s_addr == b.sin_addr.s_addr && a.sin_port == b.sin_port;
+}
+
+TEST_F(MediaUnitTest, ASignedCheckIsAnsweredAndItsNominationTellsWhereTheMembersMediaGoes)
+{
+    Participant alice(server, "alice"), bob(server, "bob");
+    ASSERT_NO_FATAL_FAILURE(alice.enter(aliceRoom, {101, 102}));
+    ASSERT_NO_FATAL_FAILURE(bob.enter(aliceRoom, {201, 202}));
+
+    // The offer: a lite agent, the leg's own credentials, the unit's candidate.
+    const std::string& sdp = alice.offerSdp();
+    EXPECT_NE(sdp.find("\r\na=ice-lite\r\n"), std::string::npos) << sdp;
+    EXPECT_LT(sdp.find("a=ice-lite"), sdp.find("\r\nm=")) << "at the session level";
+    EXPECT_EQ(alice.unitCredentials().ufrag.size(), 8u);
+    EXPECT_EQ(alice.unitCredentials().password.size(), 24u);
+    EXPECT_NE(alice.unitCredentials().ufrag, bob.unitCredentials().ufrag);
+    EXPECT_NE(alice.unitCredentials().password, bob.unitCredentials().password);
+    EXPECT_EQ("candidate:" + sdpValue(sdp, "candidate"), alice.unitCandidate()) << "the same as the candidate message";
+
+    // A check that does not nominate is answered, but chooses nothing: the
+    // stand-in address of alice's first report is no longer used either.
+    const std::optional<sockaddr_in> mapped = alice.check(false);
+    ASSERT_TRUE(mapped);
+    EXPECT_TRUE(sameAddress(*mapped, alice.address())) << "XOR-MAPPED-ADDRESS names where the check came from";
+    bob.sendRtp(202, 1, "before the nomination");
+    EXPECT_FALSE(alice.receiveRaw(300ms));
+
+    ASSERT_TRUE(alice.check(true));
+    bob.sendRtp(202, 2, "after the nomination");
+    EXPECT_EQ(alice.receiveText(), "after the nomination");
+}
+
+TEST_F(MediaUnitTest, AForgedPacketFromAnotherAddressDoesNotMoveAMembersMedia)
+{
+    // A member whose engine checks, and one that does not (whose address the
+    // unit took from its first report).
+    for (const bool checks : {true, false}) {
+        SCOPED_TRACE(checks ? "a member that checks" : "a member that never checks");
+        Participant alice(server, "alice"), bob(server, "bob");
+        ASSERT_NO_FATAL_FAILURE(alice.enter(aliceRoom, {101, 102}));
+        ASSERT_NO_FATAL_FAILURE(bob.enter(aliceRoom, {201, 202}));
+        if (checks)
+            ASSERT_TRUE(alice.check(true));
+
+        // Alice's own packets, authentic, but from a bystander's address.
+        const int bystander = udpSocket();
+        for (Bytes packet : {alice.protectedRtp(102, 40, "forged"), alice.protectedRtcp([] {
+                                 Bytes rr;
+                                 rtp::appendReceiverReport(rr, 101, {});
+                                 return rr;
+                             }())}) {
+            const sockaddr_in unit = alice.unitAddress();
+            ASSERT_EQ(sendto(bystander, packet.data(), packet.size(), 0, reinterpret_cast<const sockaddr*>(&unit),
+                             sizeof unit),
+                      static_cast<ssize_t>(packet.size()));
+        }
+        EXPECT_EQ(bob.receiveText(), "forged") << "authentic media is still forwarded";
+
+        bob.sendRtp(202, 1, "to alice");
+        EXPECT_EQ(alice.receiveText(), "to alice");
+        pollfd fd{bystander, POLLIN, 0};
+        EXPECT_EQ(poll(&fd, 1, 300), 0) << "the bystander got the room's media";
+        close(bystander);
+    }
+}
+
+TEST_F(MediaUnitTest, ASignedCheckFromANewAddressMovesANominatedMembersMedia)
+{
+    Participant alice(server, "alice"), bob(server, "bob");
+    ASSERT_NO_FATAL_FAILURE(alice.enter(aliceRoom, {101, 102}));
+    ASSERT_NO_FATAL_FAILURE(bob.enter(aliceRoom, {201, 202}));
+    ASSERT_TRUE(alice.check(true));
+
+    // Alice's network changed; her agent's consent checks now come from elsewhere.
+    alice.moveSocket();
+    const std::optional<sockaddr_in> mapped = alice.check(false);
+    ASSERT_TRUE(mapped);
+    EXPECT_TRUE(sameAddress(*mapped, alice.address()));
+    bob.sendRtp(202, 1, "to the new address");
+    EXPECT_EQ(alice.receiveText(), "to the new address");
+}
+
+TEST_F(MediaUnitTest, ChecksThatAreNotSignedWithTheLegsPasswordGetNoAnswerAndChangeNothing)
+{
+    Participant alice(server, "alice"), bob(server, "bob");
+    ASSERT_NO_FATAL_FAILURE(alice.enter(aliceRoom, {101, 102}));
+    ASSERT_NO_FATAL_FAILURE(bob.enter(aliceRoom, {201, 202}));
+    ASSERT_TRUE(alice.check(true));
+    const Credentials own = alice.unitCredentials();
+    const Credentials bobs = bob.unitCredentials();
+
+    const std::vector<std::pair<const char*, Credentials>> cases = {
+        {"another password", {own.ufrag, "abcdefghijklmnopqrstuvwx"}},
+        {"not signed", {own.ufrag, ""}},
+        {"an unknown ufrag", {"zzzzzzzz", own.password}},
+        {"another leg's ufrag", {bobs.ufrag, own.password}},
+    };
+    uint16_t sequence = 1;
+    for (const auto& [name, credentials] : cases) {
+        SCOPED_TRACE(name);
+        // From another address, nominating it: had it counted, alice's media would go there.
+        alice.moveSocket();
+        EXPECT_FALSE(alice.check(true, credentials, 300ms));
+        bob.sendRtp(202, sequence, "elsewhere");
+        EXPECT_FALSE(alice.receiveRaw(300ms)) << "the check moved alice's media";
+        ++sequence;
+    }
+    // Her own checks still count.
+    ASSERT_TRUE(alice.check(true));
+    bob.sendRtp(202, sequence, "after a signed check");
+    EXPECT_EQ(alice.receiveText(), "after a signed check");
+}
+
+TEST(MediaUnitConsent, NothingMoreGoesToAMemberWhoseChecksStoppedUntilItChecksAgain)
+{
+    LocalServer::Options options;
+    options.mediaConsentMs = 1500;
+    LocalServer server(options);
+    server.setCaBundleEnv();
+    const std::string room = server.account("alice").room;
+    Participant alice(server, "alice"), bob(server, "bob"), wang(server, "wang");
+    ASSERT_NO_FATAL_FAILURE(alice.enter(room, {101, 102}));
+    ASSERT_NO_FATAL_FAILURE(bob.enter(room, {201, 202}));
+    ASSERT_NO_FATAL_FAILURE(wang.enter(room, {301, 302}));  // an engine that never checks
+    ASSERT_TRUE(alice.check(true));
+    bob.sendRtp(202, 1, "while consented");
+    EXPECT_EQ(alice.receiveText(), "while consented");
+    EXPECT_EQ(wang.receiveText(), "while consented");
+
+    std::this_thread::sleep_for(2500ms);
+    bob.sendRtp(202, 2, "after consent ran out");
+    EXPECT_EQ(wang.receiveText(), "after consent ran out");
+    EXPECT_FALSE(alice.receiveRaw(300ms)) << "sent without consent";
+
+    // A consent check (no nomination) from where her media went.
+    ASSERT_TRUE(alice.check(false));
+    bob.sendRtp(202, 3, "consented again");
+    EXPECT_EQ(alice.receiveText(), "consented again");
+}
+
+// --- the server on a network, reached from another machine ------------------------------
+
+TEST(ServerOnANetwork, AllItHandsOutNamesItsAddressWhichItsCertificateNamesAndMediaCrossesWithChecks)
+{
+    if (const std::string why = NetworkLab::unavailable(); !why.empty())
+        GTEST_SKIP() << why;
+    NetworkLab lab;
+    const std::string serverMachine = lab.add("server"), clientMachine = lab.add("client");
+    lab.link(serverMachine, "192.0.2.1/24", clientMachine, "192.0.2.2/24");
+    LocalServer::Options options;
+    options.networkNamespace = serverMachine;
+    options.listen = "192.0.2.1";
+    options.iceServers = {"turn:198.51.100.7:3478?transport=tcp,lan,pass,word", "stun:198.51.100.7"};
+    // Everything of this test (the server's control included) is on the client machine.
+    NetworkLab::Inside inside(clientMachine);
+    LocalServer server(options);
+    server.setCaBundleEnv();
+
+    // The REST client verifies the certificate for 192.0.2.1 against the run's CA.
+    velto::test::Rest rest(server);
+    const velto::test::Account account = server.account("alice");
+    const Json::Value answer = rest.call("GET", "/clientApi/loginClient?username=" + account.userName +
+                                                    "&password=" + account.password + "&clientType=pc-win&domain=");
+    ASSERT_EQ(answer["code"].asInt(), 200) << answer;
+    const Json::Value& login = answer["obj"];
+    EXPECT_EQ(login["messageServer"].asString(), "192.0.2.1");
+    const Json::Value& ice = login["turn"]["iceServers"];
+    ASSERT_EQ(ice.size(), 4u) << ice;
+    EXPECT_EQ(ice[0]["url"].asString(), "stun:192.0.2.1:3478");
+    EXPECT_EQ(ice[1]["url"].asString(), "turn:192.0.2.1:3478?transport=udp");
+    EXPECT_FALSE(ice[1]["credential"].asString().empty()) << "the first credential is the message service's key";
+    EXPECT_EQ(ice[2]["url"].asString(), "turn:198.51.100.7:3478?transport=tcp");
+    EXPECT_EQ(ice[2]["username"].asString(), "lan");
+    EXPECT_EQ(ice[2]["credential"].asString(), "pass,word");
+    EXPECT_EQ(ice[3]["url"].asString(), "stun:198.51.100.7");
+    EXPECT_EQ(ice[3]["credential"].asString(), "");
+
+    // The signalling (TLS verified as well) and the media, across the link.
+    Participant alice(server, "alice", "192.0.2.2"), bob(server, "bob", "192.0.2.2");
+    ASSERT_NO_FATAL_FAILURE(alice.enter(account.room, {101, 102}));
+    ASSERT_NO_FATAL_FAILURE(bob.enter(account.room, {201, 202}));
+    std::string host;
+    int port = 0;
+    ASSERT_TRUE(velto_platform::readHostCandidate(alice.unitCandidate(), &host, &port));
+    EXPECT_EQ(host, "192.0.2.1");
+    EXPECT_EQ("candidate:" + sdpValue(alice.offerSdp(), "candidate"), alice.unitCandidate());
+    const std::optional<sockaddr_in> mapped = alice.check(true);
+    ASSERT_TRUE(mapped);
+    EXPECT_TRUE(sameAddress(*mapped, alice.address()));
+    ASSERT_TRUE(bob.check(true));
+    bob.sendRtp(202, 1, "across the link");
+    EXPECT_EQ(alice.receiveText(), "across the link");
+}
+
+// The lab itself: a NAT router hides the inside behind its outer address, and
+// a blocked namespace sends no UDP.
+TEST(NetworkLabTest, ARouterMasqueradesTheInsideAndDropUdpBlocksIt)
+{
+    if (const std::string why = NetworkLab::unavailable(); !why.empty())
+        GTEST_SKIP() << why;
+    NetworkLab lab;
+    const std::string inner = lab.add("inner"), router = lab.add("router"), outer = lab.add("outer");
+    lab.link(inner, "192.0.2.2/24", router, "192.0.2.1/24");
+    const auto [routerOut, outerIn] = lab.link(router, "198.51.100.1/24", outer, "198.51.100.2/24");
+    lab.route(inner, "192.0.2.1");
+    lab.masquerade(router, routerOut);
+
+    int sender = -1, receiver = -1;
+    {
+        NetworkLab::Inside inside(inner);
+        sender = udpSocket("192.0.2.2");
+    }
+    {
+        NetworkLab::Inside inside(outer);
+        receiver = udpSocket("198.51.100.2");
+    }
+    const sockaddr_in to = localAddress(receiver);
+    const char hello[] = "hello";
+    const auto sendOne = [&] {
+        return sendto(sender, hello, sizeof hello, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    };
+    ASSERT_EQ(sendOne(), static_cast<ssize_t>(sizeof hello));
+    pollfd fd{receiver, POLLIN, 0};
+    ASSERT_EQ(poll(&fd, 1, 5000), 1) << "nothing crossed the router";
+    char buffer[64];
+    sockaddr_in from{};
+    socklen_t length = sizeof from;
+    ASSERT_GT(recvfrom(receiver, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &length), 0);
+    char text[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &from.sin_addr, text, sizeof text);
+    EXPECT_STREQ(text, "198.51.100.1") << "the router's outer address, not the inside's";
+
+    lab.dropUdp(inner);
+    sendOne();  // refused at once (EPERM), or dropped on the way
+    EXPECT_EQ(poll(&fd, 1, 500), 0) << "UDP left a blocked namespace";
+    close(sender);
+    close(receiver);
+}
+
+// A TURN allocation as a client asks it over UDP: the relayed address, or
+// none when the server refuses it (after the challenge of its realm and nonce).
+std::optional<std::string> allocate(int fd, const sockaddr_in& server, const std::string& user,
+                                    const std::string& password)
+{
+    static const uint16_t kKnown[] = {STUN_ATTRIBUTE_USERNAME, STUN_ATTRIBUTE_MESSAGE_INTEGRITY,
+                                      STUN_ATTRIBUTE_ERROR_CODE, STUN_ATTRIBUTE_REALM, STUN_ATTRIBUTE_NONCE,
+                                      STUN_ATTRIBUTE_XOR_RELAYED_ADDRESS, STUN_ATTRIBUTE_XOR_MAPPED_ADDRESS,
+                                      STUN_ATTRIBUTE_LIFETIME, STUN_ATTRIBUTE_FINGERPRINT, 0};
+    StunAgent agent;
+    stun_agent_init(&agent, kKnown, STUN_COMPATIBILITY_RFC5389,
+                    static_cast<StunAgentUsageFlags>(STUN_AGENT_USAGE_LONG_TERM_CREDENTIALS |
+                                                     STUN_AGENT_USAGE_USE_FINGERPRINT));
+    StunMessage request, response;
+    uint8_t out[1280];
+    std::vector<uint8_t> in(1280);
+    bool challenged = false;
+    for (int round = 0; round < 2; ++round) {
+        const size_t length = stun_usage_turn_create(
+            &agent, &request, out, sizeof out, challenged ? &response : nullptr, STUN_USAGE_TURN_REQUEST_PORT_NORMAL,
+            -1, -1, reinterpret_cast<uint8_t*>(const_cast<char*>(user.data())), user.size(),
+            reinterpret_cast<uint8_t*>(const_cast<char*>(password.data())), password.size(),
+            STUN_USAGE_TURN_COMPATIBILITY_RFC5766);
+        EXPECT_GT(length, 0u);
+        // Sent again each second, as STUN clients do: a server just started may miss the first.
+        bool answered = false;
+        for (int tries = 0; tries < 5 && !answered; ++tries) {
+            EXPECT_EQ(sendto(fd, out, length, 0, reinterpret_cast<const sockaddr*>(&server), sizeof server),
+                      static_cast<ssize_t>(length));
+            pollfd pfd{fd, POLLIN, 0};
+            answered = poll(&pfd, 1, 1000) == 1;
+        }
+        if (!answered) {
+            ADD_FAILURE() << "no answer from the TURN server";
+            return std::nullopt;
+        }
+        const ssize_t got = recv(fd, in.data(), in.size(), 0);
+        if (got <= 0)
+            return std::nullopt;
+        const StunValidationStatus valid =
+            stun_agent_validate(&agent, &response, in.data(), static_cast<size_t>(got), nullptr, nullptr);
+        if (valid != STUN_VALIDATION_SUCCESS) {
+            ADD_FAILURE() << "an answer that does not validate: " << valid;
+            return std::nullopt;
+        }
+        sockaddr_storage relay{}, mapped{}, alternate{};
+        socklen_t relayLength = sizeof relay, mappedLength = sizeof mapped, alternateLength = sizeof alternate;
+        uint32_t bandwidth = 0, lifetime = 0;
+        const StunUsageTurnReturn result =
+            stun_usage_turn_process(&response, &relay, &relayLength, &mapped, &mappedLength, &alternate,
+                                    &alternateLength, &bandwidth, &lifetime, STUN_USAGE_TURN_COMPATIBILITY_RFC5766);
+        if (result == STUN_USAGE_TURN_RETURN_RELAY_SUCCESS || result == STUN_USAGE_TURN_RETURN_MAPPED_SUCCESS) {
+            char text[INET_ADDRSTRLEN] = {};
+            inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in&>(relay).sin_addr, text, sizeof text);
+            return std::string(text);
+        }
+        int code = 0;
+        if (stun_message_find_error(&response, &code) != STUN_MESSAGE_RETURN_SUCCESS || code != 401)
+            return std::nullopt;
+        challenged = true;  // 401 with the realm and nonce: once more with the credentials
+    }
+    return std::nullopt;
+}
+
+TEST(NetworkLabTest, ATurnServerStartedByHandRelaysForItsUserOnly)
+{
+    if (const std::string why = NetworkLab::unavailable(); !why.empty())
+        GTEST_SKIP() << why;
+    NetworkLab lab;
+    const std::string relay = lab.add("relay"), client = lab.add("client");
+    lab.link(relay, "203.0.113.1/24", client, "203.0.113.2/24");
+    char dir[] = "/tmp/velto_turn.XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    lab.startTurnServer(relay, "203.0.113.1", 3478, "lan", "secret", dir);
+
+    NetworkLab::Inside inside(client);
+    sockaddr_in server{};
+    server.sin_family = AF_INET;
+    server.sin_port = htons(3478);
+    inet_pton(AF_INET, "203.0.113.1", &server.sin_addr);
+    const std::vector<std::tuple<const char*, std::string, std::string, std::optional<std::string>>> cases = {
+        {"its user", "lan", "secret", "203.0.113.1"},
+        {"a wrong password", "lan", "guess", std::nullopt},
+        {"another user", "velto", "secret", std::nullopt},
+    };
+    for (const auto& [name, user, password, relayed] : cases) {
+        SCOPED_TRACE(name);
+        const int fd = udpSocket("203.0.113.2");
+        EXPECT_EQ(allocate(fd, server, user, password), relayed);
+        close(fd);
+    }
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -35,7 +35,7 @@ SignalClient::SignalClient(LocalServer& server, const Account& account)
 {
     Rest rest(server);
     login_ = velto::test::login(rest, account);
-    const std::string error = link_.open("127.0.0.1", server.messageServerPort(), kWait);
+    const std::string error = link_.open(server.options().listen, server.messageServerPort(), kWait);
     if (!error.empty()) {
         ADD_FAILURE() << "no link for " << login_.jid << ": " << error;
         std::lock_guard<std::mutex> lock(mutex_);

@@ -45,7 +45,10 @@ bool writeStatsFile(const std::string& path, std::chrono::steady_clock::time_poi
     getrusage(RUSAGE_SELF, &usage);
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     const double cpu = seconds(usage.ru_utime) + seconds(usage.ru_stime);
-    json << (first ? "" : "\n") << "], \"cpu_percent\": " << number(wall > 0 ? 100 * cpu / wall : 0)
+    // The selected pair of the media connection (empty texts without one).
+    const velto_media::IcePathStatistics ice = velto_media::icePathStatistics();
+    json << (first ? "" : "\n") << "], \"ice\": {\"local\": \"" << ice.local << "\", \"remote\": \""
+         << ice.remote << "\", \"transport\": \"" << ice.transport << "\"}, \"cpu_percent\": " << number(wall > 0 ? 100 * cpu / wall : 0)
          << ", \"max_rss_mib\": " << number(double(usage.ru_maxrss) / 1024) << "}\n";
 
     // Written aside and moved into place: a reader never sees half a file.

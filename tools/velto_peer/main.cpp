@@ -52,7 +52,8 @@ const char* const kUsage =
     "  --dump-frames     writes each received stream's pictures into DIR as LABEL-N.png, one a second\n"
     "  --dump-audio      writes everything it plays (the meeting's mixed sound) into this WAV file\n"
     "  --stats           draws every received stream (into no window) and, whenever it leaves a meeting,\n"
-    "                    writes what it received and what it cost into FILE as JSON\n"
+    "                    writes what it received, the path its media took (\"ice\") and what it cost\n"
+    "                    into FILE as JSON\n"
     "  --receive-only    sends neither camera picture nor microphone sound (its microphone is muted)\n"
     "  --share-screen    shares its whole screen ($DISPLAY) at FPS frames a second once in the meeting\n"
     "                    (it must be the meeting's moderator)\n";

@@ -4,6 +4,8 @@
 #include <openssl/pem.h>
 #include <openssl/x509v3.h>
 
+#include <arpa/inet.h>
+
 #include <cstdio>
 #include <stdexcept>
 
@@ -81,14 +83,39 @@ X509Ptr makeCa(EVP_PKEY* key)
     return ca;
 }
 
-X509Ptr makeLeaf(EVP_PKEY* key, X509* issuer, EVP_PKEY* issuerKey, const std::string& host)
+bool isIpv4(const std::string& text)
+{
+    in_addr address{};
+    return inet_pton(AF_INET, text.c_str(), &address) == 1;
+}
+
+// A name goes into the extension's configuration text, where a comma or a
+// colon would add names of its own.
+bool isHostName(const std::string& text)
+{
+    return !text.empty() && text.size() <= 253 &&
+           text.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.-") ==
+               std::string::npos;
+}
+
+std::string subjectName(const std::string& name)
+{
+    if (isIpv4(name))
+        return "IP:" + name;
+    check(isHostName(name), "host name");
+    return "DNS:" + name;
+}
+
+X509Ptr makeLeaf(EVP_PKEY* key, X509* issuer, EVP_PKEY* issuerKey, const std::string& host, const std::string& listen)
 {
     X509Ptr leaf = makeCertificate(key, host.empty() ? "localhost" : host.c_str(), issuer);
     X509* signer = issuer ? issuer : leaf.get();
     addExtension(leaf.get(), signer, NID_basic_constraints, "critical,CA:FALSE");
     addExtension(leaf.get(), signer, NID_key_usage, "critical,digitalSignature");
     addExtension(leaf.get(), signer, NID_ext_key_usage, "serverAuth");
-    const std::string names = host.empty() ? "DNS:localhost,IP:127.0.0.1" : "DNS:" + host;
+    std::string names = host.empty() ? "DNS:localhost,IP:127.0.0.1" : subjectName(host);
+    if (host.empty() && listen != "localhost" && listen != "127.0.0.1")
+        names += "," + subjectName(listen);
     addExtension(leaf.get(), signer, NID_subject_alt_name, names.c_str());
     check(X509_sign(leaf.get(), issuerKey, EVP_sha256()) > 0, "sign leaf");
     return leaf;
@@ -104,15 +131,16 @@ void writePem(const std::string& path, X509* cert)
 
 }  // namespace
 
-ServerIdentity makeServerIdentity(const std::string& dir, bool untrusted, const std::string& host)
+ServerIdentity makeServerIdentity(const std::string& dir, bool untrusted, const std::string& host,
+                                  const std::string& listen)
 {
     const PkeyPtr caKey = makeKey();
     const X509Ptr ca = makeCa(caKey.get());
 
     ServerIdentity identity;
     identity.key = makeKey();
-    identity.certificate = untrusted ? makeLeaf(identity.key.get(), nullptr, identity.key.get(), host)
-                                     : makeLeaf(identity.key.get(), ca.get(), caKey.get(), host);
+    identity.certificate = untrusted ? makeLeaf(identity.key.get(), nullptr, identity.key.get(), host, listen)
+                                     : makeLeaf(identity.key.get(), ca.get(), caKey.get(), host, listen);
     identity.caFile = dir + "/ca.pem";
     writePem(identity.caFile, ca.get());
     return identity;

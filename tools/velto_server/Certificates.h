@@ -24,11 +24,14 @@ struct ServerIdentity {
 };
 
 // Makes a throwaway CA (written to `dir`/ca.pem) and a certificate for
-// "localhost" and 127.0.0.1. With `untrusted` the served certificate is
+// "localhost", 127.0.0.1 and `listen` (the address the server serves on: an
+// IPv4 address or a host name). With `untrusted` the served certificate is
 // self-signed instead, so a client trusting only the CA must refuse it. A
-// non-empty `host` names that host alone instead of localhost and 127.0.0.1,
-// so a client that checks host names must refuse it too.
-// Throws std::runtime_error on failure.
-ServerIdentity makeServerIdentity(const std::string& dir, bool untrusted, const std::string& host = std::string());
+// non-empty `host` names that host alone instead of all those, so a client
+// that checks host names must refuse it too.
+// Throws std::runtime_error on failure, and for a `listen` or `host` that is
+// neither an IPv4 address nor a plain host name.
+ServerIdentity makeServerIdentity(const std::string& dir, bool untrusted, const std::string& host = std::string(),
+                                  const std::string& listen = "127.0.0.1");
 
 }  // namespace velto::server

@@ -512,16 +512,20 @@ Json::Value ConferenceService::loginObj(const User& user, const std::string& end
     obj["videoNum"] = kMaxVideoNum;
     obj["accessToken"] = session.token;
 
-    Json::Value stun;
-    stun["url"] = "stun:127.0.0.1:3478";
-    stun["username"] = "";
-    stun["credential"] = "";
-    Json::Value turn;
-    turn["url"] = "turn:127.0.0.1:3478?transport=udp";
-    turn["username"] = "velto";
-    turn["credential"] = session.secret;
-    obj["turn"]["iceServers"].append(stun);
-    obj["turn"]["iceServers"].append(turn);
+    const auto iceServer = [](const std::string& url, const std::string& username, const std::string& credential) {
+        Json::Value server;
+        server["url"] = url;
+        server["username"] = username;
+        server["credential"] = credential;
+        return server;
+    };
+    Json::Value& iceServers = obj["turn"]["iceServers"];
+    iceServers.append(iceServer("stun:" + config_.iceHost + ":3478", "", ""));
+    // Clients take the first credential of the list as their message service
+    // key: this entry stays ahead of the configured servers.
+    iceServers.append(iceServer("turn:" + config_.iceHost + ":3478?transport=udp", "velto", session.secret));
+    for (const IceServer& server : config_.iceServers)
+        iceServers.append(iceServer(server.url, server.username, server.credential));
     return obj;
 }
 

@@ -47,10 +47,20 @@ struct LiveLogin {
 // state, contacts and recordings. Thread-safe; every call is short.
 class ConferenceService {
 public:
+    // A STUN or TURN server as the login answers name it.
+    struct IceServer {
+        std::string url;  // "stun:HOST[:PORT]", "turn:HOST[:PORT][?transport=tcp]", "turns:..."
+        std::string username;
+        std::string credential;
+    };
     struct Config {
-        std::string publicHost;        // "127.0.0.1:PORT", for the links the answers carry
+        std::string publicHost;        // "ADDRESS:PORT" (--listen), for the links the answers carry
         std::string messageServer;     // named in every login answer
         std::string messageServerPort;
+        // The host of the login's own STUN and TURN entries (the TURN entry's
+        // credential is the login's key to the message service).
+        std::string iceHost = "127.0.0.1";
+        std::vector<IceServer> iceServers;  // after those, in every login answer
     };
 
     // Throws std::runtime_error when `seed` is malformed.

@@ -88,14 +88,14 @@ HttpFront::HttpFront(const ServerIdentity& identity, bool verbose)
     server_.set_tcp_nodelay(true);
 }
 
-int HttpFront::bind(int port)
+int HttpFront::bind(const std::string& address, int port)
 {
     if (!server_.is_valid())
         return -1;
     if (port == 0)
-        port_ = server_.bind_to_any_port("127.0.0.1");
+        port_ = server_.bind_to_any_port(address);
     else
-        port_ = server_.bind_to_port("127.0.0.1", port) ? port : -1;
+        port_ = server_.bind_to_port(address, port) ? port : -1;
     return port_;
 }
 

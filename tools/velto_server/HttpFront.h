@@ -24,8 +24,8 @@ public:
 
     HttpFront(const ServerIdentity& identity, bool verbose);
 
-    // Binds 127.0.0.1:`port` (0 = any free port); returns the port, -1 on failure.
-    int bind(int port);
+    // Binds `address`:`port` (0 = any free port); returns the port, -1 on failure.
+    int bind(const std::string& address, int port);
     // `control` null: no test control (the demo run).
     void attach(ConferenceService& service, TestControl* control, MessageService& messages, MediaUnit& media,
                 Info info);

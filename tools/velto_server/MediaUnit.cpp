@@ -8,6 +8,10 @@
 #include "transport/Retransmission.h"
 #include "transport/SrtpSession.h"
 
+#include <openssl/rand.h>
+#include <stun/stunagent.h>
+#include <stun/usages/ice.h>
+
 #include <arpa/inet.h>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -50,7 +54,61 @@ constexpr double kNackItemsPerSecond = 400;
 // rate above, those of the last ten seconds.
 constexpr size_t kMaxAskedPerLeg = 4096;
 
+constexpr size_t kUfragLength = 8;
+constexpr size_t kPasswordLength = 24;
+constexpr size_t kMaxStunAnswer = 1280;
+
 void logLine(const std::string& line) { std::cerr << "velto_server: media: " << line << std::endl; }
+
+// Letters and digits from the system's random source (the password is a
+// secret: a guessed one would let anyone move the leg); empty when it fails.
+std::string randomIceText(size_t length)
+{
+    static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    constexpr unsigned kCount = sizeof kChars - 1;  // 62
+    std::string text;
+    while (text.size() < length) {
+        unsigned char bytes[32];
+        if (RAND_bytes(bytes, sizeof bytes) != 1)
+            return std::string();
+        for (const unsigned char b : bytes)
+            if (b < 256 / kCount * kCount && text.size() < length)  // no bias towards the first letters
+                text.push_back(kChars[b % kCount]);
+    }
+    return text;
+}
+
+// The SDP text with `lines` (each without line end) before its first "m="
+// line, at the session level; line ends as the text's own.
+std::string withSessionLines(const std::string& sdp, const std::vector<std::string>& lines)
+{
+    const std::string lineEnd = sdp.find("\r\n") != std::string::npos ? "\r\n" : "\n";
+    std::string block;
+    for (const std::string& line : lines)
+        block += line + lineEnd;
+    if (sdp.compare(0, 2, "m=") == 0)
+        return block + sdp;
+    const size_t at = sdp.find("\nm=");
+    if (at == std::string::npos) {
+        std::string result = sdp;
+        if (!result.empty() && result.back() != '\n')
+            result += lineEnd;
+        return result + block;
+    }
+    return sdp.substr(0, at + 1) + block + sdp.substr(at + 1);
+}
+
+bool sameAddress(const sockaddr_in& a, const sockaddr_in& b)
+{
+    return a.sin_addr.s_addr == b.sin_addr.s_addr && a.sin_port == b.sin_port;
+}
+
+std::string addressText(const sockaddr_in& address)
+{
+    char text[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
+    return std::string(text) + ":" + std::to_string(ntohs(address.sin_port));
+}
 
 bool readSsrc(const std::string& text, uint32_t* ssrc)
 {
@@ -153,8 +211,16 @@ struct MediaUnit::Leg {
     SrtpSession fromParticipant;  // with the participant's key, from its answer
     std::vector<uint8_t> participantKey;  // empty until an answer carried one
     std::set<uint32_t> ssrcs;
+    // ICE-lite: the leg's credentials from the offer; the participant's checks
+    // are signed with the password.
+    std::string ufrag;
+    std::string password;
     sockaddr_in address{};
-    bool latched = false;  // an authenticated packet told where the participant is
+    bool latched = false;    // there is an address to send to
+    bool checking = false;   // an authenticated check came: only checks set the address from now on
+    bool nominated = false;  // a check named the address to use
+    Clock::time_point lastCheck;  // the last authenticated check from `address`
+    bool consentLost = false;     // said once in the log
     std::set<uint32_t> keyframesSent;  // others' video streams it was sent a keyframe of
     std::map<uint32_t, Clock::time_point> lastPli;  // of this leg's streams
     std::map<uint32_t, uint64_t> announcements;  // of its SSRCs: which announcement they are
@@ -183,10 +249,20 @@ struct MediaUnit::Leg {
     }
 };
 
-MediaUnit::MediaUnit(Options options) : options_(std::move(options)), lossPercent_(options_.lossPercent)
+MediaUnit::MediaUnit(Options options)
+    : options_(std::move(options)), stun_(std::make_unique<StunAgent>()), lossPercent_(options_.lossPercent)
 {
     random_.seed(options_.lossSeed ? *options_.lossSeed : std::random_device{}());
     buffer_.resize(kMaxDatagram);
+    // Attributes of the checks the unit understands; a check that requires
+    // another is refused.
+    static const uint16_t kKnown[] = {STUN_ATTRIBUTE_USERNAME,       STUN_ATTRIBUTE_MESSAGE_INTEGRITY,
+                                      STUN_ATTRIBUTE_XOR_MAPPED_ADDRESS, STUN_ATTRIBUTE_PRIORITY,
+                                      STUN_ATTRIBUTE_USE_CANDIDATE,  STUN_ATTRIBUTE_ICE_CONTROLLED,
+                                      STUN_ATTRIBUTE_ICE_CONTROLLING, STUN_ATTRIBUTE_FINGERPRINT, 0};
+    stun_agent_init(stun_.get(), kKnown, STUN_COMPATIBILITY_RFC5389,
+                    static_cast<StunAgentUsageFlags>(STUN_AGENT_USAGE_SHORT_TERM_CREDENTIALS |
+                                                     STUN_AGENT_USAGE_USE_FINGERPRINT));
 }
 
 MediaUnit::~MediaUnit()
@@ -209,7 +285,7 @@ int MediaUnit::bind()
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(options_.port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_addr = options_.address;
     if (::bind(socket_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
         return -1;
     socklen_t length = sizeof address;
@@ -246,17 +322,33 @@ std::string MediaUnit::offer(const std::string& leg, const std::string& room, co
     fresh->room = room;
     if (!fresh->toParticipant.init(SrtpSession::Direction::Outbound, key.data()))
         logLine("cannot set up the sending side of a leg; its participant gets no media");
+    fresh->password = randomIceText(kPasswordLength);
+    if (fresh->password.empty())
+        logLine("no random source for a leg's ICE password; no check will reach its participant");
+    std::vector<std::string> iceLines{"a=ice-lite", "", "a=ice-pwd:" + fresh->password, "a=" + candidate()};
     {
         std::lock_guard<std::mutex> lock(mutex_);
         closeLegLocked(leg);
+        // The ufrag finds the leg of a check: no two legs share one.
+        do
+            fresh->ufrag = randomIceText(kUfragLength);
+        while (!fresh->ufrag.empty() && std::any_of(legs_.begin(), legs_.end(), [&](const auto& other) {
+            return other.second->ufrag == fresh->ufrag;
+        }));
+        iceLines[1] = "a=ice-ufrag:" + fresh->ufrag;
         legs_[leg] = std::move(fresh);
     }
-    std::string sdp = velto_platform::withCryptoLine(offerSdp, key.data());
+    std::string sdp = withSessionLines(velto_platform::withCryptoLine(offerSdp, key.data()), iceLines);
     key.fill(0);
     return sdp;
 }
 
-std::string MediaUnit::candidate() const { return velto_platform::writeHostCandidate("127.0.0.1", port_); }
+std::string MediaUnit::candidate() const
+{
+    char host[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &options_.address, host, sizeof host);
+    return velto_platform::writeHostCandidate(host, port_);
+}
 
 void MediaUnit::answer(const std::string& leg, const std::string& answerSdp)
 {
@@ -394,9 +486,78 @@ bool MediaUnit::lost()
 void MediaUnit::handle(std::vector<uint8_t>& packet, const sockaddr_in& from)
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (lost())
+    if (lost() || packet.empty())
         return;
-    handleLocked(packet, from, Clock::now());
+    // One socket for all: STUN starts with 0-3, RTP and RTCP with 128-191.
+    if (packet[0] < 4)
+        handleStunLocked(packet, from, Clock::now());
+    else if (packet[0] >= 128 && packet[0] < 192)
+        handleLocked(packet, from, Clock::now());
+}
+
+void MediaUnit::handleStunLocked(const std::vector<uint8_t>& packet, const sockaddr_in& from, Clock::time_point now)
+{
+    // What the check's validation found: the leg whose ufrag its USERNAME names.
+    struct CheckedLeg {
+        const std::map<std::string, std::unique_ptr<Leg>>* legs;
+        Leg* leg = nullptr;
+    };
+    StunMessage request;
+    CheckedLeg checked{&legs_};
+    // USERNAME is "<unit ufrag>:<participant ufrag>"; the ufrag names the leg
+    // whose password must have signed the check.
+    const auto validater = [](StunAgent*, StunMessage*, uint8_t* username, uint16_t length, uint8_t** password,
+                              size_t* passwordLength, void* data) -> bool {
+        auto* found = static_cast<CheckedLeg*>(data);
+        const std::string name(reinterpret_cast<const char*>(username), length);
+        const size_t colon = name.find(':');
+        if (colon == std::string::npos)
+            return false;
+        const std::string ufrag = name.substr(0, colon);
+        for (const auto& [id, leg] : *found->legs) {
+            if (leg->ufrag != ufrag || leg->ufrag.empty() || leg->password.empty())
+                continue;  // an empty password would take checks signed with none
+            found->leg = leg.get();
+            *password = reinterpret_cast<uint8_t*>(leg->password.data());
+            *passwordLength = leg->password.size();
+            return true;
+        }
+        return false;
+    };
+    const StunValidationStatus valid =
+        stun_agent_validate(stun_.get(), &request, packet.data(), packet.size(), validater, &checked);
+    if (valid != STUN_VALIDATION_SUCCESS || !checked.leg || stun_message_get_class(&request) != STUN_REQUEST ||
+        stun_message_get_method(&request) != STUN_BINDING)
+        return;  // not a check of a leg, or not signed with its password: no answer, no change
+
+    sockaddr_storage source{};
+    std::memcpy(&source, &from, sizeof from);
+    uint8_t answer[kMaxStunAnswer];
+    size_t answerLength = sizeof answer;
+    StunMessage reply;
+    bool controlling = false;  // a lite agent is always the controlled one
+    const StunUsageIceReturn result =
+        stun_usage_ice_conncheck_create_reply(stun_.get(), &request, &reply, answer, &answerLength, &source,
+                                              sizeof(sockaddr_in), &controlling, 0, STUN_USAGE_ICE_COMPATIBILITY_RFC5245);
+    if (answerLength > 0)
+        sendto(socket_, answer, answerLength, MSG_DONTWAIT, reinterpret_cast<const sockaddr*>(&from), sizeof from);
+    if (result != STUN_USAGE_ICE_RETURN_SUCCESS || controlling)
+        return;  // a role conflict (both sides controlled) moves nothing
+
+    Leg& leg = *checked.leg;
+    leg.checking = true;
+    const bool nominates = stun_usage_ice_conncheck_use_candidate(&request);
+    if (nominates || (leg.nominated && !sameAddress(leg.address, from))) {
+        if (leg.nominated && !sameAddress(leg.address, from))
+            logLine("a participant moved to " + addressText(from));
+        leg.address = from;
+        leg.latched = true;
+        leg.nominated = true;
+    }
+    if (leg.nominated && sameAddress(leg.address, from)) {
+        leg.lastCheck = now;
+        leg.consentLost = false;
+    }
 }
 
 MediaUnit::Leg* MediaUnit::sourceOfLocked(std::vector<uint8_t>& packet, bool rtcp)
@@ -443,8 +604,15 @@ void MediaUnit::handleLocked(std::vector<uint8_t>& packet, const sockaddr_in& fr
         }
         return;
     }
-    source->address = from;
-    source->latched = true;
+    // Stand-in until the participants' engines check the path over ICE: a
+    // leg takes its address from its first authenticated packet, once; later
+    // packets never move it, and once the leg has checked, only its
+    // nomination counts (consentedLocked). To go once the engine's agent has
+    // landed.
+    if (!source->latched) {
+        source->address = from;
+        source->latched = true;
+    }
     if (rtcp)
         routeRtcp(*source, packet);
     else
@@ -619,10 +787,27 @@ void MediaUnit::forwardReceptionReports(const Leg& source, const rtp::RtcpItem& 
         rtp::appendReceiverReport(out[leg], item.senderSsrc, own);
 }
 
-bool MediaUnit::sendTo(Leg& leg, std::vector<uint8_t> packet, bool rtcp)
+bool MediaUnit::consentedLocked(Leg& leg, Clock::time_point now)
 {
     if (!leg.latched)
         return false;  // nowhere to send yet
+    if (!leg.checking)
+        return true;  // the stand-in above: an engine that does not check
+    if (!leg.nominated)
+        return false;  // its checks have not chosen an address yet
+    if (now - leg.lastCheck <= options_.consent)
+        return true;
+    if (!leg.consentLost)
+        logLine("no check from a participant for " + std::to_string(options_.consent.count()) +
+                " ms: nothing more goes to " + addressText(leg.address) + " until it checks again");
+    leg.consentLost = true;
+    return false;
+}
+
+bool MediaUnit::sendTo(Leg& leg, std::vector<uint8_t> packet, bool rtcp)
+{
+    if (!consentedLocked(leg, Clock::now()))
+        return false;
     // The sending session keeps a stream for each SSRC it protects under.
     uint32_t ssrc = 0;
     if (rtcp && (!rtp::readRtcpSenderSsrc(packet.data(), packet.size(), &ssrc) || !leg.outStream(ssrc)))

@@ -1,14 +1,23 @@
 #pragma once
 // The forwarding unit: where the participants' media meets. One UDP socket on
-// 127.0.0.1 carries every leg's RTP and RTCP (multiplexed); SRTP ends here on
-// each leg, so each packet is checked with its sender's key and protected anew
-// with each receiver's.
+// the server's address carries every leg's RTP, RTCP (multiplexed) and STUN;
+// SRTP ends here on each leg, so each packet is checked with its sender's key
+// and protected anew with each receiver's.
 //
 // A leg is one participant's join: the key the unit sends to it with (fresh,
 // in the server's offer), the key it sends with (from its answer), the SSRCs
-// it announced and the address its last authenticated packet came from. A
-// packet is taken only from a leg that announced its SSRC and only when it
-// authenticates with that leg's key. RTP goes to every other leg of the same
+// it announced and the address media goes to. A packet is taken only from a
+// leg that announced its SSRC and only when it authenticates with that leg's
+// key.
+//
+// ICE-lite: each offer carries the leg's own ufrag and password and the
+// unit's candidate; the participant's agent checks the path with STUN Binding
+// requests signed with that password, which the unit answers. Only such a
+// check takes or moves a leg's address (one nominating it, or, on a leg
+// already nominated, one from a new address: the member's network changed),
+// so a packet with a forged source address never turns the room's media
+// elsewhere. Without a check for the consent time (30 s) nothing more goes to
+// the leg. Unauthenticated checks get no answer and change nothing. RTP goes to every other leg of the same
 // room (the receivers choose what they draw); sender reports likewise; NACK
 // and PLI go to the leg that announced the stream they name (PLIs for one
 // stream at most one per 500 ms), and so does each reception report block
@@ -69,15 +78,19 @@ namespace rtp {
 struct RtcpItem;
 }
 }
+struct stun_agent_t;  // libnice's StunAgent
 
 namespace velto::server {
 
 class MediaUnit {
 public:
     struct Options {
-        int port = 0;                     // on 127.0.0.1; 0 = any free port
+        in_addr address{htonl(INADDR_LOOPBACK)};  // where the socket is, named in the candidate
+        int port = 0;                     // 0 = any free port
         int lossPercent = 0;              // forwarded packets dropped at random, both directions
         std::optional<uint32_t> lossSeed; // for a repeatable run; none = a random seed
+        // Nothing more goes to a checking leg whose last check is this old.
+        std::chrono::milliseconds consent{30000};
     };
 
     explicit MediaUnit(Options options);
@@ -93,7 +106,9 @@ public:
 
     // --- legs (thread-safe) -------------------------------------------------
     // Opens the leg `leg` (one join) in `room` and returns `offerSdp` with the
-    // fresh key the unit sends to it with. A leg of that name is replaced.
+    // fresh key the unit sends to it with, and the unit's ICE-lite lines: its
+    // fresh ufrag and password for the leg, and its candidate. A leg of that
+    // name is replaced.
     std::string offer(const std::string& leg, const std::string& room, const std::string& offerSdp);
     // The candidate that names the unit, for the participants.
     std::string candidate() const;
@@ -120,6 +135,9 @@ private:
     void run();
     void receiveAll();
     void handle(std::vector<uint8_t>& packet, const sockaddr_in& from);
+    // A STUN message: a leg's authenticated check is answered and may take or
+    // move its address; anything else is dropped. Needs mutex_.
+    void handleStunLocked(const std::vector<uint8_t>& packet, const sockaddr_in& from, Clock::time_point now);
     // A datagram that passed the loss: forwarded, or held while a leg waits
     // for its answer; needs mutex_.
     void handleLocked(std::vector<uint8_t>& packet, const sockaddr_in& from, Clock::time_point now);
@@ -138,8 +156,10 @@ private:
     // The report blocks of `item` on streams of other legs, as a receiver report for each such leg.
     void forwardReceptionReports(const Leg& source, const velto_media::rtp::RtcpItem& item,
                                  std::map<Leg*, std::vector<uint8_t>>& out);
-    // False when nothing went out (no address yet, or lost).
+    // False when nothing went out (no address yet, no consent, or lost).
     bool sendTo(Leg& leg, std::vector<uint8_t> packet, bool rtcp);
+    // Whether the leg may be sent to now: it has an address, and when it checks, a fresh check.
+    bool consentedLocked(Leg& leg, Clock::time_point now);
     bool lost();
 
     const Options options_;
@@ -148,6 +168,7 @@ private:
     int port_ = -1;
     std::thread thread_;
     std::vector<uint8_t> buffer_;  // the network thread's, for one datagram
+    std::unique_ptr<stun_agent_t> stun_;  // the network thread's: checks and their answers
 
     std::mutex mutex_;  // guards everything below
     std::map<std::string, std::unique_ptr<Leg>> legs_;

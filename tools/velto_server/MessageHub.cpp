@@ -39,6 +39,25 @@ std::optional<uint32_t> ssrcNumber(const std::string& text)
 // Named when no forwarding unit runs.
 const char* const kRoomCandidate = "candidate:1 1 udp 2130706431 127.0.0.1 10000 typ host";
 
+// A participant's text for one log line: control and non-ASCII bytes as \xNN, cut short.
+std::string forLog(const std::string& text)
+{
+    constexpr std::size_t kMost = 200;
+    static const char kHex[] = "0123456789abcdef";
+    std::string out;
+    for (std::size_t i = 0; i < text.size() && i < kMost; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x20 && c < 0x7f && c != '\\') {
+            out.push_back(static_cast<char>(c));
+        } else {
+            out += "\\x";
+            out.push_back(kHex[c >> 4]);
+            out.push_back(kHex[c & 15]);
+        }
+    }
+    return text.size() > kMost ? out + "..." : out;
+}
+
 }  // namespace
 
 MessageHub::MessageHub(const ServerIdentity& identity, ConferenceService& service, std::string messageServer,
@@ -51,10 +70,13 @@ MessageHub::MessageHub(const ServerIdentity& identity, ConferenceService& servic
                      ssl::context::no_tlsv1 | ssl::context::no_tlsv1_1);
 }
 
-int MessageHub::bind(int port)
+int MessageHub::bind(const std::string& address, int port)
 {
     beast::error_code ec;
-    const tcp::endpoint endpoint(net::ip::make_address("127.0.0.1"), static_cast<unsigned short>(port));
+    const net::ip::address ip = net::ip::make_address(address, ec);
+    if (ec)
+        return -1;
+    const tcp::endpoint endpoint(ip, static_cast<unsigned short>(port));
     acceptor_.open(endpoint.protocol(), ec);
     if (!ec)
         acceptor_.set_option(net::socket_base::reuse_address(true), ec);
@@ -322,8 +344,13 @@ bool MessageHub::dispatch(Connection& c, const std::string& type, const Json::Va
         setSources(c, std::move(remaining));
         return true;
     }
-    if (type == "ice")
+    if (type == "ice") {
+        // The unit is a lite agent: it answers the participants' checks and
+        // needs none of their candidates.
+        if (verbose_)
+            log("unused candidate of " + c.jid + ": " + forLog(text("candidate")));
         return !text("candidate").empty();
+    }
     if (type == "grantAdmin")
         return onGrantAdmin(c, m);
     if (type == "sipCall") {

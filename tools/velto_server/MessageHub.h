@@ -42,7 +42,7 @@ public:
     MessageHub(const ServerIdentity& identity, ConferenceService& service, std::string messageServer,
                MessageService::Limits limits, bool verbose);
 
-    int bind(int port);
+    int bind(const std::string& address, int port);
     void run() { io_.run(); }
     void stop();
 

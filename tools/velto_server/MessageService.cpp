@@ -15,9 +15,9 @@ MessageService::~MessageService()
     stop();
 }
 
-int MessageService::bind(int port)
+int MessageService::bind(const std::string& address, int port)
 {
-    return hub_->bind(port);
+    return hub_->bind(address, port);
 }
 
 void MessageService::attachMedia(MediaUnit& unit)

@@ -15,7 +15,7 @@ namespace velto::server {
 class MessageHub;
 class MediaUnit;
 
-// The message server: WebSocket over TLS on 127.0.0.1, JSON text frames (see
+// The message server: WebSocket over TLS on the --listen address, JSON text frames (see
 // README.md). One thread runs every connection and the rooms; the REST side
 // and the test control hand their work to it.
 class MessageService {
@@ -35,8 +35,8 @@ public:
                    Limits limits, bool verbose);
     ~MessageService();
 
-    // Binds 127.0.0.1:`port` (0 = any free port); returns the port, -1 on failure.
-    int bind(int port);
+    // Binds `address`:`port` (0 = any free port); returns the port, -1 on failure.
+    int bind(const std::string& address, int port);
     // Joins set up legs of `unit`, which outlives the service; before start().
     void attachMedia(MediaUnit& unit);
     void start();

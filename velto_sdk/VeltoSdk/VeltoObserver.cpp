@@ -69,6 +69,12 @@ void VeltoObserver::OnIceCandidate(const std::string& a, const std::string& b, i
         rtc->SendIceCandidate(b, c, a, d, e, f);
 }
 
+void VeltoObserver::OnIceConnectionFailed()
+{
+    sdk_->exitThreadWhenNetworkError();
+    sdk_->notify([](VeltoCallback& c) { c.onNetworkError(); });
+}
+
 void VeltoObserver::OnStats(velto_webrtc::rtc_stat_info& stats)
 {
     VeltoRtcSdkInterface* rtc = sdk_->getRtcSdk();

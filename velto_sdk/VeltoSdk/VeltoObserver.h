@@ -31,6 +31,8 @@ public:
     void OnIceCandidate(const std::string& a, const std::string& b, int c, const std::string& d, const std::string& e,
                         const std::string& f) override;
     void OnStats(velto_webrtc::rtc_stat_info& stats) override;
+    // A lost media connection is a lost network, as the signalling client reports one.
+    void OnIceConnectionFailed() override;
 
 private:
     // Hands a video stream's arrival or end to the program; other kinds are
