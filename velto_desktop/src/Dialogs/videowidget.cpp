@@ -432,6 +432,14 @@ void VideoWidget::slotShowWidget(bool isVisible)
         // Back from a whiteboard: the meeting comes back as the user left it,
         // also when the annotation had minimised it (show() alone keeps a
         // minimised window minimised, and only the toolbar would show).
+        // The window's X hints still ask to map it minimised when the
+        // annotation minimised it and the window manager restored it: Qt
+        // follows the restore in its own state but rewrites the hints only on
+        // a change of state it makes itself. So it makes one, while hidden.
+        if (QWindow* handle = windowHandle(); handle && !QWidget::isVisible()) {
+            handle->setWindowStates(Qt::WindowMinimized);
+            handle->setWindowStates(Qt::WindowNoState);
+        }
         setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
         show();
         raise();
