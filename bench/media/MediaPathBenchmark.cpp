@@ -390,8 +390,10 @@ int main(int argc, char** argv)
         std::printf("\nfirst picture drawn at the receiver\n");
         std::printf("  sender joins, receiver waiting:  %s\n", spread(senderJoins).c_str());
         std::printf("  receiver joins a running sender: %s\n", spread(receiverJoins).c_str());
-        std::printf("\nrunning meeting, %s s (640x360 at %d fps, %d kbit/s)\n", fixed(double(to - from) / 1e6).c_str(),
-                    kFps, kBitrateKbps);
+        const velto_media::IcePathStatistics path = velto_media::icePathStatistics();
+        std::printf("\nrunning meeting, %s s (640x360 at %d fps, %d kbit/s), media path %s/%s/%s\n",
+                    fixed(double(to - from) / 1e6).c_str(), kFps, kBitrateKbps, path.local.c_str(),
+                    path.remote.c_str(), path.transport.c_str());
         std::printf("  capture-to-drawn latency: p50 %s ms, p95 %s ms, max %s ms (%zu pictures)\n",
                     fixed(percentile(latencies, 0.5)).c_str(), fixed(percentile(latencies, 0.95)).c_str(),
                     fixed(percentile(latencies, 1.0)).c_str(), latencies.size());
