@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds velto_desktop and the local conference
 # server, starts the server with its demo account and runs the program against
-# it (the program's built-in default server is this one, localhost:8443).
+# it (the program's built-in default server is this one, localhost:8443; when
+# that port is taken, the server takes a free one and the script prints it).
 #
 # With a display the program runs until it is left (tray menu: Exit); the
 # server stops with it. Without a display the program runs under Xvfb, a
@@ -27,31 +28,51 @@ cleanup() {
 trap cleanup EXIT
 
 # --- the local conference server ------------------------------------------------
+# On 8443, the program's default; when that is taken (another run on this
+# machine), on a free port that the server picks and that is printed.
 certs=$build/certs
 server_out=$build/server.out
 mkdir -p "$certs"
-"$build/bin/velto_server" --port 8443 --cert-dir "$certs" >"$server_out" &
-pids+=($!)
-for _ in $(seq 100); do
-  grep -q '^demo-account ' "$server_out" && break
-  if ! kill -0 "${pids[0]}" 2>/dev/null; then
-    echo "The local conference server did not start (is port 8443 taken?):" >&2
-    cat "$server_out" >&2
-    exit 1
+start_server() {
+  "$build/bin/velto_server" --port "$1" --cert-dir "$certs" >"$server_out" 2>&1 &
+  server_pid=$!
+  pids+=("$server_pid")
+  for _ in $(seq 100); do
+    grep -q '^demo-account ' "$server_out" && return 0
+    kill -0 "$server_pid" 2>/dev/null || return 1
+    sleep 0.2
+  done
+  return 1
+}
+if ! start_server 8443; then
+  if grep -q 'cannot listen on' "$server_out"; then
+    start_server 0 || true
   fi
-  sleep 0.2
-done
+fi
+if ! grep -q '^demo-account ' "$server_out"; then
+  echo "The local conference server did not start:" >&2
+  cat "$server_out" >&2
+  exit 1
+fi
+port=$(sed -n 's/^listening 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$server_out")
 read -r _ user password < <(grep '^demo-account ' "$server_out")
-echo "Server:       localhost:8443 (leave the login page's server field empty)"
+if [ "$port" = 8443 ]; then
+  echo "Server:       localhost:8443 (leave the login page's server field empty)"
+else
+  echo "Server:       localhost:$port (port 8443 is taken: type localhost:$port into the login page's server field)"
+fi
 echo "User name:    $user"
 echo "Password:     $password"
 
 # The program trusts the server's certificate through its CA file.
 export VELTO_CA_BUNDLE=$certs/ca.pem
+# Without a camera on this machine the program still sends a picture: the
+# synthetic camera's (a real user without one is offered an audio-only join).
+export VELTO_SYNTHETIC_CAMERA=1
 
 # --- a scripted participant, on request ---------------------------------------------
 if [ "${VELTO_PEER:-0}" = 1 ]; then
-  "$build/bin/velto_peer" --server localhost:8443 --user alice --password alice1234 \
+  "$build/bin/velto_peer" --server "localhost:$port" --user alice --password alice1234 \
     --room 10000001 --room-password 123456 --echo --raise-hand >"$build/peer.out" 2>&1 &
   pids+=($!)
   echo "Peer:         alice is in meeting 10000001 (sends her camera, echoes chat, raised her hand)"

@@ -140,6 +140,8 @@ int run(std::vector<std::string> args)
 
 int main(int argc, char** argv)
 {
+    // The machine has no camera: the synthetic one sends the measured pictures.
+    setenv("VELTO_SYNTHETIC_CAMERA", "1", 1);
     const int seconds = intOption(argc, argv, "--seconds", 30);
     const int warmup = intOption(argc, argv, "--warmup", 5);
     const bool share = !flagOption(argc, argv, "--no-share");

@@ -21,6 +21,7 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <atomic>
 #include <cstdio>
 #include <map>
@@ -280,6 +281,8 @@ velto_media::ReceivedStreamStatistics newest(const std::vector<velto_media::Rece
 
 int main(int argc, char** argv)
 {
+    // The machine has no camera: the synthetic one sends the measured pictures.
+    setenv("VELTO_SYNTHETIC_CAMERA", "1", 1);
     const int seconds = intOption(argc, argv, "--seconds", 30);
     const int loss = intOption(argc, argv, "--loss", 0);
     const int rejoins = intOption(argc, argv, "--rejoins", 5);

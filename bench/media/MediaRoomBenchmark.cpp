@@ -12,6 +12,7 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -53,6 +54,8 @@ std::string writeSeed(const std::string& path, int participants)
 
 int main(int argc, char** argv)
 {
+    // The machine has no camera: the synthetic one sends the measured pictures.
+    setenv("VELTO_SYNTHETIC_CAMERA", "1", 1);
     const int participants = std::clamp(intOption(argc, argv, "--participants", 9), 2, 9);
     const int seconds = intOption(argc, argv, "--seconds", 60);
     const int warmup = intOption(argc, argv, "--warmup", 5);

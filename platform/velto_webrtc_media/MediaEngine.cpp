@@ -129,6 +129,7 @@ void MediaEngine::shutdown()
     }
     for (auto& [ssrc, video] : videos)
         video->stop();
+    decoders_->stop();
     for (const Track& track : tracks)
         endTrack(track);
     std::unique_ptr<AudioCapturePath> capture;

@@ -6,8 +6,8 @@
 //
 // Threads, each owned here and joined by DeInit: the observer's event
 // thread; the network thread (transport); one encoder thread per local video
-// track; one decoder thread per remote video stream; the capture thread and
-// the playout mixer. mutex_ guards the engine's bookkeeping and is never
+// track; a few decoder threads shared by the remote video streams (however
+// many a room announces); the capture thread and the playout mixer. mutex_ guards the engine's bookkeeping and is never
 // held while an observer or render target is called; streamsMutex_ guards
 // what the network thread looks up by SSRC.
 #pragma once
@@ -25,6 +25,7 @@
 #include "AudioCapturePath.h"
 #include "AudioPlayoutPath.h"
 #include "AudioProcessor.h"
+#include "DecoderPool.h"
 #include "EventLoop.h"
 #include "FrameFanout.h"
 #include "IcePort.h"
@@ -250,6 +251,8 @@ private:
     std::map<uint32_t, std::shared_ptr<LocalVideoTrack>> sendingVideo_;
     RtxReceiver remoteRetransmissions_;
     std::shared_ptr<MediaTransport> feedbackTransport_;  // transport_, for the network and decoder threads
+    // Decodes every remote video stream; stopped after them.
+    const std::shared_ptr<DecoderPool> decoders_ = std::make_shared<DecoderPool>();
 
     std::mutex audioMutex_;  // serialises updateAudio
     // Cleans the microphone, with what the speaker plays as echo reference.

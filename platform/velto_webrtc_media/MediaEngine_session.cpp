@@ -19,6 +19,10 @@ namespace {
 using velto_webrtc::rtc_ssrc;
 
 constexpr uint8_t kOpusPayloadType = 111;
+// Sources the engine keeps, of every participant together: a participant
+// announces a handful (camera, microphone, screen, resend streams); what a
+// room announces beyond this is ignored.
+constexpr size_t kMaxRemoteSources = 512;
 
 bool isMediaKind(const std::string& kind)
 {
@@ -445,9 +449,15 @@ int MediaEngine::AddRemoteSources(const std::vector<rtc_ssrc>& sources)
         std::vector<rtc_ssrc> arrived;  // the first source of each new stream
         std::vector<std::pair<uint32_t, std::shared_ptr<FrameFanout>>> videos;
         std::vector<uint32_t> voices;
+        size_t ignored = 0;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             for (const rtc_ssrc& source : sources) {
+                // Looked at first: beyond it, even the search for a known one is spared.
+                if (remoteSources_.size() >= kMaxRemoteSources) {
+                    ++ignored;
+                    continue;
+                }
                 if (!isMediaKind(source.kind) || source.streamLabel.empty() ||
                     std::any_of(remoteSources_.begin(), remoteSources_.end(),
                                 [&](const RemoteSource& known) { return known.source.ssrc == source.ssrc; }))
@@ -465,13 +475,16 @@ int MediaEngine::AddRemoteSources(const std::vector<rtc_ssrc>& sources)
                     voices.push_back(ssrc);
             }
         }
+        if (ignored > 0)
+            std::cerr << "velto_webrtc_media: " << ignored << " remote sources ignored beyond " << kMaxRemoteSources
+                      << std::endl;
         pairRemoteRetransmissions();
         std::shared_ptr<MediaTransport> feedback;
         for (const auto& [ssrc, fanout] : videos) {
             if (isRemoteRetransmission(ssrc))
                 continue;  // its packets go to the stream they belong to
             auto stream = std::make_shared<RemoteVideoStream>(ssrc, fanout, static_cast<FeedbackSender*>(this),
-                                                              newReceiveCounters(ssrc, true));
+                                                              decoders_, newReceiveCounters(ssrc, true));
             std::lock_guard<std::mutex> lock(streamsMutex_);
             remoteVideo_[ssrc] = std::move(stream);
             feedback = feedbackTransport_;
@@ -518,6 +531,15 @@ int MediaEngine::RemoveRemoteSources(const std::vector<rtc_ssrc>& sources)
                 if (std::none_of(remoteSources_.begin(), remoteSources_.end(),
                                  [&](const RemoteSource& s) { return sameRemoteStream(s.source, removed.source); }))
                     ended.push_back(removed.source);
+            }
+            // A stream that is gone and drawn nowhere keeps no fanout: a room
+            // that announces ever new streams does not make the engine grow.
+            for (const rtc_ssrc& source : ended) {
+                const std::string& label = source.streamLabel;
+                if (!liveLocked(label) && std::none_of(renders_.begin(), renders_.end(), [&](const auto& render) {
+                        return render.second.label == label;
+                    }))
+                    fanouts_.erase(label);
             }
         }
         pairRemoteRetransmissions();

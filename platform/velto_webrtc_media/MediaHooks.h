@@ -1,7 +1,10 @@
-// The process-wide state behind velto_webrtc_test_hooks.h, as the engines see
-// it. It lives in the loader library (velto_webrtc_test_hooks.cpp), so that
-// tests reach it without the engine module; the device lists are the
-// module's (MediaDevices.cpp).
+// What the engine sees of the tests' hooks (velto_webrtc_test_hooks.h). They
+// live in a library of their own (libvelto_webrtc_test_hooks.so) that only
+// tests and benchmarks link: the engine module looks its state up in the
+// process once, and where the library is absent (every program we ship) no
+// hook can be turned on and the engine lists the system's devices, forces
+// nothing and journals nothing. The device lists are the module's
+// (MediaDevices.cpp).
 #pragma once
 
 #include <functional>
@@ -30,20 +33,70 @@ protected:
     ~HookedEngine() = default;
 };
 
+// The state the test library keeps for every engine of the process.
+class HookState {
+public:
+    virtual std::optional<velto_webrtc_test::Devices> devices() = 0;
+    virtual bool cameraBusy() = 0;
+    virtual velto_webrtc_test::PacketFilter packetFilter() = 0;
+    virtual std::optional<int> forcedResult(const std::string& operation) = 0;
+    virtual void recordCall(const std::string& operation, std::vector<std::string> args, int result) = 0;
+    virtual void registerEngine(HookedEngine* engine) = 0;
+    virtual void unregisterEngine(HookedEngine* engine) = 0;
+
+protected:
+    ~HookState() = default;
+};
+
+// The function by which the test library hands out its state (extern "C",
+// returning HookState*).
+constexpr const char* kHookStateSymbol = "velto_webrtc_test_hook_state";
+
+// The test library's state, null where the process holds none; looked up once.
+HookState* hookState();
+
 // The devices a test set in place of the system's, if any.
-std::optional<velto_webrtc_test::Devices> testDevices();
+inline std::optional<velto_webrtc_test::Devices> testDevices()
+{
+    HookState* hooks = hookState();
+    return hooks ? hooks->devices() : std::nullopt;
+}
 // The devices the engines list: the device layer's (and the user's files),
 // unless a test set its own.
 std::vector<velto_webrtc::rtc_device_> currentCameras();
 std::vector<velto_webrtc::rtc_device_> currentMicrophones();
 std::vector<velto_webrtc::rtc_device_> currentSpeakers();
-bool cameraBusy();
+inline bool cameraBusy()
+{
+    HookState* hooks = hookState();
+    return hooks && hooks->cameraBusy();
+}
 // The packet filter a test set for new media connections, if any.
-velto_webrtc_test::PacketFilter testPacketFilter();
-std::optional<int> forcedResult(const std::string& operation);
-void recordCall(const std::string& operation, std::vector<std::string> args, int result);
-void registerEngine(HookedEngine* engine);
-void unregisterEngine(HookedEngine* engine);
+inline velto_webrtc_test::PacketFilter testPacketFilter()
+{
+    HookState* hooks = hookState();
+    return hooks ? hooks->packetFilter() : nullptr;
+}
+inline std::optional<int> forcedResult(const std::string& operation)
+{
+    HookState* hooks = hookState();
+    return hooks ? hooks->forcedResult(operation) : std::nullopt;
+}
+inline void recordCall(const std::string& operation, std::vector<std::string> args, int result)
+{
+    if (HookState* hooks = hookState())
+        hooks->recordCall(operation, std::move(args), result);
+}
+inline void registerEngine(HookedEngine* engine)
+{
+    if (HookState* hooks = hookState())
+        hooks->registerEngine(engine);
+}
+inline void unregisterEngine(HookedEngine* engine)
+{
+    if (HookState* hooks = hookState())
+        hooks->unregisterEngine(engine);
+}
 
 // Journal texts of arguments.
 inline std::string arg(const std::string& text) { return text; }

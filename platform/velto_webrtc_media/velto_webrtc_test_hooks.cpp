@@ -47,54 +47,68 @@ Engines& engines()
 }  // namespace
 
 namespace velto_media {
+namespace {
 
-std::optional<velto_webrtc_test::Devices> testDevices()
-{
-    std::lock_guard<std::mutex> lock(settings().mutex);
-    return settings().devices;
-}
+// What the engines ask of the settings and the live set.
+class Hooks final : public HookState {
+public:
+    std::optional<velto_webrtc_test::Devices> devices() override
+    {
+        std::lock_guard<std::mutex> lock(settings().mutex);
+        return settings().devices;
+    }
 
-bool cameraBusy()
-{
-    std::lock_guard<std::mutex> lock(settings().mutex);
-    return settings().cameraBusy;
-}
+    bool cameraBusy() override
+    {
+        std::lock_guard<std::mutex> lock(settings().mutex);
+        return settings().cameraBusy;
+    }
 
-velto_webrtc_test::PacketFilter testPacketFilter()
-{
-    std::lock_guard<std::mutex> lock(settings().mutex);
-    return settings().packetFilter;
-}
+    velto_webrtc_test::PacketFilter packetFilter() override
+    {
+        std::lock_guard<std::mutex> lock(settings().mutex);
+        return settings().packetFilter;
+    }
 
-std::optional<int> forcedResult(const std::string& operation)
-{
-    std::lock_guard<std::mutex> lock(settings().mutex);
-    const auto it = settings().forced.find(operation);
-    return it == settings().forced.end() ? std::nullopt : std::optional<int>(it->second);
-}
+    std::optional<int> forcedResult(const std::string& operation) override
+    {
+        std::lock_guard<std::mutex> lock(settings().mutex);
+        const auto it = settings().forced.find(operation);
+        return it == settings().forced.end() ? std::nullopt : std::optional<int>(it->second);
+    }
 
-void recordCall(const std::string& operation, std::vector<std::string> args, int result)
-{
-    std::lock_guard<std::mutex> lock(settings().mutex);
-    std::deque<velto_webrtc_test::EngineCall>& calls = settings().calls;
-    if (calls.size() == kCallsKept)
-        calls.pop_front();
-    calls.push_back({operation, std::move(args), result});
-}
+    void recordCall(const std::string& operation, std::vector<std::string> args, int result) override
+    {
+        std::lock_guard<std::mutex> lock(settings().mutex);
+        std::deque<velto_webrtc_test::EngineCall>& calls = settings().calls;
+        if (calls.size() == kCallsKept)
+            calls.pop_front();
+        calls.push_back({operation, std::move(args), result});
+    }
 
-void registerEngine(HookedEngine* engine)
-{
-    std::lock_guard<std::mutex> lock(engines().mutex);
-    engines().live.insert(engine);
-}
+    void registerEngine(HookedEngine* engine) override
+    {
+        std::lock_guard<std::mutex> lock(engines().mutex);
+        engines().live.insert(engine);
+    }
 
-void unregisterEngine(HookedEngine* engine)
-{
-    std::lock_guard<std::mutex> lock(engines().mutex);
-    engines().live.erase(engine);
-}
+    void unregisterEngine(HookedEngine* engine) override
+    {
+        std::lock_guard<std::mutex> lock(engines().mutex);
+        engines().live.erase(engine);
+    }
+};
 
+}  // namespace
 }  // namespace velto_media
+
+// Found by the engine module by name (MediaHooks.h); never destroyed, as
+// engines may outlive the test's own statics.
+extern "C" __attribute__((visibility("default"))) velto_media::HookState* velto_webrtc_test_hook_state()
+{
+    static velto_media::Hooks* const hooks = new velto_media::Hooks();
+    return hooks;
+}
 
 namespace velto_webrtc_test {
 

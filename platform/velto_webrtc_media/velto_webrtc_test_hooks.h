@@ -1,7 +1,8 @@
 // Test access to the media engine: the devices it finds, a busy camera, forced
 // results, the journal of calls and events injected into its observer.
 // Settings hold for every engine of the process, live or created later, until
-// Reset.
+// Reset. A library of its own (libvelto_webrtc_test_hooks.so) that only tests
+// and benchmarks link: in a process without it the engines have no hooks.
 #pragma once
 
 #include <chrono>

@@ -9,6 +9,7 @@
 #include "RecordingCallback.h"
 
 #include "Base/qbaselineedit.h"
+#include "Home/callbuttons.h"
 #include "QGLRenderInterface.h"
 #include "cglobalinstance.h"
 #include "loginwidget.h"
@@ -289,6 +290,118 @@ TEST_F(MeetingEndToEnd, TheModeratorMovesTheGuestToTheMainScreenAndIntoTiles)
     chooseLayout(0, {guestEndpoint, ownEndpoint});
     EXPECT_EQ(waitForStream(mainView(), guestRender.label), guestRender.label);
     EXPECT_TRUE(video->findChild<QWidget*>("m_videoWidget")->isVisible());
+}
+
+// Bob, an SDK client of his own: answers a call by joining the meeting it
+// names, with a camera stream, and draws what he is asked to.
+class Callee {
+public:
+    explicit Callee(LocalServer& server) : account(server.account("bob")), sdk(getVeltoInterface())
+    {
+        sdk->setCallback(&callback);
+        loggedIn = sdk->Login(server.host(), account.userName, account.password, "") == 0;
+        ownView.resize(320, 180);
+        shownView.resize(320, 180);
+    }
+    ~Callee()
+    {
+        if (drawing)
+            sdk->StopRenderStream(int(drawId), drawnLabel);
+        sdk->LeaveConference();
+        sdk->Logout();
+    }
+
+    // The first ring-call message of `type` that reached him; empty arguments when none did.
+    std::vector<std::string> ring(const std::string& type)
+    {
+        const auto rang = [&] {
+            for (const Event& e : callback.events("onRingCall"))
+                if (e.args.at(1) == type)
+                    return e.args;
+            return std::vector<std::string>();
+        };
+        // The program answers on this thread: its events go on meanwhile.
+        waitUntil([&] { return !rang().empty(); }, 15000);
+        return rang();
+    }
+
+    int join(const std::string& room, const std::string& password)
+    {
+        std::vector<velto_webrtc::rtc_device_> cameras, microphones, speakers;
+        sdk->getVideoCaptureDevices(cameras);
+        sdk->getAudioRecordingDevices(microphones);
+        sdk->getAudioPlayoutDevices(speakers);
+        if (cameras.empty() || microphones.empty() || speakers.empty())
+            return -1;
+        render.window = QGLRenderInterface::CreateRender(&ownView);
+        callback.onEvent("onCreateOrJoinConference", [=](const Event&) {
+            sdk->ShowLocalPreview(render, cameras[0], microphones[0], speakers[0], 640, 360, 15, 512);
+        });
+        return sdk->JoinConference(room, password);
+    }
+
+    // The stream `label` as he draws it: `label` once its pictures come.
+    std::string draws(const std::string& label)
+    {
+        auto* target = QGLRenderInterface::CreateRender(&shownView);
+        shownView.show();
+        if (!waitUntil([&] { return sdk->StartRenderStream(target, drawId, label, false); }, 10000))
+            return {};
+        drawing = true;
+        drawnLabel = label;
+        return waitForStream(target, label);
+    }
+
+    const Account account;
+    RecordingCallback callback;
+    std::unique_ptr<VeltoInterface> sdk;
+    bool loggedIn = false;
+    rtc_render render;
+
+private:
+    // Drawn into until he left: they go after him.
+    QWidget ownView;
+    QWidget shownView;
+    unsigned int drawId = 0;
+    bool drawing = false;
+    std::string drawnLabel;
+};
+
+// The moderator chose the guest for the main screen and himself for the
+// strip, then rings Bob from the contacts (the main window brought back during
+// the meeting); Bob answers by joining the running meeting, as an invite into
+// one asks. The chosen list would leave him out: the caller adds him, and
+// each side draws the other.
+TEST_F(MeetingEndToEnd, ACalleeAnsweringIntoABusyMeetingIsDrawnOnBothSides)
+{
+    ASSERT_NE(waitForTile(guestJid), nullptr);
+    chooseLayout(0, {CGlobalInstance::getEndpointByJid(guestJid), CGlobalInstance::getEndpointByJid(hostJid)});
+    ASSERT_EQ(waitForStream(mainView(), guestRender.label), guestRender.label);
+
+    Callee bob(server);
+    ASSERT_TRUE(bob.loggedIn);
+    int64_t now = 0;
+    ASSERT_TRUE(ringContact(bob.account.userId, true, now));
+    window->slotRinging(bob.account.userId, 0, bob.account.displayName, now);
+    const std::vector<std::string> invite = bob.ring("invite");
+    ASSERT_FALSE(invite.empty());
+    EXPECT_EQ(invite.at(4), "2") << "an invite into the running meeting";
+    ASSERT_EQ(bob.join(invite.at(2), invite.at(6)), 0);
+    ASSERT_FALSE(bob.render.label.empty());
+
+    // The caller draws Bob in a tile, the guest staying on the main screen.
+    std::string bobJid;
+    ASSERT_TRUE(waitUntil([&] {
+        for (const auto& [endpoint, user] : CGlobalInstance::user_list)
+            if (user.label == bob.render.label)
+                bobJid = user.jid;
+        return !bobJid.empty();
+    }, 20000)) << "Bob's stream never reached the caller";
+    SubVideoWidget* tile = waitForTile(bobJid);
+    ASSERT_NE(tile, nullptr) << "Bob never got a tile";
+    EXPECT_EQ(waitForStream(tile->renderer(), bob.render.label), bob.render.label);
+    EXPECT_EQ(waitForStream(mainView(), guestRender.label), guestRender.label);
+    EXPECT_EQ(bob.draws(ownLabel()), ownLabel());
 }
 
 }  // namespace

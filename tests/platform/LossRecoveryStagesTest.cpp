@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -63,6 +66,93 @@ TEST(SendHistory, KeepsASecondOfPacketsAndHandsEachOutOncePerInterval)
     bounded.add(500, 0, false, &byte, 1, 0);
     EXPECT_EQ(1u, bounded.size());
     EXPECT_EQ(nullptr, bounded.takeForResend(105, 0, 10));
+}
+
+// A stream sends 100 packets of 1000 bytes a second for 3 s while receivers
+// ask for resends as each case says: a flood costs at most about the
+// stream's own rate again, a packet goes again a few times at most, and the
+// requests of receivers that did lose packets are still answered.
+TEST(SendHistory, RequestsCostAtMostAboutTheStreamsOwnRate)
+{
+    constexpr int64_t kPacketMs = 10;
+    constexpr size_t kPacketBytes = 1000;
+    constexpr int64_t kSeconds = 3;
+    constexpr size_t kSentPerSecond = kPacketBytes * 1000 / kPacketMs;
+    struct Case {
+        const char* name;
+        int64_t askFromMs;
+        int64_t askEveryMs;
+        // The sequences asked for, the newest sent being `newest`.
+        std::function<std::vector<uint16_t>(uint16_t newest)> ask;
+        size_t mostResentPerSecond;  // bytes, in any second
+        int resendsOfEachAsked;      // -1: not looked at
+    };
+    const auto everyKept = [](uint16_t newest) {
+        std::vector<uint16_t> all;
+        for (int back = 0; back < 100; ++back)
+            all.push_back(uint16_t(newest - back));
+        return all;
+    };
+    const Case cases[] = {
+        // Everything kept, every millisecond: the budget that the stream's
+        // own sending fills holds the resends to about its rate.
+        {"a flood of every kept packet", 0, 1, everyKept, 2 * kSentPerSecond, -1},
+        // The budget holds no more than a second of the stream, however
+        // long it was not spent.
+        {"a flood after two quiet seconds", 2000, 1, everyKept, 2 * kSentPerSecond, -1},
+        // One packet every millisecond while it is kept: resent three times.
+        {"one packet over and over", 0, 1, [](uint16_t) { return std::vector<uint16_t>(5, 7); },
+         SendHistory::kMaxResends * kPacketBytes, SendHistory::kMaxResends},
+        // One packet in twenty lost; three receivers ask for it at once, and
+        // one of them again 30 ms later: answered once each time.
+        {"receivers that lost one packet in twenty", 0, kPacketMs,
+         [](uint16_t newest) {
+             if (newest % 20 == 0)
+                 return std::vector<uint16_t>{newest, newest, newest};
+             if (newest % 20 == 3)
+                 return std::vector<uint16_t>{uint16_t(newest - 3)};
+             return std::vector<uint16_t>();
+         },
+         2 * 6 * kPacketBytes, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SendHistory history;
+        const Bytes payload(kPacketBytes, 0x55);
+        std::vector<size_t> resentPerMs(size_t(kSeconds * 1000), 0);
+        std::map<uint16_t, int> resends;
+        std::set<uint16_t> asked;
+        uint16_t newest = 0;
+        for (int64_t now = 0; now < kSeconds * 1000; ++now) {
+            if (now % kPacketMs == 0)
+                history.add(newest = uint16_t(now / kPacketMs), 0, false, payload.data(), payload.size(), now);
+            if (now < c.askFromMs || now % c.askEveryMs != 0)
+                continue;
+            for (uint16_t sequence : c.ask(newest)) {
+                asked.insert(sequence);
+                if (const SendHistory::Packet* packet = history.takeForResend(sequence, now, 10)) {
+                    resentPerMs[size_t(now)] += packet->payload.size();
+                    ++resends[sequence];
+                }
+            }
+        }
+        size_t mostPerSecond = 0, total = 0, second = 0;
+        for (size_t ms = 0; ms < resentPerMs.size(); ++ms) {
+            total += resentPerMs[ms];
+            second += resentPerMs[ms];
+            if (ms >= 1000)
+                second -= resentPerMs[ms - 1000];
+            mostPerSecond = std::max(mostPerSecond, second);
+        }
+        EXPECT_LE(mostPerSecond, c.mostResentPerSecond);
+        EXPECT_LE(total, kSentPerSecond * (kSeconds + 1)) << "at most about the stream's own bytes again";
+        for (const auto& [sequence, count] : resends)
+            ASSERT_LE(count, SendHistory::kMaxResends) << sequence;
+        if (c.resendsOfEachAsked >= 0) {
+            for (uint16_t sequence : asked)
+                EXPECT_EQ(c.resendsOfEachAsked, resends[sequence]) << sequence;
+        }
+    }
 }
 
 TEST(Retransmission, PayloadCarriesTheOriginalSequenceAndTheAnswerPairsTheStreams)

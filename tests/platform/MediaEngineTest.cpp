@@ -4,12 +4,15 @@
 // (tests/sdk/MediaPathTest.cpp).
 #include <gtest/gtest.h>
 
+#include <time.h>
+
 #include <algorithm>
 #include <array>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <map>
 #include <memory>
 
@@ -23,6 +26,19 @@ using platform_test::kPatience;
 using platform_test::RecordingMediaObserver;
 
 namespace {
+
+size_t threadCount()
+{
+    return static_cast<size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/task"),
+                                             std::filesystem::directory_iterator()));
+}
+
+double processCpuSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
 
 template <typename Predicate>
 bool eventually(Predicate done)
@@ -115,6 +131,52 @@ private:
     std::thread::id producer_;
     int width_ = 0;
     int height_ = 0;
+    std::vector<unsigned char> buffer_;
+};
+
+// A render target whose next picture, once asked to, stays in PlayOneFrame
+// until the test lets it go: a draw held under way.
+class HeldRender : public RenderTargetStub {
+public:
+    void lockBuffer() override {}
+    unsigned char* getDataBuffer(int w, int h) override
+    {
+        buffer_.resize(static_cast<size_t>(w) * h * 4);
+        return buffer_.data();
+    }
+    void unlockBuffer() override {}
+    void PlayOneFrame(const unsigned char*, int, int) override
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (!hold_)
+            return;
+        hold_ = false;
+        drawing_ = true;
+        changed_.notify_all();
+        changed_.wait(lock, [&] { return released_; });
+        drawing_ = false;
+    }
+
+    // Holds the next picture; true once it is held.
+    bool holdNext()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        hold_ = true;
+        return changed_.wait_for(lock, kPatience, [&] { return drawing_; });
+    }
+    void release()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        released_ = true;
+        changed_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool hold_ = false;
+    bool drawing_ = false;
+    bool released_ = false;
     std::vector<unsigned char> buffer_;
 };
 
@@ -278,6 +340,26 @@ TEST_F(MediaEngineTest, RendersTheCamerasPicturesUntilStopped)
     std::this_thread::sleep_for(std::chrono::milliseconds(200));  // a few more pictures of the first camera
     EXPECT_EQ(0, local.faults());
     EXPECT_EQ(0, other.faults());
+}
+
+// The window's owner destroys the target as soon as StopRender returns: it
+// must not return while a picture is still being drawn into it.
+TEST_F(MediaEngineTest, StopRenderReturnsOnlyOnceThePictureUnderWayIsDrawn)
+{
+    addCameraStream("1234", 320, 240);
+    HeldRender held;
+    unsigned int renderId = 0;
+    ASSERT_TRUE(engine_->StartRender(&held, renderId, "1234", false, 0));
+    ASSERT_TRUE(held.holdNext()) << "no picture drawn";
+
+    auto stopped = std::async(std::launch::async, [&] { return engine_->StopRender(renderId, "1234"); });
+    // A StopRender that does not wait returns at once; half a second is
+    // plenty for it even on a busy machine.
+    EXPECT_EQ(std::future_status::timeout, stopped.wait_for(std::chrono::milliseconds(500)))
+        << "StopRender returned while a picture was being drawn";
+    held.release();
+    ASSERT_EQ(std::future_status::ready, stopped.wait_for(kPatience));
+    EXPECT_TRUE(stopped.get());
 }
 
 TEST_F(MediaEngineTest, RenderingNeedsALiveStreamAndAWindowOfItsOwn)
@@ -491,6 +573,49 @@ TEST_F(MediaEngineTest, TheSpeakerTestSoundPlaysAndTheLevelMeterFollowsIt)
     EXPECT_TRUE(eventually([&] { return recentLevel() < 40; })) << "and low again once it stopped";
     EXPECT_EQ(0, engine_->StopAudioRecording());
     std::filesystem::remove_all(folder);
+}
+
+// A room member may announce thousands of video sources, and switch between
+// two such sets: the engine starts no thread for them, keeps a bounded number
+// and spends little on taking them in and letting them go.
+TEST_F(MediaEngineTest, ThousandsOfAnnouncedSourcesCostNoThreadsAndLittleWork)
+{
+    ASSERT_EQ(0, engine_->Init(&observer_, {}));
+    const auto announced = [](unsigned int first) {
+        std::vector<velto_webrtc::rtc_ssrc> sources;
+        for (unsigned int i = 0; i < 2000; ++i)
+            sources.push_back(remoteVideo(std::to_string(first + i), std::to_string(first + i), "mallory@ms/pc"));
+        return sources;
+    };
+    const std::vector<velto_webrtc::rtc_ssrc> sets[] = {announced(100000), announced(200000)};
+    const size_t threadsBefore = threadCount();
+    size_t threadsMost = threadsBefore;
+    const double cpuBefore = processCpuSeconds();
+    constexpr int kSwitches = 6;
+    for (int i = 0; i < kSwitches; ++i) {
+        ASSERT_EQ(0, engine_->AddRemoteSources(sets[i % 2]));
+        threadsMost = std::max(threadsMost, threadCount());
+        ASSERT_EQ(0, engine_->RemoveRemoteSources(sets[i % 2]));
+    }
+    const double cpu = processCpuSeconds() - cpuBefore;
+    EXPECT_LE(threadsMost, threadsBefore + 4);
+    // A thread started and joined per source costs seconds; the sanitizers
+    // make all of it some ten times slower.
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+    constexpr double kMostCpuSeconds = 20.0;
+#else
+    constexpr double kMostCpuSeconds = 2.0;
+#endif
+    EXPECT_LT(cpu, kMostCpuSeconds) << "seconds of CPU for " << kSwitches << " sets of 2000 sources";
+
+    // What the engine keeps of one set: a few hundred streams, the rest ignored.
+    ASSERT_EQ(0, engine_->AddRemoteSources(sets[0]));
+    ASSERT_TRUE(observer_.waitForCount("addStream video", (kSwitches + 1) * 512));
+    ASSERT_TRUE(velto_webrtc_test::Flush());
+    EXPECT_EQ(size_t(kSwitches + 1) * 512, observer_.count("addStream video"));
+    unsigned int id = 0;
+    EXPECT_TRUE(engine_->StartRender(&view_, id, "100000", false, 0));
+    EXPECT_FALSE(engine_->StartRender(&otherView_, id, "101999", false, 0));
 }
 
 TEST_F(MediaEngineTest, DeInitJoinsEveryThreadAndSilencesTheObservers)

@@ -24,6 +24,8 @@ struct Colour {
 };
 constexpr Colour kRed{224, 48, 32};
 constexpr Colour kBlue{32, 64, 208};
+constexpr Colour kBlack{0, 0, 0};
+constexpr Colour kLeftOut{48, 48, 48};  // the grabber's plain fill
 
 uint32_t pixelOf(Colour c) { return uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | uint32_t(c.b); }
 
@@ -54,11 +56,13 @@ public:
     int screenWidth() const { return screen_->width_in_pixels; }
     int screenHeight() const { return screen_->height_in_pixels; }
 
-    xcb_window_t show(int x, int y, int width, int height, Colour colour)
+    // On the root, or inside `parent` (as a window manager's frame holds a window).
+    xcb_window_t show(int x, int y, int width, int height, Colour colour, xcb_window_t parent = 0)
     {
         xcb_window_t window = xcb_generate_id(connection_);
         const uint32_t values[] = {pixelOf(colour), 1};
-        xcb_create_window(connection_, XCB_COPY_FROM_PARENT, window, screen_->root, int16_t(x), int16_t(y),
+        xcb_create_window(connection_, XCB_COPY_FROM_PARENT, window, parent ? parent : screen_->root, int16_t(x),
+                          int16_t(y),
                           uint16_t(width), uint16_t(height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen_->root_visual,
                           XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
         xcb_map_window(connection_, window);
@@ -68,6 +72,17 @@ public:
     void destroy(xcb_window_t window)
     {
         xcb_destroy_window(connection_, window);
+        sync();
+    }
+    void move(xcb_window_t window, int x, int y)
+    {
+        const uint32_t place[] = {uint32_t(x), uint32_t(y)};
+        xcb_configure_window(connection_, window, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, place);
+        sync();
+    }
+    void unmap(xcb_window_t window)
+    {
+        xcb_unmap_window(connection_, window);
         sync();
     }
 
@@ -199,6 +214,82 @@ TEST(ScreenSource, AStillScreenIsMarkedUnchangedAndAChangedOneComesWhole)
     }
 }
 
+TEST(ScreenSource, AWholeScreenShowsTheLeftOutWindowAsAPlainFillWhereverItIs)
+{
+    Windows windows;
+    ASSERT_TRUE(windows.ok());
+    const auto samePixels = [](const VideoFrame& a, const VideoFrame& b) {
+        return a.width == b.width && a.height == b.height && a.y == b.y && a.u == b.u && a.v == b.v;
+    };
+    const xcb_window_t blue = windows.show(700, 500, 200, 120, kBlue);
+    for (bool shm : {true, false}) {
+        SCOPED_TRACE(shm ? "shared memory" : "GetImage");
+        // From an odd row, like a meeting window below a title bar.
+        const xcb_window_t red = windows.show(300, 141, 240, 160, kRed);
+        auto screen = XcbGrabber::open(true, 0, shm);
+        ASSERT_TRUE(screen);
+        screen->leaveOut(red);
+        // A fresh grabber's picture: what the changed rows of a running one must add up to.
+        const auto fresh = [&] {
+            auto grabber = XcbGrabber::open(true, 0, shm);
+            grabber->leaveOut(red);
+            return grabber->grab();
+        };
+
+        auto frame = screen->grab();
+        ASSERT_TRUE(frame);
+        Pixels first(*frame);
+        for (auto [x, y] : {std::pair{300, 142}, {420, 220}, {539, 299}})
+            EXPECT_TRUE(first.near(x, y, kLeftOut)) << x << "," << y;
+        for (auto [x, y] : {std::pair{294, 220}, {420, 134}, {546, 220}, {420, 308}})
+            EXPECT_TRUE(first.near(x, y, kBlack)) << x << "," << y;
+        EXPECT_TRUE(first.near(750, 550, kBlue));
+
+        // Moved over the blue window: followed, and the place it left is the screen's again.
+        windows.move(red, 640, 451);
+        auto moved = screen->grab();
+        ASSERT_TRUE(moved);
+        EXPECT_FALSE(moved->unchanged);
+        Pixels there(*moved);
+        EXPECT_TRUE(there.near(420, 220, kBlack));
+        EXPECT_TRUE(there.near(750, 550, kLeftOut));
+        EXPECT_TRUE(there.near(890, 600, kBlue));
+        EXPECT_TRUE(samePixels(*moved, *fresh()));
+        EXPECT_TRUE(screen->grab()->unchanged);
+
+        // Partly off the screen: the part on it.
+        windows.move(red, windows.screenWidth() - 100, -60);
+        auto edge = screen->grab();
+        ASSERT_TRUE(edge);
+        EXPECT_TRUE(Pixels(*edge).near(windows.screenWidth() - 50, 50, kLeftOut));
+        EXPECT_TRUE(Pixels(*edge).near(10, 50, kBlack)) << "the fill ran on into the next row";
+        EXPECT_TRUE(Pixels(*edge).near(750, 550, kBlue));
+        EXPECT_TRUE(samePixels(*edge, *fresh()));
+
+        // Unmapped or gone, it hides nothing.
+        windows.move(red, 650, 460);
+        windows.unmap(red);
+        auto unmapped = screen->grab();
+        ASSERT_TRUE(unmapped);
+        EXPECT_TRUE(Pixels(*unmapped).near(750, 550, kBlue));
+        windows.destroy(red);
+        auto gone = screen->grab();
+        ASSERT_TRUE(gone);
+        EXPECT_TRUE(Pixels(*gone).near(750, 550, kBlue));
+
+        // In a window manager's frame, its title bar included: the whole frame is filled.
+        const xcb_window_t wmFrame = windows.show(300, 120, 240, 190, kBlue);
+        const xcb_window_t framed = windows.show(0, 30, 240, 160, kRed, wmFrame);
+        screen->leaveOut(framed);
+        auto inFrame = screen->grab();
+        ASSERT_TRUE(inFrame);
+        for (auto [x, y] : {std::pair{420, 130}, {420, 220}})
+            EXPECT_TRUE(Pixels(*inFrame).near(x, y, kLeftOut)) << x << "," << y;
+        windows.destroy(wmFrame);
+    }
+    windows.destroy(blue);
+}
+
 TEST(ScreenSource, SendsAWindowAtTheAskedRateUntilItIsGone)
 {
     Windows windows;
@@ -208,11 +299,15 @@ TEST(ScreenSource, SendsAWindowAtTheAskedRateUntilItIsGone)
     ASSERT_TRUE(source);
     FrameCollector collector;
     ASSERT_EQ(source->start(collector.sink()), 0);
-    auto frames = collector.waitFor(3);
-    ASSERT_EQ(frames.size(), 3u);
+    constexpr size_t kCount = 12;
+    auto frames = collector.waitFor(kCount);
+    ASSERT_EQ(frames.size(), kCount);
     EXPECT_EQ(frames[2]->width, 160);
     EXPECT_EQ(frames[2]->height, 90);
-    EXPECT_GE(frames[2]->captureUs - frames[0]->captureUs, 2 * 50000 - 5000);
+    // A late frame is made up for by at most two periods: frame j comes at
+    // least j - i - 2 periods after frame i, which a source 25% too fast
+    // misses over 11 periods.
+    EXPECT_GE(frames[kCount - 1]->captureUs - frames[0]->captureUs, int64_t(kCount - 1 - 2) * 50000);
     EXPECT_TRUE(Pixels(*frames[2]).near(80, 45, kBlue));
 
     windows.destroy(window);

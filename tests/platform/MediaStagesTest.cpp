@@ -11,6 +11,7 @@
 #include "FrameAssembler.h"
 #include "MediaTestSupport.h"
 #include "OpusCodec.h"
+#include "RemoteAudioStream.h"
 #include "SequenceNumbers.h"
 #include "VideoConvert.h"
 #include "Vp8Decoder.h"
@@ -507,6 +508,76 @@ TEST(OpusCodec, ToneKeepsItsPitchAndALostFrameIsRebuilt)
     const std::vector<int16_t> after(frameStart(32), output.end());
     EXPECT_EQ(880, media_test::dominantFrequency(after, kOpusSampleRate));
     EXPECT_FALSE(decoder.decode(nullptr, 0, frame));
+}
+
+// A received stream that loses frame 30 of a tone that changes at every one
+// of frames 29, 30 and 31: only the next packet's redundancy brings back
+// frame 30's own pitch, which concealment (going on from frame 29) misses.
+// A frame counts as rebuilt only where that redundancy was there.
+TEST(OpusCodec, ALostFrameUnlikeTheOneBeforeIsRebuiltFromTheNextPacketsRedundancyOnly)
+{
+    constexpr int kLost = 30;
+    constexpr int kFrames = 40;
+    constexpr int kBefore = 300, kLostTone = 700, kAfter = 1200;
+    std::vector<int16_t> input = media_test::tone(kBefore, kOpusSampleRate, kOpusFrameSamples * kLost);
+    for (const auto& [tone, frames] : {std::pair{kLostTone, 1}, std::pair{kAfter, kFrames - kLost - 1}}) {
+        const std::vector<int16_t> part = media_test::tone(tone, kOpusSampleRate, kOpusFrameSamples * frames);
+        input.insert(input.end(), part.begin(), part.end());
+    }
+    struct Case {
+        const char* name;
+        int expectedLoss;  // percent, as the receivers' reports set it
+        bool redundancy;
+    };
+    for (const Case& c : {Case{"loss expected", 10, true}, Case{"no loss expected", 0, false}}) {
+        SCOPED_TRACE(c.name);
+        AudioEncoder encoder;
+        ASSERT_TRUE(encoder.valid());
+        encoder.setExpectedLoss(c.expectedLoss);
+        RemoteAudioStream stream(1234);
+        std::vector<int16_t> output;
+        int16_t frame[kOpusFrameSamples];
+        bool nextCarries = false;
+        for (int i = 0; i < kFrames; ++i) {
+            Bytes packet;
+            ASSERT_TRUE(encoder.encode(&input[size_t(i) * kOpusFrameSamples], &packet));
+            if (i == kLost + 1)
+                nextCarries = AudioDecoder::carriesRedundancy(packet.data(), packet.size());
+            if (i != kLost)
+                stream.onPacket(uint16_t(65500 + i), packet.data(), packet.size());
+            // Playout runs two packets behind: the lost frame's turn comes with the next one here.
+            if (i >= 2) {
+                stream.pull(frame);
+                output.insert(output.end(), frame, frame + kOpusFrameSamples);
+            }
+        }
+        EXPECT_EQ(c.redundancy, nextCarries);
+        const RemoteAudioStream::Counters counted = stream.counters();
+        EXPECT_EQ(c.redundancy ? 1 : 0, counted.framesFromFec);
+        EXPECT_EQ(c.redundancy ? 0 : 1, counted.framesConcealed);
+        EXPECT_EQ(kFrames - 3, counted.framesDecoded);
+
+        const auto frameAt = [&](int i) {
+            return std::vector<int16_t>(output.begin() + i * kOpusFrameSamples,
+                                        output.begin() + (i + 1) * kOpusFrameSamples);
+        };
+        const int rebuilt = media_test::dominantFrequency(frameAt(kLost), kOpusSampleRate);
+        if (c.redundancy) {
+            EXPECT_NEAR(kLostTone, rebuilt, 50);  // 20 ms: coarse
+            EXPECT_GT(media_test::rms(frameAt(kLost)), 2000);
+        } else {
+            EXPECT_GT(std::abs(rebuilt - kLostTone), 100) << "concealment cannot know the lost frame's pitch";
+        }
+        EXPECT_NEAR(kBefore, media_test::dominantFrequency(frameAt(kLost - 2), kOpusSampleRate), 20);
+        EXPECT_NEAR(kAfter, media_test::dominantFrequency(frameAt(kLost + 2), kOpusSampleRate), 20);
+    }
+
+    // Music (CELT) and what is no packet carry no redundancy.
+    const uint8_t celt[] = {0x80 | 0x78, 0xff, 0x00, 0x12};
+    EXPECT_FALSE(AudioDecoder::carriesRedundancy(celt, sizeof celt));
+    EXPECT_FALSE(AudioDecoder::carriesRedundancy(nullptr, 0));
+    const uint8_t truncated[] = {0x0b};  // two frames announced, none there
+    EXPECT_FALSE(AudioDecoder::carriesRedundancy(truncated, sizeof truncated));
 }
 
 }  // namespace

@@ -184,7 +184,10 @@ TEST_F(MediaEchoTest, WhatTheMeetingPlaysIsTakenOutOfTheMicrophoneAndTheVoiceBes
     EXPECT_GT(microphone.farDb(), -20);
     EXPECT_GT(microphone.nearDb(), -24);
     // Alice's own voice is gone from what she hears back; the host's is not.
-    EXPECT_GE(microphone.farDb() - sent.farDb(), 20) << "far end " << microphone.farDb() << " dB in the room, "
+    // Taken out by 28 to 60 dB on a quiet machine and by 18 on a busy
+    // two-core one, whose late sound blocks move the echo under the
+    // canceller; without the canceller it comes back 1 to 3 dB louder.
+    EXPECT_GE(microphone.farDb() - sent.farDb(), 12) << "far end " << microphone.farDb() << " dB in the room, "
                                                      << sent.farDb() << " dB sent";
     EXPECT_GT(sent.nearDb() - microphone.nearDb(), -6) << "near end " << microphone.nearDb() << " dB in the room, "
                                                        << sent.nearDb() << " dB sent";

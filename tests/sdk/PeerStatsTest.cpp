@@ -13,6 +13,7 @@
 #include "JsonFile.h"
 #include "LocalServer.h"
 #include "MediaFiles.h"
+#include "MediaTestSupport.h"
 #include "PeerProcess.h"
 
 namespace velto::test {
@@ -50,12 +51,22 @@ TEST(PeerStatsTest, EachPeerWritesWhatItReceivedWhenItLeaves)
     server.setCaBundleEnv();
     const std::string dir = freshTestDirectory("peer_stats");
     const Account demo = server.demoAccount();
+    // Both talk in syllables, 300 ms on and 200 ms off: speech, whose packets
+    // carry the frame before them as redundancy (silence and a steady tone
+    // carry none), so that lost sound can come back too.
+    constexpr int kRate = 48000;
+    std::vector<int16_t> voice = media_test::tone(440, kRate, kRate * 2);
+    for (size_t i = 0; i < voice.size(); ++i)
+        if (i % (kRate / 2) >= kRate * 3 / 10)
+            voice[i] = 0;
+    const std::string voiceWav = dir + "/voice.wav";
+    ASSERT_TRUE(media_test::writeWav(voiceWav, voice, kRate));
     {
         // Demo opens its room and sends; Alice joins the running stream.
-        PeerProcess host(server.host(), demo, demo.room, demo.meetPassword, {"--stats", dir + "/demo.json"});
+        PeerProcess host(server.host(), demo, demo.room, demo.meetPassword, {"--stats", dir + "/demo.json", "--microphone-wav", voiceWav});
         ASSERT_EQ(host.waitFor("result join "), "result join 0");
         PeerProcess guest(server.host(), server.account("alice"), demo.room, demo.meetPassword,
-                          {"--stats", dir + "/alice.json"});
+                          {"--stats", dir + "/alice.json", "--microphone-wav", voiceWav});
         ASSERT_EQ(guest.waitFor("result join "), "result join 0");
         std::this_thread::sleep_for(kMeeting);
     }  // both quit, and leave

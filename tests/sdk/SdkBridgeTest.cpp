@@ -1,14 +1,50 @@
 // The signalling callback bridge and the media observer: control flags, mute
 // requests, the answer chain, presence reports and two SDK objects meeting
 // through the in-process signalling hub.
+#include <cstdlib>
+#include <fstream>
 #include <optional>
+#include <sstream>
 
+#include "OwnXServer.h"
 #include "SdkTestFixture.h"
 #include "VeltoObserver.h"
 #include "VeltoRtcCallback.h"
 
 namespace velto::test {
 namespace {
+
+// The clients connected to the X server `display` (":N") now, as the kernel
+// lists the server's ends of their sockets: every screen capture holds one.
+int xClients(const std::string& display)
+{
+    const std::string socket = "/tmp/.X11-unix/X" + display.substr(1);
+    std::ifstream table("/proc/net/unix");
+    std::string line;
+    int clients = 0;
+    std::getline(table, line);  // the heading
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string num, refs, protocol, flags, type, state, inode, path;
+        fields >> num >> refs >> protocol >> flags >> type >> state >> inode >> path;
+        const bool ours = path.size() >= socket.size() && path.compare(path.size() - socket.size(), socket.size(), socket) == 0;
+        if (ours && state == "03")
+            ++clients;
+    }
+    return clients;
+}
+
+// The X server notices a client that went only when it reads its end: the
+// count once it is `expected`, or as it stands after 3 s.
+int xClientsOnceSettled(const std::string& display, int expected)
+{
+    int clients = xClients(display);
+    for (int i = 0; i < 300 && clients != expected; ++i) {
+        std::this_thread::sleep_for(10ms);
+        clients = xClients(display);
+    }
+    return clients;
+}
 
 // A bridge of its own, so that a test can hand it events on its own thread;
 // its observer drives the SDK's engine, if there is one yet.
@@ -309,6 +345,50 @@ TEST_F(SdkTest, ScreenShareGoesOutAsTheSecondStream)
     EXPECT_FALSE(sdk->isDoubleStream());
     EXPECT_EQ(roomMembers(room).at(0).secondLabel, "");
     EXPECT_TRUE(waitForSent([](const auto& m) { return m.operation == "RemoveSecondStreamSession"; }));
+}
+
+// A participant who is not the moderator may not share: the share is
+// refused, and no capture of the screen stays behind it.
+TEST_F(SdkTest, ARefusedShareLeavesNoCaptureRunning)
+{
+    OwnXServer screen;
+    ASSERT_TRUE(screen.ok());
+    const std::string before = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
+    setenv("DISPLAY", screen.display().c_str(), 1);
+    struct Restore {
+        std::string display;
+        ~Restore()
+        {
+            if (display.empty())
+                unsetenv("DISPLAY");
+            else
+                setenv("DISPLAY", display.c_str(), 1);
+        }
+    } restore{before};
+
+    RecordingCallback hostEvents;
+    auto host = makeSdk(&hostEvents);
+    startDemoMeeting(*host, hostEvents);
+    RecordingCallback guestEvents;
+    auto guest = makeSdk(&guestEvents);
+    ASSERT_EQ(login(*guest, "alice"), 0);
+    const Account demo = server().demoAccount();
+    ASSERT_EQ(guest->JoinConference(demo.room, demo.meetPassword), 0);
+    ASSERT_FALSE(guest->isModerator());
+    const int idle = xClients(screen.display());
+
+    EXPECT_EQ(guest->AddScreenShareStream("4321", true, 15, 0, 0), -1);
+    EXPECT_FALSE(guest->isDoubleStream());
+    EXPECT_EQ(xClientsOnceSettled(screen.display(), idle), idle) << "the refused share still captures the screen";
+    // Nor does a second try leave one.
+    EXPECT_EQ(guest->AddScreenShareStream("4321", true, 15, 0, 0), -1);
+    EXPECT_EQ(xClientsOnceSettled(screen.display(), idle), idle);
+
+    // The measure sees a capture that runs: the moderator's.
+    ASSERT_EQ(host->AddScreenShareStream("5678", true, 15, 0, 0), 0);
+    EXPECT_EQ(xClientsOnceSettled(screen.display(), idle + 1), idle + 1);
+    ASSERT_EQ(host->RemoveScreenShareStream("5678"), 0);
+    EXPECT_EQ(xClientsOnceSettled(screen.display(), idle), idle);
 }
 
 TEST_F(SdkTest, ShareStoppedBeforeItsAnswerWentOutLeavesNoSecondStream)

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "LocalServer.h"
@@ -132,6 +133,21 @@ protected:
                 return e.name == "onChatMessage" && e.args.size() > 1 && e.args[1] == marker;
             });
         });
+    }
+
+    // Polls `done` until it holds; false after `patience`. For what the
+    // server does after its answer went out (closing a connection) or after a
+    // message that has no answer (leaving a room).
+    template <typename Done>
+    static bool pollUntil(Done done, std::chrono::milliseconds patience = 5s)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + patience;
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > deadline)
+                return false;
+            std::this_thread::sleep_for(10ms);
+        }
+        return true;
     }
 
     // Waits until a message matching `match` was sent.

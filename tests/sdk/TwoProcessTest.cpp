@@ -80,5 +80,46 @@ TEST_F(SdkTest, TwoProcessesMeetThroughTheServer)
     server().setCaBundleEnv();
 }
 
+// The scripted peer raises its hand (as `scripts/run.sh` starts it) before
+// the demo user opens his room: he is told of it when he arrives, and later
+// of nobody's hand who left meanwhile. A chair taken over later brings the
+// hands still raised along.
+TEST_F(SdkTest, AModeratorWhoArrivesLaterIsToldOfTheHandsRaised)
+{
+    const Account demo = server().demoAccount();
+    PeerProcess alice(server().host(), server().account("alice"), demo.room, demo.meetPassword, {"--raise-hand"});
+    const std::string aliceJid = alice.waitFor("ready ").substr(6);
+    ASSERT_FALSE(aliceJid.empty());
+    ASSERT_EQ(alice.waitFor("result join "), "result join 0");
+    ASSERT_EQ(alice.waitFor("result hand "), "result hand 0");
+    std::string bobJid;
+    {
+        PeerProcess bob(server().host(), server().account("bob"), demo.room, demo.meetPassword, {"--raise-hand"});
+        bobJid = bob.waitFor("ready ").substr(6);
+        ASSERT_EQ(bob.waitFor("result hand "), "result hand 0");
+    }  // Bob leaves with his hand raised
+
+    RecordingCallback callback;
+    auto host = makeSdk(&callback);
+    startDemoMeeting(*host, callback);
+    ASSERT_TRUE(callback.waitFor([&](const std::vector<Event>& events) {
+        return hasEvent(events, "onHandsUp", {"apply", aliceJid, "Alice Chen"});
+    })) << "the raised hand was not listed";
+    ASSERT_TRUE(callback.waitFor([&](const std::vector<Event>& events) {
+        return hasEvent(events, "onUpdateUserList", {aliceJid});
+    }));
+    EXPECT_FALSE(hasEvent(callback.events("onHandsUp"), "onHandsUp", {"apply", bobJid}));
+    EXPECT_EQ(callback.events("onHandsUp").size(), 1u);
+
+    // Alice claims the chair: she is told of her own hand, still raised.
+    const std::string own = "event onHandsUp apply " + aliceJid;
+    const std::size_t before = alice.count(own);
+    EXPECT_EQ(alice.order("claim " + demo.ownerPassword), "0");
+    EXPECT_FALSE(alice.waitFor("event onGrantAdmin").empty());
+    for (int i = 0; i < 500 && alice.count(own) == before; ++i)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(alice.count(own), before + 1);
+}
+
 }  // namespace
 }  // namespace velto::test

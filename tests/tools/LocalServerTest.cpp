@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -19,6 +20,7 @@
 #include <future>
 #include <memory>
 #include <set>
+#include <thread>
 
 namespace {
 
@@ -213,6 +215,38 @@ TEST(LocalServer, CertificateVerifiesForBothNamesOnlyInTrustedMode)
 
 // The demo run starts the server without the test control, which would hand
 // out every password and let anybody reset the server: its routes are unknown.
+// A second server on a port that one serves already fails to start, instead
+// of sharing the port and answering some of the first one's requests.
+TEST(LocalServer, APortTakenByAnotherServerIsRefused)
+{
+    LocalServer first;
+    char dirTemplate[] = "/tmp/velto_taken_port.XXXXXX";
+    ASSERT_NE(mkdtemp(dirTemplate), nullptr);
+    const std::string dir = dirTemplate;
+    std::string binary = VELTO_SERVER_BINARY;
+    std::string portOption = "--port", port = std::to_string(first.port()), dirOption = "--cert-dir",
+                dirArgument = dir;
+    char* argv[] = {binary.data(), portOption.data(), port.data(), dirOption.data(), dirArgument.data(), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    ASSERT_EQ(posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv, environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    bool ended = false;
+    for (int i = 0; i < 1000 && !(ended = waitpid(pid, &status, WNOHANG) == pid); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (!ended) {
+        kill(pid, SIGTERM);
+        waitpid(pid, &status, 0);
+    }
+    EXPECT_TRUE(ended) << "it serves the taken port";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1);
+    std::filesystem::remove_all(dir);
+}
+
 TEST(LocalServer, TheTestControlIsServedOnlyWhenAskedFor)
 {
     char dirTemplate[] = "/tmp/velto_no_control.XXXXXX";

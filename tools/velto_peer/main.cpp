@@ -8,11 +8,13 @@
 // "result ORDER CODE".
 
 #include <signal.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <iostream>
 #include <algorithm>
@@ -38,7 +40,7 @@ const char* const kUsage =
     "usage: velto_peer --server HOST:PORT --user NAME --password PW [--room NUMBER] [--room-password PW]\n"
     "                  [--echo] [--raise-hand] [--commands] [--camera-image PNG] [--microphone-wav WAV]\n"
     "                  [--dump-frames DIR] [--dump-audio WAV] [--stats FILE] [--receive-only]\n"
-    "                  [--share-screen FPS]\n"
+    "                  [--share-screen FPS [--leave-out WINDOW]]\n"
     "  Trust comes from the system CAs and VELTO_CA_BUNDLE (the local server's ca.pem).\n"
     "  --room          meeting to join (default: none)\n"
     "  --echo          answers every chat message with \"echo: \" and the message\n"
@@ -46,22 +48,26 @@ const char* const kUsage =
     "  --commands      reads orders on stdin until \"quit\" or end of input:\n"
     "                  join ROOM [PW] | leave | chat TEXT | hand ACTION [JID] | stage JID | split N |\n"
     "                  record start|stop | lock on|off | claim PASSWORD | grant JID | kick JID |\n"
-    "                  mute JID | whiteboard ACTION | ring JID | share FPS | unshare | quit\n"
+    "                  mute JID | whiteboard ACTION | ring JID | share FPS [WINDOW] | unshare | quit\n"
     "  --camera-image    sends this PNG picture as its camera (default: the synthetic camera)\n"
     "  --microphone-wav  sends this WAV sound, looped, as its microphone (default: silence)\n"
     "  --dump-frames     writes each received stream's pictures into DIR as LABEL-N.png, one a second\n"
+    "                    (the folders of DIR, WAV and FILE are made when missing)\n"
     "  --dump-audio      writes everything it plays (the meeting's mixed sound) into this WAV file\n"
     "  --stats           draws every received stream (into no window) and, whenever it leaves a meeting,\n"
     "                    writes what it received, the path its media took (\"ice\") and what it cost\n"
     "                    into FILE as JSON\n"
     "  --receive-only    sends neither camera picture nor microphone sound (its microphone is muted)\n"
     "  --share-screen    shares its whole screen ($DISPLAY) at FPS frames a second once in the meeting\n"
-    "                    (it must be the meeting's moderator)\n";
+    "                    (it must be the meeting's moderator)\n"
+    "  --leave-out       the share shows this window (native id) as a plain fill\n"
+    "  It lists the synthetic camera (VELTO_SYNTHETIC_CAMERA=1) besides any real one.\n";
 
 struct Options {
     std::string server, user, password, room, roomPassword;
     std::string cameraImage, microphoneWav, dumpFrames, dumpAudio, stats;
     int shareFps = 0;
+    long long leaveOut = 0;
     bool receiveOnly = false;
     bool echo = false;
     bool raiseHand = false;
@@ -115,6 +121,13 @@ Options parse(int argc, char** argv)
                 std::exit(2);
             }
         }
+        else if (arg == "--leave-out") {
+            o.leaveOut = std::atoll(value().c_str());
+            if (o.leaveOut <= 0 || o.leaveOut > INT32_MAX) {
+                std::cerr << kUsage;
+                std::exit(2);
+            }
+        }
         else {
             std::cerr << kUsage;
             std::exit(arg == "--help" || arg == "-h" ? 0 : 2);
@@ -125,6 +138,26 @@ Options parse(int argc, char** argv)
         std::exit(2);
     }
     return o;
+}
+
+// Makes `folder` when it is missing; false, with the reason said, when it
+// cannot be made or written into (the files would be lost without a word).
+bool writableFolder(const std::filesystem::path& folder, const char* option)
+{
+    if (folder.empty())
+        return true;
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error) {
+        std::cerr << "velto_peer: " << option << ": cannot make the folder " << folder << ": " << error.message()
+                  << std::endl;
+        return false;
+    }
+    if (access(folder.c_str(), W_OK | X_OK) != 0) {
+        std::cerr << "velto_peer: " << option << ": cannot write into " << folder << std::endl;
+        return false;
+    }
+    return true;
 }
 
 // Orders run one at a time on the main thread, never on an SDK thread.
@@ -159,6 +192,12 @@ int main(int argc, char** argv)
 {
     const auto started = std::chrono::steady_clock::now();
     const Options options = parse(argc, argv);
+    if (!writableFolder(options.dumpFrames, "--dump-frames") ||
+        !writableFolder(std::filesystem::path(options.dumpAudio).parent_path(), "--dump-audio") ||
+        !writableFolder(std::filesystem::path(options.stats).parent_path(), "--stats"))
+        return 2;
+    // The peer is no user: without a camera it still sends the test picture.
+    setenv("VELTO_SYNTHETIC_CAMERA", "1", 0);
     // The stdin and signal threads stay detached until the process ends, so
     // what they push to must outlive main.
     Orders& orders = *new Orders;
@@ -254,7 +293,7 @@ int main(int argc, char** argv)
     if (options.raiseHand)
         orders.push("hand apply");
     if (options.shareFps > 0)
-        orders.push("share " + std::to_string(options.shareFps));
+        orders.push("share " + std::to_string(options.shareFps) + " " + std::to_string(options.leaveOut));
     if (options.commands)
         std::thread([&orders] {
             std::string line;
@@ -329,7 +368,8 @@ int main(int argc, char** argv)
             };
             for (int waited = 0; waited < 100 && !ready(); ++waited)
                 std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            rc = sdk->AddScreenShareStream(shareLabel, true, std::max(1, std::atoi(a.c_str())), 0, 0);
+            rc = sdk->AddScreenShareStream(shareLabel, true, std::max(1, std::atoi(a.c_str())), 0,
+                                           std::max(0, std::atoi(b.c_str())));
         } else if (verb == "unshare")
             rc = sdk->RemoveScreenShareStream(shareLabel);
         else if (verb == "moderator")

@@ -746,6 +746,29 @@ std::string ConferenceService::moderatorOf(const std::string& room) const
     return id == state_.rooms.end() ? std::string() : state_.meetings.at(id->second).moderatorJid;
 }
 
+std::vector<std::pair<std::string, std::string>> ConferenceService::handsOf(const std::string& room) const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto id = state_.rooms.find(room);
+    std::vector<std::pair<std::string, std::string>> hands;
+    if (id == state_.rooms.end() || !isLive(state_.meetings.at(id->second)))
+        return hands;
+    for (const Hand& hand : state_.meetings.at(id->second).hands)
+        hands.emplace_back(hand.jid, hand.nickname);
+    return hands;
+}
+
+void ConferenceService::lowerHand(const std::string& room, const std::string& jid)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto id = state_.rooms.find(room);
+    if (id == state_.rooms.end())
+        return;
+    auto& hands = state_.meetings.at(id->second).hands;
+    hands.erase(std::remove_if(hands.begin(), hands.end(), [&](const Hand& hand) { return hand.jid == jid; }),
+                hands.end());
+}
+
 StageChoice ConferenceService::stageOf(const std::string& room) const
 {
     std::lock_guard<std::mutex> lock(mutex_);

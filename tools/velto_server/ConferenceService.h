@@ -86,6 +86,11 @@ public:
     // What the moderator chose to show in room `room` (nothing chosen when the
     // room does not run).
     StageChoice stageOf(const std::string& room) const;
+    // The hands raised in room `room` and not answered yet, oldest first, as
+    // (address, nickname): a moderator who arrives later is told of them.
+    std::vector<std::pair<std::string, std::string>> handsOf(const std::string& room) const;
+    // `jid` left room `room`: a hand it raised is no longer waiting.
+    void lowerHand(const std::string& room, const std::string& jid);
     // The chair moves from `from` (who must hold it, unless a REST grant gave
     // it to `to` already) to `to`; false otherwise.
     bool handOver(const std::string& room, const std::string& from, const std::string& to);

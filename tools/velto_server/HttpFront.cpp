@@ -86,6 +86,13 @@ HttpFront::HttpFront(const ServerIdentity& identity, bool verbose)
     // An answer goes out in several small writes; without this each exchange
     // waits for the client's delayed acknowledgement.
     server_.set_tcp_nodelay(true);
+    // The library's default shares the port (SO_REUSEPORT) with any other
+    // server already listening there, which then answers half the requests:
+    // a taken port must fail to bind instead.
+    server_.set_socket_options([](int sock) {
+        int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
 }
 
 int HttpFront::bind(const std::string& address, int port)

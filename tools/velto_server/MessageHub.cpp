@@ -426,7 +426,20 @@ bool MessageHub::onJoin(Connection& c, const Json::Value& m)
         c.send(sourceMessage(c, std::move(theirs), true));
     for (const Connection* p : others)
         c.send(userRecord(*p));
+    if (isModerator(c))
+        sendHands(c);
     return true;
+}
+
+void MessageHub::sendHands(Connection& c) const
+{
+    for (const auto& [jid, nickname] : service_.handsOf(c.room)) {
+        Json::Value hand = typed("handsUp");
+        hand["action"] = "apply";
+        hand["jid"] = jid;
+        hand["nickname"] = nickname;
+        c.send(hand);
+    }
 }
 
 bool MessageHub::onPresence(Connection& c, const Json::Value& m)
@@ -608,6 +621,8 @@ void MessageHub::notice(const Notice& notice)
             if (p->jid == notice.jid)
                 p->send(typed("grantAdmin"));
             p->send(control);
+            if (p->jid == notice.jid)
+                sendHands(*p);
         }
         // Everybody's record names the chair anew; a stage nobody chose is the chair's.
         for (Connection* p : inRoom)
@@ -777,6 +792,7 @@ void MessageHub::leaveRoom(Connection& c)
         return;
     if (media_)
         media_->closeLeg(c.session);
+    service_.lowerHand(c.room, c.jid);
     const std::vector<Connection*> rest = peers(c);
     for (Connection* p : rest) {
         if (!c.sources.empty())

@@ -125,6 +125,8 @@ private:
     // moderator, every change of a member's main stream or of the chair, and
     // every leave.
     void sendStage(const std::string& room);
+    // Tells the moderator `c` of the hands raised before it took the chair.
+    void sendHands(Connection& c) const;
     void presence(const Connection& c, bool online) const;
 
     net::io_context io_;

@@ -712,6 +712,7 @@ void MainWindow::initVideoWidget()
     });
     connect(this, &MainWindow::sigNotifyRecord, video, &VideoWidget::sigNotifyRecord);
     connect(this, &MainWindow::sigAddUser, video, &VideoWidget::sigAddUser);
+    connect(this, &MainWindow::sigShowCallee, video, &VideoWidget::showCallee);
     connect(this, &MainWindow::sigRemoveUser, video, &VideoWidget::slotRemoveUser);
     connect(this, &MainWindow::sigGrantAdmin, video, &VideoWidget::sigGrantAdmin);
     connect(this, &MainWindow::sigKickout, video, &VideoWidget::slotLeaveConference);
@@ -799,7 +800,10 @@ void MainWindow::slotKickout() { endAnsweredCall(); }
 
 void MainWindow::slotAddUser(user_info user)
 {
-    emit sigRingClose("accept", CGlobalInstance::getUserId(user.jid));
+    const std::string id = CGlobalInstance::getUserId(user.jid);
+    if (hasPendingCall(home::lowerId(id), 1))
+        emit sigShowCallee(user.jid);
+    emit sigRingClose("accept", id);
 }
 
 void MainWindow::slotRemoveUser(std::string userJid)

@@ -134,6 +134,8 @@ signals:
     void sigLockConference(bool isLock);
     void sigCloseRingCallWidget(std::string userJid);
     void sigRingClose(std::string type, std::string userJid);
+    // The callee of a call placed from here joined the meeting: the meeting window shows him.
+    void sigShowCallee(std::string userJid);
     void sigRingingStatus(std::string userId);
     void sigPresence(std::string userId, bool onLine);
     void sigUpdateRecentItem(RECENTITEM item);

@@ -740,12 +740,23 @@ bool VeltoSdk::EnableStreamVideo(bool enable)
 int VeltoSdk::AddScreenShareStream(const std::string& label, bool flag, int value1, int value2, int value3)
 {
     InitWebrtc();
+    bool created = false;
     const int added = withEngine(-1, [&](velto_webrtc_interface& engine) {
         setSecondLabel(label);
-        createLocalStream(engine, label);
+        created = createLocalStream(engine, label) == 0;
         return engine.AddScreenToLocalStream(label, label + "_video", flag, value1, value2, value3);
     });
-    return added != 0 ? added : AddSecondStream();
+    const int announced = added != 0 ? added : AddSecondStream();
+    if (announced != 0) {
+        // A share that is not sent captures nothing: its screen track and the
+        // stream made for it go again (a stream that was there before stays).
+        withEngine(-1, [&](velto_webrtc_interface& engine) {
+            if (added == 0)
+                engine.RemoveScreenFromLocalStream(label, label + "_video");
+            return created ? removeLocalStream(engine, label) : 0;
+        });
+    }
+    return announced;
 }
 
 int VeltoSdk::RemoveScreenShareStream(const std::string& label)

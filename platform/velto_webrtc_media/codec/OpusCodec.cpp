@@ -89,6 +89,31 @@ bool AudioDecoder::decodeFromNext(const uint8_t* nextPacket, size_t size, int16_
     return finish(opus_decode(decoder_, nextPacket, static_cast<opus_int32>(size), out, kOpusFrameSamples, 1), out);
 }
 
+bool AudioDecoder::carriesRedundancy(const uint8_t* packet, size_t size)
+{
+    if (!packet || size == 0 || size > INT_MAX)
+        return false;
+    // Only SILK carries redundancy: the configurations below 16 (SILK alone
+    // and hybrid).
+    if ((packet[0] >> 3) >= 16)
+        return false;
+    const unsigned char* frames[48] = {};
+    opus_int16 sizes[48] = {};
+    if (opus_packet_parse(packet, static_cast<opus_int32>(size), nullptr, frames, sizes, nullptr) <= 0 ||
+        sizes[0] == 0)
+        return false;
+    // The SILK layer opens with one voice activity flag per 20 ms frame and
+    // then the redundancy flag, per channel, each an even-odds bit of the
+    // range coder: the first byte's top bits (as libopus 1.5's
+    // opus_packet_has_lbrr reads them).
+    const int samples = opus_packet_get_samples_per_frame(packet, kOpusSampleRate);
+    const int silkFrames = samples > kOpusFrameSamples ? samples / kOpusFrameSamples : 1;
+    bool redundancy = (frames[0][0] >> (7 - silkFrames)) & 1;
+    if (opus_packet_get_nb_channels(packet) == 2)
+        redundancy = redundancy || ((frames[0][0] >> (6 - 2 * silkFrames)) & 1);
+    return redundancy;
+}
+
 bool AudioDecoder::conceal(int16_t* out)
 {
     if (!decoder_)

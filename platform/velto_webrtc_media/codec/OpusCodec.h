@@ -45,6 +45,11 @@ public:
     bool decode(const uint8_t* packet, size_t size, int16_t* out);
     // The frame before `nextPacket`, rebuilt from its redundancy.
     bool decodeFromNext(const uint8_t* nextPacket, size_t size, int16_t* out);
+    // Whether `packet` carries the redundancy (SILK's LBRR frame) of the frame
+    // before it; without it decodeFromNext only conceals. The first packets
+    // of a stream, packets sent while no loss was expected and music (CELT)
+    // carry none.
+    static bool carriesRedundancy(const uint8_t* packet, size_t size);
     // A lost frame guessed from what came before.
     bool conceal(int16_t* out);
 

@@ -4,6 +4,8 @@
 #include <vpx/vp8dx.h>
 #include <vpx/vpx_decoder.h>
 
+#include "rtp/Vp8Payload.h"
+
 namespace velto_media {
 
 struct Vp8Decoder::Codec {
@@ -28,6 +30,12 @@ Vp8Decoder::~Vp8Decoder() = default;
 Vp8Decoder::Result Vp8Decoder::decode(const uint8_t* data, size_t size, std::shared_ptr<VideoFrame>* picture)
 {
     if (!codec_->open || !data || size == 0 || size > 0xffffffffu)
+        return Result::Failed;
+    // libvpx allocates what a keyframe's header announces before it reads
+    // the picture: a size beyond ours is refused first.
+    int announcedWidth = 0, announcedHeight = 0;
+    if (rtp::vp8KeyframeSize(data, size, &announcedWidth, &announcedHeight) &&
+        !rtp::pictureSizeAllowed(announcedWidth, announcedHeight))
         return Result::Failed;
     if (vpx_codec_decode(&codec_->context, data, static_cast<unsigned int>(size), nullptr, 0) != VPX_CODEC_OK)
         return Result::Failed;

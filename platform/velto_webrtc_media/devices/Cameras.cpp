@@ -1,4 +1,10 @@
-// The cameras the engine offers: the V4L2 devices present, then the synthetic camera.
+// The cameras the engine offers: the V4L2 devices present, then the synthetic
+// camera when VELTO_SYNTHETIC_CAMERA is "1" (the run script, the tests, the
+// benchmarks and the scripted peer): a user without a camera is offered an
+// audio-only join, not a test picture.
+#include <cstdlib>
+#include <cstring>
+
 #include "V4l2Camera.h"
 #include "VideoSource.h"
 
@@ -9,7 +15,9 @@ const char* const kSyntheticCameraId = "synthetic";
 std::vector<CameraInfo> listCameras()
 {
     auto cameras = listV4l2Cameras();
-    cameras.push_back({kSyntheticCameraId, "Synthetic camera"});
+    const char* synthetic = std::getenv("VELTO_SYNTHETIC_CAMERA");
+    if (synthetic && std::strcmp(synthetic, "1") == 0)
+        cameras.push_back({kSyntheticCameraId, "Synthetic camera"});
     return cameras;
 }
 

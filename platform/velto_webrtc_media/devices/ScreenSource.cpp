@@ -25,15 +25,16 @@ private:
 
 }  // namespace
 
-// `excludedWindowId` (the sharer's own annotation overlay) is not left out:
-// without a compositor the X server keeps no picture of what lies under a
-// window, so the only way would be to hide the window for every frame.
-std::unique_ptr<VideoSource> makeScreenSource(bool wholeScreen, int64_t sourceId, int64_t /*excludedWindowId*/,
-                                              int fps)
+// `excludedWindowId` (the sharer's own meeting window) is shown as a plain
+// fill on a whole screen: without a compositor the X server keeps no picture
+// of what lies under a window, and the others must not see their own faces.
+std::unique_ptr<VideoSource> makeScreenSource(bool wholeScreen, int64_t sourceId, int64_t excludedWindowId, int fps)
 {
     auto grabber = XcbGrabber::open(wholeScreen, sourceId);
     if (!grabber)
         return nullptr;
+    if (wholeScreen)
+        grabber->leaveOut(excludedWindowId);
     return std::make_unique<ScreenSource>(std::move(grabber), fps);
 }
 

@@ -29,8 +29,9 @@ public:
     virtual void setFormat(int width, int height, int fps) = 0;
 };
 
-// One camera the engine can open. The synthetic camera is always listed,
-// last, with the id kSyntheticCameraId.
+// One camera the engine can open. The synthetic camera is listed, last, with
+// the id kSyntheticCameraId, only when VELTO_SYNTHETIC_CAMERA is "1"; it
+// opens whether listed or not.
 struct CameraInfo {
     std::string id;    // "/dev/videoN" or kSyntheticCameraId
     std::string name;  // display name
@@ -51,7 +52,8 @@ std::unique_ptr<VideoSource> makeSyntheticCamera(const std::string& userName, in
 std::unique_ptr<VideoSource> makeImageSource(const std::string& pngPath, int fps);
 
 // The pixels of a screen (wholeScreen, sourceId = screen index) or of a
-// window (sourceId = native window id), at `fps`. Null without a display.
+// window (sourceId = native window id), at `fps`; a whole screen shows the
+// window `excludedWindowId` (0: none) as a plain fill. Null without a display.
 std::unique_ptr<VideoSource> makeScreenSource(bool wholeScreen, int64_t sourceId, int64_t excludedWindowId, int fps);
 
 }  // namespace velto_media

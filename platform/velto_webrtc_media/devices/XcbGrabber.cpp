@@ -89,6 +89,9 @@ void convertRows(const uint8_t* bgrx, VideoFrame& frame, int top, int bottom)
                        frame.v.data() + size_t(top / 2) * (width / 2), width / 2, width, bottom - top);
 }
 
+// What a left-out window shows instead: a plain dark grey, B, G, R, X.
+constexpr uint8_t kLeftOutFill[4] = {0x30, 0x30, 0x30, 0xff};
+
 }  // namespace
 
 struct XcbGrabber::State {
@@ -99,6 +102,7 @@ struct XcbGrabber::State {
     const xcb_screen_t* screen = nullptr;
     size_t screenIndex = 0;  // wholeScreen only
     Rect screenRect;         // wholeScreen only, read again when a grab fails (the layout changed)
+    xcb_window_t leftOut = 0;  // wholeScreen only: filled over in every picture while it is viewable
     bool shm = false;         // the server can share memory with us
     bool lastShared = false;  // the last picture came that way
     xcb_shm_seg_t segment = 0;
@@ -157,9 +161,67 @@ struct XcbGrabber::State {
         return true;
     }
 
+    // The left-out window's place, asked before the pixels are (the three requests travel with the image's)
+    // and read after them.
+    struct LeftOutCookies {
+        xcb_get_window_attributes_cookie_t attributes;
+        xcb_get_geometry_cookie_t geometry;
+        xcb_translate_coordinates_cookie_t origin;
+    };
+
+    LeftOutCookies askLeftOut() const
+    {
+        const xcb_window_t shown = shownWindowOf(leftOut);
+        return {xcb_get_window_attributes(connection, shown), xcb_get_geometry(connection, shown),
+                xcb_translate_coordinates(connection, shown, screen->root, 0, 0)};
+    }
+
+    // A window manager puts a managed window into a frame of its own, whose
+    // title bar names the window: the frame (the root's child that holds the
+    // window) is what shows. Asked at each grab, since the frame comes and goes
+    // with the window manager's handling.
+    xcb_window_t shownWindowOf(xcb_window_t window) const
+    {
+        for (int level = 0; level < 8; ++level) {
+            xcb_generic_error_t* error = nullptr;
+            auto tree = reply(xcb_query_tree_reply(connection, xcb_query_tree(connection, window), &error));
+            std::free(error);
+            if (!tree || tree->parent == screen->root || tree->parent == XCB_NONE)
+                break;
+            window = tree->parent;
+        }
+        return window;
+    }
+
+    // The left-out window's rectangle (border included) in the coordinates of `r`, clipped to it; empty when it
+    // is not viewable or gone.
+    Rect leftOutIn(const LeftOutCookies& cookies, const Rect& r) const
+    {
+        // Errors are taken here: a window that went away must not fill the connection's event queue.
+        xcb_generic_error_t* error = nullptr;
+        auto attributes = reply(xcb_get_window_attributes_reply(connection, cookies.attributes, &error));
+        std::free(error);
+        error = nullptr;
+        auto geometry = reply(xcb_get_geometry_reply(connection, cookies.geometry, &error));
+        std::free(error);
+        error = nullptr;
+        auto origin = reply(xcb_translate_coordinates_reply(connection, cookies.origin, &error));
+        std::free(error);
+        if (!attributes || !geometry || !origin || attributes->map_state != XCB_MAP_STATE_VIEWABLE)
+            return {};
+        const int border = geometry->border_width;
+        const int left = std::max(r.x, origin->dst_x - border);
+        const int top = std::max(r.y, origin->dst_y - border);
+        const int right = std::min(r.x + r.width, origin->dst_x + geometry->width + border);
+        const int bottom = std::min(r.y + r.height, origin->dst_y + geometry->height + border);
+        if (right <= left || bottom <= top)
+            return {};
+        return Rect{left - r.x, top - r.y, right - left, bottom - top};
+    }
+
     bool readable(uint8_t depth) const { return (depth == 24 || depth == 32) && bitsPerPixel(setup, depth) == 32; }
 
-    std::shared_ptr<VideoFrame> grabShared(const Rect& r)
+    std::shared_ptr<VideoFrame> grabShared(const Rect& r, const LeftOutCookies* leftOutCookies)
     {
         xcb_generic_error_t* error = nullptr;
         auto image = reply(xcb_shm_get_image_reply(
@@ -168,12 +230,13 @@ struct XcbGrabber::State {
                               ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, segment, 0),
             &error));
         std::free(error);
+        const Rect cover = leftOutCookies ? leftOutIn(*leftOutCookies, r) : Rect{};
         if (!image || !readable(image->depth))
             return nullptr;
-        return picture(shared, r.width, r.height);
+        return picture(shared, r.width, r.height, cover);
     }
 
-    std::shared_ptr<VideoFrame> grabPlain(const Rect& r)
+    std::shared_ptr<VideoFrame> grabPlain(const Rect& r, const LeftOutCookies* leftOutCookies)
     {
         xcb_generic_error_t* error = nullptr;
         auto image = reply(xcb_get_image_reply(
@@ -182,17 +245,26 @@ struct XcbGrabber::State {
                           uint16_t(r.width), uint16_t(r.height), ~0u),
             &error));
         std::free(error);
+        const Rect cover = leftOutCookies ? leftOutIn(*leftOutCookies, r) : Rect{};
         if (!image || !readable(image->depth) ||
             size_t(xcb_get_image_data_length(image.get())) < size_t(r.width) * r.height * 4)
             return nullptr;
-        return picture(xcb_get_image_data(image.get()), r.width, r.height);
+        return picture(xcb_get_image_data(image.get()), r.width, r.height, cover);
     }
 
-    // The picture of `bgrx`: the last one again (marked unchanged) when no row differs, else the last one with
-    // the rows that changed converted anew.
-    std::shared_ptr<VideoFrame> picture(const uint8_t* bgrx, int width, int height)
+    // The picture of `bgrx` with `cover` filled over: the last one again (marked unchanged) when no row differs,
+    // else the last one with the rows that changed converted anew. The fill comes first, so that a window that
+    // moves changes the rows it left and the rows it reached, and one that stays changes none.
+    std::shared_ptr<VideoFrame> picture(uint8_t* bgrx, int width, int height, const Rect& cover)
     {
         const size_t stride = size_t(width) * 4;
+        if (cover.width > 0) {
+            std::vector<uint8_t> fill(size_t(cover.width) * 4);
+            for (size_t i = 0; i < fill.size(); i += 4)
+                std::memcpy(&fill[i], kLeftOutFill, 4);
+            for (int row = cover.y; row < cover.y + cover.height; ++row)
+                std::memcpy(bgrx + row * stride + size_t(cover.x) * 4, fill.data(), fill.size());
+        }
         std::shared_ptr<VideoFrame> frame;
         int top = 0;
         int bottom = height;
@@ -283,6 +355,11 @@ std::unique_ptr<XcbGrabber> XcbGrabber::open(bool wholeScreen, int64_t sourceId,
 
 bool XcbGrabber::usesShm() const { return state_->lastShared; }
 
+void XcbGrabber::leaveOut(int64_t window)
+{
+    state_->leftOut = window > 0 && window <= int64_t(UINT32_MAX) ? xcb_window_t(window) : 0;
+}
+
 std::shared_ptr<VideoFrame> XcbGrabber::grab()
 {
     State& s = *state_;
@@ -300,7 +377,10 @@ std::shared_ptr<VideoFrame> XcbGrabber::grab()
     if (r.width < 2 || r.height < 2)
         return nullptr;
     s.lastShared = s.shm && s.ensureShared(size_t(r.width) * r.height * 4);
-    auto frame = s.lastShared ? s.grabShared(r) : s.grabPlain(r);
+    const bool leaveOut = s.wholeScreen && s.leftOut != 0;
+    const State::LeftOutCookies cookies = leaveOut ? s.askLeftOut() : State::LeftOutCookies{};
+    auto frame = s.lastShared ? s.grabShared(r, leaveOut ? &cookies : nullptr)
+                              : s.grabPlain(r, leaveOut ? &cookies : nullptr);
     if (!frame && s.wholeScreen) {
         auto rects = screenRects(s.connection, s.screen);
         if (s.screenIndex < rects.size())

@@ -33,6 +33,11 @@ public:
     std::shared_ptr<VideoFrame> grab();
     // True when the last picture came through shared memory.
     bool usesShm() const;
+    // A whole screen's pictures from now on show `window` (a native window id,
+    // its border included) as a plain fill wherever it lies on the screen,
+    // followed as it moves; 0 leaves nothing out. Without a compositor nothing
+    // behind a window can be read, so what it covers is filled too.
+    void leaveOut(int64_t window);
 
 private:
     struct State;

@@ -18,6 +18,7 @@ void FrameFanout::add(unsigned int renderId, QGLRenderInterface* target)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     sinks_.push_back({renderId, target});
+    targets_ = sinks_.size();
 }
 
 bool FrameFanout::remove(unsigned int renderId)
@@ -28,6 +29,7 @@ bool FrameFanout::remove(unsigned int renderId)
     if (it == sinks_.end())
         return false;
     sinks_.erase(it);
+    targets_ = sinks_.size();
     return true;
 }
 

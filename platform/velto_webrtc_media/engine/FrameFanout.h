@@ -7,6 +7,7 @@
 // the fanout's mutex for the whole hand-over.
 #pragma once
 
+#include <atomic>
 #include <mutex>
 #include <vector>
 
@@ -24,6 +25,8 @@ public:
     void deliver(const VideoFrame& frame);
     // A black picture of the last size drawn: the stream sends no picture.
     void deliverBlack();
+    // Whether some render target shows the stream; read without waiting for a draw.
+    bool shown() const { return targets_ > 0; }
     // Size of the last picture drawn; false before the first.
     bool lastSize(int* width, int* height) const;
 
@@ -36,6 +39,7 @@ private:
 
     mutable std::mutex mutex_;
     std::vector<Sink> sinks_;
+    std::atomic<size_t> targets_{0};  // sinks_.size()
     int width_ = 0;
     int height_ = 0;
 };

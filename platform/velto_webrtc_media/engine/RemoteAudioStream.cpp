@@ -34,6 +34,11 @@ bool RemoteAudioStream::pull(int16_t* out)
         counters_->onAudioFrame(Frame::Decoded);
         return decoder_.decode(pull.payload.data(), pull.payload.size(), out);
     case AudioJitterBuffer::Pull::Kind::FromNext:
+        // A next packet without redundancy could only be concealed from.
+        if (!AudioDecoder::carriesRedundancy(pull.payload.data(), pull.payload.size())) {
+            counters_->onAudioFrame(Frame::Concealed);
+            return decoder_.conceal(out);
+        }
         counters_->onAudioFrame(Frame::FromFec);
         return decoder_.decodeFromNext(pull.payload.data(), pull.payload.size(), out);
     case AudioJitterBuffer::Pull::Kind::Conceal:

@@ -1,5 +1,7 @@
 #include "RemoteVideoStream.h"
 
+#include <algorithm>
+
 #include "MediaTransport.h"
 #include "Vp8Decoder.h"
 #include "Vp8Payload.h"
@@ -16,16 +18,17 @@ constexpr int kQuickFirstKeyframeRequests = 3;
 // for its missing packets, before a keyframe is asked for.
 constexpr int64_t kGapPatienceMs = 250;
 constexpr size_t kMaxQueuedFrames = 30;
+// Frames one task decodes before the other streams' tasks get their turn.
+constexpr int kFramesPerTurn = 4;
 // While frames are held up, how often the timer looks again.
 constexpr int64_t kStalledPollMs = 20;
 
 }  // namespace
 
 RemoteVideoStream::RemoteVideoStream(uint32_t ssrc, std::shared_ptr<FrameFanout> renders, FeedbackSender* feedback,
-                                     std::shared_ptr<ReceiveCounters> counters)
-    : ssrc_(ssrc), renders_(std::move(renders)), feedback_(feedback),
-      counters_(counters ? std::move(counters) : std::make_shared<ReceiveCounters>(ssrc, true)),
-      thread_([this] { run(); })
+                                     std::shared_ptr<DecoderPool> decoders, std::shared_ptr<ReceiveCounters> counters)
+    : ssrc_(ssrc), renders_(std::move(renders)), feedback_(feedback), decoders_(std::move(decoders)),
+      counters_(counters ? std::move(counters) : std::make_shared<ReceiveCounters>(ssrc, true))
 {
 }
 
@@ -37,14 +40,16 @@ RemoteVideoStream::~RemoteVideoStream()
 void RemoteVideoStream::stop()
 {
     {
-        std::lock_guard<std::mutex> lock(queueMutex_);
-        if (stopping_ && !thread_.joinable())
+        std::unique_lock<std::mutex> lock(queueMutex_);
+        if (stopping_)
             return;
         stopping_ = true;
+        queue_.clear();
+        // A running task ends after its frame; a queued one returns at once.
+        idle_.wait(lock, [&] { return !scheduled_; });
     }
-    queueWake_.notify_all();
-    if (thread_.joinable())
-        thread_.join();
+    decoder_.reset();
+    renders_->deliverBlack();
 }
 
 void RemoteVideoStream::onPacket(const rtp::RtpHeader& header, const uint8_t* payload, size_t size, int64_t nowMs,
@@ -63,7 +68,6 @@ void RemoteVideoStream::onPacket(const rtp::RtpHeader& header, const uint8_t* pa
     packet.keyframe = packet.frameStart && rtp::isVp8Keyframe(payload + descriptor.size, size - descriptor.size);
     packet.data.assign(payload + descriptor.size, payload + size);
 
-    std::vector<AssembledFrame> frames;
     std::vector<uint16_t> missing;
     {
         std::lock_guard<std::mutex> lock(receiveMutex_);
@@ -75,30 +79,88 @@ void RemoteVideoStream::onPacket(const rtp::RtpHeader& header, const uint8_t* pa
         if (nack_.recovered() > recovered)
             counters_->onPacketRecovered();
         assembler_.insert(std::move(packet));
-        frames = assembler_.takeFrames();
-        if (!frames.empty()) {
+        std::vector<AssembledFrame> frames = assembler_.takeFrames();
+        if (!frames.empty())
             nack_.forgetBefore(frames.back().lastSequence + 1);
-            hadKeyframe_ = true;  // the first frame handed out is one
-        }
+        queueLocked(std::move(frames), nowMs);
         if (!assembler_.waitingForKeyframe())
             waitingSinceMs_ = -1;
         if (assembler_.waitingForKeyframe() && !assembler_.hasKeyframeStart() && waitingSinceMs_ < 0)
             askForKeyframe(nowMs);  // nothing decodable is on its way: ask at once
     }
     requestResends(missing);
+}
+
+void RemoteVideoStream::queueLocked(std::vector<AssembledFrame> frames, int64_t nowMs)
+{
+    // A picture larger than ours would make the decoder allocate for it:
+    // it and what builds on it are dropped, and another keyframe is awaited.
+    const auto oversized = std::find_if(frames.begin(), frames.end(), [](const AssembledFrame& frame) {
+        int width = 0, height = 0;
+        return frame.keyframe && rtp::vp8KeyframeSize(frame.data.data(), frame.data.size(), &width, &height) &&
+               !rtp::pictureSizeAllowed(width, height);
+    });
+    if (oversized != frames.end()) {
+        frames.erase(oversized, frames.end());
+        assembler_.skipGap();
+        askForKeyframe(nowMs);
+    }
     if (frames.empty())
         return;
+    hadKeyframe_ = true;  // the first frame handed out is one
+
+    const bool shown = renders_->shown();
+    bool startFromKeyframe = false;
     {
         std::lock_guard<std::mutex> lock(queueMutex_);
-        for (AssembledFrame& frame : frames)
-            queue_.push_back(std::move(frame));
-        // A decoder this far behind shows old pictures: start over from a keyframe.
-        if (queue_.size() > kMaxQueuedFrames) {
+        if (!shown && decoding_) {
+            // Nobody sees the stream any more: no decoding, no decoder.
+            decoding_ = false;
             queue_.clear();
-            decoderWantsKeyframe_ = true;
+            releaseDecoder_ = true;
+            scheduleLocked();
         }
+        if (decoding_) {
+            for (AssembledFrame& frame : frames)
+                queue_.push_back(std::move(frame));
+            // A decoder this far behind shows old pictures: start over from a keyframe.
+            if (queue_.size() > kMaxQueuedFrames) {
+                queue_.clear();
+                decoderWantsKeyframe_ = true;
+            }
+        } else {
+            // Held undecoded for a render that may start soon (a stream is
+            // drawn only once it was announced): the latest keyframe and the
+            // frames after it, which a fresh decoder can start from.
+            for (AssembledFrame& frame : frames) {
+                if (frame.keyframe)
+                    queue_.clear();
+                if (frame.keyframe || !queue_.empty())
+                    queue_.push_back(std::move(frame));
+            }
+            if (queue_.size() > kMaxQueuedFrames)
+                queue_.clear();
+            if (shown) {
+                // A render started: decoding starts from the held keyframe,
+                // or from one asked for now.
+                decoding_ = !queue_.empty();
+                startFromKeyframe = !decoding_;
+            }
+        }
+        if (decoding_)
+            scheduleLocked();
     }
-    queueWake_.notify_one();
+    if (startFromKeyframe) {
+        assembler_.skipGap();
+        askForKeyframe(nowMs);
+    }
+}
+
+void RemoteVideoStream::scheduleLocked()
+{
+    if (scheduled_ || stopping_)
+        return;
+    scheduled_ = decoders_->post([this] { decodeQueued(); });
 }
 
 bool RemoteVideoStream::mayAskLocked(int64_t nowMs) const
@@ -208,36 +270,45 @@ RemoteVideoStream::Counters RemoteVideoStream::counters() const
     return counters;
 }
 
-void RemoteVideoStream::run()
+void RemoteVideoStream::decodeQueued()
 {
-    Vp8Decoder decoder;
-    bool needKeyframe = true;
-    for (;;) {
+    for (int turn = 0;; ++turn) {
         AssembledFrame frame;
         {
-            std::unique_lock<std::mutex> lock(queueMutex_);
-            queueWake_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
-            if (stopping_)
-                break;
+            std::lock_guard<std::mutex> lock(queueMutex_);
+            if (releaseDecoder_) {
+                releaseDecoder_ = false;
+                decoder_.reset();
+                needKeyframe_ = true;
+            }
+            const bool more = !stopping_ && decoding_ && !queue_.empty();
+            if (!more || turn == kFramesPerTurn) {
+                // The rest waits for our next turn, behind the other streams' tasks.
+                scheduled_ = more && decoders_->post([this] { decodeQueued(); });
+                if (!scheduled_)
+                    idle_.notify_all();
+                return;
+            }
             frame = std::move(queue_.front());
             queue_.pop_front();
         }
-        if (needKeyframe && !frame.keyframe)
+        if (needKeyframe_ && !frame.keyframe)
             continue;
+        if (!decoder_)
+            decoder_ = std::make_unique<Vp8Decoder>();
         std::shared_ptr<VideoFrame> picture;
-        const Vp8Decoder::Result result = decoder.decode(frame.data.data(), frame.data.size(), &picture);
+        const Vp8Decoder::Result result = decoder_->decode(frame.data.data(), frame.data.size(), &picture);
         if (result == Vp8Decoder::Result::Failed) {
-            needKeyframe = true;
+            needKeyframe_ = true;
             decoderWantsKeyframe_ = true;
             continue;
         }
-        needKeyframe = false;
+        needKeyframe_ = false;
         if (result == Vp8Decoder::Result::Picture) {
             renders_->deliver(*picture);
             counters_->onFrameDrawn(frame.keyframe);
         }
     }
-    renders_->deliverBlack();
 }
 
 }  // namespace velto_media

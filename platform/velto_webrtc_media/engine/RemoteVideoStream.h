@@ -6,10 +6,17 @@
 // when the decoder fails). A stream that never had a keyframe (its receiver
 // joined a running sender) asks for its first at once, as soon as feedback
 // can go out, and the first few times again after 200 ms while none comes.
-// Whole frames go to the stream's decoder thread through a bounded queue; it
-// decodes them and draws them into the stream's renders.
 //
-// stop() joins the decoder thread after it drew black: the stream is gone.
+// Only a stream that is drawn somewhere is decoded: whole frames go through
+// a bounded queue to the engine's decoder pool, where one task at a time
+// decodes them in order and draws them into the stream's renders. A stream
+// no render shows holds no decoder, only its latest keyframe and the few
+// frames after it, for a render that starts soon; a render that starts
+// later has a keyframe asked for. A keyframe announcing a picture larger
+// than the program's largest is dropped before it reaches the decoder, and
+// another one is asked for.
+//
+// stop() waits for the stream's running task and draws black: the stream is gone.
 #pragma once
 
 #include <atomic>
@@ -20,9 +27,9 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <thread>
 #include <vector>
 
+#include "DecoderPool.h"
 #include "FrameAssembler.h"
 #include "FrameFanout.h"
 #include "NackRequester.h"
@@ -31,6 +38,8 @@
 #include "velto_media_statistics.h"
 
 namespace velto_media {
+
+class Vp8Decoder;
 
 // Where a receiver's requests go: the transport of the moment, if any.
 class FeedbackSender {
@@ -43,9 +52,10 @@ public:
 
 class RemoteVideoStream {
 public:
-    // `counters` count what arrives and what is drawn (new ones when null).
+    // Decodes on `decoders`; `counters` count what arrives and what is drawn
+    // (new ones when null).
     RemoteVideoStream(uint32_t ssrc, std::shared_ptr<FrameFanout> renders, FeedbackSender* feedback,
-                      std::shared_ptr<ReceiveCounters> counters = nullptr);
+                      std::shared_ptr<DecoderPool> decoders, std::shared_ptr<ReceiveCounters> counters = nullptr);
     ~RemoteVideoStream();
     RemoteVideoStream(const RemoteVideoStream&) = delete;
     RemoteVideoStream& operator=(const RemoteVideoStream&) = delete;
@@ -73,7 +83,16 @@ public:
     Counters counters() const;
 
 private:
-    void run();
+    // The pool's task: decodes a few queued frames, then makes way for the
+    // other streams' tasks.
+    void decodeQueued();
+    // Hands the queue to the pool unless a task of ours is queued or
+    // running; needs queueMutex_.
+    void scheduleLocked();
+    // Hands whole frames to the decoder, or holds them while no render
+    // shows the stream; drops a keyframe too large and what follows it.
+    // Needs receiveMutex_.
+    void queueLocked(std::vector<AssembledFrame> frames, int64_t nowMs);
     void askForKeyframe(int64_t nowMs);
     // Whether a keyframe request may go now: at most one per 500 ms, but
     // sooner while the first keyframe is awaited.
@@ -86,6 +105,7 @@ private:
     const uint32_t ssrc_;
     const std::shared_ptr<FrameFanout> renders_;
     FeedbackSender* const feedback_;
+    const std::shared_ptr<DecoderPool> decoders_;
     const std::shared_ptr<ReceiveCounters> counters_;
     std::atomic<bool> decoderWantsKeyframe_{false};
 
@@ -104,10 +124,15 @@ private:
 
     // Decoder side.
     std::mutex queueMutex_;
-    std::condition_variable queueWake_;
+    std::condition_variable idle_;  // no task of ours is queued or running
     std::deque<AssembledFrame> queue_;
+    bool scheduled_ = false;        // a task of ours is queued or running
+    bool decoding_ = false;         // a render shows the stream: the queue is decoded
+    bool releaseDecoder_ = false;   // no render shows the stream
     bool stopping_ = false;
-    std::thread thread_;
+    // Used by the stream's one task at a time.
+    std::unique_ptr<Vp8Decoder> decoder_;
+    bool needKeyframe_ = true;
 };
 
 }  // namespace velto_media

@@ -1,5 +1,7 @@
 #include "Vp8Payload.h"
 
+#include <algorithm>
+
 namespace velto_media::rtp {
 namespace {
 
@@ -85,6 +87,22 @@ bool isVp8Keyframe(const uint8_t* data, size_t size)
 {
     // A keyframe's tag (3 bytes) is followed by its start code and size.
     return data && size >= 10 && (data[0] & 0x01) == 0 && data[3] == 0x9d && data[4] == 0x01 && data[5] == 0x2a;
+}
+
+bool vp8KeyframeSize(const uint8_t* data, size_t size, int* width, int* height)
+{
+    if (!isVp8Keyframe(data, size))
+        return false;
+    *width = (data[6] | data[7] << 8) & 0x3fff;
+    *height = (data[8] | data[9] << 8) & 0x3fff;
+    return true;
+}
+
+bool pictureSizeAllowed(int width, int height)
+{
+    return width > 0 && height > 0 && width <= std::max(kMaxPictureWidth, kMaxPictureHeight) &&
+           height <= std::max(kMaxPictureWidth, kMaxPictureHeight) &&
+           int64_t(width) * height <= int64_t(kMaxPictureWidth) * kMaxPictureHeight;
 }
 
 }  // namespace velto_media::rtp

@@ -35,4 +35,17 @@ bool parseVp8Descriptor(const uint8_t* payload, size_t size, Vp8Descriptor* out)
 // keyframe start code follows it.
 bool isVp8Keyframe(const uint8_t* data, size_t size);
 
+// The picture size a keyframe's header announces (RFC 6386 9.1: 14-bit width
+// and height after the start code; the scaling bits are left out). False
+// when `data` does not begin a keyframe.
+bool vp8KeyframeSize(const uint8_t* data, size_t size, int* width, int* height);
+
+// The largest picture the program decodes; a keyframe that announces more
+// is refused before the decoder allocates for it.
+constexpr int kMaxPictureWidth = 3840;
+constexpr int kMaxPictureHeight = 2160;
+// Whether a picture of this size may be decoded: each side and the area
+// within the largest picture's (a tall narrow picture counts too).
+bool pictureSizeAllowed(int width, int height);
+
 }  // namespace velto_media::rtp

@@ -136,6 +136,9 @@ public slots:
     void slotTranferModerator(std::string userJid);
     void slotAddUser(user_info user);
     void slotRemoveUser(std::string userJid);
+    // `userJid` answered a call placed from here into this meeting: shown
+    // once the stage tells where (see showCalleeIfLeftOut).
+    void showCallee(std::string userJid);
     void slotChatMessage(std::string nickname, std::string message);
     void slotAnnotate(bool isAnnotate);
     void slotAnnotate(std::string action, std::string data, std::string userjid);
@@ -151,6 +154,9 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
+    // A moderator's chosen list leaves out whoever joins later: the answered
+    // callee is added to it once (videowidget_stage.cpp).
+    void showCalleeIfLeftOut();
     void connectToolbar();
     // The meeting tools' dialogs on the toolbar's requests (videowidget_tools.cpp).
     void connectTools();
@@ -211,6 +217,7 @@ private:
     QTimer* m_statsHideTimer;
     QPoint m_lastCursor;
     std::string m_ownNickname;
+    std::string m_calleeToShow;  // an answered callee, until a stage update showed him
     bool m_audioOnly = false;
     bool m_tilesShown = true;
     int m_tileCount = 0;

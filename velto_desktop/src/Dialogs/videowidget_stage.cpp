@@ -17,6 +17,7 @@
 #include "qnicknamewidget.h"
 #include "qtopwidget.h"
 #include "subvideowidget.h"
+#include "Tools/logtext.h"
 #include "videocontrolwidget.h"
 
 namespace {
@@ -165,6 +166,43 @@ void VideoWidget::slotShowSubWidget(std::string stageJid, bool screen, std::stri
         const bool onStage = ownOnStage || m_masterRender.label == m_ownRender.label;
         m_toolbar->setHandsUpVisible(!CGlobalInstance::conferenceInfo.withAudio || !onStage);
     }
+
+    // 8. A callee who answered a call placed from here (the choice goes to the server: not under the lock).
+    lock.unlock();
+    showCalleeIfLeftOut();
+}
+
+void VideoWidget::showCallee(std::string userJid)
+{
+    // Decided on the next stage update: the last one may be older than his arrival.
+    m_calleeToShow = std::move(userJid);
+}
+
+void VideoWidget::showCalleeIfLeftOut()
+{
+    if (m_calleeToShow.empty())
+        return;
+    const std::string callee = CGlobalInstance::getEndpointByJid(m_calleeToShow);
+    std::vector<std::string> shown;
+    bool found = false;
+    for (const std::string& entry : CGlobalInstance::user_subwidgets) {
+        const std::string endpoint = entry.substr(0, entry.find('_'));
+        if (endpoint.empty())
+            continue;
+        found = found || endpoint == callee;
+        shown.push_back(endpoint);
+    }
+    if (shown.empty())
+        return;  // no stage yet
+    // Without a chosen list the stage names everybody; only the moderator chooses.
+    if (!found && CGlobalInstance::veltoSdk->isModerator()) {
+        std::string list;
+        for (const std::string& endpoint : shown)
+            list += endpoint + ",";
+        qDebug() << "== showing the callee ==" << logText(callee);
+        CGlobalInstance::veltoSdk->SelectParticipants(list + callee);
+    }
+    m_calleeToShow.clear();
 }
 
 void VideoWidget::slotUpdateMasterScreen(std::string label, std::string username, bool screen)
