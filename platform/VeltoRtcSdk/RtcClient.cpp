@@ -103,7 +103,7 @@ void RtcClient::received(std::uint64_t generation, const std::string& text)
                 answered_.notify_all();
             } else if (const auto sent = unanswered_.find(in.id); sent != unanswered_.end()) {
                 if (!in.ok)
-                    refused = sent->second;
+                    refused = sent->second + (in.error.empty() ? "" : ": " + printable(in.error));
                 unanswered_.erase(sent);
             }
             break;

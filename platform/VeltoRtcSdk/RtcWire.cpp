@@ -215,6 +215,8 @@ Incoming DecodeServerMessage(const std::string& text)
         in.ok = r.flag("ok");
         if (message.isMember("jid"))
             in.jid = r.text("jid");
+        if (message.isMember("error"))
+            in.error = r.text("error");
         if (r.good())
             in.kind = Incoming::Kind::Answer;
         return in;

@@ -21,6 +21,7 @@ struct Incoming {
     std::uint64_t id = 0;  // Answer: the request it answers
     bool ok = false;       // Answer: whether the server did it
     std::string jid;       // Answer to "connect": our address
+    std::string error;     // Answer: why the server refused, when it says
     Event event;
 };
 

@@ -129,6 +129,7 @@ TEST_F(MainWindowTest, TwoMeetingsInARowEachGetTheirSignalsOnce)
 {
     loggedIn();
     acceptMeetings();
+    const QString homeLook = homeButton("btnInstantMeet")->styleSheet();
     for (int meeting = 0; meeting < 2; ++meeting) {
         SCOPED_TRACE(meeting);
         startMeeting();
@@ -157,6 +158,9 @@ TEST_F(MainWindowTest, TwoMeetingsInARowEachGetTheirSignalsOnce)
         CGlobalInstance::veltoSdk->LeaveConference();
         EXPECT_TRUE(meetingWindows().isEmpty());
         EXPECT_TRUE(homeButton("btnInstantMeet")->isEnabled());
+        // Back as they were, without an outline that reads as a focus.
+        for (const char* name : {"btnInstantMeet", "btnJoinMeet"})
+            EXPECT_EQ(homeButton(name)->styleSheet().toStdString(), homeLook.toStdString()) << name;
     }
     // Nothing is left to receive them.
     emit window->sigMinOrHideVideoWidget(false);

@@ -171,6 +171,30 @@ TEST_F(HomeCalls, RecentRowsStayWholeBesideTheScrollBar)
     }
 }
 
+TEST_F(HomeCalls, RecentRowsShowPresenceWithoutTheContactsPage)
+{
+    window->show();
+    QMetaObject::invokeMethod(window->findChild<QObject*>("lblRecents"), "clicked");
+    RECENTITEM call;
+    call.room = "123456789";
+    call.userid = "Bob";
+    call.username = "Bob Martin";
+    window->slotUpdateRecentItem(call);
+    auto* list = window->findChild<QListWidget*>("recentsListWidget");
+    ASSERT_EQ(list->count(), 1);
+    auto* row = qobject_cast<RecentsItem*>(list->itemWidget(list->item(0)));
+    ASSERT_FALSE(row->isOnline());
+    // The contact list the page asked for arrives: Bob is on line.
+    conference_contacts contacts;
+    conference_contact bob;
+    bob.mUserId = "bob";
+    bob.userName = "Bob Martin";
+    bob.onLine = true;
+    contacts.list.push_back(bob);
+    emit window->sigGetContacts(contacts);
+    EXPECT_TRUE(row->isOnline()) << "the row stays grey until the Contacts page opens";
+}
+
 TEST_F(HomeCalls, ForgedMessagesChangeNothing)
 {
     ring(kBob, "invite");

@@ -106,6 +106,30 @@ TEST(MeetingLayout, CallPanelsStackUpFromTheCorner)
               (std::vector<QPoint>{{1614, 740}, {1614, 845}, {1614, 930}}));
 }
 
+TEST(MeetingLayout, DialogsOpenCentredOverTheMeeting)
+{
+    const QRect screen(0, 0, 1920, 1040);
+    struct Case {
+        QRect meeting;
+        QSize dialog;
+        QPoint at;
+    };
+    const Case cases[] = {
+        {{100, 50, 1200, 700}, {600, 400}, {400, 200}},
+        {{0, 0, 1920, 1040}, {500, 300}, {710, 370}},
+        // a meeting window partly off the screen: the dialog stays on it
+        {{-400, 800, 1200, 700}, {600, 400}, {0, 640}},
+        {{1500, -300, 1200, 700}, {600, 400}, {1320, 0}},
+        // larger than the screen: its top-left corner shows
+        {{0, 0, 1920, 1040}, {2000, 1200}, {0, 0}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(centredOver(c.meeting, c.dialog, screen), c.at)
+            << c.meeting.x() << "," << c.meeting.y() << " " << c.dialog.width() << "x" << c.dialog.height();
+    // A second screen to the right.
+    EXPECT_EQ(centredOver({2000, 100, 1200, 700}, {600, 400}, QRect(1920, 0, 1920, 1080)), QPoint(2300, 250));
+}
+
 TEST(MeetingLayout, StageEntries)
 {
     struct Case {

@@ -4,6 +4,7 @@
 #include "DesktopTestUtil.h"
 #include "FakeVeltoInterface.h"
 #include "cglobalinstance.h"
+#include "Tools/commonhelper.h"
 
 #include "messagebox.h"
 #include "qhandsupwidget.h"
@@ -312,6 +313,39 @@ TEST_F(MeetingRoom, ParticipantList)
     video->slotTranferModerator("b@127.0.0.1/web-b");
     for (QUserInfoWidget* row : video->participantRows())
         EXPECT_EQ(row->isModeratorShown(), row->getUserJid() == "b@127.0.0.1/web-b") << row->getUserJid();
+}
+
+// With the program's style sheet (its 16-pixel names): a name is elided only
+// where it does not fit beside the row's buttons, and no row reaches past the
+// list, so that every button stays in sight.
+TEST_F(MeetingRoom, ParticipantNamesKeepTheRoomTheRowHas)
+{
+    CommonHelper::setStyle(":/qss/style_mac.qss");
+    sdk.moderator = true;
+    CGlobalInstance::userInfo.mUserName = "Demo User";
+    CGlobalInstance::clearUserList();
+    CGlobalInstance::updateUserList(participant("a@127.0.0.1/pc-a", "Alice Chen", "2", "La"));
+    CGlobalInstance::updateUserList(participant("b@127.0.0.1/web-b", "Bob Martin", "3", "Lb"));
+    CGlobalInstance::updateUserList(
+        participant("c@127.0.0.1/pc-c", "Bartholomew Featherstonehaugh-Montgomery", "4", "Lc"));
+    open();
+    video->slotShowUserInfoWidget(true);
+    settle();
+    const QWidget* viewport = video->findChild<QListWidget*>("listWidget")->viewport();
+    for (QUserInfoWidget* row : video->participantRows()) {
+        const std::string name = row->getNickName();
+        SCOPED_TRACE(name);
+        const auto* label = row->findChild<QLabel*>("m_lblName");
+        const QFontMetrics metrics(label->font());
+        const int room = label->contentsRect().width();
+        if (name.size() < 12)
+            EXPECT_EQ(label->text().toStdString(), name) << "cut short in " << room << " pixels";
+        else
+            EXPECT_TRUE(label->text().endsWith(QChar(0x2026))) << label->text().toStdString();
+        EXPECT_LE(metrics.horizontalAdvance(label->text()), room);
+        EXPECT_LE(row->mapTo(viewport, QPoint(row->width(), 0)).x(), viewport->width()) << "the row is cut off";
+    }
+    qApp->setStyleSheet(QString());
 }
 
 TEST_F(MeetingRoom, ChatKeys)

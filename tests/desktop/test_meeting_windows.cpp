@@ -1,37 +1,48 @@
 // The meeting window among its own windows as the X server and a window
 // manager handle them: the cursor poll (tile hover, the toolbar's return) goes
-// on after clicks on the toolbar and its panels and after a dialog closes; in
-// full screen the toolbar stays above the meeting and takes clicks; the
-// meeting's dialogs come without minimise and maximise. Runs on an X server of
-// its own, with openbox and without a window manager (VELTO_TEST_WM); pointer
-// input goes through the X server.
+// on after clicks on the toolbar and its panels and after a dialog closes; the
+// statistics panel goes with the pointer; in full screen the toolbar stays
+// above the meeting and takes clicks, and it stays while the pointer rests on
+// it; the meeting's dialogs open over the meeting, stay above it and come
+// without minimise and maximise; the meeting comes back after a whiteboard.
+// Runs on an X server of its own, with openbox and without a window manager
+// (VELTO_TEST_WM); pointer and keys go through the X server.
 #include "DesktopTestUtil.h"
 #include "FakeVeltoInterface.h"
 #include "PrivateDisplay.h"
 #include "cglobalinstance.h"
 
 #include "callwidget.h"
+#include "messagebox.h"
 #include "qcallsipwidget.h"
 #include "qconferencedelaywidget.h"
 #include "qgetmoderatorwidget.h"
 #include "qhandsupwidget.h"
 #include "qlayoutmanagerwidget.h"
+#include "qnicknamewidget.h"
+#include "qscreensharewhiteboard.h"
 #include "qstaticswidget.h"
 #include "screensharewidget.h"
 #include "subvideowidget.h"
 #include "videocontrolwidget.h"
 #include "videowidget.h"
+#include "whiteboardmenuwidget.h"
 
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QDeadlineTimer>
 #include <QLabel>
 #include <QPointer>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include <functional>
@@ -40,6 +51,7 @@
 using velto::test::clickAt;
 using velto::test::FakeVeltoInterface;
 using velto::test::movePointer;
+using velto::test::stackingOrder;
 
 using velto::test::participant;
 
@@ -115,6 +127,24 @@ TitleButtons titleButtons(const QWidget* window)
     return buttons;
 }
 
+// Whether the X server shows the window now (mapped, not iconified).
+bool viewable(const QWidget* window)
+{
+    xcb_connection_t* x = xcb_connect(nullptr, nullptr);
+    xcb_get_window_attributes_reply_t* attributes = xcb_get_window_attributes_reply(
+        x, xcb_get_window_attributes(x, xcb_window_t(window->winId())), nullptr);
+    const bool shown = attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+    free(attributes);
+    xcb_disconnect(x);
+    return shown;
+}
+
+// Keys as the X server delivers them to the window that has its focus.
+void xdotoolKey(const char* key)
+{
+    QProcess::execute("xdotool", {"key", key});
+}
+
 class MeetingWindows : public ::testing::Test {
 protected:
     void SetUp() override
@@ -167,6 +197,12 @@ protected:
         return nullptr;
     }
     QToolButton* button(const char* name) const { return video->toolbar()->findChild<QToolButton*>(name); }
+    // A point of the main view that no tile, no name and no panel covers.
+    QPoint middleOfTheVideo() const
+    {
+        const QWidget* view = video->findChild<QWidget*>("videoWidget");
+        return velto::test::onScreen(video->winId(), view->mapTo(video, QPoint(view->width() / 2, view->height() / 3)));
+    }
     // The statistics panel opens over the tile once the pointer rests on it.
     bool hoverShowsStatistics(const std::string& jid)
     {
@@ -271,6 +307,229 @@ TEST_F(MeetingWindows, TheMeetingsDialogsGoWithoutMinimiseAndMaximise)
         EXPECT_TRUE(buttons.close);
         dialog->close();
         delete dialog.data();
+    }
+}
+
+TEST_F(MeetingWindows, TheStatisticsPanelGoesWhenThePointerLeavesItsTileOrName)
+{
+    open();
+    QStaticsWidget* panel = video->staticsWidget();
+    ASSERT_TRUE(video->nicknameWidget()->isVisible());
+    const struct {
+        const char* what;
+        QWidget* on;
+    } cases[] = {
+        {"a strip tile", tileOf("a@127.0.0.1/pc-a")},
+        {"the main view's name", video->nicknameWidget()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_NE(c.on, nullptr);
+        movePointer(centreOf(c.on));
+        ASSERT_TRUE(waitUntil([&] { return panel->isVisible(); }, 3000));
+        QTest::qWait(1500);
+        EXPECT_TRUE(panel->isVisible()) << "the panel went while the pointer rested there";
+        const QPoint middle = middleOfTheVideo();
+        ASSERT_FALSE(panel->frameGeometry().contains(middle));
+        movePointer(middle);
+        EXPECT_TRUE(waitUntil([&] { return !panel->isVisible(); }, 2500)) << "the panel stays over the video";
+    }
+}
+
+TEST_F(MeetingWindows, TheToolbarStaysWhileThePointerRestsOnIt)
+{
+    open();
+    // The bar over the meeting window, as in full screen or with the window at
+    // the top of the screen; the bar's auto-hide sooner than the ten seconds.
+    video->move(0, 0);
+    ASSERT_TRUE(waitUntil([&] { return video->frameGeometry().contains(video->toolbar()->geometry().center()); }));
+    video->findChild<QTimer*>("controlBarHideTimer")->setInterval(300);
+    movePointer(centreOf(button("m_btnChat")));
+    QTest::qWait(2000);  // several polls and auto-hide ticks with the pointer at rest
+    ASSERT_TRUE(video->toolbar()->isVisible()) << "the bar hid under the resting pointer";
+    clickOn(button("m_btnChat"));
+    EXPECT_TRUE(waitUntil([&] { return video->findChild<QWidget*>("chatWidget")->isVisible(); }));
+}
+
+TEST_F(MeetingWindows, AHiddenBarComesBackWhereItLives)
+{
+    open();
+    // The meeting window clear of the bar's place at the top of the screen.
+    video->move(200, 300);
+    ASSERT_TRUE(waitUntil([&] { return !video->frameGeometry().intersects(video->toolbar()->geometry()); }));
+    video->isVisibleControlWidget(false);  // the bar hid after ten seconds of stillness
+    movePointer(video->toolbar()->geometry().center());
+    ASSERT_TRUE(waitUntil([&] { return video->toolbar()->isVisible(); }, 2000))
+        << "the bar stays away where the user looks for it";
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(video->toolbar(), 5000));
+    QTest::qWait(300);
+    clickOn(button("m_btnChat"));
+    EXPECT_TRUE(waitUntil([&] { return video->findChild<QWidget*>("chatWidget")->isVisible(); }));
+}
+
+TEST_F(MeetingWindows, TheLayoutManagerStaysAboveTheMeetingAfterAChoice)
+{
+    open();
+    clickOn(button("m_btnLayout"));
+    ASSERT_TRUE(waitUntil([&] { return shown<QLayoutManagerWidget>() != nullptr; }));
+    QLayoutManagerWidget* dialog = shown<QLayoutManagerWidget>();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog, 5000));
+    QTest::qWait(300);
+    auto above = [&] { return stackingOrder(dialog->winId()) > stackingOrder(video->winId()); };
+    ASSERT_TRUE(above());
+    const QList<QComboBox*> combos = dialog->findChildren<QComboBox*>();
+    ASSERT_GE(combos.size(), 2);
+    QComboBox* slot = combos[1];
+
+    // By mouse: the list opens and another name in it is clicked.
+    const int before = slot->currentIndex();
+    clickOn(slot);
+    ASSERT_TRUE(waitUntil([] { return QApplication::activePopupWidget() != nullptr; }));
+    QAbstractItemView* list = slot->view();
+    ASSERT_TRUE(waitUntil([&] { return list->isVisible(); }));
+    QTest::qWait(300);
+    const int choice = before == 2 ? 1 : 2;
+    QWidget* viewport = list->viewport();
+    clickAt(velto::test::onScreen(viewport->window()->winId(),
+                                  viewport->mapTo(viewport->window(),
+                                                  list->visualRect(list->model()->index(choice, 0)).center())));
+    ASSERT_TRUE(waitUntil([&] { return slot->currentIndex() == choice; })) << "the click did not choose";
+    QTest::qWait(1000);
+    EXPECT_TRUE(above()) << "the meeting window came in front after a choice by mouse";
+
+    // By keyboard: the next name with an arrow key.
+    ASSERT_TRUE(waitUntil([&] { return slot->hasFocus() && dialog->isActiveWindow(); }))
+        << "the dialog lost the keyboard";
+    xdotoolKey(choice == 2 ? "Up" : "Down");
+    ASSERT_TRUE(waitUntil([&] { return slot->currentIndex() != choice; })) << "the key did not choose";
+    QTest::qWait(1000);
+    EXPECT_TRUE(above()) << "the meeting window came in front after a choice by keyboard";
+}
+
+TEST_F(MeetingWindows, TheMeetingsDialogsOpenOverTheMeeting)
+{
+    open();
+    VideoControlWidget* bar = video->toolbar();
+    const struct {
+        const char* what;
+        std::function<void()> request;
+    } cases[] = {
+        {"layout manager", [bar] { emit bar->sigLayoutManager(); }},
+        {"hands-up list", [bar] { emit bar->sigHandsUpList(); }},
+        {"share picker", [bar] { emit bar->sigShareStream(true); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.request();
+        QWidget* dialog = QApplication::activeModalWidget();
+        ASSERT_NE(dialog, nullptr);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog, 5000));
+        QTest::qWait(300);
+        const QPoint dialogCentre = velto::test::onScreen(dialog->winId(), dialog->rect().center());
+        const QPoint meetingCentre = velto::test::onScreen(video->winId(), video->rect().center());
+        // (A window manager's frames move either centre a little.)
+        EXPECT_LE((dialogCentre - meetingCentre).manhattanLength(), 60)
+            << "dialog at " << dialogCentre.x() << "," << dialogCentre.y() << ", meeting at " << meetingCentre.x()
+            << "," << meetingCentre.y();
+        dialog->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+TEST_F(MeetingWindows, TheMeetingComesBackWhenTheWhiteboardCloses)
+{
+    open();
+    video->slotAnnotate(true);  // the annotation minimises the meeting
+    ASSERT_TRUE(waitUntil([&] { return video->isMinimized(); }));
+    video->slotAnnotate(false);
+    // The user brings the meeting back.
+    if (velto::test::windowManagerName().empty())
+        video->showNormal();
+    else
+        QProcess::execute("xdotool", {"windowactivate", QString::number(video->winId())});
+    ASSERT_TRUE(waitUntil([&] { return viewable(video); }));
+    movePointer(middleOfTheVideo());
+    QTest::qWait(100);
+    movePointer(middleOfTheVideo() + QPoint(20, 20));
+    ASSERT_TRUE(waitUntil([&] { return video->toolbar()->isVisible(); }));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(video->toolbar(), 5000));
+    QTest::qWait(300);
+
+    clickOn(button("m_btnWhiteboard"));
+    ASSERT_TRUE(waitUntil([&] { return !video->isVisible(); })) << "the whiteboard did not open";
+    ASSERT_TRUE(waitUntil([&] { return video->toolbar()->isVisible(); }));
+    QTest::qWait(300);
+    clickOn(button("m_btnWhiteboard"));
+    ASSERT_TRUE(waitUntil([&] { return shown<MessageBox>() != nullptr; }));
+    MessageBox* question = shown<MessageBox>();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(question, 5000));
+    clickOn(question->findChild<QPushButton*>("btnOK"));
+    EXPECT_TRUE(waitUntil([&] { return viewable(video) && !video->isMinimized(); }))
+        << "the meeting stays minimised after the whiteboard ";
+}
+
+TEST_F(MeetingWindows, TheFirstClickAfterAnnotateCounts)
+{
+    open();
+    enum First { Stroke, Colour, Exit };
+    const struct {
+        const char* what;
+        First first;
+    } cases[] = {{"a stroke", Stroke}, {"a colour", Colour}, {"the exit button", Exit}};
+    video->slotAddSecondStream("share-1");  // a share runs: the bar offers Annotate
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        movePointer(middleOfTheVideo());
+        QTest::qWait(100);
+        movePointer(middleOfTheVideo() + QPoint(20, 20));
+        ASSERT_TRUE(waitUntil([&] { return video->toolbar()->isVisible(); }));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(video->toolbar(), 5000));
+        QTest::qWait(300);
+        clickOn(button("m_btnAnnotate"));
+        ASSERT_TRUE(waitUntil([&] { return shown<QScreenshareWhiteboard>() != nullptr; }));
+        QPointer<QScreenshareWhiteboard> overlay = shown<QScreenshareWhiteboard>();
+        ASSERT_TRUE(overlay);
+        WhiteboardMenuWidget* menu = overlay->toolMenu();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(overlay, 5000));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(menu, 5000));
+        ASSERT_TRUE(waitUntil([&] { return video->isMinimized(); }));
+        QTest::qWait(300);
+        switch (c.first) {
+        case Stroke: {
+            // The pointer comes from the bar and rests a moment, as a hand does.
+            const QPoint from = overlay->geometry().center();
+            movePointer(from);
+            QTest::qWait(300);
+            velto::test::pressAt(from);
+            for (int step = 1; step <= 5; ++step) {
+                QTest::qWait(30);
+                movePointer(from + QPoint(20 * step, 5 * step));
+            }
+            velto::test::release();
+            EXPECT_TRUE(waitUntil([&] { return !overlay->drawnItems().empty(); }, 2000))
+                << "the first stroke was not drawn";
+            break;
+        }
+        case Colour: {
+            QSignalSpy chosen(menu, &WhiteboardMenuWidget::sigColor);
+            clickOn(menu->findChild<QToolButton*>("btnRed"));
+            EXPECT_TRUE(waitUntil([&] { return chosen.count() == 1; }, 2000)) << "the first click chose no colour";
+            break;
+        }
+        case Exit:
+            clickOn(menu->findChild<QToolButton*>("btnExit"));
+            EXPECT_TRUE(waitUntil([&] { return overlay.isNull() || !overlay->isVisible(); }, 2000))
+                << "the first click did not end the annotation";
+            break;
+        }
+        if (overlay && overlay->isVisible()) {
+            video->slotAnnotate(false);
+            video->toolbar()->showAnnotate(false);
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        video->showNormal();
+        video->activateWindow();
+        ASSERT_TRUE(waitUntil([&] { return viewable(video) && video->isActiveWindow(); }));
     }
 }
 

@@ -233,10 +233,16 @@ TEST_F(RtcHubTest, RefusalsOfQueuedSendsAreLoggedWithOutsideTextEscaped)
     auto [alice, bob] = aliceAndBob();
     testing::internal::CaptureStderr();
     EXPECT_EQ(0, bob->rtc->SendKick("mallory\n\x1b[2Jforged line"));
-    // Answers come in order: once a later request is answered, so is the kick.
+    // The server says why it refused a media answer.
+    EXPECT_EQ(0, bob->rtc->SendAnswer("m=video 9 RTP/SAVPF 100\r\na=ssrc:12x msid:bob-stream bob-video\r\n"));
+    // Answers come in order: once a later request is answered, so are the others.
     EXPECT_EQ(-1, bob->rtc->SendGrantAdmin(alice->jid));
     const std::string log = testing::internal::GetCapturedStderr();
     EXPECT_NE(log.find("VeltoRtcSdk: the message server refused kick for mallory\\x0a\\x1b[2Jforged line\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("VeltoRtcSdk: the message server refused answer: the answer announces an SSRC that is no "
+                       "32-bit decimal number\n"),
               std::string::npos)
         << log;
 }

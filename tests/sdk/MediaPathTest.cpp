@@ -3,6 +3,8 @@
 // other side the scripted peer (Alice) in a process of its own. Each sends a
 // picture and a tone from files of its own; what each side draws and plays
 // is compared with what the other sent.
+#include <json/json.h>
+
 #include <filesystem>
 #include <sstream>
 
@@ -10,6 +12,7 @@
 #include "MediaTestSupport.h"
 #include "PeerProcess.h"
 #include "SdkTestFixture.h"
+#include "VeltoRtcCallback.h"
 #include "velto_media_sources.h"
 
 namespace velto::test {
@@ -299,6 +302,94 @@ TEST_F(MediaPathTest, AfterARingCallEachSideDrawsTheOthersPicture)
         return (peerSaw = psnr(newestDump(peerFrames(), preview.label), hostPicture_)) > 30;
     })) << peerSaw << " dB";
     EXPECT_LT(psnr(newestDump(peerFrames(), preview.label), peerPicture_), 20) << "the peer draws its own picture";
+    EXPECT_TRUE(host->StopRenderStream(static_cast<int>(renderId), peerLabel));
+}
+
+// Offers, candidates and source changes steer the engine: only the meeting's
+// own server session gives them. Whatever else reaches the signalling
+// connection goes nowhere near the engine, and the picture goes on.
+TEST_F(MediaPathTest, MediaNegotiationOfAnotherSessionOrSenderIsDroppedAndThePictureGoesOn)
+{
+    FrameSink sink;  // outlives the host's engine, which draws into it
+    RecordingCallback callback;
+    auto host = makeSdk(&callback);
+    rtc_render preview;
+    const std::string hostJid = startHost(*host, callback, preview);
+    const Account demo = server().demoAccount();
+    const auto peer = startPeer(demo.room, demo.meetPassword);
+    const std::string peerJid = field(peer->waitFor("ready "), 1);
+    const std::string peerLabel = firstRemoteLabel(callback);
+    ASSERT_FALSE(peerLabel.empty());
+    unsigned int renderId = 0;
+    ASSERT_TRUE(host->StartRenderStream(&sink, renderId, peerLabel, false));
+    const auto drawnSoon = [&](std::size_t more) {
+        const std::size_t before = sink.drawn().size();
+        return eventually([&] { return sink.drawn().size() >= before + more; }, 10s);
+    };
+    ASSERT_TRUE(drawnSoon(5));
+
+    const auto [focus, session] = host->getRtcCallback()->meetingSession();
+    ASSERT_FALSE(focus.empty());
+    ASSERT_FALSE(session.empty());
+    const std::vector<SignalMember> members = roomMembers(demo.room);
+    const auto alice = std::find_if(members.begin(), members.end(), [&](const auto& m) { return m.jid == peerJid; });
+    ASSERT_NE(alice, members.end());
+    Json::Value aliceCamera(Json::arrayValue);
+    Json::Value source;
+    source["ssrc"] = alice->ssrc;
+    source["cname"] = "peer";
+    source["streamLabel"] = alice->label;
+    source["trackLabel"] = alice->label + "_video";
+    source["kind"] = "video";
+    source["owner"] = peerJid;
+    aliceCamera.append(source);
+    Json::Value stranger = aliceCamera;
+    stranger[0]["ssrc"] = "4242";
+    stranger[0]["streamLabel"] = stranger[0]["owner"] = "4242";
+    const std::string key(40, 'A');
+    const std::string offer = "v=0\r\no=- 1 1 IN IP4 192.0.2.1\r\ns=-\r\nt=0 0\r\nm=video 9 RTP/SAVPF 100\r\n"
+                              "a=crypto:1 AES_CM_128_HMAC_SHA1_80 inline:" + key + "\r\n";
+
+    struct Case {
+        const char* name;
+        const char* type;
+        std::string from, session;
+        const char* member;
+        Json::Value value;
+        const char* engineOperation;  // the engine operation it would lead to
+    };
+    const Case cases[] = {
+        {"an offer of another session", "offer", focus, session + "0", "sdp", offer, "SetRemoteDescription"},
+        {"an offer from another sender", "offer", peerJid, session, "sdp", offer, "SetRemoteDescription"},
+        {"an offer without a session", "offer", focus, "", "sdp", offer, "SetRemoteDescription"},
+        {"a candidate of another session", "ice", focus, "another", "candidate",
+         "candidate:1 1 udp 2130706431 192.0.2.1 9 typ host", "AddIceCandidate"},
+        {"a candidate from another sender", "ice", hostJid, session, "candidate",
+         "candidate:1 1 udp 2130706431 192.0.2.1 9 typ host", "AddIceCandidate"},
+        {"a removal of the peer's camera from another sender", "sourceRemove", peerJid, session, "sources",
+         aliceCamera, "RemoveRemoteSources"},
+        {"a removal of the peer's camera of another session", "sourceRemove", focus, "another", "sources",
+         aliceCamera, "RemoveRemoteSources"},
+        {"an added source of another session", "sourceAdd", focus, "another", "sources", stranger,
+         "AddRemoteSources"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::size_t before = engineCallCount(c.engineOperation);
+        Json::Value message;
+        message["type"] = c.type;
+        message["from"] = c.from;
+        message["session"] = c.session;
+        message[c.member] = c.value;
+        Json::StreamWriterBuilder writer;
+        writer["indentation"] = "";
+        push(hostJid, {Json::writeString(writer, message)});
+        ASSERT_TRUE(flush(hostJid, callback));
+        EXPECT_EQ(engineCallCount(c.engineOperation), before);
+        EXPECT_TRUE(drawnSoon(5)) << "the peer's picture stopped";
+    }
+    EXPECT_EQ(callback.events("onRemoveStream").size(), 0u);
+    EXPECT_EQ(host->getRtcCallback()->meetingSession(), std::make_pair(focus, session));
     EXPECT_TRUE(host->StopRenderStream(static_cast<int>(renderId), peerLabel));
 }
 

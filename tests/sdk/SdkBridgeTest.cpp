@@ -185,7 +185,10 @@ TEST_F(SdkTest, SourcesReachTheEngineFieldByFieldAndOnlyVideoStreamsAreReported)
     std::vector<velto_webrtc::rtc_device_> cameras;
     sdk->getVideoCaptureDevices(cameras);  // makes the engine
     Bridge bridge(*sdk);
-    std::string from = "focus", session = "s";
+    std::string from = "focus", session = "s", offer = "v=0";
+    // The meeting's session, opened by its first offer.
+    bridge.rtc.awaitMeeting(from);
+    bridge.rtc.onOffer(from, session, offer);
 
     std::vector<ssrc_t> none;
     bridge.rtc.onSourceAdd(from, session, none);

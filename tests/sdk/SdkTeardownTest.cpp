@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "SdkTestFixture.h"
+#include "VeltoRtcCallback.h"
 
 namespace velto::test {
 namespace {
@@ -149,6 +150,9 @@ TEST_F(SdkTest, TeardownRacesWithIncomingEvents)
             RecordingCallback callback;  // outlives the SDK that calls it
             auto sdk = makeSdk(&callback);
             const std::string myJid = startDemoMeeting(*sdk, callback);
+            // Media negotiation is taken from the meeting's own session only.
+            const auto [focus, session] = sdk->getRtcCallback()->meetingSession();
+            const std::string fromTheMeeting = R"(,"from":")" + focus + R"(","session":")" + session + "\"";
             VeltoSdk* const raw = sdk.get();
             callback.onEvent("onMuteAudio", [raw](const Event&) { raw->isModerator(); });
             callback.onEvent("onAddStream", [raw](const Event& e) {
@@ -163,7 +167,7 @@ TEST_F(SdkTest, TeardownRacesWithIncomingEvents)
                 for (int i = 0; flooding; ++i) {
                     const std::string flag = i % 2 == 0 ? "true" : "false";
                     const std::string other = i % 2 == 1 ? "true" : "false";
-                    const std::string sources = R"(,"from":"focus","session":"s","sources":[{"ssrc":")" +
+                    const std::string sources = fromTheMeeting + R"(,"sources":[{"ssrc":")" +
                                                 std::to_string(100 + i % 8) +
                                                 R"(","cname":"c","streamLabel":"77","trackLabel":"77_video",)"
                                                 R"("kind":"video","owner":"bob"}]})";
@@ -171,8 +175,8 @@ TEST_F(SdkTest, TeardownRacesWithIncomingEvents)
                     server().pushSignals(
                         myJid, {R"({"type":"audioMute","mute":)" + flag + "}",
                                 R"({"type":"videoMute","mute":)" + other + "}",
-                                R"({"type":"offer","from":"focus","session":"s","sdp":"v=0"})",
-                                R"({"type":"ice","from":"focus","session":"s","candidate":"v=0"})",
+                                R"({"type":"offer")" + fromTheMeeting + R"(,"sdp":"v=0"})",
+                                R"({"type":"ice")" + fromTheMeeting + R"(,"candidate":"v=0"})",
                                 std::string(R"({"type":")") + (i % 2 ? "sourceAdd" : "sourceRemove") + "\"" + sources,
                                 R"({"type":"control","control":"moderator","value":""})",
                                 R"({"type":"nickname","nickname":"Nick )" + std::to_string(i) + "\"}"});

@@ -243,18 +243,26 @@ public:
     void checkOnlyWhenAsked() { checksOnJoin_ = false; }
     void answer()
     {
+        std::vector<std::string> ssrcs;
+        for (const uint32_t ssrc : ssrcs_)
+            ssrcs.push_back(std::to_string(ssrc));
+        ASSERT_TRUE(signal_.request(answerOf(ssrcs)));
+    }
+    // An answer announcing `ssrcs` as written (decimal, the first audio, the
+    // rest video), with this participant's key.
+    Json::Value answerOf(const std::vector<std::string>& ssrcs) const
+    {
         // A resend stream follows its media stream with the same stream and track.
         std::vector<velto_platform::SdpSource> sources;
-        for (size_t i = 0; i < ssrcs_.size(); ++i) {
-            const auto media = resends_.find(ssrcs_[i]);
-            const uint32_t track = media != resends_.end() ? media->second : ssrcs_[i];
-            sources.push_back({i == 0 ? "audio" : "video", std::to_string(ssrcs_[i]), user_, user_ + "-stream",
-                               user_ + "-track" + std::to_string(track)});
+        for (size_t i = 0; i < ssrcs.size(); ++i) {
+            const auto media = resends_.find(static_cast<uint32_t>(std::stoul(ssrcs[i])));
+            const std::string track = media != resends_.end() ? std::to_string(media->second) : ssrcs[i];
+            sources.push_back({i == 0 ? "audio" : "video", ssrcs[i], user_, user_ + "-stream", user_ + "-track" + track});
         }
         Json::Value answer;
         answer["type"] = "answer";
         answer["sdp"] = velto_platform::withCryptoLine(velto_platform::WriteSdp(session_, sources), key_.data());
-        ASSERT_TRUE(signal_.request(answer));
+        return answer;
     }
 
     // Answers again, announcing `ssrcs` instead (same key).
@@ -1038,6 +1046,30 @@ TEST(MediaUnitLoss, TheLossOptionDropsForwardedPacketsAtRandom)
     // Half lost on the way in, half of the rest on the way out: about a quarter arrive.
     EXPECT_GT(arrived, kSent * 15 / 100);
     EXPECT_LT(arrived, kSent * 35 / 100);
+}
+
+// A member that announces another member's SSRC, however it spells it, is
+// refused: the stream stays the victim's, for the media and for the feedback.
+TEST_F(MediaUnitTest, AnAnswerTakingAnotherMembersSsrcIsRefusedAndTheStreamStaysItsOwners)
+{
+    for (const char* spelling : {"102", "0102", "0000000102"}) {
+        SCOPED_TRACE(spelling);
+        Participant alice(server, "alice"), bob(server, "bob"), wang(server, "wang");
+        ASSERT_NO_FATAL_FAILURE(alice.enter(aliceRoom, {101, 102}));
+        ASSERT_NO_FATAL_FAILURE(wang.enter(aliceRoom, {301, 302}));
+        ASSERT_NO_FATAL_FAILURE(bob.enter(aliceRoom, {201, 202}));
+
+        EXPECT_FALSE(bob.signal().request(bob.answerOf({"201", "202", spelling})));
+        bob.sendRtp(102, 1, "bob as alice");
+        alice.sendRtp(102, 1, "alice");
+        EXPECT_EQ(wang.receiveText(), "alice");
+        wang.sendRtcp(pli(301, 102));
+        EXPECT_TRUE(isPli(alice.receive(), 301, 102)) << "the victim's keyframe requests stay hers";
+        // Bob keeps what he had.
+        bob.sendRtp(202, 1, "bob");
+        EXPECT_EQ(wang.receiveText(), "bob");
+        EXPECT_EQ(alice.receiveText(), "bob");
+    }
 }
 
 // --- ICE-lite: checks choose where a member's media goes --------------------------------

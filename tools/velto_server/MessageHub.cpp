@@ -15,6 +15,27 @@ namespace velto::server {
 namespace {
 
 constexpr std::size_t kSentKept = 10000;
+// What one answer may announce. A participant sends its camera, microphone
+// and screen, each video with its resend stream: six sources, in an answer
+// of about 1 kB. Twice that is no participant's media, but a flood of
+// receivers set up at every other member.
+constexpr std::size_t kMaxAnswerSources = 12;
+constexpr std::size_t kMaxAnswerSdp = 16 * 1024;
+// Connections that identified themselves or went stay in the list of
+// unidentified ones until they are met: it is swept once it holds this many
+// times the limit.
+constexpr int kUnidentifiedSweep = 4;
+
+// An SSRC as the unit reads it: 1 to 10 decimal digits, at most 2^32-1.
+std::optional<uint32_t> ssrcNumber(const std::string& text)
+{
+    if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    const unsigned long long value = std::stoull(text);
+    if (value > 0xffffffffull)
+        return std::nullopt;
+    return static_cast<uint32_t>(value);
+}
 // Named when no forwarding unit runs.
 const char* const kRoomCandidate = "candidate:1 1 udp 2130706431 127.0.0.1 10000 typ host";
 
@@ -79,23 +100,45 @@ void MessageHub::accept()
             return acceptLater(ec);
         acceptFailing_ = false;
         // Who has not said who it is yet holds a descriptor and a handshake
-        // for up to its time-outs: only so many at a time.
+        // for up to its time-outs: only so many at a time. The newcomer
+        // always gets its chance; the oldest of them makes room, so idle
+        // connections opened again and again lock nobody out.
         if (unidentified_ >= limits.maxUnidentified) {
-            if (!refusingUnidentified_)
-                log("refusing connections: too many that have not said who they are");
-            refusingUnidentified_ = true;
-            beast::error_code ignored;
-            socket.close(ignored);
-            return accept();
+            if (!makingRoom_)
+                log("closing the oldest connections that have not said who they are: too many of them");
+            makingRoom_ = true;
+            closeOldestUnidentified();
+        } else {
+            makingRoom_ = false;
         }
-        refusingUnidentified_ = false;
         socket.set_option(tcp::no_delay(true), ec);
         const auto connection = std::make_shared<Connection>(std::move(socket), tls_, *this);
         connection->unidentified = true;
         ++unidentified_;
+        unidentifiedOrder_.push_back(connection);
+        if (unidentifiedOrder_.size() > static_cast<std::size_t>(kUnidentifiedSweep * limits.maxUnidentified))
+            unidentifiedOrder_.erase(std::remove_if(unidentifiedOrder_.begin(), unidentifiedOrder_.end(),
+                                                    [](const std::weak_ptr<Connection>& w) {
+                                                        const ConnectionPtr c = w.lock();
+                                                        return !c || !c->unidentified;
+                                                    }),
+                                     unidentifiedOrder_.end());
         connection->start();
         accept();
     });
+}
+
+void MessageHub::closeOldestUnidentified()
+{
+    // Those that identified themselves or went meanwhile are skipped.
+    while (!unidentifiedOrder_.empty()) {
+        const ConnectionPtr oldest = unidentifiedOrder_.front().lock();
+        unidentifiedOrder_.pop_front();
+        if (oldest && oldest->unidentified) {
+            oldest->abort();
+            return;
+        }
+    }
 }
 
 void MessageHub::acceptLater(const beast::error_code& ec)
@@ -235,10 +278,13 @@ void MessageHub::handle(const ConnectionPtr& c, const std::string& text)
 
     if (type == "ping" && silentPings_)
         return;
+    error_.clear();
     const bool ok = dispatch(*c, type, message);
     ack["ok"] = ok;
     if (ok && type == "connect")
         ack["jid"] = c->jid;
+    if (!ok && !error_.empty())
+        ack["error"] = error_;
     c->send(ack);
     c->saidBye = type == "bye";
     if (type == "bye" || (type == "connect" && !ok && !c->authed))
@@ -265,22 +311,25 @@ bool MessageHub::dispatch(Connection& c, const std::string& type, const Json::Va
         leaveRoom(c);
         return true;
     }
-    if (type == "answer") {
-        if (text("sdp").empty())
+    if (type == "answer" || type == "secondAnswer") {
+        const bool second = type == "secondAnswer";
+        if (text("sdp").empty() || (second && text("label").empty()))
             return false;
+        // A refused answer changes nothing: not the sender's key or streams,
+        // and nothing of anybody else's.
+        std::vector<Source> sources;
+        error_ = answerRefusal(c, text("sdp"), sources);
+        if (!error_.empty()) {
+            log("refused the " + type + " of " + c.jid + ": " + error_);
+            return false;
+        }
+        if (second) {
+            c.secondStream = text("label");
+            c.secondSessions.insert(text("label"));
+        }
         if (media_)
             media_->answer(c.session, text("sdp"));
-        setSources(c, sourcesOf(c, text("sdp")));
-        return true;
-    }
-    if (type == "secondAnswer") {
-        if (text("label").empty() || text("sdp").empty())
-            return false;
-        c.secondStream = text("label");
-        c.secondSessions.insert(text("label"));
-        if (media_)
-            media_->answer(c.session, text("sdp"));
-        setSources(c, sourcesOf(c, text("sdp")));
+        setSources(c, std::move(sources));
         return true;
     }
     if (type == "removeSecondSession")
@@ -706,6 +755,33 @@ Json::Value MessageHub::userRecord(const Connection& c) const
 void MessageHub::announce(const Connection& c) const
 {
     sendToPeers(c, userRecord(c));
+}
+
+std::string MessageHub::answerRefusal(const Connection& c, const std::string& sdp, std::vector<Source>& sources) const
+{
+    if (sdp.size() > kMaxAnswerSdp)
+        return "the answer is larger than " + std::to_string(kMaxAnswerSdp) + " bytes";
+    sources = sourcesOf(c, sdp);
+    if (sources.size() > kMaxAnswerSources)
+        return "the answer announces " + std::to_string(sources.size()) + " sources, more than " +
+               std::to_string(kMaxAnswerSources);
+    // One owner per SSRC in a room, compared as the unit reads them ("0123"
+    // is 123): another member's SSRC would take over its stream.
+    std::set<uint32_t> announced;
+    for (const Source& s : sources) {
+        const std::optional<uint32_t> ssrc = ssrcNumber(s.ssrc);
+        if (!ssrc)
+            return "the answer announces an SSRC that is no 32-bit decimal number";
+        if (!announced.insert(*ssrc).second)
+            return "the answer announces SSRC " + std::to_string(*ssrc) + " twice";
+    }
+    for (const Connection* p : peers(c))
+        for (const Source& s : p->sources) {
+            const std::optional<uint32_t> theirs = ssrcNumber(s.ssrc);
+            if (theirs && announced.count(*theirs))
+                return "SSRC " + std::to_string(*theirs) + " is another participant's stream";
+        }
+    return std::string();
 }
 
 std::vector<Source> MessageHub::sourcesOf(const Connection& c, const std::string& sdp) const

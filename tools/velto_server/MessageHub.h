@@ -89,6 +89,8 @@ private:
     // descriptors, say) it starts again after a short wait.
     void accept();
     void acceptLater(const beast::error_code& ec);
+    // At the limit of unidentified connections: the oldest one goes.
+    void closeOldestUnidentified();
     void tick();
     void handle(const ConnectionPtr& c, const std::string& text);
     // --- frames held for limits.delay, in arrival order (--message-delay-ms)
@@ -119,6 +121,9 @@ private:
     void announce(const Connection& c) const;
     void setSources(Connection& c, std::vector<Source> sources);
     std::vector<Source> sourcesOf(const Connection& c, const std::string& sdp) const;
+    // Why the answer `sdp` of `c` is refused, empty when it is not; its
+    // sources in `sources`.
+    std::string answerRefusal(const Connection& c, const std::string& sdp, std::vector<Source>& sources) const;
     Json::Value sourceMessage(const Connection& to, std::vector<Source> sources, bool added) const;
     void leaveRoom(Connection& c);
     // Tells room `room` what it shows (Stage.h), after every choice of the
@@ -135,7 +140,10 @@ private:
     net::steady_timer acceptRetry_{io_};
     bool acceptFailing_ = false;  // the last accept failed: said once in the log
     int unidentified_ = 0;        // accepted connections that have not completed "connect"
-    bool refusingUnidentified_ = false;  // said once in the log while it lasts
+    // The same, oldest first (those that identified or went since are
+    // dropped when met or swept).
+    std::deque<std::weak_ptr<Connection>> unidentifiedOrder_;
+    bool makingRoom_ = false;     // said once in the log while it lasts
     net::steady_timer ticker_{io_};
     ConferenceService& service_;
     const std::string messageServer_;
@@ -147,6 +155,7 @@ private:
     unsigned sessionCounter_ = 0;
     bool stopped_ = false;
     MediaUnit* media_ = nullptr;
+    std::string error_;  // why the request being handled was refused, for its ack
     std::deque<Held> held_;              // --message-delay-ms
     net::steady_timer heldTimer_{io_};   // --message-delay-ms
 };

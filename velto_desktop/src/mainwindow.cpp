@@ -767,8 +767,9 @@ void MainWindow::setHomePageBtnStatus(bool enable)
     ui->btnStart->setEnabled(enable);
     ui->btnInstantMeet->setEnabled(enable);
     ui->btnJoinMeet->setEnabled(enable);
-    const char* style = enable ? "border:1px solid rgb(113,223,195);border-radius:16px;color:rgb(113,223,195);"
-                               : "border:1px solid grey;border-radius:16px;color:grey;";
+    // Enabled, they look as they did before the first meeting: an outline
+    // there would read as a keyboard focus that none of them has.
+    const char* style = enable ? "" : "border:1px solid grey;border-radius:16px;color:grey;";
     ui->btnInstantMeet->setStyleSheet(style);
     ui->btnJoinMeet->setStyleSheet(style);
     ui->btnInstantMeet->setIcon(QIcon(":/icons/Conference_big"));

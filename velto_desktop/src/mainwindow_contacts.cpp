@@ -164,8 +164,11 @@ void MainWindow::setUserOnline()
     // Every list the server delivers is its presence now: a map kept from an
     // earlier list (or from a participant leaving a meeting, which says
     // nothing about being on line) would disagree with the rows.
-    for (const conference_contact& contact : contactList)
+    // The recent-call rows show the same presence, however long they stood.
+    for (const conference_contact& contact : contactList) {
         CGlobalInstance::updateUserOnline(home::lowerId(contact.mUserId), contact.onLine);
+        emit sigUpdateRecentItemStatus(contact.mUserId, contact.onLine);
+    }
     contactsSeeded = true;
 }
 

@@ -1,9 +1,30 @@
 #include "VeltoRtcCallback.h"
 
+#include <glog/logging.h>
+
 #include "VeltoHttpCallback.h"
 #include "VeltoSdk.h"
 
 namespace {
+
+// Text from the server, fit for one log line: bytes outside printable ASCII
+// and the backslash as \xNN, and no more than a line's worth.
+std::string printable(const std::string& text)
+{
+    constexpr std::size_t kShown = 200;
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (const unsigned char c : text.substr(0, kShown)) {
+        if (c >= 0x20 && c < 0x7f && c != '\\') {
+            out += char(c);
+        } else {
+            out += "\\x";
+            out += digits[c >> 4];
+            out += digits[c & 0xf];
+        }
+    }
+    return text.size() > kShown ? out + "..." : out;
+}
 
 bool contains(const std::string& text, const char* word) { return text.find(word) != std::string::npos; }
 
@@ -50,24 +71,64 @@ bool controlMessageFlag(const std::string& type, const std::string& value, const
     return false;
 }
 
-void CVeltoRtcCallback::onOffer(std::string&, std::string&, std::string& sdp)
+void CVeltoRtcCallback::awaitMeeting(const std::string& focus)
 {
-    sdk_->onEngine(false, &velto_webrtc_interface::SetRemoteDescription, sdp, "offer");
+    std::lock_guard<std::mutex> lock(meetingMutex_);
+    focus_ = focus;
+    session_.clear();
 }
 
-void CVeltoRtcCallback::onICE(std::string&, std::string&, std::string& candidate)
+void CVeltoRtcCallback::endMeeting()
 {
-    sdk_->onEngine(0, &velto_webrtc_interface::AddIceCandidate, candidate);
+    std::lock_guard<std::mutex> lock(meetingMutex_);
+    focus_.clear();
+    session_.clear();
 }
 
-void CVeltoRtcCallback::onSourceAdd(std::string&, std::string&, std::vector<ssrc_t>& sources)
+std::pair<std::string, std::string> CVeltoRtcCallback::meetingSession() const
 {
-    sdk_->onEngine(0, &velto_webrtc_interface::AddRemoteSources, toEngineSources(sources));
+    std::lock_guard<std::mutex> lock(meetingMutex_);
+    return {focus_, session_};
 }
 
-void CVeltoRtcCallback::onSourceRemove(std::string&, std::string&, std::vector<ssrc_t>& sources)
+bool CVeltoRtcCallback::ofTheMeeting(const char* what, const std::string& from, const std::string& session, bool offer)
 {
-    sdk_->onEngine(0, &velto_webrtc_interface::RemoveRemoteSources, toEngineSources(sources));
+    {
+        std::lock_guard<std::mutex> lock(meetingMutex_);
+        if (!focus_.empty() && from == focus_ && !session.empty()) {
+            if (session_.empty() && offer)
+                session_ = session;
+            if (session == session_)
+                return true;
+        }
+    }
+    LOG(WARNING) << "VeltoSdk: dropped " << what << " from " << printable(from) << " for session "
+                 << printable(session) << ": not the meeting's";
+    return false;
+}
+
+void CVeltoRtcCallback::onOffer(std::string& from, std::string& sessionId, std::string& sdp)
+{
+    if (ofTheMeeting("an offer", from, sessionId, true))
+        sdk_->onEngine(false, &velto_webrtc_interface::SetRemoteDescription, sdp, "offer");
+}
+
+void CVeltoRtcCallback::onICE(std::string& from, std::string& sessionId, std::string& candidate)
+{
+    if (ofTheMeeting("a candidate", from, sessionId, false))
+        sdk_->onEngine(0, &velto_webrtc_interface::AddIceCandidate, candidate);
+}
+
+void CVeltoRtcCallback::onSourceAdd(std::string& from, std::string& sessionId, std::vector<ssrc_t>& sources)
+{
+    if (ofTheMeeting("added sources", from, sessionId, false))
+        sdk_->onEngine(0, &velto_webrtc_interface::AddRemoteSources, toEngineSources(sources));
+}
+
+void CVeltoRtcCallback::onSourceRemove(std::string& from, std::string& sessionId, std::vector<ssrc_t>& sources)
+{
+    if (ofTheMeeting("removed sources", from, sessionId, false))
+        sdk_->onEngine(0, &velto_webrtc_interface::RemoveRemoteSources, toEngineSources(sources));
 }
 
 void CVeltoRtcCallback::onGetStat(std::string jid, int packetsLost, int jitter, int samples, int download, int upload)

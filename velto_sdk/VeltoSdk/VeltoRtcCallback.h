@@ -1,5 +1,9 @@
 #pragma once
 
+#include <mutex>
+#include <string>
+#include <utility>
+
 #include "VeltoRtcSdkInterface.h"
 
 class VeltoSdk;
@@ -14,9 +18,22 @@ bool controlMessageFlag(const std::string& type, const std::string& value, const
 // goes into the media engine under the SDK mutex, a few events update the
 // SDK's state, and everything reaches the program's callback on the same
 // thread, with no SDK lock held.
+//
+// Offers, candidates and source changes steer the media engine, so they are
+// taken only from the meeting's own server session: sent by the focus that
+// the join named, for the session that its first offer after the join
+// opened. Anything else is logged and dropped.
 class CVeltoRtcCallback : public VeltoRtcCallback {
 public:
     void setVeltoSdk(VeltoSdk* sdk) { sdk_ = sdk; }
+
+    // A room join is on its way: from now on media negotiation is taken from
+    // `focus` alone, for the session its first offer names.
+    void awaitMeeting(const std::string& focus);
+    // No meeting: no media negotiation is taken.
+    void endMeeting();
+    // The focus and the session taken now (the session empty until the first offer).
+    std::pair<std::string, std::string> meetingSession() const;
 
     void onOffer(std::string& from, std::string& sessionId, std::string& sdp) override;
     void onICE(std::string& from, std::string& sessionId, std::string& candidate) override;
@@ -45,5 +62,12 @@ public:
     void onNetworkError() override;
 
 private:
+    // Whether a media negotiation message of `what` from `from` for
+    // `session` belongs to the meeting; an offer opens the session.
+    bool ofTheMeeting(const char* what, const std::string& from, const std::string& session, bool offer);
+
     VeltoSdk* sdk_ = nullptr;
+    mutable std::mutex meetingMutex_;  // the join's thread and the event thread
+    std::string focus_;                // empty: no meeting
+    std::string session_;              // empty: no offer yet
 };

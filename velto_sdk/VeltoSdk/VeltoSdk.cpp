@@ -283,7 +283,14 @@ int VeltoSdk::SendIqConference()
         return -1;
     const conference_login_info login = httpCallback_->getLoginInfo();
     const conference_join_info join = httpCallback_->getJoinInfo();
-    return rtc_->JoinConferenceRoom(jidOf(login), roomJidOf(join.r, login.messageServer), login.mUserName, join);
+    const std::string roomJid = roomJidOf(join.r, login.messageServer);
+    // The room's offer may arrive before the join returns; the server names
+    // the room's own focus when the join names none.
+    rtcCallback_->awaitMeeting(join.focusJid.empty() ? roomJid + "/focus" : join.focusJid);
+    const int joined = rtc_->JoinConferenceRoom(jidOf(login), roomJid, login.mUserName, join);
+    if (joined < 0)
+        rtcCallback_->endMeeting();
+    return joined;
 }
 
 int VeltoSdk::LeaveConference()
@@ -305,6 +312,7 @@ int VeltoSdk::LeaveConference()
 
     if (rtc_)
         rtc_->LeaveConferenceRoom();
+    rtcCallback_->endMeeting();
     statisticsWorker_.stop();
     LOG(INFO) << "====LeaveConference====";
 

@@ -152,6 +152,7 @@ public:
     velto_webrtc_interface* getWebrtc() const { return webrtc_.load(); }
     VeltoRtcSdkInterface* getRtcSdk() const { return rtc_.get(); }
     CVeltoHttpCallback* getHttpCallback() const { return httpCallback_.get(); }
+    CVeltoRtcCallback* getRtcCallback() const { return rtcCallback_.get(); }
     VeltoCallback* getVeltoCallback() const { return callback_.load(); }
     // Hands `call` the program's callback when one is registered.
     template <typename Call>

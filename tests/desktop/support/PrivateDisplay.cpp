@@ -135,4 +135,42 @@ void clickAt(QPoint global)
     fake(XCB_BUTTON_RELEASE, 1);
 }
 
+void pressAt(QPoint global)
+{
+    movePointer(global);
+    fake(XCB_BUTTON_PRESS, 1);
+}
+
+void release()
+{
+    fake(XCB_BUTTON_RELEASE, 1);
+}
+
+int stackingOrder(unsigned long window)
+{
+    Connection& x = input();
+    const xcb_window_t root = x.root();
+    // Up to the child of the root that holds the window.
+    xcb_window_t top = xcb_window_t(window);
+    for (;;) {
+        std::unique_ptr<xcb_query_tree_reply_t, decltype(&free)> tree(
+            xcb_query_tree_reply(x.c, xcb_query_tree(x.c, top), nullptr), &free);
+        if (!tree)
+            return -1;
+        if (tree->parent == root || tree->parent == XCB_WINDOW_NONE)
+            break;
+        top = tree->parent;
+    }
+    // The root's children come bottom to top.
+    std::unique_ptr<xcb_query_tree_reply_t, decltype(&free)> tree(
+        xcb_query_tree_reply(x.c, xcb_query_tree(x.c, root), nullptr), &free);
+    if (!tree)
+        return -1;
+    const xcb_window_t* children = xcb_query_tree_children(tree.get());
+    for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i)
+        if (children[i] == top)
+            return i;
+    return -1;
+}
+
 }  // namespace velto::test

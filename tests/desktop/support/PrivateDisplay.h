@@ -42,6 +42,14 @@ std::string windowManagerName();
 // the toolkit see a real move or click at a global position.
 void movePointer(QPoint global);
 void clickAt(QPoint global);
+// The left button alone, for drags: pressed at `global`, released where the
+// pointer is.
+void pressAt(QPoint global);
+void release();
+
+// Where the X server stacks the top-level window that holds `window` (its
+// window manager's frame, when there is one): higher lies above.
+int stackingOrder(unsigned long window);
 
 // Where the X server shows the point `local` of `window` (a native window's
 // id), on the screen: what the pointer must aim at, whatever the toolkit

@@ -21,6 +21,7 @@ public:
     ~RecentsItem() override;
 
     void isBtnVisible(bool visible);
+    bool isOnline() const { return m_online; }
 
 signals:
     void sigRinging(std::string userId, int callType, std::string nickName, int64_t time);

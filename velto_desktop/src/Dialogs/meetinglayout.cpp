@@ -1,5 +1,6 @@
 #include "meetinglayout.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace MeetingLayout {
@@ -93,6 +94,15 @@ std::vector<QPoint> callPanelPositions(QSize available, int panelWidth, const st
         bottom -= heights[i] + 5;
     }
     return positions;
+}
+
+QPoint centredOver(QRect over, QSize size, QRect screen)
+{
+    int x = over.x() + (over.width() - size.width()) / 2;
+    int y = over.y() + (over.height() - size.height()) / 2;
+    x = std::max(std::min(x, screen.right() + 1 - size.width()), screen.left());
+    y = std::max(std::min(y, screen.bottom() + 1 - size.height()), screen.top());
+    return QPoint(x, y);
 }
 
 std::vector<StageEntry> stageTileEntries(const std::string& partipants, int splitScreen)

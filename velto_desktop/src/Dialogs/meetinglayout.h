@@ -52,6 +52,11 @@ QRect statsPanelBelowName(int x, int y, bool moderator, int panelHeight);
 // heights oldest first; the result their top-left corners.
 std::vector<QPoint> callPanelPositions(QSize available, int panelWidth, const std::vector<int>& heights);
 
+// Top-left corner of a dialog of `size` centred over the window frame `over`,
+// moved inside `screen` where it would stand out (its top-left corner first,
+// when the dialog is larger than the screen).
+QPoint centredOver(QRect over, QSize size, QRect screen);
+
 // One entry of a stage message: a participant's endpoint and camera source.
 struct StageEntry {
     std::string endpoint;

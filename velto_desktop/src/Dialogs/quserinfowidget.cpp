@@ -23,9 +23,8 @@ QUserInfoWidget::QUserInfoWidget(std::string jid, std::string nickname, bool isS
     const bool moderator = CGlobalInstance::veltoSdk->isModerator();
     ui->m_btnMuteAudio->setEnabled(moderator || m_isSelf);
     ui->m_btnMuteVideo->setEnabled(moderator || m_isSelf);
-    ui->m_btnTransferModerator->setVisible(moderator && !m_isSelf);
-    ui->m_btnKickout->setVisible(moderator && !m_isSelf);
-    ui->m_lblSelf->setVisible(m_isModerator);
+    showHandOver(moderator && !m_isSelf);
+    showStar(m_isModerator);
     setNickName(nickname);
     const QString icon = clientIcon(CGlobalInstance::getEndpointByJid(m_jid));
     if (!icon.isEmpty())
@@ -58,11 +57,29 @@ QString QUserInfoWidget::clientIcon(const std::string& endpoint)
 
 bool QUserInfoWidget::isModeratorShown() const { return !ui->m_lblSelf->isHidden(); }
 
+// The name takes what the row leaves beside its buttons, and is elided only
+// where it does not fit there. Measured again whenever the label's width or
+// font changes: a row is built before the list's style gives it its font.
 void QUserInfoWidget::setUser(std::string name)
 {
     const QString text = QString::fromStdString(name);
     ui->m_lblName->ensurePolished();  // the style sheet's font decides the width
-    ui->m_lblName->setText(QFontMetrics(ui->m_lblName->font()).elidedText(text, Qt::ElideRight, m_nameWidth));
+    const int room = ui->m_lblName->contentsRect().width();
+    ui->m_lblName->setText(QFontMetrics(ui->m_lblName->font()).elidedText(text, Qt::ElideRight, room));
+}
+
+// Hidden buttons leave their room to the name.
+void QUserInfoWidget::showStar(bool shown)
+{
+    ui->m_lblSelf->setVisible(shown);
+    ui->widget_3->setVisible(shown);
+}
+
+void QUserInfoWidget::showHandOver(bool shown)
+{
+    ui->m_btnTransferModerator->setVisible(shown);
+    ui->m_btnKickout->setVisible(shown);
+    ui->widget_2->setVisible(shown);
 }
 
 void QUserInfoWidget::setNickName(std::string nickname)
@@ -77,7 +94,7 @@ void QUserInfoWidget::updateStatus(bool isModerator, bool videoMute, bool audioM
 {
     if (isModerator != m_isModerator) {
         m_isModerator = isModerator;
-        ui->m_lblSelf->setVisible(isModerator);
+        showStar(isModerator);
     }
     if (audioMute != m_audioMute) {
         m_audioMute = audioMute;
@@ -90,15 +107,13 @@ void QUserInfoWidget::updateStatus(bool isModerator, bool videoMute, bool audioM
     }
 }
 
-void QUserInfoWidget::changeModerator(bool isModerator) { ui->m_lblSelf->setVisible(isModerator); }
+void QUserInfoWidget::changeModerator(bool isModerator) { showStar(isModerator); }
 
 void QUserInfoWidget::grantModeratorBtn()
 {
     ui->m_btnMuteAudio->setEnabled(true);
     ui->m_btnMuteVideo->setEnabled(true);
-    ui->m_btnTransferModerator->setVisible(!m_isSelf);
-    ui->m_btnKickout->setVisible(!m_isSelf);
-    setUser(m_nickname);
+    showHandOver(!m_isSelf);
 }
 
 void QUserInfoWidget::transferMorderatorBtn()
@@ -107,9 +122,7 @@ void QUserInfoWidget::transferMorderatorBtn()
         ui->m_btnMuteAudio->setEnabled(false);
         ui->m_btnMuteVideo->setEnabled(false);
     }
-    ui->m_btnTransferModerator->hide();
-    ui->m_btnKickout->hide();
-    setUser(m_nickname);
+    showHandOver(false);
 }
 
 void QUserInfoWidget::slotMuteAudio(bool mute)
@@ -151,7 +164,9 @@ void QUserInfoWidget::onKickout() { kickOutParticipant(this, m_jid); }
 bool QUserInfoWidget::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == ui->m_lblName) {
-        if (event->type() == QEvent::Enter)
+        if (event->type() == QEvent::Resize || event->type() == QEvent::FontChange)
+            setUser(m_nickname);
+        else if (event->type() == QEvent::Enter)
             emit sigEnterWidget(m_nickname, mapToGlobal(QPoint(0, 0)));
         else if (event->type() == QEvent::Leave)
             emit sigLeaveWidget();

@@ -54,9 +54,10 @@ private:
     void onMuteVideo();
     void onTransfer();
     void onKickout();
+    void showStar(bool shown);
+    void showHandOver(bool shown);
 
     Ui::QUserInfoWidget* ui;
-    int m_nameWidth = 85;
     std::string m_jid;
     std::string m_nickname;
     bool m_isSelf;

@@ -91,6 +91,7 @@ VideoWidget::VideoWidget(QWidget* parent)
     connectToolbar();
     connectTools();
 
+    m_hideTimer->setObjectName("controlBarHideTimer");
     m_hideTimer->setInterval(10000);
     connect(m_hideTimer, &QTimer::timeout, this, &VideoWidget::hideControlBarTimeout);
     m_pollTimer->setInterval(500);
@@ -99,10 +100,7 @@ VideoWidget::VideoWidget(QWidget* parent)
     connect(qApp, &QGuiApplication::focusWindowChanged, this, &VideoWidget::followFocus);
     m_statsHideTimer->setSingleShot(true);
     m_statsHideTimer->setInterval(500);
-    connect(m_statsHideTimer, &QTimer::timeout, this, [this] {
-        if (m_statics->isVisible() && !m_statics->frameGeometry().contains(QCursor::pos()))
-            m_statics->hide();
-    });
+    connect(m_statsHideTimer, &QTimer::timeout, this, &VideoWidget::hideStatsUnlessHovered);
 
     m_statics = new QStaticsWidget(nullptr);
     m_statics->setPacketLoss(0, 0);
@@ -431,7 +429,13 @@ void VideoWidget::hideEvent(QHideEvent* event)
 void VideoWidget::slotShowWidget(bool isVisible)
 {
     if (isVisible) {
+        // Back from a whiteboard: the meeting comes back as the user left it,
+        // also when the annotation had minimised it (show() alone keeps a
+        // minimised window minimised, and only the toolbar would show).
+        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
         show();
+        raise();
+        activateWindow();
         return;
     }
     hide();

@@ -2,6 +2,7 @@
 
 #include <QMutex>
 #include <QPoint>
+#include <QRect>
 #include <QWidget>
 
 #include <functional>
@@ -185,9 +186,11 @@ private:
     void onFocusWindowHidden(bool visible);
     void onTileEnter(int x, int y, int width);
     void onNicknameEnter(int x, int y);
-    void showStatistics(const std::string& jid, unsigned renderId,
+    // anchor: the hovered tile or name on the screen, which keeps the panel.
+    void showStatistics(const std::string& jid, unsigned renderId, const QRect& anchor,
                         const std::function<QRect(bool moderator, int height)>& place);
     void armStatsHide();
+    void hideStatsUnlessHovered();
     void onTileStat(std::string userJid, int download, int upload);
     void removeSecondStream();
     void openSharePicker();
@@ -215,6 +218,7 @@ private:
     QTimer* m_pollTimer;
     QTimer* m_hideTimer;
     QTimer* m_statsHideTimer;
+    QRect m_statsAnchor;  // what the statistics panel describes, on the screen
     QPoint m_lastCursor;
     std::string m_ownNickname;
     std::string m_calleeToShow;  // an answered callee, until a stage update showed him

@@ -4,6 +4,7 @@
 #include "videowidget.h"
 #include "ui_videowidget.h"
 
+#include <QApplication>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QTimer>
@@ -54,6 +55,13 @@ void VideoWidget::pollCursor()
         isVisibleControlWidget(true);
         m_toolbar->raise();
     }
+    // The bar lives at the top of the screen, mostly outside the meeting
+    // window: a pointer that goes there for it brings a hidden bar back, so
+    // that its click does not land on the desktop instead.
+    if (m_toolbar->isHidden() && QRect(m_toolbarX, 0, m_toolbar->width(), m_toolbar->height()).contains(cursor)) {
+        isVisibleControlWidget(true);
+        m_hideTimer->start();
+    }
     if (frameGeometry().contains(cursor) && cursor != m_lastCursor) {
         m_lastCursor = cursor;
         isVisibleControlWidget(true);
@@ -86,18 +94,20 @@ void VideoWidget::hideControlBarTimeout()
     if (CGlobalInstance::anyWhiteboardOpen() || !isVisible())
         return;
     const QPoint cursor = QCursor::pos();
-    if (!frameGeometry().contains(cursor)) {
-        if (!m_toolbar->frameGeometry().contains(cursor))
-            isVisibleControlWidget(false);
+    // A pointer resting on the bar is about to click it, also where the bar
+    // lies over the meeting window (full screen, a window at the top): hiding
+    // it then would hand the click to whatever lies below.
+    if (m_toolbar->isVisible() && m_toolbar->frameGeometry().contains(cursor))
         return;
-    }
-    if (cursor == m_lastCursor)
+    if (!frameGeometry().contains(cursor) || cursor == m_lastCursor)
         isVisibleControlWidget(false);
 }
 
 void VideoWidget::followFocus(QWindow* focus)
 {
-    if (focus && focus != windowHandle())
+    // A popup (a combo box's list, a menu) hands the focus back to the window
+    // it opened from: that one keeps it, not the meeting.
+    if (focus && focus != windowHandle() && focus->type() != Qt::Popup && focus->type() != Qt::ToolTip)
         connect(focus, &QWindow::visibleChanged, this, &VideoWidget::onFocusWindowHidden, Qt::UniqueConnection);
 }
 
@@ -105,28 +115,51 @@ void VideoWidget::onFocusWindowHidden(bool visible)
 {
     // Only a window that goes while it has the focus: when another
     // application is in front, it keeps the focus.
-    if (visible || sender() != QGuiApplication::focusWindow())
+    auto* gone = qobject_cast<QWindow*>(sender());
+    if (visible || !gone || gone != QGuiApplication::focusWindow() || gone->type() == Qt::Popup)
         return;
     QTimer::singleShot(0, this, [this] {
         const QWindow* focus = QGuiApplication::focusWindow();
         if (!isVisible() || isMinimized() || (focus && focus->isVisible()))
             return;
+        // A dialog that blocks the meeting (the layout manager, the hands-up
+        // list) gets the focus back, and stays in front of the meeting.
+        if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != this && modal->isVisible()) {
+            modal->activateWindow();
+            return;
+        }
         activateWindow();
         if (!m_pollTimer->isActive())
             m_pollTimer->start();
     });
 }
 
+// Armed by every poll that finds the cursor off the tiles: a running shot is
+// left to run, since restarting it each poll (the same 500 ms) would keep it
+// from ever firing.
 void VideoWidget::armStatsHide()
 {
-    if (m_statics->isVisible())
+    if (m_statics->isVisible() && !m_statsHideTimer->isActive())
         m_statsHideTimer->start();
 }
 
-void VideoWidget::showStatistics(const std::string& jid, unsigned renderId,
+// The panel stays while the cursor is on what it describes (the tile or the
+// name) or on the panel itself.
+void VideoWidget::hideStatsUnlessHovered()
+{
+    if (!m_statics->isVisible())
+        return;
+    const QPoint cursor = QCursor::pos();
+    if (m_statsAnchor.contains(cursor) || m_statics->frameGeometry().contains(cursor))
+        return;
+    m_statics->hide();
+}
+
+void VideoWidget::showStatistics(const std::string& jid, unsigned renderId, const QRect& anchor,
                                  const std::function<QRect(bool moderator, int height)>& place)
 {
     m_statsHideTimer->stop();
+    m_statsAnchor = anchor;
     m_statics->setResolution(0, 0);
     m_statics->setUserJid(jid);
     int w = 0, h = 0;
@@ -139,17 +172,21 @@ void VideoWidget::showStatistics(const std::string& jid, unsigned renderId,
 
 void VideoWidget::onTileEnter(int x, int y, int width)
 {
-    if (auto* tile = qobject_cast<SubVideoWidget*>(sender()))
-        showStatistics(tile->getUserJid(), tile->getRtcIndex(), [=](bool moderator, int height) {
-            return MeetingLayout::statsPanelOverTile(x, y, width, moderator, height);
-        });
+    auto* tile = qobject_cast<SubVideoWidget*>(sender());
+    if (!tile)
+        return;
+    const auto place = [=](bool moderator, int height) {
+        return MeetingLayout::statsPanelOverTile(x, y, width, moderator, height);
+    };
+    showStatistics(tile->getUserJid(), tile->getRtcIndex(), QRect(x, y, width, tile->height()), place);
 }
 
 void VideoWidget::onNicknameEnter(int x, int y)
 {
-    showStatistics(m_nickname->getUserJid(), m_nickname->getIndex(), [=](bool moderator, int height) {
+    const auto place = [=](bool moderator, int height) {
         return MeetingLayout::statsPanelBelowName(x, y, moderator, height);
-    });
+    };
+    showStatistics(m_nickname->getUserJid(), m_nickname->getIndex(), QRect(QPoint(x, y), m_nickname->size()), place);
 }
 
 void VideoWidget::onTileStat(std::string userJid, int download, int upload)

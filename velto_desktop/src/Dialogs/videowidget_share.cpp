@@ -5,6 +5,7 @@
 
 #include "DesktopCaptureInterface.h"
 #include "cglobalinstance.h"
+#include "meetingdialog.h"
 #include "qscreensharewhiteboard.h"
 #include "screensharewidget.h"
 #include "videocontrolwidget.h"
@@ -55,6 +56,7 @@ void VideoWidget::openSharePicker()
     auto* picker = new ScreenShareWidget(static_cast<int>(winId()), nullptr);
     connect(this, &VideoWidget::sigTranslatorLanguage, picker, &ScreenShareWidget::slotTranslatorLanguage);
     connect(picker, &ScreenShareWidget::sigAddSecondStream, this, &VideoWidget::slotAddSecondStream);
+    placeOverWindow(picker, this);
     picker->show();
 }
 

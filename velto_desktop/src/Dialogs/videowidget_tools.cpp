@@ -4,6 +4,7 @@
 #include "videowidget.h"
 
 #include "callwidget.h"
+#include "meetingdialog.h"
 #include "qcallsipwidget.h"
 #include "qgetmoderatorwidget.h"
 #include "qhandsupwidget.h"
@@ -16,6 +17,7 @@ void VideoWidget::connectTools()
     connect(bar, &VideoControlWidget::sigLayoutManager, this, [this] {
         auto* dialog = new QLayoutManagerWidget(nullptr);
         connect(this, &VideoWidget::sigUpdateLayout, dialog, &QLayoutManagerWidget::slotUpdateLayout);
+        placeOverWindow(dialog, this);
         dialog->showWidget();
     });
     connect(bar, &VideoControlWidget::sigCallOut, this, [this](int kind) {
@@ -28,6 +30,7 @@ void VideoWidget::connectTools()
         // The toolbar's pending requests, not the raw messages: one row per raised hand.
         connect(m_toolbar, &VideoControlWidget::sigHandsUp, dialog, &QHandsUpWidget::slotHandsUp);
         connect(dialog, &QHandsUpWidget::sigHideHandsUpRingBtn, m_toolbar, &VideoControlWidget::slotHideHandsUpRing);
+        placeOverWindow(dialog, this);
         dialog->show();
     });
     connect(bar, &VideoControlWidget::sigGetModerator, this, [] { (new QGetModeratorWidget(nullptr))->show(); });
