@@ -112,4 +112,21 @@ std::string fixed(double value, int decimals)
     return text;
 }
 
+RelayLab::RelayLab(const std::string& dir)
+    : server_(lab_.add("server")), client_(lab_.add("client"))
+{
+    lab_.link(server_, "192.0.2.1/24", client_, "192.0.2.2/24");
+    lab_.dropUdp(client_);
+    relay_ = lab_.startTurnServer(server_, "192.0.2.1", 3479, "bench", "relay", dir);
+}
+
+velto::test::LocalServer::Options RelayLab::serverOptions() const
+{
+    velto::test::LocalServer::Options options;
+    options.networkNamespace = server_;
+    options.listen = "192.0.2.1";
+    options.iceServers = {"turn:192.0.2.1:3479?transport=tcp,bench,relay"};
+    return options;
+}
+
 }  // namespace velto::bench

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "JsonFile.h"
+#include "LocalServer.h"
+#include "NetworkLab.h"
 
 namespace velto::bench {
 
@@ -55,5 +57,28 @@ using velto::test::readJsonFile;
 
 // "12.3" with `decimals` decimals.
 std::string fixed(double value, int decimals = 1);
+
+// Media through a TURN relay over TCP: a server "machine" and a client
+// "machine" (network namespaces, 192.0.2.1 and 192.0.2.2 on one link), no
+// UDP leaving the client's, coturn on the server's taking TCP on 3479 with
+// the static user the server's login answer names. Participants made on a
+// thread inside client() reach each other only through the relay. Needs root
+// (unavailable() says why not).
+class RelayLab {
+public:
+    static std::string unavailable() { return velto::test::NetworkLab::unavailable(); }
+    // coturn's files in `dir`.
+    explicit RelayLab(const std::string& dir);
+    // A server on the server's machine that names the relay in its login answers.
+    velto::test::LocalServer::Options serverOptions() const;
+    const std::string& client() const { return client_; }
+    pid_t relayPid() const { return relay_; }
+
+private:
+    velto::test::NetworkLab lab_;
+    std::string server_;
+    std::string client_;
+    pid_t relay_ = 0;
+};
 
 }  // namespace velto::bench

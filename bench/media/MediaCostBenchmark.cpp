@@ -8,8 +8,12 @@
 // The receiver sends nothing (its microphone muted) and draws what it gets
 // as a window would; its statistics file says what arrived.
 //
+// With --relay, the camera stream again through a TURN relay over TCP (the
+// peers on a "machine" of their own from which no UDP gets out, the server
+// and coturn on another; needs root), beside the direct path on loopback.
+//
 //   Xvfb :72 -screen 0 1920x1080x24 &
-//   DISPLAY=:72 build/test/bin/media_cost_bench [--seconds 30] [--warmup 5] [--no-share]
+//   DISPLAY=:72 build/test/bin/media_cost_bench [--seconds 30] [--warmup 5] [--no-share] [--relay]
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -40,13 +44,14 @@ struct Cost {
 
 struct Measured {
     Cost sender, receiver, server;
+    Cost relay;            // the TURN server's, when `relay` was given
     Json::Value received;  // the receiver's statistics file
 };
 
 // Runs the sender until the receiver draws its stream, lets it settle, and
-// measures everybody over `seconds`.
+// measures everybody (and the TURN server `relay`, when given) over `seconds`.
 Measured measure(LocalServer& server, const std::string& dir, const std::string& what,
-                 const std::vector<std::string>& senderOptions, int warmup, int seconds)
+                 const std::vector<std::string>& senderOptions, int warmup, int seconds, pid_t relay = 0)
 {
     const Account demo = server.demoAccount();
     const std::string statsFile = dir + "/" + what + "-received.json";
@@ -62,6 +67,7 @@ Measured measure(LocalServer& server, const std::string& dir, const std::string&
             throw std::runtime_error("the receiver got no stream");
         std::this_thread::sleep_for(std::chrono::seconds(warmup));
         const CpuWindow senderCpu(sender.pid()), receiverCpu(receiver.pid()), serverCpu(server.pid());
+        const CpuWindow relayCpu(relay > 0 ? relay : server.pid());
         std::this_thread::sleep_for(std::chrono::seconds(seconds));
         const auto cost = [](const CpuWindow& window, pid_t pid) {
             const ProcessUsage usage = processUsage(pid);
@@ -70,6 +76,8 @@ Measured measure(LocalServer& server, const std::string& dir, const std::string&
         result.sender = cost(senderCpu, sender.pid());
         result.receiver = cost(receiverCpu, receiver.pid());
         result.server = cost(serverCpu, server.pid());
+        if (relay > 0)
+            result.relay = cost(relayCpu, relay);
     }  // both leave; the receiver writes its file
     result.received = readJsonFile(statsFile);
     return result;
@@ -137,6 +145,7 @@ int main(int argc, char** argv)
     const int seconds = intOption(argc, argv, "--seconds", 30);
     const int warmup = intOption(argc, argv, "--warmup", 5);
     const bool share = !flagOption(argc, argv, "--no-share");
+    const bool relay = flagOption(argc, argv, "--relay");
     signal(SIGPIPE, SIG_IGN);
     std::printf("media_cost_bench: %d s measured after %d s, load average %s\n", seconds, warmup,
                 loadAverage().c_str());
@@ -156,6 +165,37 @@ int main(int argc, char** argv)
         std::printf("  server    CPU %5s %% of a core, RSS %5s MiB (forwarding unit, signalling, REST)\n",
                     fixed(camera.server.cpu, 2).c_str(), fixed(camera.server.rss).c_str());
         printReceived(camera.received);
+
+        if (!relay) {
+            std::printf("\nthrough a TURN relay: left out (without --relay)\n");
+        } else if (const std::string why = RelayLab::unavailable(); !why.empty()) {
+            std::printf("\nthrough a TURN relay: left out (%s)\n", why.c_str());
+        } else {
+            RelayLab lab(dir);
+            Measured relayed;
+            {
+                // The peers and this thread on the client's machine, where no UDP gets out.
+                velto::test::NetworkLab::Inside onTheClient(lab.client());
+                LocalServer relayedServer(lab.serverOptions());
+                relayedServer.setCaBundleEnv();
+                relayed = measure(relayedServer, dir, "relay", {"--microphone-wav", dir + "/tone.wav"}, warmup,
+                                  seconds, lab.relayPid());
+            }
+            server.setCaBundleEnv();
+            const Json::Value& ice = relayed.received["ice"];
+            std::printf("\nthe same stream directly on loopback and through a TURN relay over TCP (the receiver's "
+                        "path: %s/%s/%s)\n",
+                        ice["local"].asCString(), ice["remote"].asCString(), ice["transport"].asCString());
+            std::printf("                      direct     relay   (CPU, %% of a core)\n");
+            const auto row = [](const char* who, double direct, double through) {
+                std::printf("  %-18s %7s   %7s\n", who, fixed(direct, 2).c_str(), fixed(through, 2).c_str());
+            };
+            row("sender", camera.sender.cpu, relayed.sender.cpu);
+            row("receiver", camera.receiver.cpu, relayed.receiver.cpu);
+            row("server", camera.server.cpu, relayed.server.cpu);
+            std::printf("  %-18s %7s   %7s\n", "TURN server", "-", fixed(relayed.relay.cpu, 2).c_str());
+            printReceived(relayed.received);
+        }
 
         int width = 0;
         int height = 0;

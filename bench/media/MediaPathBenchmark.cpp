@@ -13,8 +13,11 @@
 //     the pictures sent that were drawn, the longest freeze, keyframes a
 //     minute, NACKs and PLIs sent, audio frames rebuilt (FEC) or concealed.
 // With --loss P the forwarding unit drops P% of the packets it forwards.
+// With --relay the two SDKs are on a "machine" of their own from which no
+// UDP gets out, the server and a TURN server on another: all media goes
+// through the relay over TCP (needs root).
 //
-//   build/test/bin/media_path_bench [--seconds 30] [--loss 5] [--rejoins 5]
+//   build/test/bin/media_path_bench [--seconds 30] [--loss 5] [--rejoins 5] [--relay]
 #include <signal.h>
 
 #include <algorithm>
@@ -24,6 +27,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <thread>
 
@@ -282,13 +286,25 @@ int main(int argc, char** argv)
     const int seconds = intOption(argc, argv, "--seconds", 30);
     const int loss = intOption(argc, argv, "--loss", 0);
     const int rejoins = intOption(argc, argv, "--rejoins", 5);
+    const bool throughRelay = flagOption(argc, argv, "--relay");
     signal(SIGPIPE, SIG_IGN);
-    std::printf("media_path_bench: %d%% loss at the unit, %d s measured, load average %s\n", loss, seconds,
+    std::printf("media_path_bench: %s, %d%% loss at the unit, %d s measured, load average %s\n",
+                throughRelay ? "through a TURN relay over TCP" : "on loopback", loss, seconds,
                 loadAverage().c_str());
     try {
         const std::string dir = freshFolder("media_path_bench");
         writeTone(dir + "/tone.wav", 440, 10);
+        std::unique_ptr<RelayLab> lab;
+        std::optional<velto::test::NetworkLab::Inside> onTheClient;
         LocalServer::Options options;
+        if (throughRelay) {
+            if (const std::string why = RelayLab::unavailable(); !why.empty())
+                throw std::runtime_error("--relay: " + why);
+            lab = std::make_unique<RelayLab>(dir);
+            options = lab->serverOptions();
+            // This thread, and the SDKs' threads it starts, on the client's machine.
+            onTheClient.emplace(lab->client());
+        }
         options.mediaLossPercent = loss;
         options.mediaLossSeed = 5;
         LocalServer server(options);
@@ -377,8 +393,10 @@ int main(int argc, char** argv)
         std::printf("\nfirst picture drawn at the receiver\n");
         std::printf("  sender joins, receiver waiting:  %s\n", spread(senderJoins).c_str());
         std::printf("  receiver joins a running sender: %s\n", spread(receiverJoins).c_str());
-        std::printf("\nrunning meeting, %s s (640x360 at %d fps, %d kbit/s)\n", fixed(double(to - from) / 1e6).c_str(),
-                    kFps, kBitrateKbps);
+        const velto_media::IcePathStatistics path = velto_media::icePathStatistics();
+        std::printf("\nrunning meeting, %s s (640x360 at %d fps, %d kbit/s), media path %s/%s/%s\n",
+                    fixed(double(to - from) / 1e6).c_str(), kFps, kBitrateKbps, path.local.c_str(),
+                    path.remote.c_str(), path.transport.c_str());
         std::printf("  capture-to-drawn latency: p50 %s ms, p95 %s ms, max %s ms (%zu pictures)\n",
                     fixed(percentile(latencies, 0.5)).c_str(), fixed(percentile(latencies, 0.95)).c_str(),
                     fixed(percentile(latencies, 1.0)).c_str(), latencies.size());

@@ -226,7 +226,7 @@ TEST_F(MediaEngineIce, TheAnswerNamesTheAgentItsCandidatesFollowAndMediaTakesThe
     EXPECT_EQ(path.local, "host");
     EXPECT_EQ(path.remote, "host");
     EXPECT_EQ(path.transport, "udp");
-    EXPECT_FALSE(observer_.has("failed"));
+    EXPECT_FALSE(observer_.wait(0s, [&] { return observer_.has("failed"); }));  // under its lock
 }
 
 TEST_F(MediaEngineIce, ANewOfferStartsTheChecksOverWithItsPeer)
@@ -251,7 +251,7 @@ TEST_F(MediaEngineIce, ANewOfferStartsTheChecksOverWithItsPeer)
     EXPECT_NE(attribute(secondAnswer, "ice-ufrag"), attribute(firstAnswer, "ice-ufrag"));
     second.agent().setRemoteCredentials(attribute(secondAnswer, "ice-ufrag"), attribute(secondAnswer, "ice-pwd"));
     EXPECT_TRUE(second.receivesMedia(10s));
-    EXPECT_FALSE(observer_.has("failed"));
+    EXPECT_FALSE(observer_.wait(0s, [&] { return observer_.has("failed"); }));  // under its lock
 }
 
 TEST_F(MediaEngineIce, APeerThatAnswersNoCheckIsALostConnection)

@@ -1,16 +1,20 @@
 // Two scripted peers on "machines" of the test's own (network namespaces):
-// one on the server's LAN, one at home behind a NAT router. They see each
-// other through the unit's checks; with UDP blocked at home, through a TURN
-// server over TCP; each peer's statistics name the path its media took.
+// both on the server's link, or one on the server's LAN and one at home
+// behind a NAT router. They see each other through the unit's checks; with
+// UDP blocked at home, through a TURN server over TCP; each peer's statistics
+// name the path its media took.
 #include <gtest/gtest.h>
 #include <json/json.h>
 
 #include <filesystem>
+#include <optional>
+#include <sstream>
 #include <string>
 
 #include "JsonFile.h"
 #include "LocalServer.h"
 #include "MediaFiles.h"
+#include "MediaTestSupport.h"
 #include "NetworkLab.h"
 #include "PeerProcess.h"
 
@@ -18,6 +22,102 @@ namespace velto::test {
 namespace {
 
 constexpr auto kMeeting = 5s;
+constexpr int kWidth = 320;
+constexpr int kHeight = 180;
+
+// Counts UDP datagrams to or from 127.0.0.0/8 in `ns` from now on (rules
+// without a target only count).
+void countLoopbackDatagrams(NetworkLab& lab, const std::string& ns)
+{
+    for (const char* direction : {"-s", "-d"})
+        lab.run(ns, {"iptables", "-A", "OUTPUT", "-o", "lo", "-p", "udp", direction, "127.0.0.0/8"});
+}
+
+// What those rules counted so far.
+long loopbackDatagrams(NetworkLab& lab, const std::string& ns)
+{
+    std::istringstream rules(lab.run(ns, {"iptables", "-L", "OUTPUT", "-v", "-x", "-n"}));
+    long datagrams = 0;
+    for (std::string line; std::getline(rules, line);) {
+        if (line.find("127.0.0.0/8") == std::string::npos)
+            continue;
+        long packets = 0;
+        std::istringstream(line) >> packets;
+        datagrams += packets;
+    }
+    return datagrams;
+}
+
+// How close the newest picture a peer kept (of the one stream it receives)
+// came to `sent`; 0 when it kept none.
+double newestPictureMatch(const std::string& frames, const Picture& sent)
+{
+    const std::vector<std::string> files = filesStartingWith(frames, "");
+    if (files.empty())
+        return 0;
+    const Picture got = readPng(files.back());
+    return got.width == sent.width && got.height == sent.height ? media_test::psnr(got.argb, sent.argb) : 0;
+}
+
+TEST(PeerNetworkTest, TwoMachinesOnOneLinkSeeEachOthersPicturesAndNoDatagramUsesLoopback)
+{
+    if (const std::string why = NetworkLab::unavailable(); !why.empty())
+        GTEST_SKIP() << why;
+    // server 192.0.2.1 (a peer runs there too) -- other 192.0.2.2
+    NetworkLab lab;
+    const std::string serverMachine = lab.add("server"), other = lab.add("other");
+    lab.link(serverMachine, "192.0.2.1/24", other, "192.0.2.2/24");
+    const std::string dir = freshTestDirectory("peer_network_link");
+    const std::string machines[] = {serverMachine, other};
+    const char* names[] = {"server", "other"};
+    Picture sent[2];
+    for (int i = 0; i < 2; ++i) {
+        sent[i] = {kWidth, kHeight, media_test::testPicture(kWidth, kHeight, 70 * i)};
+        ASSERT_TRUE(writePng(dir + "/" + names[i] + ".png", sent[i]));
+        std::filesystem::create_directories(dir + "/" + names[i] + "-frames");
+        countLoopbackDatagrams(lab, machines[i]);
+    }
+
+    LocalServer::Options options;
+    options.networkNamespace = serverMachine;
+    options.listen = "192.0.2.1";
+    double seen[2] = {0, 0};
+    {
+        NetworkLab::Inside onTheOther(other);
+        LocalServer server(options);
+        server.setCaBundleEnv();
+        const Account demo = server.account("alice");
+        const Account accounts[] = {demo, server.account("bob")};
+        std::unique_ptr<PeerProcess> peers[2];
+        for (int i = 0; i < 2; ++i) {
+            std::optional<NetworkLab::Inside> there;
+            if (i == 0)
+                there.emplace(machines[i]);
+            peers[i] = std::make_unique<PeerProcess>(
+                server.host(), accounts[i], demo.room, demo.meetPassword,
+                std::vector<std::string>{"--camera-image", dir + "/" + names[i] + ".png", "--dump-frames",
+                                         dir + "/" + names[i] + "-frames", "--stats", dir + "/" + names[i] + ".json"});
+        }
+        for (int i = 0; i < 2; ++i)
+            ASSERT_EQ(peers[i]->waitFor("result join ", 20s), "result join 0") << names[i];
+        const auto deadline = std::chrono::steady_clock::now() + 20s;
+        while ((seen[0] <= 30 || seen[1] <= 30) && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(200ms);
+            for (int i = 0; i < 2; ++i)
+                seen[i] = newestPictureMatch(dir + "/" + names[i] + "-frames", sent[1 - i]);
+        }
+    }  // both quit, and leave
+
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(names[i]);
+        EXPECT_GT(seen[i], 30) << "dB: the other's picture crossed";
+        const Json::Value stats = readJsonFile(dir + "/" + names[i] + ".json");
+        EXPECT_EQ(stats["ice"]["local"].asString(), "host") << stats["ice"];
+        EXPECT_EQ(stats["ice"]["remote"].asString(), "host") << stats["ice"];
+        EXPECT_EQ(loopbackDatagrams(lab, machines[i]), 0) << "UDP datagrams over 127.0.0.0/8";
+    }
+    std::filesystem::remove_all(dir);
+}
 
 struct Expected {
     const char* name;

@@ -279,6 +279,17 @@ std::pair<std::string, std::string> NetworkLab::link(const std::string& a, const
     must(b, {"ip", "addr", "add", addressB, "dev", endB});
     must(a, {"ip", "link", "set", endA, "up"});
     must(b, {"ip", "link", "set", endB, "up"});
+    // The carrier comes a moment later (the kernel passes it on in the
+    // background, up to a second late on a busy machine); till then an ICE
+    // agent started in either namespace finds no address to gather on.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    for (const auto& [ns, end] : {std::pair{a, endA}, std::pair{b, endB}}) {
+        while (must(ns, {"ip", "-o", "link", "show", "dev", end}).find("LOWER_UP") == std::string::npos) {
+            if (std::chrono::steady_clock::now() > deadline)
+                fail(end + " in " + ns + " has no carrier");
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
     return {endA, endB};
 }
 

@@ -217,7 +217,6 @@ struct MediaUnit::Leg {
     std::string password;
     sockaddr_in address{};
     bool latched = false;    // there is an address to send to
-    bool checking = false;   // an authenticated check came: only checks set the address from now on
     bool nominated = false;  // a check named the address to use
     Clock::time_point lastCheck;  // the last authenticated check from `address`
     bool consentLost = false;     // said once in the log
@@ -545,7 +544,6 @@ void MediaUnit::handleStunLocked(const std::vector<uint8_t>& packet, const socka
         return;  // a role conflict (both sides controlled) moves nothing
 
     Leg& leg = *checked.leg;
-    leg.checking = true;
     const bool nominates = stun_usage_ice_conncheck_use_candidate(&request);
     if (nominates || (leg.nominated && !sameAddress(leg.address, from))) {
         if (leg.nominated && !sameAddress(leg.address, from))
@@ -604,15 +602,8 @@ void MediaUnit::handleLocked(std::vector<uint8_t>& packet, const sockaddr_in& fr
         }
         return;
     }
-    // Stand-in until the participants' engines check the path over ICE: a
-    // leg takes its address from its first authenticated packet, once; later
-    // packets never move it, and once the leg has checked, only its
-    // nomination counts (consentedLocked). To go once the engine's agent has
-    // landed.
-    if (!source->latched) {
-        source->address = from;
-        source->latched = true;
-    }
+    // Where the packet came from moves nothing: only a leg's checks set its
+    // address (handleStunLocked).
     if (rtcp)
         routeRtcp(*source, packet);
     else
@@ -789,10 +780,6 @@ void MediaUnit::forwardReceptionReports(const Leg& source, const rtp::RtcpItem& 
 
 bool MediaUnit::consentedLocked(Leg& leg, Clock::time_point now)
 {
-    if (!leg.latched)
-        return false;  // nowhere to send yet
-    if (!leg.checking)
-        return true;  // the stand-in above: an engine that does not check
     if (!leg.nominated)
         return false;  // its checks have not chosen an address yet
     if (now - leg.lastCheck <= options_.consent)

@@ -29,7 +29,7 @@
 // overtakes the answer on its way through the message service: packets that
 // no leg takes while a leg still waits for its key or its SSRCs are held a
 // moment (a few, briefly) and tried again when that leg's answer comes, so
-// that a joining participant is reachable from its first report on.
+// that a joining participant's first reports and keyframe requests count.
 //
 // PLIs are merged only among receivers that were sent a keyframe of that
 // stream before: one that never had one (it just joined, or the keyframe it
