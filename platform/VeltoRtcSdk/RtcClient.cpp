@@ -1,5 +1,7 @@
 #include "RtcClient.h"
 
+#include "LogText.h"
+
 #include <json/json.h>
 
 #include <iostream>
@@ -17,21 +19,7 @@ std::string toText(const Json::Value& value)
 
 // Text from the server or from other users, fit for one log line: bytes
 // outside printable ASCII and the backslash as \xNN.
-std::string printable(const std::string& text)
-{
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    for (const unsigned char c : text) {
-        if (c >= 0x20 && c < 0x7f && c != '\\') {
-            out += char(c);
-        } else {
-            out += "\\x";
-            out += digits[c >> 4];
-            out += digits[c & 0xf];
-        }
-    }
-    return out;
-}
+std::string printable(const std::string& text) { return velto_platform::escapedForLog(text, text.size()); }
 
 // Requests sent without waiting whose answer has not come: beyond this many
 // (a server that stopped answering) the oldest are no longer watched.

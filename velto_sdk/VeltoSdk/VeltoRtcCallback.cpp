@@ -2,6 +2,7 @@
 
 #include <glog/logging.h>
 
+#include "LogText.h"
 #include "VeltoHttpCallback.h"
 #include "VeltoSdk.h"
 
@@ -9,22 +10,7 @@ namespace {
 
 // Text from the server, fit for one log line: bytes outside printable ASCII
 // and the backslash as \xNN, and no more than a line's worth.
-std::string printable(const std::string& text)
-{
-    constexpr std::size_t kShown = 200;
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    for (const unsigned char c : text.substr(0, kShown)) {
-        if (c >= 0x20 && c < 0x7f && c != '\\') {
-            out += char(c);
-        } else {
-            out += "\\x";
-            out += digits[c >> 4];
-            out += digits[c & 0xf];
-        }
-    }
-    return text.size() > kShown ? out + "..." : out;
-}
+std::string printable(const std::string& text) { return velto_platform::escapedForLog(text); }
 
 bool contains(const std::string& text, const char* word) { return text.find(word) != std::string::npos; }
 

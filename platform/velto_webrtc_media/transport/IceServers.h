@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "LogText.h"
 #include "velto_webrtc_interface.h"
 
 namespace velto_media {
@@ -31,8 +32,6 @@ bool parseIceServer(const velto_webrtc::ice_server_config& config, IceServer* se
 constexpr size_t kMaxIceServers = 8;
 std::vector<IceServer> usableIceServers(const std::vector<velto_webrtc::ice_server_config>& configs);
 
-// `text` printable for a log line: control and non-ASCII bytes as \xNN, at
-// most `limit` bytes of it.
-std::string escapedForLog(const std::string& text, size_t limit = 200);
+using velto_platform::escapedForLog;
 
 }  // namespace velto_media
