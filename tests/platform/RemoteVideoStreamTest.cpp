@@ -199,6 +199,13 @@ TEST(RemoteVideoStream, DecodesOnlyWhileARenderShowsItAndStartsAgainFromAKeyfram
     }
 }
 
+// ThreadSanitizer starts a thread of its own somewhere in the run.
+#if defined(__SANITIZE_THREAD__)
+constexpr size_t kSanitizerThreads = 1;
+#else
+constexpr size_t kSanitizerThreads = 0;
+#endif
+
 TEST(RemoteVideoStream, ManyStreamsDecodeOnThePoolsFewThreads)
 {
     constexpr int kStreams = 24;
@@ -224,11 +231,13 @@ TEST(RemoteVideoStream, ManyStreamsDecodeOnThePoolsFewThreads)
     }
     for (int i = 0; i < kStreams; ++i)
         EXPECT_TRUE(eventually([&] { return renders[i]->frames >= 5; })) << "stream " << i;
-    EXPECT_LE(most, before + DecoderPool::defaultThreads());
+    EXPECT_LE(most, before + DecoderPool::defaultThreads() + kSanitizerThreads);
     EXPECT_LE(DecoderPool::defaultThreads(), 4u);
     streams.clear();
     pool->stop();
-    EXPECT_EQ(before, threadCount());
+    const size_t after = threadCount();
+    EXPECT_GE(after, before);
+    EXPECT_LE(after, before + kSanitizerThreads) << "the pool's threads outlive it";
 }
 
 TEST(RemoteVideoStream, AKeyframeLargerThanTheLargestPictureIsRefusedAndAnotherAskedFor)
