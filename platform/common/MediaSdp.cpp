@@ -169,7 +169,11 @@ std::string withoutKeys(const std::string& sdp)
         size_t end = sdp.find('\n', start);
         end = end == std::string::npos ? sdp.size() : end + 1;
         std::string line = sdp.substr(start, end - start);
-        if (startsWith(line, kCryptoPrefix)) {
+        if (startsWith(line, "a=ice-pwd:")) {
+            // The connectivity checks' password is a secret as much as the key.
+            const size_t valueEnd = line.find_first_of("\r\n");
+            line.replace(10, (valueEnd == std::string::npos ? line.size() : valueEnd) - 10, "...");
+        } else if (startsWith(line, kCryptoPrefix)) {
             const size_t key = line.find("inline:");
             if (key != std::string::npos) {
                 size_t keyEnd = line.find_first_of("| \r\n", key);

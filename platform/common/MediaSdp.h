@@ -20,7 +20,8 @@ bool readCryptoLine(const std::string& sdp, std::vector<uint8_t>* key30);
 // when there is none); line ends as the text's own.
 std::string withCryptoLine(const std::string& sdp, const uint8_t* key30);
 
-// The SDP text with the key of every "a=crypto" line replaced by "...", for logs.
+// The SDP text with the key of every "a=crypto" line and the value of every
+// "a=ice-pwd" line replaced by "...", for logs.
 std::string withoutKeys(const std::string& sdp);
 
 // "candidate:1 1 udp 2130706431 <host> <port> typ host".

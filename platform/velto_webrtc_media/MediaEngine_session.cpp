@@ -100,25 +100,6 @@ std::string withSessionLines(const std::string& sdp, const std::vector<std::stri
     return sdp.substr(0, media) + block + sdp.substr(media);
 }
 
-// The text with the value of "a=ice-pwd" lines replaced by "...", for the journal.
-std::string withoutIcePassword(const std::string& sdp)
-{
-    std::string result;
-    size_t start = 0;
-    while (start < sdp.size()) {
-        size_t end = sdp.find('\n', start);
-        end = end == std::string::npos ? sdp.size() : end + 1;
-        std::string line = sdp.substr(start, end - start);
-        if (line.compare(0, 10, "a=ice-pwd:") == 0) {
-            const size_t valueEnd = line.find_first_of("\r\n");
-            line.replace(10, (valueEnd == std::string::npos ? line.size() : valueEnd) - 10, "...");
-        }
-        result += line;
-        start = end;
-    }
-    return result;
-}
-
 }  // namespace
 
 void MediaEngine::restartIce(const std::shared_ptr<IceAgent>& agent, const std::string& offer)
@@ -265,7 +246,7 @@ std::shared_ptr<MediaTransport> MediaEngine::sendingTransport() const
 int MediaEngine::SetLocalDescription(const std::string& sdp, const std::string& type)
 {
     // The journal never holds a key.
-    return journaled("SetLocalDescription", {withoutIcePassword(velto_platform::withoutKeys(sdp)), type}, [&] {
+    return journaled("SetLocalDescription", {velto_platform::withoutKeys(sdp), type}, [&] {
         if (type != "answer" || sdp.empty())
             return -1;
         emit([sdp](velto_webrtc::velto_media_observer& observer) {

@@ -107,6 +107,8 @@ TEST(MediaSdp, KeysAreBlankedForLogs)
     EXPECT_EQ(blank, "v=0\r\na=crypto:1 AES_CM_128_HMAC_SHA1_80 inline:...|2^31\r\na=ssrc:5 cname:x\r\n"
                      "a=crypto:1 AES_CM_128_HMAC_SHA1_80 inline:...");
     EXPECT_FALSE(readCryptoLine(blank, nullptr));
+    EXPECT_EQ(withoutKeys("a=ice-ufrag:abcd\r\na=ice-pwd:secretsecretsecret\r\n"),
+              "a=ice-ufrag:abcd\r\na=ice-pwd:...\r\n");
 }
 
 TEST(MediaSdp, HostCandidatesReadBackTheirAddress)
