@@ -131,8 +131,8 @@ struct TlsTunnel::Impl {
                         remote |= POLLOUT;
                 }
                 if (c.state != Connection::State::Relaying) {
-                    const auto left =
-                        std::chrono::duration_cast<std::chrono::milliseconds>(c.deadline - now) + std::chrono::milliseconds(1);
+                    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(c.deadline - now) +
+                                      std::chrono::milliseconds(1);
                     wait = wait.count() < 0 ? left : std::min(wait, left);
                 }
                 // The agent's side is watched for its end even while it may not be read.
