@@ -427,14 +427,24 @@ private:
 TEST(IceAgent, ARelayedPairThroughTurnOverTcpOrTlsCarriesDatagramsAndSaysSo)
 {
     TrustedCa trusted;
-    const auto certificate = trusted.ca().issue("turn", "127.0.0.1");
+    const auto certificate = trusted.ca().issue("turn", {"127.0.0.1", "localhost"});
     TurnServer turn(&certificate);
     ASSERT_TRUE(turn.ready()) << "turnserver (coturn) did not start";
-    for (const std::string transport : {"tcp", "tls"}) {
-        SCOPED_TRACE(transport);
+    struct Case {
+        std::string url;
+        std::string transport;
+    };
+    const Case cases[] = {
+        {turn.url("tcp"), "tcp"},
+        {turn.url("tls"), "tls"},
+        {"turns:localhost:" + std::to_string(turn.tlsPort()), "tls"},  // the certificate names the host too
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.url);
+        const std::string& transport = c.transport;
         Side relayed, direct;
         IceAgent::Settings settings;
-        settings.servers = usableIceServers({{turn.url(transport), "u", "p"}});
+        settings.servers = usableIceServers({{c.url, "u", "p"}});
         ASSERT_EQ(settings.servers.size(), 1u);
         settings.relayOnly = true;
         relayed.start(settings);
@@ -483,23 +493,26 @@ TEST(IceAgent, ARelayOverTlsWhoseCertificateIsRefusedIsToldGivesNoRelayAndTheHos
         const char* name;
         velto::test::TestCa::Issuer issuer;
         const char* names;  // what the certificate names
+        const char* host;   // what the URL names
         const char* why;    // in the log line
     };
     const Case cases[] = {
-        {"self-signed", velto::test::TestCa::SelfSigned, "127.0.0.1", "self-signed certificate"},
-        {"of another address", velto::test::TestCa::ThisCa, "198.51.100.9", "IP address mismatch"},
-        {"of a host name", velto::test::TestCa::ThisCa, "relay.example.org", "IP address mismatch"},
+        {"self-signed", velto::test::TestCa::SelfSigned, "127.0.0.1", "127.0.0.1", "self-signed certificate"},
+        {"of another address", velto::test::TestCa::ThisCa, "198.51.100.9", "127.0.0.1", "IP address mismatch"},
+        {"of a host name", velto::test::TestCa::ThisCa, "relay.example.org", "127.0.0.1", "IP address mismatch"},
+        {"of the address, not the host", velto::test::TestCa::ThisCa, "127.0.0.1", "localhost", "hostname mismatch"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const auto certificate = trusted.ca().issue(std::string("turn-") + c.name, c.names, c.issuer);
+        const auto certificate = trusted.ca().issue(std::string("turn-") + c.name, {c.names}, c.issuer);
         TurnServer turn(&certificate);
         ASSERT_TRUE(turn.ready()) << "turnserver (coturn) did not start";
         testing::internal::CaptureStderr();
         Side side, peer;
         IceAgent::Settings settings;
         settings.loopback = true;
-        settings.servers = usableIceServers({{turn.url("tls"), "u", "p"}});
+        const std::string url = std::string("turns:") + c.host + ":" + std::to_string(turn.tlsPort());
+        settings.servers = usableIceServers({{url, "u", "p"}});
         side.start(settings);
         IceAgent::Settings other;
         other.controlling = false;
@@ -515,7 +528,7 @@ TEST(IceAgent, ARelayOverTlsWhoseCertificateIsRefusedIsToldGivesNoRelayAndTheHos
         peer.stop();
         EXPECT_TRUE(delivered);
         EXPECT_EQ(side.agent().selectedPath().local, "host");
-        EXPECT_NE(log.find("TURN server 127.0.0.1:" + std::to_string(turn.tlsPort()) +
+        EXPECT_NE(log.find(std::string("TURN server ") + c.host + ":" + std::to_string(turn.tlsPort()) +
                            " over TLS left out: its certificate was refused (" + c.why + ")"),
                   std::string::npos)
             << log;
@@ -529,7 +542,7 @@ TEST(IceAgent, ARelayedPairSaysTheWayToTheRelayThatGaveIt)
     // Two relays on one server: over TCP with a wrong password, over TLS with
     // the right one; only the latter gives an address, and the path says so.
     TrustedCa trusted;
-    const auto certificate = trusted.ca().issue("turn", "127.0.0.1");
+    const auto certificate = trusted.ca().issue("turn", {"127.0.0.1"});
     TurnServer turn(&certificate);
     ASSERT_TRUE(turn.ready()) << "turnserver (coturn) did not start";
     testing::internal::CaptureStderr();

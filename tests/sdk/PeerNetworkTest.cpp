@@ -254,7 +254,7 @@ TEST(PeerNetworkTest, BehindANatThroughTurnOverTlsOnlyWithACertificateItTrusts)
         const NatMachines m = behindANat(lab, c.udpBlockedAtHome);
         const std::string dir = freshTestDirectory("peer_network_tls");
         TestCa ca(dir);
-        const TestCa::Files certificate = ca.issue("turn", c.names, c.issuer);
+        const TestCa::Files certificate = ca.issue("turn", {c.names}, c.issuer);
         lab.startTurnServer(m.server, "198.51.100.1", 3479, "u", "p", dir,
                             TurnTls{5349, certificate.certificate, certificate.key});
 

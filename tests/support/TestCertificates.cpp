@@ -84,18 +84,23 @@ TestCa::~TestCa()
     delete keys_;
 }
 
-TestCa::Files TestCa::issue(const std::string& stem, const std::string& name, Issuer issuer) const
+TestCa::Files TestCa::issue(const std::string& stem, const std::vector<std::string>& names, Issuer issuer) const
 {
-    in_addr v4{};
-    const std::string altName = (inet_pton(AF_INET, name.c_str(), &v4) == 1 ? "IP:" : "DNS:") + name;
+    check(!names.empty(), "no name");
+    std::string altNames;
+    for (const std::string& name : names) {
+        in_addr v4{};
+        altNames += (altNames.empty() ? "" : ",") +
+                    std::string(inet_pton(AF_INET, name.c_str(), &v4) == 1 ? "IP:" : "DNS:") + name;
+    }
     EVP_PKEY* key = EVP_EC_gen("P-256");
     check(key != nullptr, "key");
     X509* signer = issuer == ThisCa ? keys_->ca : nullptr;
-    X509* cert = makeCertificate(key, name, signer);
+    X509* cert = makeCertificate(key, names.front(), signer);
     X509* extensionIssuer = signer ? signer : cert;
     addExtension(cert, extensionIssuer, NID_basic_constraints, "critical,CA:FALSE");
     addExtension(cert, extensionIssuer, NID_ext_key_usage, "serverAuth");
-    addExtension(cert, extensionIssuer, NID_subject_alt_name, altName);
+    addExtension(cert, extensionIssuer, NID_subject_alt_name, altNames);
     const bool signedOk = X509_sign(cert, signer ? keys_->key : key, EVP_sha256()) > 0;
     Files files{dir_ + "/" + stem + ".pem", dir_ + "/" + stem + ".key"};
     try {

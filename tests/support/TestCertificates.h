@@ -4,12 +4,13 @@
 // server's "turns:"). The local conference server makes its own.
 //
 //   TestCa ca(dir);                                        // dir/test-ca.pem
-//   const auto turn = ca.issue("turn", "198.51.100.1");    // dir/turn.pem, dir/turn.key
-//   const auto stranger = ca.issue("self", "198.51.100.1", TestCa::SelfSigned);
+//   const auto turn = ca.issue("turn", {"198.51.100.1"});  // dir/turn.pem, dir/turn.key
+//   const auto stranger = ca.issue("self", {"198.51.100.1"}, TestCa::SelfSigned);
 //
 // Throws std::runtime_error when OpenSSL or a file fails.
 
 #include <string>
+#include <vector>
 
 namespace velto::test {
 
@@ -27,9 +28,9 @@ public:
     TestCa& operator=(const TestCa&) = delete;
 
     std::string caFile() const { return caFile_; }
-    // A server certificate naming `name` (an IPv4 address or a host name), in
+    // A server certificate naming `names` (IPv4 addresses and host names), in
     // dir/STEM.pem with its key in dir/STEM.key.
-    Files issue(const std::string& stem, const std::string& name, Issuer issuer = ThisCa) const;
+    Files issue(const std::string& stem, const std::vector<std::string>& names, Issuer issuer = ThisCa) const;
 
 private:
     std::string dir_;
