@@ -480,6 +480,7 @@ private:
             }
             std::string relayAddress = address;
             int relayPort = server.port;
+            const TlsTunnel* tunnelOfRelay = nullptr;
             if (server.transport == IceServer::Transport::Tls) {
                 // The ICE library's own TLS to a relay checks no certificate:
                 // it speaks TURN over TCP to a tunnel of ours that verifies.
@@ -493,6 +494,7 @@ private:
                 }
                 relayAddress = tunnel->localAddress();
                 relayPort = tunnel->localPort();
+                tunnelOfRelay = tunnel.get();
                 tunnels_.push_back(std::move(tunnel));
             }
             const NiceRelayType type = server.transport == IceServer::Transport::Udp ? NICE_RELAY_TYPE_TURN_UDP
@@ -501,7 +503,7 @@ private:
                                           static_cast<guint>(relayPort), server.username.c_str(),
                                           server.credential.c_str(), type)) {
                 relays_.push_back({server.transport == IceServer::Transport::Tls ? escapedForLog(server.host) : address,
-                                   server.port, server.transport});
+                                   server.port, server.transport, tunnelOfRelay});
             }
         }
         if (!nice_agent_gather_candidates(agent_, stream_))
@@ -541,9 +543,12 @@ private:
                 continue;
             const Relay& relay = self->relays_[i];
             const bool ambiguous = self->relaysAnswered_.count(kUnknownRelay) != 0;
+            // The tunnel told already why it has no connection.
+            const bool noTls = relay.tunnel && relay.tunnel->established() == 0;
             std::cerr << "velto_webrtc_media: TURN server " << relay.address << ":" << relay.port << " over "
                       << transportName(relay.transport) << (ambiguous ? " (or another)" : "")
-                      << " gave no relayed address: it refused the user name or credential, or did not answer"
+                      << (noTls ? " gave no relayed address: no TLS connection to it was made"
+                                : " gave no relayed address: it refused the user name or credential, or did not answer")
                       << std::endl;
         }
     }
@@ -643,6 +648,7 @@ private:
         std::string address;
         int port = 0;
         IceServer::Transport transport = IceServer::Transport::Udp;
+        const TlsTunnel* tunnel = nullptr;  // of tunnels_, for one over TLS
     };
 
     const Settings settings_;
