@@ -172,6 +172,9 @@ struct TlsTunnel::Impl {
             ::close(local);
             return;
         }
+        // Media rides on it: small writes go at once, not after the peer's delayed acknowledgement.
+        const int one = 1;
+        setsockopt(local, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         connections.emplace_back();
         Connection& c = connections.back();
         c.local = local;
