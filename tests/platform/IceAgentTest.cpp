@@ -26,6 +26,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <openssl/ssl.h>
 
 #include "IcePort.h"
 #include "IceServers.h"
@@ -610,28 +611,49 @@ TEST(IceAgent, WrongTurnCredentialsAreToldAndTheHostPairStillWorks)
     EXPECT_FALSE(hasType(side.candidates([](const auto&) { return true; }), "relay"));
 }
 
-TEST(TlsTunnel, AServerThatNeverFinishesItsHandshakeIsLeftWithinTheSetUpTime)
+// A TCP listener on a free loopback port.
+int loopbackListener(int* port)
 {
-    // It takes the connection and says nothing.
-    const int silent = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
-    ASSERT_EQ(::bind(silent, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(silent, 4), 0);
-    ::getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length);
-    std::string why;
-    testing::internal::CaptureStderr();
-    auto tunnel = TlsTunnel::open({"127.0.0.1", "127.0.0.1", ntohs(address.sin_port)}, 300ms, &why);
-    ASSERT_TRUE(tunnel) << why;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 4) != 0)
+        return -1;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    *port = ntohs(address.sin_port);
+    return fd;
+}
 
-    const int agent = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+// The agent's side: a connection to the tunnel's listener.
+int connectToTunnel(const TlsTunnel& tunnel)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in to{};
     to.sin_family = AF_INET;
-    to.sin_port = htons(static_cast<uint16_t>(tunnel->localPort()));
+    to.sin_port = htons(static_cast<uint16_t>(tunnel.localPort()));
     to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::connect(agent, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+TEST(TlsTunnel, AServerThatNeverFinishesItsHandshakeIsLeftWithinTheSetUpTime)
+{
+    // It takes the connection and says nothing.
+    int port = 0;
+    const int silent = loopbackListener(&port);
+    ASSERT_GE(silent, 0);
+    std::string why;
+    testing::internal::CaptureStderr();
+    auto tunnel = TlsTunnel::open({"127.0.0.1", "127.0.0.1", port}, 300ms, &why);
+    ASSERT_TRUE(tunnel) << why;
+
+    const int agent = connectToTunnel(*tunnel);
+    ASSERT_GE(agent, 0);
     const char request[] = "an allocation";
     ASSERT_GT(::send(agent, request, sizeof request, MSG_NOSIGNAL), 0);
     const auto start = std::chrono::steady_clock::now();
@@ -644,13 +666,64 @@ TEST(TlsTunnel, AServerThatNeverFinishesItsHandshakeIsLeftWithinTheSetUpTime)
     EXPECT_LT(waited, 3s);
     tunnel->stop();
     const std::string log = testing::internal::GetCapturedStderr();
-    EXPECT_NE(log.find("TURN server 127.0.0.1:" + std::to_string(ntohs(address.sin_port)) +
+    EXPECT_NE(log.find("TURN server 127.0.0.1:" + std::to_string(port) +
                        " over TLS gave no connection: did not finish the TLS handshake within 300 ms"),
               std::string::npos)
         << log;
     EXPECT_EQ(tunnel->established(), 0);
     ::close(agent);
     ::close(silent);
+}
+
+TEST(TlsTunnel, AServerThatHangsUpEndsTheAgentsConnectionAndNothingElse)
+{
+    TrustedCa trusted;
+    const auto certificate = trusted.ca().issue("server", {"127.0.0.1"});
+    int port = 0;
+    const int listener = loopbackListener(&port);
+    ASSERT_GE(listener, 0);
+    std::string why;
+    auto tunnel = TlsTunnel::open({"127.0.0.1", "127.0.0.1", port}, 5s, &why);
+    ASSERT_TRUE(tunnel) << why;
+    const int agent = connectToTunnel(*tunnel);
+    ASSERT_GE(agent, 0);
+
+    SSL_CTX* context = SSL_CTX_new(TLS_server_method());
+    ASSERT_EQ(SSL_CTX_use_certificate_file(context, certificate.certificate.c_str(), SSL_FILETYPE_PEM), 1);
+    ASSERT_EQ(SSL_CTX_use_PrivateKey_file(context, certificate.key.c_str(), SSL_FILETYPE_PEM), 1);
+    const int server = ::accept(listener, nullptr, nullptr);
+    ASSERT_GE(server, 0);
+    SSL* tls = SSL_new(context);
+    SSL_set_fd(tls, server);
+    ASSERT_EQ(SSL_accept(tls), 1);
+    const char hello[] = "an allocation";
+    ASSERT_EQ(::send(agent, hello, sizeof hello, MSG_NOSIGNAL), static_cast<ssize_t>(sizeof hello));
+    char got[sizeof hello] = {};
+    ASSERT_EQ(SSL_read(tls, got, sizeof got), static_cast<int>(sizeof hello));
+    EXPECT_STREQ(got, hello);
+    EXPECT_EQ(tunnel->established(), 1);
+
+    // Gone at once (a reset), while the agent goes on sending.
+    const linger abrupt{1, 0};
+    ::setsockopt(server, SOL_SOCKET, SO_LINGER, &abrupt, sizeof abrupt);
+    ::close(server);
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    bool ended = false;
+    const std::string chunk(16 * 1024, 'x');
+    while (!ended && std::chrono::steady_clock::now() < deadline) {
+        if (::send(agent, chunk.data(), chunk.size(), MSG_NOSIGNAL | MSG_DONTWAIT) < 0 && errno != EAGAIN)
+            ended = true;
+        pollfd readable{agent, POLLIN, 0};
+        char buffer[64];
+        if (::poll(&readable, 1, 10) == 1 && ::recv(agent, buffer, sizeof buffer, MSG_DONTWAIT) <= 0)
+            ended = true;
+    }
+    EXPECT_TRUE(ended) << "the agent's connection ends with the server's";
+    tunnel->stop();
+    ::close(agent);
+    SSL_free(tls);
+    SSL_CTX_free(context);
+    ::close(listener);
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -101,6 +103,13 @@ struct TlsTunnel::Impl {
 
     void run()
     {
+        // OpenSSL writes to a server that went away with plain write(): the
+        // signal that would end the program stays blocked on this thread,
+        // and the write fails instead.
+        sigset_t pipe;
+        sigemptyset(&pipe);
+        sigaddset(&pipe, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
         std::vector<pollfd> fds;
         std::vector<Connection*> owners;  // by pollfd, null for the wake and the listener
         for (;;) {
