@@ -49,8 +49,11 @@ struct Connection {
     std::string toAgent;         // read through TLS, not yet written to the agent
     size_t retryLength = 0;      // an SSL_write that must be repeated with this length
     bool remoteWantsWrite = false;  // TLS waits for the socket to take more
-    bool broken = false;            // a socket of it failed
+    bool broken = false;            // a socket of it failed, or the agent left
 
+    Connection() = default;
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
     ~Connection()
     {
         if (tls)
@@ -112,14 +115,18 @@ struct TlsTunnel::Impl {
         pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
         std::vector<pollfd> fds;
         std::vector<Connection*> owners;  // by pollfd, null for the wake and the listener
+        std::vector<bool> agentSide;      // by pollfd: the agent's end of a connection
         for (;;) {
             fds.clear();
             owners.clear();
+            agentSide.clear();
             fds.push_back({wake, POLLIN, 0});
             owners.push_back(nullptr);
+            agentSide.push_back(false);
             if (static_cast<int>(connections.size()) < TlsTunnel::kMaxConnections) {
                 fds.push_back({listener, POLLIN, 0});
                 owners.push_back(nullptr);
+                agentSide.push_back(false);
             }
             auto wait = std::chrono::milliseconds(-1);
             const auto now = Clock::now();
@@ -147,8 +154,10 @@ struct TlsTunnel::Impl {
                 // The agent's side is watched for its end even while it may not be read.
                 fds.push_back({c.local, local, 0});
                 owners.push_back(&c);
+                agentSide.push_back(true);
                 fds.push_back({c.remote, remote, 0});
                 owners.push_back(&c);
+                agentSide.push_back(false);
             }
             const int timeout = wait.count() < 0 ? -1 : static_cast<int>(std::max<long long>(0, wait.count()));
             const int ready = ::poll(fds.data(), fds.size(), timeout);
@@ -158,11 +167,16 @@ struct TlsTunnel::Impl {
                 return;  // stop()
             if (fds.size() > 1 && !owners[1] && (fds[1].revents & POLLIN))
                 accept();
-            // A failing connect or handshake is told by its own step.
-            for (size_t i = 1; i < fds.size(); ++i)
-                if (owners[i] && owners[i]->state == Connection::State::Relaying &&
-                    (fds[i].revents & (POLLERR | POLLNVAL)))
+            // A failing connect or handshake is told by its own step; an
+            // agent that left needs no connection set up any more.
+            for (size_t i = 1; i < fds.size(); ++i) {
+                if (!owners[i])
+                    continue;
+                const bool relaying = owners[i]->state == Connection::State::Relaying;
+                if (((relaying || agentSide[i]) && (fds[i].revents & (POLLERR | POLLNVAL))) ||
+                    (agentSide[i] && !relaying && (fds[i].revents & POLLHUP)))
                     owners[i]->broken = true;
+            }
             for (auto it = connections.begin(); it != connections.end();) {
                 if (it->broken || !step(*it))
                     it = connections.erase(it);
