@@ -31,6 +31,13 @@
 
 namespace velto::test {
 
+// TLS of a TURN server: its port, and its certificate and key (PEM files).
+struct TurnTls {
+    int port = 0;
+    std::string certificate;
+    std::string key;
+};
+
 class NetworkLab {
 public:
     // Why namespaces cannot be made here (not root, no `ip netns`), or "".
@@ -74,11 +81,11 @@ public:
 
     // coturn's `turnserver` in `ns`, started by hand (no service, no
     // configuration file): UDP and TCP on `address`:`port`, relaying from
-    // `address`, one static user (long-term credentials, realm "velto"), no
-    // TLS; its log (and pid file) in `dir`. Returns once it takes TCP
-    // connections; stopped as spawn()'s are.
+    // `address`, one static user (long-term credentials, realm "velto"); TLS
+    // on `tls.port` when it is given, none otherwise; its log (and pid file)
+    // in `dir`. Returns once it takes TCP connections; stopped as spawn()'s are.
     pid_t startTurnServer(const std::string& ns, const std::string& address, int port, const std::string& user,
-                          const std::string& password, const std::string& dir);
+                          const std::string& password, const std::string& dir, const TurnTls& tls = TurnTls());
     // Polls until a TCP connection to `address`:`port` from `ns` succeeds; false on time-out.
     static bool waitForTcp(const std::string& ns, const std::string& address, int port,
                            std::chrono::milliseconds timeout);
