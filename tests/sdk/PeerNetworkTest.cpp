@@ -3,7 +3,9 @@
 // behind a NAT router. They see each other through the unit's checks; with
 // UDP blocked at home, through a TURN server over TCP or over TLS (only when
 // its certificate is trusted); each peer's statistics name the path its
-// media took.
+// media took. A member on a lossy link keeps its media through loss and a
+// short outage, and learns once that it lost it when its link is cut for
+// good.
 #include <gtest/gtest.h>
 #include <json/json.h>
 
@@ -286,6 +288,75 @@ TEST(PeerNetworkTest, BehindANatThroughTurnOverTlsOnlyWithACertificateItTrusts)
         EXPECT_EQ(turnLog.find("ALLOCATE processed, success") != std::string::npos, !refused) << turnLog;
         std::filesystem::remove_all(dir);
     }
+}
+
+TEST(PeerNetworkTest, AMemberOnALossyLinkKeepsItsMediaThroughAShortOutageAndLearnsOnceWhenItIsCutOff)
+{
+    if (const std::string why = NetworkLab::unavailable(); !why.empty())
+        GTEST_SKIP() << why;
+    // server 192.0.2.1 (the sender runs there) -- member 192.0.2.2.
+    NetworkLab lab;
+    const std::string serverMachine = lab.add("server"), member = lab.add("member");
+    lab.link(serverMachine, "192.0.2.1/24", member, "192.0.2.2/24");
+    const std::string dir = freshTestDirectory("peer_network_loss");
+    const std::string frames = dir + "/frames";
+    std::filesystem::create_directories(frames);
+    const Picture sent{kWidth, kHeight, media_test::testPicture(kWidth, kHeight, 0)};
+    ASSERT_TRUE(writePng(dir + "/sent.png", sent));
+
+    LocalServer::Options options;
+    options.networkNamespace = serverMachine;
+    options.listen = "192.0.2.1";
+    NetworkLab::Inside atTheMember(member);
+    LocalServer server(options);
+    server.setCaBundleEnv();
+    const Account demo = server.account("alice");
+    std::unique_ptr<PeerProcess> sender;
+    {
+        NetworkLab::Inside there(serverMachine);
+        sender = std::make_unique<PeerProcess>(server.host(), demo, demo.room, demo.meetPassword,
+                                               std::vector<std::string>{"--camera-image", dir + "/sent.png"});
+    }
+    PeerProcess receiver(server.host(), server.account("bob"), demo.room, demo.meetPassword,
+                         {"--receive-only", "--dump-frames", frames});
+    ASSERT_EQ(sender->waitFor("result join ", 20s), "result join 0");
+    ASSERT_EQ(receiver.waitFor("result join ", 20s), "result join 0");
+    const auto pictures = [&] { return filesStartingWith(frames, "").size(); };
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (pictures() == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(200ms);
+    ASSERT_GT(pictures(), 0u) << "the sender's camera crossed the link";
+
+    // The link loses a fifth of the datagrams each way from now on (a join
+    // over it may fail: libnice gives the first check four tries). Loss,
+    // then 15 s without any datagram (consent lasts 30 s without an answer),
+    // then loss again: the picture keeps coming.
+    for (const std::string& end : {serverMachine, member})
+        lab.loseUdp(end, 0.2);
+    std::this_thread::sleep_for(15s);
+    for (const bool cut : {true, false}) {
+        for (const std::string& end : {serverMachine, member})
+            lab.cutUdp(end, cut);
+        if (cut)
+            std::this_thread::sleep_for(15s);
+    }
+    std::this_thread::sleep_for(5s);
+    const size_t before = pictures();
+    std::this_thread::sleep_for(10s);
+    EXPECT_GT(pictures(), before + 3) << "pictures a second came after the outage";
+    EXPECT_EQ(receiver.count("event onNetworkError"), 0u) << "the media connection held";
+
+    // Cut off for good: lost, said once, and not before consent ran out.
+    const auto cut = std::chrono::steady_clock::now();
+    for (const std::string& end : {serverMachine, member})
+        lab.cutUdp(end, true);
+    EXPECT_EQ(receiver.waitFor("event onNetworkError", 75s), "event onNetworkError");
+    const auto lost = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - cut);
+    EXPECT_GE(lost.count(), 30) << "s until the loss was reported";
+    std::cout << "media connection reported lost " << lost.count() << " s after the cut" << std::endl;
+    std::this_thread::sleep_for(5s);
+    EXPECT_EQ(receiver.count("event onNetworkError"), 1u);
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

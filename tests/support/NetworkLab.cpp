@@ -318,6 +318,19 @@ void NetworkLab::dropUdp(const std::string& ns)
     must(ns, {"iptables", "-A", "FORWARD", "-p", "udp", "-j", "DROP"});
 }
 
+void NetworkLab::loseUdp(const std::string& ns, double share)
+{
+    if (!(share > 0 && share < 1))
+        fail("a loss share is between 0 and 1");
+    must(ns, {"iptables", "-A", "INPUT", "-p", "udp", "!", "-i", "lo", "-m", "statistic", "--mode", "random",
+              "--probability", std::to_string(share), "-j", "DROP"});
+}
+
+void NetworkLab::cutUdp(const std::string& ns, bool cut)
+{
+    must(ns, {"iptables", cut ? "-I" : "-D", "INPUT", "-p", "udp", "!", "-i", "lo", "-j", "DROP"});
+}
+
 std::string NetworkLab::run(const std::string& ns, const std::vector<std::string>& args)
 {
     return must(ns, args);
