@@ -34,6 +34,24 @@ void VideoWidget::isVisibleControlWidget(bool visible)
     m_nickname->hide();
 }
 
+// The window manager minimises the bar along with the meeting window, its
+// transient parent, also when that minimising reaches it after the bar came
+// back over the annotation (the annotation's own, late on a loaded machine): the
+// bar is then off screen though shown, and nothing brings it back, so clicks
+// at its place land on the desktop. It comes back as a window of its own.
+void VideoWidget::keepToolbarOnScreen()
+{
+    if (m_toolbar->isHidden() || !m_toolbar->isMinimized())
+        return;
+    // Withdrawn first: asked to map while minimised, the window manager would
+    // restore the meeting window with it.
+    m_toolbar->hide();
+    // Shown in the minimised state it would map minimised again.
+    m_toolbar->setWindowState(m_toolbar->windowState() & ~Qt::WindowMinimized);
+    m_toolbar->show();
+    m_toolbar->raise();
+}
+
 void VideoWidget::startHoverTimer()
 {
     if (!m_hideTimer->isActive())
