@@ -24,8 +24,7 @@ void VideoWidget::isVisibleControlWidget(bool visible)
             return;
         if (CGlobalInstance::eSplitScreen == 0 && !m_nickname->getNickname().empty() && m_nickname->isHidden())
             m_nickname->show();
-        m_toolbar->show();
-        m_toolbar->raise();
+        showToolbarWindow();
         return;
     }
     if (m_toolbar->isHidden())
@@ -35,21 +34,28 @@ void VideoWidget::isVisibleControlWidget(bool visible)
 }
 
 // The window manager minimises the bar along with the meeting window, its
-// transient parent, also when that minimising reaches it after the bar came
-// back over the annotation (the annotation's own, late on a loaded machine): the
-// bar is then off screen though shown, and nothing brings it back, so clicks
-// at its place land on the desktop. It comes back as a window of its own.
-void VideoWidget::keepToolbarOnScreen()
+// transient parent, when the annotation's minimising reaches it while the bar
+// is shown (late, on a loaded machine, after the cursor poll brought the bar
+// back). Qt keeps that state, also once the bar was hidden: shown again, it
+// maps minimised, off screen though shown, and clicks at its place land on the
+// desktop. It comes back as a window of its own.
+void VideoWidget::showToolbarWindow()
 {
-    if (m_toolbar->isHidden() || !m_toolbar->isMinimized())
-        return;
-    // Withdrawn first: asked to map while minimised, the window manager would
-    // restore the meeting window with it.
-    m_toolbar->hide();
-    // Shown in the minimised state it would map minimised again.
-    m_toolbar->setWindowState(m_toolbar->windowState() & ~Qt::WindowMinimized);
+    if (m_toolbar->isMinimized()) {
+        // Withdrawn first: asked to map while minimised, the window manager
+        // would restore the meeting window with it.
+        if (!m_toolbar->isHidden())
+            m_toolbar->hide();
+        m_toolbar->setWindowState(m_toolbar->windowState() & ~Qt::WindowMinimized);
+    }
     m_toolbar->show();
     m_toolbar->raise();
+}
+
+void VideoWidget::keepToolbarOnScreen()
+{
+    if (!m_toolbar->isHidden() && m_toolbar->isMinimized())
+        showToolbarWindow();
 }
 
 void VideoWidget::startHoverTimer()
