@@ -4,7 +4,10 @@
 // statistics panel goes with the pointer; in full screen the toolbar stays
 // above the meeting and takes clicks, and it stays while the pointer rests on
 // it; the meeting's dialogs open over the meeting, stay above it and come
-// without minimise and maximise; the meeting comes back after a whiteboard.
+// without minimise and maximise; the meeting comes back after a whiteboard,
+// also when the window manager had restored it from the annotation's minimising;
+// the bar stays on screen, and takes clicks, when the window manager minimises
+// it along with the meeting.
 // Runs on an X server of its own, with openbox and without a window manager
 // (VELTO_TEST_WM); pointer and keys go through the X server.
 #include "DesktopTestUtil.h"
@@ -36,6 +39,7 @@
 #include <QComboBox>
 #include <QDeadlineTimer>
 #include <QLabel>
+#include <QListWidget>
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
@@ -139,6 +143,27 @@ bool viewable(const QWidget* window)
     return shown;
 }
 
+// The state the window manager gives the window (ICCCM WM_STATE): -1 while it
+// has none (unmanaged or withdrawn).
+enum { NormalState = 1, IconicState = 3 };
+int wmState(const QWidget* window)
+{
+    xcb_connection_t* x = xcb_connect(nullptr, nullptr);
+    static const char name[] = "WM_STATE";
+    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(x, xcb_intern_atom(x, 1, sizeof name - 1, name), nullptr);
+    xcb_get_property_reply_t* property =
+        atom ? xcb_get_property_reply(
+                   x, xcb_get_property(x, 0, xcb_window_t(window->winId()), atom->atom, atom->atom, 0, 2), nullptr)
+             : nullptr;
+    const int state = property && xcb_get_property_value_length(property) >= 4
+                          ? int(*static_cast<const uint32_t*>(xcb_get_property_value(property)))
+                          : -1;
+    free(property);
+    free(atom);
+    xcb_disconnect(x);
+    return state;
+}
+
 // Keys as the X server delivers them to the window that has its focus.
 void xdotoolKey(const char* key)
 {
@@ -197,6 +222,16 @@ protected:
         return nullptr;
     }
     QToolButton* button(const char* name) const { return video->toolbar()->findChild<QToolButton*>(name); }
+    // The pointer moves over the meeting window, which brings the bar back.
+    void showToolbar()
+    {
+        movePointer(middleOfTheVideo());
+        QTest::qWait(100);
+        movePointer(middleOfTheVideo() + QPoint(20, 20));
+        ASSERT_TRUE(waitUntil([&] { return video->toolbar()->isVisible(); }));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(video->toolbar(), 5000));
+        QTest::qWait(300);
+    }
     // A point of the main view that no tile, no name and no panel covers.
     QPoint middleOfTheVideo() const
     {
@@ -438,23 +473,55 @@ TEST_F(MeetingWindows, TheMeetingsDialogsOpenOverTheMeeting)
 
 TEST_F(MeetingWindows, TheMeetingComesBackWhenTheWhiteboardCloses)
 {
+    // The way a user goes: a share of the whole screen, annotated (which
+    // minimises the meeting window), the annotation left, the meeting window
+    // brought back from outside the program, the share stopped, a whiteboard
+    // opened and closed.
     open();
-    video->slotAnnotate(true);  // the annotation minimises the meeting
-    ASSERT_TRUE(waitUntil([&] { return video->isMinimized(); }));
-    video->slotAnnotate(false);
-    // The user brings the meeting back.
-    if (velto::test::windowManagerName().empty())
-        video->showNormal();
-    else
-        QProcess::execute("xdotool", {"windowactivate", QString::number(video->winId())});
-    ASSERT_TRUE(waitUntil([&] { return viewable(video); }));
-    movePointer(middleOfTheVideo());
-    QTest::qWait(100);
-    movePointer(middleOfTheVideo() + QPoint(20, 20));
-    ASSERT_TRUE(waitUntil([&] { return video->toolbar()->isVisible(); }));
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(video->toolbar(), 5000));
-    QTest::qWait(300);
+    const bool managed = !velto::test::windowManagerName().empty();
+    showToolbar();
+    clickOn(button("m_btnShare"));
+    ASSERT_TRUE(waitUntil([&] { return shown<ScreenShareWidget>() != nullptr; }));
+    ScreenShareWidget* picker = shown<ScreenShareWidget>();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(picker, 5000));
+    auto* screens = picker->findChild<QListWidget*>("screenListWidget");
+    ASSERT_GT(screens->count(), 0);
+    clickOn(screens->itemWidget(screens->item(0)));
+    auto* share = picker->findChild<QPushButton*>("btnScreenShare");
+    ASSERT_TRUE(waitUntil([&] { return share->isEnabled(); })) << "the click chose no screen";
+    clickOn(share);
+    ASSERT_TRUE(waitUntil([&] { return video->toolbar()->isSharing() && button("m_btnAnnotate")->isVisible(); }));
 
+    showToolbar();
+    clickOn(button("m_btnAnnotate"));
+    ASSERT_TRUE(waitUntil([&] { return shown<QScreenshareWhiteboard>() != nullptr; }));
+    QPointer<QScreenshareWhiteboard> overlay = shown<QScreenshareWhiteboard>();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(overlay->toolMenu(), 5000));
+    // The window manager iconifies the meeting window, and the program hears it.
+    ASSERT_TRUE(waitUntil([&] { return video->isMinimized() && (!managed || wmState(video) == IconicState); }));
+    QTest::qWait(300);
+    clickOn(overlay->toolMenu()->findChild<QToolButton*>("btnExit"));
+    ASSERT_TRUE(waitUntil([&] { return overlay.isNull() || !overlay->isVisible(); }));
+
+    // Back from outside the program: openbox restores the window on the
+    // request of a task bar or pager (_NET_ACTIVE_WINDOW).
+    if (managed)
+        QProcess::execute("xdotool", {"windowactivate", QString::number(video->winId())});
+    else
+        video->showNormal();
+    ASSERT_TRUE(waitUntil([&] { return viewable(video) && !video->isMinimized(); }))
+        << "the program did not follow the restore";
+
+    // The whiteboard is refused while a share runs: the share stops first.
+    showToolbar();
+    clickOn(button("m_btnShare"));
+    ASSERT_TRUE(waitUntil([&] { return shown<MessageBox>() != nullptr; }));
+    MessageBox* stop = shown<MessageBox>();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(stop, 5000));
+    clickOn(stop->findChild<QPushButton*>("btnOK"));
+    ASSERT_TRUE(waitUntil([&] { return !video->toolbar()->isSharing(); }));
+
+    showToolbar();
     clickOn(button("m_btnWhiteboard"));
     ASSERT_TRUE(waitUntil([&] { return !video->isVisible(); })) << "the whiteboard did not open";
     ASSERT_TRUE(waitUntil([&] { return video->toolbar()->isVisible(); }));
@@ -465,7 +532,10 @@ TEST_F(MeetingWindows, TheMeetingComesBackWhenTheWhiteboardCloses)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(question, 5000));
     clickOn(question->findChild<QPushButton*>("btnOK"));
     EXPECT_TRUE(waitUntil([&] { return viewable(video) && !video->isMinimized(); }))
-        << "the meeting stays minimised after the whiteboard ";
+        << "the meeting stays minimised after the whiteboard";
+    QTest::qWait(300);  // a window manager that maps it iconic says so by now
+    EXPECT_TRUE(viewable(video));
+    EXPECT_NE(wmState(video), IconicState);
 }
 
 TEST_F(MeetingWindows, TheFirstClickAfterAnnotateCounts)
@@ -530,6 +600,52 @@ TEST_F(MeetingWindows, TheFirstClickAfterAnnotateCounts)
         video->showNormal();
         video->activateWindow();
         ASSERT_TRUE(waitUntil([&] { return viewable(video) && video->isActiveWindow(); }));
+    }
+}
+
+TEST_F(MeetingWindows, AnnotateTakesTheFirstClickAfterTheAnnotationEnds)
+{
+    // The window manager minimises the bar along with the meeting window, its
+    // transient parent, when a minimising reaches it after the bar came back
+    // over the annotation (on a loaded machine the annotation's own does, now
+    // and then). Asked to minimise the bar itself, openbox minimises the
+    // meeting's family the same way, every round.
+    if (velto::test::windowManagerName().empty())
+        GTEST_SKIP() << "nobody minimises a window without a window manager";
+    open();
+    video->slotAddSecondStream("share-1");  // a share runs: the bar offers Annotate
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        showToolbar();
+        clickOn(button("m_btnAnnotate"));
+        ASSERT_TRUE(waitUntil([&] { return shown<QScreenshareWhiteboard>() != nullptr; }));
+        QPointer<QScreenshareWhiteboard> overlay = shown<QScreenshareWhiteboard>();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(overlay->toolMenu(), 5000));
+        ASSERT_TRUE(waitUntil([&] { return wmState(video) == IconicState; }));
+        // The pointer at the bar's place brings it back over the annotation.
+        movePointer(video->toolbar()->geometry().center() + QPoint(0, 5));
+        ASSERT_TRUE(waitUntil([&] { return viewable(video->toolbar()); }));
+        QProcess::execute("xdotool", {"windowminimize", QString::number(video->toolbar()->winId())});
+        EXPECT_TRUE(waitUntil([&] { return wmState(video->toolbar()) != IconicState && viewable(video->toolbar()); }))
+            << "the bar stays minimised with the meeting";
+        QTest::qWait(300);
+        EXPECT_EQ(wmState(video), IconicState) << "the meeting came back over the annotation";
+
+        clickOn(overlay->toolMenu()->findChild<QToolButton*>("btnExit"));
+        ASSERT_TRUE(waitUntil([&] { return overlay.isNull() || !overlay->isVisible(); }));
+        movePointer(video->toolbar()->geometry().center() + QPoint(0, 5));
+        QTest::qWait(700);  // the bar's return, at the cursor poll's pace
+        clickOn(button("m_btnAnnotate"));
+        EXPECT_TRUE(waitUntil([&] { return shown<QScreenshareWhiteboard>() != nullptr; }, 2000))
+            << "the first click on Annotate after its end was lost";
+        if (QScreenshareWhiteboard* again = shown<QScreenshareWhiteboard>()) {
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(again->toolMenu(), 5000));
+            QTest::qWait(300);
+            clickOn(again->toolMenu()->findChild<QToolButton*>("btnExit"));
+            ASSERT_TRUE(waitUntil([&] { return shown<QScreenshareWhiteboard>() == nullptr; }));
+        }
+        QProcess::execute("xdotool", {"windowactivate", QString::number(video->winId())});
+        ASSERT_TRUE(waitUntil([&] { return viewable(video) && !video->isMinimized(); }));
     }
 }
 

@@ -88,6 +88,8 @@ VideoWidget::VideoWidget(QWidget* parent)
     winId();
     m_toolbar->winId();
     m_toolbar->windowHandle()->setTransientParent(windowHandle());
+    connect(m_toolbar->windowHandle(), &QWindow::windowStateChanged, this, &VideoWidget::keepToolbarOnScreen,
+            Qt::QueuedConnection);
     connectToolbar();
     connectTools();
 

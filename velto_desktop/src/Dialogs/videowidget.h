@@ -178,6 +178,8 @@ private:
     void onGrantAdmin();
     void onParticipant(user_info user);
     void pollCursor();
+    void showToolbarWindow();
+    void keepToolbarOnScreen();
     void hideControlBarTimeout();
     // The focus comes back to the meeting when a window of the program that
     // held it goes (a dialog or the share picker closed), with or without a

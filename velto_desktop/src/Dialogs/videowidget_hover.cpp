@@ -24,14 +24,38 @@ void VideoWidget::isVisibleControlWidget(bool visible)
             return;
         if (CGlobalInstance::eSplitScreen == 0 && !m_nickname->getNickname().empty() && m_nickname->isHidden())
             m_nickname->show();
-        m_toolbar->show();
-        m_toolbar->raise();
+        showToolbarWindow();
         return;
     }
     if (m_toolbar->isHidden())
         return;
     m_toolbar->hideWidget();
     m_nickname->hide();
+}
+
+// The window manager minimises the bar along with the meeting window, its
+// transient parent, when the annotation's minimising reaches it while the bar
+// is shown (late, on a loaded machine, after the cursor poll brought the bar
+// back). Qt keeps that state, also once the bar was hidden: shown again, it
+// maps minimised, off screen though shown, and clicks at its place land on the
+// desktop. It comes back as a window of its own.
+void VideoWidget::showToolbarWindow()
+{
+    if (m_toolbar->isMinimized()) {
+        // Withdrawn first: asked to map while minimised, the window manager
+        // would restore the meeting window with it.
+        if (!m_toolbar->isHidden())
+            m_toolbar->hide();
+        m_toolbar->setWindowState(m_toolbar->windowState() & ~Qt::WindowMinimized);
+    }
+    m_toolbar->show();
+    m_toolbar->raise();
+}
+
+void VideoWidget::keepToolbarOnScreen()
+{
+    if (!m_toolbar->isHidden() && m_toolbar->isMinimized())
+        showToolbarWindow();
 }
 
 void VideoWidget::startHoverTimer()
