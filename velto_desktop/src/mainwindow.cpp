@@ -23,6 +23,7 @@
 #include "Dialogs/detailreservationwidget.h"
 #include "Dialogs/detailwidget.h"
 #include "Dialogs/joinmeetwidget.h"
+#include "Dialogs/meetingdialog.h"
 #include "Dialogs/messagebox.h"
 #include "Dialogs/preferenceswidget.h"
 #include "Dialogs/profilewidget.h"
@@ -376,8 +377,18 @@ Window* MainWindow::openWindow(Window* window)
     connect(this, &MainWindow::sigNetworkError, window, &QWidget::close);
     if constexpr (!std::is_same_v<Window, VeltoUpdate>)
         connect(m_tray, &SystemTray::sigTranslatorLanguage, window, &Window::slotTranslatorLanguage);
-    window->show();
+    showOverThis(window);
     return window;
+}
+
+void MainWindow::showOverThis(QWidget* window)
+{
+    // Opened from this window, a form belongs over it, not wherever the
+    // window manager finds room; with this window hidden (the tray's menu)
+    // the window manager places it.
+    if (isVisible() && !isMinimized())
+        placeOverWindow(window, this);
+    window->show();
 }
 
 void MainWindow::showProfile()

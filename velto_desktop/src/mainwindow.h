@@ -244,6 +244,7 @@ private:
     // closes, closed when the network is lost, following the tray's language.
     template <typename Window>
     Window* openWindow(Window* window);
+    void showOverThis(QWidget* window);
     void createMenu();
     void showMenuText();
     void initHomePage();

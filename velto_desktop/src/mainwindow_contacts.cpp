@@ -122,7 +122,7 @@ void MainWindow::showAddContacts()
         if (m_currentPage == CONTACTS_PAGE)
             requestContacts();
     });
-    dialog->show();
+    showOverThis(dialog);
 }
 
 void MainWindow::addContactRow(const conference_contact& contact, bool online)

@@ -44,7 +44,7 @@ void MainWindow::initMeetPage()
     setPageDate(false, QDateTime::currentDateTime());
 
     connect(ui->btnSet, &QPushButton::clicked, this,
-            [this] { (new MeetSetWidget(ui->lblMeetId->text().toStdString(), nullptr))->show(); });
+            [this] { showOverThis(new MeetSetWidget(ui->lblMeetId->text().toStdString(), nullptr)); });
     connect(ui->btnCopy, &QPushButton::clicked, this, &MainWindow::copyPersonalShareLink);
     connect(ui->btnLeft, &QToolButton::clicked, this, [this] { moveMeetDate(-1); });
     connect(ui->btnRight, &QToolButton::clicked, this, [this] { moveMeetDate(1); });
@@ -280,7 +280,7 @@ void MainWindow::createReservationMeetWidget(const conferences_info* info)
     connect(form, &ReservationMeetWidget::sigReserveConferenceSuccess, this, &MainWindow::reloadReservationList);
     if (info)
         form->setReservationInfo(info);
-    form->show();
+    showOverThis(form);
 }
 
 void MainWindow::copyPersonalShareLink()
