@@ -67,6 +67,10 @@ extern "C" const char* __tsan_default_suppressions()
            "called_from_lib:libQt5XcbQpa.so.5\n"
            "called_from_lib:libQt5Gui.so.5\n"
            "mutex:libxcb.so.1\n"
+           // libxcb takes file descriptors from the X server on Qt's reader
+           // thread and gives them up out of the sanitizer's sight: a number
+           // reused later by another thread looks like a race on it.
+           "race:libxcb.so.1\n"
            // PulseAudio's client library hands packets over shared ring
            // buffers guarded by its own semaphores. Its races are left out, not
            // its calls: the media engine's callbacks run on its mainloop thread
