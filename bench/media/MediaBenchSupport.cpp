@@ -112,12 +112,18 @@ std::string fixed(double value, int decimals)
     return text;
 }
 
-RelayLab::RelayLab(const std::string& dir)
-    : server_(lab_.add("server")), client_(lab_.add("client"))
+RelayLab::RelayLab(const std::string& dir, bool overTls)
+    : dir_(dir), overTls_(overTls), server_(lab_.add("server")), client_(lab_.add("client"))
 {
     lab_.link(server_, "192.0.2.1/24", client_, "192.0.2.2/24");
     lab_.dropUdp(client_);
-    relay_ = lab_.startTurnServer(server_, "192.0.2.1", 3479, "bench", "relay", dir);
+    velto::test::TurnTls tls;
+    if (overTls) {
+        ca_ = std::make_unique<velto::test::TestCa>(dir);
+        const velto::test::TestCa::Files files = ca_->issue("turn", {"192.0.2.1"});
+        tls = {5349, files.certificate, files.key};
+    }
+    relay_ = lab_.startTurnServer(server_, "192.0.2.1", 3479, "bench", "relay", dir, tls);
 }
 
 velto::test::LocalServer::Options RelayLab::serverOptions() const
@@ -125,8 +131,21 @@ velto::test::LocalServer::Options RelayLab::serverOptions() const
     velto::test::LocalServer::Options options;
     options.networkNamespace = server_;
     options.listen = "192.0.2.1";
-    options.iceServers = {"turn:192.0.2.1:3479?transport=tcp,bench,relay"};
+    options.iceServers = {overTls_ ? "turns:192.0.2.1:5349,bench,relay"
+                                   : "turn:192.0.2.1:3479?transport=tcp,bench,relay"};
     return options;
+}
+
+void RelayLab::trust(const velto::test::LocalServer& server) const
+{
+    const std::string bundle = dir_ + "/trusted.pem";
+    {
+        std::ofstream out(bundle);
+        out << std::ifstream(server.caFile()).rdbuf();
+        if (ca_)
+            out << std::ifstream(ca_->caFile()).rdbuf();
+    }
+    setenv("VELTO_CA_BUNDLE", bundle.c_str(), 1);
 }
 
 }  // namespace velto::bench

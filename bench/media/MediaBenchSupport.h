@@ -7,12 +7,14 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "JsonFile.h"
 #include "LocalServer.h"
 #include "NetworkLab.h"
+#include "TestCertificates.h"
 
 namespace velto::bench {
 
@@ -61,20 +63,27 @@ std::string fixed(double value, int decimals = 1);
 // Media through a TURN relay over TCP: a server "machine" and a client
 // "machine" (network namespaces, 192.0.2.1 and 192.0.2.2 on one link), no
 // UDP leaving the client's, coturn on the server's taking TCP on 3479 with
-// the static user the server's login answer names. Participants made on a
-// thread inside client() reach each other only through the relay. Needs root
+// the static user the server's login answer names. With `overTls` the login
+// answer names it as turns:192.0.2.1:5349 instead, where coturn takes TLS
+// with a certificate of a CA of the lab's own. Participants made on a thread
+// inside client() reach each other only through the relay. Needs root
 // (unavailable() says why not).
 class RelayLab {
 public:
     static std::string unavailable() { return velto::test::NetworkLab::unavailable(); }
-    // coturn's files in `dir`.
-    explicit RelayLab(const std::string& dir);
+    // coturn's files (and the certificates) in `dir`.
+    explicit RelayLab(const std::string& dir, bool overTls = false);
     // A server on the server's machine that names the relay in its login answers.
     velto::test::LocalServer::Options serverOptions() const;
+    // VELTO_CA_BUNDLE: the CAs of `server` and of the relay's certificate.
+    void trust(const velto::test::LocalServer& server) const;
     const std::string& client() const { return client_; }
     pid_t relayPid() const { return relay_; }
 
 private:
+    std::string dir_;
+    bool overTls_ = false;
+    std::unique_ptr<velto::test::TestCa> ca_;
     velto::test::NetworkLab lab_;
     std::string server_;
     std::string client_;

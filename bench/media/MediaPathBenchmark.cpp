@@ -15,9 +15,10 @@
 // With --loss P the forwarding unit drops P% of the packets it forwards.
 // With --relay the two SDKs are on a "machine" of their own from which no
 // UDP gets out, the server and a TURN server on another: all media goes
-// through the relay over TCP (needs root).
+// through the relay over TCP (needs root); with --tls too, over TLS (a
+// turns: URL, the relay's certificate verified).
 //
-//   build/test/bin/media_path_bench [--seconds 30] [--loss 5] [--rejoins 5] [--relay]
+//   build/test/bin/media_path_bench [--seconds 30] [--loss 5] [--rejoins 5] [--relay [--tls]]
 #include <signal.h>
 
 #include <algorithm>
@@ -287,10 +288,13 @@ int main(int argc, char** argv)
     const int loss = intOption(argc, argv, "--loss", 0);
     const int rejoins = intOption(argc, argv, "--rejoins", 5);
     const bool throughRelay = flagOption(argc, argv, "--relay");
+    const bool overTls = flagOption(argc, argv, "--tls");
     signal(SIGPIPE, SIG_IGN);
     std::printf("media_path_bench: %s, %d%% loss at the unit, %d s measured, load average %s\n",
-                throughRelay ? "through a TURN relay over TCP" : "on loopback", loss, seconds,
-                loadAverage().c_str());
+                !throughRelay ? "on loopback"
+                : overTls     ? "through a TURN relay over TLS"
+                              : "through a TURN relay over TCP",
+                loss, seconds, loadAverage().c_str());
     try {
         const std::string dir = freshFolder("media_path_bench");
         writeTone(dir + "/tone.wav", 440, 10);
@@ -300,7 +304,7 @@ int main(int argc, char** argv)
         if (throughRelay) {
             if (const std::string why = RelayLab::unavailable(); !why.empty())
                 throw std::runtime_error("--relay: " + why);
-            lab = std::make_unique<RelayLab>(dir);
+            lab = std::make_unique<RelayLab>(dir, overTls);
             options = lab->serverOptions();
             // This thread, and the SDKs' threads it starts, on the client's machine.
             onTheClient.emplace(lab->client());
@@ -309,6 +313,8 @@ int main(int argc, char** argv)
         options.mediaLossSeed = 5;
         LocalServer server(options);
         server.setCaBundleEnv();
+        if (lab)
+            lab->trust(server);
         // No sound device: the tone is the sender's microphone, nothing is played.
         velto_media::setUserSources({"", dir + "/tone.wav", "", true});
         velto_media::keepReceiveStatistics(true);

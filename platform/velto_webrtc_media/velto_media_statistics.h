@@ -76,7 +76,7 @@ VELTO_MEDIA_EXPORT std::vector<ReceivedStreamStatistics> receiveStatistics();
 // The path of the latest media connection that found one, while the
 // statistics are kept: its candidate types ("host", "srflx", "prflx",
 // "relay") and transport ("udp", "tcp"; for a relayed local candidate the way
-// to the relay). Empty texts when none was found.
+// to the relay, "tls" for a turns: one). Empty texts when none was found.
 struct IcePathStatistics {
     std::string local;
     std::string remote;

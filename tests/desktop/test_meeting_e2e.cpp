@@ -3,9 +3,11 @@
 // process, through the server. The meeting window draws the guest's video
 // where the server's stage puts it and where the moderator moves it (main
 // screen, strip, tiles); chat goes both ways, and leaving brings the main
-// window back.
+// window back. The program also meets the guest on a machine of its own,
+// the server listening on another (network namespaces).
 #include "AppTestSupport.h"
 #include "LocalServer.h"
+#include "NetworkLab.h"
 #include "RecordingCallback.h"
 
 #include "Base/qbaselineedit.h"
@@ -39,6 +41,7 @@
 #include <QToolButton>
 
 #include <memory>
+#include <optional>
 
 using namespace velto::test;
 
@@ -84,11 +87,37 @@ std::string waitForStream(QGLRenderInterface* target, const std::string& label)
     return seen;
 }
 
+// Where the server runs: on this machine, or on a machine of its own that
+// the program and the guest reach over a link (server 192.0.2.1 -- program
+// 192.0.2.2), the test's thread and the SDKs' threads living on the
+// program's. The display and the sound server are reached through their
+// sockets' files, which every namespace sees.
+struct Machines {
+    explicit Machines(bool apart)
+    {
+        if (!apart || !NetworkLab::unavailable().empty())
+            return;
+        lab.emplace();
+        const std::string serverMachine = lab->add("server"), program = lab->add("program");
+        lab->link(serverMachine, "192.0.2.1/24", program, "192.0.2.2/24");
+        serverOptions.networkNamespace = serverMachine;
+        serverOptions.listen = "192.0.2.1";
+        onTheProgramsMachine.emplace(program);
+    }
+    std::optional<NetworkLab> lab;
+    LocalServer::Options serverOptions;
+    std::optional<NetworkLab::Inside> onTheProgramsMachine;
+};
+
 class MeetingEndToEnd : public ::testing::Test {
 protected:
+    explicit MeetingEndToEnd(bool apart = false) : machines(apart), server(machines.serverOptions) {}
+
     void SetUp() override
     {
-        server.setProgramEnv();
+        const std::string serverAddress = machines.lab ? server.host() : server.localhost();
+        server.setCaBundleEnv();
+        setenv("VELTO_UPDATE_HOST", serverAddress.c_str(), 1);
         account = server.demoAccount();
         ASSERT_NE(CGlobalInstance::getVeltoInterface(), nullptr);
         guest.reset(getVeltoInterface());
@@ -98,7 +127,7 @@ protected:
         CGlobalInstance::setMainWindow(window.get());
         LoginWidget* login = window->loginWidget();
         login->findChild<QPushButton*>("btnLogin")->click();
-        login->findChild<QBaseLineEdit*>("edtDomain_2")->setText(QString::fromStdString(server.localhost()));
+        login->findChild<QBaseLineEdit*>("edtDomain_2")->setText(QString::fromStdString(serverAddress));
         login->findChild<QBaseLineEdit*>("edtUsername")->setText(QString::fromStdString(account.userName));
         login->findChild<QBaseLineEdit*>("edtPassword_2")->setText(QString::fromStdString(account.password));
         login->findChild<QPushButton*>("btnLogin_2")->click();
@@ -195,6 +224,7 @@ protected:
         EXPECT_TRUE(waitUntil([] { return shownWindows<QLayoutManagerWidget>().isEmpty(); }));
     }
 
+    Machines machines;
     LocalServer server;
     Account account;
     RecordingCallback guestCallback;
@@ -255,6 +285,32 @@ TEST_F(MeetingEndToEnd, TwoClientsSeeEachOtherChatAndLeave)
     }));
     EXPECT_FALSE(CGlobalInstance::isJoinConference);
     EXPECT_TRUE(waitUntil([&] { return window->isVisible(); }));
+}
+
+class MeetingAcrossMachines : public MeetingEndToEnd {
+protected:
+    MeetingAcrossMachines() : MeetingEndToEnd(true) {}
+    void SetUp() override
+    {
+        if (const std::string why = NetworkLab::unavailable(); !why.empty())
+            GTEST_SKIP() << why;
+        MeetingEndToEnd::SetUp();
+    }
+};
+
+TEST_F(MeetingAcrossMachines, TheProgramLogsInToTheServerOnAnotherMachineAndSeesTheGuest)
+{
+    // Without a media path the meeting ends (its window goes) a few seconds in.
+    const QPointer<VideoWidget> meeting = video;
+    std::string seen;
+    waitUntil([&] {
+        if (!meeting)
+            return true;
+        SubVideoWidget* tile = tileOf(guestJid);
+        return tile && (seen = streamDrawnInto(tile->renderer())) == guestRender.label;
+    }, 20000);
+    ASSERT_TRUE(meeting) << "the meeting ended: its media found no path";
+    EXPECT_EQ(seen, guestRender.label) << "the guest's picture in its tile";
 }
 
 TEST_F(MeetingEndToEnd, TheModeratorMovesTheGuestToTheMainScreenAndIntoTiles)

@@ -11,6 +11,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstdlib>
@@ -717,16 +718,41 @@ private:
     int port_ = 0;
 };
 
+class LogCapture : public google::LogSink {
+public:
+    LogCapture() { google::AddLogSink(this); }
+    ~LogCapture() override { google::RemoveLogSink(this); }
+
+    using google::LogSink::send;
+    void send(google::LogSeverity, const char*, const char*, int, const google::LogMessageTime&, const char* message,
+              size_t length) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        lines_.emplace_back(message, length);
+    }
+
+    std::vector<std::string> lines() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return lines_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::string> lines_;
+};
+
 TEST_F(HttpClientTest, TransportFailuresGiveCodeZeroInTime) {
     RefusingPort refusing;
     std::unique_ptr<LocalServer> untrusted;
     std::unique_ptr<LocalServer> otherHost;
     const std::string caBundle = std::getenv("VELTO_CA_BUNDLE");
 
+    // The reason of a failed verification, said in the log; the others say none.
+    const char* const untrustedSaid = "HTTPS: the server's certificate is not trusted";
     struct Case {
         const char* name;
         TransferLimits limits;
         std::function<std::string()> prepare;  // gives the server to log in to
+        const char* said = nullptr;            // the start of an error line that says why
     };
     const Case cases[] = {
         {"refused port", kTestLimits, [&] { return refusing.host(); }},
@@ -736,7 +762,8 @@ TEST_F(HttpClientTest, TransportFailuresGiveCodeZeroInTime) {
              options.untrustedCertificate = true;
              untrusted = std::make_unique<LocalServer>(options);
              return untrusted->host();
-         }},
+         },
+         untrustedSaid},
         {"trusted certificate issued to another host", kTestLimits,
          [&] {
              LocalServer::Options options;
@@ -744,17 +771,20 @@ TEST_F(HttpClientTest, TransportFailuresGiveCodeZeroInTime) {
              otherHost = std::make_unique<LocalServer>(options);
              otherHost->setCaBundleEnv();
              return otherHost->host();
-         }},
+         },
+         untrustedSaid},
         {"CA not trusted by the system store", kTestLimits,
          [&] {
              ::unsetenv("VELTO_CA_BUNDLE");
              return server().host();
-         }},
+         },
+         untrustedSaid},
         {"unreadable CA bundle", kTestLimits,
          [&] {
              ::setenv("VELTO_CA_BUNDLE", "/nonexistent/ca.pem", 1);
              return server().host();
-         }},
+         },
+         "HTTPS: the CA file VELTO_CA_BUNDLE names cannot be read"},
         {"stall beyond the total limit", {5s, 1s, 30s},
          [&] {
              server().forceStall("*", 20000);
@@ -782,9 +812,19 @@ TEST_F(HttpClientTest, TransportFailuresGiveCodeZeroInTime) {
         client.SetTransferLimits(c.limits);
         const std::string host = c.prepare();
         const auto start = std::chrono::steady_clock::now();
+        LogCapture log;
         EXPECT_EQ(client.Login(host, "demo", "pw", "pc-win", "", false), -1);
         EXPECT_LT(std::chrono::steady_clock::now() - start, 8s);
         EXPECT_EQ(calls.calls, std::vector<std::string>{"onLogin:0"});
+        const std::vector<std::string> lines = log.lines();
+        const auto saysWhy = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
+            return line.rfind("HTTPS: ", 0) == 0;
+        });
+        if (c.said)
+            EXPECT_TRUE(saysWhy != lines.end() && saysWhy->rfind(c.said, 0) == 0)
+                << (saysWhy == lines.end() ? "no line says why" : *saysWhy);
+        else
+            EXPECT_TRUE(saysWhy == lines.end()) << *saysWhy;
         ::setenv("VELTO_CA_BUNDLE", caBundle.c_str(), 1);
         server().reset();
     }
@@ -841,28 +881,6 @@ TEST_F(HttpClientTest, NoServerBeforeLoginGivesCodeZero) {
 }
 
 // ---- Logging ---------------------------------------------------------------------
-
-class LogCapture : public google::LogSink {
-public:
-    LogCapture() { google::AddLogSink(this); }
-    ~LogCapture() override { google::RemoveLogSink(this); }
-
-    using google::LogSink::send;
-    void send(google::LogSeverity, const char*, const char*, int, const google::LogMessageTime&, const char* message,
-              size_t length) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        lines_.emplace_back(message, length);
-    }
-
-    std::vector<std::string> lines() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return lines_;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::vector<std::string> lines_;
-};
 
 TEST_F(HttpClientTest, SecretsNeverReachTheLog) {
     LogCapture log;

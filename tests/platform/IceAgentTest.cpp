@@ -1,7 +1,8 @@
 // The engine's ICE agent on loopback: two agents (one controlling, one
 // controlled) find a pair and carry datagrams over it, directly and through a
-// TURN server (coturn, started here by hand) over TCP; the login's server
-// URLs are read or refused.
+// TURN server (coturn, started here by hand) over TCP or TLS; a relay whose
+// certificate is refused gives nothing; the login's server URLs are read or
+// refused.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -14,17 +15,24 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <mutex>
+#include <optional>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include <glib.h>
 #include <gtest/gtest.h>
+#include <openssl/ssl.h>
 
 #include "IcePort.h"
 #include "IceServers.h"
+#include "TestCertificates.h"
+#include "TlsTunnel.h"
 
 namespace velto_media {
 namespace {
@@ -296,10 +304,11 @@ bool acceptsTcp(int port)
 }
 
 // coturn's turnserver on loopback with one static user, run as a child of the
-// test (never as a service) and ended with it.
+// test (never as a service) and ended with it; with `tls` (a certificate and
+// its key) it takes TLS too, on a port of its own.
 class TurnServer {
 public:
-    TurnServer()
+    explicit TurnServer(const velto::test::TestCa::Files* tls = nullptr)
     {
         dir_ = "/tmp/velto-turn-XXXXXX";
         if (!::mkdtemp(dir_.data()))
@@ -323,7 +332,6 @@ public:
                                          std::to_string(relayBase),
                                          "--max-port",
                                          std::to_string(relayBase + 99),
-                                         "--no-tls",
                                          "--no-dtls",
                                          "--no-cli",
                                          "--allow-loopback-peers",
@@ -333,6 +341,13 @@ public:
                                          dir_ + "/turn.pid",
                                          "--log-file",
                                          dir_ + "/turn.log"};
+        if (tls) {
+            tlsPort_ = freePort(SOCK_STREAM);
+            args.insert(args.end(), {"--tls-listening-port", std::to_string(tlsPort_), "--cert", tls->certificate,
+                                     "--pkey", tls->key});
+        } else {
+            args.push_back("--no-tls");
+        }
         pid_ = ::fork();
         if (pid_ == 0) {
             ::prctl(PR_SET_PDEATHSIG, SIGKILL);
@@ -349,9 +364,10 @@ public:
             ::execvp("turnserver", argv.data());
             ::_exit(127);
         }
-        for (int i = 0; i < 100 && !acceptsTcp(port_); ++i)
+        const auto listening = [this] { return acceptsTcp(port_) && (tlsPort_ == 0 || acceptsTcp(tlsPort_)); };
+        for (int i = 0; i < 100 && !listening(); ++i)
             std::this_thread::sleep_for(50ms);
-        ready_ = acceptsTcp(port_);
+        ready_ = listening();
     }
     ~TurnServer()
     {
@@ -363,26 +379,183 @@ public:
             std::system(("rm -rf " + dir_).c_str());
     }
     bool ready() const { return ready_; }
+    // "udp", "tcp" or "tls" (a turns: URL).
     std::string url(const std::string& transport) const
     {
+        if (transport == "tls")
+            return "turns:127.0.0.1:" + std::to_string(tlsPort_) + "?transport=tcp";
         return "turn:127.0.0.1:" + std::to_string(port_) + "?transport=" + transport;
     }
-
+    int port() const { return port_; }
+    int tlsPort() const { return tlsPort_; }
 private:
     std::string dir_;
     pid_t pid_ = -1;
     int port_ = 0;
+    int tlsPort_ = 0;
     bool ready_ = false;
 };
 
-TEST(IceAgent, ARelayedPairOverTcpThroughTurnCarriesDatagramsAndSaysSo)
+// A directory of the test's own with a CA (trusted through VELTO_CA_BUNDLE
+// while this lives) and a certificate for 127.0.0.1 from it.
+class TrustedCa {
+public:
+    TrustedCa()
+    {
+        dir_ = "/tmp/velto-ca-XXXXXX";
+        if (!::mkdtemp(dir_.data()))
+            throw std::runtime_error("mkdtemp");
+        ca_ = std::make_unique<velto::test::TestCa>(dir_);
+        if (const char* before = std::getenv("VELTO_CA_BUNDLE"))
+            before_ = before;
+        ::setenv("VELTO_CA_BUNDLE", ca_->caFile().c_str(), 1);
+    }
+    ~TrustedCa()
+    {
+        if (before_)
+            ::setenv("VELTO_CA_BUNDLE", before_->c_str(), 1);
+        else
+            ::unsetenv("VELTO_CA_BUNDLE");
+        std::system(("rm -rf " + dir_).c_str());
+    }
+    velto::test::TestCa& ca() { return *ca_; }
+
+private:
+    std::string dir_;
+    std::unique_ptr<velto::test::TestCa> ca_;
+    std::optional<std::string> before_;
+};
+
+TEST(IceAgent, ARelayedPairThroughTurnOverTcpOrTlsCarriesDatagramsAndSaysSo)
 {
-    TurnServer turn;
+    TrustedCa trusted;
+    const auto certificate = trusted.ca().issue("turn", {"127.0.0.1", "localhost"});
+    TurnServer turn(&certificate);
     ASSERT_TRUE(turn.ready()) << "turnserver (coturn) did not start";
+    struct Case {
+        std::string url;
+        std::string transport;
+    };
+    const Case cases[] = {
+        {turn.url("tcp"), "tcp"},
+        {turn.url("tls"), "tls"},
+        {"turns:localhost:" + std::to_string(turn.tlsPort()), "tls"},  // the certificate names the host too
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.url);
+        const std::string& transport = c.transport;
+        Side relayed, direct;
+        IceAgent::Settings settings;
+        settings.servers = usableIceServers({{c.url, "u", "p"}});
+        ASSERT_EQ(settings.servers.size(), 1u);
+        settings.relayOnly = true;
+        relayed.start(settings);
+        IceAgent::Settings peer;
+        peer.controlling = false;
+        peer.loopback = true;
+        direct.start(peer);
+        const auto ofRelayed = relayed.candidates([](const auto& c) { return hasType(c, "relay"); });
+        ASSERT_TRUE(hasType(ofRelayed, "relay"));
+        EXPECT_FALSE(hasType(ofRelayed, "host"));
+        const auto ofDirect = direct.candidates(hasLoopbackHost);
+        introduce(relayed, ofRelayed, direct, ofDirect);
+
+        ASSERT_TRUE(relayed.waitSelected());
+        const IcePath path = relayed.agent().selectedPath();
+        EXPECT_EQ(path.local, "relay");
+        EXPECT_EQ(path.remote, "host");
+        EXPECT_EQ(path.transport, transport);
+        EXPECT_TRUE(Side::deliver(relayed, direct, "through the relay"));
+        EXPECT_TRUE(Side::deliver(direct, relayed, "back through the relay"));
+        relayed.stop();
+        direct.stop();
+        // The relay's answer to giving up the allocation went to the agent's
+        // own context: on the caller's (a program's main loop) it would reach
+        // the agent after it is gone.
+        EXPECT_FALSE(g_main_context_pending(nullptr));
+    }
+}
+
+// What the error output took since CaptureStderr(), once `done` shows in it
+// (at most 15 s); the output is no longer taken afterwards.
+std::string stderrUntil(const std::string& done)
+{
+    const auto deadline = std::chrono::steady_clock::now() + 15s;
+    std::string log;
+    for (;;) {
+        std::this_thread::sleep_for(200ms);
+        fflush(stderr);
+        log += testing::internal::GetCapturedStderr();
+        if (log.find(done) != std::string::npos || std::chrono::steady_clock::now() > deadline)
+            return log;
+        testing::internal::CaptureStderr();
+    }
+}
+
+TEST(IceAgent, ARelayOverTlsWhoseCertificateIsRefusedIsToldGivesNoRelayAndTheHostPairStillWorks)
+{
+    TrustedCa trusted;
+    struct Case {
+        const char* name;
+        velto::test::TestCa::Issuer issuer;
+        const char* names;  // what the certificate names
+        const char* host;   // what the URL names
+        const char* why;    // in the log line
+    };
+    const Case cases[] = {
+        {"self-signed", velto::test::TestCa::SelfSigned, "127.0.0.1", "127.0.0.1", "self-signed certificate"},
+        {"of another address", velto::test::TestCa::ThisCa, "198.51.100.9", "127.0.0.1", "IP address mismatch"},
+        {"of a host name", velto::test::TestCa::ThisCa, "relay.example.org", "127.0.0.1", "IP address mismatch"},
+        {"of the address, not the host", velto::test::TestCa::ThisCa, "127.0.0.1", "localhost", "hostname mismatch"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto certificate = trusted.ca().issue(std::string("turn-") + c.name, {c.names}, c.issuer);
+        TurnServer turn(&certificate);
+        ASSERT_TRUE(turn.ready()) << "turnserver (coturn) did not start";
+        testing::internal::CaptureStderr();
+        Side side, peer;
+        IceAgent::Settings settings;
+        settings.loopback = true;
+        const std::string url = std::string("turns:") + c.host + ":" + std::to_string(turn.tlsPort());
+        settings.servers = usableIceServers({{url, "u", "p"}});
+        side.start(settings);
+        IceAgent::Settings other;
+        other.controlling = false;
+        other.loopback = true;
+        peer.start(other);
+        const auto ofSide = side.candidates(hasLoopbackHost);
+        const auto ofPeer = peer.candidates(hasLoopbackHost);
+        introduce(side, ofSide, peer, ofPeer);
+        const bool selected = side.waitSelected();
+        const bool delivered = selected && Side::deliver(side, peer, "past the refused relay");
+        const std::string log = stderrUntil("its certificate was refused");
+        side.stop();
+        peer.stop();
+        EXPECT_TRUE(delivered);
+        EXPECT_EQ(side.agent().selectedPath().local, "host");
+        EXPECT_NE(log.find(std::string("TURN server ") + c.host + ":" + std::to_string(turn.tlsPort()) +
+                           " over TLS left out: its certificate was refused (" + c.why + ")"),
+                  std::string::npos)
+            << log;
+        EXPECT_EQ(log.find("credential"), std::string::npos) << log;  // not blamed on the user
+        EXPECT_FALSE(hasType(side.candidates([](const auto&) { return true; }), "relay"));
+    }
+}
+
+TEST(IceAgent, ARelayedPairSaysTheWayToTheRelayThatGaveIt)
+{
+    // Two relays on one server: over TCP with a wrong password, over TLS with
+    // the right one; only the latter gives an address, and the path says so.
+    TrustedCa trusted;
+    const auto certificate = trusted.ca().issue("turn", {"127.0.0.1"});
+    TurnServer turn(&certificate);
+    ASSERT_TRUE(turn.ready()) << "turnserver (coturn) did not start";
+    testing::internal::CaptureStderr();
     Side relayed, direct;
     IceAgent::Settings settings;
-    settings.servers = usableIceServers({{turn.url("tcp"), "u", "p"}});
-    ASSERT_EQ(settings.servers.size(), 1u);
+    settings.servers = usableIceServers({{turn.url("tcp"), "u", "not-the-password"}, {turn.url("tls"), "u", "p"}});
+    ASSERT_EQ(settings.servers.size(), 2u);
     settings.relayOnly = true;
     relayed.start(settings);
     IceAgent::Settings peer;
@@ -390,24 +563,19 @@ TEST(IceAgent, ARelayedPairOverTcpThroughTurnCarriesDatagramsAndSaysSo)
     peer.loopback = true;
     direct.start(peer);
     const auto ofRelayed = relayed.candidates([](const auto& c) { return hasType(c, "relay"); });
-    ASSERT_TRUE(hasType(ofRelayed, "relay"));
-    EXPECT_FALSE(hasType(ofRelayed, "host"));
     const auto ofDirect = direct.candidates(hasLoopbackHost);
     introduce(relayed, ofRelayed, direct, ofDirect);
-
-    ASSERT_TRUE(relayed.waitSelected());
-    const IcePath path = relayed.agent().selectedPath();
-    EXPECT_EQ(path.local, "relay");
-    EXPECT_EQ(path.remote, "host");
-    EXPECT_EQ(path.transport, "tcp");
-    EXPECT_TRUE(Side::deliver(relayed, direct, "through the relay"));
-    EXPECT_TRUE(Side::deliver(direct, relayed, "back through the relay"));
+    const bool selected = relayed.waitSelected();
+    const std::string log = stderrUntil("gave no relayed address");
+    EXPECT_TRUE(selected);
+    EXPECT_EQ(relayed.agent().selectedPath().transport, "tls");
+    EXPECT_TRUE(Side::deliver(relayed, direct, "through the relay over TLS"));
     relayed.stop();
     direct.stop();
-    // The relay's answer to giving up the allocation went to the agent's own
-    // context: on the caller's (a program's main loop) it would reach the
-    // agent after it is gone.
-    EXPECT_FALSE(g_main_context_pending(nullptr));
+    EXPECT_NE(log.find("TURN server 127.0.0.1:" + std::to_string(turn.port()) + " over TCP gave no relayed address"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(log.find(" over TLS gave no"), std::string::npos) << log;
 }
 
 TEST(IceAgent, WrongTurnCredentialsAreToldAndTheHostPairStillWorks)
@@ -446,6 +614,121 @@ TEST(IceAgent, WrongTurnCredentialsAreToldAndTheHostPairStillWorks)
     EXPECT_NE(log.find("refused the user name or credential"), std::string::npos) << log;
     EXPECT_EQ(log.find("not-the-password"), std::string::npos) << log;
     EXPECT_FALSE(hasType(side.candidates([](const auto&) { return true; }), "relay"));
+}
+
+// A TCP listener on a free loopback port.
+int loopbackListener(int* port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 4) != 0)
+        return -1;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    *port = ntohs(address.sin_port);
+    return fd;
+}
+
+// The agent's side: a connection to the tunnel's listener.
+int connectToTunnel(const TlsTunnel& tunnel)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<uint16_t>(tunnel.localPort()));
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+TEST(TlsTunnel, AServerThatNeverFinishesItsHandshakeIsLeftWithinTheSetUpTime)
+{
+    // It takes the connection and says nothing.
+    int port = 0;
+    const int silent = loopbackListener(&port);
+    ASSERT_GE(silent, 0);
+    std::string why;
+    testing::internal::CaptureStderr();
+    auto tunnel = TlsTunnel::open({"127.0.0.1", "127.0.0.1", port}, 300ms, &why);
+    ASSERT_TRUE(tunnel) << why;
+
+    const int agent = connectToTunnel(*tunnel);
+    ASSERT_GE(agent, 0);
+    const char request[] = "an allocation";
+    ASSERT_GT(::send(agent, request, sizeof request, MSG_NOSIGNAL), 0);
+    const auto start = std::chrono::steady_clock::now();
+    pollfd ended{agent, POLLIN, 0};
+    ASSERT_EQ(::poll(&ended, 1, 5000), 1);
+    char buffer[64];
+    EXPECT_LE(::recv(agent, buffer, sizeof buffer, 0), 0) << "the agent's connection is closed";
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(waited, 250ms);
+    EXPECT_LT(waited, 3s);
+    tunnel->stop();
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find("TURN server 127.0.0.1:" + std::to_string(port) +
+                       " over TLS gave no connection: did not finish the TLS handshake within 300 ms"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(tunnel->established(), 0);
+    ::close(agent);
+    ::close(silent);
+}
+
+TEST(TlsTunnel, AServerThatHangsUpEndsTheAgentsConnectionAndNothingElse)
+{
+    TrustedCa trusted;
+    const auto certificate = trusted.ca().issue("server", {"127.0.0.1"});
+    int port = 0;
+    const int listener = loopbackListener(&port);
+    ASSERT_GE(listener, 0);
+    std::string why;
+    auto tunnel = TlsTunnel::open({"127.0.0.1", "127.0.0.1", port}, 5s, &why);
+    ASSERT_TRUE(tunnel) << why;
+    const int agent = connectToTunnel(*tunnel);
+    ASSERT_GE(agent, 0);
+
+    SSL_CTX* context = SSL_CTX_new(TLS_server_method());
+    ASSERT_EQ(SSL_CTX_use_certificate_file(context, certificate.certificate.c_str(), SSL_FILETYPE_PEM), 1);
+    ASSERT_EQ(SSL_CTX_use_PrivateKey_file(context, certificate.key.c_str(), SSL_FILETYPE_PEM), 1);
+    const int server = ::accept(listener, nullptr, nullptr);
+    ASSERT_GE(server, 0);
+    SSL* tls = SSL_new(context);
+    SSL_set_fd(tls, server);
+    ASSERT_EQ(SSL_accept(tls), 1);
+    const char hello[] = "an allocation";
+    ASSERT_EQ(::send(agent, hello, sizeof hello, MSG_NOSIGNAL), static_cast<ssize_t>(sizeof hello));
+    char got[sizeof hello] = {};
+    ASSERT_EQ(SSL_read(tls, got, sizeof got), static_cast<int>(sizeof hello));
+    EXPECT_STREQ(got, hello);
+    EXPECT_EQ(tunnel->established(), 1);
+
+    // Gone at once (a reset), while the agent goes on sending.
+    const linger abrupt{1, 0};
+    ::setsockopt(server, SOL_SOCKET, SO_LINGER, &abrupt, sizeof abrupt);
+    ::close(server);
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    bool ended = false;
+    const std::string chunk(16 * 1024, 'x');
+    while (!ended && std::chrono::steady_clock::now() < deadline) {
+        if (::send(agent, chunk.data(), chunk.size(), MSG_NOSIGNAL | MSG_DONTWAIT) < 0 && errno != EAGAIN)
+            ended = true;
+        pollfd readable{agent, POLLIN, 0};
+        char buffer[64];
+        if (::poll(&readable, 1, 10) == 1 && ::recv(agent, buffer, sizeof buffer, MSG_DONTWAIT) <= 0)
+            ended = true;
+    }
+    EXPECT_TRUE(ended) << "the agent's connection ends with the server's";
+    tunnel->stop();
+    ::close(agent);
+    SSL_free(tls);
+    SSL_CTX_free(context);
+    ::close(listener);
 }
 
 }  // namespace

@@ -29,9 +29,11 @@ using namespace std::chrono_literals;
 
 class PeerProcess {
 public:
-    // `extra`: more options of the peer's (its files, for one).
+    // `extra`: more options of the peer's (its files, for one); `errorLog`:
+    // a file its error output goes to instead of the test's.
     PeerProcess(const std::string& server, const Account& account, const std::string& room,
-                const std::string& roomPassword, const std::vector<std::string>& extra = {})
+                const std::string& roomPassword, const std::vector<std::string>& extra = {},
+                const std::string& errorLog = std::string())
     {
         int in[2];
         int out[2];
@@ -47,16 +49,22 @@ public:
         for (std::string& arg : args)
             argv.push_back(arg.data());
         argv.push_back(nullptr);
+        const int errors =
+            errorLog.empty() ? -1 : open(errorLog.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
         pid_ = fork();
         if (pid_ == 0) {
             prctl(PR_SET_PDEATHSIG, SIGTERM);
             dup2(in[0], STDIN_FILENO);
             dup2(out[1], STDOUT_FILENO);
+            if (errors >= 0)
+                dup2(errors, STDERR_FILENO);
             execv(argv[0], argv.data());
             _exit(127);
         }
         close(in[0]);
         close(out[1]);
+        if (errors >= 0)
+            close(errors);
         stdin_ = in[1];
         reader_ = std::thread([this, fd = out[0]] {
             std::string pending;
@@ -76,22 +84,34 @@ public:
         });
     }
 
-    ~PeerProcess()
+    ~PeerProcess() { quit(); }
+
+    // Asks it to quit and waits for its end (killed after 5 s); its exit
+    // status as a shell gives it (128 + the signal that ended it).
+    int quit()
     {
+        if (status_ >= 0)
+            return status_;
         send("quit");
         close(stdin_);
+        stdin_ = -1;
         int status = 0;
-        for (int i = 0; i < 500 && waitpid(pid_, &status, WNOHANG) == 0; ++i)
+        pid_t done = 0;
+        for (int i = 0; i < 500 && (done = waitpid(pid_, &status, WNOHANG)) == 0; ++i)
             std::this_thread::sleep_for(10ms);
-        if (waitpid(pid_, &status, WNOHANG) == 0) {
+        if (done == 0) {
             kill(pid_, SIGKILL);
             waitpid(pid_, &status, 0);
         }
         reader_.join();
+        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return status_;
     }
 
     void send(const std::string& order)
     {
+        if (stdin_ < 0)
+            return;
         const std::string line = order + "\n";
         (void)!write(stdin_, line.data(), line.size());
     }
@@ -141,6 +161,7 @@ public:
 
 private:
     pid_t pid_ = -1;
+    int status_ = -1;  // once it ended
     int stdin_ = -1;
     std::thread reader_;
     mutable std::mutex mutex_;

@@ -318,6 +318,19 @@ void NetworkLab::dropUdp(const std::string& ns)
     must(ns, {"iptables", "-A", "FORWARD", "-p", "udp", "-j", "DROP"});
 }
 
+void NetworkLab::loseUdp(const std::string& ns, double share)
+{
+    if (!(share > 0 && share < 1))
+        fail("a loss share is between 0 and 1");
+    must(ns, {"iptables", "-A", "INPUT", "-p", "udp", "!", "-i", "lo", "-m", "statistic", "--mode", "random",
+              "--probability", std::to_string(share), "-j", "DROP"});
+}
+
+void NetworkLab::cutUdp(const std::string& ns, bool cut)
+{
+    must(ns, {"iptables", cut ? "-I" : "-D", "INPUT", "-p", "udp", "!", "-i", "lo", "-j", "DROP"});
+}
+
 std::string NetworkLab::run(const std::string& ns, const std::vector<std::string>& args)
 {
     return must(ns, args);
@@ -363,19 +376,29 @@ int NetworkLab::stop(pid_t pid)
 }
 
 pid_t NetworkLab::startTurnServer(const std::string& ns, const std::string& address, int port,
-                                  const std::string& user, const std::string& password, const std::string& dir)
+                                  const std::string& user, const std::string& password, const std::string& dir,
+                                  const TurnTls& tls)
 {
     checkDocumentationAddress(address);
     const std::string portText = std::to_string(port);
-    const pid_t pid = spawn(ns,
-                            {"turnserver", "-n", "--listening-ip", address, "--listening-port", portText, "--relay-ip",
-                             address, "--realm", "velto", "--lt-cred-mech", "--user", user + ":" + password,
-                             "--no-tls", "--no-dtls", "--no-cli", "--fingerprint", "--simple-log", "--log-file",
-                             "stdout", "--pidfile", dir + "/turnserver.pid", "--userdb", dir + "/turndb"},
-                            dir + "/turnserver.log");
-    if (!waitForTcp(ns, address, port, std::chrono::seconds(10))) {
-        stop(pid);
-        fail("turnserver did not listen on " + address + ":" + portText + " (see " + dir + "/turnserver.log)");
+    // Verbose: its log tells each allocation.
+    std::vector<std::string> args = {"turnserver", "-n", "-v", "--listening-ip", address, "--listening-port", portText,
+                                     "--relay-ip", address, "--realm", "velto", "--lt-cred-mech", "--user",
+                                     user + ":" + password, "--no-dtls", "--no-cli", "--fingerprint", "--simple-log",
+                                     "--log-file", "stdout", "--pidfile", dir + "/turnserver.pid", "--userdb",
+                                     dir + "/turndb"};
+    if (tls.port != 0)
+        args.insert(args.end(), {"--tls-listening-port", std::to_string(tls.port), "--cert", tls.certificate,
+                                 "--pkey", tls.key});
+    else
+        args.push_back("--no-tls");
+    const pid_t pid = spawn(ns, args, dir + "/turnserver.log");
+    for (const int listening : {port, tls.port}) {
+        if (listening != 0 && !waitForTcp(ns, address, listening, std::chrono::seconds(10))) {
+            stop(pid);
+            fail("turnserver did not listen on " + address + ":" + std::to_string(listening) + " (see " + dir +
+                 "/turnserver.log)");
+        }
     }
     return pid;
 }

@@ -13,7 +13,8 @@
 //   NetworkLab::Inside inside(client);   // this thread (and threads it starts) now live there
 //
 // A router namespace between two links and route() and masquerade() make a
-// NAT; dropUdp() a firewall that lets no UDP out of a namespace; spawn()
+// NAT; dropUdp() a firewall that lets no UDP out of a namespace; loseUdp()
+// and cutUdp() a lossy or cut link; spawn()
 // runs a program there (a TURN server, a scripted peer).
 //
 // Names are unique per test process ("vlt<pid>-<n>-<name>"), so tests run in
@@ -29,6 +30,13 @@
 #include <vector>
 
 namespace velto::test {
+
+// TLS of a TURN server: its port, and its certificate and key (PEM files).
+struct TurnTls {
+    int port = 0;
+    std::string certificate;
+    std::string key;
+};
 
 class NetworkLab {
 public:
@@ -54,6 +62,14 @@ public:
     // No UDP leaves `ns` except on its loopback (iptables DROP): a firewall
     // that lets TCP through.
     void dropUdp(const std::string& ns);
+    // Each UDP datagram arriving at `ns` (loopback aside) is lost with
+    // probability `share` (iptables' random match: not every kernel has
+    // netem). Called for both ends, a link lossy each way. Datagrams are lost
+    // on the way in, as the network loses them: a drop on the way out would
+    // fail the sender's send (EPERM), which libnice takes as a failed check.
+    void loseUdp(const std::string& ns, double share);
+    // No UDP arrives at `ns` (loopback aside) while `cut`, again when not.
+    void cutUdp(const std::string& ns, bool cut);
 
     // Runs `args` in `ns` and waits for it; its output, or a throw when it fails.
     std::string run(const std::string& ns, const std::vector<std::string>& args);
@@ -65,11 +81,11 @@ public:
 
     // coturn's `turnserver` in `ns`, started by hand (no service, no
     // configuration file): UDP and TCP on `address`:`port`, relaying from
-    // `address`, one static user (long-term credentials, realm "velto"), no
-    // TLS; its log (and pid file) in `dir`. Returns once it takes TCP
-    // connections; stopped as spawn()'s are.
+    // `address`, one static user (long-term credentials, realm "velto"); TLS
+    // on `tls.port` when it is given, none otherwise; its log (and pid file)
+    // in `dir`. Returns once it takes TCP connections; stopped as spawn()'s are.
     pid_t startTurnServer(const std::string& ns, const std::string& address, int port, const std::string& user,
-                          const std::string& password, const std::string& dir);
+                          const std::string& password, const std::string& dir, const TurnTls& tls = TurnTls());
     // Polls until a TCP connection to `address`:`port` from `ns` succeeds; false on time-out.
     static bool waitForTcp(const std::string& ns, const std::string& address, int port,
                            std::chrono::milliseconds timeout);

@@ -338,6 +338,16 @@ int VeltoHttpSignal::http_request(const char* target, std::string& response, HTT
 
     const CURLcode rc = transfers->perform(curl);
     LOG(INFO) << "cur_easy_perform==" << rc;
+    // The user is told only that the request failed, as for a server that
+    // is down; a certificate nobody vouches for (a private server's CA not
+    // given, or the CA of an earlier run of a local server) is said here.
+    if (rc == CURLE_PEER_FAILED_VERIFICATION) {
+        LOG(ERROR) << "HTTPS: the server's certificate is not trusted (" << curl_easy_strerror(rc)
+                   << "): a private server's CA file goes in VELTO_CA_BUNDLE, and a local server makes a new one "
+                      "each time it starts";
+    } else if (rc == CURLE_SSL_CACERT_BADFILE) {
+        LOG(ERROR) << "HTTPS: the CA file VELTO_CA_BUNDLE names cannot be read";
+    }
     // A broken or cut-off transfer is no answer, whatever part of it arrived.
     if (rc != CURLE_OK) response.clear();
     return rc;

@@ -1,5 +1,7 @@
 #include "IcePort.h"
 
+#include "TlsTunnel.h"
+
 #include <arpa/inet.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -36,6 +38,8 @@ constexpr size_t kMaxCandidateLength = 512;
 constexpr guint kResolveTimeoutMs = 3000;
 // How long the relays may take to give up their allocations at the end.
 constexpr guint kCloseTimeoutMs = 1000;
+// How long a relay over TLS may take to connect and finish its handshake.
+constexpr std::chrono::milliseconds kTlsSetUpTime{5000};
 
 std::string typeName(NiceCandidateType type)
 {
@@ -97,14 +101,21 @@ public:
         // first pair that answers instead of after the checks of them all,
         // which a newcomer would wait for; a better pair found later is taken
         // then, and the checks that keep consent on it tell the peer.
-        const auto options =
-            static_cast<NiceAgentOption>(NICE_AGENT_OPTION_ICE_TRICKLE | NICE_AGENT_OPTION_CONSENT_FRESHNESS);
-        agent_ = nice_agent_new_full(context_, NICE_COMPATIBILITY_RFC5245, options);
+        //
+        // Consent (RFC 7675) is kept by checks on the selected pair, but not
+        // with libnice's own consent freshness: it sends one check every 4 to
+        // 6 s, never resends it, and takes the pair as lost 10 s after the
+        // last answer (the RFC waits 30 s), often after a single lost check;
+        // on a link losing one datagram in twenty each way the media ended
+        // within a minute in most runs. Its keepalive checks go out at the
+        // same pace and give the pair up 50 s after the last answer: loss is
+        // ridden out, and a cut link still ends the media.
+        agent_ = nice_agent_new_full(context_, NICE_COMPATIBILITY_RFC5245, NICE_AGENT_OPTION_ICE_TRICKLE);
         if (!agent_)
             return false;
         // No router mapping asked for on the LAN: the servers give the outside addresses.
         g_object_set(G_OBJECT(agent_), "controlling-mode", settings_.controlling ? TRUE : FALSE, "upnp", FALSE,
-                     "force-relay", settings_.relayOnly ? TRUE : FALSE, nullptr);
+                     "force-relay", settings_.relayOnly ? TRUE : FALSE, "keepalive-conncheck", TRUE, nullptr);
         stream_ = nice_agent_add_stream(agent_, 1);
         if (stream_ == 0)
             return false;
@@ -266,6 +277,10 @@ public:
             while (g_main_context_iteration(context_, FALSE)) {
             }
         }
+        // The relays over TLS gave up their allocations through these above.
+        for (std::unique_ptr<TlsTunnel>& tunnel : tunnels_)
+            tunnel->stop();
+        tunnels_.clear();
         if (loop_) {
             g_main_loop_unref(loop_);
             loop_ = nullptr;
@@ -487,18 +502,32 @@ private:
                 stunSet = true;
                 continue;
             }
+            std::string relayAddress = address;
+            int relayPort = server.port;
+            const TlsTunnel* tunnelOfRelay = nullptr;
             if (server.transport == IceServer::Transport::Tls) {
-                // The ICE library's TLS to a relay checks no certificate.
-                std::cerr << "velto_webrtc_media: TURN server " << escapedForLog(server.host)
-                          << " left out: TLS to relays is not available" << std::endl;
-                continue;
+                // The ICE library's own TLS to a relay checks no certificate:
+                // it speaks TURN over TCP to a tunnel of ours that verifies.
+                std::string why;
+                std::unique_ptr<TlsTunnel> tunnel =
+                    TlsTunnel::open({server.host, address, server.port}, kTlsSetUpTime, &why);
+                if (!tunnel) {
+                    std::cerr << "velto_webrtc_media: TURN server " << escapedForLog(server.host) << ":"
+                              << server.port << " over TLS left out: " << why << std::endl;
+                    continue;
+                }
+                relayAddress = tunnel->localAddress();
+                relayPort = tunnel->localPort();
+                tunnelOfRelay = tunnel.get();
+                tunnels_.push_back(std::move(tunnel));
             }
-            const NiceRelayType type =
-                server.transport == IceServer::Transport::Tcp ? NICE_RELAY_TYPE_TURN_TCP : NICE_RELAY_TYPE_TURN_UDP;
-            if (nice_agent_set_relay_info(agent_, stream_, kComponent, address.c_str(),
-                                          static_cast<guint>(server.port), server.username.c_str(),
+            const NiceRelayType type = server.transport == IceServer::Transport::Udp ? NICE_RELAY_TYPE_TURN_UDP
+                                                                                    : NICE_RELAY_TYPE_TURN_TCP;
+            if (nice_agent_set_relay_info(agent_, stream_, kComponent, relayAddress.c_str(),
+                                          static_cast<guint>(relayPort), server.username.c_str(),
                                           server.credential.c_str(), type)) {
-                relays_.push_back({address, server.port, server.transport});
+                relays_.push_back({server.transport == IceServer::Transport::Tls ? escapedForLog(server.host) : address,
+                                   server.port, server.transport, tunnelOfRelay});
             }
         }
         if (!nice_agent_gather_candidates(agent_, stream_))
@@ -522,7 +551,7 @@ private:
                 self->localPort_ = static_cast<int>(nice_address_get_port(&candidate->addr));
         }
         if (candidate->type == NICE_CANDIDATE_TYPE_RELAYED)
-            ++self->relaysAnswered_[relayTransportOf(*candidate)];
+            ++self->relaysAnswered_[self->relayOf(*candidate)];
         const std::string protocol = candidate->transport == NICE_CANDIDATE_TRANSPORT_UDP ? "udp" : "tcp";
         self->listener_->onLocalCandidate(withoutAttributePrefix(sdp), protocol);
         g_free(sdp);
@@ -533,21 +562,29 @@ private:
     static void onGatheringDone(NiceAgent*, guint, gpointer data)
     {
         auto* self = static_cast<NiceIceAgent*>(data);
-        std::map<IceServer::Transport, int> asked;
-        for (const Relay& relay : self->relays_)
-            ++asked[relay.transport];
-        for (const Relay& relay : self->relays_) {
-            // The candidates do not name their relay: what a transport's
-            // relays gave is counted together.
-            const int answered = self->relaysAnswered_[relay.transport];
-            if (answered >= asked[relay.transport])
+        for (size_t i = 0; i < self->relays_.size(); ++i) {
+            if (self->relaysAnswered_.count(static_cast<int>(i)))
                 continue;
+            const Relay& relay = self->relays_[i];
+            const bool ambiguous = self->relaysAnswered_.count(kUnknownRelay) != 0;
+            // The tunnel told already why it has no connection.
+            const bool noTls = relay.tunnel && relay.tunnel->established() == 0;
             std::cerr << "velto_webrtc_media: TURN server " << relay.address << ":" << relay.port << " over "
-                      << (relay.transport == IceServer::Transport::Tcp ? "TCP" : "UDP")
-                      << (answered == 0 ? "" : " (or another over the same transport)")
-                      << " gave no relayed address: it refused the user name or credential, or did not answer"
+                      << transportName(relay.transport) << (ambiguous ? " (or another)" : "")
+                      << (noTls ? " gave no relayed address: no TLS connection to it was made"
+                                : " gave no relayed address: it refused the user name or credential, or did not answer")
                       << std::endl;
         }
+    }
+
+    static const char* transportName(IceServer::Transport transport)
+    {
+        switch (transport) {
+        case IceServer::Transport::Udp: return "UDP";
+        case IceServer::Transport::Tcp: return "TCP";
+        case IceServer::Transport::Tls: return "TLS";
+        }
+        return "UDP";
     }
 
     static void onSelectedPair(NiceAgent*, guint, guint, NiceCandidate* local, NiceCandidate* remote, gpointer data)
@@ -571,18 +608,32 @@ private:
         self->listener_->onPathSelected(path);
     }
 
-    // The way to the relay of a relayed candidate. libnice keeps it to
-    // itself (the candidates it signals are copies without it), but gives a
-    // relay over UDP a higher type preference than one over TCP
-    // (RFC 8445 5.1.2.2 leaves them to the agent: 30 against 20).
-    static IceServer::Transport relayTransportOf(const NiceCandidate& candidate)
+    // The relay (its index in relays_) a relayed candidate came through, or
+    // kUnknownRelay. libnice keeps it to itself (the candidates it signals are
+    // copies without it), but numbers its relays in the order they were given
+    // and puts that number into the candidate's local preference (bits 6 to
+    // 12), and gives a relay over UDP a higher type preference than one over
+    // TCP (RFC 8445 5.1.2 leaves both to the agent: 30 against 20); a number
+    // that disagrees with the type preference is not taken.
+    static constexpr int kUnknownRelay = -1;
+    int relayOf(const NiceCandidate& candidate) const
     {
-        return (candidate.priority >> 24) >= 30 ? IceServer::Transport::Udp : IceServer::Transport::Tcp;
+        const size_t index = ((candidate.priority >> 8) & 0xFFFF) >> 6 & 0x7F;
+        if (index >= relays_.size())
+            return kUnknownRelay;
+        const bool overUdp = (candidate.priority >> 24) >= 30;
+        return overUdp == (relays_[index].transport == IceServer::Transport::Udp) ? static_cast<int>(index)
+                                                                                 : kUnknownRelay;
     }
 
     std::string relayTransport(const NiceCandidate& candidate) const
     {
-        return relayTransportOf(candidate) == IceServer::Transport::Tcp ? "tcp" : "udp";
+        const int relay = relayOf(candidate);
+        if (relay != kUnknownRelay)
+            return relays_[static_cast<size_t>(relay)].transport == IceServer::Transport::Udp   ? "udp"
+                   : relays_[static_cast<size_t>(relay)].transport == IceServer::Transport::Tcp ? "tcp"
+                                                                                                  : "tls";
+        return (candidate.priority >> 24) >= 30 ? "udp" : "tcp";
     }
 
     static void onStateChanged(NiceAgent*, guint, guint, guint state, gpointer data)
@@ -621,6 +672,7 @@ private:
         std::string address;
         int port = 0;
         IceServer::Transport transport = IceServer::Transport::Udp;
+        const TlsTunnel* tunnel = nullptr;  // of tunnels_, for one over TLS
     };
 
     const Settings settings_;
@@ -643,7 +695,8 @@ private:
     std::map<size_t, std::string> addresses_;  // server index -> numeric address
     int resolving_ = 0;
     std::vector<Relay> relays_;
-    std::map<IceServer::Transport, int> relaysAnswered_;  // relayed candidates by the way to their relay
+    std::vector<std::unique_ptr<TlsTunnel>> tunnels_;  // also stop()'s, once the thread is joined
+    std::map<int, int> relaysAnswered_;  // relayed candidates by relayOf()
     bool relaysClosed_ = false;
     bool failed_ = false;
     bool selectedOnce_ = false;
