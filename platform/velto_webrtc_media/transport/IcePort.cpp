@@ -483,6 +483,7 @@ private:
         if (error)
             g_error_free(error);
         g_source_destroy(lookup->timeout);
+        g_source_unref(lookup->timeout);  // the reference it was made with
         g_object_unref(lookup->cancellable);
         delete lookup;
         if (--self->resolving_ == 0 && !self->isStopped())
