@@ -25,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include <glib.h>
 #include <gtest/gtest.h>
 #include <openssl/ssl.h>
 
@@ -468,6 +469,10 @@ TEST(IceAgent, ARelayedPairThroughTurnOverTcpOrTlsCarriesDatagramsAndSaysSo)
         EXPECT_TRUE(Side::deliver(direct, relayed, "back through the relay"));
         relayed.stop();
         direct.stop();
+        // The relay's answer to giving up the allocation went to the agent's
+        // own context: on the caller's (a program's main loop) it would reach
+        // the agent after it is gone.
+        EXPECT_FALSE(g_main_context_pending(nullptr));
     }
 }
 

@@ -19,7 +19,9 @@
 namespace velto::test {
 namespace {
 
-constexpr auto kMeeting = 6s;
+// Long enough that the streams run more than 4 s of it also when joining and
+// the connectivity checks take seconds (a loaded machine, a sanitizer build).
+constexpr auto kMeeting = 8s;
 
 Json::Value readJson(const std::string& path)
 {

@@ -255,11 +255,14 @@ public:
             invoke([this] { g_main_loop_quit(loop_); });
             thread_.join();
         }
+        std::deque<std::function<void()>> undone;
         {
             // Work queued from now on, or left on the context, is not done.
             std::lock_guard<std::mutex> lock(contextMutex_);
             stopped_ = true;
+            undone.swap(work_);
         }
+        undone.clear();  // whoever waits for it learns at once
         {
             // No send runs or starts on the agent from here.
             std::lock_guard<std::mutex> lock(sendMutex_);
@@ -295,11 +298,15 @@ public:
         if (relays_.empty())
             return;
         // A late answer is still taken by the context's last turns below: the
-        // flag it sets lives as long as this agent.
+        // flag it sets lives as long as this agent. The answer comes to the
+        // caller's thread-default context: the agent's own, which nobody turns
+        // after this agent is gone (the caller's may be a program's main loop).
         bool late = false;
+        g_main_context_push_thread_default(context_);
         nice_agent_close_async(
             agent_, [](GObject*, GAsyncResult*, gpointer done) { *static_cast<bool*>(done) = true; },
             &relaysClosed_);
+        g_main_context_pop_thread_default(context_);
         GSource* timeout = g_timeout_source_new(kCloseTimeoutMs);
         g_source_set_callback(
             timeout,
@@ -357,31 +364,41 @@ private:
     }
 
     // Runs `work` on the agent's thread, in order with what was asked before.
+    // The work waits in a queue of this agent's, under its own lock: the
+    // context's wake-up carries no data, so what the agent's thread runs was
+    // handed over under a lock that the thread sanitizer sees too.
     void invoke(std::function<void()> work)
     {
         std::lock_guard<std::mutex> lock(contextMutex_);
         if (stopped_ || !context_)
             return;
-        auto* task = new Task{this, std::move(work)};
+        work_.push_back(std::move(work));
         GSource* source = g_idle_source_new();
         g_source_set_priority(source, G_PRIORITY_DEFAULT);
         g_source_set_callback(
             source,
             [](gpointer data) -> gboolean {
-                auto* task = static_cast<Task*>(data);
-                if (!task->agent->isStopped())
-                    task->work();
+                static_cast<NiceIceAgent*>(data)->runNextWork();
                 return G_SOURCE_REMOVE;
             },
-            task, [](gpointer data) { delete static_cast<Task*>(data); });
+            this, nullptr);
         g_source_attach(source, context_);
         g_source_unref(source);
     }
 
-    struct Task {
-        NiceIceAgent* agent;
+    // One wake-up, one piece of work: the oldest.
+    void runNextWork()
+    {
         std::function<void()> work;
-    };
+        {
+            std::lock_guard<std::mutex> lock(contextMutex_);
+            if (stopped_ || work_.empty())
+                return;
+            work = std::move(work_.front());
+            work_.pop_front();
+        }
+        work();
+    }
 
     bool isStopped()
     {
@@ -466,6 +483,7 @@ private:
         if (error)
             g_error_free(error);
         g_source_destroy(lookup->timeout);
+        g_source_unref(lookup->timeout);  // the reference it was made with
         g_object_unref(lookup->cancellable);
         delete lookup;
         if (--self->resolving_ == 0 && !self->isStopped())
@@ -671,6 +689,7 @@ private:
     int ready_ = -1;
     std::mutex contextMutex_;  // context_ and agent_ while others reach them
     bool stopped_ = false;
+    std::deque<std::function<void()>> work_;  // for the agent's thread, oldest first
     int remoteCandidates_ = 0;
 
     // The agent's thread only.

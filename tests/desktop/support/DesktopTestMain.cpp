@@ -43,7 +43,11 @@ extern "C" const char* __lsan_default_suppressions()
 // client library. Races in our code are still reported.
 extern "C" const char* __tsan_default_suppressions()
 {
-    return "called_from_lib:libQt5Core.so.5\n"
+    // glog computes the GMT offset with mktime for every message, under
+    // glibc's own time-zone lock, which the sanitizer cannot see.
+    return "race:tzset_internal\n"
+           "race:google::LogMessageTime::CalcGmtOffset\n"
+           "called_from_lib:libQt5Core.so.5\n"
            "called_from_lib:libQt5DBus.so.5\n"
            "called_from_lib:libQt5Network.so.5\n"
            "called_from_lib:libglib-2.0.so.0\n"
@@ -63,6 +67,10 @@ extern "C" const char* __tsan_default_suppressions()
            "called_from_lib:libQt5XcbQpa.so.5\n"
            "called_from_lib:libQt5Gui.so.5\n"
            "mutex:libxcb.so.1\n"
+           // libxcb takes file descriptors from the X server on Qt's reader
+           // thread and gives them up out of the sanitizer's sight: a number
+           // reused later by another thread looks like a race on it.
+           "race:libxcb.so.1\n"
            // PulseAudio's client library hands packets over shared ring
            // buffers guarded by its own semaphores. Its races are left out, not
            // its calls: the media engine's callbacks run on its mainloop thread
