@@ -538,6 +538,27 @@ TEST_F(MeetingWindows, TheMeetingComesBackWhenTheWhiteboardCloses)
     EXPECT_NE(wmState(video), IconicState);
 }
 
+TEST_F(MeetingWindows, TheMeetingComesBackWhereTheUserLeftIt)
+{
+    open();
+    // Moved from outside the program, as a drag on the window manager's
+    // title bar does: the program never placed it there itself.
+    QProcess::execute("xdotool", {"windowmove", QString::number(video->winId()), "260", "170"});
+    ASSERT_TRUE(waitUntil([&] { return video->geometry().topLeft() == QPoint(260, 170); }));
+    QTest::qWait(300);
+    const QPoint before = velto::test::onScreen(video->winId(), QPoint(0, 0));
+
+    video->slotShowWidget(false);  // a whiteboard replaces the meeting window
+    ASSERT_TRUE(waitUntil([&] { return !viewable(video); }));
+    QTest::qWait(300);
+    video->slotShowWidget(true);
+    ASSERT_TRUE(waitUntil([&] { return viewable(video); }));
+    QTest::qWait(300);
+    const QPoint after = velto::test::onScreen(video->winId(), QPoint(0, 0));
+    EXPECT_LE((after - before).manhattanLength(), 2)
+        << "left at " << before.x() << "," << before.y() << ", back at " << after.x() << "," << after.y();
+}
+
 TEST_F(MeetingWindows, TheFirstClickAfterAnnotateCounts)
 {
     open();

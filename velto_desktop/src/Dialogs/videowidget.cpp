@@ -90,6 +90,10 @@ VideoWidget::VideoWidget(QWidget* parent)
     m_toolbar->windowHandle()->setTransientParent(windowHandle());
     connect(m_toolbar->windowHandle(), &QWindow::windowStateChanged, this, &VideoWidget::keepToolbarOnScreen,
             Qt::QueuedConnection);
+    connect(windowHandle(), &QWindow::windowStateChanged, this, [this](Qt::WindowState state) {
+        if (state & Qt::WindowMinimized)
+            m_iconicHintMayStay = true;
+    });
     connectToolbar();
     connectTools();
 
@@ -439,8 +443,16 @@ void VideoWidget::slotShowWidget(bool isVisible)
         // follows the restore in its own state but rewrites the hints only on
         // a change of state it makes itself. So it makes one, while hidden.
         if (QWindow* handle = windowHandle(); handle && !QWidget::isVisible()) {
-            handle->setWindowStates(Qt::WindowMinimized);
-            handle->setWindowStates(Qt::WindowNoState);
+            // Mapped again, a window the user moved through the window
+            // manager is placed anew unless its hints name its place.
+            handle->setGeometry(handle->geometry());
+            // (The change of state maps the window before those hints reach
+            // it, so the window is placed anew: only when it is needed.)
+            if (m_iconicHintMayStay) {
+                handle->setWindowStates(Qt::WindowMinimized);
+                handle->setWindowStates(Qt::WindowNoState);
+                m_iconicHintMayStay = false;
+            }
         }
         setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
         show();

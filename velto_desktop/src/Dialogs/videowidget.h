@@ -229,6 +229,8 @@ private:
     int m_tileCount = 0;
     int m_toolbarX = 0;
     int m_widthBeforeWidening = 0;
+    // Minimised once: X may still hold the hint to map it minimised.
+    bool m_iconicHintMayStay = false;
     QMutex m_chatMutex;
     QMutex m_layoutMutex;
     bool m_starting = false;    // inside showWidget(), itself inside the SDK's join call
