@@ -570,12 +570,7 @@ TEST_F(MeetingWindows, TheFirstClickAfterAnnotateCounts)
     video->slotAddSecondStream("share-1");  // a share runs: the bar offers Annotate
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        movePointer(middleOfTheVideo());
-        QTest::qWait(100);
-        movePointer(middleOfTheVideo() + QPoint(20, 20));
-        ASSERT_TRUE(waitUntil([&] { return video->toolbar()->isVisible(); }));
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(video->toolbar(), 5000));
-        QTest::qWait(300);
+        ASSERT_NO_FATAL_FAILURE(showToolbar());
         clickOn(button("m_btnAnnotate"));
         ASSERT_TRUE(waitUntil([&] { return shown<QScreenshareWhiteboard>() != nullptr; }));
         QPointer<QScreenshareWhiteboard> overlay = shown<QScreenshareWhiteboard>();

@@ -426,6 +426,21 @@ private:
     std::optional<std::string> before_;
 };
 
+// `relayed` may use only the given relays (each of them usable); `direct`, its
+// peer, answers on the loopback.
+void startThroughRelaysOnly(Side& relayed, Side& direct, const std::vector<velto_webrtc::ice_server_config>& urls)
+{
+    IceAgent::Settings settings;
+    settings.servers = usableIceServers(urls);
+    ASSERT_EQ(settings.servers.size(), urls.size());
+    settings.relayOnly = true;
+    relayed.start(settings);
+    IceAgent::Settings peer;
+    peer.controlling = false;
+    peer.loopback = true;
+    direct.start(peer);
+}
+
 TEST(IceAgent, ARelayedPairThroughTurnOverTcpOrTlsCarriesDatagramsAndSaysSo)
 {
     TrustedCa trusted;
@@ -445,15 +460,7 @@ TEST(IceAgent, ARelayedPairThroughTurnOverTcpOrTlsCarriesDatagramsAndSaysSo)
         SCOPED_TRACE(c.url);
         const std::string& transport = c.transport;
         Side relayed, direct;
-        IceAgent::Settings settings;
-        settings.servers = usableIceServers({{c.url, "u", "p"}});
-        ASSERT_EQ(settings.servers.size(), 1u);
-        settings.relayOnly = true;
-        relayed.start(settings);
-        IceAgent::Settings peer;
-        peer.controlling = false;
-        peer.loopback = true;
-        direct.start(peer);
+        ASSERT_NO_FATAL_FAILURE(startThroughRelaysOnly(relayed, direct, {{c.url, "u", "p"}}));
         const auto ofRelayed = relayed.candidates([](const auto& c) { return hasType(c, "relay"); });
         ASSERT_TRUE(hasType(ofRelayed, "relay"));
         EXPECT_FALSE(hasType(ofRelayed, "host"));
@@ -553,15 +560,8 @@ TEST(IceAgent, ARelayedPairSaysTheWayToTheRelayThatGaveIt)
     ASSERT_TRUE(turn.ready()) << "turnserver (coturn) did not start";
     testing::internal::CaptureStderr();
     Side relayed, direct;
-    IceAgent::Settings settings;
-    settings.servers = usableIceServers({{turn.url("tcp"), "u", "not-the-password"}, {turn.url("tls"), "u", "p"}});
-    ASSERT_EQ(settings.servers.size(), 2u);
-    settings.relayOnly = true;
-    relayed.start(settings);
-    IceAgent::Settings peer;
-    peer.controlling = false;
-    peer.loopback = true;
-    direct.start(peer);
+    ASSERT_NO_FATAL_FAILURE(startThroughRelaysOnly(
+        relayed, direct, {{turn.url("tcp"), "u", "not-the-password"}, {turn.url("tls"), "u", "p"}}));
     const auto ofRelayed = relayed.candidates([](const auto& c) { return hasType(c, "relay"); });
     const auto ofDirect = direct.candidates(hasLoopbackHost);
     introduce(relayed, ofRelayed, direct, ofDirect);
