@@ -428,17 +428,23 @@ private:
 
 // `relayed` may use only the given relays (each of them usable); `direct`, its
 // peer, answers on the loopback.
+// `side` with its settings; `peer`, the controlled end, answers on the loopback.
+void startWithLoopbackPeer(Side& side, Side& peer, const IceAgent::Settings& settings)
+{
+    side.start(settings);
+    IceAgent::Settings other;
+    other.controlling = false;
+    other.loopback = true;
+    peer.start(other);
+}
+
 void startThroughRelaysOnly(Side& relayed, Side& direct, const std::vector<velto_webrtc::ice_server_config>& urls)
 {
     IceAgent::Settings settings;
     settings.servers = usableIceServers(urls);
     ASSERT_EQ(settings.servers.size(), urls.size());
     settings.relayOnly = true;
-    relayed.start(settings);
-    IceAgent::Settings peer;
-    peer.controlling = false;
-    peer.loopback = true;
-    direct.start(peer);
+    startWithLoopbackPeer(relayed, direct, settings);
 }
 
 TEST(IceAgent, ARelayedPairThroughTurnOverTcpOrTlsCarriesDatagramsAndSaysSo)
@@ -526,11 +532,7 @@ TEST(IceAgent, ARelayOverTlsWhoseCertificateIsRefusedIsToldGivesNoRelayAndTheHos
         settings.loopback = true;
         const std::string url = std::string("turns:") + c.host + ":" + std::to_string(turn.tlsPort());
         settings.servers = usableIceServers({{url, "u", "p"}});
-        side.start(settings);
-        IceAgent::Settings other;
-        other.controlling = false;
-        other.loopback = true;
-        peer.start(other);
+        startWithLoopbackPeer(side, peer, settings);
         const auto ofSide = side.candidates(hasLoopbackHost);
         const auto ofPeer = peer.candidates(hasLoopbackHost);
         introduce(side, ofSide, peer, ofPeer);
@@ -587,11 +589,7 @@ TEST(IceAgent, WrongTurnCredentialsAreToldAndTheHostPairStillWorks)
     IceAgent::Settings settings;
     settings.loopback = true;
     settings.servers = usableIceServers({{turn.url("tcp"), "u", "not-the-password"}});
-    side.start(settings);
-    IceAgent::Settings other;
-    other.controlling = false;
-    other.loopback = true;
-    peer.start(other);
+    startWithLoopbackPeer(side, peer, settings);
     const auto ofSide = side.candidates(hasLoopbackHost);
     const auto ofPeer = peer.candidates(hasLoopbackHost);
     introduce(side, ofSide, peer, ofPeer);
