@@ -390,6 +390,10 @@ TEST_F(SdkTest, ARefusedShareLeavesNoCaptureRunning)
     // The measure sees a capture that runs: the moderator's.
     ASSERT_EQ(host->AddScreenShareStream("5678", true, 15, 0, 0), 0);
     EXPECT_EQ(xClientsOnceSettled(screen.display(), idle + 1), idle + 1);
+    // Withdrawn only once its answer went out (before, the stop says there was nothing to withdraw).
+    ASSERT_TRUE(waitForSent([](const auto& m) {
+        return m.operation == "SendSecondStreamAnswer" && m.args.at(0) == "5678";
+    }));
     ASSERT_EQ(host->RemoveScreenShareStream("5678"), 0);
     EXPECT_EQ(xClientsOnceSettled(screen.display(), idle), idle);
 }

@@ -318,11 +318,11 @@ void NetworkLab::dropUdp(const std::string& ns)
     must(ns, {"iptables", "-A", "FORWARD", "-p", "udp", "-j", "DROP"});
 }
 
-void NetworkLab::loseUdp(const std::string& ns, double share)
+void NetworkLab::loseUdp(const std::string& ns, double share, bool lose)
 {
     if (!(share > 0 && share < 1))
         fail("a loss share is between 0 and 1");
-    must(ns, {"iptables", "-A", "INPUT", "-p", "udp", "!", "-i", "lo", "-m", "statistic", "--mode", "random",
+    must(ns, {"iptables", lose ? "-A" : "-D", "INPUT", "-p", "udp", "!", "-i", "lo", "-m", "statistic", "--mode", "random",
               "--probability", std::to_string(share), "-j", "DROP"});
 }
 

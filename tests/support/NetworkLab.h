@@ -67,7 +67,8 @@ public:
     // netem). Called for both ends, a link lossy each way. Datagrams are lost
     // on the way in, as the network loses them: a drop on the way out would
     // fail the sender's send (EPERM), which libnice takes as a failed check.
-    void loseUdp(const std::string& ns, double share);
+    // `lose` false takes that loss away again.
+    void loseUdp(const std::string& ns, double share, bool lose = true);
     // No UDP arrives at `ns` (loopback aside) while `cut`, again when not.
     void cutUdp(const std::string& ns, bool cut);
 
