@@ -290,7 +290,7 @@ TEST(PeerNetworkTest, BehindANatThroughTurnOverTlsOnlyWithACertificateItTrusts)
     }
 }
 
-TEST(PeerNetworkTest, AMemberOnALossyLinkKeepsItsMediaThroughAShortOutageAndLearnsOnceWhenItIsCutOff)
+TEST(PeerNetworkTest, AMemberOnALossyLinkKeepsItsMediaThroughOutagesAndLearnsOnceWhenItIsCutOff)
 {
     if (const std::string why = NetworkLab::unavailable(); !why.empty())
         GTEST_SKIP() << why;
@@ -317,11 +317,21 @@ TEST(PeerNetworkTest, AMemberOnALossyLinkKeepsItsMediaThroughAShortOutageAndLear
         sender = std::make_unique<PeerProcess>(server.host(), demo, demo.room, demo.meetPassword,
                                                std::vector<std::string>{"--camera-image", dir + "/sent.png"});
     }
+    const std::string memberLog = dir + "/member.log";
     PeerProcess receiver(server.host(), server.account("bob"), demo.room, demo.meetPassword,
-                         {"--receive-only", "--dump-frames", frames});
+                         {"--receive-only", "--dump-frames", frames}, memberLog);
     ASSERT_EQ(sender->waitFor("result join ", 20s), "result join 0");
     ASSERT_EQ(receiver.waitFor("result join ", 20s), "result join 0");
     const auto pictures = [&] { return filesStartingWith(frames, "").size(); };
+    const auto logged = [&](const std::string& text, std::chrono::seconds timeout) {
+        const auto until = std::chrono::steady_clock::now() + timeout;
+        while (fileText(memberLog).find(text) == std::string::npos) {
+            if (std::chrono::steady_clock::now() > until)
+                return false;
+            std::this_thread::sleep_for(100ms);
+        }
+        return true;
+    };
     const auto deadline = std::chrono::steady_clock::now() + 20s;
     while (pictures() == 0 && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(200ms);
@@ -355,7 +365,23 @@ TEST(PeerNetworkTest, AMemberOnALossyLinkKeepsItsMediaThroughAShortOutageAndLear
     std::this_thread::sleep_for(25s);
     EXPECT_EQ(receiver.count("event onNetworkError"), 0u) << "the media connection held";
 
-    // Cut off for good: lost, said once, and not before consent ran out.
+    // An outage longer than consent lasts: the member stops sending on its
+    // pair and checks its candidates again; the link is back by then, and
+    // the media goes on.
+    for (const std::string& end : {serverMachine, member})
+        lab.cutUdp(end, true);
+    ASSERT_TRUE(logged("pair lost consent: its candidates are checked again", 75s)) << fileText(memberLog);
+    for (const std::string& end : {serverMachine, member})
+        lab.cutUdp(end, false);
+    EXPECT_TRUE(logged("candidates answered again", 5s)) << fileText(memberLog);
+    std::this_thread::sleep_for(3s);
+    const size_t resumed = pictures();
+    std::this_thread::sleep_for(5s);
+    EXPECT_GT(pictures(), resumed + 3) << "pictures a second came after the recheck";
+    EXPECT_EQ(receiver.count("event onNetworkError"), 0u) << "the media connection came back";
+
+    // Cut off for good, soon after: lost, said once, and not before consent
+    // ran out (a lapse so soon after the last is not checked again).
     const auto cut = std::chrono::steady_clock::now();
     for (const std::string& end : {serverMachine, member})
         lab.cutUdp(end, true);
@@ -365,6 +391,8 @@ TEST(PeerNetworkTest, AMemberOnALossyLinkKeepsItsMediaThroughAShortOutageAndLear
     std::cout << "media connection reported lost " << lost.count() << " s after the cut" << std::endl;
     std::this_thread::sleep_for(5s);
     EXPECT_EQ(receiver.count("event onNetworkError"), 1u);
+    EXPECT_EQ(fileText(memberLog).find("checked again", fileText(memberLog).find("answered again")),
+              std::string::npos);
     std::filesystem::remove_all(dir);
 }
 

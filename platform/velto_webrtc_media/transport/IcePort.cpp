@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
@@ -21,6 +22,7 @@
 #include <iostream>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace velto_media {
@@ -40,6 +42,10 @@ constexpr guint kResolveTimeoutMs = 3000;
 constexpr guint kCloseTimeoutMs = 1000;
 // How long a relay over TLS may take to connect and finish its handshake.
 constexpr std::chrono::milliseconds kTlsSetUpTime{5000};
+// How long the candidates' new checks may take once the pair lost consent,
+// and how soon after such a recheck a lost pair is simply lost.
+constexpr guint kRecheckMs = 5000;
+constexpr auto kRecheckSpacing = std::chrono::minutes(2);
 
 std::string typeName(NiceCandidateType type)
 {
@@ -168,6 +174,12 @@ public:
                 selected_ = false;
             }
             failed_ = false;
+            endRecheck();
+            lastRecheck_.reset();
+            remoteUfrag_.clear();
+            remotePassword_.clear();
+            remoteLines_.clear();
+            remoteDone_ = false;
             nice_agent_restart_stream(agent_, stream_);
             gchar* ufrag = nullptr;
             gchar* password = nullptr;
@@ -198,6 +210,8 @@ public:
         if (ufrag.empty() || password.empty() || ufrag.size() > 256 || password.size() > 256)
             return false;
         invoke([this, ufrag, password] {
+            remoteUfrag_ = ufrag;
+            remotePassword_ = password;
             nice_agent_set_remote_credentials(agent_, stream_, ufrag.c_str(), password.c_str());
         });
         return true;
@@ -225,19 +239,18 @@ public:
             ++remoteCandidates_;
         }
         invoke([this, sdp] {
-            NiceCandidate* remote = nice_agent_parse_remote_candidate_sdp(agent_, stream_, sdp.c_str());
-            if (!remote)
-                return;
-            GSList* list = g_slist_append(nullptr, remote);
-            nice_agent_set_remote_candidates(agent_, stream_, kComponent, list);
-            g_slist_free_full(list, reinterpret_cast<GDestroyNotify>(&nice_candidate_free));
+            remoteLines_.push_back(sdp);
+            setRemoteCandidates({sdp});
         });
         return true;
     }
 
     void remoteCandidatesDone() override
     {
-        invoke([this] { nice_agent_peer_candidate_gathering_done(agent_, stream_); });
+        invoke([this] {
+            remoteDone_ = true;
+            nice_agent_peer_candidate_gathering_done(agent_, stream_);
+        });
     }
 
     IcePath selectedPath() const override
@@ -255,6 +268,7 @@ public:
             invoke([this] { g_main_loop_quit(loop_); });
             thread_.join();
         }
+        endRecheck();  // before anything turns the context again
         std::deque<std::function<void()>> undone;
         {
             // Work queued from now on, or left on the context, is not done.
@@ -591,6 +605,13 @@ private:
     static void onSelectedPair(NiceAgent*, guint, guint, NiceCandidate* local, NiceCandidate* remote, gpointer data)
     {
         auto* self = static_cast<NiceIceAgent*>(data);
+        if (self->failed_)
+            return;  // the media connection was given up: a late answer does not take it up again
+        if (self->recheck_) {
+            self->endRecheck();
+            std::cerr << "velto_webrtc_media: the media connection's candidates answered again: the media goes on"
+                      << std::endl;
+        }
         IcePath path;
         path.local = typeName(local->type);
         path.remote = typeName(remote->type);
@@ -642,18 +663,103 @@ private:
         auto* self = static_cast<NiceIceAgent*>(data);
         if (state != NICE_COMPONENT_STATE_FAILED || self->failed_)
             return;
-        self->failed_ = true;
-        {
-            std::lock_guard<std::mutex> lock(self->sendMutex_);
-            self->selected_ = false;
+        const auto now = std::chrono::steady_clock::now();
+        if (self->selectedOnce_ && !self->recheck_ &&
+            (!self->lastRecheck_ || now - *self->lastRecheck_ >= kRecheckSpacing)) {
+            // Not from within libnice's signal: the stream restarts on the next turn.
+            self->lastRecheck_ = now;
+            self->leavePair();
+            self->invoke([self] { self->recheck(); });
+            return;
         }
+        self->fail();
+    }
+
+    // The selected pair lost consent: nothing more goes out on it, and every
+    // candidate pair is checked once more, with the credentials the peer
+    // knows (it was told of no restart). libnice gives up a pair 50 s after
+    // its last answered check, but also when it has no room left to note a
+    // check: it forgets no check that went unanswered, and after 200 of them
+    // in one meeting (a long one on a lossy link) it sends none. A pair that
+    // answers again within kRecheckMs carries the media on; otherwise, or
+    // when consent lapses again soon after, the path failed.
+    void recheck()
+    {
+        if (failed_ || recheck_)
+            return;
+        std::cerr << "velto_webrtc_media: the media connection's pair lost consent: its candidates are checked again"
+                  << std::endl;
+        recheck_ = g_timeout_source_new(kRecheckMs);
+        g_source_set_callback(
+            recheck_,
+            [](gpointer data) -> gboolean {
+                auto* self = static_cast<NiceIceAgent*>(data);
+                self->endRecheck();
+                self->fail();
+                return G_SOURCE_REMOVE;
+            },
+            this, nullptr);
+        g_source_attach(recheck_, context_);
+        nice_agent_restart_stream(agent_, stream_);
+        gchar* ufrag = nullptr;
+        gchar* password = nullptr;
         {
-            std::lock_guard<std::mutex> lock(self->pathMutex_);
-            self->path_ = IcePath();
+            std::lock_guard<std::mutex> lock(pathMutex_);
+            ufrag = g_strdup(ufrag_.c_str());
+            password = g_strdup(password_.c_str());
         }
+        nice_agent_set_local_credentials(agent_, stream_, ufrag, password);
+        g_free(ufrag);
+        g_free(password);
+        if (!remoteUfrag_.empty())
+            nice_agent_set_remote_credentials(agent_, stream_, remoteUfrag_.c_str(), remotePassword_.c_str());
+        setRemoteCandidates(remoteLines_);
+        if (remoteDone_)
+            nice_agent_peer_candidate_gathering_done(agent_, stream_);
+    }
+
+    // Nothing more goes out until a pair is selected (again).
+    void leavePair()
+    {
+        {
+            std::lock_guard<std::mutex> lock(sendMutex_);
+            selected_ = false;
+        }
+        std::lock_guard<std::mutex> lock(pathMutex_);
+        path_ = IcePath();
+    }
+
+    void endRecheck()
+    {
+        if (!recheck_)
+            return;
+        g_source_destroy(recheck_);
+        g_source_unref(recheck_);
+        recheck_ = nullptr;
+    }
+
+    void setRemoteCandidates(const std::vector<std::string>& lines)
+    {
+        GSList* list = nullptr;
+        for (const std::string& sdp : lines) {
+            if (NiceCandidate* remote = nice_agent_parse_remote_candidate_sdp(agent_, stream_, sdp.c_str()))
+                list = g_slist_append(list, remote);
+        }
+        if (list)
+            nice_agent_set_remote_candidates(agent_, stream_, kComponent, list);
+        g_slist_free_full(list, reinterpret_cast<GDestroyNotify>(&nice_candidate_free));
+    }
+
+    void fail()
+    {
+        if (failed_)
+            return;
+        failed_ = true;
+        endRecheck();
+        leavePair();
         std::cerr << "velto_webrtc_media: the media connection failed: "
-                  << (self->selectedOnce_ ? "its pair lost consent" : "no candidate pair works") << std::endl;
-        self->listener_->onPathFailed();
+                  << (selectedOnce_ ? "its pair lost consent" : "no candidate pair works") << std::endl;
+        listener_->onPathFailed();
     }
 
     static void onReceive(NiceAgent*, guint, guint, guint size, gchar* data, gpointer user)
@@ -701,6 +807,13 @@ private:
     bool relaysClosed_ = false;
     bool failed_ = false;
     bool selectedOnce_ = false;
+    // What the peer told, for a recheck: credentials, candidates, whether it named them all.
+    std::string remoteUfrag_;
+    std::string remotePassword_;
+    std::vector<std::string> remoteLines_;
+    bool remoteDone_ = false;
+    GSource* recheck_ = nullptr;  // while the candidates are checked again
+    std::optional<std::chrono::steady_clock::time_point> lastRecheck_;
 
     std::mutex sendMutex_;
     bool sending_ = false;

@@ -4,7 +4,9 @@
 // server-reflexive ones through a STUN server and relayed ones through TURN
 // servers over UDP, TCP or TLS (TlsTunnel: verified, which libnice's own TLS
 // is not). Checks on the selected pair every 4 to 6 s keep consent (RFC
-// 7675); the pair is lost after 50 s without an answer.
+// 7675); 50 s without an answer, and nothing more goes on the pair: the
+// candidates are checked once more, and the path failed unless a pair
+// answers within 5 s.
 //
 // The agent runs on a GLib main context of its own, on a thread it owns and
 // joins in stop(): every libnice call that may raise a signal runs there, so
