@@ -169,10 +169,7 @@ public:
         auto done = std::make_shared<std::promise<void>>();
         std::future<void> restarted = done->get_future();
         invoke([this, done] {
-            {
-                std::lock_guard<std::mutex> lock(sendMutex_);
-                selected_ = false;
-            }
+            leavePair();
             failed_ = false;
             endRecheck();
             lastRecheck_.reset();
@@ -187,7 +184,6 @@ public:
                 std::lock_guard<std::mutex> lock(pathMutex_);
                 ufrag_ = ufrag;
                 password_ = password;
-                path_ = IcePath();
             }
             g_free(ufrag);
             g_free(password);
@@ -701,16 +697,14 @@ private:
             this, nullptr);
         g_source_attach(recheck_, context_);
         nice_agent_restart_stream(agent_, stream_);
-        gchar* ufrag = nullptr;
-        gchar* password = nullptr;
+        std::string ufrag;
+        std::string password;
         {
             std::lock_guard<std::mutex> lock(pathMutex_);
-            ufrag = g_strdup(ufrag_.c_str());
-            password = g_strdup(password_.c_str());
+            ufrag = ufrag_;
+            password = password_;
         }
-        nice_agent_set_local_credentials(agent_, stream_, ufrag, password);
-        g_free(ufrag);
-        g_free(password);
+        nice_agent_set_local_credentials(agent_, stream_, ufrag.c_str(), password.c_str());
         if (!remoteUfrag_.empty())
             nice_agent_set_remote_credentials(agent_, stream_, remoteUfrag_.c_str(), remotePassword_.c_str());
         setRemoteCandidates(remoteLines_);
